@@ -1,0 +1,100 @@
+// Exception classes of the engine. Every failure is one of these; callers catch
+// Exception to show the message, tests assert the class and the text.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace vx {
+
+// The base of every exception the system raises.
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string Message) : FMessage(std::move(Message)) {}
+  const char* what() const noexcept override { return FMessage.c_str(); }
+  const std::string& Message() const noexcept { return FMessage; }
+
+ private:
+  std::string FMessage;
+};
+
+// Fills the single "%s" or "%d" of a message template.
+std::string FormatMessage(std::string_view Template, std::string_view Arg);
+std::string FormatMessage(std::string_view Template, int64_t Arg);
+
+#define VX_DECLARE_EXCEPTION(Name, Base)                    \
+  class Name : public Base {                                \
+   public:                                                  \
+    explicit Name(std::string Message) : Base(std::move(Message)) {} \
+  };
+
+// Run-time library failures.
+VX_DECLARE_EXCEPTION(EConvertError, Exception)
+VX_DECLARE_EXCEPTION(EListError, Exception)
+VX_DECLARE_EXCEPTION(EInvalidCast, Exception)
+VX_DECLARE_EXCEPTION(EStreamError, Exception)
+VX_DECLARE_EXCEPTION(EFOpenError, EStreamError)
+VX_DECLARE_EXCEPTION(EFCreateError, EStreamError)
+
+// Object and reader unit.
+VX_DECLARE_EXCEPTION(EInvalidIndex, Exception)
+VX_DECLARE_EXCEPTION(EUnexpectedObjectError, Exception)
+VX_DECLARE_EXCEPTION(EStringReadError, Exception)
+VX_DECLARE_EXCEPTION(EArrayReadError, Exception)
+VX_DECLARE_EXCEPTION(ENameReadError, Exception)
+VX_DECLARE_EXCEPTION(EDictionaryReadError, Exception)
+VX_DECLARE_EXCEPTION(EStreamReadError, Exception)
+VX_DECLARE_EXCEPTION(EEndStreamError, Exception)
+VX_DECLARE_EXCEPTION(EBooleanError, Exception)
+VX_DECLARE_EXCEPTION(ENullObjectError, Exception)
+VX_DECLARE_EXCEPTION(EOffsetError, Exception)
+VX_DECLARE_EXCEPTION(ETrailerError, Exception)
+VX_DECLARE_EXCEPTION(EInvalidHeader, Exception)
+VX_DECLARE_EXCEPTION(EUnsupportedVersion, Exception)
+VX_DECLARE_EXCEPTION(EUnsupportedFilterError, Exception)
+// Hostile nesting of arrays, dictionaries or object headers.
+VX_DECLARE_EXCEPTION(ENestingTooDeepError, Exception)
+// Data that ends inside an object.
+VX_DECLARE_EXCEPTION(EEndOfDataError, Exception)
+
+// Byte-stream unit.
+VX_DECLARE_EXCEPTION(TvxException, Exception)
+VX_DECLARE_EXCEPTION(EInvalidID, TvxException)
+VX_DECLARE_EXCEPTION(EInvalidStream, TvxException)
+VX_DECLARE_EXCEPTION(EReadError, TvxException)
+
+// Message texts shared by several places.
+namespace msg {
+inline constexpr std::string_view IndexOutOfBounds = "Index Out Of Bounds!";
+inline constexpr std::string_view ListIndexOutOfBounds = "List index out of bounds (%d)";
+inline constexpr std::string_view UnexpectedObject = "Unexpected PDF object encountered";
+inline constexpr std::string_view ExpectedNull = "Expected PDF null object";
+inline constexpr std::string_view InvalidUniqueID = "Invalid unique ID (%d)";
+inline constexpr std::string_view NullStream = "Invalid Stream! Cannot create with null stream";
+inline constexpr std::string_view WriteOnlyCannotRead = "A write-only filter cannot read";
+inline constexpr std::string_view ReadOnlyCannotWrite = "A read-only filter cannot write";
+inline constexpr std::string_view InvalidTypecast = "Invalid class typecast";
+inline constexpr std::string_view NotValidInteger = "'%s' is not a valid integer value";
+inline constexpr std::string_view NotValidFloat = "'%s' is not a valid floating point value";
+inline constexpr std::string_view StringRead = "Error reading PDF string (%s)";
+inline constexpr std::string_view NameRead = "Error reading PDF name string (%s)";
+inline constexpr std::string_view ArrayRead = "Error reading PDF array (%s)";
+inline constexpr std::string_view DictionaryRead = "Error reading PDF dictionary (%s)";
+inline constexpr std::string_view StreamRead = "Error reading PDF stream";
+inline constexpr std::string_view EndStream = "Expected PDF endstream";
+inline constexpr std::string_view Boolean = "Expected boolean (%s) object";
+inline constexpr std::string_view Offset = "Error reading document. Unable to read offset";
+inline constexpr std::string_view Trailer = "Error reading PDF trailer";
+inline constexpr std::string_view InvalidHeader = "Invalid PDF Header (%s)";
+inline constexpr std::string_view UnsupportedVersion = "Unsupported PDF Version (%s)";
+inline constexpr std::string_view UnexpectedStreamType = "Unexpected Stream Type";
+inline constexpr std::string_view InvalidPDFFile = "Invalid PDF File";
+inline constexpr std::string_view FileOpen = "Cannot open file \"%s\"";
+inline constexpr std::string_view FileCreate = "Cannot create file \"%s\"";
+inline constexpr std::string_view EndOfData = "Unexpected end of PDF data";
+inline constexpr std::string_view NestingTooDeep = "PDF objects nested too deeply (more than %d levels)";
+}  // namespace msg
+
+}  // namespace vx

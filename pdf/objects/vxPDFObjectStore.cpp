@@ -1,0 +1,158 @@
+#include "pdf/objects/vxPDFObjectStore.h"
+
+#include <mutex>
+
+#include "pdf/objects/vxExceptions.h"
+
+namespace vx {
+
+namespace {
+
+int DigitCount(int64_t X) {
+  if (X < 0) X = -X;
+  int N = 1;
+  while (X >= 10) {
+    X /= 10;
+    ++N;
+  }
+  return N;
+}
+
+__int128 Pow10(int N) {
+  __int128 R = 1;
+  while (N-- > 0) R *= 10;
+  return R;
+}
+
+[[noreturn]] void Unexpected() { throw EUnexpectedObjectError(std::string(msg::UnexpectedObject)); }
+
+std::mutex DocumentCounterLock;
+int32_t DocumentCounter = 0;
+
+}  // namespace
+
+int32_t MakeUniqueID(int32_t DocumentID, int32_t ObjectNumber, uint16_t Generation) {
+  __int128 V = DocumentID;
+  V = V * Pow10(DigitCount(ObjectNumber)) + ObjectNumber;
+  V = V * Pow10(DigitCount(Generation)) + Generation;
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned __int128>(V) & 0xFFFFFFFFu));
+}
+
+int32_t NextDocumentID() {
+  std::lock_guard<std::mutex> Lock(DocumentCounterLock);
+  return ++DocumentCounter;
+}
+
+TvxPDFObjectStore::~TvxPDFObjectStore() {
+  // Destroyed in list order.
+  for (auto& Obj : FOwned) Obj.reset();
+}
+
+TvxPDFIndirectObject* TvxPDFObjectStore::AddObject(std::unique_ptr<TvxPDFIndirectObject> Obj) {
+  if (!Obj) throw ENullObjectError(std::string(msg::ExpectedNull));
+  int32_t ID = MakeUniqueID(Obj->DocumentID, Obj->ObjectNumber, Obj->Generation);
+  if (Obj->DocumentID < 0 || Obj->ObjectNumber < 0) throw EInvalidID(FormatMessage(msg::InvalidUniqueID, ID));
+  // Large numbers may give a negative ID; the list keeps it in range, lookups
+  // go by the whole triple anyway.
+  int32_t ListID = ID & 0x7FFFFFFF;
+  TvxPDFIndirectObject* Raw = Obj.get();
+  int32_t Index = Objects.Add(ListID, Raw);
+  FOwned.push_back(std::move(Obj));
+  FIndex.try_emplace(TvxObjectKey{Raw->DocumentID, Raw->ObjectNumber, Raw->Generation}, Index);
+  FIDIndex.try_emplace(ID, Index);
+  return Raw;
+}
+
+int32_t TvxPDFObjectStore::IndexOfObject(int32_t DocumentID, int32_t ObjectNumber,
+                                         uint16_t Generation) const {
+  auto It = FIndex.find(TvxObjectKey{DocumentID, ObjectNumber, Generation});
+  return It == FIndex.end() ? -1 : It->second;
+}
+
+int32_t TvxPDFObjectStore::IndexOfID(int32_t UniqueID) const {
+  auto It = FIDIndex.find(UniqueID);
+  return It == FIDIndex.end() ? -1 : It->second;
+}
+
+TvxPDFIndirectObject* TvxPDFObjectStore::GetObject(int32_t Index) const {
+  return static_cast<TvxPDFIndirectObject*>(Objects.GetItem(Index));
+}
+
+TvxPDFIndirectObject* TvxPDFObjectStore::FindObject(const TvxPDFObject* Obj) const {
+  if (!Obj) return nullptr;
+  int32_t Index = -1;
+  if (Obj->IsIndirectReference()) {
+    auto* R = static_cast<const TvxPDFIndirectReference*>(Obj);
+    Index = IndexOfObject(R->DocumentID, R->ObjectNumber, R->Generation);
+  } else if (Obj->IsIndirectObject()) {
+    auto* O = static_cast<const TvxPDFIndirectObject*>(Obj);
+    Index = IndexOfObject(O->DocumentID, O->ObjectNumber, O->Generation);
+  }
+  return Index < 0 ? nullptr : GetObject(Index);
+}
+
+TvxPDFObject* TvxPDFObjectStore::Follow(TvxPDFObject* Obj) const {
+  // A chain cannot be longer than the store without visiting an object twice.
+  for (int64_t Steps = 0; Obj && Obj->IsIndirectReference(); ++Steps) {
+    if (Steps > Count()) return nullptr;
+    TvxPDFIndirectObject* Target = FindObject(Obj);
+    if (!Target) return nullptr;
+    Obj = Target->Value.get();
+  }
+  return Obj;
+}
+
+TvxPDFObject* TvxPDFObjectStore::Resolve(TvxPDFObject* Obj) const {
+  for (int64_t Steps = 0; Obj && (Obj->IsIndirectReference() || Obj->IsIndirectObject()); ++Steps) {
+    if (Steps > 2 * static_cast<int64_t>(Count()) + 2) return nullptr;
+    if (Obj->IsIndirectObject()) {
+      Obj = static_cast<TvxPDFIndirectObject*>(Obj)->Value.get();
+    } else {
+      Obj = FindObject(Obj);
+    }
+  }
+  return Obj;
+}
+
+TvxPDFDictObject* TvxPDFObjectStore::ResolveDict(TvxPDFObject* Obj) const {
+  if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
+  if (!Obj) return nullptr;
+  if (!Obj->IsDict()) Unexpected();
+  return static_cast<TvxPDFDictObject*>(Obj);
+}
+
+TvxPDFNameObject* TvxPDFObjectStore::ResolveName(TvxPDFObject* Obj) const {
+  if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
+  if (!Obj) return nullptr;
+  if (!Obj->IsName()) Unexpected();
+  return static_cast<TvxPDFNameObject*>(Obj);
+}
+
+TvxPDFIntegerObject* TvxPDFObjectStore::ResolveInteger(TvxPDFObject* Obj) const {
+  if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
+  if (!Obj) return nullptr;
+  if (!Obj->IsInteger()) Unexpected();
+  return static_cast<TvxPDFIntegerObject*>(Obj);
+}
+
+TvxPDFStringObject* TvxPDFObjectStore::ResolveString(TvxPDFObject* Obj) const {
+  if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
+  if (!Obj) return nullptr;
+  if (!Obj->IsString()) Unexpected();
+  return static_cast<TvxPDFStringObject*>(Obj);
+}
+
+TvxPDFArrayObject* TvxPDFObjectStore::ResolveArray(TvxPDFObject* Obj,
+                                                   std::unique_ptr<TvxPDFArrayObject>& Owned) const {
+  if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
+  if (!Obj || Obj->IsNull()) return nullptr;
+  if (Obj->IsArray()) return static_cast<TvxPDFArrayObject*>(Obj);
+  if (Obj->IsName()) {
+    Owned = std::make_unique<TvxPDFArrayObject>();
+    Owned->Add(Obj->Clone());
+    return Owned.get();
+  }
+  Unexpected();
+}
+
+}  // namespace vx

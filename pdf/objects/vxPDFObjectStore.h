@@ -1,0 +1,117 @@
+// The object store of a document, cross-reference entries and the trailer and
+// catalog holders.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "pdf/objects/vxClasses.h"
+#include "pdf/objects/vxPDFObjects.h"
+#include "pdf/objects/vxViewerPreferences.h"
+
+namespace vx {
+
+// The digits of DocumentID, ObjectNumber and Generation read as one number,
+// low 32 bits kept.
+int32_t MakeUniqueID(int32_t DocumentID, int32_t ObjectNumber, uint16_t Generation);
+
+// The next document number, process-wide, under a lock (the first is 1).
+int32_t NextDocumentID();
+
+struct TvxObjectKey {
+  int32_t DocumentID;
+  int32_t ObjectNumber;
+  uint16_t Generation;
+  bool operator==(const TvxObjectKey&) const = default;
+};
+
+struct TvxObjectKeyHash {
+  size_t operator()(const TvxObjectKey& K) const noexcept {
+    uint64_t H = static_cast<uint32_t>(K.DocumentID);
+    H = H * 0x9E3779B97F4A7C15ull ^ static_cast<uint32_t>(K.ObjectNumber);
+    H = H * 0x9E3779B97F4A7C15ull ^ K.Generation;
+    return static_cast<size_t>(H ^ (H >> 29));
+  }
+};
+
+class TvxPDFObjectStore {
+ public:
+  TvxPDFObjectStore() = default;
+  ~TvxPDFObjectStore();
+  TvxPDFObjectStore(const TvxPDFObjectStore&) = delete;
+  TvxPDFObjectStore& operator=(const TvxPDFObjectStore&) = delete;
+
+  int32_t NewObjectNumber() { return ++LastObjectNumber; }
+  // Takes ownership; returns the object, still valid while the store lives.
+  TvxPDFIndirectObject* AddObject(std::unique_ptr<TvxPDFIndirectObject> Obj);
+  // Obj is a reference or an indirect object; the stored object with the same
+  // numbers (the first one added for a repeat), or nil.
+  TvxPDFIndirectObject* FindObject(const TvxPDFObject* Obj) const;
+  int32_t IndexOfObject(int32_t DocumentID, int32_t ObjectNumber, uint16_t Generation) const;
+  int32_t IndexOfID(int32_t UniqueID) const;
+  TvxPDFIndirectObject* GetObject(int32_t Index) const;
+  int32_t Count() const { return Objects.Count(); }
+
+  TvxPDFObject* Resolve(TvxPDFObject* Obj) const;
+  TvxPDFDictObject* ResolveDict(TvxPDFObject* Obj) const;
+  TvxPDFNameObject* ResolveName(TvxPDFObject* Obj) const;
+  TvxPDFIntegerObject* ResolveInteger(TvxPDFObject* Obj) const;
+  TvxPDFStringObject* ResolveString(TvxPDFObject* Obj) const;
+  // ResolveArray of a name gives a new one-element array holding that name;
+  // the caller owns it through Owned.
+  TvxPDFArrayObject* ResolveArray(TvxPDFObject* Obj,
+                                  std::unique_ptr<TvxPDFArrayObject>& Owned) const;
+
+  int32_t LastObjectNumber = 0;
+  TvxObjectList Objects;
+
+ private:
+  // Follows references to the first value that is not one; nil when a target
+  // is missing or the chain loops.
+  TvxPDFObject* Follow(TvxPDFObject* Obj) const;
+
+  std::vector<std::unique_ptr<TvxPDFIndirectObject>> FOwned;
+  std::unordered_map<TvxObjectKey, int32_t, TvxObjectKeyHash> FIndex;
+  std::unordered_map<int32_t, int32_t> FIDIndex;
+};
+
+struct TvxXRefItem {
+  int32_t Generation = 0;
+  char EntryType = 'n';
+  int32_t ObjectNumber = 0;
+  int32_t Offset = 0;
+};
+
+struct TvxXRefStmItem {
+  int32_t EntryType = 0;
+  int32_t Field2 = 0;
+  int32_t Field3 = 0;
+};
+
+class TvxPDFTrailer {
+ public:
+  int32_t RootObjectNumber = -1;
+  TvxPDFObjectPtr Encrypt;
+  std::unique_ptr<TvxPDFIndirectReference> Info;
+  std::unique_ptr<TvxPDFArrayObject> ID;
+};
+
+class TvxPDFCatalog {
+ public:
+  TvxPDFCatalog() : ViewerPreferences(std::make_unique<TvxPDFViewerPreferences>()) {}
+  void SetViewerPreferencesDict(std::unique_ptr<TvxPDFDictObject> Dict) {
+    ViewerPreferences->SetDict(std::move(Dict));
+  }
+
+  std::unique_ptr<TvxPDFViewerPreferences> ViewerPreferences;
+  TvxPDFObjectPtr Names;
+  std::unique_ptr<TvxPDFIndirectReference> Outlines;
+  TvxPDFObjectPtr OpenAction;
+  TvxPDFObjectPtr AcroForm;
+  std::unique_ptr<TvxPDFIndirectReference> Metadata;
+  TvxPDFObjectPtr AA;
+};
+
+}  // namespace vx

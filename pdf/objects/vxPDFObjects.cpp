@@ -1,0 +1,264 @@
+#include "pdf/objects/vxPDFObjects.h"
+
+#include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxUtils.h"
+#include "platform/vxCodePage.h"
+
+namespace vx {
+
+namespace {
+
+void CheckIndex(int32_t Index, size_t Count, bool AllowEnd = false) {
+  int64_t Limit = static_cast<int64_t>(Count) + (AllowEnd ? 1 : 0);
+  if (Index < 0 || Index >= Limit) throw EListError(FormatMessage(msg::ListIndexOutOfBounds, Index));
+}
+
+TvxPDFObjectPtr CloneOrNull(const TvxPDFObjectPtr& Obj) { return Obj ? Obj->Clone() : nullptr; }
+
+}  // namespace
+
+const char* TvxPDFObject::TypeName() const {
+  switch (ObjectType) {
+    case otBoolean: return "Boolean Object";
+    case otInteger: return "Integer Object";
+    case otInt64: return "Int64 Object";
+    case otReal: return "Real Object";
+    case otString: return "String Object";
+    case otName: return "Name Object";
+    case otArray: return "Array Object";
+    case otDict: return "Dictionary Object";
+    case otStream: return "Stream Object";
+    case otNull: return "Null Object";
+    case otIndirectReference: return "IndirectReference Object";
+    case otIndirectObject: return "Indirect Object";
+  }
+  return "Unknown Object";
+}
+
+TvxPDFObjectPtr TvxPDFNullObject::Clone() const { return std::make_unique<TvxPDFNullObject>(); }
+TvxPDFObjectPtr TvxPDFBooleanObject::Clone() const {
+  return std::make_unique<TvxPDFBooleanObject>(Value);
+}
+TvxPDFObjectPtr TvxPDFIntegerObject::Clone() const {
+  return std::make_unique<TvxPDFIntegerObject>(Value);
+}
+TvxPDFObjectPtr TvxPDFInt64Object::Clone() const { return std::make_unique<TvxPDFInt64Object>(Value); }
+TvxPDFObjectPtr TvxPDFRealObject::Clone() const { return std::make_unique<TvxPDFRealObject>(Value); }
+
+std::string TvxPDFRealObject::AsText() const { return RealToPDFText(Value); }
+
+TvxPDFObjectPtr TvxPDFStringObject::Clone() const {
+  return std::make_unique<TvxPDFStringObject>(Text, IsHex);
+}
+
+std::string TvxPDFStringObject::GetValue() const {
+  if (Text.size() < 2) return {};
+  return Text.substr(1, Text.size() - 2);
+}
+
+std::u16string TvxPDFStringObject::GetUnicodeValue() const {
+  if (IsHex) return HexTextToUnicode(GetValue());
+  return AnsiToUnicode(GetValue());
+}
+
+TvxPDFObjectPtr TvxPDFNameObject::Clone() const { return CloneName(); }
+std::unique_ptr<TvxPDFNameObject> TvxPDFNameObject::CloneName() const {
+  return std::make_unique<TvxPDFNameObject>(Text);
+}
+
+// --- Array ---
+
+TvxPDFObjectPtr TvxPDFArrayObject::Clone() const {
+  auto Result = std::make_unique<TvxPDFArrayObject>();
+  Result->Items.reserve(Items.size());
+  for (const auto& Item : Items) Result->Items.push_back(CloneOrNull(Item));
+  return Result;
+}
+
+int32_t TvxPDFArrayObject::Add(TvxPDFObjectPtr Obj) {
+  Items.push_back(std::move(Obj));
+  return Count() - 1;
+}
+
+int32_t TvxPDFArrayObject::AddInteger(int32_t N) {
+  return Add(std::make_unique<TvxPDFIntegerObject>(N));
+}
+
+void TvxPDFArrayObject::Insert(int32_t Index, TvxPDFObjectPtr Obj) {
+  CheckIndex(Index, Items.size(), true);
+  Items.insert(Items.begin() + Index, std::move(Obj));
+}
+
+void TvxPDFArrayObject::Delete(int32_t Index) {
+  CheckIndex(Index, Items.size());
+  Items.erase(Items.begin() + Index);
+}
+
+TvxPDFObjectPtr TvxPDFArrayObject::PutItem(int32_t Index, TvxPDFObjectPtr Obj) {
+  CheckIndex(Index, Items.size());
+  Items[Index].swap(Obj);
+  return Obj;
+}
+
+TvxPDFObject* TvxPDFArrayObject::GetItem(int32_t Index) const {
+  if (Index < 0 || Index >= Count()) return nullptr;
+  return Items[Index].get();
+}
+
+// --- Dictionary ---
+
+TvxPDFObjectPtr TvxPDFDictObject::Clone() const { return CloneDict(); }
+
+std::unique_ptr<TvxPDFDictObject> TvxPDFDictObject::CloneDict() const {
+  auto Result = std::make_unique<TvxPDFDictObject>();
+  Result->Keys.reserve(Keys.size());
+  Result->Values.reserve(Values.size());
+  for (size_t I = 0; I < Keys.size(); ++I)
+    Result->AddEntry(Keys[I] ? Keys[I]->CloneName() : nullptr, CloneOrNull(Values[I]));
+  return Result;
+}
+
+void TvxPDFDictObject::AddEntry(std::unique_ptr<TvxPDFNameObject> KeyName, TvxPDFObjectPtr Value) {
+  Keys.push_back(std::move(KeyName));
+  Values.push_back(std::move(Value));
+}
+
+void TvxPDFDictObject::Add(std::string_view Key, TvxPDFObjectPtr Value) {
+  AddEntry(std::make_unique<TvxPDFNameObject>(std::string(Key)), std::move(Value));
+}
+
+void TvxPDFDictObject::AddInteger(std::string_view Key, int32_t N) {
+  Add(Key, std::make_unique<TvxPDFIntegerObject>(N));
+}
+
+void TvxPDFDictObject::AddReal(std::string_view Key, double X) {
+  Add(Key, std::make_unique<TvxPDFRealObject>(X));
+}
+
+void TvxPDFDictObject::AddInt64(std::string_view Key, int64_t N) {
+  Add(Key, std::make_unique<TvxPDFInt64Object>(N));
+}
+
+void TvxPDFDictObject::AddName(std::string_view Key, std::string_view NameText) {
+  if (NameText.empty()) return;
+  Add(Key, std::make_unique<TvxPDFNameObject>(std::string(NameText)));
+}
+
+int32_t TvxPDFDictObject::IndexOf(std::string_view Key) const {
+  for (size_t I = 0; I < Keys.size(); ++I)
+    if (Keys[I] && Keys[I]->Text == Key) return static_cast<int32_t>(I);
+  return -1;
+}
+
+TvxPDFObject* TvxPDFDictObject::Lookup(std::string_view Key) const {
+  int32_t I = IndexOf(Key);
+  return I < 0 ? nullptr : Values[I].get();
+}
+
+TvxPDFNameObject* TvxPDFDictObject::GetKey(int32_t Index) const {
+  CheckIndex(Index, Keys.size());
+  return Keys[Index].get();
+}
+
+TvxPDFObject* TvxPDFDictObject::GetValue(int32_t Index) const {
+  CheckIndex(Index, Values.size());
+  return Values[Index].get();
+}
+
+void TvxPDFDictObject::SetValue(std::string_view Key, TvxPDFObjectPtr Value) {
+  int32_t I = IndexOf(Key);
+  if (I >= 0)
+    Values[I] = std::move(Value);
+  else
+    Add(Key, std::move(Value));
+}
+
+void TvxPDFDictObject::SetValue(const TvxPDFNameObject& KeyName, TvxPDFObjectPtr Value) {
+  SetValue(std::string_view(KeyName.Text), std::move(Value));
+}
+
+void TvxPDFDictObject::SetName(std::string_view Key, std::string_view NameText) {
+  SetValue(Key, std::make_unique<TvxPDFNameObject>(std::string(NameText)));
+}
+
+void TvxPDFDictObject::SetBoolean(std::string_view Key, bool B) {
+  SetValue(Key, std::make_unique<TvxPDFBooleanObject>(B));
+}
+
+void TvxPDFDictObject::SetInteger(std::string_view Key, int32_t N) {
+  SetValue(Key, std::make_unique<TvxPDFIntegerObject>(N));
+}
+
+TvxPDFObjectPtr TvxPDFDictObject::PutValueAt(int32_t Index, TvxPDFObjectPtr Value) {
+  if (Index < 0 || Index >= Count()) throw EInvalidIndex(std::string(msg::IndexOutOfBounds));
+  Values[Index].swap(Value);
+  return Value;
+}
+
+void TvxPDFDictObject::DeleteAt(int32_t Index) {
+  CheckIndex(Index, Keys.size());
+  Keys.erase(Keys.begin() + Index);
+  Values.erase(Values.begin() + Index);
+}
+
+void TvxPDFDictObject::Remove(std::string_view Key) {
+  int32_t I = IndexOf(Key);
+  if (I >= 0) DeleteAt(I);
+}
+
+void TvxPDFDictObject::Merge(const TvxPDFDictObject* Other) {
+  if (!Other) return;
+  for (size_t I = 0; I < Other->Keys.size(); ++I) {
+    if (!Other->Keys[I]) continue;
+    SetValue(Other->Keys[I]->Text, CloneOrNull(Other->Values[I]));
+  }
+}
+
+// --- Stream, references ---
+
+TvxPDFObjectPtr TvxPDFStreamObject::Clone() const {
+  if (!Dict) throw EInvalidCast(std::string(msg::InvalidTypecast));
+  std::unique_ptr<TvxMemoryStream> NewData;
+  if (Data) {
+    Data->FPosition = 0;
+    NewData = std::make_unique<TvxMemoryStream>(Data->DataString());
+    NewData->FPosition = NewData->MemSize();
+  }
+  return std::make_unique<TvxPDFStreamObject>(Dict->CloneDict(), std::move(NewData));
+}
+
+TvxPDFObjectPtr TvxPDFIndirectReference::Clone() const {
+  return std::make_unique<TvxPDFIndirectReference>(DocumentID, ObjectNumber, Generation);
+}
+
+TvxPDFObjectPtr TvxPDFIndirectObject::Clone() const {
+  auto Result =
+      std::make_unique<TvxPDFIndirectObject>(DocumentID, ObjectNumber, Generation, CloneOrNull(Value));
+  Result->OutputNumber = OutputNumber;
+  Result->UseCount = UseCount;
+  return Result;
+}
+
+std::unique_ptr<TvxPDFIndirectReference> MakeReference(const TvxPDFIndirectObject& Obj) {
+  return std::make_unique<TvxPDFIndirectReference>(Obj.DocumentID, Obj.ObjectNumber, Obj.Generation);
+}
+
+double GetNumberValue(const TvxPDFObject* Obj) {
+  if (Obj) {
+    if (Obj->IsInteger()) return static_cast<const TvxPDFIntegerObject*>(Obj)->Value;
+    if (Obj->IsReal()) return static_cast<const TvxPDFRealObject*>(Obj)->Value;
+  }
+  throw EUnexpectedObjectError(std::string(msg::UnexpectedObject));
+}
+
+TvxPDFRect ArrayToRect(const TvxPDFArrayObject* Array) {
+  if (!Array) throw EUnexpectedObjectError(std::string(msg::UnexpectedObject));
+  TvxPDFRect R;
+  R.Left = GetNumberValue(Array->GetItem(0));
+  R.Bottom = GetNumberValue(Array->GetItem(1));
+  R.Right = GetNumberValue(Array->GetItem(2));
+  R.Top = GetNumberValue(Array->GetItem(3));
+  return R;
+}
+
+}  // namespace vx

@@ -1,0 +1,371 @@
+#include "pdf/objects/vxUtils.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "pdf/objects/vxExceptions.h"
+#include "platform/vxCodePage.h"
+#include "platform/vxSystemColors.h"
+
+namespace vx {
+
+namespace {
+
+int HexDigitValue(char C) {
+  if (C >= '0' && C <= '9') return C - '0';
+  if (C >= 'A' && C <= 'F') return C - 'A' + 10;
+  if (C >= 'a' && C <= 'f') return C - 'a' + 10;
+  return -1;
+}
+
+bool IEquals(std::string_view A, std::string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I) {
+    char X = A[I], Y = B[I];
+    if (X >= 'a' && X <= 'z') X = static_cast<char>(X - 32);
+    if (Y >= 'a' && Y <= 'z') Y = static_cast<char>(Y - 32);
+    if (X != Y) return false;
+  }
+  return true;
+}
+
+// Decimal digits and exponent of Value rounded to Precision significant
+// digits: Value ~ 0.D1D2...Dn * 10^(Exp + 1).
+struct TvxDecimal {
+  bool Negative = false;
+  std::string Digits;  // no trailing zeros; empty for zero
+  int Exp = 0;         // exponent of the first digit
+};
+
+TvxDecimal ToDecimal(double Value, int Precision) {
+  TvxDecimal D;
+  if (Value == 0 || !std::isfinite(Value)) return D;
+  char Buf[64];
+  auto Res = std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::scientific,
+                           Precision - 1);
+  std::string_view S(Buf, static_cast<size_t>(Res.ptr - Buf));
+  size_t E = S.find('e');
+  std::string_view Mant = S.substr(0, E);
+  if (!Mant.empty() && Mant[0] == '-') {
+    D.Negative = true;
+    Mant.remove_prefix(1);
+  }
+  for (char C : Mant)
+    if (C != '.') D.Digits.push_back(C);
+  while (!D.Digits.empty() && D.Digits.back() == '0') D.Digits.pop_back();
+  std::from_chars(S.data() + E + 1 + (S[E + 1] == '+' ? 1 : 0), S.data() + S.size(), D.Exp);
+  return D;
+}
+
+// Fixed notation with exactly Decimals digits after the point, from a value
+// already rounded to significant digits; rounds again at Decimals.
+std::string FixedText(double Value, int Decimals) {
+  char Buf[512];
+  auto Res = std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::fixed, Decimals);
+  if (Res.ec != std::errc()) return "0";
+  std::string S(Buf, Res.ptr);
+  // A negative value that rounds to zero is written without its sign.
+  if (!S.empty() && S[0] == '-' && S.find_first_not_of("-0.") == std::string::npos) S.erase(0, 1);
+  return S;
+}
+
+std::string ExponentText(const TvxDecimal& D, int Precision, int ExpDigits) {
+  std::string S;
+  if (D.Negative) S.push_back('-');
+  std::string Digits = D.Digits.empty() ? "0" : D.Digits;
+  Digits.resize(static_cast<size_t>(std::max(Precision, 1)), '0');
+  S.push_back(Digits[0]);
+  if (Digits.size() > 1) {
+    S.push_back('.');
+    S.append(Digits, 1);
+  }
+  int Exp = D.Digits.empty() ? 0 : D.Exp;
+  S.push_back('E');
+  S.push_back(Exp < 0 ? '-' : '+');
+  std::string ExpText = std::to_string(std::abs(Exp));
+  if (static_cast<int>(ExpText.size()) < ExpDigits)
+    ExpText.insert(0, static_cast<size_t>(ExpDigits) - ExpText.size(), '0');
+  S.append(ExpText);
+  return S;
+}
+
+// General form: fixed without trailing zeros unless the exponent is too
+// large or too small, then "d.dddE+x".
+std::string GeneralText(double Value, int Precision) {
+  if (!std::isfinite(Value)) return std::isnan(Value) ? "NAN" : (Value > 0 ? "INF" : "-INF");
+  TvxDecimal D = ToDecimal(Value, Precision);
+  if (D.Digits.empty()) return "0";
+  if (D.Exp >= Precision || D.Exp < -5) {
+    std::string S;
+    if (D.Negative) S.push_back('-');
+    S.push_back(D.Digits[0]);
+    if (D.Digits.size() > 1) {
+      S.push_back('.');
+      S.append(D.Digits, 1);
+    }
+    S.push_back('E');
+    S.append(std::to_string(D.Exp));
+    return S;
+  }
+  std::string S;
+  if (D.Negative) S.push_back('-');
+  int N = static_cast<int>(D.Digits.size());
+  if (D.Exp < 0) {
+    S.append("0.");
+    S.append(static_cast<size_t>(-D.Exp - 1), '0');
+    S.append(D.Digits);
+  } else if (D.Exp + 1 >= N) {
+    S.append(D.Digits);
+    S.append(static_cast<size_t>(D.Exp + 1 - N), '0');
+  } else {
+    S.append(D.Digits, 0, static_cast<size_t>(D.Exp + 1));
+    S.push_back('.');
+    S.append(D.Digits, static_cast<size_t>(D.Exp + 1));
+  }
+  return S;
+}
+
+double RoundToSignificant(double Value, int Precision) {
+  if (Value == 0 || !std::isfinite(Value)) return Value;
+  char Buf[64];
+  auto Res = std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::scientific,
+                           Precision - 1);
+  double Result = Value;
+  std::from_chars(Buf, Res.ptr, Result);
+  return Result;
+}
+
+std::string InsertThousands(const std::string& Fixed) {
+  size_t Start = Fixed[0] == '-' ? 1 : 0;
+  size_t Point = Fixed.find('.');
+  if (Point == std::string::npos) Point = Fixed.size();
+  std::string Int = Fixed.substr(Start, Point - Start);
+  std::string Grouped;
+  for (size_t I = 0; I < Int.size(); ++I) {
+    if (I > 0 && (Int.size() - I) % 3 == 0) Grouped.push_back(',');
+    Grouped.push_back(Int[I]);
+  }
+  return Fixed.substr(0, Start) + Grouped + Fixed.substr(Point);
+}
+
+}  // namespace
+
+std::string EscapeLiteralString(std::string_view Raw) {
+  std::string Out;
+  Out.reserve(Raw.size() + Raw.size() / 8 + 4);
+  for (char C : Raw) {
+    switch (C) {
+      case '\b': Out += "\\b"; break;
+      case '\f': Out += "\\f"; break;
+      case '\n': Out += "\\n"; break;
+      case '\r': Out += "\\r"; break;
+      // TAB is kept as an escape: expanding it would change the string's bytes.
+      case '\t': Out += "\\t"; break;
+      case '(': case ')': case '\\':
+        Out.push_back('\\');
+        Out.push_back(C);
+        break;
+      default: Out.push_back(C);
+    }
+  }
+  return Out;
+}
+
+std::string UnescapeLiteralString(std::string_view Body) {
+  std::string Out;
+  Out.reserve(Body.size());
+  size_t I = 0, N = Body.size();
+  while (I < N) {
+    char C = Body[I];
+    if (C != '\\' || I + 1 >= N) {
+      Out.push_back(C);
+      ++I;
+      continue;
+    }
+    char Next = Body[I + 1];
+    switch (Next) {
+      case '(': case ')': case '\\': Out.push_back(Next); I += 2; continue;
+      case 'b': Out.push_back('\b'); I += 2; continue;
+      case 'f': Out.push_back('\f'); I += 2; continue;
+      case 'n': Out.push_back('\n'); I += 2; continue;
+      case 'r': Out.push_back('\r'); I += 2; continue;
+      case 't': Out.push_back('\t'); I += 2; continue;
+      default: break;
+    }
+    if (Next >= '0' && Next <= '7') {
+      int Value = 0;
+      size_t J = I + 1;
+      for (int K = 0; K < 3 && J < N && Body[J] >= '0' && Body[J] <= '7'; ++K, ++J)
+        Value = Value * 8 + (Body[J] - '0');
+      Out.push_back(static_cast<char>(Value & 0xFF));
+      I = J;
+      continue;
+    }
+    // Unknown escape: the backslash stays, the next byte is processed normally.
+    Out.push_back('\\');
+    ++I;
+  }
+  return Out;
+}
+
+std::string HexToBytes(std::string_view Hex) {
+  std::string Out;
+  Out.reserve(Hex.size() / 2);
+  int High = -1;
+  for (char C : Hex) {
+    int V = HexDigitValue(C);
+    if (V < 0) continue;
+    if (High < 0) {
+      High = V;
+    } else {
+      Out.push_back(static_cast<char>(High << 4 | V));
+      High = -1;
+    }
+  }
+  // A lone last digit stands for its high nibble, as if followed by 0.
+  if (High >= 0) Out.push_back(static_cast<char>(High << 4));
+  return Out;
+}
+
+std::string BytesToHex(std::string_view Bytes) {
+  static const char Digits[] = "0123456789ABCDEF";
+  std::string Out;
+  Out.resize(Bytes.size() * 2);
+  for (size_t I = 0; I < Bytes.size(); ++I) {
+    auto B = static_cast<uint8_t>(Bytes[I]);
+    Out[2 * I] = Digits[B >> 4];
+    Out[2 * I + 1] = Digits[B & 15];
+  }
+  return Out;
+}
+
+bool IsHexText(std::string_view Text) {
+  for (char C : Text)
+    if (HexDigitValue(C) < 0) return false;
+  return true;
+}
+
+bool HexToByte(std::string_view Text, uint8_t& Value) {
+  Value = 0;
+  if (!IsHexText(Text)) return false;
+  unsigned Result = 0;
+  for (char C : Text) Result = Result * 16 + static_cast<unsigned>(HexDigitValue(C));
+  Value = static_cast<uint8_t>(Result);
+  return true;
+}
+
+uint8_t HexToByte(std::string_view Text) {
+  uint8_t V = 0;
+  HexToByte(Text, V);
+  return V;
+}
+
+std::u16string HexTextToUnicode(std::string_view Hex) {
+  if (Hex.size() < 4 || !IEquals(Hex.substr(0, 4), "FEFF")) return AnsiToUnicode(HexToBytes(Hex));
+  std::string_view Body = Hex.substr(4, 999);
+  std::u16string Out;
+  Out.reserve(Body.size() / 4);
+  size_t I = 0;
+  while (I < Body.size()) {
+    if (Body[I] == '.') {
+      Out.push_back(u'.');
+      ++I;
+      continue;
+    }
+    if (I + 4 <= Body.size() && IEquals(Body.substr(I, 4), "FEFF")) {
+      I += 4;
+      continue;
+    }
+    // An incomplete last group yields nothing.
+    if (I + 4 > Body.size()) break;
+    uint8_t Hi = HexToByte(Body.substr(I, 2));
+    uint8_t Lo = HexToByte(Body.substr(I + 2, 2));
+    Out.push_back(static_cast<char16_t>(Hi << 8 | Lo));
+    I += 4;
+  }
+  // The length is one unit per four characters; units not reached stay U+0000.
+  // Extra units from "." characters are kept rather than dropped.
+  size_t Fixed = Body.size() / 4;
+  if (Out.size() < Fixed) Out.resize(Fixed, u'\0');
+  return Out;
+}
+
+std::string FloatToTextDot(double Value) { return GeneralText(Value, 15); }
+
+std::string FloatToTextFmtDot(double Value, TvxFloatFormat Format, int Precision, int Digits) {
+  Precision = std::clamp(Precision, 1, 18);
+  Digits = std::clamp(Digits, 0, 18);
+  if (!std::isfinite(Value)) return GeneralText(Value, Precision);
+  switch (Format) {
+    case ffGeneral: return GeneralText(Value, Precision);
+    case ffExponent: return ExponentText(ToDecimal(Value, Precision), Precision, Digits);
+    case ffFixed:
+    case ffNumber: {
+      TvxDecimal D = ToDecimal(Value, Precision);
+      if (!D.Digits.empty() && D.Exp >= Precision) return ExponentText(D, Precision, 0);
+      std::string S = FixedText(RoundToSignificant(Value, Precision), Digits);
+      return Format == ffNumber ? InsertThousands(S) : S;
+    }
+  }
+  return GeneralText(Value, Precision);
+}
+
+bool TryTextToFloatDot(std::string_view Text, double& Value) {
+  while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) Text.remove_prefix(1);
+  while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t')) Text.remove_suffix(1);
+  if (Text.empty()) return false;
+  bool Negative = false;
+  if (Text.front() == '+' || Text.front() == '-') {
+    Negative = Text.front() == '-';
+    Text.remove_prefix(1);
+  }
+  // Only digits, one point and an exponent: no "inf", "nan" or hex forms.
+  if (Text.empty() || !(std::isdigit(static_cast<unsigned char>(Text.front())) || Text.front() == '.'))
+    return false;
+  double Result = 0;
+  auto Res = std::from_chars(Text.data(), Text.data() + Text.size(), Result,
+                             std::chars_format::general);
+  if (Res.ptr != Text.data() + Text.size()) return false;
+  if (Res.ec == std::errc::result_out_of_range) {
+    // Underflow reads as zero; overflow is no number we can hold.
+    size_t E = Text.find_first_of("eE");
+    bool Tiny = (E != std::string_view::npos && E + 1 < Text.size() && Text[E + 1] == '-') ||
+                Text.front() == '.' || Text.substr(0, 2) == "0.";
+    if (!Tiny) return false;
+    Result = 0;
+  } else if (Res.ec != std::errc()) {
+    return false;
+  }
+  Value = Negative ? -Result : Result;
+  return true;
+}
+
+double TextToFloatDot(std::string_view Text) {
+  double V = 0;
+  if (!TryTextToFloatDot(Text, V)) throw EConvertError(FormatMessage(msg::NotValidFloat, Text));
+  return V;
+}
+
+std::string RealToPDFText(double Value) {
+  if (!std::isfinite(Value)) return "0.0000000000";
+  TvxDecimal D = ToDecimal(Value, 10);
+  if (!D.Digits.empty() && D.Exp >= 10) return ExponentText(D, 10, 0);
+  return FixedText(RoundToSignificant(Value, 10), 10);
+}
+
+std::string ColorToPDFText(TvxColor Color) {
+  TvxColor RGB = ResolveSystemColor(Color);
+  std::string Out;
+  for (int Shift = 0; Shift <= 16; Shift += 8) {
+    if (Shift) Out.push_back(' ');
+    double Component = static_cast<double>((RGB >> Shift) & 0xFF) / 255.0;
+    Out.append(FixedText(Component, 4));
+  }
+  return Out;
+}
+
+}  // namespace vx

@@ -1,0 +1,65 @@
+// Tokenizer and object parser over a byte stream.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "pdf/objects/vxClasses.h"
+#include "pdf/objects/vxDecryptor.h"
+#include "pdf/objects/vxPDFObjects.h"
+
+namespace vx {
+
+enum TvxPDFVersion : uint8_t {
+  pvPDF10,
+  pvPDF11,
+  pvPDF12,
+  pvPDF13,
+  pvPDF14,
+  pvPDF15,
+  pvPDF16,
+  pvPDF17,
+  pvPDF20
+};
+
+class TvxPDFStreamReader : public TvxRandomAccessFilter {
+ public:
+  // Arrays, dictionaries and object headers nested deeper than this are refused.
+  static constexpr int MaxNesting = 512;
+
+  TvxPDFStreamReader(int32_t ADocumentID, TvxStream* ASource);
+
+  void SkipWhitespace();
+  std::string ReadToken();
+  std::string PeekKeyword();
+  // Nil when the next byte closes an enclosing construct.
+  TvxPDFObjectPtr ParseObject();
+  std::unique_ptr<TvxPDFStringObject> ReadLiteralOrHexString();
+  std::unique_ptr<TvxPDFNameObject> ReadName();
+  std::unique_ptr<TvxPDFArrayObject> ReadArray();
+  std::unique_ptr<TvxPDFDictObject> ReadDictionary();
+  std::unique_ptr<TvxMemoryStream> ReadStreamData(int32_t Length, int32_t ObjectNumber,
+                                                  int32_t Generation);
+  int32_t FindStartXRef();
+  std::unique_ptr<TvxPDFDictObject> ReadTrailer();
+  int32_t ReadHeaderVersion();
+
+  int32_t DocumentID;
+  TvxPDFDecryptor* Decryptor = nullptr;  // not owned
+  int32_t CurrentObjectNumber = 0;
+  int32_t CurrentGeneration = 0;
+
+ private:
+  class TvxDepthGuard;
+  void ReadTokenInto(std::string& Out);
+  TvxPDFObjectPtr ParseNumberOrReference();
+  // True when the 9 bytes at Pos read "endstream".
+  bool IsEndStreamAt(int64_t Pos);
+  [[noreturn]] void EndOfData();
+
+  int FDepth = 0;
+  std::string FToken1, FToken2, FToken3;
+};
+
+}  // namespace vx

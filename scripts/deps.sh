@@ -1,0 +1,26 @@
+# Installs the Debian packages the build and the tests need, when missing.
+# Sourced by run.sh and test.sh.
+
+VX_PACKAGES=(
+  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libfontconfig-dev libfreetype-dev fonts-liberation2
+  qpdf poppler-utils
+)
+
+vx_install_deps() {
+  local missing=()
+  local p
+  for p in "${VX_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -q
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}

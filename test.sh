@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once as a normal
+# build, the fuzzer for a minute, then once more under ASan and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+vx_install_deps
+
+echo "== build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_BUILD_BENCH=ON
+cmake --build build -j2
+echo "== tests"
+ctest --test-dir build --output-on-failure -j2
+
+echo "== fuzzing"
+CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVX_BUILD_FUZZ=ON -DVX_BUILD_TESTS=OFF
+cmake --build build-fuzz -j2 --target fuzz_parser
+mkdir -p build-fuzz/corpus
+./build-fuzz/fuzz/fuzz_parser -max_total_time="${VX_FUZZ_SECONDS:-60}" -max_len=65536 \
+  -rss_limit_mb=2048 -print_final_stats=0 build-fuzz/corpus fuzz/corpus 2>&1 | tail -n 3
+
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVX_SANITIZE=ON
+cmake --build build-asan -j2
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j2
