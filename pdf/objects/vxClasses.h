@@ -76,7 +76,7 @@ class TvxRandomAccessFilter : public TvxReadOnlyFilter {
       if (FMem->FPosition > 0) --FMem->FPosition;
       return;
     }
-    Seek(-1, soCurrent);
+    if (Source->GetPosition() > 0) Source->Seek(-1, soCurrent);
   }
 
   bool EndOfStream = false;

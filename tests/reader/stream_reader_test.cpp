@@ -1,0 +1,358 @@
+#include "pdf/reader/vxPDFStreamReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "pdf/objects/vxExceptions.h"
+
+using namespace vx;
+
+namespace {
+
+// A reader over bytes held by the fixture.
+class ReaderTest : public ::testing::Test {
+ protected:
+  TvxPDFStreamReader& Over(const std::string& Bytes) {
+    FMem = std::make_unique<TvxMemoryStream>(Bytes);
+    FReader = std::make_unique<TvxPDFStreamReader>(7, FMem.get());
+    return *FReader;
+  }
+  // The parsed object lives as long as the fixture.
+  TvxPDFObject* Parse(const std::string& Bytes) { return Keep(Over(Bytes).ParseObject()); }
+  TvxPDFObject* Keep(TvxPDFObjectPtr Obj) {
+    FKept.push_back(std::move(Obj));
+    return FKept.back().get();
+  }
+
+  template <typename T>
+  T* As(TvxPDFObject* Obj) {
+    EXPECT_NE(Obj, nullptr);
+    return dynamic_cast<T*>(Obj);
+  }
+  template <typename T>
+  T* As(TvxPDFObjectPtr Obj) {
+    return As<T>(Keep(std::move(Obj)));
+  }
+
+  template <typename E>
+  static std::string MessageOf(const std::function<void()>& F) {
+    try {
+      F();
+    } catch (const E& Ex) {
+      return Ex.what();
+    } catch (const std::exception& Ex) {
+      return std::string("wrong class: ") + Ex.what();
+    }
+    return "no exception";
+  }
+
+  std::unique_ptr<TvxMemoryStream> FMem;
+  std::unique_ptr<TvxPDFStreamReader> FReader;
+  std::vector<TvxPDFObjectPtr> FKept;
+};
+
+TEST_F(ReaderTest, ReferencesAndIndirectObjects) {
+  auto Ref = As<TvxPDFIndirectReference>(Parse("12 0 R"));
+  ASSERT_NE(Ref, nullptr);
+  EXPECT_EQ(Ref->DocumentID, 7);
+  EXPECT_EQ(Ref->ObjectNumber, 12);
+  EXPECT_EQ(Ref->Generation, 0);
+
+  for (const char* Text : {"12 0 obj << /A 1 >> endobj", "12 3 OBJ<</A 1>>endobj"}) {
+    auto Ind = As<TvxPDFIndirectObject>(Parse(Text));
+    ASSERT_NE(Ind, nullptr) << Text;
+    EXPECT_EQ(Ind->ObjectNumber, 12);
+    EXPECT_EQ(FReader->CurrentObjectNumber, 12);
+    ASSERT_TRUE(Ind->Value && Ind->Value->IsDict());
+    auto* D = static_cast<TvxPDFDictObject*>(Ind->Value.get());
+    EXPECT_EQ(D->Count(), 1);
+    EXPECT_EQ(static_cast<TvxPDFIntegerObject*>(D->Lookup("/A"))->Value, 1);
+  }
+  EXPECT_EQ(FReader->CurrentGeneration, 3);
+  // "endobj" is left for the caller.
+  EXPECT_EQ(FReader->PeekKeyword(), "endobj");
+}
+
+TEST_F(ReaderTest, ArraysOfNumbersAndReferences) {
+  auto A = As<TvxPDFArrayObject>(Parse("[1 2 3]"));
+  ASSERT_NE(A, nullptr);
+  ASSERT_EQ(A->Count(), 3);
+  EXPECT_EQ(static_cast<TvxPDFIntegerObject*>(A->GetItem(2))->Value, 3);
+
+  auto B = As<TvxPDFArrayObject>(Parse("[1 2 R]"));
+  ASSERT_EQ(B->Count(), 1);
+  auto* R = static_cast<TvxPDFIndirectReference*>(B->GetItem(0));
+  ASSERT_TRUE(R->IsIndirectReference());
+  EXPECT_EQ(R->ObjectNumber, 1);
+  EXPECT_EQ(R->Generation, 2);
+
+  EXPECT_EQ(As<TvxPDFArrayObject>(Parse("[]"))->Count(), 0);
+  EXPECT_EQ(As<TvxPDFArrayObject>(Parse("[ \r\n ]"))->Count(), 0);
+  auto Nested = As<TvxPDFArrayObject>(Parse("[[1][/A(b)]<<>>]"));
+  ASSERT_EQ(Nested->Count(), 3);
+  EXPECT_TRUE(Nested->GetItem(1)->IsArray());
+  EXPECT_TRUE(Nested->GetItem(2)->IsDict());
+  // The array reader leaves the reader right after "]".
+  Over("[1 2] /Next");
+  FReader->ParseObject();
+  EXPECT_EQ(As<TvxPDFNameObject>(FReader->ParseObject())->Text, "/Next");
+}
+
+TEST_F(ReaderTest, NumbersByRange) {
+  EXPECT_EQ(As<TvxPDFIntegerObject>(Parse("2147483647"))->Value, 2147483647);
+  EXPECT_EQ(As<TvxPDFIntegerObject>(Parse("-2147483648"))->Value, INT32_MIN);
+  EXPECT_EQ(As<TvxPDFInt64Object>(Parse("2147483648"))->Value, 2147483648LL);
+  EXPECT_EQ(As<TvxPDFIntegerObject>(Parse("+17"))->Value, 17);
+  EXPECT_EQ(MessageOf<Exception>([&] { Parse("12345678901234567890"); }),
+            "'12345678901234567890' is not a valid integer value");
+  EXPECT_EQ(MessageOf<Exception>([&] { Parse("abc"); }), "'abc' is not a valid integer value");
+
+  EXPECT_DOUBLE_EQ(As<TvxPDFRealObject>(Parse("1.5"))->Value, 1.5);
+  EXPECT_DOUBLE_EQ(As<TvxPDFRealObject>(Parse("-0.25"))->Value, -0.25);
+  EXPECT_DOUBLE_EQ(As<TvxPDFRealObject>(Parse(".5"))->Value, 0.5);
+  EXPECT_DOUBLE_EQ(As<TvxPDFRealObject>(Parse("-.002"))->Value, -0.002);
+  auto S = As<TvxPDFStringObject>(Parse("1.2.3"));
+  ASSERT_NE(S, nullptr);
+  EXPECT_EQ(S->Text, "1.2.3");
+  EXPECT_FALSE(S->IsHex);
+  // A number followed by another number is not a reference.
+  Over("1 2 3");
+  EXPECT_EQ(As<TvxPDFIntegerObject>(FReader->ParseObject())->Value, 1);
+  EXPECT_EQ(As<TvxPDFIntegerObject>(FReader->ParseObject())->Value, 2);
+}
+
+TEST_F(ReaderTest, BooleansAndNull) {
+  EXPECT_TRUE(As<TvxPDFBooleanObject>(Parse("true"))->Value);
+  EXPECT_FALSE(As<TvxPDFBooleanObject>(Parse("false"))->Value);
+  EXPECT_TRUE(Parse("null")->IsNull());
+  EXPECT_EQ(MessageOf<EBooleanError>([&] { Parse("trux"); }), "Expected boolean (true) object");
+  EXPECT_EQ(MessageOf<EBooleanError>([&] { Parse("fals"); }), "Expected boolean (false) object");
+  EXPECT_EQ(MessageOf<ENullObjectError>([&] { Parse("nul"); }), "Expected PDF null object");
+  for (const char* Closer : {")", ">", "]", "}"}) {
+    Over(std::string("  ") + Closer);
+    EXPECT_EQ(FReader->ParseObject().get(), nullptr);
+    EXPECT_EQ(FReader->Position(), 2) << "closing byte is not consumed";
+  }
+}
+
+TEST_F(ReaderTest, LiteralStrings) {
+  EXPECT_EQ(As<TvxPDFStringObject>(Parse("(a(b)c)"))->Text, "(a(b)c)");
+  EXPECT_EQ(As<TvxPDFStringObject>(Parse("(a\\)b)"))->Text, "(a)b)");
+  EXPECT_EQ(As<TvxPDFStringObject>(Parse("(\\101\\0053\\q)"))->Text, "(A\x05" "3\\q)");
+  // Line continuation: backslash + end-of-line vanish; after CR LF the LF stays.
+  EXPECT_EQ(As<TvxPDFStringObject>(Parse("(ab\\\ncd)"))->Text, "(abcd)");
+  EXPECT_EQ(As<TvxPDFStringObject>(Parse("(ab\\\r\ncd)"))->Text, "(ab\ncd)");
+  // Raw end-of-line bytes are kept as they are.
+  EXPECT_EQ(As<TvxPDFStringObject>(Parse("(a\r\nb)"))->Text, "(a\r\nb)");
+  EXPECT_EQ(As<TvxPDFStringObject>(Parse("()"))->GetValue(), "");
+  EXPECT_EQ(MessageOf<EStringReadError>([&] { Over("x").ReadLiteralOrHexString(); }),
+            "Error reading PDF string (x)");
+  EXPECT_THROW(Parse("(never closed"), EStringReadError);
+  EXPECT_THROW(Parse("(ends in backslash\\"), EStringReadError);
+}
+
+TEST_F(ReaderTest, HexStringsKeepTheirText) {
+  auto S = As<TvxPDFStringObject>(Parse("<48 65>"));
+  EXPECT_EQ(S->Text, "<48 65>");
+  EXPECT_TRUE(S->IsHex);
+  EXPECT_EQ(As<TvxPDFStringObject>(Parse("<FEFF0041>"))->GetUnicodeValue(), u"A");
+  EXPECT_THROW(Parse("<4865"), EStringReadError);
+}
+
+TEST_F(ReaderTest, Names) {
+  EXPECT_EQ(As<TvxPDFNameObject>(Parse("/Name#20X"))->Text, "/Name#20X");
+  Over("/A/B");
+  EXPECT_EQ(FReader->ReadName()->Text, "/A");
+  EXPECT_EQ(FReader->Position(), 2) << "a non-blank delimiter is given back";
+  EXPECT_EQ(FReader->ReadName()->Text, "/B");
+  Over("/A x");
+  FReader->ReadName();
+  EXPECT_EQ(FReader->Position(), 3) << "a blank delimiter is consumed";
+  EXPECT_EQ(As<TvxPDFNameObject>(Parse("/ ]"))->Text, "/");
+  EXPECT_EQ(As<TvxPDFNameObject>(Parse("/End"))->Text, "/End");
+  EXPECT_EQ(MessageOf<ENameReadError>([&] { Over("A").ReadName(); }),
+            "Error reading PDF name string (A)");
+}
+
+TEST_F(ReaderTest, Dictionaries) {
+  auto D = As<TvxPDFDictObject>(Parse("<< /A 1 /A 2 /K >>"));
+  ASSERT_EQ(D->Count(), 3);
+  EXPECT_EQ(static_cast<TvxPDFIntegerObject*>(D->Lookup("/A"))->Value, 1);
+  EXPECT_EQ(D->GetKey(2)->Text, "/K");
+  EXPECT_EQ(D->GetValue(2), nullptr) << "a key right before >> has no value";
+  auto Nested = As<TvxPDFDictObject>(Parse("<</R 3 0 R/S(x)/D<</E[]>>>>"));
+  ASSERT_EQ(Nested->Count(), 3);
+  EXPECT_TRUE(Nested->Lookup("/R")->IsIndirectReference());
+  EXPECT_TRUE(Nested->Lookup("/D")->IsDict());
+  EXPECT_EQ(MessageOf<EDictionaryReadError>([&] { Over("<x").ReadDictionary(); }),
+            "Error reading PDF dictionary (x)");
+  EXPECT_THROW(Parse("<< /A 1 "), EDictionaryReadError);
+  EXPECT_THROW(Parse("<< 1 2 >>"), ENameReadError);
+}
+
+TEST_F(ReaderTest, CommentsAndWhitespace) {
+  auto A = As<TvxPDFArrayObject>(Parse("% leading\n[1 % inside\r 2]"));
+  ASSERT_EQ(A->Count(), 2);
+  Over("  % a comment to the end");
+  FReader->SkipWhitespace();
+  EXPECT_TRUE(FReader->AtEnd());
+  // Form feed is not white space here.
+  Over("\f1");
+  EXPECT_THROW(FReader->ParseObject(), Exception);
+  Over("abc def");
+  EXPECT_EQ(FReader->ReadToken(), "abc");
+  EXPECT_EQ(FReader->PeekKeyword(), "def");
+  EXPECT_EQ(FReader->ReadToken(), "def");
+  Over("<<");
+  EXPECT_EQ(FReader->ReadToken(), "<") << "the first byte is taken even when it is a delimiter";
+}
+
+TEST_F(ReaderTest, TruncatedDataStops) {
+  for (const char* Text : {"", "   ", "[1 2", "<< /A [1", "12 0 obj", "12 0 obj <<", "[(a"}) {
+    EXPECT_THROW(Parse(Text), Exception) << '"' << Text << '"';
+  }
+}
+
+TEST_F(ReaderTest, DeepNestingIsRefused) {
+  std::string Deep(100000, '[');
+  EXPECT_EQ(MessageOf<ENestingTooDeepError>([&] { Parse(Deep); }),
+            "PDF objects nested too deeply (more than 512 levels)");
+  std::string DeepDict;
+  for (int I = 0; I < 1000; ++I) DeepDict += "<</A ";
+  EXPECT_THROW(Parse(DeepDict), ENestingTooDeepError);
+  std::string Headers;
+  for (int I = 1; I < 1000; ++I) Headers += std::to_string(I) + " 0 obj ";
+  EXPECT_THROW(Parse(Headers), ENestingTooDeepError);
+  // Within the limit nesting is fine.
+  std::string Ok = std::string(500, '[') + std::string(500, ']');
+  EXPECT_NE(Parse(Ok), nullptr);
+}
+
+// Reads "N 0 obj << /Length L >> stream ... " and its data.
+std::string ReadStream(ReaderTest* Fixture, TvxPDFStreamReader& R, int32_t Length) {
+  (void)Fixture;
+  auto Obj = R.ParseObject();
+  auto* Ind = dynamic_cast<TvxPDFIndirectObject*>(Obj.get());
+  EXPECT_NE(Ind, nullptr);
+  EXPECT_TRUE(Ind->Value->IsStream());
+  auto Data = R.ReadStreamData(Length, Ind->ObjectNumber, Ind->Generation);
+  return Data->DataString();
+}
+
+TEST_F(ReaderTest, StreamDataWithRightAndWrongLengths) {
+  const std::string Head = "5 0 obj << /Length 10 >> stream\r\n";
+  const std::string Tail = "endstream\nendobj";
+  EXPECT_EQ(ReadStream(this, Over(Head + "0123456789\r\n" + Tail), 10), "0123456789");
+  EXPECT_EQ(FReader->PeekKeyword(), "endobj");
+  // Too long: the data ends right before "endstream", end-of-line included.
+  EXPECT_EQ(ReadStream(this, Over(Head + "0123456789\r\n" + Tail), 20), "0123456789\r\n");
+  // Too short: found by searching forward.
+  EXPECT_EQ(ReadStream(this, Over(Head + "0123456789abcdefghij" + Tail), 10),
+            "0123456789abcdefghij");
+  // A hostile length in a small file is handled at once.
+  EXPECT_EQ(ReadStream(this, Over(Head + "0123456789\n" + Tail), 2000000000), "0123456789\n");
+  // LF alone after "stream"; spaces before the end-of-line are skipped.
+  EXPECT_EQ(ReadStream(this, Over("1 0 obj <<>> stream  \nabc\nendstream"), 3), "abc");
+  // Empty data.
+  EXPECT_EQ(ReadStream(this, Over("1 0 obj <<>> stream\nendstream"), 0), "");
+  EXPECT_EQ(ReadStream(this, Over("1 0 obj <<>> stream\nendstream"), 1), "");
+  EXPECT_EQ(MessageOf<EEndStreamError>([&] { ReadStream(this, Over(Head + "0123456789\n" + Tail), 0); }),
+            "Expected PDF endstream");
+  EXPECT_EQ(MessageOf<EEndStreamError>([&] { ReadStream(this, Over(Head + "0123456789 no end"), 10); }),
+            "Expected PDF endstream");
+  EXPECT_EQ(MessageOf<EStreamReadError>([&] { Over("strean\n").ReadStreamData(5, 1, 0); }),
+            "Error reading PDF stream");
+  EXPECT_THROW(Parse("1 0 obj [1] stream\nx\nendstream"), EStreamReadError);
+}
+
+// Reverses bytes so that decryption is visible.
+class TvxReverser : public TvxPDFDecryptor {
+ public:
+  void DecryptString(std::string& Bytes, int32_t ObjectNumber, int32_t Generation) override {
+    Bytes.assign(Bytes.rbegin(), Bytes.rend());
+    Seen.push_back(ObjectNumber * 100 + Generation);
+  }
+  void DecryptStream(TvxMemoryStream& Data, int32_t ObjectNumber, int32_t Generation) override {
+    DecryptString(Data.DataString(), ObjectNumber, Generation);
+  }
+  std::vector<int> Seen;
+};
+
+TEST_F(ReaderTest, DecryptsStringsAndStreams) {
+  TvxReverser Rev;
+  Over("4 2 obj << /S (abc) /H <616263> /E () >> stream\nxyz\nendstream");
+  FReader->Decryptor = &Rev;
+  auto Obj = FReader->ParseObject();
+  auto* Ind = static_cast<TvxPDFIndirectObject*>(Obj.get());
+  auto* Stream = static_cast<TvxPDFStreamObject*>(Ind->Value.get());
+  auto* S = static_cast<TvxPDFStringObject*>(Stream->Dict->Lookup("/S"));
+  auto* H = static_cast<TvxPDFStringObject*>(Stream->Dict->Lookup("/H"));
+  EXPECT_EQ(S->Text, "(cba)");
+  EXPECT_EQ(H->Text, "(cba)");
+  EXPECT_FALSE(H->IsHex) << "a decrypted hex string becomes literal";
+  EXPECT_EQ(static_cast<TvxPDFStringObject*>(Stream->Dict->Lookup("/E"))->Text, "()");
+  EXPECT_EQ(FReader->ReadStreamData(3, 9, 1)->DataString(), "zyx");
+  EXPECT_EQ(Rev.Seen, (std::vector<int>{402, 402, 901}));
+}
+
+TEST_F(ReaderTest, FindStartXRef) {
+  EXPECT_EQ(Over("%PDF-1.4\n...\nstartxref\n1234\n%%EOF\n").FindStartXRef(), 1234);
+  EXPECT_EQ(Over("startxref 1\nSTARTXREF\r\n99\r\n%%EOF").FindStartXRef(), 99);
+  EXPECT_EQ(Over("startxref 5 xstartxref 9").FindStartXRef(), 5) << "whole words only";
+  EXPECT_EQ(MessageOf<Exception>([&] { Over("%PDF-1.4 nothing").FindStartXRef(); }),
+            "Invalid PDF File");
+  EXPECT_EQ(MessageOf<EOffsetError>([&] { Over("startxref\n%%EOF").FindStartXRef(); }),
+            "Error reading document. Unable to read offset");
+  EXPECT_THROW(Over("startxref 99999999999").FindStartXRef(), EOffsetError);
+}
+
+TEST_F(ReaderTest, ReadTrailer) {
+  auto& R = Over("xref\n0 1\n0000000000 65535 f \ntrailer\n<< /Size 1 /Root 1 0 R >>\n");
+  auto T = R.ReadTrailer();
+  EXPECT_EQ(T->Count(), 2);
+  EXPECT_TRUE(T->Lookup("/Root")->IsIndirectReference());
+  EXPECT_EQ(MessageOf<ETrailerError>([&] { Over("xref\n0 0\ntrailor <<>>").ReadTrailer(); }),
+            "Error reading PDF trailer");
+  EXPECT_THROW(Over("xref 0 0 ").ReadTrailer(), ETrailerError);
+  EXPECT_THROW(Over("trailer [1]").ReadTrailer(), EInvalidCast);
+}
+
+TEST_F(ReaderTest, HeaderVersion) {
+  EXPECT_EQ(Over("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n").ReadHeaderVersion(), pvPDF17);
+  EXPECT_EQ(Over("%PDF-1.0\r").ReadHeaderVersion(), pvPDF10);
+  EXPECT_EQ(Over("%PDF-2.0\n").ReadHeaderVersion(), pvPDF20);
+  EXPECT_EQ(MessageOf<EUnsupportedVersion>([&] { Over("%PDF-1.8\n").ReadHeaderVersion(); }),
+            "Unsupported PDF Version (%PDF-1.8)");
+  EXPECT_EQ(MessageOf<EInvalidHeader>([&] { Over("\n%PDF-1.4\n").ReadHeaderVersion(); }),
+            "Invalid PDF Header (\n%PDF-1)");
+  EXPECT_EQ(MessageOf<EInvalidHeader>([&] { Over("%!PS-Adobe").ReadHeaderVersion(); }),
+            "Invalid PDF Header (%!PS-Ad)");
+  EXPECT_THROW(Over("%PDF-1.x").ReadHeaderVersion(), EConvertError);
+  EXPECT_THROW(Over("").ReadHeaderVersion(), EInvalidHeader);
+}
+
+TEST_F(ReaderTest, WorksOverNonMemoryStreams) {
+  // A file stream takes the generic path through virtual calls.
+  std::string Path = ::testing::TempDir() + "reader_file_test.pdf";
+  {
+    TvxFileStream F(Path, fmCreate);
+    F.WriteText("%PDF-1.5\n3 0 obj << /K [1 (x) /N] /Length 3 >> stream\nabc\nendstream\nstartxref\n42\n");
+  }
+  TvxFileStream F(Path, fmOpenRead);
+  TvxPDFStreamReader R(1, &F);
+  EXPECT_EQ(R.ReadHeaderVersion(), pvPDF15);
+  auto Obj = R.ParseObject();
+  auto* Ind = static_cast<TvxPDFIndirectObject*>(Obj.get());
+  ASSERT_TRUE(Ind->Value->IsStream());
+  auto* K = static_cast<TvxPDFArrayObject*>(static_cast<TvxPDFStreamObject*>(Ind->Value.get())->Dict->Lookup("/K"));
+  EXPECT_EQ(K->Count(), 3);
+  EXPECT_EQ(R.ReadStreamData(3, 3, 0)->DataString(), "abc");
+  EXPECT_EQ(R.FindStartXRef(), 42);
+  std::remove(Path.c_str());
+}
+
+}  // namespace
