@@ -1,0 +1,36 @@
+// Exception classes of the document unit.
+#pragma once
+
+#include "pdf/objects/vxExceptions.h"
+
+namespace vx {
+
+VX_DECLARE_EXCEPTION(EPDFException, Exception)
+VX_DECLARE_EXCEPTION(EPDFFileCorruptedError, EPDFException)
+VX_DECLARE_EXCEPTION(EInvalidPageError, EPDFException)
+VX_DECLARE_EXCEPTION(EUnsupportedFontError, EPDFException)
+VX_DECLARE_EXCEPTION(EInvalidPermission, EPDFException)
+VX_DECLARE_EXCEPTION(EUnexpectedFilterObject, EPDFException)
+VX_DECLARE_EXCEPTION(EFileNotFound, Exception)
+VX_DECLARE_EXCEPTION(EImproperPNGAlgorithm, Exception)
+VX_DECLARE_EXCEPTION(EUnexpectedError, Exception)
+
+// The document unit has its own class of this name, distinct from the object
+// unit's plain one.
+namespace document {
+VX_DECLARE_EXCEPTION(EUnexpectedObjectError, EPDFException)
+}
+
+namespace msg {
+inline constexpr std::string_view FileCorrupted = "File is corrupted";
+inline constexpr std::string_view FileNotFound = "%s File Not Found";
+inline constexpr std::string_view InvalidPageRange = "Invalid page range (%s)";
+inline constexpr std::string_view InvalidPageNumber = "Invalid page number (%d)";
+inline constexpr std::string_view UnexpectedError = "Unexpected Error";
+inline constexpr std::string_view InvalidObjectNumber = "Invalid Object number in PDF (%d)";
+inline constexpr std::string_view StreamInsideArray = "Stream Object found inside Array!";
+inline constexpr std::string_view DocumentReadComplete = "Document read complete. Pages read = %d";
+inline constexpr std::string_view UnsupportedFont = "Unsupported Font (%s)";
+}  // namespace msg
+
+}  // namespace vx
