@@ -31,6 +31,7 @@ inline constexpr std::string_view InvalidObjectNumber = "Invalid Object number i
 inline constexpr std::string_view StreamInsideArray = "Stream Object found inside Array!";
 inline constexpr std::string_view DocumentReadComplete = "Document read complete. Pages read = %d";
 inline constexpr std::string_view UnsupportedFont = "Unsupported Font (%s)";
+inline constexpr std::string_view NoUsablePageBox = "Page has no usable /MediaBox";
 }  // namespace msg
 
 }  // namespace vx

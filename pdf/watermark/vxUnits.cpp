@@ -1,0 +1,111 @@
+#include "pdf/watermark/vxUnits.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "platform/vxScreen.h"
+
+namespace vx {
+
+namespace {
+
+struct TvxScreenResolution {
+  int32_t PixelsPerInch;
+  double Factor;
+};
+
+const TvxScreenResolution& Resolution() {
+  static const TvxScreenResolution R = [] {
+    int32_t Ppi = ScreenService().LogicalPixelsPerInch();
+    // A screen reporting nothing usable must not turn conversions into
+    // divisions by zero.
+    if (Ppi <= 0) Ppi = DefaultPixelsPerInch;
+    return TvxScreenResolution{Ppi, Ppi / 72.0};
+  }();
+  return R;
+}
+
+// Number of a box element; false for anything that is not a finite number.
+bool BoxNumber(TvxPDFObject* Item, const TvxPDFObjectStore& Store, double& Value) {
+  TvxPDFObject* Obj = Store.Resolve(Item);
+  if (!Obj || !(Obj->IsInteger() || Obj->IsReal())) return false;
+  Value = GetNumberValue(Obj);
+  return std::isfinite(Value);
+}
+
+// Reads Key of Page as a rectangle. Any two opposite corners describe a
+// rectangle, so the corners are put in order.
+bool ReadBox(const TvxPDFDictObject& Page, std::string_view Key, const TvxPDFObjectStore& Store,
+             TvxPDFRect& Box) {
+  TvxPDFObject* Obj = Store.Resolve(Page.Lookup(Key));
+  if (!Obj || !Obj->IsArray()) return false;
+  auto* Array = static_cast<TvxPDFArrayObject*>(Obj);
+  double N[4];
+  for (int32_t I = 0; I < 4; ++I)
+    if (!BoxNumber(Array->GetItem(I), Store, N[I])) return false;
+  Box.Left = std::min(N[0], N[2]);
+  Box.Right = std::max(N[0], N[2]);
+  Box.Bottom = std::min(N[1], N[3]);
+  Box.Top = std::max(N[1], N[3]);
+  return Box.Right > Box.Left && Box.Top > Box.Bottom;
+}
+
+}  // namespace
+
+int32_t PixelsPerInch() { return Resolution().PixelsPerInch; }
+
+double PixelsPerInchFactor() { return Resolution().Factor; }
+
+double PixelsToPoints(double X) { return X / PixelsPerInch() * 72; }
+
+double PointsToPixels(double X) { return X * PixelsPerInchFactor(); }
+
+double UnitToPoints(TvxMeasurementUnit Unit, double Value) {
+  switch (Unit) {
+    case muPixels: return PixelsToPoints(Value);
+    case muPoints: return Value;
+    case muInches: return Value * 72;
+    case muMM: return Value * PointsPerMM;
+    case muTwips: return Value * PointsPerTwip;
+  }
+  return Value;
+}
+
+double PointsToUnit(TvxMeasurementUnit Unit, double Value) {
+  switch (Unit) {
+    case muPixels: return PointsToPixels(Value);
+    case muPoints: return Value;
+    case muInches: return Value / 72;
+    case muMM: return Value / PointsPerMM;
+    case muTwips: return Value / PointsPerTwip;
+  }
+  return Value;
+}
+
+TvxPDFRect PointsToUnit(TvxMeasurementUnit Unit, const TvxPDFRect& Rect) {
+  return TvxPDFRect{PointsToUnit(Unit, Rect.Left), PointsToUnit(Unit, Rect.Bottom),
+                    PointsToUnit(Unit, Rect.Right), PointsToUnit(Unit, Rect.Top)};
+}
+
+TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store) {
+  TvxPDFRect Box;
+  // A damaged crop box is no reason to give up a page whose media box is fine.
+  if (ReadBox(Page, "/CropBox", Store, Box)) return Box;
+  if (ReadBox(Page, "/MediaBox", Store, Box)) return Box;
+  throw EPDFFileCorruptedError(std::string(msg::NoUsablePageBox));
+}
+
+TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
+                        TvxMeasurementUnit Unit) {
+  return PointsToUnit(Unit, GetPageBoxOf(Page, Store));
+}
+
+TvxPageSize GetPageSizeOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
+                          TvxMeasurementUnit Unit) {
+  TvxPDFRect Box = GetPageBoxOf(Page, Store);
+  return TvxPageSize{PointsToUnit(Unit, Box.Right - Box.Left),
+                     PointsToUnit(Unit, Box.Top - Box.Bottom)};
+}
+
+}  // namespace vx

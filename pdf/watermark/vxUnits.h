@@ -1,0 +1,52 @@
+// Measurement units of the document's public surface, and page sizes and
+// boxes in them. Everything inside PDF is in points.
+#pragma once
+
+#include <cstdint>
+
+#include "pdf/objects/vxPDFObjectStore.h"
+#include "pdf/objects/vxPDFObjects.h"
+
+namespace vx {
+
+enum TvxMeasurementUnit : uint8_t {
+  muPixels = 0,
+  muPoints = 1,
+  muInches = 2,
+  muMM = 3,
+  muTwips = 4,
+};
+
+// Deliberately not 72 / 25.4: both directions use this constant, so a value
+// converted there and back is unchanged up to rounding.
+inline constexpr double PointsPerMM = 2.83464;
+inline constexpr double PointsPerTwip = 0.05;
+
+// The screen's logical pixels per inch, read once on first use and fixed for
+// the life of the process; PixelsPerInchFactor is PixelsPerInch / 72.
+int32_t PixelsPerInch();
+double PixelsPerInchFactor();
+
+double PixelsToPoints(double X);
+double PointsToPixels(double X);
+// An unknown unit value converts as points.
+double UnitToPoints(TvxMeasurementUnit Unit, double Value);
+double PointsToUnit(TvxMeasurementUnit Unit, double Value);
+TvxPDFRect PointsToUnit(TvxMeasurementUnit Unit, const TvxPDFRect& Rect);
+
+struct TvxPageSize {
+  double Width = 0;
+  double Height = 0;
+};
+
+// The page's /CropBox when it is a usable rectangle, else its /MediaBox, in
+// points and normalised (Left <= Right, Bottom <= Top). Raises
+// EPDFFileCorruptedError when neither box is usable: an array of four finite
+// numbers (references resolved through Store) enclosing a non-empty area.
+TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store);
+TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
+                        TvxMeasurementUnit Unit);
+TvxPageSize GetPageSizeOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
+                          TvxMeasurementUnit Unit);
+
+}  // namespace vx
