@@ -98,3 +98,37 @@ inline constexpr std::string_view NestingTooDeep = "PDF objects nested too deepl
 }  // namespace msg
 
 }  // namespace vx
+
+// Stream codecs. The codecs' own format errors are plain Exception with the
+// fixed texts below; EUnexpectedFilterObject and EImproperPNGAlgorithm belong
+// to the document unit (vxDocumentExceptions.h).
+namespace vx {
+
+VX_DECLARE_EXCEPTION(EZlibError, Exception)
+VX_DECLARE_EXCEPTION(EZCompressionError, EZlibError)
+VX_DECLARE_EXCEPTION(EZDecompressionError, EZlibError)
+// Decoded data would grow past the decode limit (a hostile or broken stream).
+VX_DECLARE_EXCEPTION(EDecodeLimitError, Exception)
+// /DecodeParms values no decoder can honour (/Columns 0, /Colors 1000, ...).
+VX_DECLARE_EXCEPTION(EInvalidDecodeParms, Exception)
+
+namespace msg {
+inline constexpr std::string_view UnsupportedFilterName = "Unsupported filter (%s)";
+inline constexpr std::string_view UnsupportedFilter = "Unsupported filter";
+inline constexpr std::string_view UnexpectedFilterObject = "Unexpected filter object, found (%s)";
+inline constexpr std::string_view EncodeNotSupported = "Filter cannot encode (%s)";
+inline constexpr std::string_view ImproperPNGAlgorithm = "Improper PNG algorithm tag in stream";
+inline constexpr std::string_view InvalidDecodeParms = "Invalid decode parameters (%s)";
+inline constexpr std::string_view DecodeLimit = "Decoded stream data exceeds the limit of %d bytes";
+inline constexpr std::string_view EndOfDataMarkerWrong = "EndOfData marker is wrong";
+inline constexpr std::string_view IllegalCharacter = "Illeagal character within stream";
+inline constexpr std::string_view ZInappropriate = "\"z\" found at inappropriate position";
+inline constexpr std::string_view SingleFinalCharacter = "Single Final Character";
+inline constexpr std::string_view Ascii85GroupOverflow = "ASCII85 group out of range";
+inline constexpr std::string_view RLEEndOfDataMarkerWrong = "EndOfData Marker is wrong";
+inline constexpr std::string_view PrematureEndOfData = "Premature EndOfData Marker found";
+inline constexpr std::string_view UnexpectedEndOfFile = "Unexpected EndOfFile found";
+inline constexpr std::string_view InvalidLZWCode = "Invalid LZW code (%d)";
+}  // namespace msg
+
+}  // namespace vx

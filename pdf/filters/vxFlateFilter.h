@@ -1,0 +1,34 @@
+// Flate (zlib format) encoding and decoding.
+#pragma once
+
+#include <cstddef>
+
+#include "pdf/filters/vxFilter.h"
+
+namespace vx {
+
+// Decompressed output is collected in chunks of this size.
+inline constexpr size_t kFlateChunkSize = 10240;
+
+// The zlib level for a compression setting: 0, 1, 6 (zlib's default), 9.
+int ZlibLevel(TvxCompressionLevel Level);
+
+class TvxFlateFilter : public TvxFilter {
+ public:
+  using TvxFilter::EncodeStream;
+  using TvxFilter::EncodeString;
+
+  // zlib format, window bits 15, memory level 8, default strategy. Empty
+  // input still gives a complete zlib stream. zlib failures raise
+  // EZCompressionError with zlib's text.
+  std::string EncodeString(const std::string& Source, TvxCompressionLevel Level) override;
+  // At the default level.
+  std::string EncodeString(const std::string& Source) override;
+  // Data that ends early gives what was inflated so far; corrupt data raises
+  // EZDecompressionError with zlib's text for the code ("data error").
+  // Anything after the end of the zlib stream is ignored.
+  std::string DecodeString(const std::string& Source) override;
+  std::string_view Name() const override { return "/FlateDecode"; }
+};
+
+}  // namespace vx

@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include "pdf/filters/vxRLEFilter.h"
+#include "pdf/objects/vxExceptions.h"
+#include "tests/filters/filter_test_helpers.h"
+
+using namespace vx;
+using vx::test::Bytes;
+using vx::test::ExpectThrowWithMessage;
+
+namespace {
+
+std::string Encode(const std::string& S) {
+  return TvxRLEFilter().EncodeString(S);
+}
+std::string Decode(const std::string& S) {
+  return TvxRLEFilter().DecodeString(S);
+}
+
+TEST(RLEFilter, EncodesRunsPairsAndLiterals) {
+  EXPECT_EQ(Encode(std::string(6, 'x')), Bytes({251, 'x', 128}));
+  EXPECT_EQ(Encode("aab"), Bytes({255, 'a', 0, 'b', 128}));
+  EXPECT_EQ(Encode(std::string(130, 'x')), Bytes({129, 'x', 255, 'x', 128}));
+  EXPECT_EQ(Encode("abbcc"), Bytes({0, 'a', 255, 'b', 255, 'c', 128}));  // pair before a run
+  EXPECT_EQ(Encode(""), Bytes({128}));
+  std::string Distinct;
+  for (int I = 0; I < 300; ++I) Distinct.push_back(static_cast<char>(I % 251));
+  EXPECT_EQ(Decode(Encode(Distinct)), Distinct);  // literals split at 128
+}
+
+TEST(RLEFilter, RoundTripsMixedData) {
+  for (uint32_t Seed = 1; Seed <= 40; ++Seed) {
+    const std::string Data = vx::test::MixedData(1 + Seed * 97, Seed);
+    ASSERT_EQ(Decode(Encode(Data)), Data) << "seed " << Seed;
+  }
+}
+
+TEST(RLEFilter, DecodeRejectsBrokenData) {
+  EXPECT_EQ(Decode(Bytes({128})), "");
+  ExpectThrowWithMessage<Exception>([] { Decode(""); }, "EndOfData Marker is wrong");
+  ExpectThrowWithMessage<Exception>([] { Decode(Bytes({0, 'a'})); }, "EndOfData Marker is wrong");
+  ExpectThrowWithMessage<Exception>(
+      [] {
+        Decode(Bytes({0, 'a', 128, 0, 'b', 128}));
+      },
+      "Premature EndOfData Marker found");
+  ExpectThrowWithMessage<Exception>(
+      [] {
+        Decode(Bytes({2, 'a', 'b', 128}));
+      },
+      "Unexpected EndOfFile found");
+  ExpectThrowWithMessage<Exception>(
+      [] {
+        Decode(Bytes({0, 'a', 200, 128}));
+      },
+      "Unexpected EndOfFile found");
+}
+
+}  // namespace
