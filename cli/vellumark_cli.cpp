@@ -1,9 +1,13 @@
 // vellumark-cli: drives the engine from scripts and tests.
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
+#include <vector>
 
+#include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
+#include "platform/vxUnicode.h"
 
 namespace {
 
@@ -12,17 +16,86 @@ const char* const Usage =
     "\n"
     "Stamps text watermarks onto PDF files.\n"
     "\n"
+    "Commands:\n"
+    "  info FILE [--password PW]   print the document's version, page count,\n"
+    "                              encryption and information\n"
+    "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n";
 
-int Run(int argc, char** argv) {
-  if (argc < 2) {
-    std::fputs(Usage, stderr);
-    return 2;
+// A wrong command line: usage on standard error, status 2.
+struct TvxUsageError {
+  std::string Message;
+};
+
+struct TvxArgs {
+  std::vector<std::string> Positional;
+  std::map<std::string, std::string> Options;
+};
+
+// Options that take a value; everything else starting with "--" is unknown.
+TvxArgs ParseArgs(int argc, char** argv, int First, const std::vector<std::string>& Known) {
+  TvxArgs Args;
+  for (int I = First; I < argc; ++I) {
+    std::string A = argv[I];
+    if (A.rfind("--", 0) == 0) {
+      bool IsKnown = false;
+      for (const auto& K : Known) IsKnown = IsKnown || K == A;
+      if (!IsKnown) throw TvxUsageError{"unknown option '" + A + "'"};
+      if (I + 1 >= argc) throw TvxUsageError{"option '" + A + "' needs a value"};
+      Args.Options[A] = argv[++I];
+    } else {
+      Args.Positional.push_back(A);
+    }
   }
+  return Args;
+}
+
+const char* VersionText(vx::TvxPDFVersion V) {
+  static const char* const Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4", "1.5", "1.6", "1.7", "2.0"};
+  return V <= vx::pvPDF20 ? Texts[V] : "?";
+}
+
+// Loads FILE, trying the given password (or none) once.
+void Load(vx::TvxPDFDocument& Doc, const std::string& File, const TvxArgs& Args) {
+  auto It = Args.Options.find("--password");
+  std::string Password = It == Args.Options.end() ? std::string() : It->second;
+  Doc.OnPassword = [Password](vx::TvxCustomPDFDocument&, std::string& Pw, bool& Continue,
+                              int32_t Tries) {
+    Pw = Password;
+    Continue = Tries == 0;
+  };
+  if (!Doc.LoadFromFile(File)) throw vx::Exception("The password is incorrect");
+}
+
+int Info(int argc, char** argv) {
+  TvxArgs Args = ParseArgs(argc, argv, 2, {"--password"});
+  if (Args.Positional.size() != 1) throw TvxUsageError{"info takes one FILE"};
+  vx::TvxPDFDocument Doc;
+  Load(Doc, Args.Positional[0], Args);
+  vx::TvxPDFInfo& I = Doc.Info();
+  auto Line = [](const char* Key, const std::string& Value) {
+    std::printf("%s: %s\n", Key, Value.c_str());
+  };
+  Line("version", VersionText(Doc.PDFVersion()));
+  Line("pages", std::to_string(Doc.PageCount()));
+  Line("encrypted", Doc.IsEncrypted() ? "yes" : "no");
+  Line("title", vx::Utf16ToUtf8(I.GetTitle()));
+  Line("author", vx::Utf16ToUtf8(I.GetAuthor()));
+  Line("subject", vx::Utf16ToUtf8(I.GetSubject()));
+  Line("keywords", vx::Utf16ToUtf8(I.GetKeywords()));
+  Line("creator", vx::Utf16ToUtf8(I.GetCreator()));
+  Line("producer", vx::Utf16ToUtf8(I.GetProducer()));
+  Line("page-mode", vx::PageModeNames[Doc.PageMode()] + 1);
+  Line("page-layout", vx::PageLayoutNames[Doc.PageLayout()] + 1);
+  return 0;
+}
+
+int Run(int argc, char** argv) {
+  if (argc < 2) throw TvxUsageError{"no command given"};
   std::string Command = argv[1];
-  if (Command == "--help" || Command == "-h") {
+  if (Command == "--help" || Command == "-h" || Command == "help") {
     std::fputs(Usage, stdout);
     return 0;
   }
@@ -30,8 +103,8 @@ int Run(int argc, char** argv) {
     std::printf("vellumark-cli %s\n", VX_VERSION);
     return 0;
   }
-  std::fprintf(stderr, "vellumark-cli: unknown command '%s'\n\n%s", Command.c_str(), Usage);
-  return 2;
+  if (Command == "info") return Info(argc, argv);
+  throw TvxUsageError{"unknown command '" + Command + "'"};
 }
 
 }  // namespace
@@ -39,7 +112,14 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
+  } catch (const TvxUsageError& E) {
+    std::fprintf(stderr, "vellumark-cli: %s\n\n%s", E.Message.c_str(), Usage);
+    return 2;
   } catch (const vx::Exception& E) {
+    std::fprintf(stderr, "%s\n", E.what());
+    return 1;
+  } catch (const std::exception& E) {
+    // Out of memory and the like: still a clean failure.
     std::fprintf(stderr, "%s\n", E.what());
     return 1;
   }

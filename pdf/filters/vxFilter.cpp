@@ -216,16 +216,23 @@ void RequireDecodable(const TvxFilterList& List) {
 
 }  // namespace
 
+// Image codecs the engine does not run leave their data as it is: the chain
+// stops being decodable there, but what came before is still undone.
+bool PassesThrough(TvxDecodeFilter Kind) { return Kind == ftCCITTFaxDecode || Kind == ftDCTDecode; }
+
 std::unique_ptr<TvxMemoryStream> DecodeWithFilter(TvxDecodeFilter Kind, TvxStream& Stream) {
+  if (PassesThrough(Kind)) return NewMemoryStream(ReadWholeStream(Stream));
   if (!CanDecode(Kind)) Unsupported(Kind);
   return NewMemoryStream(DecodeStep(Kind, ReadWholeStream(Stream), nullptr));
 }
 
 std::unique_ptr<TvxMemoryStream> DecodeFilterChain(TvxStream& Stream, const TvxPDFObject* Filter) {
   TvxFilterList List = GetFilterList(Filter);
-  RequireDecodable(List);
   std::string Work = ReadWholeStream(Stream);
-  for (TvxDecodeFilter Kind : List) Work = DecodeStep(Kind, std::move(Work), nullptr);
+  for (TvxDecodeFilter Kind : List) {
+    if (PassesThrough(Kind)) continue;
+    Work = DecodeStep(Kind, std::move(Work), nullptr);
+  }
   return NewMemoryStream(std::move(Work));
 }
 

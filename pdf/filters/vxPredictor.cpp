@@ -26,21 +26,27 @@ void CheckRowBytes(std::string_view Key, int64_t Value, uint64_t RowBytes) {
 }
 
 // PNG rows: a tag byte, then RowBytes bytes; Bpp bytes per pixel back is the
-// "left" neighbour. A short final row yields only what it holds: padding it
-// with invented bytes would hand the reader data that is not in the file.
-std::string UndoPNG(const std::string& In, size_t RowBytes, size_t Bpp) {
+// "left" neighbour. With PadShortRow a short final row after a whole one is
+// completed from the raw bytes the previous row left in the row buffer, as
+// cross-reference streams have always been read; otherwise it yields only
+// what it holds. Either way no row is longer than the input.
+std::string UndoPNG(const std::string& In, size_t RowBytes, size_t Bpp, bool PadShortRow) {
   std::string Out;
   Out.reserve(In.size());
   const auto* Src = reinterpret_cast<const uint8_t*>(In.data());
   // No row can be longer than the input, whatever /Columns claims.
   std::vector<uint8_t> Prev(std::min(RowBytes, In.size()), 0);
+  std::vector<uint8_t> Raw(Prev.size(), 0);
+  bool HadWholeRow = false;
   size_t Pos = 0;
   while (Pos < In.size()) {
     uint8_t Tag = Src[Pos++];
     if (Tag > 4) throw EImproperPNGAlgorithm(std::string(msg::ImproperPNGAlgorithm));
-    size_t Len = std::min(RowBytes, In.size() - Pos);
-    const uint8_t* Raw = Src + Pos;
-    Pos += Len;
+    size_t Got = std::min(RowBytes, In.size() - Pos);
+    std::copy(Src + Pos, Src + Pos + Got, Raw.begin());
+    Pos += Got;
+    size_t Len = PadShortRow && HadWholeRow ? RowBytes : Got;
+    HadWholeRow = HadWholeRow || Got == RowBytes;
     size_t Start = Out.size();
     Out.resize(Start + Len);
     auto* Cur = reinterpret_cast<uint8_t*>(Out.data() + Start);
@@ -138,7 +144,7 @@ uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t AboveLeft) {
 std::unique_ptr<TvxMemoryStream> ApplyPNGPredictor(TvxStream& Stream, int32_t Columns) {
   if (Columns < 1) BadParam("/Columns", Columns);
   CheckRowBytes("/Columns", Columns, static_cast<uint64_t>(Columns));
-  return NewMemoryStream(UndoPNG(ReadWholeStream(Stream), static_cast<size_t>(Columns), 1));
+  return NewMemoryStream(UndoPNG(ReadWholeStream(Stream), static_cast<size_t>(Columns), 1, true));
 }
 
 TvxPredictorParams PredictorParamsFromDict(const TvxPDFDictObject* Parms,
@@ -166,7 +172,7 @@ std::string ApplyPredictor(const std::string& Data, const TvxPredictorParams& Pa
   CheckRowBytes("/Columns", Params.Columns, RowBytes);
   if (Png)
     return UndoPNG(Data, static_cast<size_t>(RowBytes),
-                   static_cast<size_t>((BitsPerPixel + 7) / 8));
+                   static_cast<size_t>((BitsPerPixel + 7) / 8), false);
   return UndoTIFF(Data, static_cast<size_t>(RowBytes), Params);
 }
 

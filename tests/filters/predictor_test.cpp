@@ -60,11 +60,16 @@ TEST(PNGPredictor, UndoesEveryTag) {
   }
 }
 
-TEST(PNGPredictor, ShortFinalRowYieldsOnlyItsOwnBytes) {
-  // Columns 5, 14 bytes: two whole rows, then a tag and one byte.
+TEST(PNGPredictor, ShortFinalRow) {
+  // Columns 5, 14 bytes: two whole rows, then a tag and one byte; the rest of
+  // the third row comes from the raw bytes the second row left behind.
   EXPECT_EQ(Png(Bytes({0, 1, 2, 3, 4, 5, 2, 1, 1, 1, 1, 1, 1, 9}), 5),
+            Bytes({1, 2, 3, 4, 5, 2, 3, 4, 5, 6, 9, 10, 11, 12, 13}));
+  // With decode parameters a short row yields only its own bytes.
+  TvxPredictorParams P{.Predictor = 12, .Colors = 1, .BitsPerComponent = 8, .Columns = 5};
+  EXPECT_EQ(ApplyPredictor(Bytes({0, 1, 2, 3, 4, 5, 2, 1, 1, 1, 1, 1, 1, 9}), P),
             Bytes({1, 2, 3, 4, 5, 2, 3, 4, 5, 6, 9}));
-  EXPECT_EQ(Png(Bytes({0, 7, 2}), 1), Bytes({7}));
+  EXPECT_EQ(Png(Bytes({0, 7, 2}), 1), Bytes({7, 14}));
   // Rows are never longer than the data, whatever /Columns says.
   EXPECT_EQ(Png(Bytes({1, 1, 1, 1}), 100000000), Bytes({1, 2, 3}));
 }

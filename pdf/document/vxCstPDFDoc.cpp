@@ -1,0 +1,162 @@
+#include "pdf/document/vxCstPDFDoc.h"
+
+#include <sys/stat.h>
+
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxXRefLoader.h"
+
+namespace vx {
+
+namespace {
+
+bool FileExists(const std::string& Name) {
+  struct stat St {};
+  return ::stat(Name.c_str(), &St) == 0 && S_ISREG(St.st_mode);
+}
+
+bool HasExtension(const std::string& Name) {
+  size_t Slash = Name.find_last_of('/');
+  size_t Dot = Name.find_last_of('.');
+  return Dot != std::string::npos && (Slash == std::string::npos || Dot > Slash) &&
+         Dot + 1 < Name.size();
+}
+
+}  // namespace
+
+TvxCustomPDFDocument::TvxCustomPDFDocument() { TvxCustomPDFDocument::InitDocumentData(); }
+
+TvxCustomPDFDocument::~TvxCustomPDFDocument() { TvxCustomPDFDocument::FreeDocumentData(); }
+
+void TvxCustomPDFDocument::InitDocumentData() {
+  FDocumentID = NextDocumentID();
+  FIsLoaded = false;
+  FIsEncrypted = false;
+  FWorkFileName.clear();
+  FStore = std::make_unique<TvxPDFObjectStore>();
+  FPages.clear();
+  FXRefItems.clear();
+  FXRefStmItems.clear();
+  FInfo = std::make_unique<TvxPDFInfo>();
+  FCatalog = std::make_unique<TvxPDFCatalog>();
+  FTrailer = std::make_unique<TvxPDFTrailer>();
+  FDecryptor.reset();
+  FPendingID.reset();
+  FPDFVersion = pvPDF14;
+  FPageMode = pmNone;
+  FPageLayout = plNone;
+  FSaveStateObjNo = -1;
+  FRestoreStateObjNo = -1;
+  TvxDocumentData& Data = *this;
+  TvxDocumentEvents& Events = *this;
+  FLoader = std::make_unique<TvxObjectLoader>(Data, Events);
+  FCatalogHandlers = std::make_unique<TvxCatalogHandlers>(*FLoader);
+}
+
+void TvxCustomPDFDocument::FreeDocumentData() {
+  FSubReader.reset();
+  FReader.reset();
+  FSource.reset();
+  FPages.clear();
+  FCatalogHandlers.reset();
+  FLoader.reset();
+  FStore.reset();
+  FXRefItems.clear();
+  FXRefStmItems.clear();
+  FInfo.reset();
+  FCatalog.reset();
+  FTrailer.reset();
+  FPendingID.reset();
+  FDecryptor.reset();
+}
+
+void TvxCustomPDFDocument::ClearDocument() {
+  FreeDocumentData();
+  InitDocumentData();
+}
+
+bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
+  if (FIsLoaded) ClearDocument();
+  FWorkFileName = HasExtension(Name) ? Name : Name + ".pdf";
+  if (!FileExists(FWorkFileName)) throw EFileNotFound(FormatMessage(msg::FileNotFound, FWorkFileName));
+  if (FFilename.empty()) FFilename = FWorkFileName;
+
+  // The file is read once into memory and released when loading ends.
+  struct TvxCloseFile {
+    TvxCustomPDFDocument& Doc;
+    ~TvxCloseFile() {
+      Doc.FReader.reset();
+      Doc.FSource.reset();
+    }
+  } Close{*this};
+  FSource = std::make_unique<TvxMemoryStream>(ReadFileToString(FWorkFileName));
+  ReadDocument(*FSource);
+
+  if (!FIsEncrypted) {
+    FinishRead();
+  } else if (OnPassword) {
+    int32_t Tries = 0;
+    bool Continue = true;
+    bool Succeeded = false;
+    std::string Password;
+    // Ends when the handler gives up; each try asks it again.
+    while (!Succeeded && Continue) {
+      OnPassword(*this, Password, Continue, Tries);
+      if (Continue)
+        Succeeded = Authenticate(Password);
+      else
+        ClearDocument();
+      ++Tries;
+    }
+  } else {
+    Authenticate("");
+  }
+  return FIsLoaded;
+}
+
+void TvxCustomPDFDocument::ReadDocument(TvxStream& Stream) {
+  FReader = std::make_unique<TvxPDFStreamReader>(FDocumentID, &Stream);
+  try {
+    TvxDocumentData& Data = *this;
+    TvxDocumentEvents& Events = *this;
+    TvxXRefLoader XRef(Data, Events, *FLoader);
+    XRef.ReadXRef();
+  } catch (...) {
+    FReader.reset();
+    throw;
+  }
+}
+
+bool TvxCustomPDFDocument::CheckPassword(const std::string&) { return false; }
+
+bool TvxCustomPDFDocument::Authenticate(const std::string& Password) {
+  if (FIsEncrypted) {
+    if (!CheckPassword(Password)) return false;
+  }
+  FinishRead();
+  return true;
+}
+
+void TvxCustomPDFDocument::FinishRead() {
+  if (OnBeginRead) OnBeginRead(*this);
+  TvxDocumentData& Data = *this;
+  TvxDocumentEvents& Events = *this;
+  TvxCatalogReader Reader(Data, Events, *FLoader, CatalogHandlers());
+  Reader.ReadCatalog();
+  FIsLoaded = true;
+  DoStatusMessage(FormatMessage(msg::DocumentReadComplete, PageCount()));
+  if (OnEndRead) OnEndRead(*this);
+}
+
+void TvxCustomPDFDocument::DoStatusMessage(const std::string& Msg) {
+  if (OnStatusMessage) OnStatusMessage(*this, Msg);
+}
+
+void TvxCustomPDFDocument::DoWarning(const std::string& Msg) {
+  if (OnWarning) OnWarning(*this, Msg);
+}
+
+void TvxCustomPDFDocument::DoIOProgress(int32_t Percentage) {
+  if (OnIOProgress) OnIOProgress(*this, Percentage);
+}
+
+}  // namespace vx

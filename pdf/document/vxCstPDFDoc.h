@@ -1,0 +1,106 @@
+// The document component: loads a PDF file into an object store, exposes its
+// pages and properties, and hands the work to the subsystem collaborators.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "pdf/reader/vxCatalogReader.h"
+#include "pdf/reader/vxDocumentData.h"
+#include "pdf/reader/vxObjectLoader.h"
+
+namespace vx {
+
+class TvxCustomPDFDocument;
+
+using TvxNotifyEvent = std::function<void(TvxCustomPDFDocument& Sender)>;
+using TvxStatusMessageEvent = std::function<void(TvxCustomPDFDocument& Sender, const std::string& StatMsg)>;
+using TvxWarningEvent = std::function<void(TvxCustomPDFDocument& Sender, const std::string& Warning)>;
+using TvxProgressEvent = std::function<void(TvxCustomPDFDocument& Sender, int32_t Percentage)>;
+using TvxPasswordEvent = std::function<void(TvxCustomPDFDocument& Sender, std::string& Password,
+                                            bool& Continue, int32_t Tries)>;
+
+class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvents {
+ public:
+  TvxCustomPDFDocument();
+  virtual ~TvxCustomPDFDocument();
+  TvxCustomPDFDocument(const TvxCustomPDFDocument&) = delete;
+  TvxCustomPDFDocument& operator=(const TvxCustomPDFDocument&) = delete;
+
+  // The whole load; returns IsLoaded.
+  bool LoadFromFile(const std::string& Name);
+  // Header, cross-reference chain, trailer values, object streams and the
+  // encryption dictionary, from a stream holding the whole file.
+  void ReadDocument(TvxStream& Stream);
+  bool Authenticate(const std::string& Password);
+  void FinishRead();
+  void ClearDocument();
+
+  // Loading on demand (only while the file is open).
+  int64_t GetObjectOffset(int32_t K) const { return FLoader->GetObjectOffset(K); }
+  TvxLoadedObject LoadObject(int32_t K) { return FLoader->LoadObject(K); }
+  void LoadReferences(TvxPDFObject* X) { FLoader->LoadReferences(X); }
+  TvxPDFObjectPtr MakeDirect(const TvxPDFObject* X) { return FLoader->MakeDirect(X); }
+  TvxObjectLoader& Loader() { return *FLoader; }
+
+  // Properties.
+  const std::string& Filename() const { return FFilename; }
+  void SetFilename(const std::string& Value) { FFilename = Value; }
+  const std::string& WorkFileName() const { return FWorkFileName; }
+  bool IsLoaded() const { return FIsLoaded; }
+  bool IsEncrypted() const { return FIsEncrypted; }
+  TvxPDFVersion PDFVersion() const { return FPDFVersion; }
+  void SetPDFVersion(TvxPDFVersion Value) { FPDFVersion = Value; }
+  int32_t PageCount() const { return GetPageCount(); }
+  int32_t GetPageCount() const { return static_cast<int32_t>(FPages.size()); }
+  TvxPageMode PageMode() const { return FPageMode; }
+  void SetPageMode(TvxPageMode Value) { FPageMode = Value; }
+  TvxPageLayout PageLayout() const { return FPageLayout; }
+  void SetPageLayout(TvxPageLayout Value) { FPageLayout = Value; }
+  int32_t DocumentID() const { return FDocumentID; }
+
+  // The document's data, for the subsystems that work on it.
+  TvxPDFObjectStore& Store() { return *FStore; }
+  const std::vector<TvxPDFIndirectObject*>& Pages() const { return FPages; }
+  TvxPDFTrailer& Trailer() { return *FTrailer; }
+  TvxPDFCatalog& Catalog() { return *FCatalog; }
+  TvxPDFInfo& Info() { return *FInfo; }
+  TvxPDFViewerPreferences& ViewerPreferences() { return *FCatalog->ViewerPreferences; }
+
+  // Events; an unassigned one is skipped.
+  TvxStatusMessageEvent OnStatusMessage;
+  TvxWarningEvent OnWarning;
+  TvxProgressEvent OnIOProgress;
+  TvxNotifyEvent OnBeginRead;
+  TvxNotifyEvent OnEndRead;
+  TvxPasswordEvent OnPassword;
+
+ protected:
+  virtual void InitDocumentData();
+  virtual void FreeDocumentData();
+  // Checks a password against the encryption dictionary and sets up
+  // decryption. No security handler is present yet, so nothing is accepted.
+  virtual bool CheckPassword(const std::string& Password);
+  // Where the catalog reader hands over destinations, names, form, outlines.
+  virtual TvxCatalogHandlers& CatalogHandlers() { return *FCatalogHandlers; }
+
+  void DoStatusMessage(const std::string& Msg) override;
+  void DoWarning(const std::string& Msg) override;
+  void DoIOProgress(int32_t Percentage) override;
+
+  std::string FFilename;
+  std::string FWorkFileName;
+  std::unique_ptr<TvxObjectLoader> FLoader;
+  std::unique_ptr<TvxCatalogHandlers> FCatalogHandlers;
+};
+
+// The component with its properties and events published.
+class TvxPDFDocument : public TvxCustomPDFDocument {
+ public:
+  TvxPDFDocument() = default;
+};
+
+}  // namespace vx

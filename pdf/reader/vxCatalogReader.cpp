@@ -1,0 +1,199 @@
+#include "pdf/reader/vxCatalogReader.h"
+
+#include "pdf/objects/vxDocumentExceptions.h"
+
+namespace vx {
+
+namespace {
+
+[[noreturn]] void InvalidCast() { throw EInvalidCast(std::string(msg::InvalidTypecast)); }
+
+std::string NameText(const TvxPDFObject* Obj) {
+  if (!Obj) return {};
+  if (!Obj->IsName()) InvalidCast();
+  return static_cast<const TvxPDFNameObject*>(Obj)->Text;
+}
+
+int32_t ReferenceNumber(const TvxPDFObject* Obj) {
+  if (!Obj || !Obj->IsIndirectReference()) InvalidCast();
+  return static_cast<const TvxPDFIndirectReference*>(Obj)->ObjectNumber;
+}
+
+}  // namespace
+
+void TvxCatalogReader::ReadCatalog() {
+  struct TvxReaderRelease {
+    TvxDocumentData& D;
+    ~TvxReaderRelease() { D.FReader.reset(); }
+  } Release{D};
+
+  // 1. Document information, unless an object stream already gave it.
+  if (D.FTrailer->Info && D.FInfo->Dict().Count() == 0) {
+    std::unique_ptr<TvxPDFDictObject> Owned;
+    if (TvxPDFDictObject* Info = L.ResolveDictLoading(D.FTrailer->Info.get(), false, Owned))
+      D.FInfo->AssignDictionary(Info->CloneDict());
+  }
+
+  // 2. The catalog; one read from the file is not stored.
+  TvxLoadedObject Root = L.LoadObject(D.FTrailer->RootObjectNumber);
+  if (!Root || !Root.Object->Value || !Root.Object->Value->IsDict())
+    throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+  TvxPDFDictObject& C = *static_cast<TvxPDFDictObject*>(Root.Object->Value.get());
+
+  // 3. Page mode and layout; a name outside the tables means the default.
+  D.FPageMode = static_cast<TvxPageMode>(
+      std::max(0, IndexOfName(PageModeNames, 4, NameText(C.Lookup("/PageMode")))));
+  D.FPageLayout = static_cast<TvxPageLayout>(
+      std::max(0, IndexOfName(PageLayoutNames, 4, NameText(C.Lookup("/PageLayout")))));
+
+  // 4. Viewer preferences.
+  if (TvxPDFObject* VP = C.Lookup("/ViewerPreferences")) {
+    std::unique_ptr<TvxPDFDictObject> Owned;
+    if (TvxPDFDictObject* V = L.ResolveDictLoading(VP, false, Owned))
+      D.FCatalog->SetViewerPreferencesDict(V->CloneDict());
+  }
+
+  // 5. Metadata.
+  if (TvxPDFObject* Meta = C.Lookup("/Metadata")) {
+    if (!Meta->IsIndirectReference()) InvalidCast();
+    L.LoadReferences(Meta);
+    D.FCatalog->Metadata.reset(static_cast<TvxPDFIndirectReference*>(Meta->Clone().release()));
+  }
+
+  // 6. Pages.
+  E.DoIOProgress(10);
+  E.DoStatusMessage("Traversing Pages...");
+  ReadPageTree(ReferenceNumber(C.Lookup("/Pages")), nullptr);
+  E.DoIOProgress(75);
+
+  // 7. Destinations.
+  if (TvxPDFObject* Dests = C.Lookup("/Dests")) {
+    E.DoStatusMessage("Processing Destinations");
+    H.ReadDestsDictionary(Dests);
+  }
+
+  // 8. Annotations.
+  E.DoIOProgress(30);
+  E.DoStatusMessage("Processing Annotations...");
+  for (TvxPDFIndirectObject* Page : D.FPages)
+    L.LoadReferences(static_cast<TvxPDFDictObject*>(Page->Value.get())->Lookup("/Annots"));
+
+  // 9. The form.
+  E.DoIOProgress(90);
+  if (TvxPDFObject* Form = C.Lookup("/AcroForm")) {
+    D.FCatalog->AcroForm = Form->Clone();
+    H.LoadAcroForm(Form->IsIndirectReference() ? Form : D.FCatalog->AcroForm.get());
+    E.DoStatusMessage("AcroForms Processed");
+  }
+
+  // 10, 11. Actions.
+  if (TvxPDFObject* Action = C.Lookup("/OpenAction")) {
+    L.LoadReferences(Action);
+    D.FCatalog->OpenAction = Action->Clone();
+  }
+  if (TvxPDFObject* AA = C.Lookup("/AA")) {
+    L.LoadReferences(AA);
+    D.FCatalog->AA = AA->Clone();
+  }
+
+  // 12. Name tree.
+  if (TvxPDFObject* Names = C.Lookup("/Names")) {
+    E.DoStatusMessage("Processing Name Tree...");
+    D.FCatalog->Names = Names->Clone();
+    H.ReadNameDictionary(Names);
+  }
+
+  // 13. Outlines.
+  E.DoIOProgress(60);
+  E.DoStatusMessage("Reading Outlines...");
+  if (C.Lookup("/Outlines")) H.LoadOutlines(C);
+  E.DoIOProgress(100);
+}
+
+void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited) {
+  FPath.clear();
+  FPagesSeen.clear();
+  FNodesRead = 0;
+  ReadPageTree(K, Inherited, 0);
+}
+
+TvxPDFIndirectObject* TvxCatalogReader::NewPageObject(TvxPDFObjectPtr Value) {
+  auto Obj = std::make_unique<TvxPDFIndirectObject>(D.FDocumentID, D.FStore->NewObjectNumber(), 0,
+                                                    std::move(Value));
+  return D.FStore->AddObject(std::move(Obj));
+}
+
+void TvxCatalogReader::AddPage(TvxPDFIndirectObject* Page, const TvxPDFDictObject* Inherited) {
+  Page->MarkUsed();
+  auto& Dict = *static_cast<TvxPDFDictObject*>(Page->Value.get());
+  Dict.Remove("/Parent");
+  Dict.Remove("/B");
+  if (Inherited) {
+    for (int32_t I = 0; I < Inherited->Count(); ++I) {
+      const std::string& Key = Inherited->Keys[I]->Text;
+      if (Dict.IndexOf(Key) < 0)
+        Dict.AddEntry(Inherited->Keys[I]->CloneName(),
+                      Inherited->Values[I] ? Inherited->Values[I]->Clone() : nullptr);
+    }
+  }
+  for (int32_t I = 0; I < Dict.Count(); ++I) {
+    const std::string& Key = Dict.Keys[I]->Text;
+    if (Key != "/Annots" && Key != "/B") L.LoadReferences(Dict.Values[I].get());
+  }
+  D.FPages.push_back(Page);
+}
+
+void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited, int Depth) {
+  // A tree that repeats whole subtrees could otherwise grow without bound.
+  if (Depth > MaxTreeDepth || ++FNodesRead > 4 * static_cast<int64_t>(MaxObjectNumber))
+    throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+  if (FPath.count(K)) return;  // a node that contains itself
+  TvxLoadedObject Node = L.LoadObject(K);
+  if (!Node) return;  // a kid the file does not describe
+  if (!Node.Object->Value || !Node.Object->Value->IsDict()) InvalidCast();
+  auto& Dict = *static_cast<TvxPDFDictObject*>(Node.Object->Value.get());
+  std::string Type = NameText(Dict.Lookup("/Type"));
+  if (Type.empty()) {
+    // Some producers leave /Type out; /Kids tells the node kind.
+    Type = Dict.Lookup("/Kids") ? "/Pages" : "/Page";
+  }
+  if (Type == "/Page") {
+    TvxPDFIndirectObject* Page = Node.Object;
+    if (!FPagesSeen.insert(K).second) {
+      // The same page listed twice becomes two pages, each its own object.
+      Page = NewPageObject(Page->Value->Clone());
+    } else if (Node.Fresh) {
+      Page = D.FStore->AddObject(std::move(Node.Fresh));
+    }
+    AddPage(Page, Inherited);
+    return;
+  }
+  if (Type != "/Pages") throw EUnexpectedError(std::string(msg::UnexpectedError));
+
+  std::unique_ptr<TvxPDFIndirectObject> KidsHolder;
+  TvxPDFArrayObject* Kids = L.ResolveArrayLoading(Dict.Lookup("/Kids"), false, KidsHolder);
+  std::unique_ptr<TvxPDFDictObject> New = Inherited ? Inherited->CloneDict() : nullptr;
+  for (const char* Key : {"/Rotate", "/MediaBox", "/Resources", "/CropBox"}) {
+    if (TvxPDFObject* V = Dict.Lookup(Key)) {
+      if (!New) New = std::make_unique<TvxPDFDictObject>();
+      New->SetValue(Key, V->Clone());
+    }
+  }
+  if (!Kids) return;
+  FPath.insert(K);
+  for (int32_t I = 0; I < Kids->Count(); ++I) {
+    TvxPDFObject* Kid = Kids->GetItem(I);
+    if (Kid && Kid->IsDict()) {
+      // A page given directly instead of by reference gets an object of its own.
+      TvxPDFObject* KidType = static_cast<TvxPDFDictObject*>(Kid)->Lookup("/Type");
+      if (KidType && KidType->IsName() && static_cast<TvxPDFNameObject*>(KidType)->Text == "/Pages")
+        throw EUnexpectedError(std::string(msg::UnexpectedError));
+      AddPage(NewPageObject(Kid->Clone()), New.get());
+      continue;
+    }
+    ReadPageTree(ReferenceNumber(Kid), New.get(), Depth + 1);
+  }
+  FPath.erase(K);
+}
+
+}  // namespace vx

@@ -1,0 +1,57 @@
+// Reads the document catalog and flattens the page tree into the page list.
+#pragma once
+
+#include <cstdint>
+#include <unordered_set>
+
+#include "pdf/reader/vxObjectLoader.h"
+
+namespace vx {
+
+// Where the catalog reader hands over destinations, the name tree, the form
+// and the outlines. The default only loads what they reference, so nothing
+// reachable is lost.
+class TvxCatalogHandlers {
+ public:
+  explicit TvxCatalogHandlers(TvxObjectLoader& Loader) : L(Loader) {}
+  virtual ~TvxCatalogHandlers() = default;
+  virtual void ReadDestsDictionary(TvxPDFObject* Value) { L.LoadReferences(Value); }
+  virtual void LoadAcroForm(TvxPDFObject* Value) { L.LoadReferences(Value); }
+  virtual void ReadNameDictionary(TvxPDFObject* Value) { L.LoadReferences(Value); }
+  virtual void LoadOutlines(TvxPDFDictObject& Catalog) { L.LoadReferences(Catalog.Lookup("/Outlines")); }
+
+ protected:
+  TvxObjectLoader& L;
+};
+
+class TvxCatalogReader {
+ public:
+  // Deeper page trees are refused as damaged.
+  static constexpr int MaxTreeDepth = 256;
+
+  TvxCatalogReader(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxObjectLoader& Loader,
+                   TvxCatalogHandlers& Handlers)
+      : D(Data), E(Events), L(Loader), H(Handlers) {}
+
+  // Releases the file reader at its end, also on error.
+  void ReadCatalog();
+  void ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited);
+
+ private:
+  void ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited, int Depth);
+  // Takes a page node into the page list: inherited values, references.
+  void AddPage(TvxPDFIndirectObject* Page, const TvxPDFDictObject* Inherited);
+  // A new stored object holding Value (a page given directly, or a second
+  // copy of a page listed twice).
+  TvxPDFIndirectObject* NewPageObject(TvxPDFObjectPtr Value);
+
+  TvxDocumentData& D;
+  TvxDocumentEvents& E;
+  TvxObjectLoader& L;
+  TvxCatalogHandlers& H;
+  std::unordered_set<int32_t> FPath;       // nodes on the way down: a loop ends there
+  std::unordered_set<int32_t> FPagesSeen;  // pages already listed
+  int64_t FNodesRead = 0;
+};
+
+}  // namespace vx

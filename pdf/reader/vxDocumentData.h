@@ -1,0 +1,77 @@
+// The state a document shares with its loading, stamping and writing
+// collaborators.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pdf/objects/vxPDFInfo.h"
+#include "pdf/objects/vxPDFObjectStore.h"
+#include "pdf/reader/vxPDFStreamReader.h"
+
+namespace vx {
+
+enum TvxPageMode : uint8_t { pmNone, pmUseOutlines, pmUseThumbs, pmFullScreen, pmUseAttachments };
+enum TvxPageLayout : uint8_t {
+  plNone,
+  plSinglePage,
+  plOneColumn,
+  plTwoColumnLeft,
+  plTwoColumnRight
+};
+
+inline constexpr const char* PageModeNames[] = {"/UseNone", "/UseOutlines", "/UseThumbs",
+                                                "/FullScreen", "/UseAttachments"};
+inline constexpr const char* PageLayoutNames[] = {"/None", "/SinglePage", "/OneColumn",
+                                                  "/TwoColumnLeft", "/TwoColumnRight"};
+
+// Ordinal of Text among Names[0..High], or -1.
+int32_t IndexOfName(const char* const* Names, int32_t High, std::string_view Text);
+
+// Object numbers above this are refused: no conforming file has more objects,
+// and list positions are allocated up to the highest number.
+inline constexpr int32_t MaxObjectNumber = 8388607;
+
+// Progress, status and warnings raised while loading and saving.
+class TvxDocumentEvents {
+ public:
+  virtual ~TvxDocumentEvents() = default;
+  virtual void DoStatusMessage(const std::string& Msg) = 0;
+  virtual void DoWarning(const std::string& Msg) = 0;
+  virtual void DoIOProgress(int32_t Percentage) = 0;
+};
+
+struct TvxDocumentData {
+  int32_t FDocumentID = 0;
+  // The file's bytes while it is being loaded.
+  std::unique_ptr<TvxMemoryStream> FSource;
+  std::unique_ptr<TvxPDFStreamReader> FReader;
+  std::unique_ptr<TvxPDFStreamReader> FSubReader;
+  std::vector<std::optional<TvxXRefItem>> FXRefItems;
+  std::vector<std::optional<TvxXRefStmItem>> FXRefStmItems;
+  std::unique_ptr<TvxPDFObjectStore> FStore;
+  std::unique_ptr<TvxPDFTrailer> FTrailer;
+  std::unique_ptr<TvxPDFCatalog> FCatalog;
+  std::unique_ptr<TvxPDFInfo> FInfo;
+  std::vector<TvxPDFIndirectObject*> FPages;  // owned by FStore
+  TvxPDFObjectPtr FPendingID;
+  std::unique_ptr<TvxPDFDecryptor> FDecryptor;
+
+  TvxPDFVersion FPDFVersion = pvPDF14;
+  bool FIsLoaded = false;
+  bool FIsEncrypted = false;
+  TvxPageMode FPageMode = pmNone;
+  TvxPageLayout FPageLayout = plNone;
+  int32_t FSaveStateObjNo = -1;
+  int32_t FRestoreStateObjNo = -1;
+
+  // A named destination by its bare name, as a new object, or nil. Finds
+  // nothing until a destination table is loaded.
+  std::function<TvxPDFObjectPtr(const std::string&)> FFindNamedDest;
+};
+
+}  // namespace vx

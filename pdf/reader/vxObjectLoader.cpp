@@ -1,0 +1,301 @@
+#include "pdf/reader/vxObjectLoader.h"
+
+#include "pdf/objects/vxDocumentExceptions.h"
+
+namespace vx {
+
+namespace {
+
+constexpr int MaxDirectDepth = 512;
+
+[[noreturn]] void UnexpectedObject() {
+  throw document::EUnexpectedObjectError(std::string(msg::UnexpectedObject));
+}
+
+// Clears the pending walk when an error passes through.
+class TvxWalkGuard {
+ public:
+  TvxWalkGuard(bool& Walking, std::vector<TvxPDFObject*>& Pending)
+      : FWalking(Walking), FPending(Pending) {
+    FWalking = true;
+  }
+  ~TvxWalkGuard() {
+    FWalking = false;
+    FPending.clear();
+  }
+  TvxWalkGuard(const TvxWalkGuard&) = delete;
+  TvxWalkGuard& operator=(const TvxWalkGuard&) = delete;
+
+ private:
+  bool& FWalking;
+  std::vector<TvxPDFObject*>& FPending;
+};
+
+}  // namespace
+
+int32_t IndexOfName(const char* const* Names, int32_t High, std::string_view Text) {
+  for (int32_t I = 0; I <= High; ++I)
+    if (Text == Names[I]) return I;
+  return -1;
+}
+
+int64_t TvxObjectLoader::GetObjectOffset(int32_t K) const {
+  if (K < 0) return 0;
+  auto Index = static_cast<size_t>(K);
+  if (Index < D.FXRefItems.size() && D.FXRefItems[Index] && D.FXRefItems[Index]->Offset != 0)
+    return D.FXRefItems[Index]->Offset;
+  if (Index < D.FXRefStmItems.size() && D.FXRefStmItems[Index] &&
+      D.FXRefStmItems[Index]->EntryType == 1)
+    return D.FXRefStmItems[Index]->Field2;
+  return 0;
+}
+
+void TvxObjectLoader::LoadLength(TvxPDFDictObject& Dict) {
+  TvxPDFObject* Length = Dict.Lookup("/Length");
+  if (!Length || !Length->IsIndirectReference() || D.FStore->FindObject(Length)) return;
+  auto* Ref = static_cast<TvxPDFIndirectReference*>(Length);
+  if (Ref->ObjectNumber <= 0) return;
+  TvxLoadedObject Loaded = LoadObject(Ref->ObjectNumber);
+  // Stored unmarked: the walk of the dictionary marks it.
+  if (Loaded.Fresh) D.FStore->AddObject(std::move(Loaded.Fresh));
+}
+
+std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
+  TvxPDFStreamReader* R = D.FReader.get();
+  if (!R || R->Position() == 0) return nullptr;
+  const int64_t Start = R->Position();
+  TvxPDFObjectPtr Obj = R->ParseObject();
+  if (!Obj || !Obj->IsIndirectObject())
+    throw EPDFFileCorruptedError(FormatMessage(msg::NoObjectAtOffset, Start));
+  std::unique_ptr<TvxPDFIndirectObject> I(static_cast<TvxPDFIndirectObject*>(Obj.release()));
+  if (!I->Value || !I->Value->IsStream()) return I;
+
+  auto* Stream = static_cast<TvxPDFStreamObject*>(I->Value.get());
+  const int64_t Q = R->Position();
+  TvxPDFObject* Type = Stream->Dict->Lookup("/Type");
+  bool IsXRef = Type && Type->IsName() && static_cast<TvxPDFNameObject*>(Type)->Text == "/XRef";
+  if (!IsXRef) {
+    LoadLength(*Stream->Dict);
+    LoadReferences(Stream->Dict.get());
+  }
+  R->Seek(Q, soBeginning);
+  // An unknown length is found by the search for "endstream".
+  int32_t Length = -1;
+  if (TvxPDFObject* L = D.FStore->Resolve(Stream->Dict->Lookup("/Length")); L && L->IsInteger())
+    Length = static_cast<TvxPDFIntegerObject*>(L)->Value;
+  try {
+    Stream->Data = R->ReadStreamData(Length, I->ObjectNumber, I->Generation);
+  } catch (const Exception&) {
+    R->Seek(Q, soBeginning);
+    TvxPDFObject* L1 = D.FStore->Resolve(Stream->Dict->Lookup("/Length1"));
+    if (L1 && L1->IsInteger())
+      Stream->Data = R->ReadStreamData(static_cast<TvxPDFIntegerObject*>(L1)->Value,
+                                       I->ObjectNumber, I->Generation);
+  }
+  return I;
+}
+
+TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
+  TvxLoadedObject Result;
+  int32_t Index = D.FStore->IndexOfObject(D.FDocumentID, K, 0);
+  if (Index >= 0) {
+    Result.Object = D.FStore->GetObject(Index);
+    return Result;
+  }
+  int64_t Offset = GetObjectOffset(K);
+  if (Offset == 0 || !D.FReader) return Result;
+  D.FReader->Seek(Offset, soBeginning);
+  Result.Fresh = ReadIndirectObject();
+  Result.Object = Result.Fresh.get();
+  return Result;
+}
+
+void TvxObjectLoader::LoadReference(const TvxPDFIndirectReference& R) {
+  if (R.ObjectNumber <= 0) {
+    E.DoWarning(FormatMessage(msg::InvalidObjectNumber, R.ObjectNumber));
+    return;
+  }
+  if (TvxPDFIndirectObject* Found = D.FStore->FindObject(&R)) {
+    Found->MarkUsed();
+    return;
+  }
+  TvxLoadedObject Loaded = LoadObject(R.ObjectNumber);
+  if (!Loaded) return;
+  if (!Loaded.Fresh) {
+    // Stored under generation 0 while the reference names another one.
+    Loaded.Object->MarkUsed();
+    return;
+  }
+  Loaded.Fresh->MarkUsed();
+  TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Loaded.Fresh));
+  if (Stored->Value && !Stored->Value->IsStream()) LoadReferences(Stored->Value.get());
+}
+
+void TvxObjectLoader::LoadReferences(TvxPDFObject* X) {
+  if (!X) return;
+  FPending.push_back(X);
+  if (FWalking) return;  // the running walk takes it
+  TvxWalkGuard Guard(FWalking, FPending);
+  while (!FPending.empty()) {
+    TvxPDFObject* Next = FPending.back();
+    FPending.pop_back();
+    Walk(Next);
+  }
+}
+
+void TvxObjectLoader::Walk(TvxPDFObject* X) {
+  if (!X) return;
+  switch (X->ObjectType) {
+    case otArray:
+      for (auto& Item : static_cast<TvxPDFArrayObject*>(X)->Items) {
+        if (!Item) continue;
+        if (Item->IsArray() || Item->IsDict())
+          Walk(Item.get());
+        else if (Item->IsStream())
+          E.DoWarning(std::string(msg::StreamInsideArray));
+        else if (Item->IsIndirectReference())
+          LoadReference(*static_cast<TvxPDFIndirectReference*>(Item.get()));
+      }
+      break;
+    case otDict: WalkDict(static_cast<TvxPDFDictObject*>(X)); break;
+    case otStream: WalkDict(static_cast<TvxPDFStreamObject*>(X)->Dict.get()); break;
+    case otIndirectReference: LoadReference(*static_cast<TvxPDFIndirectReference*>(X)); break;
+    case otIndirectObject: Walk(static_cast<TvxPDFIndirectObject*>(X)->Value.get()); break;
+    default: break;
+  }
+}
+
+void TvxObjectLoader::WalkDict(TvxPDFDictObject* Dict) {
+  if (!Dict) return;
+  for (int32_t I = 0; I < Dict->Count(); ++I) {
+    TvxPDFObject* V = Dict->Values[I].get();
+    if (!V) continue;
+    if (V->IsArray() || V->IsDict()) {
+      Walk(V);
+    } else if (V->IsIndirectReference()) {
+      LoadReference(*static_cast<TvxPDFIndirectReference*>(V));
+    } else if ((V->IsString() || V->IsName()) && D.FFindNamedDest) {
+      const std::string& Key = Dict->Keys[I]->Text;
+      if (Key != "/Dest" && Key != "/D") continue;
+      std::string Name = V->IsString() ? static_cast<TvxPDFStringObject*>(V)->GetValue()
+                                       : static_cast<TvxPDFNameObject*>(V)->GetName();
+      if (TvxPDFObjectPtr Dest = D.FFindNamedDest(Name)) Dict->Values[I] = std::move(Dest);
+    }
+  }
+}
+
+TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X) { return MakeDirect(X, 0); }
+
+TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X, int Depth) {
+  if (!X) return nullptr;
+  // Also ends a chain of references that comes back to itself.
+  if (Depth > MaxDirectDepth)
+    throw ENestingTooDeepError(FormatMessage(msg::NestingTooDeep, MaxDirectDepth));
+  switch (X->ObjectType) {
+    case otArray: {
+      auto Result = std::make_unique<TvxPDFArrayObject>();
+      for (const auto& Item : static_cast<const TvxPDFArrayObject*>(X)->Items)
+        Result->Add(MakeDirect(Item.get(), Depth + 1));
+      return Result;
+    }
+    case otDict: {
+      auto* Dict = static_cast<const TvxPDFDictObject*>(X);
+      auto Result = std::make_unique<TvxPDFDictObject>();
+      for (int32_t I = 0; I < Dict->Count(); ++I)
+        Result->AddEntry(Dict->Keys[I]->CloneName(), MakeDirect(Dict->Values[I].get(), Depth + 1));
+      return Result;
+    }
+    case otIndirectReference: {
+      TvxLoadedObject Loaded = LoadObject(static_cast<const TvxPDFIndirectReference*>(X)->ObjectNumber);
+      if (!Loaded) return nullptr;
+      Loaded.Object->MarkUsed();
+      return MakeDirect(Loaded.Object->Value.get(), Depth + 1);
+    }
+    case otIndirectObject:
+      return MakeDirect(static_cast<const TvxPDFIndirectObject*>(X)->Value.get(), Depth + 1);
+    default: return X->Clone();
+  }
+}
+
+TvxPDFObject* TvxObjectLoader::Target(TvxPDFObject* X, bool Keep,
+                                      std::unique_ptr<TvxPDFIndirectObject>& Holder, bool* FromFile) {
+  if (FromFile) *FromFile = false;
+  // A chain cannot visit more objects than the file describes without looping.
+  size_t Limit = D.FXRefItems.size() + D.FXRefStmItems.size() + D.FStore->Count() + 1;
+  for (size_t Steps = 0; X && X->IsIndirectReference(); ++Steps) {
+    if (Steps > Limit) return nullptr;
+    TvxPDFIndirectObject* Found = D.FStore->FindObject(X);
+    if (!Found) {
+      TvxLoadedObject Loaded = LoadObject(static_cast<TvxPDFIndirectReference*>(X)->ObjectNumber);
+      if (!Loaded) return nullptr;
+      if (Loaded.Fresh) {
+        if (FromFile) *FromFile = true;
+        Loaded.Fresh->MarkUsed();
+        if (Keep)
+          Found = D.FStore->AddObject(std::move(Loaded.Fresh));
+        else
+          Holder = std::move(Loaded.Fresh);
+      }
+      if (!Found) Found = Loaded.Object;
+    }
+    X = Found->Value.get();
+  }
+  return X;
+}
+
+TvxPDFArrayObject* TvxObjectLoader::ResolveArrayLoading(
+    TvxPDFObject* X, bool Keep, std::unique_ptr<TvxPDFIndirectObject>& Holder) {
+  if (!X) return nullptr;
+  if (!X->IsArray() && !X->IsIndirectReference()) UnexpectedObject();
+  TvxPDFObject* T = Target(X, Keep, Holder);
+  if (!T) return nullptr;
+  if (!T->IsArray()) UnexpectedObject();
+  return static_cast<TvxPDFArrayObject*>(T);
+}
+
+TvxPDFDictObject* TvxObjectLoader::ResolveDictLoading(TvxPDFObject* X, bool Keep,
+                                                      std::unique_ptr<TvxPDFDictObject>& Owned) {
+  if (!X) return nullptr;
+  if (!X->IsDict() && !X->IsIndirectReference()) UnexpectedObject();
+  std::unique_ptr<TvxPDFIndirectObject> Holder;
+  bool FromFile = false;
+  TvxPDFObject* T = Target(X, Keep, Holder, &FromFile);
+  if (!T) return nullptr;
+  if (!T->IsDict()) UnexpectedObject();
+  auto* Dict = static_cast<TvxPDFDictObject*>(T);
+  if (FromFile) {
+    Owned = Dict->CloneDict();
+    return Owned.get();
+  }
+  return Dict;
+}
+
+std::unique_ptr<TvxPDFStringObject> TvxObjectLoader::ResolveStringCopy(TvxPDFObject* X) {
+  if (!X) return nullptr;
+  if (!X->IsString() && !X->IsIndirectReference()) UnexpectedObject();
+  std::unique_ptr<TvxPDFIndirectObject> Holder;
+  TvxPDFObject* T = Target(X, false, Holder);
+  if (!T) return nullptr;
+  if (!T->IsString()) UnexpectedObject();
+  auto* S = static_cast<TvxPDFStringObject*>(T);
+  return std::make_unique<TvxPDFStringObject>(S->Text, S->IsHex);
+}
+
+std::unique_ptr<TvxPDFNameObject> TvxObjectLoader::ResolveNameCopy(TvxPDFObject* X) {
+  if (!X) return nullptr;
+  if (!X->IsName() && !X->IsIndirectReference()) UnexpectedObject();
+  std::unique_ptr<TvxPDFIndirectObject> Holder;
+  TvxPDFObject* T = Target(X, false, Holder);
+  if (!T) return nullptr;
+  if (!T->IsName()) UnexpectedObject();
+  return static_cast<TvxPDFNameObject*>(T)->CloneName();
+}
+
+TvxPDFObjectPtr TvxObjectLoader::LoadValueCopy(const TvxPDFIndirectReference& R) {
+  std::unique_ptr<TvxPDFIndirectObject> Holder;
+  TvxPDFIndirectReference Copy(R.DocumentID, R.ObjectNumber, R.Generation);
+  TvxPDFObject* T = Target(&Copy, false, Holder);
+  return T ? T->Clone() : nullptr;
+}
+
+}  // namespace vx

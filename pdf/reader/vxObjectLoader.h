@@ -1,0 +1,66 @@
+// Loading objects from the file on demand and pulling in everything an object
+// references.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "pdf/reader/vxDocumentData.h"
+
+namespace vx {
+
+// An object found in the store, or one just read from the file (then owned
+// here until the caller stores or drops it).
+struct TvxLoadedObject {
+  TvxPDFIndirectObject* Object = nullptr;
+  std::unique_ptr<TvxPDFIndirectObject> Fresh;
+  explicit operator bool() const { return Object != nullptr; }
+};
+
+class TvxObjectLoader {
+ public:
+  TvxObjectLoader(TvxDocumentData& Data, TvxDocumentEvents& Events) : D(Data), E(Events) {}
+
+  // Byte offset of object K, 0 when unknown.
+  int64_t GetObjectOffset(int32_t K) const;
+  // The object at the reader's position with its stream data; nil at 0.
+  std::unique_ptr<TvxPDFIndirectObject> ReadIndirectObject();
+  // Store first (generation 0), then the file.
+  TvxLoadedObject LoadObject(int32_t K);
+  // Loads everything X references into the store and marks it used.
+  void LoadReferences(TvxPDFObject* X);
+  void LoadReference(const TvxPDFIndirectReference& R);
+  // A copy with every reference replaced by its target.
+  TvxPDFObjectPtr MakeDirect(const TvxPDFObject* X);
+
+  // Resolvers that may read the file. Holder keeps an object read from the
+  // file alive for the caller when it is not kept in the store.
+  TvxPDFArrayObject* ResolveArrayLoading(TvxPDFObject* X, bool Keep,
+                                         std::unique_ptr<TvxPDFIndirectObject>& Holder);
+  // A dictionary in the store is returned itself; one read from the file as a
+  // copy in Owned.
+  TvxPDFDictObject* ResolveDictLoading(TvxPDFObject* X, bool Keep,
+                                       std::unique_ptr<TvxPDFDictObject>& Owned);
+  std::unique_ptr<TvxPDFStringObject> ResolveStringCopy(TvxPDFObject* X);
+  std::unique_ptr<TvxPDFNameObject> ResolveNameCopy(TvxPDFObject* X);
+  TvxPDFObjectPtr LoadValueCopy(const TvxPDFIndirectReference& R);
+
+ private:
+  void Walk(TvxPDFObject* X);
+  void WalkDict(TvxPDFDictObject* Dict);
+  // The value a reference leads to, following chains; an object read from the
+  // file is marked used and either stored (Keep) or handed to Holder.
+  TvxPDFObject* Target(TvxPDFObject* X, bool Keep, std::unique_ptr<TvxPDFIndirectObject>& Holder,
+                       bool* FromFile = nullptr);
+  TvxPDFObjectPtr MakeDirect(const TvxPDFObject* X, int Depth);
+  void LoadLength(TvxPDFDictObject& Dict);
+
+  TvxDocumentData& D;
+  TvxDocumentEvents& E;
+  // Objects whose contents still have to be walked; walking is iterative so
+  // that long chains of references cannot exhaust the stack.
+  std::vector<TvxPDFObject*> FPending;
+  bool FWalking = false;
+};
+
+}  // namespace vx

@@ -1,0 +1,394 @@
+#include "pdf/reader/vxXRefLoader.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "pdf/filters/vxFilter.h"
+#include "pdf/objects/vxDocumentExceptions.h"
+
+namespace vx {
+
+namespace {
+
+int32_t IntegerValue(const TvxPDFObject* Obj) {
+  if (!Obj || !Obj->IsInteger()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+  return static_cast<const TvxPDFIntegerObject*>(Obj)->Value;
+}
+
+int64_t DigitsValue(std::string_view Text) {
+  int64_t V = 0;
+  bool Any = false;
+  for (char C : Text) {
+    if (C < '0' || C > '9') {
+      if (C == ' ' && !Any) continue;
+      break;
+    }
+    Any = true;
+    V = V * 10 + (C - '0');
+    if (V > INT32_MAX) return -1;
+  }
+  return Any ? V : -1;
+}
+
+bool HasFilter(const std::vector<TvxDecodeFilter>& List, TvxDecodeFilter F) {
+  return std::find(List.begin(), List.end(), F) != List.end();
+}
+
+}  // namespace
+
+bool TvxXRefLoader::IsXRefAt(int64_t Offset) {
+  TvxPDFStreamReader& R = *D.FReader;
+  R.Seek(Offset, soBeginning);
+  std::string Five = R.PeekString(5);
+  if (Five.compare(0, 4, "xref") == 0) return true;
+  size_t First = 0, Last = Five.size();
+  while (First < Last && static_cast<uint8_t>(Five[First]) <= 32) ++First;
+  while (Last > First && static_cast<uint8_t>(Five[Last - 1]) <= 32) --Last;
+  return Five.substr(First, Last - First) == "xref";
+}
+
+bool TvxXRefLoader::IsDigitAt(int64_t Offset) {
+  TvxPDFStreamReader& R = *D.FReader;
+  R.Seek(Offset, soBeginning);
+  // An offset a few end-of-line bytes early still names the object.
+  for (int I = 0; I < 4 && !R.AtEnd() && (R.PeekByte() == 10 || R.PeekByte() == 13 || R.PeekByte() == 32); ++I)
+    R.ReadByte();
+  if (R.AtEnd()) return false;
+  uint8_t B = R.PeekByte();
+  return B >= '0' && B <= '9';
+}
+
+void TvxXRefLoader::ReadXRef() {
+  TvxPDFStreamReader& R = *D.FReader;
+  D.FPDFVersion = static_cast<TvxPDFVersion>(R.ReadHeaderVersion());
+  const int64_t X = R.FindStartXRef();
+  if (IsXRefAt(X)) {
+    ReadChain(X, false, 0);
+  } else if (IsDigitAt(X)) {
+    E.DoStatusMessage("Reading Cross-Reference Stream Table");
+    ReadChain(X, true, 0);
+  } else {
+    throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+  }
+  if (!D.FXRefStmItems.empty()) UnpackObjectStreams();
+  ResolveID();
+  D.FPendingID.reset();
+  // New objects must not take the number of any object the file describes.
+  D.FStore->LastObjectNumber =
+      static_cast<int32_t>(std::max(D.FXRefItems.size(), D.FXRefStmItems.size()));
+
+  TvxPDFObject* Encrypt = D.FTrailer->Encrypt.get();
+  if (Encrypt && !Encrypt->IsNull()) {
+    TvxPDFObjectPtr Direct = L.MakeDirect(Encrypt);
+    D.FTrailer->Encrypt = std::move(Direct);
+    D.FIsEncrypted = D.FTrailer->Encrypt != nullptr;
+  } else {
+    D.FIsEncrypted = false;
+  }
+  D.FIsLoaded = true;
+}
+
+// Walks the chain newest first, taking trailer values on the way, then enters
+// the entries oldest first so that newer sections win.
+void TvxXRefLoader::ReadChain(int64_t Offset, bool IsStream, int Depth) {
+  std::vector<TvxSection> Chain;
+  int64_t Next = Offset;
+  bool NextIsStream = IsStream;
+  while (Next >= 0 && Chain.size() < MaxSections && FVisited.insert(Next).second) {
+    TvxSection S;
+    S.Offset = Next;
+    S.IsStream = NextIsStream;
+    const TvxPDFDictObject* Dict = nullptr;
+    std::unique_ptr<TvxPDFDictObject> Trailer;
+    if (S.IsStream) {
+      S.Stream = ReadXRefStreamObject(Next);
+      Dict = S.Stream->Dict.get();
+    } else {
+      E.DoStatusMessage("Reading Cross-Reference Table");
+      D.FReader->Seek(Next, soBeginning);
+      Trailer = D.FReader->ReadTrailer();
+      Dict = Trailer.get();
+    }
+    ApplyTrailerValues(*Dict);
+    if (!S.IsStream) {
+      if (const TvxPDFObject* Stm = Dict->Lookup("/XRefStm")) S.XRefStm = IntegerValue(Stm);
+    }
+    Next = -1;
+    if (const TvxPDFObject* Prev = Dict->Lookup("/Prev")) {
+      int64_t P = IntegerValue(Prev);
+      if (P >= 0 && IsXRefAt(P)) {
+        Next = P;
+        NextIsStream = false;
+      } else if (P >= 0 && IsDigitAt(P)) {
+        Next = P;
+        NextIsStream = true;
+      }
+    }
+    Chain.push_back(std::move(S));
+  }
+  for (auto It = Chain.rbegin(); It != Chain.rend(); ++It) {
+    if (It->IsStream) {
+      ReadStreamEntries(*It->Stream);
+    } else {
+      // A hybrid file lists its compressed objects in the stream named by
+      // /XRefStm; without it those objects would be lost.
+      if (It->XRefStm >= 0 && Depth < 8 && IsDigitAt(It->XRefStm)) ReadChain(It->XRefStm, true, Depth + 1);
+      ReadTableEntries(It->Offset);
+    }
+  }
+}
+
+void TvxXRefLoader::ApplyTrailerValues(const TvxPDFDictObject& Dict) {
+  TvxPDFTrailer& T = *D.FTrailer;
+  if (T.RootObjectNumber == -1) {
+    if (const TvxPDFObject* Root = Dict.Lookup("/Root")) {
+      if (!Root->IsIndirectReference()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+      T.RootObjectNumber = static_cast<const TvxPDFIndirectReference*>(Root)->ObjectNumber;
+    }
+  }
+  if (!D.FPendingID) {
+    if (const TvxPDFObject* ID = Dict.Lookup("/ID"))
+      D.FPendingID = ID->Clone();
+    else
+      T.ID.reset();
+  }
+  if (!T.Encrypt) {
+    if (const TvxPDFObject* Enc = Dict.Lookup("/Encrypt")) T.Encrypt = Enc->Clone();
+  }
+  if (!T.Info) {
+    if (const TvxPDFObject* Info = Dict.Lookup("/Info")) {
+      if (!Info->IsIndirectReference()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+      auto* Ref = static_cast<const TvxPDFIndirectReference*>(Info);
+      T.Info = std::make_unique<TvxPDFIndirectReference>(Ref->DocumentID, Ref->ObjectNumber,
+                                                         Ref->Generation);
+    }
+  }
+}
+
+std::unique_ptr<TvxPDFStreamObject> TvxXRefLoader::ReadXRefStreamObject(int64_t Offset) {
+  D.FReader->Seek(Offset, soBeginning);
+  std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
+  if (!O || !O->Value || !O->Value->IsStream()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+  std::unique_ptr<TvxPDFStreamObject> S(static_cast<TvxPDFStreamObject*>(O->Value.release()));
+  if (!S->Data) S->Data = std::make_unique<TvxMemoryStream>();
+  TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));
+  if (Filter) {
+    std::vector<TvxDecodeFilter> List = GetFilterList(Filter);
+    if (!HasFilter(List, ftDCTDecode)) {
+      std::unique_ptr<TvxMemoryStream> Decoded = DecodeFilterChain(*S->Data, Filter);
+      if (TvxPDFObject* Parms = S->Dict->Lookup("/DecodeParms")) {
+        if (!Parms->IsDict()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+        auto* P = static_cast<TvxPDFDictObject*>(Parms);
+        TvxPredictorParams Params = PredictorParamsFromDict(P, D.FStore.get());
+        // PNG rows one byte per sample; TIFF predictor 2 by its parameters;
+        // no predictor leaves the data as it is.
+        if (Params.Predictor >= 10)
+          Decoded = ApplyPNGPredictor(*Decoded, Params.Columns);
+        else if (Params.Predictor == 2)
+          Decoded = NewMemoryStream(ApplyPredictor(Decoded->DataString(), Params));
+      }
+      Decoded->FPosition = 0;
+      S->Data = std::move(Decoded);
+    }
+  }
+  S->Data->FPosition = 0;
+  return S;
+}
+
+void TvxXRefLoader::ReadTableEntries(int64_t Offset) {
+  TvxPDFStreamReader& R = *D.FReader;
+  R.Seek(Offset, soBeginning);
+  auto ToDigit = [&R] {
+    while (!R.AtEnd() && (R.PeekByte() < '0' || R.PeekByte() > '9')) R.ReadByte();
+  };
+  ToDigit();
+  // Every subsection consumes bytes, so this ends with the data.
+  while (!R.AtEnd()) {
+    int64_t First = DigitsValue(R.ReadToken());
+    int64_t N = DigitsValue(R.ReadToken());
+    if (First < 0 || N <= 0) return;
+    ToDigit();
+    for (int64_t I = 0; I < N && !R.AtEnd(); ++I) {
+      // "oooooooooo ggggg t" and a two-byte end of line; end-of-line forms of
+      // other lengths are tolerated.
+      std::string Entry = R.ReadString(18);
+      while (!R.AtEnd()) {
+        uint8_t B = R.PeekByte();
+        if (B != ' ' && B != '\r' && B != '\n') break;
+        R.ReadByte();
+      }
+      TvxXRefItem Item;
+      Item.ObjectNumber = static_cast<int32_t>(std::min<int64_t>(First + I, INT32_MAX));
+      int64_t Off = DigitsValue(Entry.substr(0, 10));
+      int64_t Gen = DigitsValue(Entry.substr(11, 5));
+      Item.Offset = static_cast<int32_t>(std::max<int64_t>(Off, 0));
+      Item.Generation = static_cast<int32_t>(std::max<int64_t>(Gen, 0));
+      Item.EntryType = Entry[17];
+      EnterTableEntry(First + I, Item);
+    }
+    R.SkipWhitespace();
+    if (R.PeekString(7) == "trailer") return;
+  }
+}
+
+void TvxXRefLoader::EnterTableEntry(int64_t K, const TvxXRefItem& Item) {
+  if (K < 0 || K > MaxObjectNumber) return;
+  auto Index = static_cast<size_t>(K);
+  if (Item.EntryType != 'n') return;  // a free entry never removes an older one
+  if (Index >= D.FXRefItems.size()) D.FXRefItems.resize(Index + 1);
+  D.FXRefItems[Index] = Item;
+}
+
+void TvxXRefLoader::EnterStreamEntry(int64_t K, const TvxXRefStmItem& Item) {
+  if (K < 0 || K > MaxObjectNumber) return;
+  auto Index = static_cast<size_t>(K);
+  if (Index >= D.FXRefStmItems.size()) D.FXRefStmItems.resize(Index + 1);
+  D.FXRefStmItems[Index] = Item;
+}
+
+void TvxXRefLoader::ReadStreamEntries(const TvxPDFStreamObject& Stream) {
+  const TvxPDFDictObject& Dict = *Stream.Dict;
+  TvxPDFObject* WObj = Dict.Lookup("/W");
+  if (!WObj || !WObj->IsArray()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+  auto* WArr = static_cast<TvxPDFArrayObject*>(WObj);
+  int64_t W[3] = {0, 0, 0};
+  for (int I = 0; I < 3; ++I) {
+    TvxPDFObject* Item = WArr->GetItem(I);
+    W[I] = Item && Item->IsInteger() ? std::max(static_cast<TvxPDFIntegerObject*>(Item)->Value, 0) : 0;
+  }
+  const int64_t EntrySize = W[0] + W[1] + W[2];
+  const std::string& Data = Stream.Data->DataString();
+  if (EntrySize == 0 || EntrySize > 64) return;
+  size_t Pos = 0;
+  auto ReadField = [&](int64_t Width) {
+    uint64_t V = 0;
+    for (int64_t I = 0; I < Width; ++I) V = V << 8 | static_cast<uint8_t>(Data[Pos++]);
+    return static_cast<int32_t>(static_cast<uint32_t>(V));
+  };
+  // Returns false when the data is used up.
+  auto ReadEntries = [&](int64_t First, int64_t N) {
+    for (int64_t I = 0; I < N; ++I) {
+      if (Pos + static_cast<size_t>(EntrySize) > Data.size()) return false;
+      TvxXRefStmItem Item;
+      // A missing type field means type 1.
+      Item.EntryType = W[0] == 0 ? 1 : ReadField(W[0]);
+      Item.Field2 = ReadField(W[1]);
+      Item.Field3 = ReadField(W[2]);
+      EnterStreamEntry(First + I, Item);
+    }
+    return true;
+  };
+  if (TvxPDFObject* Index = Dict.Lookup("/Index")) {
+    if (!Index->IsArray()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+    auto* Arr = static_cast<TvxPDFArrayObject*>(Index);
+    for (int32_t I = 0; I + 1 < Arr->Count(); I += 2) {
+      int64_t First = IntegerValue(Arr->GetItem(I));
+      int64_t N = IntegerValue(Arr->GetItem(I + 1));
+      if (N == 0) break;
+      if (!ReadEntries(First, N)) break;
+    }
+  } else if (TvxPDFObject* Size = Dict.Lookup("/Size")) {
+    int64_t N = IntegerValue(Size);
+    if (N != 0) ReadEntries(0, N);
+  }
+}
+
+void TvxXRefLoader::ResolveID() {
+  if (!D.FPendingID) return;
+  if (D.FPendingID->IsArray()) {
+    D.FTrailer->ID.reset(static_cast<TvxPDFArrayObject*>(D.FPendingID->Clone().release()));
+    return;
+  }
+  std::unique_ptr<TvxPDFIndirectObject> Holder;
+  TvxPDFArrayObject* A = L.ResolveArrayLoading(D.FPendingID.get(), false, Holder);
+  if (A) D.FTrailer->ID.reset(static_cast<TvxPDFArrayObject*>(A->Clone().release()));
+}
+
+void TvxXRefLoader::UnpackObjectStreams() {
+  std::unordered_set<int32_t> Done;
+  const size_t Count = D.FXRefStmItems.size();
+  for (size_t K = 0; K < Count; ++K) {
+    const auto& Item = D.FXRefStmItems[K];
+    if (!Item || Item->EntryType != 2) continue;
+    int32_t StreamNumber = Item->Field2;
+    if (StreamNumber < 0 || static_cast<size_t>(StreamNumber) >= Count) continue;
+    if (!Done.insert(StreamNumber).second) continue;
+    UnpackObjectStream(StreamNumber);
+  }
+}
+
+void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
+  const auto& Own = D.FXRefStmItems[static_cast<size_t>(StreamNumber)];
+  int64_t Offset = Own && Own->EntryType == 1 ? Own->Field2 : L.GetObjectOffset(StreamNumber);
+  if (Offset <= 0) return;
+  D.FReader->Seek(Offset, soBeginning);
+  std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
+  if (!O || !O->Value || !O->Value->IsStream()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+  auto* S = static_cast<TvxPDFStreamObject*>(O->Value.get());
+  if (!S->Data) return;
+  TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));
+  std::unique_ptr<TvxMemoryStream> Decoded;
+  if (Filter) {
+    std::vector<TvxDecodeFilter> List = GetFilterList(Filter);
+    if (HasFilter(List, ftDCTDecode) || HasFilter(List, ftLZWDecode)) return;
+    Decoded = DecodeFilterChain(*S->Data, Filter);
+  } else {
+    // An uncompressed object stream holds objects all the same.
+    Decoded = std::make_unique<TvxMemoryStream>(S->Data->DataString());
+  }
+  TvxPDFObject* Type = S->Dict->Lookup("/Type");
+  if (!Type || !Type->IsName() || static_cast<TvxPDFNameObject*>(Type)->Text != "/ObjStm") return;
+  int32_t N = IntegerValue(D.FStore->Resolve(S->Dict->Lookup("/N")));
+  int32_t First = IntegerValue(D.FStore->Resolve(S->Dict->Lookup("/First")));
+
+  Decoded->FPosition = 0;
+  D.FSubReader = std::make_unique<TvxPDFStreamReader>(D.FDocumentID, Decoded.get());
+  struct TvxSubReaderReset {
+    std::unique_ptr<TvxPDFStreamReader>& Sub;
+    ~TvxSubReaderReset() { Sub.reset(); }
+  } Reset{D.FSubReader};
+  TvxPDFStreamReader& Sub = *D.FSubReader;
+  const int32_t InfoNumber = D.FTrailer->Info ? D.FTrailer->Info->ObjectNumber : -1;
+  for (int32_t I = 0; I < N && !Sub.AtEnd(); ++I) {
+    std::string NumText = Sub.ReadToken();
+    std::string OffText = Sub.ReadToken();
+    int32_t ObjNum = 0, Off = 0;
+    auto R1 = std::from_chars(NumText.data(), NumText.data() + NumText.size(), ObjNum);
+    auto R2 = std::from_chars(OffText.data(), OffText.data() + OffText.size(), Off);
+    if (R1.ec != std::errc() || R1.ptr != NumText.data() + NumText.size())
+      throw EConvertError(FormatMessage(msg::NotValidInteger, NumText));
+    if (R2.ec != std::errc() || R2.ptr != OffText.data() + OffText.size())
+      throw EConvertError(FormatMessage(msg::NotValidInteger, OffText));
+    const int64_t Back = Sub.Position();
+    // Only the object the cross-reference data places here: an older copy
+    // replaced by an update must not shadow the current one.
+    bool Current = ObjNum >= 0 && static_cast<size_t>(ObjNum) < D.FXRefStmItems.size() &&
+                   D.FXRefStmItems[ObjNum] && D.FXRefStmItems[ObjNum]->EntryType == 2 &&
+                   D.FXRefStmItems[ObjNum]->Field2 == StreamNumber &&
+                   !(static_cast<size_t>(ObjNum) < D.FXRefItems.size() && D.FXRefItems[ObjNum] &&
+                     D.FXRefItems[ObjNum]->Offset != 0);
+    if (Current && D.FStore->IndexOfObject(D.FDocumentID, ObjNum, 0) < 0) {
+      Sub.Seek(static_cast<int64_t>(First) + Off, soBeginning);
+      TvxPDFObjectPtr V = Sub.ParseObject();
+      if (V) {
+        bool IsPages = false;
+        if (V->IsDict()) {
+          TvxPDFObject* T = static_cast<TvxPDFDictObject*>(V.get())->Lookup("/Type");
+          IsPages = T && T->IsName() && static_cast<TvxPDFNameObject*>(T)->Text == "/Pages";
+        }
+        if (!IsPages) L.LoadReferences(V.get());
+        if (ObjNum == InfoNumber && V->IsDict()) {
+          D.FInfo->AssignDictionary(
+              std::unique_ptr<TvxPDFDictObject>(static_cast<TvxPDFDictObject*>(V.release())));
+        } else {
+          auto Obj = std::make_unique<TvxPDFIndirectObject>(D.FDocumentID, ObjNum, 0, std::move(V));
+          if (!IsPages) Obj->MarkUsed();
+          D.FStore->AddObject(std::move(Obj));
+        }
+      }
+    }
+    Sub.Seek(Back, soBeginning);
+  }
+}
+
+}  // namespace vx

@@ -1,0 +1,340 @@
+#include "pdf/document/vxCstPDFDoc.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "support/pdf_builder.h"
+
+using namespace vx;
+using vxtest::PdfBuilder;
+
+namespace {
+
+TvxPDFDictObject& PageDict(TvxCustomPDFDocument& Doc, int Index) {
+  return *static_cast<TvxPDFDictObject*>(Doc.Pages().at(static_cast<size_t>(Index))->Value.get());
+}
+
+std::vector<int> PageNumbers(TvxCustomPDFDocument& Doc) {
+  std::vector<int> Result;
+  for (auto* P : Doc.Pages()) Result.push_back(P->ObjectNumber);
+  return Result;
+}
+
+// A document with pages 5, 3 and 9, a nested /Pages node and inherited values.
+std::string ThreePageFile() {
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R /PageMode /UseThumbs >>");
+  B.Object(2, "<< /Type /Pages /Kids [5 0 R 3 0 R 4 0 R] /Count 3 /MediaBox [0 0 612 792] /Rotate 180 >>");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /Rotate 90 /B [10 0 R] /Contents 6 0 R >>");
+  B.Object(4, "<< /Type /Pages /Parent 2 0 R /Kids [9 0 R] /Count 1 /Rotate 270 /CropBox [1 1 5 5] >>");
+  B.Object(5, "<< /Type /Page /Parent 2 0 R /Annots [7 0 R] >>");
+  B.Stream(6, "", "BT ET");
+  B.Object(7, "<< /Type /Annot /Subtype /Link /A 8 0 R >>");
+  B.Object(8, "<< /S /URI /URI (x) >>");
+  B.Object(9, "<< /Type /Page /Parent 4 0 R /MediaBox [0 0 100 100] >>");
+  B.Object(10, "<< /Type /Bead >>");
+  B.Object(11, "<< /Title (Three) /Producer (Test) >>");
+  return B.FinishTable("/Root 1 0 R /Info 11 0 R /ID [<AB> <CD>]");
+}
+
+TEST(DocumentLoad, PageTreeIsFlattenedWithInheritedValues) {
+  std::string Path = vxtest::WriteTempFile("three.pdf", ThreePageFile());
+  TvxPDFDocument Doc;
+  std::vector<int32_t> Progress;
+  std::vector<std::string> Status;
+  Doc.OnIOProgress = [&](TvxCustomPDFDocument&, int32_t P) { Progress.push_back(P); };
+  Doc.OnStatusMessage = [&](TvxCustomPDFDocument&, const std::string& S) { Status.push_back(S); };
+  ASSERT_TRUE(Doc.LoadFromFile(Path));
+  EXPECT_EQ(Doc.PageCount(), 3);
+  EXPECT_EQ(PageNumbers(Doc), (std::vector<int>{5, 3, 9}));
+  EXPECT_EQ(Doc.PDFVersion(), pvPDF14);
+  EXPECT_FALSE(Doc.IsEncrypted());
+  EXPECT_EQ(Doc.PageMode(), pmUseThumbs);
+  EXPECT_EQ(Doc.PageLayout(), plNone);
+  EXPECT_EQ(Doc.Filename(), Path);
+
+  // Page 5 inherits the root's box and rotation; page 3 keeps its own /Rotate.
+  EXPECT_EQ(GetNumberValue(Doc.Store().Resolve(PageDict(Doc, 0).Lookup("/Rotate"))), 180);
+  EXPECT_EQ(ArrayToRect(static_cast<TvxPDFArrayObject*>(PageDict(Doc, 0).Lookup("/MediaBox"))).Top, 792);
+  EXPECT_EQ(GetNumberValue(PageDict(Doc, 1).Lookup("/Rotate")), 90);
+  // The nearer ancestor wins; the page's own box wins over both.
+  EXPECT_EQ(GetNumberValue(PageDict(Doc, 2).Lookup("/Rotate")), 270);
+  EXPECT_EQ(ArrayToRect(static_cast<TvxPDFArrayObject*>(PageDict(Doc, 2).Lookup("/MediaBox"))).Top, 100);
+  EXPECT_NE(PageDict(Doc, 2).Lookup("/CropBox"), nullptr);
+  EXPECT_NE(PageDict(Doc, 0).Lookup("/MediaBox"), PageDict(Doc, 1).Lookup("/MediaBox"))
+      << "each page holds its own copy";
+  for (int I = 0; I < 3; ++I) {
+    EXPECT_EQ(PageDict(Doc, I).Lookup("/Parent"), nullptr);
+    EXPECT_EQ(PageDict(Doc, I).Lookup("/B"), nullptr);
+    EXPECT_GT(Doc.Pages()[I]->UseCount, 0);
+  }
+  // Annotations, their actions and page contents are loaded and marked; the
+  // bead only reachable through /B is not, and neither are /Pages nodes.
+  TvxPDFObjectStore& S = Doc.Store();
+  for (int N : {6, 7, 8}) {
+    auto* Obj = S.GetObject(S.IndexOfObject(Doc.DocumentID(), N, 0));
+    EXPECT_GT(Obj->UseCount, 0) << N;
+  }
+  EXPECT_LT(S.IndexOfObject(Doc.DocumentID(), 10, 0), 0);
+  EXPECT_LT(S.IndexOfObject(Doc.DocumentID(), 2, 0), 0);
+  EXPECT_LT(S.IndexOfObject(Doc.DocumentID(), 4, 0), 0);
+  EXPECT_EQ(S.LastObjectNumber, 12);
+  ASSERT_NE(Doc.Trailer().ID, nullptr);
+  EXPECT_EQ(Doc.Trailer().ID->Count(), 2);
+
+  EXPECT_EQ(Progress, (std::vector<int32_t>{10, 75, 30, 90, 60, 100}));
+  ASSERT_FALSE(Status.empty());
+  EXPECT_EQ(Status.front(), "Reading Cross-Reference Table");
+  EXPECT_EQ(Status.back(), "Document read complete. Pages read = 3");
+}
+
+TEST(DocumentLoad, MissingFileAndExtension) {
+  TvxPDFDocument Doc;
+  std::string Base = ::testing::TempDir() + "no_such_file";
+  try {
+    Doc.LoadFromFile(Base);
+    FAIL() << "no exception";
+  } catch (const EFileNotFound& E) {
+    EXPECT_EQ(std::string(E.what()), Base + ".pdf File Not Found");
+  }
+  EXPECT_EQ(Doc.WorkFileName(), Base + ".pdf");
+  // A name without extension finds the file with ".pdf".
+  std::string Path = vxtest::WriteTempFile("noext.pdf", ThreePageFile());
+  EXPECT_TRUE(Doc.LoadFromFile(Path.substr(0, Path.size() - 4)));
+  EXPECT_EQ(Doc.PageCount(), 3);
+  // Loading again clears the document and gives it a new number.
+  int32_t OldID = Doc.DocumentID();
+  EXPECT_TRUE(Doc.LoadFromFile(Path));
+  EXPECT_NE(Doc.DocumentID(), OldID);
+  EXPECT_EQ(Doc.PageCount(), 3);
+}
+
+TEST(DocumentLoad, IncrementalUpdateNewestWins) {
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] /Contents 4 0 R >>");
+  B.Stream(4, "", "old");
+  B.FinishTable("/Root 1 0 R");
+  size_t FirstXRef = B.LastXRef();
+  B.ForgetObjects();
+  // The update replaces the page list and frees object 4 without removing it.
+  B.Object(5, "<< /Type /Catalog /Pages 6 0 R >>");
+  B.Object(6, "<< /Type /Pages /Kids [3 0 R 7 0 R] >>");
+  B.Object(7, "<< /Type /Page /MediaBox [0 0 20 20] /Contents 4 0 R >>");
+  size_t XRef = B.Size();
+  B.Raw("xref\n0 1\n0000000000 65535 f\r\n4 1\n0000000000 00001 f\r\n5 3\n");
+  // Entries with one-byte line ends are tolerated.
+  std::string Data = B.Data();
+  auto OffsetOf = [&](int N) { return Data.find("\n" + std::to_string(N) + " 0 obj") + 1; };
+  char Line[32];
+  for (int N = 5; N <= 7; ++N) {
+    std::snprintf(Line, sizeof Line, "%010zu 00000 n\n", OffsetOf(N));
+    B.Raw(Line);
+  }
+  B.Raw("trailer\n<< /Size 8 /Root 5 0 R /Prev " + std::to_string(FirstXRef) + " >>\nstartxref\n" +
+        std::to_string(XRef) + "\n%%EOF\n");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("update.pdf", B.Data())));
+  EXPECT_EQ(Doc.Trailer().RootObjectNumber, 5);
+  EXPECT_EQ(PageNumbers(Doc), (std::vector<int>{3, 7}));
+  auto* Contents = Doc.Store().FindObject(PageDict(Doc, 1).Lookup("/Contents"));
+  ASSERT_NE(Contents, nullptr) << "a freed entry does not remove the older one";
+  EXPECT_EQ(static_cast<TvxPDFStreamObject*>(Contents->Value.get())->Data->DataString(), "old");
+}
+
+TEST(DocumentLoad, CrossReferenceStreamWithObjectStreams) {
+  PdfBuilder B("%PDF-1.5\n");
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.ObjectStream(10, {{2, "<< /Type /Pages /Kids [3 0 R 4 0 R] >>"},
+                      {3, "<< /Type /Page /MediaBox [0 0 1 1] /Resources 5 0 R >>"},
+                      {4, "<< /Type /Page /MediaBox [0 0 2 2] /Resources 5 0 R >>"},
+                      {5, "<< /Font << /F1 6 0 R >> >>"},
+                      {6, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"},
+                      {7, "<< /Title (From object stream) >>"}});
+  B.FinishStream(11, "/Root 1 0 R /Info 7 0 R");
+  TvxPDFDocument Doc;
+  std::vector<std::string> Status;
+  Doc.OnStatusMessage = [&](TvxCustomPDFDocument&, const std::string& S) { Status.push_back(S); };
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("objstm.pdf", B.Data())));
+  EXPECT_EQ(Doc.PDFVersion(), pvPDF15);
+  EXPECT_EQ(PageNumbers(Doc), (std::vector<int>{3, 4}));
+  EXPECT_EQ(Status.front(), "Reading Cross-Reference Stream Table");
+  TvxPDFObjectStore& S = Doc.Store();
+  for (int N : {2, 3, 4, 5, 6}) EXPECT_GE(S.IndexOfObject(Doc.DocumentID(), N, 0), 0) << N;
+  // The information dictionary goes to the document information instead.
+  EXPECT_LT(S.IndexOfObject(Doc.DocumentID(), 7, 0), 0);
+  EXPECT_EQ(Doc.Info().GetTitle(), u"From object stream");
+  auto* Font = S.GetObject(S.IndexOfObject(Doc.DocumentID(), 6, 0));
+  EXPECT_GT(Font->UseCount, 0);
+}
+
+TEST(DocumentLoad, HybridFileReadsItsStreamEntries) {
+  // Objects 3 and 4 live only in an object stream listed by /XRefStm.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] >>");
+  B.ObjectStream(5, {{3, "<< /Type /Page /MediaBox [0 0 1 1] >>"},
+                     {4, "<< /Type /Page /MediaBox [0 0 2 2] >>"}});
+  PdfBuilder Stm = B;
+  Stm.FinishStream(6, "");
+  size_t StmOffset = Stm.LastXRef();
+  // Keep the stream section's bytes, then add a table that names it.
+  PdfBuilder Hybrid(Stm.Data().substr(0, Stm.Data().rfind("startxref")));
+  std::string Data = Hybrid.Data();
+  size_t XRef = Data.size();
+  char Line[32];
+  std::string Table = "xref\n0 3\n0000000000 65535 f\r\n";
+  for (int N = 1; N <= 2; ++N) {
+    std::snprintf(Line, sizeof Line, "%010zu 00000 n\r\n", Data.find(std::to_string(N) + " 0 obj"));
+    Table += Line;
+  }
+  Hybrid.Raw(Table + "trailer\n<< /Size 7 /Root 1 0 R /XRefStm " + std::to_string(StmOffset) +
+             " >>\nstartxref\n" + std::to_string(XRef) + "\n%%EOF\n");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("hybrid.pdf", Hybrid.Data())));
+  EXPECT_EQ(PageNumbers(Doc), (std::vector<int>{3, 4}));
+  EXPECT_GE(Doc.Store().LastObjectNumber, 7) << "new numbers stay above every stream entry";
+}
+
+TEST(DocumentLoad, StartXRefOffsetTolerance) {
+  std::string Good = ThreePageFile();
+  size_t Pos = Good.rfind("startxref\n") + 10;
+  size_t End = Good.find('\n', Pos);
+  long XRef = std::stol(Good.substr(Pos, End - Pos));
+  auto WithOffset = [&](long Offset) {
+    return Good.substr(0, Pos) + std::to_string(Offset) + Good.substr(End);
+  };
+  TvxPDFDocument Doc;
+  // One blank byte before "xref" is accepted.
+  EXPECT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("off1.pdf", WithOffset(XRef - 1))));
+  EXPECT_EQ(Doc.PageCount(), 3);
+  try {
+    Doc.LoadFromFile(vxtest::WriteTempFile("off2.pdf", WithOffset(XRef - 2)));
+    FAIL() << "no exception";
+  } catch (const EPDFFileCorruptedError& E) {
+    EXPECT_STREQ(E.what(), "File is corrupted");
+  }
+}
+
+TEST(DocumentLoad, DamagedStructuresEnd) {
+  // A /Prev pointing at its own section, a page tree that contains itself and
+  // lists a page twice, and a reference chain that loops.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R 2 0 R 3 0 R 4 0 R] >>");
+  B.Object(3, "<< /Type /Page /X 5 0 R >>");
+  B.Object(4, "<< /Kids [] >>");
+  B.Object(5, "<< /Next 6 0 R >>");
+  B.Object(6, "<< /Next 5 0 R /Self 6 0 R /Zero 0 0 R >>");
+  std::string Data = B.FinishTable("/Root 1 0 R");
+  size_t XRef = B.LastXRef();
+  Data.insert(Data.rfind(">>\nstartxref"), "/Prev " + std::to_string(XRef) + " ");
+  TvxPDFDocument Doc;
+  std::vector<std::string> Warnings;
+  Doc.OnWarning = [&](TvxCustomPDFDocument&, const std::string& W) { Warnings.push_back(W); };
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("loops.pdf", Data)));
+  // A page listed twice becomes two pages, the second a copy of its own.
+  ASSERT_EQ(Doc.PageCount(), 2);
+  EXPECT_EQ(Doc.Pages()[0]->ObjectNumber, 3);
+  EXPECT_GT(Doc.Pages()[1]->ObjectNumber, 6);
+  EXPECT_NE(Doc.Pages()[0]->Value.get(), Doc.Pages()[1]->Value.get());
+  EXPECT_EQ(Warnings, (std::vector<std::string>{"Invalid Object number in PDF (0)"}));
+
+  // Pages given directly in /Kids get objects of their own.
+  PdfBuilder K;
+  K.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  K.Object(2, "<< /Type /Pages /Kids [<< /Type /Page /Contents 3 0 R >> << /Type /Page >>] /Rotate 90 >>");
+  K.Stream(3, "", "q Q");
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("directkids.pdf", K.FinishTable("/Root 1 0 R"))));
+  ASSERT_EQ(Doc.PageCount(), 2);
+  EXPECT_EQ(GetNumberValue(PageDict(Doc, 1).Lookup("/Rotate")), 90);
+  EXPECT_NE(Doc.Store().FindObject(PageDict(Doc, 0).Lookup("/Contents")), nullptr);
+
+  PdfBuilder C;
+  C.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  C.Object(2, "<< /Type /Catalog /Kids [] >>");
+  try {
+    Doc.LoadFromFile(vxtest::WriteTempFile("badnode.pdf", C.FinishTable("/Root 1 0 R")));
+    FAIL() << "no exception";
+  } catch (const EUnexpectedError& E) {
+    EXPECT_STREQ(E.what(), "Unexpected Error");
+  }
+}
+
+TEST(DocumentLoad, LongReferenceChainsDoNotRecurse) {
+  // 100,000 objects each naming the next, reachable from the page.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.Object(3, "<< /Type /Page /Chain 4 0 R >>");
+  const int Last = 100003;
+  for (int N = 4; N < Last; ++N) B.Object(N, "<< /Next " + std::to_string(N + 1) + " 0 R >>");
+  B.Object(Last, "<< >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("chain.pdf", B.FinishTable("/Root 1 0 R"))));
+  EXPECT_EQ(Doc.Store().Count(), Last - 2);
+}
+
+TEST(DocumentLoad, StaleObjectStreamCopiesDoNotShadowUpdates) {
+  PdfBuilder B("%PDF-1.5\n");
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.ObjectStream(5, {{2, "<< /Type /Pages /Kids [3 0 R] >>"}, {3, "<< /Type /Page /V (old) >>"}});
+  B.FinishStream(6, "/Root 1 0 R");
+  size_t Prev = B.LastXRef();
+  B.ForgetObjects();
+  B.Object(3, "<< /Type /Page /V (new) >>");
+  // The update: object 3 now lives at a plain offset.
+  size_t Off3 = B.Data().rfind("3 0 obj");
+  size_t XRef = B.Size();
+  std::string Rows;
+  auto Put = [&Rows](int Type, uint32_t F2, uint16_t F3) {
+    Rows.push_back(static_cast<char>(Type));
+    for (int S = 24; S >= 0; S -= 8) Rows.push_back(static_cast<char>(F2 >> S));
+    Rows.push_back(static_cast<char>(F3 >> 8));
+    Rows.push_back(static_cast<char>(F3));
+  };
+  Put(1, static_cast<uint32_t>(Off3), 0);
+  Put(1, static_cast<uint32_t>(XRef), 0);
+  B.Raw("7 0 obj\n<< /Type /XRef /Size 8 /W [1 4 2] /Index [3 1 7 1] /Root 1 0 R /Prev " +
+        std::to_string(Prev) + " /Length " + std::to_string(Rows.size()) + " >>\nstream\n" + Rows +
+        "\nendstream\nendobj\nstartxref\n" + std::to_string(XRef) + "\n%%EOF\n");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("stale.pdf", B.Data())));
+  ASSERT_EQ(Doc.PageCount(), 1);
+  EXPECT_EQ(static_cast<TvxPDFStringObject*>(PageDict(Doc, 0).Lookup("/V"))->Text, "(new)");
+}
+
+TEST(DocumentLoad, EncryptedFileAsksForPasswords) {
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [] >>");
+  B.Object(3, "<< /Filter /Standard /V 1 /R 2 /O (x) /U (y) /P -4 /Length 4 0 R >>");
+  B.Object(4, "40");
+  std::string Path = vxtest::WriteTempFile("enc.pdf", B.FinishTable("/Root 1 0 R /Encrypt 3 0 R"));
+  TvxPDFDocument Doc;
+  std::vector<int32_t> Tries;
+  Doc.OnPassword = [&](TvxCustomPDFDocument&, std::string& Password, bool& Continue, int32_t T) {
+    Tries.push_back(T);
+    Password = "guess";
+    Continue = T < 2;
+  };
+  EXPECT_FALSE(Doc.LoadFromFile(Path));
+  EXPECT_EQ(Tries, (std::vector<int32_t>{0, 1, 2}));
+  EXPECT_FALSE(Doc.IsLoaded());
+
+  // Without a handler the empty password is tried once; nothing is read.
+  TvxPDFDocument Plain;
+  EXPECT_TRUE(Plain.LoadFromFile(Path));
+  EXPECT_TRUE(Plain.IsEncrypted());
+  EXPECT_EQ(Plain.PageCount(), 0);
+  // The encryption dictionary is made direct.
+  ASSERT_TRUE(Plain.Trailer().Encrypt && Plain.Trailer().Encrypt->IsDict());
+  auto* Enc = static_cast<TvxPDFDictObject*>(Plain.Trailer().Encrypt.get());
+  EXPECT_EQ(GetNumberValue(Enc->Lookup("/Length")), 40);
+}
+
+}  // namespace
