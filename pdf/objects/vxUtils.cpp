@@ -61,8 +61,8 @@ TvxDecimal ToDecimal(double Value, int Precision) {
   return D;
 }
 
-// Fixed notation with exactly Decimals digits after the point, from a value
-// already rounded to significant digits; rounds again at Decimals.
+// Fixed notation with exactly Decimals digits after the point, rounded from
+// the exact binary value.
 std::string FixedText(double Value, int Decimals) {
   char Buf[512];
   auto Res = std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::fixed, Decimals);
@@ -129,14 +129,42 @@ std::string GeneralText(double Value, int Precision) {
   return S;
 }
 
-double RoundToSignificant(double Value, int Precision) {
-  if (Value == 0 || !std::isfinite(Value)) return Value;
-  char Buf[64];
-  auto Res = std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::scientific,
-                           Precision - 1);
-  double Result = Value;
-  std::from_chars(Buf, Res.ptr, Result);
-  return Result;
+// Fixed notation with Decimals digits after the point that shows at most
+// Precision significant digits: places past them are zeros, never the binary
+// tail of the double (1234567.891 at ten digits is 1234567.8910000000, not
+// ...8910000001). Callers write values with more than Precision integer
+// digits in exponent form instead.
+std::string SignificantFixedText(double Value, int Precision, int Decimals) {
+  TvxDecimal D = ToDecimal(Value, Precision);
+  int Shown = D.Digits.empty() ? Decimals : std::clamp(Precision - D.Exp - 1, 0, Decimals);
+  std::string S = FixedText(Value, Shown);
+  if (Shown < Decimals) {
+    if (Shown == 0) S.push_back('.');
+    S.append(static_cast<size_t>(Decimals - Shown), '0');
+  }
+  return S;
+}
+
+// Decimal exponent of the leading digit of a well-formed unsigned number text
+// ("0.05e3" gives 1), to tell underflow from overflow.
+int64_t LeadingExponent(std::string_view Text) {
+  size_t E = Text.find_first_of("eE");
+  std::string_view Mant = Text.substr(0, E);
+  int64_t Exp = 0;
+  if (E != std::string_view::npos) {
+    std::string_view ExpText = Text.substr(E + 1);
+    bool Negative = !ExpText.empty() && ExpText[0] == '-';
+    if (!ExpText.empty() && (ExpText[0] == '-' || ExpText[0] == '+')) ExpText.remove_prefix(1);
+    for (char C : ExpText)
+      if (Exp < 1000000000) Exp = Exp * 10 + (C - '0');
+    if (Negative) Exp = -Exp;
+  }
+  size_t Point = std::min(Mant.find('.'), Mant.size());
+  size_t First = Mant.find_first_of("123456789");
+  if (First == std::string_view::npos) return 0;
+  int64_t Lead = First < Point ? static_cast<int64_t>(Point - First) - 1
+                               : -static_cast<int64_t>(First - Point);
+  return Lead + Exp;
 }
 
 std::string InsertThousands(const std::string& Fixed) {
@@ -307,7 +335,7 @@ std::string FloatToTextFmtDot(double Value, TvxFloatFormat Format, int Precision
     case ffNumber: {
       TvxDecimal D = ToDecimal(Value, Precision);
       if (!D.Digits.empty() && D.Exp >= Precision) return ExponentText(D, Precision, 0);
-      std::string S = FixedText(RoundToSignificant(Value, Precision), Digits);
+      std::string S = SignificantFixedText(Value, Precision, Digits);
       return Format == ffNumber ? InsertThousands(S) : S;
     }
   }
@@ -332,10 +360,7 @@ bool TryTextToFloatDot(std::string_view Text, double& Value) {
   if (Res.ptr != Text.data() + Text.size()) return false;
   if (Res.ec == std::errc::result_out_of_range) {
     // Underflow reads as zero; overflow is no number we can hold.
-    size_t E = Text.find_first_of("eE");
-    bool Tiny = (E != std::string_view::npos && E + 1 < Text.size() && Text[E + 1] == '-') ||
-                Text.front() == '.' || Text.substr(0, 2) == "0.";
-    if (!Tiny) return false;
+    if (LeadingExponent(Text) >= 0) return false;
     Result = 0;
   } else if (Res.ec != std::errc()) {
     return false;
@@ -354,7 +379,7 @@ std::string RealToPDFText(double Value) {
   if (!std::isfinite(Value)) return "0.0000000000";
   TvxDecimal D = ToDecimal(Value, 10);
   if (!D.Digits.empty() && D.Exp >= 10) return ExponentText(D, 10, 0);
-  return FixedText(RoundToSignificant(Value, 10), 10);
+  return SignificantFixedText(Value, 10, 10);
 }
 
 std::string ColorToPDFText(TvxColor Color) {
