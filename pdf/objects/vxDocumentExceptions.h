@@ -33,6 +33,8 @@ inline constexpr std::string_view StreamInsideArray = "Stream Object found insid
 inline constexpr std::string_view DocumentReadComplete = "Document read complete. Pages read = %d";
 inline constexpr std::string_view UnsupportedFont = "Unsupported Font (%s)";
 inline constexpr std::string_view NoUsablePageBox = "Page has no usable /MediaBox";
+inline constexpr std::string_view OutlineDestNotPage = "Expected Page Indirect Reference in Outline Destination!";
+inline constexpr std::string_view OutlineTooDeep = "Outline items nested deeper than %d levels left out";
 }  // namespace msg
 
 }  // namespace vx
