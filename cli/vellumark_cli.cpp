@@ -19,6 +19,9 @@ const char* const Usage =
     "Commands:\n"
     "  info FILE [--password PW]   print the document's version, page count,\n"
     "                              encryption and information\n"
+    "  rewrite IN -o OUT [--password PW] [--compress flate|runlength]\n"
+    "          [--level 0-3] [--need-appearances true|false]\n"
+    "                              load IN and save it as a new file OUT\n"
     "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
@@ -39,7 +42,7 @@ TvxArgs ParseArgs(int argc, char** argv, int First, const std::vector<std::strin
   TvxArgs Args;
   for (int I = First; I < argc; ++I) {
     std::string A = argv[I];
-    if (A.rfind("--", 0) == 0) {
+    if (A.rfind("--", 0) == 0 || A == "-o") {
       bool IsKnown = false;
       for (const auto& K : Known) IsKnown = IsKnown || K == A;
       if (!IsKnown) throw TvxUsageError{"unknown option '" + A + "'"};
@@ -92,6 +95,46 @@ int Info(int argc, char** argv) {
   return 0;
 }
 
+uint8_t LevelOption(const TvxArgs& Args) {
+  auto It = Args.Options.find("--level");
+  if (It == Args.Options.end()) return 2;
+  const std::string& L = It->second;
+  if (L.size() != 1 || L[0] < '0' || L[0] > '3') throw TvxUsageError{"--level takes 0, 1, 2 or 3"};
+  return static_cast<uint8_t>(L[0] - '0');
+}
+
+int Rewrite(int argc, char** argv) {
+  TvxArgs Args = ParseArgs(argc, argv, 2,
+                           {"-o", "--password", "--compress", "--level", "--need-appearances"});
+  auto Out = Args.Options.find("-o");
+  if (Args.Positional.size() != 1 || Out == Args.Options.end())
+    throw TvxUsageError{"rewrite takes IN and -o OUT"};
+  int32_t Appearance = 2;
+  if (auto It = Args.Options.find("--need-appearances"); It != Args.Options.end()) {
+    if (It->second == "true")
+      Appearance = 0;
+    else if (It->second == "false")
+      Appearance = 1;
+    else
+      throw TvxUsageError{"--need-appearances takes true or false"};
+  }
+  uint8_t Level = LevelOption(Args);
+  vx::TvxPDFDocument Doc;
+  if (auto It = Args.Options.find("--compress"); It != Args.Options.end()) {
+    if (It->second == "flate")
+      Doc.SetCompression(0, Level);
+    else if (It->second == "runlength")
+      Doc.SetCompression(1, Level);
+    else
+      throw TvxUsageError{"--compress takes flate or runlength"};
+  } else if (Args.Options.count("--level")) {
+    throw TvxUsageError{"--level goes with --compress"};
+  }
+  Load(Doc, Args.Positional[0], Args);
+  Doc.SaveToFile(Out->second, Appearance);
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2) throw TvxUsageError{"no command given"};
   std::string Command = argv[1];
@@ -104,6 +147,7 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (Command == "info") return Info(argc, argv);
+  if (Command == "rewrite") return Rewrite(argc, argv);
   throw TvxUsageError{"unknown command '" + Command + "'"};
 }
 

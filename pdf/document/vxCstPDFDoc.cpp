@@ -1,9 +1,16 @@
 #include "pdf/document/vxCstPDFDoc.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/reader/vxXRefLoader.h"
+#include "pdf/writer/vxOutlines.h"
+#include "platform/vxShell.h"
 
 namespace vx {
 
@@ -49,7 +56,8 @@ void TvxCustomPDFDocument::InitDocumentData() {
   TvxDocumentData& Data = *this;
   TvxDocumentEvents& Events = *this;
   FLoader = std::make_unique<TvxObjectLoader>(Data, Events);
-  FCatalogHandlers = std::make_unique<TvxCatalogHandlers>(*FLoader);
+  FCatalogHandlers = std::make_unique<TvxOutlineManager>(Data, Events, *FLoader);
+  FFindNamedDest = [this](const std::string& Name) { return FCatalogHandlers->FindNamedDest(Name); };
 }
 
 void TvxCustomPDFDocument::FreeDocumentData() {
@@ -57,6 +65,7 @@ void TvxCustomPDFDocument::FreeDocumentData() {
   FReader.reset();
   FSource.reset();
   FPages.clear();
+  FFindNamedDest = nullptr;
   FCatalogHandlers.reset();
   FLoader.reset();
   FStore.reset();
@@ -145,6 +154,57 @@ void TvxCustomPDFDocument::FinishRead() {
   FIsLoaded = true;
   DoStatusMessage(FormatMessage(msg::DocumentReadComplete, PageCount()));
   if (OnEndRead) OnEndRead(*this);
+}
+
+TvxCatalogHandlers& TvxCustomPDFDocument::CatalogHandlers() { return *FCatalogHandlers; }
+
+std::string TvxCustomPDFDocument::TargetFileName(const std::string& FileName) {
+  size_t Slash = FileName.find_last_of('/');
+  size_t Dot = FileName.find_last_of('.');
+  std::string Ext;
+  if (Dot != std::string::npos && (Slash == std::string::npos || Dot > Slash)) Ext = FileName.substr(Dot);
+  for (char& C : Ext) C = static_cast<char>(C >= 'A' && C <= 'Z' ? C + 32 : C);
+  return Ext == ".pdf" ? FileName : FileName + ".pdf";
+}
+
+void TvxCustomPDFDocument::SetCompression(uint8_t Method, uint8_t Level) {
+  FCompression.Enabled = 1;
+  FCompression.Method = Method;
+  FCompression.Level = Level;
+}
+
+void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t AppearanceMode) {
+  if (ShowSetupDialog && SetupDialog && SetupDialog->Execute(*this) == mrCancel) return;
+  const std::string Target = TargetFileName(FileName);
+  Outlines().SetNeedAppearances(AppearanceMode);
+  DoStatusMessage(FormatMessage("Saving File %s", Target));
+
+  // Never lose the user's file: write beside it, rename into place when done.
+  std::string Temp = Target + ".XXXXXX";
+  int Fd = ::mkstemp(Temp.data());
+  if (Fd < 0)
+    throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
+  ::close(Fd);
+  try {
+    TvxFileStream File(Temp, fmCreate);
+    TvxWriteOnlyFilter Output(&File);
+    TvxDocumentData& Data = *this;
+    TvxDocumentEvents& Events = *this;
+    TvxDocumentWriter Writer(Data, Events, &Outlines(), FCompression, FOutputEncryption);
+    Writer.WriteDocument(Output);
+    File.Close();
+    // A new file gets the permissions a created file would have.
+    mode_t Mask = ::umask(0);
+    ::umask(Mask);
+    ::chmod(Temp.c_str(), 0666 & ~Mask);
+    if (std::rename(Temp.c_str(), Target.c_str()) != 0)
+      throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
+  } catch (...) {
+    std::remove(Temp.c_str());
+    throw;
+  }
+  if (OpenAfterSave) ShellService().Execute("open", Target);
+  DoStatusMessage("Save Complete");
 }
 
 void TvxCustomPDFDocument::DoStatusMessage(const std::string& Msg) {

@@ -11,10 +11,21 @@
 #include "pdf/reader/vxCatalogReader.h"
 #include "pdf/reader/vxDocumentData.h"
 #include "pdf/reader/vxObjectLoader.h"
+#include "pdf/writer/vxDocumentWriter.h"
+#include "pdf/writer/vxOutlines.h"
 
 namespace vx {
 
 class TvxCustomPDFDocument;
+
+// The document settings dialog, run before a save when ShowSetupDialog is set.
+class TvxSetupDialog {
+ public:
+  virtual ~TvxSetupDialog() = default;
+  // 2 (cancel) stops the save; anything else lets it go on.
+  virtual int32_t Execute(TvxCustomPDFDocument& Document) = 0;
+};
+inline constexpr int32_t mrCancel = 2;
 
 using TvxNotifyEvent = std::function<void(TvxCustomPDFDocument& Sender)>;
 using TvxStatusMessageEvent = std::function<void(TvxCustomPDFDocument& Sender, const std::string& StatMsg)>;
@@ -45,6 +56,17 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   void LoadReferences(TvxPDFObject* X) { FLoader->LoadReferences(X); }
   TvxPDFObjectPtr MakeDirect(const TvxPDFObject* X) { return FLoader->MakeDirect(X); }
   TvxObjectLoader& Loader() { return *FLoader; }
+  // Outlines, named destinations, name trees and the form.
+  TvxOutlineManager& Outlines() { return *FCatalogHandlers; }
+
+  // Saves a complete new file; AppearanceMode 0 sets the form's
+  // /NeedAppearances true, 1 false, anything else leaves it. The file is
+  // written beside the target and renamed into place only when complete.
+  void SaveToFile(const std::string& FileName, int32_t AppearanceMode = 2);
+  void SetCompression(uint8_t Method, uint8_t Level);
+  const TvxCompression& Compression() const { return FCompression; }
+  // The name a save writes to: ".pdf" appended unless the name ends so.
+  static std::string TargetFileName(const std::string& FileName);
 
   // Properties.
   const std::string& Filename() const { return FFilename; }
@@ -70,6 +92,10 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   TvxPDFInfo& Info() { return *FInfo; }
   TvxPDFViewerPreferences& ViewerPreferences() { return *FCatalog->ViewerPreferences; }
 
+  bool OpenAfterSave = false;
+  bool ShowSetupDialog = false;
+  TvxSetupDialog* SetupDialog = nullptr;  // not owned
+
   // Events; an unassigned one is skipped.
   TvxStatusMessageEvent OnStatusMessage;
   TvxWarningEvent OnWarning;
@@ -85,7 +111,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   // decryption. No security handler is present yet, so nothing is accepted.
   virtual bool CheckPassword(const std::string& Password);
   // Where the catalog reader hands over destinations, names, form, outlines.
-  virtual TvxCatalogHandlers& CatalogHandlers() { return *FCatalogHandlers; }
+  virtual TvxCatalogHandlers& CatalogHandlers();
 
   void DoStatusMessage(const std::string& Msg) override;
   void DoWarning(const std::string& Msg) override;
@@ -93,8 +119,10 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
 
   std::string FFilename;
   std::string FWorkFileName;
+  TvxCompression FCompression;
+  TvxOutputEncryption* FOutputEncryption = nullptr;
   std::unique_ptr<TvxObjectLoader> FLoader;
-  std::unique_ptr<TvxCatalogHandlers> FCatalogHandlers;
+  std::unique_ptr<TvxOutlineManager> FCatalogHandlers;
 };
 
 // The component with its properties and events published.

@@ -8,6 +8,12 @@ namespace {
 
 [[noreturn]] void InvalidCast() { throw EInvalidCast(std::string(msg::InvalidTypecast)); }
 
+// A null value stands for an absent entry.
+TvxPDFObject* Entry(const TvxPDFDictObject& Dict, std::string_view Key) {
+  TvxPDFObject* V = Dict.Lookup(Key);
+  return V && V->IsNull() ? nullptr : V;
+}
+
 std::string NameText(const TvxPDFObject* Obj) {
   if (!Obj) return {};
   if (!Obj->IsName()) InvalidCast();
@@ -42,19 +48,19 @@ void TvxCatalogReader::ReadCatalog() {
 
   // 3. Page mode and layout; a name outside the tables means the default.
   D.FPageMode = static_cast<TvxPageMode>(
-      std::max(0, IndexOfName(PageModeNames, 4, NameText(C.Lookup("/PageMode")))));
+      std::max(0, IndexOfName(PageModeNames, 4, NameText(Entry(C, "/PageMode")))));
   D.FPageLayout = static_cast<TvxPageLayout>(
-      std::max(0, IndexOfName(PageLayoutNames, 4, NameText(C.Lookup("/PageLayout")))));
+      std::max(0, IndexOfName(PageLayoutNames, 4, NameText(Entry(C, "/PageLayout")))));
 
   // 4. Viewer preferences.
-  if (TvxPDFObject* VP = C.Lookup("/ViewerPreferences")) {
+  if (TvxPDFObject* VP = Entry(C, "/ViewerPreferences")) {
     std::unique_ptr<TvxPDFDictObject> Owned;
     if (TvxPDFDictObject* V = L.ResolveDictLoading(VP, false, Owned))
       D.FCatalog->SetViewerPreferencesDict(V->CloneDict());
   }
 
   // 5. Metadata.
-  if (TvxPDFObject* Meta = C.Lookup("/Metadata")) {
+  if (TvxPDFObject* Meta = Entry(C, "/Metadata")) {
     if (!Meta->IsIndirectReference()) InvalidCast();
     L.LoadReferences(Meta);
     D.FCatalog->Metadata.reset(static_cast<TvxPDFIndirectReference*>(Meta->Clone().release()));
@@ -63,11 +69,11 @@ void TvxCatalogReader::ReadCatalog() {
   // 6. Pages.
   E.DoIOProgress(10);
   E.DoStatusMessage("Traversing Pages...");
-  ReadPageTree(ReferenceNumber(C.Lookup("/Pages")), nullptr);
+  ReadPageTree(ReferenceNumber(Entry(C, "/Pages")), nullptr);
   E.DoIOProgress(75);
 
   // 7. Destinations.
-  if (TvxPDFObject* Dests = C.Lookup("/Dests")) {
+  if (TvxPDFObject* Dests = Entry(C, "/Dests")) {
     E.DoStatusMessage("Processing Destinations");
     H.ReadDestsDictionary(Dests);
   }
@@ -80,24 +86,24 @@ void TvxCatalogReader::ReadCatalog() {
 
   // 9. The form.
   E.DoIOProgress(90);
-  if (TvxPDFObject* Form = C.Lookup("/AcroForm")) {
+  if (TvxPDFObject* Form = Entry(C, "/AcroForm")) {
     D.FCatalog->AcroForm = Form->Clone();
     H.LoadAcroForm(Form->IsIndirectReference() ? Form : D.FCatalog->AcroForm.get());
     E.DoStatusMessage("AcroForms Processed");
   }
 
   // 10, 11. Actions.
-  if (TvxPDFObject* Action = C.Lookup("/OpenAction")) {
+  if (TvxPDFObject* Action = Entry(C, "/OpenAction")) {
     L.LoadReferences(Action);
     D.FCatalog->OpenAction = Action->Clone();
   }
-  if (TvxPDFObject* AA = C.Lookup("/AA")) {
+  if (TvxPDFObject* AA = Entry(C, "/AA")) {
     L.LoadReferences(AA);
     D.FCatalog->AA = AA->Clone();
   }
 
   // 12. Name tree.
-  if (TvxPDFObject* Names = C.Lookup("/Names")) {
+  if (TvxPDFObject* Names = Entry(C, "/Names")) {
     E.DoStatusMessage("Processing Name Tree...");
     D.FCatalog->Names = Names->Clone();
     H.ReadNameDictionary(Names);
@@ -106,7 +112,7 @@ void TvxCatalogReader::ReadCatalog() {
   // 13. Outlines.
   E.DoIOProgress(60);
   E.DoStatusMessage("Reading Outlines...");
-  if (C.Lookup("/Outlines")) H.LoadOutlines(C);
+  if (Entry(C, "/Outlines")) H.LoadOutlines(C);
   E.DoIOProgress(100);
 }
 
@@ -128,6 +134,8 @@ void TvxCatalogReader::AddPage(TvxPDFIndirectObject* Page, const TvxPDFDictObjec
   auto& Dict = *static_cast<TvxPDFDictObject*>(Page->Value.get());
   Dict.Remove("/Parent");
   Dict.Remove("/B");
+  // A page read without /Type gets one, so that it is written as a page.
+  if (!Dict.Lookup("/Type")) Dict.AddName("/Type", "/Page");
   if (Inherited) {
     for (int32_t I = 0; I < Inherited->Count(); ++I) {
       const std::string& Key = Inherited->Keys[I]->Text;

@@ -93,7 +93,7 @@ TEST(DocumentLoad, PageTreeIsFlattenedWithInheritedValues) {
 
 TEST(DocumentLoad, MissingFileAndExtension) {
   TvxPDFDocument Doc;
-  std::string Base = ::testing::TempDir() + "no_such_file";
+  std::string Base = vxtest::TempPath("no_such_file");
   try {
     Doc.LoadFromFile(Base);
     FAIL() << "no exception";

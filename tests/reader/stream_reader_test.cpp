@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pdf/objects/vxExceptions.h"
+#include "support/pdf_builder.h"
 
 using namespace vx;
 
@@ -337,7 +338,7 @@ TEST_F(ReaderTest, HeaderVersion) {
 
 TEST_F(ReaderTest, WorksOverNonMemoryStreams) {
   // A file stream takes the generic path through virtual calls.
-  std::string Path = ::testing::TempDir() + "reader_file_test.pdf";
+  std::string Path = vxtest::TempPath("reader_file_test.pdf");
   {
     TvxFileStream F(Path, fmCreate);
     F.WriteText("%PDF-1.5\n3 0 obj << /K [1 (x) /N] /Length 3 >> stream\nabc\nendstream\nstartxref\n42\n");

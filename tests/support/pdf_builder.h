@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -122,9 +123,14 @@ class PdfBuilder {
   size_t FLastXRef = 0;
 };
 
+// A path in the temp folder that no other test process uses.
+inline std::string TempPath(const std::string& Name) {
+  return ::testing::TempDir() + "vx" + std::to_string(::getpid()) + "_" + Name;
+}
+
 // Writes Bytes to a file under the test temp folder and returns its path.
 inline std::string WriteTempFile(const std::string& Name, const std::string& Bytes) {
-  std::string Path = ::testing::TempDir() + Name;
+  std::string Path = TempPath(Name);
   std::FILE* F = std::fopen(Path.c_str(), "wb");
   std::fwrite(Bytes.data(), 1, Bytes.size(), F);
   std::fclose(F);

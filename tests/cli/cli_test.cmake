@@ -23,3 +23,24 @@ execute_process(COMMAND ${CLI} info ${DATA}/not_a_pdf.pdf RESULT_VARIABLE RC OUT
 if(NOT RC EQUAL 1 OR NOT ERR MATCHES "Invalid PDF Header")
   message(FATAL_ERROR "a damaged file must exit with 1 and say why, got ${RC}: ${ERR}")
 endif()
+
+# rewrite: a new file with the same pages and the producer set.
+set(OUT ${WORK}/rewritten.pdf)
+file(REMOVE ${OUT})
+execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${OUT} --compress flate --level 3
+  --need-appearances true RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT EXISTS ${OUT})
+  message(FATAL_ERROR "rewrite failed (${RC}): ${ERR}")
+endif()
+execute_process(COMMAND ${CLI} info ${OUT} RESULT_VARIABLE RC OUTPUT_VARIABLE OUT2)
+if(NOT OUT2 MATCHES "pages: 2" OR NOT OUT2 MATCHES "producer: Quillory Paginor V2.5"
+   OR NOT OUT2 MATCHES "title: Two pages")
+  message(FATAL_ERROR "rewritten file reads back wrong:\n${OUT2}")
+endif()
+foreach(BAD "--compress;zip" "--level;7" "--need-appearances;maybe" "--level;1")
+  execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${OUT} ${BAD}
+    RESULT_VARIABLE RC OUTPUT_QUIET ERROR_QUIET)
+  if(NOT RC EQUAL 2)
+    message(FATAL_ERROR "rewrite ${BAD} must exit with 2, got ${RC}")
+  endif()
+endforeach()

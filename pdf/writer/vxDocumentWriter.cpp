@@ -1,0 +1,378 @@
+#include "pdf/writer/vxDocumentWriter.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "pdf/filters/vxFilter.h"
+#include "pdf/filters/vxFlateFilter.h"
+#include "pdf/filters/vxRLEFilter.h"
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxUtils.h"
+#include "pdf/writer/vxOutlines.h"
+#include "platform/vxCodePage.h"
+
+namespace vx {
+
+namespace {
+
+constexpr std::string_view CRLF = "\r\n";
+
+void AppendInt(std::string& Out, int64_t N) {
+  char Buf[24];
+  auto Res = std::to_chars(Buf, Buf + sizeof(Buf), N);
+  Out.append(Buf, Res.ptr);
+}
+
+// "%.10d %.5d %s" and the line end: always 20 bytes.
+std::string XRefEntry(int64_t Offset, int Generation, char Type) {
+  char Buf[32];
+  std::snprintf(Buf, sizeof Buf, "%.10lld %.5d %c\r\n", static_cast<long long>(Offset), Generation,
+                Type);
+  return Buf;
+}
+
+const TvxPDFNameObject* AsName(const TvxPDFObject* Obj) {
+  return Obj && Obj->IsName() ? static_cast<const TvxPDFNameObject*>(Obj) : nullptr;
+}
+
+}  // namespace
+
+std::string TvxDocumentWriter::ObjText(int32_t N) { return std::to_string(N) + " 0 obj"; }
+std::string TvxDocumentWriter::RefText(int32_t N) { return std::to_string(N) + " 0 R"; }
+
+std::string TvxDocumentWriter::KeyLine(std::string_view Key, std::string_view Text) {
+  if (Text.empty()) return {};
+  std::string S(Key);
+  S.push_back(' ');
+  S.append(Text);
+  S.append(CRLF);
+  return S;
+}
+
+std::string TvxDocumentWriter::WrapObject(int32_t N, std::string_view Body) {
+  std::string S;
+  S.reserve(Body.size() + 32);
+  S.append(CRLF);
+  S.append(ObjText(N));
+  S.append(CRLF);
+  S.append(Body);
+  S.append(CRLF);
+  S.append("endobj");
+  S.append(CRLF);
+  return S;
+}
+
+std::string TvxDocumentWriter::WrapDict(std::string_view Lines) {
+  std::string S = "<<\r\n";
+  S.append(Lines);
+  S.append(">>");
+  return S;
+}
+
+std::string TvxDocumentWriter::VersionText(TvxPDFVersion Version) {
+  static const char* const Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4", "1.5", "1.6", "1.7", "2.0"};
+  return Version <= pvPDF20 ? Texts[Version] : "1.4";
+}
+
+// --- Values ---
+
+std::string TvxDocumentWriter::ObjectToText(int32_t ObjNum, const TvxPDFObject* Value) {
+  std::string Out;
+  AppendObject(Out, ObjNum, Value);
+  return Out;
+}
+
+void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const TvxPDFObject* Value) {
+  if (!Value) return;
+  switch (Value->ObjectType) {
+    case otBoolean: Out.append(static_cast<const TvxPDFBooleanObject*>(Value)->AsText()); break;
+    case otInteger: AppendInt(Out, static_cast<const TvxPDFIntegerObject*>(Value)->Value); break;
+    case otInt64: AppendInt(Out, static_cast<const TvxPDFInt64Object*>(Value)->Value); break;
+    case otReal: Out.append(static_cast<const TvxPDFRealObject*>(Value)->AsText()); break;
+    case otString: AppendString(Out, ObjNum, *static_cast<const TvxPDFStringObject*>(Value)); break;
+    case otName: Out.append(static_cast<const TvxPDFNameObject*>(Value)->Text); break;
+    case otArray:
+      Out.append("[ ");
+      for (const auto& Item : static_cast<const TvxPDFArrayObject*>(Value)->Items) {
+        // A missing element is written as null so the array stays valid.
+        if (Item)
+          AppendObject(Out, ObjNum, Item.get());
+        else
+          Out.append("null");
+        Out.push_back(' ');
+      }
+      Out.push_back(']');
+      break;
+    case otDict: AppendDict(Out, ObjNum, *static_cast<const TvxPDFDictObject*>(Value)); break;
+    case otStream:
+      Out.append(StreamToText(ObjNum, *static_cast<const TvxPDFStreamObject*>(Value)));
+      break;
+    case otNull: Out.append("null"); break;
+    case otIndirectReference:
+      AppendReference(Out, *static_cast<const TvxPDFIndirectReference*>(Value));
+      break;
+    case otIndirectObject:
+      // An object header inside a value: what it holds stands in its place.
+      AppendObject(Out, ObjNum, static_cast<const TvxPDFIndirectObject*>(Value)->Value.get());
+      break;
+  }
+}
+
+void TvxDocumentWriter::AppendDict(std::string& Out, int32_t ObjNum, const TvxPDFDictObject& Dict) {
+  Out.append("<<\r\n");
+  for (int32_t I = 0; I < Dict.Count(); ++I) {
+    Out.append(Dict.Keys[I]->Text);
+    Out.push_back(' ');
+    const TvxPDFObject* V = Dict.Values[I].get();
+    if (V)
+      AppendObject(Out, ObjNum, V);
+    else
+      Out.append("null");  // a key read without a value
+    Out.append(CRLF);
+  }
+  const TvxPDFNameObject* Type = AsName(Dict.Lookup("/Type"));
+  if (Type && Type->Text == "/Page") {
+    Out.append("/Parent ");
+    Out.append(RefText(3));
+    Out.append(CRLF);
+  }
+  Out.append(">>");
+}
+
+void TvxDocumentWriter::AppendString(std::string& Out, int32_t ObjNum, const TvxPDFStringObject& S) {
+  if (FEncryption && ObjNum != -1) {
+    std::string Bytes = UnicodeToAnsi(S.GetUnicodeValue());
+    Out.push_back('<');
+    Out.append(BytesToHex(EncryptData(Bytes, ObjNum)));
+    Out.push_back('>');
+  } else if (S.IsHex) {
+    Out.append(S.Text);
+  } else {
+    Out.push_back('(');
+    Out.append(EscapeLiteralString(S.GetValue()));
+    Out.push_back(')');
+  }
+}
+
+void TvxDocumentWriter::AppendReference(std::string& Out, const TvxPDFIndirectReference& Ref) {
+  const TvxPDFIndirectObject* Target = D.FStore->FindObject(&Ref);
+  if (!Target && FSaveStore) Target = FSaveStore->FindObject(&Ref);
+  if (Target && Target->OutputNumber != 0 && Target->UseCount != 0) {
+    AppendInt(Out, Target->OutputNumber);
+    Out.append(" 0 R");
+  } else {
+    Out.append("null");
+  }
+}
+
+std::string TvxDocumentWriter::StreamToText(int32_t ObjNum, const TvxPDFStreamObject& Stream) {
+  // A stream the loader could not read is written empty.
+  std::string Data = Stream.Data ? Stream.Data->DataString() : std::string();
+  std::unique_ptr<TvxPDFDictObject> Dict =
+      Stream.Dict ? Stream.Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
+  if (FCompression.Enabled == 1) CompressStream(*Dict, Data);
+  // The written /Length always matches the written data, also where the
+  // source's length was wrong and the data was found by searching.
+  TvxPDFObject* Length = Dict->Lookup("/Length");
+  if (!Length || !Length->IsInteger() ||
+      static_cast<TvxPDFIntegerObject*>(Length)->Value != static_cast<int64_t>(Data.size()))
+    Dict->SetValue("/Length", std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Data.size())));
+  std::string Text;
+  Text.reserve(Data.size() + 128);
+  AppendObject(Text, ObjNum, Dict.get());
+  if (FEncryption) Data = EncryptData(Data, ObjNum);
+  Text.append("\r\nstream\r\n");
+  Text.append(Data);
+  Text.append("\r\nendstream");
+  return Text;
+}
+
+void TvxDocumentWriter::CompressStream(TvxPDFDictObject& Dict, std::string& Data) {
+  const std::string_view M = FCompression.Method == 1 ? "/RunLengthDecode" : "/FlateDecode";
+  TvxPDFObject* F = D.FStore->Resolve(Dict.Lookup("/Filter"));
+  if (F) {
+    if (F->IsName()) {
+      const std::string& N = static_cast<TvxPDFNameObject*>(F)->Text;
+      if (N == "/DCTDecode" || N == "/JBIG2Decode" || N == M || N == "/CCITTFaxDecode") return;
+    } else if (F->IsArray()) {
+      for (const auto& Item : static_cast<TvxPDFArrayObject*>(F)->Items) {
+        const TvxPDFNameObject* N = AsName(D.FStore->Resolve(Item.get()));
+        if (N && (N->Text == "/FlateDecode" || N->Text == "/RunLengthDecode" ||
+                  N->Text == "/CCITTFaxDecode"))
+          return;
+      }
+    } else {
+      throw document::EUnexpectedObjectError(FormatMessage(msg::UnexpectedFilterObject, F->TypeName()));
+    }
+  }
+  if (FCompression.Method == 1)
+    Data = TvxRLEFilter().EncodeString(Data);
+  else
+    Data = TvxFlateFilter().EncodeString(Data, static_cast<TvxCompressionLevel>(std::min<int>(FCompression.Level, 3)));
+  Dict.SetValue("/Length", std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Data.size())));
+  if (!F) {
+    Dict.Add("/Filter", std::make_unique<TvxPDFNameObject>(std::string(M)));
+    return;
+  }
+  // The new filter goes first; a copy keeps a shared filter array unchanged.
+  auto List = std::make_unique<TvxPDFArrayObject>();
+  List->Add(std::make_unique<TvxPDFNameObject>(std::string(M)));
+  if (F->IsName()) {
+    List->Add(F->Clone());
+  } else {
+    for (const auto& Item : static_cast<TvxPDFArrayObject*>(F)->Items)
+      List->Add(Item ? Item->Clone() : std::make_unique<TvxPDFNullObject>());
+  }
+  Dict.SetValue("/Filter", std::move(List));
+  // Decode parameters stay with the filter they belong to.
+  if (TvxPDFObject* Parms = D.FStore->Resolve(Dict.Lookup("/DecodeParms"))) {
+    auto NewParms = std::make_unique<TvxPDFArrayObject>();
+    NewParms->Add(std::make_unique<TvxPDFNullObject>());
+    if (Parms->IsArray()) {
+      for (const auto& Item : static_cast<TvxPDFArrayObject*>(Parms)->Items)
+        NewParms->Add(Item ? Item->Clone() : std::make_unique<TvxPDFNullObject>());
+    } else {
+      NewParms->Add(Parms->Clone());
+    }
+    Dict.SetValue("/DecodeParms", std::move(NewParms));
+  }
+}
+
+std::string TvxDocumentWriter::EncryptData(std::string_view Data, int32_t ObjNum) {
+  return FEncryption ? FEncryption->EncryptData(Data, ObjNum) : std::string(Data);
+}
+
+// --- Output ---
+
+void TvxDocumentWriter::Write(std::string_view Text) {
+  if (Text.empty()) return;
+  int64_t Written = FOutput->Write(Text.data(), static_cast<int64_t>(Text.size()));
+  if (Written != static_cast<int64_t>(Text.size())) throw EStreamError("Error writing the PDF file");
+  FOutputSize += Written;
+}
+
+void TvxDocumentWriter::WriteChunk(std::string_view Text) {
+  FXRefOffsets.push_back(FOutputSize);
+  Write(Text);
+}
+
+void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
+  FChunk.clear();
+  FChunk.append(CRLF);
+  AppendInt(FChunk, Obj.OutputNumber);
+  FChunk.append(" 0 obj\r\n");
+  AppendObject(FChunk, Obj.OutputNumber, Obj.Value.get());
+  if (!Obj.Value) FChunk.append("null");
+  FChunk.append("\r\nendobj\r\n");
+  WriteChunk(FChunk);
+}
+
+void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
+  FOutput = &Output;
+  FOutputSize = Output.GetSize();
+  FXRefOffsets.clear();
+  D.FInfo->SetProducer(std::u16string(ProducerText.begin(), ProducerText.end()));
+  FLastObjectNumber = 3;
+  FSaveStore = std::make_unique<TvxPDFObjectStore>();
+
+  E.DoStatusMessage("Building Outlines...");
+  if (FOutlines) FOutlines->BuildOutlines(*FSaveStore);
+
+  E.DoStatusMessage("Building Objects...");
+  for (int32_t I = 0; I < D.FStore->Count(); ++I) {
+    TvxPDFIndirectObject* Obj = D.FStore->GetObject(I);
+    if (Obj->UseCount != 0) Obj->OutputNumber = NextObjectNumber();
+  }
+  for (int32_t I = 0; I < FSaveStore->Count(); ++I) {
+    TvxPDFIndirectObject* Obj = FSaveStore->GetObject(I);
+    if (Obj->UseCount != 0) Obj->OutputNumber = NextObjectNumber();
+  }
+
+  WriteHeader();
+  WriteCatalog();
+  E.DoStatusMessage("Writing Cross-Reference Table");
+  WriteXRefAndTrailer();
+  FSaveStore.reset();
+  FXRefOffsets.clear();
+  FOutput = nullptr;
+}
+
+void TvxDocumentWriter::WriteHeader() {
+  Write("%PDF-" + VersionText(D.FPDFVersion) + "\r\n%\xE2\xE3\xCF\xD3\r\n");
+}
+
+void TvxDocumentWriter::WriteCatalog() {
+  TvxPDFCatalog& C = *D.FCatalog;
+  std::string Lines;
+  Lines += KeyLine("/Type", "/Catalog");
+  Lines += KeyLine("/Pages", RefText(3));
+  // An entry whose object is not written is left out rather than written null.
+  auto Value = [this](const TvxPDFObject* V) {
+    std::string Text = ObjectToText(1, V);
+    return Text == "null" ? std::string() : Text;
+  };
+  Lines += KeyLine("/Metadata", Value(C.Metadata.get()));
+  if (D.FPageMode != pmNone && D.FPageMode <= pmUseAttachments)
+    Lines += KeyLine("/PageMode", PageModeNames[D.FPageMode]);
+  if (D.FPageLayout != plNone && D.FPageLayout <= plTwoColumnRight)
+    Lines += KeyLine("/PageLayout", PageLayoutNames[D.FPageLayout]);
+  Lines += KeyLine("/Names", Value(C.Names.get()));
+  Lines += KeyLine("/Outlines", Value(C.Outlines.get()));
+  Lines += KeyLine("/ViewerPreferences", C.ViewerPreferences->PreferencesText());
+  Lines += KeyLine("/AcroForm", Value(C.AcroForm.get()));
+  Lines += KeyLine("/OpenAction", Value(C.OpenAction.get()));
+  Lines += KeyLine("/AA", Value(C.AA.get()));
+  WriteChunk(WrapObject(1, WrapDict(Lines)));
+  WriteChunk(WrapObject(2, ObjectToText(2, &D.FInfo->Dict())));
+  WritePages();
+}
+
+void TvxDocumentWriter::WritePages() {
+  E.DoStatusMessage("Writing Pages");
+  std::string Kids;
+  for (const TvxPDFIndirectObject* Page : D.FPages) {
+    Kids += RefText(Page->OutputNumber);
+    Kids.push_back(' ');
+  }
+  std::string Lines;
+  Lines += KeyLine("/Type", "/Pages");
+  Lines += KeyLine("/Count", std::to_string(D.FPages.size()));
+  Lines += KeyLine("/Kids", "[ " + Kids + "]");
+  WriteChunk(WrapObject(3, WrapDict(Lines)));
+
+  const int64_t Total = static_cast<int64_t>(D.FStore->Count()) + FSaveStore->Count();
+  int64_t Visited = 0;
+  for (TvxPDFObjectStore* Store : {D.FStore.get(), FSaveStore.get()}) {
+    for (int32_t I = 0; I < Store->Count(); ++I) {
+      const TvxPDFIndirectObject* Obj = Store->GetObject(I);
+      if (Obj->UseCount != 0) WriteIndirectObject(*Obj);
+      ++Visited;
+      E.DoIOProgress(static_cast<int32_t>(Visited * 100 / Total));
+    }
+  }
+}
+
+void TvxDocumentWriter::WriteXRefAndTrailer() {
+  int32_t EncryptNumber = 0;
+  if (FEncryption) {
+    std::unique_ptr<TvxPDFDictObject> Dict = FEncryption->BuildEncryptDict(*D.FTrailer);
+    EncryptNumber = NextObjectNumber();
+    WriteChunk(WrapObject(EncryptNumber, ObjectToText(-1, Dict.get())));
+  }
+  const int64_t Start = FOutputSize;
+  const size_t Count = FXRefOffsets.size();
+  std::string Text = "xref\r\n0 " + std::to_string(Count + 1) + "\r\n";
+  Text.reserve(Text.size() + 20 * (Count + 1) + 256);
+  Text += XRefEntry(0, 65535, 'f');
+  for (int64_t Offset : FXRefOffsets) Text += XRefEntry(Offset, 0, 'n');
+  std::string Lines;
+  Lines += KeyLine("/Size", std::to_string(Count + 1));
+  Lines += KeyLine("/Root", RefText(1));
+  Lines += KeyLine("/Info", RefText(2));
+  if (D.FTrailer->ID) Lines += KeyLine("/ID", ObjectToText(-1, D.FTrailer->ID.get()));
+  if (EncryptNumber) Lines += KeyLine("/Encrypt", RefText(EncryptNumber));
+  Text += "trailer\r\n" + WrapDict(Lines) + "\r\nstartxref\r\n" + std::to_string(Start) + "\r\n%%EOF\r\n";
+  Write(Text);
+}
+
+}  // namespace vx

@@ -1,0 +1,87 @@
+// Writes the document held in memory as a complete new PDF file: fresh
+// numbering, a flat page tree, one cross-reference table and one trailer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pdf/objects/vxClasses.h"
+#include "pdf/reader/vxDocumentData.h"
+
+namespace vx {
+
+class TvxOutlineManager;
+
+// Stream compression on save; Enabled stays 0 until a caller turns it on.
+struct TvxCompression {
+  uint8_t Enabled = 0;
+  uint8_t Method = 0;  // 0 Flate, 1 RunLength
+  uint8_t Level = 0;   // 0 none, 1 fastest, 2 default, 3 maximum
+};
+
+// What the writer needs from the security handler to encrypt its output.
+class TvxOutputEncryption {
+ public:
+  virtual ~TvxOutputEncryption() = default;
+  // Data encrypted for object ObjNum, generation 0; same length.
+  virtual std::string EncryptData(std::string_view Data, int32_t ObjNum) = 0;
+  // The encryption dictionary; also gives the trailer a new ID array.
+  virtual std::unique_ptr<TvxPDFDictObject> BuildEncryptDict(TvxPDFTrailer& Trailer) = 0;
+};
+
+inline constexpr std::string_view ProducerText = "Quillory Paginor V2.5";
+
+class TvxDocumentWriter {
+ public:
+  TvxDocumentWriter(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxOutlineManager* Outlines,
+                    const TvxCompression& Compression, TvxOutputEncryption* Encryption)
+      : D(Data), E(Events), FOutlines(Outlines), FCompression(Compression), FEncryption(Encryption) {}
+
+  // The whole file, written forward to Output.
+  void WriteDocument(TvxStream& Output);
+
+  // Text forms of values; ObjNum is the object whose key encrypts strings,
+  // -1 for none.
+  std::string ObjectToText(int32_t ObjNum, const TvxPDFObject* Value);
+  std::string StreamToText(int32_t ObjNum, const TvxPDFStreamObject& Stream);
+  static std::string ObjText(int32_t N);
+  static std::string RefText(int32_t N);
+  static std::string KeyLine(std::string_view Key, std::string_view Text);
+  static std::string WrapObject(int32_t N, std::string_view Body);
+  static std::string WrapDict(std::string_view Lines);
+  static std::string VersionText(TvxPDFVersion Version);
+
+ private:
+  void AppendObject(std::string& Out, int32_t ObjNum, const TvxPDFObject* Value);
+  void AppendDict(std::string& Out, int32_t ObjNum, const TvxPDFDictObject& Dict);
+  void AppendString(std::string& Out, int32_t ObjNum, const TvxPDFStringObject& S);
+  void AppendReference(std::string& Out, const TvxPDFIndirectReference& Ref);
+  void CompressStream(TvxPDFDictObject& Dict, std::string& Data);
+  std::string EncryptData(std::string_view Data, int32_t ObjNum);
+  int32_t NextObjectNumber() { return ++FLastObjectNumber; }
+  void Write(std::string_view Text);
+  void WriteChunk(std::string_view Text);
+  void WriteIndirectObject(const TvxPDFIndirectObject& Obj);
+  void WriteHeader();
+  void WriteCatalog();
+  void WritePages();
+  void WriteXRefAndTrailer();
+
+  TvxDocumentData& D;
+  TvxDocumentEvents& E;
+  TvxOutlineManager* FOutlines;
+  const TvxCompression& FCompression;
+  TvxOutputEncryption* FEncryption;
+
+  TvxStream* FOutput = nullptr;
+  int64_t FOutputSize = 0;
+  std::unique_ptr<TvxPDFObjectStore> FSaveStore;
+  std::vector<int64_t> FXRefOffsets;
+  int32_t FLastObjectNumber = 3;
+  std::string FChunk;  // reused buffer for one object's text
+};
+
+}  // namespace vx

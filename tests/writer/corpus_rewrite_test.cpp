@@ -1,0 +1,180 @@
+// Rewrites every corpus file the engine loads and checks the result with
+// qpdf, poppler and the engine itself.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/objects/vxExceptions.h"
+#include "support/corpus.h"
+#include "support/pdf_builder.h"
+
+using namespace vx;
+
+namespace {
+
+bool HaveTool(const char* Name) {
+  return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+int RunCommand(const std::string& Command) {
+  int Status = std::system((Command + " >/dev/null 2>&1").c_str());
+  return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+std::string ReadAll(const std::string& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  std::stringstream S;
+  S << In.rdbuf();
+  return S.str();
+}
+
+std::string Quote(const std::string& S) { return "'" + S + "'"; }
+
+int CountOutlineItems(TvxCustomPDFDocument& Doc) {
+  int Count = 0;
+  std::vector<const TvxPDFOutline*> Stack;
+  if (const TvxPDFOutline* Root = Doc.Outlines().OutlineRoot()) Stack.push_back(Root->FirstChild.get());
+  while (!Stack.empty()) {
+    const TvxPDFOutline* Item = Stack.back();
+    Stack.pop_back();
+    for (; Item; Item = Item->NextSibling.get()) {
+      ++Count;
+      if (Item->FirstChild) Stack.push_back(Item->FirstChild.get());
+    }
+  }
+  return Count;
+}
+
+// Fields with a /T, through /Kids, each object once.
+int CountFields(TvxCustomPDFDocument& Doc) {
+  TvxPDFObjectStore& S = Doc.Store();
+  TvxPDFDictObject* Form = nullptr;
+  try {
+    Form = S.ResolveDict(Doc.Catalog().AcroForm.get());
+  } catch (const vx::Exception&) {
+    return 0;
+  }
+  if (!Form) return 0;
+  std::unique_ptr<TvxPDFArrayObject> Owned;
+  TvxPDFArrayObject* Fields = nullptr;
+  try {
+    Fields = S.ResolveArray(Form->Lookup("/Fields"), Owned);
+  } catch (const vx::Exception&) {
+    return 0;
+  }
+  if (!Fields) return 0;
+  int Count = 0;
+  std::set<const TvxPDFObject*> Seen;
+  std::vector<TvxPDFObject*> Stack;
+  for (auto& F : Fields->Items) Stack.push_back(F.get());
+  while (!Stack.empty()) {
+    TvxPDFObject* F = Stack.back();
+    Stack.pop_back();
+    TvxPDFDictObject* D = nullptr;
+    try {
+      D = S.ResolveDict(F);
+    } catch (const vx::Exception&) {
+      continue;
+    }
+    if (!D || !Seen.insert(D).second) continue;
+    if (D->Lookup("/T")) ++Count;
+    std::unique_ptr<TvxPDFArrayObject> KidsOwned;
+    TvxPDFArrayObject* Kids = nullptr;
+    try {
+      Kids = S.ResolveArray(D->Lookup("/Kids"), KidsOwned);
+    } catch (const vx::Exception&) {
+    }
+    if (Kids)
+      for (auto& K : Kids->Items) Stack.push_back(K.get());
+  }
+  return Count;
+}
+
+TEST(CorpusRewrite, RewrittenFilesCheckReloadAndRenderTheSame) {
+  std::vector<vxtest::CorpusFile> Files = vxtest::LoadManifest();
+  if (Files.empty()) GTEST_SKIP() << "corpus not present";
+  if (!HaveTool("qpdf") || !HaveTool("pdftoppm")) GTEST_SKIP() << "qpdf or pdftoppm missing";
+  auto LoadExceptions = vxtest::LoadExceptionList("corpus_load_exceptions.tsv");
+  auto Exceptions = vxtest::LoadExceptionList("corpus_rewrite_exceptions.tsv");
+  const std::string Dir = vxtest::TempPath("vx_rewrite/");
+  std::system(("mkdir -p " + Quote(Dir)).c_str());
+
+  int Rewritten = 0, Checked = 0, Kept = 0, Rendered = 0, SameRender = 0, Tried = 0;
+  std::string Failures;
+  for (const auto& F : Files) {
+    if (F.Fields.at("qpdf_opens") != "yes" || F.Fields.at("encryption") != "none") continue;
+    if (LoadExceptions.count(F.Name)) continue;
+    ++Tried;
+    bool Listed = Exceptions.count(F.Name) > 0;
+    auto Fail = [&](const std::string& Why) {
+      if (!Listed) Failures += F.Name + ": " + Why + "\n";
+    };
+    const std::string Out = Dir + F.Name;
+    try {
+      TvxPDFDocument Doc;
+      Doc.LoadFromFile(F.Path);
+      Doc.SaveToFile(Out);
+      ++Rewritten;
+    } catch (const vx::Exception& E) {
+      Fail(std::string("rewrite failed: ") + E.what());
+      continue;
+    }
+    // qpdf: 0 clean, 3 warnings only, 2 errors.
+    int Check = RunCommand("qpdf --check " + Quote(Out));
+    // A source that qpdf finds errors in keeps them (its streams are copied
+    // as they are).
+    if (Check == 0 || Check == 3 || (Check == 2 && F.Fields.at("qpdf_check") == "errors"))
+      ++Checked;
+    else
+      Fail("qpdf --check status " + std::to_string(Check));
+
+    TvxPDFDocument Again;
+    try {
+      Again.LoadFromFile(Out);
+    } catch (const vx::Exception& E) {
+      Fail(std::string("reload failed: ") + E.what());
+      continue;
+    }
+    int Outlines = CountOutlineItems(Again);
+    int Fields = CountFields(Again);
+    std::string Want = F.Fields.at("pages") + "/" + F.Fields.at("outline_items") + "/" +
+                       F.Fields.at("acroform_fields");
+    std::string Got = std::to_string(Again.PageCount()) + "/" + std::to_string(Outlines) + "/" +
+                      std::to_string(Fields);
+    if (Got == Want)
+      ++Kept;
+    else
+      Fail("pages/outline items/fields " + Got + ", source has " + Want);
+
+    // Page 1 rendered at 50 dpi, for the first files that render at all.
+    if (Rendered < 30 && F.Fields.at("pages") != "0") {
+      std::string A = Dir + "a", B = Dir + "b";
+      if (RunCommand("pdftoppm -r 50 -f 1 -l 1 -singlefile " + Quote(F.Path) + " " + Quote(A)) == 0) {
+        ++Rendered;
+        RunCommand("pdftoppm -r 50 -f 1 -l 1 -singlefile " + Quote(Out) + " " + Quote(B));
+        if (ReadAll(A + ".ppm") == ReadAll(B + ".ppm"))
+          ++SameRender;
+        else
+          Fail("page 1 renders differently");
+        std::remove((A + ".ppm").c_str());
+        std::remove((B + ".ppm").c_str());
+      }
+    }
+    std::remove(Out.c_str());
+  }
+  EXPECT_EQ(Failures, "");
+  EXPECT_GE(Rendered, 20);
+  std::printf(
+      "corpus rewrite: %d files, %d rewritten, %d pass qpdf --check, %d keep pages/outlines/fields, "
+      "%d of %d page-1 renders identical\n",
+      Tried, Rewritten, Checked, Kept, SameRender, Rendered);
+}
+
+}  // namespace

@@ -1,0 +1,324 @@
+#include "pdf/writer/vxDocumentWriter.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/filters/vxFilter.h"
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxExceptions.h"
+#include "platform/vxShell.h"
+#include "support/pdf_builder.h"
+
+using namespace vx;
+using vxtest::PdfBuilder;
+
+namespace {
+
+// A text string as the information setters write it: UTF-16BE with FE FF.
+std::string Utf16Literal(const std::string& Ascii) {
+  std::string S = "(\xFE\xFF";
+  for (char C : Ascii) {
+    S.push_back('\0');
+    S.push_back(C);
+  }
+  return S + ")";
+}
+
+std::string ReadAll(const std::string& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  std::stringstream S;
+  S << In.rdbuf();
+  return S.str();
+}
+
+bool Exists(const std::string& Path) {
+  struct stat St {};
+  return ::stat(Path.c_str(), &St) == 0;
+}
+
+// Two pages stored first, then their shared content and a font.
+std::string TwoPageSource() {
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Page /Parent 5 0 R /Contents 3 0 R /Resources << /Font << /F1 4 0 R >> >> >>");
+  B.Object(2, "<< /Type /Page /Parent 5 0 R /Contents 3 0 R /Label (a\tb) /Esc (x\\(y\\)\r\n) >>");
+  B.Stream(3, "", "BT /F1 12 Tf (Hi) Tj ET");
+  B.Object(4, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Widths [ ] /Hex <48 69> /Gone 9 0 R >>");
+  B.Object(5, "<< /Type /Pages /Kids [1 0 R 2 0 R] /Count 2 >>");
+  B.Object(6, "<< /Type /Catalog /Pages 5 0 R >>");
+  B.Object(8, "<< /Unused true >>");
+  return B.FinishTable("/Root 6 0 R /ID [<0102> <0304>]");
+}
+
+class WriterTest : public ::testing::Test {
+ protected:
+  std::string Save(TvxCustomPDFDocument& Doc, const std::string& Name, int32_t Mode = 2) {
+    std::string Path = vxtest::TempPath(Name);
+    Doc.SaveToFile(Path, Mode);
+    return ReadAll(Path);
+  }
+  std::string Load(TvxCustomPDFDocument& Doc, const std::string& Name, const std::string& Bytes) {
+    std::string Path = vxtest::WriteTempFile(Name, Bytes);
+    EXPECT_TRUE(Doc.LoadFromFile(Path));
+    return Path;
+  }
+};
+
+TEST_F(WriterTest, FileLayoutIsExact) {
+  TvxPDFDocument Doc;
+  Load(Doc, "w_src.pdf", TwoPageSource());
+  std::vector<std::string> Status;
+  std::vector<int32_t> Progress;
+  Doc.OnStatusMessage = [&](TvxCustomPDFDocument&, const std::string& S) { Status.push_back(S); };
+  Doc.OnIOProgress = [&](TvxCustomPDFDocument&, int32_t P) { Progress.push_back(P); };
+  std::string Out = Save(Doc, "w_out.pdf");
+
+  EXPECT_EQ(Out.substr(0, 17), "%PDF-1.4\r\n%\xE2\xE3\xCF\xD3\r\n");
+  // Catalog, information, page tree, then the used objects from 4 in store
+  // order: page 1, its contents and font, then page 2.
+  EXPECT_NE(Out.find("\r\n\r\n1 0 obj\r\n<<\r\n/Type /Catalog\r\n/Pages 3 0 R\r\n>>\r\nendobj\r\n"),
+            std::string::npos);
+  EXPECT_NE(Out.find("\r\n3 0 obj\r\n<<\r\n/Type /Pages\r\n/Count 2\r\n/Kids [ 4 0 R 7 0 R ]\r\n>>\r\nendobj\r\n"),
+            std::string::npos);
+  EXPECT_NE(Out.find("/Producer " + Utf16Literal("Quillory Paginor V2.5")), std::string::npos);
+  // Pages point at the new root; strings escaped; empty arrays; hex kept;
+  // a reference to an object that is not written is null.
+  EXPECT_NE(Out.find("/Parent 3 0 R\r\n>>"), std::string::npos);
+  EXPECT_NE(Out.find("/Label (a\\tb)"), std::string::npos);
+  EXPECT_NE(Out.find("/Esc (x\\(y\\)\\r\\n)"), std::string::npos);
+  EXPECT_NE(Out.find("/Widths [ ]"), std::string::npos);
+  EXPECT_NE(Out.find("/Hex <48 69>"), std::string::npos);
+  EXPECT_NE(Out.find("/Gone null"), std::string::npos);
+  EXPECT_EQ(Out.find("/Unused"), std::string::npos);
+  EXPECT_NE(Out.find("stream\r\nBT /F1 12 Tf (Hi) Tj ET\r\nendstream"), std::string::npos);
+
+  // Cross-reference table: 20-byte entries, each offset at its chunk.
+  size_t XRef = Out.rfind("\r\nxref\r\n") + 2;
+  ASSERT_NE(XRef, std::string::npos);
+  std::smatch M;
+  std::string Tail = Out.substr(XRef);
+  ASSERT_TRUE(std::regex_search(Tail, M, std::regex("^xref\r\n0 (\\d+)\r\n")));
+  int Count = std::stoi(M[1]);
+  EXPECT_EQ(Count, 8);  // the free entry, 1-3, four used objects
+  size_t Entries = XRef + M.length(0);
+  EXPECT_EQ(Out.substr(Entries, 20), "0000000000 65535 f\r\n");
+  for (int N = 1; N < Count; ++N) {
+    std::string E = Out.substr(Entries + 20 * static_cast<size_t>(N), 20);
+    ASSERT_TRUE(std::regex_match(E, std::regex("\\d{10} 00000 n\r\n"))) << E;
+    size_t Offset = std::stoul(E.substr(0, 10));
+    EXPECT_EQ(Out.substr(Offset, 2 + std::to_string(N).size() + 6), "\r\n" + std::to_string(N) + " 0 obj");
+  }
+  std::string Trailer = Out.substr(Entries + 20 * static_cast<size_t>(Count));
+  EXPECT_EQ(Trailer, "trailer\r\n<<\r\n/Size 8\r\n/Root 1 0 R\r\n/Info 2 0 R\r\n/ID [ <0102> <0304> ]\r\n>>\r\nstartxref\r\n" +
+                         std::to_string(XRef) + "\r\n%%EOF\r\n");
+
+  EXPECT_EQ(Status, (std::vector<std::string>{"Saving File " + vxtest::TempPath("w_out.pdf"),
+                                              "Building Outlines...", "Building Objects...",
+                                              "Writing Pages", "Writing Cross-Reference Table",
+                                              "Save Complete"}));
+  ASSERT_FALSE(Progress.empty());
+  EXPECT_EQ(Progress.back(), 100);
+
+  // The result reads back with the same pages.
+  TvxPDFDocument Again;
+  Load(Again, "w_again.pdf", Out);
+  EXPECT_EQ(Again.PageCount(), 2);
+}
+
+TEST_F(WriterTest, TextFormsOfValues) {
+  // The static forms.
+  EXPECT_EQ(TvxDocumentWriter::RefText(12), "12 0 R");
+  EXPECT_EQ(TvxDocumentWriter::KeyLine("/K", ""), "");
+  EXPECT_EQ(TvxDocumentWriter::KeyLine("/K", "1"), "/K 1\r\n");
+  EXPECT_EQ(TvxDocumentWriter::WrapObject(7, "null"), "\r\n7 0 obj\r\nnull\r\nendobj\r\n");
+  EXPECT_EQ(TvxDocumentWriter::VersionText(pvPDF20), "2.0");
+  EXPECT_EQ(TvxDocumentWriter::VersionText(static_cast<TvxPDFVersion>(42)), "1.4");
+  EXPECT_EQ(TvxCustomPDFDocument::TargetFileName("report"), "report.pdf");
+  EXPECT_EQ(TvxCustomPDFDocument::TargetFileName("report.PDF"), "report.PDF");
+  EXPECT_EQ(TvxCustomPDFDocument::TargetFileName("out.txt"), "out.txt.pdf");
+  EXPECT_EQ(TvxCustomPDFDocument::TargetFileName("dir.v2/out"), "dir.v2/out.pdf");
+}
+
+TEST_F(WriterTest, ValueTextThroughASave) {
+  // One object holding every kind of value, written and read back.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.Object(3, "<< /Type /Page /V 4 0 R >>");
+  B.Object(4, "<< /A [ ] /B [1 2] /C << >> /D 0.5 /E 2147483648 /F false /G null /H /N#20x /I (\\000\\377) /J -3 >>");
+  TvxPDFDocument Doc;
+  Load(Doc, "values.pdf", B.FinishTable("/Root 1 0 R"));
+  std::string Out = Save(Doc, "values_out.pdf");
+  EXPECT_NE(Out.find("<<\r\n/A [ ]\r\n/B [ 1 2 ]\r\n/C <<\r\n>>\r\n/D 0.5000000000\r\n/E 2147483648\r\n"
+                     "/F false\r\n/G null\r\n/H /N#20x\r\n/I (" + std::string("\x00\xFF", 2) + ")\r\n/J -3\r\n>>"),
+            std::string::npos);
+}
+
+TEST_F(WriterTest, CompressionRules) {
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.Object(3, "<< /Type /Page /Contents [4 0 R 5 0 R 6 0 R 7 0 R 8 0 R] >>");
+  std::string Plain(200, 'a');
+  B.Stream(4, "/Filter /DCTDecode", "\xFF\xD8jpegdata");
+  B.Stream(5, "/Filter /RunLengthDecode", std::string("\xFD" "a\x80", 3));
+  B.Stream(6, "/Filter [/RunLengthDecode]", std::string("\xFD" "a\x80", 3));
+  B.Stream(7, "", Plain);
+  B.Stream(8, "/Filter /ASCIIHexDecode /DecodeParms << /X 1 >>", "6161>");
+  TvxPDFDocument Doc;
+  Load(Doc, "comp.pdf", B.FinishTable("/Root 1 0 R"));
+  Doc.SetCompression(0, 2);
+  std::string Out = Save(Doc, "comp_out.pdf");
+  EXPECT_NE(Out.find("/Filter /DCTDecode\r\n/Length 10\r\n>>\r\nstream\r\n\xFF\xD8jpegdata"), std::string::npos);
+  EXPECT_NE(Out.find("/Filter [ /FlateDecode /RunLengthDecode ]"), std::string::npos);
+  EXPECT_NE(Out.find("/Filter [ /RunLengthDecode ]\r\n/Length 3\r\n"), std::string::npos);
+  EXPECT_EQ(Out.find(Plain), std::string::npos) << "plain data is compressed";
+  // Parameters stay with their filter when one is put in front.
+  EXPECT_NE(Out.find("/Filter [ /FlateDecode /ASCIIHexDecode ]"), std::string::npos);
+  EXPECT_NE(Out.find("/DecodeParms [ null <<\r\n/X 1\r\n>> ]"), std::string::npos);
+  // The stored dictionaries are not changed by a save.
+  auto* S7 = static_cast<TvxPDFStreamObject*>(
+      Doc.Store().GetObject(Doc.Store().IndexOfObject(Doc.DocumentID(), 7, 0))->Value.get());
+  EXPECT_EQ(S7->Dict->Lookup("/Filter"), nullptr);
+
+  // The compressed file decodes back to the same content.
+  TvxPDFDocument Again;
+  Load(Again, "comp_again.pdf", Out);
+  auto* Again7 = static_cast<TvxPDFStreamObject*>(
+      Again.Store().FindObject(static_cast<TvxPDFArrayObject*>(
+          static_cast<TvxPDFDictObject*>(Again.Pages()[0]->Value.get())->Lookup("/Contents"))->GetItem(3))->Value.get());
+  EXPECT_EQ(DecodeStreamData(*Again7)->DataString(), Plain);
+
+  // A /Filter of the wrong kind fails the save with the filter error.
+  PdfBuilder Bad;
+  Bad.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  Bad.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  Bad.Object(3, "<< /Type /Page /Contents 4 0 R >>");
+  Bad.Stream(4, "/Filter 5", "x");
+  TvxPDFDocument BadDoc;
+  Load(BadDoc, "badfilter.pdf", Bad.FinishTable("/Root 1 0 R"));
+  BadDoc.SetCompression(1, 0);
+  try {
+    Save(BadDoc, "badfilter_out.pdf");
+    FAIL() << "no exception";
+  } catch (const EPDFException& E) {
+    EXPECT_STREQ(E.what(), "Unexpected filter object, found (Integer Object)");
+  }
+}
+
+TEST_F(WriterTest, FailedSaveKeepsTheExistingFile) {
+  PdfBuilder Bad;
+  Bad.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  Bad.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  Bad.Object(3, "<< /Type /Page /Contents 4 0 R >>");
+  Bad.Stream(4, "/Filter 5", "x");
+  TvxPDFDocument Doc;
+  Load(Doc, "keep_src.pdf", Bad.FinishTable("/Root 1 0 R"));
+  Doc.SetCompression(0, 1);
+  std::string Target = vxtest::WriteTempFile("keep.pdf", "precious");
+  EXPECT_THROW(Doc.SaveToFile(Target), Exception);
+  EXPECT_EQ(ReadAll(Target), "precious");
+  // No temporary file is left behind.
+  std::string Dir = ::testing::TempDir();
+  std::string Listing;
+  if (std::FILE* P = ::popen(("ls -a " + Dir + " | grep '^keep.pdf.' || true").c_str(), "r")) {
+    char Buf[256];
+    while (std::fgets(Buf, sizeof Buf, P)) Listing += Buf;
+    ::pclose(P);
+  }
+  EXPECT_EQ(Listing, "");
+}
+
+TEST_F(WriterTest, SaveOverTheLoadedFile) {
+  TvxPDFDocument Doc;
+  std::string Path = Load(Doc, "self.pdf", TwoPageSource());
+  Doc.SaveToFile(Path);
+  TvxPDFDocument Again;
+  EXPECT_TRUE(Again.LoadFromFile(Path));
+  EXPECT_EQ(Again.PageCount(), 2);
+  // Saving twice gives the same bytes.
+  Doc.SaveToFile(Path + ".second.pdf");
+  Doc.SaveToFile(Path + ".third.pdf");
+  EXPECT_EQ(ReadAll(Path + ".second.pdf"), ReadAll(Path + ".third.pdf"));
+}
+
+class TvxRecordingShell : public TvxShellService {
+ public:
+  bool Execute(const std::string& Verb, const std::string& FileName) override {
+    Calls.push_back(Verb + " " + FileName);
+    return true;
+  }
+  std::vector<std::string> Calls;
+};
+
+class TvxCancelDialog : public TvxSetupDialog {
+ public:
+  explicit TvxCancelDialog(int32_t AResult) : Result(AResult) {}
+  int32_t Execute(TvxCustomPDFDocument& Doc) override {
+    Doc.SetCompression(0, 3);
+    return Result;
+  }
+  int32_t Result;
+};
+
+TEST_F(WriterTest, OpenAfterSaveAndSetupDialog) {
+  TvxRecordingShell Shell;
+  SetShellService(&Shell);
+  TvxPDFDocument Doc;
+  Load(Doc, "open_src.pdf", TwoPageSource());
+  std::string Base = vxtest::TempPath("opened");
+  Doc.OpenAfterSave = true;
+  Doc.SaveToFile(Base);
+  EXPECT_EQ(Shell.Calls, (std::vector<std::string>{"open " + Base + ".pdf"}));
+
+  // A cancelled dialog stops the save before anything is written.
+  TvxCancelDialog Cancel(mrCancel);
+  Doc.ShowSetupDialog = true;
+  Doc.SetupDialog = &Cancel;
+  std::vector<std::string> Status;
+  Doc.OnStatusMessage = [&](TvxCustomPDFDocument&, const std::string& S) { Status.push_back(S); };
+  std::string Cancelled = vxtest::TempPath("cancelled.pdf");
+  std::remove(Cancelled.c_str());
+  Doc.SaveToFile(Cancelled);
+  EXPECT_FALSE(Exists(Cancelled));
+  EXPECT_TRUE(Status.empty());
+  // An accepted dialog's settings apply to the save.
+  TvxCancelDialog Ok(1);
+  Doc.SetupDialog = &Ok;
+  Doc.SaveToFile(Cancelled);
+  EXPECT_TRUE(Exists(Cancelled));
+  EXPECT_EQ(Doc.Compression().Enabled, 1);
+  SetShellService(nullptr);
+}
+
+TEST_F(WriterTest, StreamWithoutDataAndEmptyDocument) {
+  // A stream with no "endstream" anywhere after it is left without data; a
+  // /Length of 0 before real data is corrected by the search.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.Object(3, "<< /Type /Page /Contents [5 0 R 4 0 R] >>");
+  B.Object(5, "<< /Length 0 >>\nstream\nfound\nendstream");
+  B.Object(4, "<< /Length 99 >>\nstream\nunreadable, cut off");
+  TvxPDFDocument Doc;
+  Load(Doc, "nodata.pdf", B.FinishTable("/Root 1 0 R"));
+  std::string Out = Save(Doc, "nodata_out.pdf");
+  EXPECT_NE(Out.find("<<\r\n/Length 0\r\n>>\r\nstream\r\n\r\nendstream"), std::string::npos);
+  EXPECT_NE(Out.find("<<\r\n/Length 6\r\n>>\r\nstream\r\nfound\n\r\nendstream"), std::string::npos);
+
+  TvxPDFDocument Empty;
+  std::string E = Save(Empty, "empty_out.pdf");
+  EXPECT_NE(E.find("/Count 0\r\n/Kids [ ]"), std::string::npos);
+  EXPECT_NE(E.find("\r\n2 0 obj\r\n<<\r\n/Producer " + Utf16Literal("Quillory Paginor V2.5") +
+                   "\r\n>>\r\nendobj"),
+            std::string::npos);
+  EXPECT_EQ(E.find("/ID"), std::string::npos);
+}
+
+}  // namespace
