@@ -10,6 +10,7 @@
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/writer/vxOutlines.h"
+#include "pdf/watermark/vxPageRange.h"
 #include "platform/vxShell.h"
 
 namespace vx {
@@ -154,6 +155,18 @@ void TvxCustomPDFDocument::FinishRead() {
   FIsLoaded = true;
   DoStatusMessage(FormatMessage(msg::DocumentReadComplete, PageCount()));
   if (OnEndRead) OnEndRead(*this);
+}
+
+TvxPageSize TvxCustomPDFDocument::GetPageSize(int32_t PageNo, TvxMeasurementUnit Unit) const {
+  CheckPageNumber(PageNo, PageCount());
+  const auto& Page = *static_cast<const TvxPDFDictObject*>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
+  return GetPageSizeOf(Page, *FStore, Unit);
+}
+
+TvxPDFRect TvxCustomPDFDocument::GetPageBox(int32_t PageNo, TvxMeasurementUnit Unit) const {
+  CheckPageNumber(PageNo, PageCount());
+  const auto& Page = *static_cast<const TvxPDFDictObject*>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
+  return GetPageBoxOf(Page, *FStore, Unit);
 }
 
 TvxCatalogHandlers& TvxCustomPDFDocument::CatalogHandlers() { return *FCatalogHandlers; }

@@ -13,6 +13,7 @@
 #include "pdf/reader/vxObjectLoader.h"
 #include "pdf/writer/vxDocumentWriter.h"
 #include "pdf/writer/vxOutlines.h"
+#include "pdf/watermark/vxUnits.h"
 
 namespace vx {
 
@@ -83,6 +84,13 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   TvxPageLayout PageLayout() const { return FPageLayout; }
   void SetPageLayout(TvxPageLayout Value) { FPageLayout = Value; }
   int32_t DocumentID() const { return FDocumentID; }
+  // The unit of page sizes and boxes handed out and of custom offsets
+  // handed in; setting it converts nothing.
+  TvxMeasurementUnit MeasurementUnit = muPixels;
+  // Size and box (crop box, else media box) of page PageNo (1-based) in
+  // Unit; a page number outside the document raises EInvalidPageError.
+  TvxPageSize GetPageSize(int32_t PageNo, TvxMeasurementUnit Unit) const;
+  TvxPDFRect GetPageBox(int32_t PageNo, TvxMeasurementUnit Unit) const;
 
   // The document's data, for the subsystems that work on it.
   TvxPDFObjectStore& Store() { return *FStore; }

@@ -187,6 +187,14 @@ void TvxObjectLoader::WalkDict(TvxPDFDictObject* Dict) {
     } else if ((V->IsString() || V->IsName()) && D.FFindNamedDest) {
       const std::string& Key = Dict->Keys[I]->Text;
       if (Key != "/Dest" && Key != "/D") continue;
+      // These actions name a destination in another file or a thread.
+      if (Key == "/D") {
+        auto* S = Dict->Lookup("/S");
+        if (S && S->IsName()) {
+          const std::string& Kind = static_cast<TvxPDFNameObject*>(S)->Text;
+          if (Kind == "/GoToR" || Kind == "/GoToE" || Kind == "/Thread") continue;
+        }
+      }
       std::string Name = V->IsString() ? static_cast<TvxPDFStringObject*>(V)->GetValue()
                                        : static_cast<TvxPDFNameObject*>(V)->GetName();
       if (TvxPDFObjectPtr Dest = D.FFindNamedDest(Name)) Dict->Values[I] = std::move(Dest);

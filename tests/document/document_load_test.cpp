@@ -338,3 +338,51 @@ TEST(DocumentLoad, EncryptedFileAsksForPasswords) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DocumentPages, SizeAndBoxInUnits) {
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /MediaBox [0 0 612 792] >>");
+  B.Object(3, "<< /Type /Page >>");
+  B.Object(4, "<< /Type /Page /CropBox [72 72 144 216] >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("sizes.pdf", B.FinishTable("/Root 1 0 R"))));
+  EXPECT_EQ(Doc.MeasurementUnit, muPixels);
+  TvxPageSize Letter = Doc.GetPageSize(1, muPixels);
+  EXPECT_DOUBLE_EQ(Letter.Width, 816);
+  EXPECT_DOUBLE_EQ(Letter.Height, 1056);
+  EXPECT_DOUBLE_EQ(Doc.GetPageSize(2, muInches).Height, 2);
+  TvxPDFRect Box = Doc.GetPageBox(2, muPoints);
+  EXPECT_DOUBLE_EQ(Box.Left, 72);
+  EXPECT_DOUBLE_EQ(Box.Top, 216);
+  for (int32_t Bad : {0, 3}) {
+    try {
+      Doc.GetPageSize(Bad, muPoints);
+      ADD_FAILURE() << "no exception for page " << Bad;
+    } catch (const EInvalidPageError& E) {
+      EXPECT_EQ(std::string(E.what()), "Invalid page number (" + std::to_string(Bad) + ")");
+    }
+  }
+}
+
+TEST(DocumentLoad, RemoteDestinationsAreNotReplaced) {
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R /Dests 5 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.Object(3, "<< /Type /Page /Annots [4 0 R 6 0 R] >>");
+  B.Object(4, "<< /Type /Annot /Subtype /Link /A << /S /GoToR /F (other.pdf) /D (Chap) >> >>");
+  B.Object(5, "<< /Chap [3 0 R /Fit] >>");
+  B.Object(6, "<< /Type /Annot /Subtype /Link /Dest (Chap) >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("remote.pdf", B.FinishTable("/Root 1 0 R"))));
+  TvxPDFObjectStore& S = Doc.Store();
+  auto* Remote = static_cast<TvxPDFDictObject*>(S.GetObject(S.IndexOfObject(Doc.DocumentID(), 4, 0))->Value.get());
+  auto* Action = static_cast<TvxPDFDictObject*>(Remote->Lookup("/A"));
+  EXPECT_TRUE(Action->Lookup("/D")->IsString()) << "another file's destination stays a name";
+  auto* Local = static_cast<TvxPDFDictObject*>(S.GetObject(S.IndexOfObject(Doc.DocumentID(), 6, 0))->Value.get());
+  EXPECT_TRUE(Local->Lookup("/Dest")->IsArray());
+}
+
+}  // namespace
