@@ -15,10 +15,14 @@ ctest --test-dir build --output-on-failure -j2
 echo "== fuzzing"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVX_BUILD_FUZZ=ON -DVX_BUILD_TESTS=OFF
-cmake --build build-fuzz -j2 --target fuzz_parser
-mkdir -p build-fuzz/corpus
-./build-fuzz/fuzz/fuzz_parser -max_total_time="${VX_FUZZ_SECONDS:-60}" -max_len=65536 \
-  -rss_limit_mb=2048 -print_final_stats=0 build-fuzz/corpus fuzz/corpus 2>&1 | tail -n 3
+cmake --build build-fuzz -j2 --target fuzz_parser fuzz_document
+for target in parser document; do
+  seeds=fuzz/corpus
+  [ "$target" = document ] && seeds=fuzz/corpus_document
+  mkdir -p "build-fuzz/corpus_$target"
+  ./build-fuzz/fuzz/fuzz_$target -max_total_time="${VX_FUZZ_SECONDS:-60}" -max_len=65536 \
+    -rss_limit_mb=2048 -print_final_stats=0 "build-fuzz/corpus_$target" "$seeds" 2>&1 | tail -n 2
+done
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVX_SANITIZE=ON

@@ -90,7 +90,17 @@ bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
   if (!FileExists(FWorkFileName)) throw EFileNotFound(FormatMessage(msg::FileNotFound, FWorkFileName));
   if (FFilename.empty()) FFilename = FWorkFileName;
 
-  // The file is read once into memory and released when loading ends.
+  return LoadFromMemory(ReadFileToString(FWorkFileName));
+}
+
+bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
+  if (FIsLoaded) {
+    // Keep the names a file load has just set.
+    std::string Work = FWorkFileName;
+    ClearDocument();
+    FWorkFileName = Work;
+  }
+  // The file's bytes are held only while loading.
   struct TvxCloseFile {
     TvxCustomPDFDocument& Doc;
     ~TvxCloseFile() {
@@ -98,7 +108,7 @@ bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
       Doc.FSource.reset();
     }
   } Close{*this};
-  FSource = std::make_unique<TvxMemoryStream>(ReadFileToString(FWorkFileName));
+  FSource = std::make_unique<TvxMemoryStream>(std::move(Bytes));
   ReadDocument(*FSource);
 
   if (!FIsEncrypted) {
@@ -186,6 +196,13 @@ void TvxCustomPDFDocument::SetCompression(uint8_t Method, uint8_t Level) {
   FCompression.Level = Level;
 }
 
+void TvxCustomPDFDocument::WriteDocument(TvxStream& Output) {
+  TvxDocumentData& Data = *this;
+  TvxDocumentEvents& Events = *this;
+  TvxDocumentWriter Writer(Data, Events, &Outlines(), FCompression, FOutputEncryption);
+  Writer.WriteDocument(Output);
+}
+
 void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t AppearanceMode) {
   if (ShowSetupDialog && SetupDialog && SetupDialog->Execute(*this) == mrCancel) return;
   const std::string Target = TargetFileName(FileName);
@@ -201,10 +218,7 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
   try {
     TvxFileStream File(Temp, fmCreate);
     TvxWriteOnlyFilter Output(&File);
-    TvxDocumentData& Data = *this;
-    TvxDocumentEvents& Events = *this;
-    TvxDocumentWriter Writer(Data, Events, &Outlines(), FCompression, FOutputEncryption);
-    Writer.WriteDocument(Output);
+    WriteDocument(Output);
     File.Close();
     // A new file gets the permissions a created file would have.
     mode_t Mask = ::umask(0);

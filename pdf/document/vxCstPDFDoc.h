@@ -44,6 +44,8 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
 
   // The whole load; returns IsLoaded.
   bool LoadFromFile(const std::string& Name);
+  // The same load from the bytes of a file already in memory.
+  bool LoadFromMemory(std::string Bytes);
   // Header, cross-reference chain, trailer values, object streams and the
   // encryption dictionary, from a stream holding the whole file.
   void ReadDocument(TvxStream& Stream);
@@ -64,6 +66,8 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   // /NeedAppearances true, 1 false, anything else leaves it. The file is
   // written beside the target and renamed into place only when complete.
   void SaveToFile(const std::string& FileName, int32_t AppearanceMode = 2);
+  // The whole file written forward to Output (SaveToFile's writing step).
+  void WriteDocument(TvxStream& Output);
   void SetCompression(uint8_t Method, uint8_t Level);
   const TvxCompression& Compression() const { return FCompression; }
   // The name a save writes to: ".pdf" appended unless the name ends so.

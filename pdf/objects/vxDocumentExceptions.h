@@ -23,6 +23,7 @@ VX_DECLARE_EXCEPTION(EUnexpectedObjectError, EPDFException)
 
 namespace msg {
 inline constexpr std::string_view FileCorrupted = "File is corrupted";
+inline constexpr std::string_view WrongObjectAtOffset = "Object %d is not where the cross-reference table puts it";
 inline constexpr std::string_view NoObjectAtOffset = "File is corrupted: no object at offset %d";
 inline constexpr std::string_view FileNotFound = "%s File Not Found";
 inline constexpr std::string_view InvalidPageRange = "Invalid page range (%s)";

@@ -108,6 +108,17 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
 TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
   TvxLoadedObject Result;
   int32_t Index = D.FStore->IndexOfObject(D.FDocumentID, K, 0);
+  // An object stored under the generation its entry gives is the same one.
+  if (Index < 0 && K >= 0) {
+    auto At = static_cast<size_t>(K);
+    int32_t Gen = 0;
+    if (At < D.FXRefItems.size() && D.FXRefItems[At])
+      Gen = D.FXRefItems[At]->Generation;
+    else if (At < D.FXRefStmItems.size() && D.FXRefStmItems[At] && D.FXRefStmItems[At]->EntryType == 1)
+      Gen = D.FXRefStmItems[At]->Field3;
+    if (Gen > 0 && Gen <= 65535)
+      Index = D.FStore->IndexOfObject(D.FDocumentID, K, static_cast<uint16_t>(Gen));
+  }
   if (Index >= 0) {
     Result.Object = D.FStore->GetObject(Index);
     return Result;
@@ -116,6 +127,12 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
   if (Offset == 0 || !D.FReader) return Result;
   D.FReader->Seek(Offset, soBeginning);
   Result.Fresh = ReadIndirectObject();
+  // An entry that leads to another object is wrong; trusting it would store
+  // that object again on every reference to K.
+  if (Result.Fresh && Result.Fresh->ObjectNumber != K) {
+    E.DoWarning(FormatMessage(msg::WrongObjectAtOffset, K));
+    Result.Fresh.reset();
+  }
   Result.Object = Result.Fresh.get();
   return Result;
 }

@@ -386,3 +386,31 @@ TEST(DocumentLoad, RemoteDestinationsAreNotReplaced) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DocumentLoad, EntryPointingAtAnotherObjectIsNotTrusted) {
+  // The entry for object 4 leads to object 5, which names 4 again: reading
+  // it on every reference would never end.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.Object(3, "<< /Type /Page /X 4 0 R >>");
+  B.Object(5, "<< /Back 4 0 R /Self 5 0 R >>");
+  std::string Data = B.FinishTable("/Root 1 0 R");
+  size_t Five = Data.find("5 0 obj");
+  size_t Entry4 = Data.find("xref\n0 6\n") + 9 + 20 * 4;
+  char Line[21];
+  std::snprintf(Line, sizeof Line, "%010zu 00000 n\r\n", Five);
+  Data.replace(Entry4, 20, Line);
+  TvxPDFDocument Doc;
+  std::vector<std::string> Warnings;
+  Doc.OnWarning = [&](TvxCustomPDFDocument&, const std::string& W) { Warnings.push_back(W); };
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("wrongentry.pdf", Data)));
+  EXPECT_EQ(Doc.PageCount(), 1);
+  EXPECT_LT(Doc.Store().IndexOfObject(Doc.DocumentID(), 5, 0), 0);
+  ASSERT_FALSE(Warnings.empty());
+  EXPECT_EQ(Warnings.front(), "Object 4 is not where the cross-reference table puts it");
+}
+
+}  // namespace
