@@ -12,6 +12,10 @@ cmake --build build -j2
 echo "== tests"
 ctest --test-dir build --output-on-failure -j2
 
+echo "== build with clang"
+CXX=clang++ cmake -S . -B build-clang -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVX_BUILD_BENCH=ON
+cmake --build build-clang -j2
+
 echo "== fuzzing"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVX_BUILD_FUZZ=ON -DVX_BUILD_TESTS=OFF

@@ -91,12 +91,15 @@ TEST(PNGPredictor, RejectsBadTagsAndParameters) {
       {{.Predictor = 12, .Colors = 32, .BitsPerComponent = 16, .Columns = INT32_MAX},
        "(/Columns 2147483647)"},
   };
-  for (const auto& [P, Text] : Bad)
+  // Structured bindings cannot be captured by clang 14's lambdas.
+  for (const auto& Case : Bad) {
+    const TvxPredictorParams& P = Case.first;
     ExpectThrowWithMessage<EInvalidDecodeParms>(
         [&] {
           ApplyPredictor(Bytes({0, 1}), P);
         },
-        std::string("Invalid decode parameters ") + Text);
+        std::string("Invalid decode parameters ") + Case.second);
+  }
 }
 
 TEST(TIFFPredictor, AddsEachSampleToTheOneBefore) {
