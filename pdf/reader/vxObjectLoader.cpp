@@ -76,7 +76,9 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
   bool IsXRef = Type && Type->IsName() && static_cast<TvxPDFNameObject*>(Type)->Text == "/XRef";
   if (!IsXRef) {
     LoadLength(*Stream->Dict);
-    LoadReferences(Stream->Dict.get());
+    // Inside a walk the caller stores this object and walks it whole; the
+    // walk must not keep a pointer into an object the caller may drop.
+    if (!FWalking) LoadReferences(Stream->Dict.get());
   }
   R->Seek(Q, soBeginning);
   // An unknown length is found by the search for "endstream".
@@ -155,7 +157,8 @@ void TvxObjectLoader::LoadReference(const TvxPDFIndirectReference& R) {
   }
   Loaded.Fresh->MarkUsed();
   TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Loaded.Fresh));
-  if (Stored->Value && !Stored->Value->IsStream()) LoadReferences(Stored->Value.get());
+  // A stream read outside a walk had its dictionary walked while it was read.
+  if (Stored->Value && (FWalking || !Stored->Value->IsStream())) LoadReferences(Stored->Value.get());
 }
 
 void TvxObjectLoader::LoadReferences(TvxPDFObject* X) {
