@@ -396,10 +396,12 @@ TEST(DocumentLoad, EntryPointingAtAnotherObjectIsNotTrusted) {
   B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
   B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
   B.Object(3, "<< /Type /Page /X 4 0 R >>");
-  B.Object(5, "<< /Back 4 0 R /Self 5 0 R >>");
+  // A stream, so that its dictionary is met while the walk is running.
+  B.Stream(5, "/Back 4 0 R /Self 5 0 R /Res << /X 6 0 R >>", "data");
+  B.Object(6, "<< /Deep [4 0 R] >>");
   std::string Data = B.FinishTable("/Root 1 0 R");
   size_t Five = Data.find("5 0 obj");
-  size_t Entry4 = Data.find("xref\n0 6\n") + 9 + 20 * 4;
+  size_t Entry4 = Data.find("xref\n0 7\n") + 9 + 20 * 4;
   char Line[21];
   std::snprintf(Line, sizeof Line, "%010zu 00000 n\r\n", Five);
   Data.replace(Entry4, 20, Line);
