@@ -75,7 +75,35 @@ TvxPDFStreamReader::TvxPDFStreamReader(int32_t ADocumentID, TvxStream* ASource)
 
 void TvxPDFStreamReader::EndOfData() { throw EEndOfDataError(std::string(msg::EndOfData)); }
 
+bool TvxPDFStreamReader::NextTwoAre(char C) {
+  if (FMem) {
+    int64_t Pos = FMem->FPosition;
+    return Pos >= 0 && Pos + 2 <= FMem->MemSize() && FMem->Memory()[Pos] == C &&
+           FMem->Memory()[Pos + 1] == C;
+  }
+  return PeekString(2) == std::string(2, C);
+}
+
 void TvxPDFStreamReader::SkipWhitespace() {
+  if (FMem) {
+    // The same walk over memory without per-byte calls.
+    const char* Data = FMem->Memory();
+    const int64_t Size = FMem->MemSize();
+    int64_t Pos = std::max<int64_t>(FMem->FPosition, 0);
+    while (Pos < Size) {
+      auto B = static_cast<uint8_t>(Data[Pos]);
+      if (B == '%') {
+        ++Pos;
+        while (Pos < Size && Data[Pos] != 13 && Data[Pos] != 10) ++Pos;
+      } else if (Classes.White[B]) {
+        ++Pos;
+      } else {
+        break;
+      }
+    }
+    if (Pos > FMem->FPosition) FMem->FPosition = Pos;
+    return;
+  }
   while (!AtEnd()) {
     uint8_t B = PeekByte();
     if (B == '%') {
@@ -147,7 +175,7 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseObject() {
     case '/': return ReadName();
     case '(': return ReadLiteralOrHexString();
     case '<':
-      if (PeekString(2) == "<<") return ReadDictionary();
+      if (NextTwoAre('<')) return ReadDictionary();
       return ReadLiteralOrHexString();
     case ')':
     case '>':
@@ -265,6 +293,17 @@ std::unique_ptr<TvxPDFNameObject> TvxPDFStreamReader::ReadName() {
   uint8_t First = ReadByte();
   if (First != '/') throw ENameReadError(FormatMessage(msg::NameRead, ByteText(First)));
   std::string Text = "/";
+  if (FMem) {
+    const char* Data = FMem->Memory();
+    const int64_t Size = FMem->MemSize();
+    int64_t Start = FMem->FPosition, Pos = Start;
+    while (Pos < Size && !Classes.NameDelim[static_cast<uint8_t>(Data[Pos])]) ++Pos;
+    Text.append(Data + Start, static_cast<size_t>(Pos - Start));
+    // A blank delimiter is consumed, any other given back.
+    if (Pos < Size && Classes.White[static_cast<uint8_t>(Data[Pos])]) ++Pos;
+    FMem->FPosition = Pos;
+    return std::make_unique<TvxPDFNameObject>(std::move(Text));
+  }
   while (!AtEnd()) {
     uint8_t B = ReadByte();
     if (Classes.NameDelim[B]) {
@@ -308,7 +347,7 @@ std::unique_ptr<TvxPDFDictObject> TvxPDFStreamReader::ReadDictionary() {
   for (;;) {
     SkipWhitespace();
     if (AtEnd()) throw EDictionaryReadError(FormatMessage(msg::DictionaryRead, "end of data"));
-    if (PeekString(2) == ">>") {
+    if (NextTwoAre('>')) {
       Skip(2);
       break;
     }

@@ -53,6 +53,8 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
  private:
   class TvxDepthGuard;
   void ReadTokenInto(std::string& Out);
+  // True when the next two bytes are C, C (for "<<" and ">>").
+  bool NextTwoAre(char C);
   TvxPDFObjectPtr ParseNumberOrReference();
   // True when the 9 bytes at Pos read "endstream".
   bool IsEndStreamAt(int64_t Pos);
