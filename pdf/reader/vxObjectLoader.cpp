@@ -51,6 +51,14 @@ int64_t TvxObjectLoader::GetObjectOffset(int32_t K) const {
 }
 
 void TvxObjectLoader::LoadLength(TvxPDFDictObject& Dict) {
+  // A length object that is itself a stream (or this very stream) would
+  // recurse; its length is then found by the search for "endstream".
+  if (FLoadingLength) return;
+  struct TvxFlag {
+    bool& F;
+    ~TvxFlag() { F = false; }
+  } Reset{FLoadingLength};
+  FLoadingLength = true;
   TvxPDFObject* Length = Dict.Lookup("/Length");
   if (!Length || !Length->IsIndirectReference() || D.FStore->FindObject(Length)) return;
   auto* Ref = static_cast<TvxPDFIndirectReference*>(Length);

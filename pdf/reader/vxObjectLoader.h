@@ -61,6 +61,7 @@ class TvxObjectLoader {
   // that long chains of references cannot exhaust the stack.
   std::vector<TvxPDFObject*> FPending;
   bool FWalking = false;
+  bool FLoadingLength = false;
 };
 
 }  // namespace vx

@@ -416,3 +416,27 @@ TEST(DocumentLoad, EntryPointingAtAnotherObjectIsNotTrusted) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DocumentLoad, LengthsThatAreStreamsDoNotRecurse) {
+  // Each content stream's /Length names the next stream; the last names itself.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  const int First = 4, Last = 20003;
+  std::string Contents;
+  for (int N = First; N <= Last; N += 1000) Contents += std::to_string(N) + " 0 R ";
+  B.Object(3, "<< /Type /Page /Contents [" + Contents + "] >>");
+  for (int N = First; N <= Last; ++N)
+    B.Object(N, "<< /Length " + std::to_string(N == Last ? N : N + 1) + " 0 R >>\nstream\nq Q\nendstream");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("lengthchain.pdf", B.FinishTable("/Root 1 0 R"))));
+  auto* S = Doc.Store().FindObject(
+      static_cast<TvxPDFArrayObject*>(static_cast<TvxPDFDictObject*>(Doc.Pages()[0]->Value.get())->Lookup("/Contents"))
+          ->GetItem(0));
+  ASSERT_NE(S, nullptr);
+  EXPECT_EQ(static_cast<TvxPDFStreamObject*>(S->Value.get())->Data->DataString(), "q Q\n");
+}
+
+}  // namespace
