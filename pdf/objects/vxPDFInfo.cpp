@@ -39,27 +39,6 @@ std::u16string TextBytesToUnicode(std::string_view Bytes) {
   return AnsiToUnicode(Bytes);
 }
 
-// Like EscapeLiteralString, except that TAB becomes an escape: expanding it
-// to blanks would break UTF-16 pairs and encrypted bytes.
-std::string EscapeTextBytes(std::string_view Raw) {
-  std::string Out;
-  Out.reserve(Raw.size() + Raw.size() / 8 + 4);
-  for (char C : Raw) {
-    switch (C) {
-      case '\b': Out += "\\b"; break;
-      case '\f': Out += "\\f"; break;
-      case '\n': Out += "\\n"; break;
-      case '\r': Out += "\\r"; break;
-      case '\t': Out += "\\t"; break;
-      case '(': case ')': case '\\':
-        Out.push_back('\\');
-        Out.push_back(C);
-        break;
-      default: Out.push_back(C);
-    }
-  }
-  return Out;
-}
 
 bool IsEmptyText(std::string_view T) { return T.empty() || T == "()" || T == "<>"; }
 
@@ -110,7 +89,7 @@ std::string EncodeTextString(std::u16string_view Value, int32_t ObjNum,
     Bytes.push_back(static_cast<char>(C & 0xFF));
   }
   if (Encryption && Encryption->EncryptionEnabled()) Bytes = Encryption->EncryptData(Bytes, ObjNum);
-  return EscapeTextBytes(Bytes);
+  return EscapeLiteralString(Bytes);
 }
 
 std::u16string DecodeTextString(std::string_view Text) {
