@@ -47,7 +47,11 @@ TEST(DocumentLoad, PageTreeIsFlattenedWithInheritedValues) {
   std::vector<std::string> Status;
   Doc.OnIOProgress = [&](TvxCustomPDFDocument&, int32_t P) { Progress.push_back(P); };
   Doc.OnStatusMessage = [&](TvxCustomPDFDocument&, const std::string& S) { Status.push_back(S); };
+  std::string Order;
+  Doc.OnBeginRead = [&](TvxCustomPDFDocument& D) { Order += "begin" + std::to_string(D.PageCount()); };
+  Doc.OnEndRead = [&](TvxCustomPDFDocument& D) { Order += " end" + std::to_string(D.PageCount()); };
   ASSERT_TRUE(Doc.LoadFromFile(Path));
+  EXPECT_EQ(Order, "begin0 end3");
   EXPECT_EQ(Doc.PageCount(), 3);
   EXPECT_EQ(PageNumbers(Doc), (std::vector<int>{5, 3, 9}));
   EXPECT_EQ(Doc.PDFVersion(), pvPDF14);
