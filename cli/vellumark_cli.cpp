@@ -69,7 +69,9 @@ void Load(vx::TvxPDFDocument& Doc, const std::string& File, const TvxArgs& Args)
     Pw = Password;
     Continue = Tries == 0;
   };
-  if (!Doc.LoadFromFile(File)) throw vx::Exception("The password is incorrect");
+  // Encrypted files open only once the security handler reads them.
+  if (!Doc.LoadFromFile(File))
+    throw vx::Exception("The password is incorrect, or the file's encryption is not supported");
 }
 
 int Info(int argc, char** argv) {
