@@ -32,7 +32,8 @@ std::string MakeManyPages(int Pages) {
     Obj(N, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 3 0 R >> >> /Contents " +
                std::to_string(N + 1) + " 0 R >>");
     std::string Content = "BT /F1 12 Tf 72 720 Td (Page " + std::to_string(P + 1) + ") Tj ET";
-    Obj(N + 1, "<< /Length " + std::to_string(Content.size()) + " >>\nstream\n" + Content + "\nendstream");
+    Obj(N + 1,
+        "<< /Length " + std::to_string(Content.size()) + " >>\nstream\n" + Content + "\nendstream");
   }
   size_t XRef = S.size();
   S += "xref\n0 " + std::to_string(Offsets.size()) + "\n0000000000 65535 f\r\n";
@@ -67,9 +68,9 @@ void RegisterAll() {
       std::fclose(F);
     }
   }
-  benchmark::RegisterBenchmark("Load/generated_10000_pages",
-                               [Generated](benchmark::State& S) { LoadFile(S, Generated); })
-      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Load/generated_10000_pages", [Generated](benchmark::State& S) {
+    LoadFile(S, Generated);
+  })->Unit(benchmark::kMillisecond);
 
   fs::path Corpus = fs::path(VX_SHARED_DIR) / "corpus" / "files";
   if (!fs::is_directory(Corpus)) return;

@@ -49,7 +49,8 @@ void BM_ParseObjects(benchmark::State& State) {
     }
     State.counters["objects"] = static_cast<double>(Objects);
   }
-  State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) * static_cast<int64_t>(Data.size()));
+  State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) *
+                          static_cast<int64_t>(Data.size()));
 }
 BENCHMARK(BM_ParseObjects)->Unit(benchmark::kMillisecond);
 

@@ -56,7 +56,8 @@ TvxArgs ParseArgs(int argc, char** argv, int First, const std::vector<std::strin
 }
 
 const char* VersionText(vx::TvxPDFVersion V) {
-  static const char* const Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4", "1.5", "1.6", "1.7", "2.0"};
+  static const char* const Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4",
+                                      "1.5", "1.6", "1.7", "2.0"};
   return V <= vx::pvPDF20 ? Texts[V] : "?";
 }
 
@@ -106,8 +107,8 @@ uint8_t LevelOption(const TvxArgs& Args) {
 }
 
 int Rewrite(int argc, char** argv) {
-  TvxArgs Args = ParseArgs(argc, argv, 2,
-                           {"-o", "--password", "--compress", "--level", "--need-appearances"});
+  TvxArgs Args =
+      ParseArgs(argc, argv, 2, {"-o", "--password", "--compress", "--level", "--need-appearances"});
   auto Out = Args.Options.find("-o");
   if (Args.Positional.size() != 1 || Out == Args.Options.end())
     throw TvxUsageError{"rewrite takes IN and -o OUT"};

@@ -23,7 +23,8 @@ void ParseAll(vx::TvxPDFStreamReader& R) {
         if (Ind->Value && Ind->Value->IsStream()) {
           auto* Stream = static_cast<vx::TvxPDFStreamObject*>(Ind->Value.get());
           vx::TvxPDFObject* Len = Stream->Dict->Lookup("/Length");
-          int32_t Length = Len && Len->IsInteger() ? static_cast<vx::TvxPDFIntegerObject*>(Len)->Value : 0;
+          int32_t Length =
+              Len && Len->IsInteger() ? static_cast<vx::TvxPDFIntegerObject*>(Len)->Value : 0;
           Stream->Data = R.ReadStreamData(Length, Ind->ObjectNumber, Ind->Generation);
           (void)Obj->Clone();
         }

@@ -10,19 +10,25 @@ namespace vx {
 namespace {
 
 // 0x80..0x9F; the five bytes 1252 leaves undefined map to the C1 controls.
-const char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char16_t Cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 std::string IconvName(uint32_t CodePage) {
   switch (CodePage) {
-    case 932: return "CP932";
-    case 936: return "GBK";
-    case 949: return "CP949";
-    case 950: return "BIG5";
-    case 65001: return "UTF-8";
-    default: return "CP" + std::to_string(CodePage);
+    case 932:
+      return "CP932";
+    case 936:
+      return "GBK";
+    case 949:
+      return "CP949";
+    case 950:
+      return "BIG5";
+    case 65001:
+      return "UTF-8";
+    default:
+      return "CP" + std::to_string(CodePage);
   }
 }
 
@@ -65,9 +71,11 @@ class TvxDefaultCodePageService : public TvxCodePageService {
       return Out;
     }
     static const char Repl[2] = {'\xFD', '\xFF'};
-    std::string U = IconvConvert(Bytes, IconvName(CodePage), "UTF-16LE", std::string_view(Repl, 2), 1);
+    std::string U =
+        IconvConvert(Bytes, IconvName(CodePage), "UTF-16LE", std::string_view(Repl, 2), 1);
     for (size_t I = 0; I + 1 < U.size(); I += 2)
-      Out.push_back(static_cast<char16_t>(static_cast<uint8_t>(U[I]) | static_cast<uint8_t>(U[I + 1]) << 8));
+      Out.push_back(
+          static_cast<char16_t>(static_cast<uint8_t>(U[I]) | static_cast<uint8_t>(U[I + 1]) << 8));
     return Out;
   }
 
@@ -92,11 +100,14 @@ class TvxDefaultCodePageService : public TvxCodePageService {
 
   bool IsDBCSLeadByte(uint8_t B, uint32_t CodePage) const override {
     switch (CodePage) {
-      case 932: return (B >= 0x81 && B <= 0x9F) || (B >= 0xE0 && B <= 0xFC);
+      case 932:
+        return (B >= 0x81 && B <= 0x9F) || (B >= 0xE0 && B <= 0xFC);
       case 936:
       case 949:
-      case 950: return B >= 0x81 && B <= 0xFE;
-      default: return false;
+      case 950:
+        return B >= 0x81 && B <= 0xFE;
+      default:
+        return false;
     }
   }
 };
@@ -106,7 +117,9 @@ TvxCodePageService* CurrentService = &DefaultService;
 
 }  // namespace
 
-TvxCodePageService& CodePageService() { return *CurrentService; }
+TvxCodePageService& CodePageService() {
+  return *CurrentService;
+}
 
 void SetCodePageService(TvxCodePageService* Service) {
   CurrentService = Service ? Service : &DefaultService;

@@ -15,7 +15,9 @@ TvxScreenService* CurrentScreen = &DefaultScreen;
 
 }  // namespace
 
-TvxScreenService& ScreenService() { return *CurrentScreen; }
+TvxScreenService& ScreenService() {
+  return *CurrentScreen;
+}
 
 void SetScreenService(TvxScreenService* Service) {
   CurrentScreen = Service ? Service : &DefaultScreen;

@@ -32,8 +32,12 @@ TvxShellService* CurrentShell = &DefaultShell;
 
 }  // namespace
 
-void SetShellService(TvxShellService* Service) { CurrentShell = Service ? Service : &DefaultShell; }
+void SetShellService(TvxShellService* Service) {
+  CurrentShell = Service ? Service : &DefaultShell;
+}
 
-TvxShellService& ShellService() { return *CurrentShell; }
+TvxShellService& ShellService() {
+  return *CurrentShell;
+}
 
 }  // namespace vx

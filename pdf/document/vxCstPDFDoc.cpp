@@ -9,8 +9,8 @@
 
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/reader/vxXRefLoader.h"
-#include "pdf/writer/vxOutlines.h"
 #include "pdf/watermark/vxPageRange.h"
+#include "pdf/writer/vxOutlines.h"
 #include "platform/vxShell.h"
 
 namespace vx {
@@ -31,9 +31,13 @@ bool HasExtension(const std::string& Name) {
 
 }  // namespace
 
-TvxCustomPDFDocument::TvxCustomPDFDocument() { TvxCustomPDFDocument::InitDocumentData(); }
+TvxCustomPDFDocument::TvxCustomPDFDocument() {
+  TvxCustomPDFDocument::InitDocumentData();
+}
 
-TvxCustomPDFDocument::~TvxCustomPDFDocument() { TvxCustomPDFDocument::FreeDocumentData(); }
+TvxCustomPDFDocument::~TvxCustomPDFDocument() {
+  TvxCustomPDFDocument::FreeDocumentData();
+}
 
 void TvxCustomPDFDocument::InitDocumentData() {
   FDocumentID = NextDocumentID();
@@ -58,7 +62,9 @@ void TvxCustomPDFDocument::InitDocumentData() {
   TvxDocumentEvents& Events = *this;
   FLoader = std::make_unique<TvxObjectLoader>(Data, Events);
   FCatalogHandlers = std::make_unique<TvxOutlineManager>(Data, Events, *FLoader);
-  FFindNamedDest = [this](const std::string& Name) { return FCatalogHandlers->FindNamedDest(Name); };
+  FFindNamedDest = [this](const std::string& Name) {
+    return FCatalogHandlers->FindNamedDest(Name);
+  };
 }
 
 void TvxCustomPDFDocument::FreeDocumentData() {
@@ -87,7 +93,8 @@ void TvxCustomPDFDocument::ClearDocument() {
 bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
   if (FIsLoaded) ClearDocument();
   FWorkFileName = HasExtension(Name) ? Name : Name + ".pdf";
-  if (!FileExists(FWorkFileName)) throw EFileNotFound(FormatMessage(msg::FileNotFound, FWorkFileName));
+  if (!FileExists(FWorkFileName))
+    throw EFileNotFound(FormatMessage(msg::FileNotFound, FWorkFileName));
   if (FFilename.empty()) FFilename = FWorkFileName;
 
   return LoadFromMemory(ReadFileToString(FWorkFileName));
@@ -146,7 +153,9 @@ void TvxCustomPDFDocument::ReadDocument(TvxStream& Stream) {
   }
 }
 
-bool TvxCustomPDFDocument::CheckPassword(const std::string&) { return false; }
+bool TvxCustomPDFDocument::CheckPassword(const std::string&) {
+  return false;
+}
 
 bool TvxCustomPDFDocument::Authenticate(const std::string& Password) {
   if (FIsEncrypted) {
@@ -169,23 +178,28 @@ void TvxCustomPDFDocument::FinishRead() {
 
 TvxPageSize TvxCustomPDFDocument::GetPageSize(int32_t PageNo, TvxMeasurementUnit Unit) const {
   CheckPageNumber(PageNo, PageCount());
-  const auto& Page = *static_cast<const TvxPDFDictObject*>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
+  const auto& Page =
+      *static_cast<const TvxPDFDictObject*>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
   return GetPageSizeOf(Page, *FStore, Unit);
 }
 
 TvxPDFRect TvxCustomPDFDocument::GetPageBox(int32_t PageNo, TvxMeasurementUnit Unit) const {
   CheckPageNumber(PageNo, PageCount());
-  const auto& Page = *static_cast<const TvxPDFDictObject*>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
+  const auto& Page =
+      *static_cast<const TvxPDFDictObject*>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
   return GetPageBoxOf(Page, *FStore, Unit);
 }
 
-TvxCatalogHandlers& TvxCustomPDFDocument::CatalogHandlers() { return *FCatalogHandlers; }
+TvxCatalogHandlers& TvxCustomPDFDocument::CatalogHandlers() {
+  return *FCatalogHandlers;
+}
 
 std::string TvxCustomPDFDocument::TargetFileName(const std::string& FileName) {
   size_t Slash = FileName.find_last_of('/');
   size_t Dot = FileName.find_last_of('.');
   std::string Ext;
-  if (Dot != std::string::npos && (Slash == std::string::npos || Dot > Slash)) Ext = FileName.substr(Dot);
+  if (Dot != std::string::npos && (Slash == std::string::npos || Dot > Slash))
+    Ext = FileName.substr(Dot);
   for (char& C : Ext) C = static_cast<char>(C >= 'A' && C <= 'Z' ? C + 32 : C);
   return Ext == ".pdf" ? FileName : FileName + ".pdf";
 }

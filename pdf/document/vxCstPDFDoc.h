@@ -11,9 +11,9 @@
 #include "pdf/reader/vxCatalogReader.h"
 #include "pdf/reader/vxDocumentData.h"
 #include "pdf/reader/vxObjectLoader.h"
+#include "pdf/watermark/vxUnits.h"
 #include "pdf/writer/vxDocumentWriter.h"
 #include "pdf/writer/vxOutlines.h"
-#include "pdf/watermark/vxUnits.h"
 
 namespace vx {
 
@@ -29,8 +29,10 @@ class TvxSetupDialog {
 inline constexpr int32_t mrCancel = 2;
 
 using TvxNotifyEvent = std::function<void(TvxCustomPDFDocument& Sender)>;
-using TvxStatusMessageEvent = std::function<void(TvxCustomPDFDocument& Sender, const std::string& StatMsg)>;
-using TvxWarningEvent = std::function<void(TvxCustomPDFDocument& Sender, const std::string& Warning)>;
+using TvxStatusMessageEvent =
+    std::function<void(TvxCustomPDFDocument& Sender, const std::string& StatMsg)>;
+using TvxWarningEvent =
+    std::function<void(TvxCustomPDFDocument& Sender, const std::string& Warning)>;
 using TvxProgressEvent = std::function<void(TvxCustomPDFDocument& Sender, int32_t Percentage)>;
 using TvxPasswordEvent = std::function<void(TvxCustomPDFDocument& Sender, std::string& Password,
                                             bool& Continue, int32_t Tries)>;

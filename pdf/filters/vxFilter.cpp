@@ -218,7 +218,9 @@ void RequireDecodable(const TvxFilterList& List) {
 
 // Image codecs the engine does not run leave their data as it is: the chain
 // stops being decodable there, but what came before is still undone.
-bool PassesThrough(TvxDecodeFilter Kind) { return Kind == ftCCITTFaxDecode || Kind == ftDCTDecode; }
+bool PassesThrough(TvxDecodeFilter Kind) {
+  return Kind == ftCCITTFaxDecode || Kind == ftDCTDecode;
+}
 
 std::unique_ptr<TvxMemoryStream> DecodeWithFilter(TvxDecodeFilter Kind, TvxStream& Stream) {
   if (PassesThrough(Kind)) return NewMemoryStream(ReadWholeStream(Stream));

@@ -171,8 +171,8 @@ std::string ApplyPredictor(const std::string& Data, const TvxPredictorParams& Pa
   const uint64_t RowBytes = (BitsPerPixel * static_cast<uint64_t>(Params.Columns) + 7) / 8;
   CheckRowBytes("/Columns", Params.Columns, RowBytes);
   if (Png)
-    return UndoPNG(Data, static_cast<size_t>(RowBytes),
-                   static_cast<size_t>((BitsPerPixel + 7) / 8), false);
+    return UndoPNG(Data, static_cast<size_t>(RowBytes), static_cast<size_t>((BitsPerPixel + 7) / 8),
+                   false);
   return UndoTIFF(Data, static_cast<size_t>(RowBytes), Params);
 }
 

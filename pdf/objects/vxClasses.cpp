@@ -14,7 +14,9 @@ TvxReadOnlyFilter::TvxReadOnlyFilter(TvxStream* ASource) : Source(ASource), Init
   InitialSize = Source->GetSize();
 }
 
-int64_t TvxReadOnlyFilter::Read(void* Buffer, int64_t Count) { return Source->Read(Buffer, Count); }
+int64_t TvxReadOnlyFilter::Read(void* Buffer, int64_t Count) {
+  return Source->Read(Buffer, Count);
+}
 
 int64_t TvxReadOnlyFilter::Write(const void*, int64_t) {
   throw EReadError(std::string(msg::ReadOnlyCannotWrite));
@@ -115,7 +117,9 @@ void TvxExtMemStream::Skip(int64_t N) {
   FPosition = std::clamp<int64_t>(FPosition + N, 0, MemSize());
 }
 
-void TvxExtMemStream::WriteByte(uint8_t B) { Write(&B, 1); }
+void TvxExtMemStream::WriteByte(uint8_t B) {
+  Write(&B, 1);
+}
 
 void TvxExtMemStream::WriteBytes(const std::vector<uint8_t>& Bytes) {
   Write(Bytes.data(), static_cast<int64_t>(Bytes.size()));
@@ -168,12 +172,14 @@ void TvxObjectList::Insert(int32_t Index, int32_t UniqueID, TvxPDFObject* Obj) {
 }
 
 TvxPDFObject* TvxObjectList::GetItem(int32_t Index) const {
-  if (Index < 0 || Index >= FCount) throw Exception(FormatMessage(msg::ListIndexOutOfBounds, Index));
+  if (Index < 0 || Index >= FCount)
+    throw Exception(FormatMessage(msg::ListIndexOutOfBounds, Index));
   return FItems[Index].Object;
 }
 
 int32_t TvxObjectList::GetUniqueID(int32_t Index) const {
-  if (Index < 0 || Index >= FCount) throw Exception(FormatMessage(msg::ListIndexOutOfBounds, Index));
+  if (Index < 0 || Index >= FCount)
+    throw Exception(FormatMessage(msg::ListIndexOutOfBounds, Index));
   return FItems[Index].UniqueID;
 }
 

@@ -23,7 +23,8 @@ VX_DECLARE_EXCEPTION(EUnexpectedObjectError, EPDFException)
 
 namespace msg {
 inline constexpr std::string_view FileCorrupted = "File is corrupted";
-inline constexpr std::string_view WrongObjectAtOffset = "Object %d is not where the cross-reference table puts it";
+inline constexpr std::string_view WrongObjectAtOffset =
+    "Object %d is not where the cross-reference table puts it";
 inline constexpr std::string_view NoObjectAtOffset = "File is corrupted: no object at offset %d";
 inline constexpr std::string_view FileNotFound = "%s File Not Found";
 inline constexpr std::string_view InvalidPageRange = "Invalid page range (%s)";
@@ -34,8 +35,10 @@ inline constexpr std::string_view StreamInsideArray = "Stream Object found insid
 inline constexpr std::string_view DocumentReadComplete = "Document read complete. Pages read = %d";
 inline constexpr std::string_view UnsupportedFont = "Unsupported Font (%s)";
 inline constexpr std::string_view NoUsablePageBox = "Page has no usable /MediaBox";
-inline constexpr std::string_view OutlineDestNotPage = "Expected Page Indirect Reference in Outline Destination!";
-inline constexpr std::string_view OutlineTooDeep = "Outline items nested deeper than %d levels left out";
+inline constexpr std::string_view OutlineDestNotPage =
+    "Expected Page Indirect Reference in Outline Destination!";
+inline constexpr std::string_view OutlineTooDeep =
+    "Outline items nested deeper than %d levels left out";
 }  // namespace msg
 
 }  // namespace vx

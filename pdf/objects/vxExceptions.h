@@ -24,9 +24,9 @@ class Exception : public std::exception {
 std::string FormatMessage(std::string_view Template, std::string_view Arg);
 std::string FormatMessage(std::string_view Template, int64_t Arg);
 
-#define VX_DECLARE_EXCEPTION(Name, Base)                    \
-  class Name : public Base {                                \
-   public:                                                  \
+#define VX_DECLARE_EXCEPTION(Name, Base)                             \
+  class Name : public Base {                                         \
+   public:                                                           \
     explicit Name(std::string Message) : Base(std::move(Message)) {} \
   };
 
@@ -94,7 +94,8 @@ inline constexpr std::string_view InvalidPDFFile = "Invalid PDF File";
 inline constexpr std::string_view FileOpen = "Cannot open file \"%s\"";
 inline constexpr std::string_view FileCreate = "Cannot create file \"%s\"";
 inline constexpr std::string_view EndOfData = "Unexpected end of PDF data";
-inline constexpr std::string_view NestingTooDeep = "PDF objects nested too deeply (more than %d levels)";
+inline constexpr std::string_view NestingTooDeep =
+    "PDF objects nested too deeply (more than %d levels)";
 }  // namespace msg
 
 }  // namespace vx

@@ -39,8 +39,9 @@ std::u16string TextBytesToUnicode(std::string_view Bytes) {
   return AnsiToUnicode(Bytes);
 }
 
-
-bool IsEmptyText(std::string_view T) { return T.empty() || T == "()" || T == "<>"; }
+bool IsEmptyText(std::string_view T) {
+  return T.empty() || T == "()" || T == "<>";
+}
 
 bool StartsWithFEFFDigits(std::string_view T) {
   if (T.size() < 4) return false;
@@ -69,8 +70,8 @@ std::u16string BareUtf16ToUnicode(std::string_view T) {
       ++I;
       continue;
     }
-    Out.push_back(static_cast<char16_t>(static_cast<uint8_t>(T[I]) << 8 |
-                                        static_cast<uint8_t>(T[I + 1])));
+    Out.push_back(
+        static_cast<char16_t>(static_cast<uint8_t>(T[I]) << 8 | static_cast<uint8_t>(T[I + 1])));
     I += 2;
   }
   return Out;
@@ -166,7 +167,8 @@ std::string TvxPDFInfo::GetDate(TvxInfoField Field) const {
   std::string Bytes = StringBytes(*S);
   // Dates written as text strings, as this program writes them, come back as
   // their characters rather than as UTF-16 bytes.
-  if (HasByteOrderMark(Bytes)) return UnicodeToAnsi(Utf16BEToUnicode(std::string_view(Bytes).substr(2)));
+  if (HasByteOrderMark(Bytes))
+    return UnicodeToAnsi(Utf16BEToUnicode(std::string_view(Bytes).substr(2)));
   return Bytes;
 }
 

@@ -24,7 +24,9 @@ __int128 Pow10(int N) {
   return R;
 }
 
-[[noreturn]] void Unexpected() { throw EUnexpectedObjectError(std::string(msg::UnexpectedObject)); }
+[[noreturn]] void Unexpected() {
+  throw EUnexpectedObjectError(std::string(msg::UnexpectedObject));
+}
 
 std::mutex DocumentCounterLock;
 int32_t DocumentCounter = 0;
@@ -35,7 +37,8 @@ int32_t MakeUniqueID(int32_t DocumentID, int32_t ObjectNumber, uint16_t Generati
   __int128 V = DocumentID;
   V = V * Pow10(DigitCount(ObjectNumber)) + ObjectNumber;
   V = V * Pow10(DigitCount(Generation)) + Generation;
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned __int128>(V) & 0xFFFFFFFFu));
+  return static_cast<int32_t>(
+      static_cast<uint32_t>(static_cast<unsigned __int128>(V) & 0xFFFFFFFFu));
 }
 
 int32_t NextDocumentID() {
@@ -51,7 +54,8 @@ TvxPDFObjectStore::~TvxPDFObjectStore() {
 TvxPDFIndirectObject* TvxPDFObjectStore::AddObject(std::unique_ptr<TvxPDFIndirectObject> Obj) {
   if (!Obj) throw ENullObjectError(std::string(msg::ExpectedNull));
   int32_t ID = MakeUniqueID(Obj->DocumentID, Obj->ObjectNumber, Obj->Generation);
-  if (Obj->DocumentID < 0 || Obj->ObjectNumber < 0) throw EInvalidID(FormatMessage(msg::InvalidUniqueID, ID));
+  if (Obj->DocumentID < 0 || Obj->ObjectNumber < 0)
+    throw EInvalidID(FormatMessage(msg::InvalidUniqueID, ID));
   // Large numbers may give a negative ID; the list keeps it in range, lookups
   // go by the whole triple anyway.
   int32_t ListID = ID & 0x7FFFFFFF;
@@ -142,8 +146,8 @@ TvxPDFStringObject* TvxPDFObjectStore::ResolveString(TvxPDFObject* Obj) const {
   return static_cast<TvxPDFStringObject*>(Obj);
 }
 
-TvxPDFArrayObject* TvxPDFObjectStore::ResolveArray(TvxPDFObject* Obj,
-                                                   std::unique_ptr<TvxPDFArrayObject>& Owned) const {
+TvxPDFArrayObject* TvxPDFObjectStore::ResolveArray(
+    TvxPDFObject* Obj, std::unique_ptr<TvxPDFArrayObject>& Owned) const {
   if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
   if (!Obj || Obj->IsNull()) return nullptr;
   if (Obj->IsArray()) return static_cast<TvxPDFArrayObject*>(Obj);

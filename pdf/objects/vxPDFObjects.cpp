@@ -10,42 +10,65 @@ namespace {
 
 void CheckIndex(int32_t Index, size_t Count, bool AllowEnd = false) {
   int64_t Limit = static_cast<int64_t>(Count) + (AllowEnd ? 1 : 0);
-  if (Index < 0 || Index >= Limit) throw EListError(FormatMessage(msg::ListIndexOutOfBounds, Index));
+  if (Index < 0 || Index >= Limit)
+    throw EListError(FormatMessage(msg::ListIndexOutOfBounds, Index));
 }
 
-TvxPDFObjectPtr CloneOrNull(const TvxPDFObjectPtr& Obj) { return Obj ? Obj->Clone() : nullptr; }
+TvxPDFObjectPtr CloneOrNull(const TvxPDFObjectPtr& Obj) {
+  return Obj ? Obj->Clone() : nullptr;
+}
 
 }  // namespace
 
 const char* TvxPDFObject::TypeName() const {
   switch (ObjectType) {
-    case otBoolean: return "Boolean Object";
-    case otInteger: return "Integer Object";
-    case otInt64: return "Int64 Object";
-    case otReal: return "Real Object";
-    case otString: return "String Object";
-    case otName: return "Name Object";
-    case otArray: return "Array Object";
-    case otDict: return "Dictionary Object";
-    case otStream: return "Stream Object";
-    case otNull: return "Null Object";
-    case otIndirectReference: return "IndirectReference Object";
-    case otIndirectObject: return "Indirect Object";
+    case otBoolean:
+      return "Boolean Object";
+    case otInteger:
+      return "Integer Object";
+    case otInt64:
+      return "Int64 Object";
+    case otReal:
+      return "Real Object";
+    case otString:
+      return "String Object";
+    case otName:
+      return "Name Object";
+    case otArray:
+      return "Array Object";
+    case otDict:
+      return "Dictionary Object";
+    case otStream:
+      return "Stream Object";
+    case otNull:
+      return "Null Object";
+    case otIndirectReference:
+      return "IndirectReference Object";
+    case otIndirectObject:
+      return "Indirect Object";
   }
   return "Unknown Object";
 }
 
-TvxPDFObjectPtr TvxPDFNullObject::Clone() const { return std::make_unique<TvxPDFNullObject>(); }
+TvxPDFObjectPtr TvxPDFNullObject::Clone() const {
+  return std::make_unique<TvxPDFNullObject>();
+}
 TvxPDFObjectPtr TvxPDFBooleanObject::Clone() const {
   return std::make_unique<TvxPDFBooleanObject>(Value);
 }
 TvxPDFObjectPtr TvxPDFIntegerObject::Clone() const {
   return std::make_unique<TvxPDFIntegerObject>(Value);
 }
-TvxPDFObjectPtr TvxPDFInt64Object::Clone() const { return std::make_unique<TvxPDFInt64Object>(Value); }
-TvxPDFObjectPtr TvxPDFRealObject::Clone() const { return std::make_unique<TvxPDFRealObject>(Value); }
+TvxPDFObjectPtr TvxPDFInt64Object::Clone() const {
+  return std::make_unique<TvxPDFInt64Object>(Value);
+}
+TvxPDFObjectPtr TvxPDFRealObject::Clone() const {
+  return std::make_unique<TvxPDFRealObject>(Value);
+}
 
-std::string TvxPDFRealObject::AsText() const { return RealToPDFText(Value); }
+std::string TvxPDFRealObject::AsText() const {
+  return RealToPDFText(Value);
+}
 
 TvxPDFObjectPtr TvxPDFStringObject::Clone() const {
   return std::make_unique<TvxPDFStringObject>(Text, IsHex);
@@ -61,7 +84,9 @@ std::u16string TvxPDFStringObject::GetUnicodeValue() const {
   return AnsiToUnicode(GetValue());
 }
 
-TvxPDFObjectPtr TvxPDFNameObject::Clone() const { return CloneName(); }
+TvxPDFObjectPtr TvxPDFNameObject::Clone() const {
+  return CloneName();
+}
 std::unique_ptr<TvxPDFNameObject> TvxPDFNameObject::CloneName() const {
   return std::make_unique<TvxPDFNameObject>(Text);
 }
@@ -107,7 +132,9 @@ TvxPDFObject* TvxPDFArrayObject::GetItem(int32_t Index) const {
 
 // --- Dictionary ---
 
-TvxPDFObjectPtr TvxPDFDictObject::Clone() const { return CloneDict(); }
+TvxPDFObjectPtr TvxPDFDictObject::Clone() const {
+  return CloneDict();
+}
 
 std::unique_ptr<TvxPDFDictObject> TvxPDFDictObject::CloneDict() const {
   auto Result = std::make_unique<TvxPDFDictObject>();
@@ -232,15 +259,16 @@ TvxPDFObjectPtr TvxPDFIndirectReference::Clone() const {
 }
 
 TvxPDFObjectPtr TvxPDFIndirectObject::Clone() const {
-  auto Result =
-      std::make_unique<TvxPDFIndirectObject>(DocumentID, ObjectNumber, Generation, CloneOrNull(Value));
+  auto Result = std::make_unique<TvxPDFIndirectObject>(DocumentID, ObjectNumber, Generation,
+                                                       CloneOrNull(Value));
   Result->OutputNumber = OutputNumber;
   Result->UseCount = UseCount;
   return Result;
 }
 
 std::unique_ptr<TvxPDFIndirectReference> MakeReference(const TvxPDFIndirectObject& Obj) {
-  return std::make_unique<TvxPDFIndirectReference>(Obj.DocumentID, Obj.ObjectNumber, Obj.Generation);
+  return std::make_unique<TvxPDFIndirectReference>(Obj.DocumentID, Obj.ObjectNumber,
+                                                   Obj.Generation);
 }
 
 double GetNumberValue(const TvxPDFObject* Obj) {

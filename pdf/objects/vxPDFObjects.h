@@ -172,7 +172,8 @@ class TvxPDFStreamObject : public TvxPDFObject {
  public:
   explicit TvxPDFStreamObject(std::unique_ptr<TvxPDFDictObject> ADict)
       : TvxPDFObject(otStream), Dict(std::move(ADict)) {}
-  TvxPDFStreamObject(std::unique_ptr<TvxPDFDictObject> ADict, std::unique_ptr<TvxMemoryStream> AData)
+  TvxPDFStreamObject(std::unique_ptr<TvxPDFDictObject> ADict,
+                     std::unique_ptr<TvxMemoryStream> AData)
       : TvxPDFObject(otStream), Dict(std::move(ADict)), Data(std::move(AData)) {}
   TvxPDFObjectPtr Clone() const override;
 

@@ -10,8 +10,8 @@ namespace {
 
 std::mutex RandomLock;
 std::mt19937_64& Generator() {
-  static std::mt19937_64 G(static_cast<uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count()));
+  static std::mt19937_64 G(
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   return G;
 }
 

@@ -16,7 +16,9 @@ int64_t TvxStream::GetSize() {
   return Result;
 }
 
-void TvxStream::SetSize(int64_t) { throw EStreamError("Stream size cannot be changed"); }
+void TvxStream::SetSize(int64_t) {
+  throw EStreamError("Stream size cannot be changed");
+}
 
 int64_t TvxStream::CopyFrom(TvxStream& Source, int64_t Count) {
   if (Count <= 0) {
@@ -62,9 +64,15 @@ int64_t TvxMemoryStream::Write(const void* Buffer, int64_t Count) {
 
 int64_t TvxMemoryStream::Seek(int64_t Offset, TvxSeekOrigin Origin) {
   switch (Origin) {
-    case soBeginning: FPosition = Offset; break;
-    case soCurrent: FPosition += Offset; break;
-    case soEnd: FPosition = MemSize() + Offset; break;
+    case soBeginning:
+      FPosition = Offset;
+      break;
+    case soCurrent:
+      FPosition += Offset;
+      break;
+    case soEnd:
+      FPosition = MemSize() + Offset;
+      break;
   }
   if (FPosition < 0) FPosition = 0;
   return FPosition;

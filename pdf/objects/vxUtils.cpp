@@ -45,8 +45,8 @@ TvxDecimal ToDecimal(double Value, int Precision) {
   TvxDecimal D;
   if (Value == 0 || !std::isfinite(Value)) return D;
   char Buf[64];
-  auto Res = std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::scientific,
-                           Precision - 1);
+  auto Res =
+      std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::scientific, Precision - 1);
   std::string_view S(Buf, static_cast<size_t>(Res.ptr - Buf));
   size_t E = S.find('e');
   std::string_view Mant = S.substr(0, E);
@@ -187,17 +187,30 @@ std::string EscapeLiteralString(std::string_view Raw) {
   Out.reserve(Raw.size() + Raw.size() / 8 + 4);
   for (char C : Raw) {
     switch (C) {
-      case '\b': Out += "\\b"; break;
-      case '\f': Out += "\\f"; break;
-      case '\n': Out += "\\n"; break;
-      case '\r': Out += "\\r"; break;
+      case '\b':
+        Out += "\\b";
+        break;
+      case '\f':
+        Out += "\\f";
+        break;
+      case '\n':
+        Out += "\\n";
+        break;
+      case '\r':
+        Out += "\\r";
+        break;
       // TAB is kept as an escape: expanding it would change the string's bytes.
-      case '\t': Out += "\\t"; break;
-      case '(': case ')': case '\\':
+      case '\t':
+        Out += "\\t";
+        break;
+      case '(':
+      case ')':
+      case '\\':
         Out.push_back('\\');
         Out.push_back(C);
         break;
-      default: Out.push_back(C);
+      default:
+        Out.push_back(C);
     }
   }
   return Out;
@@ -216,13 +229,34 @@ std::string UnescapeLiteralString(std::string_view Body) {
     }
     char Next = Body[I + 1];
     switch (Next) {
-      case '(': case ')': case '\\': Out.push_back(Next); I += 2; continue;
-      case 'b': Out.push_back('\b'); I += 2; continue;
-      case 'f': Out.push_back('\f'); I += 2; continue;
-      case 'n': Out.push_back('\n'); I += 2; continue;
-      case 'r': Out.push_back('\r'); I += 2; continue;
-      case 't': Out.push_back('\t'); I += 2; continue;
-      default: break;
+      case '(':
+      case ')':
+      case '\\':
+        Out.push_back(Next);
+        I += 2;
+        continue;
+      case 'b':
+        Out.push_back('\b');
+        I += 2;
+        continue;
+      case 'f':
+        Out.push_back('\f');
+        I += 2;
+        continue;
+      case 'n':
+        Out.push_back('\n');
+        I += 2;
+        continue;
+      case 'r':
+        Out.push_back('\r');
+        I += 2;
+        continue;
+      case 't':
+        Out.push_back('\t');
+        I += 2;
+        continue;
+      default:
+        break;
     }
     if (Next >= '0' && Next <= '7') {
       int Value = 0;
@@ -322,15 +356,19 @@ std::u16string HexTextToUnicode(std::string_view Hex) {
   return Out;
 }
 
-std::string FloatToTextDot(double Value) { return GeneralText(Value, 15); }
+std::string FloatToTextDot(double Value) {
+  return GeneralText(Value, 15);
+}
 
 std::string FloatToTextFmtDot(double Value, TvxFloatFormat Format, int Precision, int Digits) {
   Precision = std::clamp(Precision, 1, 18);
   Digits = std::clamp(Digits, 0, 18);
   if (!std::isfinite(Value)) return GeneralText(Value, Precision);
   switch (Format) {
-    case ffGeneral: return GeneralText(Value, Precision);
-    case ffExponent: return ExponentText(ToDecimal(Value, Precision), Precision, Digits);
+    case ffGeneral:
+      return GeneralText(Value, Precision);
+    case ffExponent:
+      return ExponentText(ToDecimal(Value, Precision), Precision, Digits);
     case ffFixed:
     case ffNumber: {
       TvxDecimal D = ToDecimal(Value, Precision);
@@ -352,11 +390,12 @@ bool TryTextToFloatDot(std::string_view Text, double& Value) {
     Text.remove_prefix(1);
   }
   // Only digits, one point and an exponent: no "inf", "nan" or hex forms.
-  if (Text.empty() || !(std::isdigit(static_cast<unsigned char>(Text.front())) || Text.front() == '.'))
+  if (Text.empty() ||
+      !(std::isdigit(static_cast<unsigned char>(Text.front())) || Text.front() == '.'))
     return false;
   double Result = 0;
-  auto Res = std::from_chars(Text.data(), Text.data() + Text.size(), Result,
-                             std::chars_format::general);
+  auto Res =
+      std::from_chars(Text.data(), Text.data() + Text.size(), Result, std::chars_format::general);
   if (Res.ptr != Text.data() + Text.size()) return false;
   if (Res.ec == std::errc::result_out_of_range) {
     // Underflow reads as zero; overflow is no number we can hold.

@@ -8,36 +8,36 @@ namespace vx {
 
 namespace {
 
-constexpr std::string_view WrittenKeys[] = {
-    "/HideToolbar",  "/HideMenubar", "/HideWindowUI", "/FitWindow",
-    "/CenterWindow", "/DisplayDocTitle", "/NonFullScreenPageMode", "/Direction",
-    "/ViewArea",     "/ViewClip",    "/PrintArea",    "/PrintClip"};
+constexpr std::string_view WrittenKeys[] = {"/HideToolbar",
+                                            "/HideMenubar",
+                                            "/HideWindowUI",
+                                            "/FitWindow",
+                                            "/CenterWindow",
+                                            "/DisplayDocTitle",
+                                            "/NonFullScreenPageMode",
+                                            "/Direction",
+                                            "/ViewArea",
+                                            "/ViewClip",
+                                            "/PrintArea",
+                                            "/PrintClip"};
 
 struct TvxTransitionStyle {
   const char* S;
   const char* Dm;  // nullptr: no entry
   const char* M;
-  int32_t Di;      // -1: no entry
+  int32_t Di;  // -1: no entry
 };
 
 // Indexed by style; 0 is the plain replace every unknown style falls back to.
 constexpr TvxTransitionStyle TransitionStyles[] = {
-    {"/R", nullptr, nullptr, -1},
-    {"/Split", "/H", "/I", -1},
-    {"/Split", "/H", "/O", -1},
-    {"/Split", "/V", "/I", -1},
-    {"/Split", "/V", "/O", -1},
-    {"/Blinds", "/H", nullptr, -1},
-    {"/Blinds", "/V", nullptr, -1},
-    {"/Box", nullptr, "/I", -1},
-    {"/Box", nullptr, "/O", -1},
-    {"/Wipe", nullptr, nullptr, 0},
-    {"/Wipe", nullptr, nullptr, 90},
-    {"/Wipe", nullptr, nullptr, 180},
-    {"/Wipe", nullptr, nullptr, 270},
-    {"/Dissolve", nullptr, nullptr, -1},
-    {"/Glitter", nullptr, nullptr, 0},
-    {"/Glitter", nullptr, nullptr, 270},
+    {"/R", nullptr, nullptr, -1},        {"/Split", "/H", "/I", -1},
+    {"/Split", "/H", "/O", -1},          {"/Split", "/V", "/I", -1},
+    {"/Split", "/V", "/O", -1},          {"/Blinds", "/H", nullptr, -1},
+    {"/Blinds", "/V", nullptr, -1},      {"/Box", nullptr, "/I", -1},
+    {"/Box", nullptr, "/O", -1},         {"/Wipe", nullptr, nullptr, 0},
+    {"/Wipe", nullptr, nullptr, 90},     {"/Wipe", nullptr, nullptr, 180},
+    {"/Wipe", nullptr, nullptr, 270},    {"/Dissolve", nullptr, nullptr, -1},
+    {"/Glitter", nullptr, nullptr, 0},   {"/Glitter", nullptr, nullptr, 270},
     {"/Glitter", nullptr, nullptr, 315},
 };
 
@@ -75,8 +75,7 @@ std::string TvxPDFViewerPreferences::PreferencesText() const {
 }
 
 std::unique_ptr<TvxPDFDictObject> MakeTransitionDict(uint8_t Style, float Duration) {
-  const TvxTransitionStyle& T =
-      TransitionStyles[Style < std::size(TransitionStyles) ? Style : 0];
+  const TvxTransitionStyle& T = TransitionStyles[Style < std::size(TransitionStyles) ? Style : 0];
   auto Dict = std::make_unique<TvxPDFDictObject>();
   Dict->AddName("/Type", "/Trans");
   Dict->AddReal("/D", Duration);
@@ -93,7 +92,8 @@ void SetPageTransition(std::span<TvxPDFIndirectObject* const> Pages,
     if (P < 1 || static_cast<size_t>(P) > Pages.size() || !Pages[P - 1])
       throw EInvalidPageError(FormatMessage(msg::InvalidPageNumber, static_cast<int64_t>(P)));
     const TvxPDFObject* Value = Pages[P - 1]->Value.get();
-    if (!Value || !Value->IsDict()) throw EUnexpectedObjectError(std::string(msg::UnexpectedObject));
+    if (!Value || !Value->IsDict())
+      throw EUnexpectedObjectError(std::string(msg::UnexpectedObject));
   }
   for (int32_t P : PageNumbers) {
     auto& Page = static_cast<TvxPDFDictObject&>(*Pages[P - 1]->Value);

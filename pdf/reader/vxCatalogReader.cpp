@@ -6,7 +6,9 @@ namespace vx {
 
 namespace {
 
-[[noreturn]] void InvalidCast() { throw EInvalidCast(std::string(msg::InvalidTypecast)); }
+[[noreturn]] void InvalidCast() {
+  throw EInvalidCast(std::string(msg::InvalidTypecast));
+}
 
 // A null value stands for an absent entry.
 TvxPDFObject* Entry(const TvxPDFDictObject& Dict, std::string_view Key) {

@@ -18,7 +18,9 @@ class TvxCatalogHandlers {
   virtual void ReadDestsDictionary(TvxPDFObject* Value) { L.LoadReferences(Value); }
   virtual void LoadAcroForm(TvxPDFObject* Value) { L.LoadReferences(Value); }
   virtual void ReadNameDictionary(TvxPDFObject* Value) { L.LoadReferences(Value); }
-  virtual void LoadOutlines(TvxPDFDictObject& Catalog) { L.LoadReferences(Catalog.Lookup("/Outlines")); }
+  virtual void LoadOutlines(TvxPDFDictObject& Catalog) {
+    L.LoadReferences(Catalog.Lookup("/Outlines"));
+  }
 
  protected:
   TvxObjectLoader& L;

@@ -124,7 +124,8 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
     int32_t Gen = 0;
     if (At < D.FXRefItems.size() && D.FXRefItems[At])
       Gen = D.FXRefItems[At]->Generation;
-    else if (At < D.FXRefStmItems.size() && D.FXRefStmItems[At] && D.FXRefStmItems[At]->EntryType == 1)
+    else if (At < D.FXRefStmItems.size() && D.FXRefStmItems[At] &&
+             D.FXRefStmItems[At]->EntryType == 1)
       Gen = D.FXRefStmItems[At]->Field3;
     if (Gen > 0 && Gen <= 65535)
       Index = D.FStore->IndexOfObject(D.FDocumentID, K, static_cast<uint16_t>(Gen));
@@ -166,7 +167,8 @@ void TvxObjectLoader::LoadReference(const TvxPDFIndirectReference& R) {
   Loaded.Fresh->MarkUsed();
   TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Loaded.Fresh));
   // A stream read outside a walk had its dictionary walked while it was read.
-  if (Stored->Value && (FWalking || !Stored->Value->IsStream())) LoadReferences(Stored->Value.get());
+  if (Stored->Value && (FWalking || !Stored->Value->IsStream()))
+    LoadReferences(Stored->Value.get());
 }
 
 void TvxObjectLoader::LoadReferences(TvxPDFObject* X) {
@@ -195,11 +197,20 @@ void TvxObjectLoader::Walk(TvxPDFObject* X) {
           LoadReference(*static_cast<TvxPDFIndirectReference*>(Item.get()));
       }
       break;
-    case otDict: WalkDict(static_cast<TvxPDFDictObject*>(X)); break;
-    case otStream: WalkDict(static_cast<TvxPDFStreamObject*>(X)->Dict.get()); break;
-    case otIndirectReference: LoadReference(*static_cast<TvxPDFIndirectReference*>(X)); break;
-    case otIndirectObject: Walk(static_cast<TvxPDFIndirectObject*>(X)->Value.get()); break;
-    default: break;
+    case otDict:
+      WalkDict(static_cast<TvxPDFDictObject*>(X));
+      break;
+    case otStream:
+      WalkDict(static_cast<TvxPDFStreamObject*>(X)->Dict.get());
+      break;
+    case otIndirectReference:
+      LoadReference(*static_cast<TvxPDFIndirectReference*>(X));
+      break;
+    case otIndirectObject:
+      Walk(static_cast<TvxPDFIndirectObject*>(X)->Value.get());
+      break;
+    default:
+      break;
   }
 }
 
@@ -230,7 +241,9 @@ void TvxObjectLoader::WalkDict(TvxPDFDictObject* Dict) {
   }
 }
 
-TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X) { return MakeDirect(X, 0); }
+TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X) {
+  return MakeDirect(X, 0);
+}
 
 TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X, int Depth) {
   if (!X) return nullptr;
@@ -252,19 +265,22 @@ TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X, int Depth) {
       return Result;
     }
     case otIndirectReference: {
-      TvxLoadedObject Loaded = LoadObject(static_cast<const TvxPDFIndirectReference*>(X)->ObjectNumber);
+      TvxLoadedObject Loaded =
+          LoadObject(static_cast<const TvxPDFIndirectReference*>(X)->ObjectNumber);
       if (!Loaded) return nullptr;
       Loaded.Object->MarkUsed();
       return MakeDirect(Loaded.Object->Value.get(), Depth + 1);
     }
     case otIndirectObject:
       return MakeDirect(static_cast<const TvxPDFIndirectObject*>(X)->Value.get(), Depth + 1);
-    default: return X->Clone();
+    default:
+      return X->Clone();
   }
 }
 
 TvxPDFObject* TvxObjectLoader::Target(TvxPDFObject* X, bool Keep,
-                                      std::unique_ptr<TvxPDFIndirectObject>& Holder, bool* FromFile) {
+                                      std::unique_ptr<TvxPDFIndirectObject>& Holder,
+                                      bool* FromFile) {
   if (FromFile) *FromFile = false;
   // A chain cannot visit more objects than the file describes without looping.
   size_t Limit = D.FXRefItems.size() + D.FXRefStmItems.size() + D.FStore->Count() + 1;

@@ -28,7 +28,9 @@ struct TvxCharClasses {
 };
 constexpr TvxCharClasses Classes;
 
-bool IsDigit(char C) { return C >= '0' && C <= '9'; }
+bool IsDigit(char C) {
+  return C >= '0' && C <= '9';
+}
 
 // A decimal integer with an optional sign, nothing else.
 bool ParseInt64(std::string_view Text, int64_t& Value) {
@@ -50,7 +52,9 @@ int32_t ToInt32OrConvertError(const std::string& Text) {
   return static_cast<int32_t>(V);
 }
 
-std::string ByteText(uint8_t B) { return std::string(1, static_cast<char>(B)); }
+std::string ByteText(uint8_t B) {
+  return std::string(1, static_cast<char>(B));
+}
 
 }  // namespace
 
@@ -73,7 +77,9 @@ class TvxPDFStreamReader::TvxDepthGuard {
 TvxPDFStreamReader::TvxPDFStreamReader(int32_t ADocumentID, TvxStream* ASource)
     : TvxRandomAccessFilter(ASource), DocumentID(ADocumentID) {}
 
-void TvxPDFStreamReader::EndOfData() { throw EEndOfDataError(std::string(msg::EndOfData)); }
+void TvxPDFStreamReader::EndOfData() {
+  throw EEndOfDataError(std::string(msg::EndOfData));
+}
 
 bool TvxPDFStreamReader::NextTwoAre(char C) {
   if (FMem) {
@@ -171,16 +177,20 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseObject() {
   if (AtEnd()) EndOfData();
   uint8_t B = PeekByte();
   switch (B) {
-    case '[': return ReadArray();
-    case '/': return ReadName();
-    case '(': return ReadLiteralOrHexString();
+    case '[':
+      return ReadArray();
+    case '/':
+      return ReadName();
+    case '(':
+      return ReadLiteralOrHexString();
     case '<':
       if (NextTwoAre('<')) return ReadDictionary();
       return ReadLiteralOrHexString();
     case ')':
     case '>':
     case ']':
-    case '}': return nullptr;
+    case '}':
+      return nullptr;
     case 't':
       if (ReadString(4) != "true") throw EBooleanError(FormatMessage(msg::Boolean, "true"));
       return std::make_unique<TvxPDFBooleanObject>(true);
@@ -190,7 +200,8 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseObject() {
     case 'n':
       if (ReadString(4) != "null") throw ENullObjectError(std::string(msg::ExpectedNull));
       return std::make_unique<TvxPDFNullObject>();
-    default: return ParseNumberOrReference();
+    default:
+      return ParseNumberOrReference();
   }
 }
 
@@ -361,14 +372,15 @@ std::unique_ptr<TvxPDFDictObject> TvxPDFStreamReader::ReadDictionary() {
 bool TvxPDFStreamReader::IsEndStreamAt(int64_t Pos) {
   int64_t Size = GetSize();
   if (Pos < 0 || Pos + static_cast<int64_t>(EndStreamWord.size()) > Size) return false;
-  if (FMem) return std::memcmp(FMem->Memory() + Pos, EndStreamWord.data(), EndStreamWord.size()) == 0;
+  if (FMem)
+    return std::memcmp(FMem->Memory() + Pos, EndStreamWord.data(), EndStreamWord.size()) == 0;
   Seek(Pos, soBeginning);
   return PeekString(static_cast<int64_t>(EndStreamWord.size())) == EndStreamWord;
 }
 
 std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadStreamData(int32_t Length,
-                                                                   int32_t ObjectNumber,
-                                                                   int32_t Generation) {
+                                                                    int32_t ObjectNumber,
+                                                                    int32_t Generation) {
   SkipWhitespace();
   if (ReadString(6) != "stream") throw EStreamReadError(std::string(msg::StreamRead));
   auto Data = std::make_unique<TvxMemoryStream>();
@@ -425,7 +437,8 @@ std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadStreamData(int32_t Leng
       Seek(Size, soBeginning);
     }
   }
-  if (ReadString(static_cast<int64_t>(EndStreamWord.size())) != EndStreamWord) throw EEndStreamError(std::string(msg::EndStream));
+  if (ReadString(static_cast<int64_t>(EndStreamWord.size())) != EndStreamWord)
+    throw EEndStreamError(std::string(msg::EndStream));
   return Data;
 }
 
@@ -437,7 +450,8 @@ int32_t TvxPDFStreamReader::FindStartXRef() {
   } else if (dynamic_cast<TvxFileStream*>(Source)) {
     Source->SetPosition(0);
     Owned.resize(static_cast<size_t>(std::max<int64_t>(Source->GetSize(), 0)));
-    int64_t Got = Owned.empty() ? 0 : Source->Read(Owned.data(), static_cast<int64_t>(Owned.size()));
+    int64_t Got =
+        Owned.empty() ? 0 : Source->Read(Owned.data(), static_cast<int64_t>(Owned.size()));
     Owned.resize(static_cast<size_t>(std::max<int64_t>(Got, 0)));
     All = Owned;
   } else {
@@ -448,7 +462,8 @@ int32_t TvxPDFStreamReader::FindStartXRef() {
     return IsDigit(C) || (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z');
   };
   int64_t Match = -1;
-  for (int64_t P = static_cast<int64_t>(All.size()) - static_cast<int64_t>(Word.size()); P >= 0; --P) {
+  for (int64_t P = static_cast<int64_t>(All.size()) - static_cast<int64_t>(Word.size()); P >= 0;
+       --P) {
     bool Equal = true;
     for (size_t I = 0; I < Word.size() && Equal; ++I) Equal = (All[P + I] | 0x20) == Word[I];
     if (!Equal) continue;

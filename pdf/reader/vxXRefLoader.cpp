@@ -51,7 +51,8 @@ bool TvxXRefLoader::IsDigitAt(int64_t Offset) {
   TvxPDFStreamReader& R = *D.FReader;
   R.Seek(Offset, soBeginning);
   // An offset a few end-of-line bytes early still names the object.
-  for (int I = 0; I < 4 && !R.AtEnd() && (R.PeekByte() == 10 || R.PeekByte() == 13 || R.PeekByte() == 32); ++I)
+  for (int I = 0;
+       I < 4 && !R.AtEnd() && (R.PeekByte() == 10 || R.PeekByte() == 13 || R.PeekByte() == 32); ++I)
     R.ReadByte();
   if (R.AtEnd()) return false;
   uint8_t B = R.PeekByte();
@@ -132,7 +133,8 @@ void TvxXRefLoader::ReadChain(int64_t Offset, bool IsStream, int Depth) {
     } else {
       // A hybrid file lists its compressed objects in the stream named by
       // /XRefStm; without it those objects would be lost.
-      if (It->XRefStm >= 0 && Depth < 8 && IsDigitAt(It->XRefStm)) ReadChain(It->XRefStm, true, Depth + 1);
+      if (It->XRefStm >= 0 && Depth < 8 && IsDigitAt(It->XRefStm))
+        ReadChain(It->XRefStm, true, Depth + 1);
       ReadTableEntries(It->Offset);
     }
   }
@@ -168,7 +170,8 @@ void TvxXRefLoader::ApplyTrailerValues(const TvxPDFDictObject& Dict) {
 std::unique_ptr<TvxPDFStreamObject> TvxXRefLoader::ReadXRefStreamObject(int64_t Offset) {
   D.FReader->Seek(Offset, soBeginning);
   std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
-  if (!O || !O->Value || !O->Value->IsStream()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+  if (!O || !O->Value || !O->Value->IsStream())
+    throw EInvalidCast(std::string(msg::InvalidTypecast));
   std::unique_ptr<TvxPDFStreamObject> S(static_cast<TvxPDFStreamObject*>(O->Value.release()));
   if (!S->Data) S->Data = std::make_unique<TvxMemoryStream>();
   TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));
@@ -254,7 +257,8 @@ void TvxXRefLoader::ReadStreamEntries(const TvxPDFStreamObject& Stream) {
   int64_t W[3] = {0, 0, 0};
   for (int I = 0; I < 3; ++I) {
     TvxPDFObject* Item = WArr->GetItem(I);
-    W[I] = Item && Item->IsInteger() ? std::max(static_cast<TvxPDFIntegerObject*>(Item)->Value, 0) : 0;
+    W[I] =
+        Item && Item->IsInteger() ? std::max(static_cast<TvxPDFIntegerObject*>(Item)->Value, 0) : 0;
   }
   const int64_t EntrySize = W[0] + W[1] + W[2];
   const std::string& Data = Stream.Data->DataString();
@@ -323,7 +327,8 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
   if (Offset <= 0) return;
   D.FReader->Seek(Offset, soBeginning);
   std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
-  if (!O || !O->Value || !O->Value->IsStream()) throw EInvalidCast(std::string(msg::InvalidTypecast));
+  if (!O || !O->Value || !O->Value->IsStream())
+    throw EInvalidCast(std::string(msg::InvalidTypecast));
   auto* S = static_cast<TvxPDFStreamObject*>(O->Value.get());
   if (!S->Data) return;
   TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));

@@ -53,32 +53,50 @@ bool ReadBox(const TvxPDFDictObject& Page, std::string_view Key, const TvxPDFObj
 
 }  // namespace
 
-int32_t PixelsPerInch() { return Resolution().PixelsPerInch; }
+int32_t PixelsPerInch() {
+  return Resolution().PixelsPerInch;
+}
 
-double PixelsPerInchFactor() { return Resolution().Factor; }
+double PixelsPerInchFactor() {
+  return Resolution().Factor;
+}
 
-double PixelsToPoints(double X) { return X / PixelsPerInch() * 72; }
+double PixelsToPoints(double X) {
+  return X / PixelsPerInch() * 72;
+}
 
-double PointsToPixels(double X) { return X * PixelsPerInchFactor(); }
+double PointsToPixels(double X) {
+  return X * PixelsPerInchFactor();
+}
 
 double UnitToPoints(TvxMeasurementUnit Unit, double Value) {
   switch (Unit) {
-    case muPixels: return PixelsToPoints(Value);
-    case muPoints: return Value;
-    case muInches: return Value * 72;
-    case muMM: return Value * PointsPerMM;
-    case muTwips: return Value * PointsPerTwip;
+    case muPixels:
+      return PixelsToPoints(Value);
+    case muPoints:
+      return Value;
+    case muInches:
+      return Value * 72;
+    case muMM:
+      return Value * PointsPerMM;
+    case muTwips:
+      return Value * PointsPerTwip;
   }
   return Value;
 }
 
 double PointsToUnit(TvxMeasurementUnit Unit, double Value) {
   switch (Unit) {
-    case muPixels: return PointsToPixels(Value);
-    case muPoints: return Value;
-    case muInches: return Value / 72;
-    case muMM: return Value / PointsPerMM;
-    case muTwips: return Value / PointsPerTwip;
+    case muPixels:
+      return PointsToPixels(Value);
+    case muPoints:
+      return Value;
+    case muInches:
+      return Value / 72;
+    case muMM:
+      return Value / PointsPerMM;
+    case muTwips:
+      return Value / PointsPerTwip;
   }
   return Value;
 }

@@ -37,8 +37,12 @@ const TvxPDFNameObject* AsName(const TvxPDFObject* Obj) {
 
 }  // namespace
 
-std::string TvxDocumentWriter::ObjText(int32_t N) { return std::to_string(N) + " 0 obj"; }
-std::string TvxDocumentWriter::RefText(int32_t N) { return std::to_string(N) + " 0 R"; }
+std::string TvxDocumentWriter::ObjText(int32_t N) {
+  return std::to_string(N) + " 0 obj";
+}
+std::string TvxDocumentWriter::RefText(int32_t N) {
+  return std::to_string(N) + " 0 R";
+}
 
 std::string TvxDocumentWriter::KeyLine(std::string_view Key, std::string_view Text) {
   if (Text.empty()) return {};
@@ -70,7 +74,8 @@ std::string TvxDocumentWriter::WrapDict(std::string_view Lines) {
 }
 
 std::string TvxDocumentWriter::VersionText(TvxPDFVersion Version) {
-  static const char* const Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4", "1.5", "1.6", "1.7", "2.0"};
+  static const char* const Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4",
+                                      "1.5", "1.6", "1.7", "2.0"};
   return Version <= pvPDF20 ? Texts[Version] : "1.4";
 }
 
@@ -85,12 +90,24 @@ std::string TvxDocumentWriter::ObjectToText(int32_t ObjNum, const TvxPDFObject* 
 void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const TvxPDFObject* Value) {
   if (!Value) return;
   switch (Value->ObjectType) {
-    case otBoolean: Out.append(static_cast<const TvxPDFBooleanObject*>(Value)->AsText()); break;
-    case otInteger: AppendInt(Out, static_cast<const TvxPDFIntegerObject*>(Value)->Value); break;
-    case otInt64: AppendInt(Out, static_cast<const TvxPDFInt64Object*>(Value)->Value); break;
-    case otReal: Out.append(static_cast<const TvxPDFRealObject*>(Value)->AsText()); break;
-    case otString: AppendString(Out, ObjNum, *static_cast<const TvxPDFStringObject*>(Value)); break;
-    case otName: Out.append(static_cast<const TvxPDFNameObject*>(Value)->Text); break;
+    case otBoolean:
+      Out.append(static_cast<const TvxPDFBooleanObject*>(Value)->AsText());
+      break;
+    case otInteger:
+      AppendInt(Out, static_cast<const TvxPDFIntegerObject*>(Value)->Value);
+      break;
+    case otInt64:
+      AppendInt(Out, static_cast<const TvxPDFInt64Object*>(Value)->Value);
+      break;
+    case otReal:
+      Out.append(static_cast<const TvxPDFRealObject*>(Value)->AsText());
+      break;
+    case otString:
+      AppendString(Out, ObjNum, *static_cast<const TvxPDFStringObject*>(Value));
+      break;
+    case otName:
+      Out.append(static_cast<const TvxPDFNameObject*>(Value)->Text);
+      break;
     case otArray:
       Out.append("[ ");
       for (const auto& Item : static_cast<const TvxPDFArrayObject*>(Value)->Items) {
@@ -103,11 +120,15 @@ void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const Tvx
       }
       Out.push_back(']');
       break;
-    case otDict: AppendDict(Out, ObjNum, *static_cast<const TvxPDFDictObject*>(Value)); break;
+    case otDict:
+      AppendDict(Out, ObjNum, *static_cast<const TvxPDFDictObject*>(Value));
+      break;
     case otStream:
       Out.append(StreamToText(ObjNum, *static_cast<const TvxPDFStreamObject*>(Value)));
       break;
-    case otNull: Out.append("null"); break;
+    case otNull:
+      Out.append("null");
+      break;
     case otIndirectReference:
       AppendReference(Out, *static_cast<const TvxPDFIndirectReference*>(Value));
       break;
@@ -139,7 +160,8 @@ void TvxDocumentWriter::AppendDict(std::string& Out, int32_t ObjNum, const TvxPD
   Out.append(">>");
 }
 
-void TvxDocumentWriter::AppendString(std::string& Out, int32_t ObjNum, const TvxPDFStringObject& S) {
+void TvxDocumentWriter::AppendString(std::string& Out, int32_t ObjNum,
+                                     const TvxPDFStringObject& S) {
   if (FEncryption && ObjNum != -1) {
     std::string Bytes = UnicodeToAnsi(S.GetUnicodeValue());
     Out.push_back('<');
@@ -176,7 +198,8 @@ std::string TvxDocumentWriter::StreamToText(int32_t ObjNum, const TvxPDFStreamOb
   TvxPDFObject* Length = Dict->Lookup("/Length");
   if (!Length || !Length->IsInteger() ||
       static_cast<TvxPDFIntegerObject*>(Length)->Value != static_cast<int64_t>(Data.size()))
-    Dict->SetValue("/Length", std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Data.size())));
+    Dict->SetValue("/Length",
+                   std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Data.size())));
   std::string Text;
   Text.reserve(Data.size() + 128);
   AppendObject(Text, ObjNum, Dict.get());
@@ -202,14 +225,17 @@ void TvxDocumentWriter::CompressStream(TvxPDFDictObject& Dict, std::string& Data
           return;
       }
     } else {
-      throw document::EUnexpectedObjectError(FormatMessage(msg::UnexpectedFilterObject, F->TypeName()));
+      throw document::EUnexpectedObjectError(
+          FormatMessage(msg::UnexpectedFilterObject, F->TypeName()));
     }
   }
   if (FCompression.Method == 1)
     Data = TvxRLEFilter().EncodeString(Data);
   else
-    Data = TvxFlateFilter().EncodeString(Data, static_cast<TvxCompressionLevel>(std::min<int>(FCompression.Level, 3)));
-  Dict.SetValue("/Length", std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Data.size())));
+    Data = TvxFlateFilter().EncodeString(
+        Data, static_cast<TvxCompressionLevel>(std::min<int>(FCompression.Level, 3)));
+  Dict.SetValue("/Length",
+                std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Data.size())));
   if (!F) {
     Dict.Add("/Filter", std::make_unique<TvxPDFNameObject>(std::string(M)));
     return;
@@ -247,7 +273,8 @@ std::string TvxDocumentWriter::EncryptData(std::string_view Data, int32_t ObjNum
 void TvxDocumentWriter::Write(std::string_view Text) {
   if (Text.empty()) return;
   int64_t Written = FOutput->Write(Text.data(), static_cast<int64_t>(Text.size()));
-  if (Written != static_cast<int64_t>(Text.size())) throw EStreamError("Error writing the PDF file");
+  if (Written != static_cast<int64_t>(Text.size()))
+    throw EStreamError("Error writing the PDF file");
   FOutputSize += Written;
 }
 
@@ -371,7 +398,8 @@ void TvxDocumentWriter::WriteXRefAndTrailer() {
   Lines += KeyLine("/Info", RefText(2));
   if (D.FTrailer->ID) Lines += KeyLine("/ID", ObjectToText(-1, D.FTrailer->ID.get()));
   if (EncryptNumber) Lines += KeyLine("/Encrypt", RefText(EncryptNumber));
-  Text += "trailer\r\n" + WrapDict(Lines) + "\r\nstartxref\r\n" + std::to_string(Start) + "\r\n%%EOF\r\n";
+  Text += "trailer\r\n" + WrapDict(Lines) + "\r\nstartxref\r\n" + std::to_string(Start) +
+          "\r\n%%EOF\r\n";
   Write(Text);
 }
 

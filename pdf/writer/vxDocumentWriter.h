@@ -38,7 +38,11 @@ class TvxDocumentWriter {
  public:
   TvxDocumentWriter(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxOutlineManager* Outlines,
                     const TvxCompression& Compression, TvxOutputEncryption* Encryption)
-      : D(Data), E(Events), FOutlines(Outlines), FCompression(Compression), FEncryption(Encryption) {}
+      : D(Data),
+        E(Events),
+        FOutlines(Outlines),
+        FCompression(Compression),
+        FEncryption(Encryption) {}
 
   // The whole file, written forward to Output.
   void WriteDocument(TvxStream& Output);

@@ -9,8 +9,9 @@ namespace vx {
 namespace {
 
 int32_t ReferenceNumber(const TvxPDFObject* V) {
-  return V && V->IsIndirectReference() ? static_cast<const TvxPDFIndirectReference*>(V)->ObjectNumber
-                                       : 0;
+  return V && V->IsIndirectReference()
+             ? static_cast<const TvxPDFIndirectReference*>(V)->ObjectNumber
+             : 0;
 }
 
 const TvxPDFIndirectReference& AsReference(const TvxPDFObject* V) {
@@ -26,7 +27,9 @@ void RemoveAll(TvxPDFDictObject& Dict, std::string_view Key) {
   for (int32_t I = Dict.IndexOf(Key); I >= 0; I = Dict.IndexOf(Key)) Dict.DeleteAt(I);
 }
 
-TvxPDFObjectPtr NullObject() { return std::make_unique<TvxPDFNullObject>(); }
+TvxPDFObjectPtr NullObject() {
+  return std::make_unique<TvxPDFNullObject>();
+}
 
 }  // namespace
 
@@ -208,7 +211,8 @@ void TvxOutlineManager::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNum
 TvxPDFObjectPtr TvxOutlineManager::ResolveDestination(const TvxPDFObject* V) const {
   if (V) {
     if (V->IsString()) {
-      if (TvxPDFObjectPtr Dest = FindNamedDest(static_cast<const TvxPDFStringObject*>(V)->GetValue()))
+      if (TvxPDFObjectPtr Dest =
+              FindNamedDest(static_cast<const TvxPDFStringObject*>(V)->GetValue()))
         return Dest;
       return V->Clone();
     }
@@ -292,8 +296,8 @@ void TvxOutlineManager::LoadAcroForm(TvxPDFObject* Value) {
 
   if (Value->IsDict()) {
     // A form given directly is written as an object of its own.
-    TvxPDFObjectPtr Dict = D.FCatalog->AcroForm.get() == Value ? std::move(D.FCatalog->AcroForm)
-                                                               : Value->Clone();
+    TvxPDFObjectPtr Dict =
+        D.FCatalog->AcroForm.get() == Value ? std::move(D.FCatalog->AcroForm) : Value->Clone();
     auto Obj = std::make_unique<TvxPDFIndirectObject>(D.FDocumentID, D.FStore->NewObjectNumber(), 0,
                                                       std::move(Dict));
     Obj->MarkUsed();
@@ -406,7 +410,8 @@ bool TvxOutlineManager::IsOutlineCopy(const TvxPDFIndirectObject& Obj) const {
   if (FPageSet.count(&Obj)) return false;
   if (!Obj.Value || !Obj.Value->IsDict()) return false;
   const TvxPDFObject* Type = static_cast<const TvxPDFDictObject*>(Obj.Value.get())->Lookup("/Type");
-  return !Type || (Type->IsName() && static_cast<const TvxPDFNameObject*>(Type)->Text == "/Outlines");
+  return !Type ||
+         (Type->IsName() && static_cast<const TvxPDFNameObject*>(Type)->Text == "/Outlines");
 }
 
 std::unique_ptr<TvxPDFOutline> TvxOutlineManager::ReadOneItem(int32_t N, TvxPDFOutline* Parent,
@@ -436,7 +441,8 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineManager::ReadOneItem(int32_t N, TvxPDFO
   if (TvxPDFObject* Count = Dict.Lookup("/Count"); Count && Count->IsInteger())
     Item->Closed = static_cast<TvxPDFIntegerObject*>(Count)->Value < 0;
 
-  if (int32_t I = Dict.IndexOf("/Title"); I >= 0 && !(Dict.Values[I] && Dict.Values[I]->IsString())) {
+  if (int32_t I = Dict.IndexOf("/Title");
+      I >= 0 && !(Dict.Values[I] && Dict.Values[I]->IsString())) {
     std::unique_ptr<TvxPDFStringObject> Title = L.ResolveStringCopy(Dict.Values[I].get());
     if (Title)
       (void)Dict.PutValueAt(I, std::move(Title));
@@ -531,7 +537,8 @@ void TvxOutlineManager::BuildOutlines(TvxPDFObjectStore& SaveStore) {
   int32_t Count = 0;
   if (Root.FirstChild) {
     TvxPDFOutline* Last = nullptr;
-    TvxPDFOutline* First = BuildOutlineItems(Root, Root.FirstChild.get(), Count, Last, SaveStore, 1);
+    TvxPDFOutline* First =
+        BuildOutlineItems(Root, Root.FirstChild.get(), Count, Last, SaveStore, 1);
     if (First) {
       R->Add("/First", MakeReference(*First));
       R->Add("/Last", MakeReference(*Last));
@@ -562,8 +569,8 @@ TvxPDFOutline* TvxOutlineManager::BuildOutlineItems(TvxPDFOutline& Parent, TvxPD
   // Stored last sibling first, each after its children: the order in which
   // the objects are numbered on output.
   for (size_t I = Kept.size(); I-- > 0;)
-    BuildOutlineItem(Parent, I > 0 ? Kept[I - 1] : nullptr, I + 1 < Kept.size() ? Kept[I + 1] : nullptr,
-                     *Kept[I], SaveStore, Depth);
+    BuildOutlineItem(Parent, I > 0 ? Kept[I - 1] : nullptr,
+                     I + 1 < Kept.size() ? Kept[I + 1] : nullptr, *Kept[I], SaveStore, Depth);
   Count = static_cast<int32_t>(Kept.size());
   Last = Kept.empty() ? nullptr : Kept.back();
   return Kept.empty() ? nullptr : Kept.front();
@@ -588,8 +595,8 @@ void TvxOutlineManager::BuildOutlineItem(TvxPDFOutline& Parent, TvxPDFOutline* P
     if (Depth < MaxOutlineDepth) {
       int32_t ChildCount = 0;
       TvxPDFOutline* ChildLast = nullptr;
-      TvxPDFOutline* ChildFirst =
-          BuildOutlineItems(Item, Item.FirstChild.get(), ChildCount, ChildLast, SaveStore, Depth + 1);
+      TvxPDFOutline* ChildFirst = BuildOutlineItems(Item, Item.FirstChild.get(), ChildCount,
+                                                    ChildLast, SaveStore, Depth + 1);
       if (ChildFirst) {
         Dict->Add("/First", MakeReference(*ChildFirst));
         Dict->Add("/Last", MakeReference(*ChildLast));
@@ -600,8 +607,8 @@ void TvxOutlineManager::BuildOutlineItem(TvxPDFOutline& Parent, TvxPDFOutline* P
       E.DoWarning(FormatMessage(msg::OutlineTooDeep, MaxOutlineDepth));
     }
   }
-  auto Obj = std::make_unique<TvxPDFIndirectObject>(Item.DocumentID, Item.ObjectNumber, Item.Generation,
-                                                    std::move(Dict));
+  auto Obj = std::make_unique<TvxPDFIndirectObject>(Item.DocumentID, Item.ObjectNumber,
+                                                    Item.Generation, std::move(Dict));
   Obj->UseCount = 1;
   SaveStore.AddObject(std::move(Obj));
 }

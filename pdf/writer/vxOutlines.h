@@ -23,7 +23,7 @@ class TvxPDFOutline : public TvxPDFIndirectObject {
   ~TvxPDFOutline() override;
 
   bool Closed = false;
-  TvxPDFOutline* Parent = nullptr;       // not owned
+  TvxPDFOutline* Parent = nullptr;  // not owned
   std::unique_ptr<TvxPDFOutline> FirstChild;
   TvxPDFOutline* PrevSibling = nullptr;  // not owned
   std::unique_ptr<TvxPDFOutline> NextSibling;
@@ -104,8 +104,8 @@ class TvxOutlineManager : public TvxCatalogHandlers {
   TvxDocumentEvents& E;
   std::unique_ptr<TvxPDFOutline> FOutlineRoot;
   std::vector<TvxNamedDest> FNamedDests;
-  std::unordered_map<std::string, size_t> FNamedDestIndex;  // key to its first entry
-  std::unordered_set<int32_t> FOutlineSeen;                 // item objects read
+  std::unordered_map<std::string, size_t> FNamedDestIndex;   // key to its first entry
+  std::unordered_set<int32_t> FOutlineSeen;                  // item objects read
   std::unordered_set<const TvxPDFIndirectObject*> FPageSet;  // while the outline is read
   std::unordered_set<const TvxPDFIndirectObject*> FFieldsSeen;
   bool FDepthWarned = false;

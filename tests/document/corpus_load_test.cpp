@@ -34,7 +34,8 @@ TEST(CorpusLoad, PageCountsMatchQpdf) {
     if (std::to_string(Doc.PageCount()) == Want) {
       ++Loaded;
     } else if (!Listed) {
-      Failures += F.Name + ": " + std::to_string(Doc.PageCount()) + " pages, qpdf says " + Want + "\n";
+      Failures +=
+          F.Name + ": " + std::to_string(Doc.PageCount()) + " pages, qpdf says " + Want + "\n";
     }
   }
   EXPECT_EQ(Failures, "");

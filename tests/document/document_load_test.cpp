@@ -1,10 +1,9 @@
-#include "pdf/document/vxCstPDFDoc.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "support/pdf_builder.h"
 
@@ -27,9 +26,12 @@ std::vector<int> PageNumbers(TvxCustomPDFDocument& Doc) {
 std::string ThreePageFile() {
   PdfBuilder B;
   B.Object(1, "<< /Type /Catalog /Pages 2 0 R /PageMode /UseThumbs >>");
-  B.Object(2, "<< /Type /Pages /Kids [5 0 R 3 0 R 4 0 R] /Count 3 /MediaBox [0 0 612 792] /Rotate 180 >>");
+  B.Object(
+      2,
+      "<< /Type /Pages /Kids [5 0 R 3 0 R 4 0 R] /Count 3 /MediaBox [0 0 612 792] /Rotate 180 >>");
   B.Object(3, "<< /Type /Page /Parent 2 0 R /Rotate 90 /B [10 0 R] /Contents 6 0 R >>");
-  B.Object(4, "<< /Type /Pages /Parent 2 0 R /Kids [9 0 R] /Count 1 /Rotate 270 /CropBox [1 1 5 5] >>");
+  B.Object(
+      4, "<< /Type /Pages /Parent 2 0 R /Kids [9 0 R] /Count 1 /Rotate 270 /CropBox [1 1 5 5] >>");
   B.Object(5, "<< /Type /Page /Parent 2 0 R /Annots [7 0 R] >>");
   B.Stream(6, "", "BT ET");
   B.Object(7, "<< /Type /Annot /Subtype /Link /A 8 0 R >>");
@@ -48,7 +50,9 @@ TEST(DocumentLoad, PageTreeIsFlattenedWithInheritedValues) {
   Doc.OnIOProgress = [&](TvxCustomPDFDocument&, int32_t P) { Progress.push_back(P); };
   Doc.OnStatusMessage = [&](TvxCustomPDFDocument&, const std::string& S) { Status.push_back(S); };
   std::string Order;
-  Doc.OnBeginRead = [&](TvxCustomPDFDocument& D) { Order += "begin" + std::to_string(D.PageCount()); };
+  Doc.OnBeginRead = [&](TvxCustomPDFDocument& D) {
+    Order += "begin" + std::to_string(D.PageCount());
+  };
   Doc.OnEndRead = [&](TvxCustomPDFDocument& D) { Order += " end" + std::to_string(D.PageCount()); };
   ASSERT_TRUE(Doc.LoadFromFile(Path));
   EXPECT_EQ(Order, "begin0 end3");
@@ -62,11 +66,13 @@ TEST(DocumentLoad, PageTreeIsFlattenedWithInheritedValues) {
 
   // Page 5 inherits the root's box and rotation; page 3 keeps its own /Rotate.
   EXPECT_EQ(GetNumberValue(Doc.Store().Resolve(PageDict(Doc, 0).Lookup("/Rotate"))), 180);
-  EXPECT_EQ(ArrayToRect(static_cast<TvxPDFArrayObject*>(PageDict(Doc, 0).Lookup("/MediaBox"))).Top, 792);
+  EXPECT_EQ(ArrayToRect(static_cast<TvxPDFArrayObject*>(PageDict(Doc, 0).Lookup("/MediaBox"))).Top,
+            792);
   EXPECT_EQ(GetNumberValue(PageDict(Doc, 1).Lookup("/Rotate")), 90);
   // The nearer ancestor wins; the page's own box wins over both.
   EXPECT_EQ(GetNumberValue(PageDict(Doc, 2).Lookup("/Rotate")), 270);
-  EXPECT_EQ(ArrayToRect(static_cast<TvxPDFArrayObject*>(PageDict(Doc, 2).Lookup("/MediaBox"))).Top, 100);
+  EXPECT_EQ(ArrayToRect(static_cast<TvxPDFArrayObject*>(PageDict(Doc, 2).Lookup("/MediaBox"))).Top,
+            100);
   EXPECT_NE(PageDict(Doc, 2).Lookup("/CropBox"), nullptr);
   EXPECT_NE(PageDict(Doc, 0).Lookup("/MediaBox"), PageDict(Doc, 1).Lookup("/MediaBox"))
       << "each page holds its own copy";
@@ -251,9 +257,12 @@ TEST(DocumentLoad, DamagedStructuresEnd) {
   // Pages given directly in /Kids get objects of their own.
   PdfBuilder K;
   K.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  K.Object(2, "<< /Type /Pages /Kids [<< /Type /Page /Contents 3 0 R >> << /Type /Page >>] /Rotate 90 >>");
+  K.Object(
+      2,
+      "<< /Type /Pages /Kids [<< /Type /Page /Contents 3 0 R >> << /Type /Page >>] /Rotate 90 >>");
   K.Stream(3, "", "q Q");
-  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("directkids.pdf", K.FinishTable("/Root 1 0 R"))));
+  ASSERT_TRUE(
+      Doc.LoadFromFile(vxtest::WriteTempFile("directkids.pdf", K.FinishTable("/Root 1 0 R"))));
   ASSERT_EQ(Doc.PageCount(), 2);
   EXPECT_EQ(GetNumberValue(PageDict(Doc, 1).Lookup("/Rotate")), 90);
   EXPECT_NE(Doc.Store().FindObject(PageDict(Doc, 0).Lookup("/Contents")), nullptr);
@@ -382,10 +391,12 @@ TEST(DocumentLoad, RemoteDestinationsAreNotReplaced) {
   TvxPDFDocument Doc;
   ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("remote.pdf", B.FinishTable("/Root 1 0 R"))));
   TvxPDFObjectStore& S = Doc.Store();
-  auto* Remote = static_cast<TvxPDFDictObject*>(S.GetObject(S.IndexOfObject(Doc.DocumentID(), 4, 0))->Value.get());
+  auto* Remote = static_cast<TvxPDFDictObject*>(
+      S.GetObject(S.IndexOfObject(Doc.DocumentID(), 4, 0))->Value.get());
   auto* Action = static_cast<TvxPDFDictObject*>(Remote->Lookup("/A"));
   EXPECT_TRUE(Action->Lookup("/D")->IsString()) << "another file's destination stays a name";
-  auto* Local = static_cast<TvxPDFDictObject*>(S.GetObject(S.IndexOfObject(Doc.DocumentID(), 6, 0))->Value.get());
+  auto* Local = static_cast<TvxPDFDictObject*>(
+      S.GetObject(S.IndexOfObject(Doc.DocumentID(), 6, 0))->Value.get());
   EXPECT_TRUE(Local->Lookup("/Dest")->IsArray());
 }
 
@@ -433,11 +444,14 @@ TEST(DocumentLoad, LengthsThatAreStreamsDoNotRecurse) {
   for (int N = First; N <= Last; N += 1000) Contents += std::to_string(N) + " 0 R ";
   B.Object(3, "<< /Type /Page /Contents [" + Contents + "] >>");
   for (int N = First; N <= Last; ++N)
-    B.Object(N, "<< /Length " + std::to_string(N == Last ? N : N + 1) + " 0 R >>\nstream\nq Q\nendstream");
+    B.Object(N, "<< /Length " + std::to_string(N == Last ? N : N + 1) +
+                    " 0 R >>\nstream\nq Q\nendstream");
   TvxPDFDocument Doc;
-  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("lengthchain.pdf", B.FinishTable("/Root 1 0 R"))));
+  ASSERT_TRUE(
+      Doc.LoadFromFile(vxtest::WriteTempFile("lengthchain.pdf", B.FinishTable("/Root 1 0 R"))));
   auto* S = Doc.Store().FindObject(
-      static_cast<TvxPDFArrayObject*>(static_cast<TvxPDFDictObject*>(Doc.Pages()[0]->Value.get())->Lookup("/Contents"))
+      static_cast<TvxPDFArrayObject*>(
+          static_cast<TvxPDFDictObject*>(Doc.Pages()[0]->Value.get())->Lookup("/Contents"))
           ->GetItem(0));
   ASSERT_NE(S, nullptr);
   EXPECT_EQ(static_cast<TvxPDFStreamObject*>(S->Value.get())->Data->DataString(), "q Q\n");

@@ -1,11 +1,10 @@
-#include "pdf/objects/vxPDFObjectStore.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
 #include <thread>
 #include <vector>
 
+#include "pdf/objects/vxPDFObjectStore.h"
 #include "tests/objects/expect_error.h"
 
 using namespace vx;
@@ -18,7 +17,9 @@ std::unique_ptr<TvxPDFIndirectObject> Obj(int32_t Doc, int32_t Num, uint16_t Gen
   return std::make_unique<TvxPDFIndirectObject>(Doc, Num, Gen, std::move(Value));
 }
 
-TvxPDFObjectPtr Int(int32_t N) { return std::make_unique<TvxPDFIntegerObject>(N); }
+TvxPDFObjectPtr Int(int32_t N) {
+  return std::make_unique<TvxPDFIntegerObject>(N);
+}
 TvxPDFObjectPtr Ref(int32_t Doc, int32_t Num, uint16_t Gen = 0) {
   return std::make_unique<TvxPDFIndirectReference>(Doc, Num, Gen);
 }
@@ -92,7 +93,8 @@ TEST(ObjectStore, AddFindAndOwnership) {
     EXPECT_EQ(Store.GetObject(2), Repeat);
 
     // Large numbers whose UniqueID is negative are still stored and found.
-    auto* Large = Store.AddObject(Obj(12, 12345678, 0, std::make_unique<OrderedValue>(Destroyed, 4)));
+    auto* Large =
+        Store.AddObject(Obj(12, 12345678, 0, std::make_unique<OrderedValue>(Destroyed, 4)));
     EXPECT_EQ(Store.FindObject(Ref(12, 12345678).get()), Large);
     EXPECT_EQ(Store.IndexOfID(MakeUniqueID(12, 12345678, 0)), 3);
     EXPECT_TRUE(Destroyed.empty());

@@ -27,7 +27,9 @@ class XorEncryption : public TvxTextEncryption {
   }
 };
 
-std::string Bytes(const char* Data, size_t Size) { return std::string(Data, Size); }
+std::string Bytes(const char* Data, size_t Size) {
+  return std::string(Data, Size);
+}
 
 // The stored text of an entry that the setters made.
 std::string NameText(const TvxPDFInfo& Info, std::string_view Key) {
@@ -84,8 +86,12 @@ TEST(PDFInfo, EncodedTextIsEscapedLosslessly) {
   EXPECT_EQ(EncodeTextString(u"(\\)", InfoObjectNumber), Bytes("\xFE\xFF\0\\(\0\\\\\0\\)", 11));
 
   // Code units whose bytes are TAB, CR LF, backslash + escape letter or ".".
-  const std::u16string Values[] = {u"\u0928\u0909 \u0D0A\u0A0D", u"\u5C6E\u5C30\u6E5C",
-                                   u"\u2E2E.\u2E00", u"\U0001F600", u"", u"plain text"};
+  const std::u16string Values[] = {u"\u0928\u0909 \u0D0A\u0A0D",
+                                   u"\u5C6E\u5C30\u6E5C",
+                                   u"\u2E2E.\u2E00",
+                                   u"\U0001F600",
+                                   u"",
+                                   u"plain text"};
   for (const std::u16string& V : Values) {
     std::string Body = EncodeTextString(V, InfoObjectNumber);
     EXPECT_EQ(Body.find_first_of("\t\r\n"), std::string::npos);
@@ -100,7 +106,9 @@ TEST(PDFInfo, EncryptionHookEncryptsUnderObjectTwoAndReencodesOnRequest) {
   Info.AssignDictionary(InfoWith("/Author", Literal("Ann")));
   Info.SetEncryption(&Enc);
   Info.SetModDate("D:2");
-  EXPECT_EQ(NameText(Info, "/ModDate"), Bytes("(\xFE\xFF\0D\0:\0" "2)", 10));
+  EXPECT_EQ(NameText(Info, "/ModDate"), Bytes("(\xFE\xFF\0D\0:\0"
+                                              "2)",
+                                              10));
   EXPECT_EQ(Enc.Calls, 0);
 
   Enc.Enabled = true;
@@ -166,7 +174,10 @@ TEST(PDFInfo, DatesAreEightBitText) {
       {Literal("D:2023"), "D:2023"},
       {Hex("443A32303233"), "D:2023"},
       // The form the setter writes comes back as its characters.
-      {Literal(Bytes("\xFE\xFF\0D\0:\0" "2", 8)), "D:2"},
+      {Literal(Bytes("\xFE\xFF\0D\0:\0"
+                     "2",
+                     8)),
+       "D:2"},
       {std::make_unique<TvxPDFRealObject>(2023), ""},
   };
   for (Case& C : Cases) {

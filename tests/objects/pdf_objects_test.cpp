@@ -1,5 +1,3 @@
-#include "pdf/objects/vxPDFObjects.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
@@ -7,6 +5,7 @@
 #include <tuple>
 #include <vector>
 
+#include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxRandom.h"
 #include "pdf/objects/vxUtils.h"
 #include "tests/objects/expect_error.h"
@@ -26,7 +25,9 @@ class TrackedObject : public TvxPDFNullObject {
   int& FCounter;
 };
 
-TvxPDFObjectPtr Int(int32_t N) { return std::make_unique<TvxPDFIntegerObject>(N); }
+TvxPDFObjectPtr Int(int32_t N) {
+  return std::make_unique<TvxPDFIntegerObject>(N);
+}
 
 int32_t IntAt(const TvxPDFObject* Obj) {
   EXPECT_TRUE(Obj && Obj->IsInteger());

@@ -1,14 +1,12 @@
-#include "pdf/objects/vxStreams.h"
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
 
-#include <unistd.h>
-
 #include "pdf/objects/vxClasses.h"
+#include "pdf/objects/vxStreams.h"
 #include "pdf/objects/vxUtils.h"
 #include "tests/objects/expect_error.h"
 
@@ -149,7 +147,13 @@ TEST(ExtMemStream, BigEndianValues) {
   S.WriteWordBE(0x8001);
   S.WriteBytes({0xAB, 1});
   S.WriteString(std::string("z\xFF\0", 3));
-  EXPECT_EQ(BytesToHex(S.DataString()), "00000102" "0102" "FFFFFFFE" "8001" "AB01" "7AFF00");
+  EXPECT_EQ(BytesToHex(S.DataString()),
+            "00000102"
+            "0102"
+            "FFFFFFFE"
+            "8001"
+            "AB01"
+            "7AFF00");
 
   S.SetPosition(0);
   EXPECT_EQ(S.ReadLongBE(), 258u);
@@ -181,8 +185,9 @@ TEST(ExtMemStream, SkipAndPadding) {
 }
 
 TEST(FileStream, WriteReadAndErrors) {
-  std::string Path = (std::filesystem::temp_directory_path() /
-                      ("vx_streams_test_" + std::to_string(::getpid()))).string();
+  std::string Path =
+      (std::filesystem::temp_directory_path() / ("vx_streams_test_" + std::to_string(::getpid())))
+          .string();
   TvxFileStream Out(Path, fmCreate);
   Out.WriteText("hello file");
   Out.Close();

@@ -1,11 +1,10 @@
-#include "pdf/objects/vxUtils.h"
-
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <string>
 
 #include "pdf/objects/vxPDFObjects.h"
+#include "pdf/objects/vxUtils.h"
 #include "platform/vxSystemColors.h"
 #include "tests/objects/expect_error.h"
 
@@ -26,7 +25,8 @@ TEST(TextUtils, UnescapeLiteralString) {
   EXPECT_EQ(UnescapeLiteralString("a\\(b\\)c\\\\"), "a(b)c\\");
   EXPECT_EQ(UnescapeLiteralString("\\b\\f\\n\\r\\t"), "\b\f\n\r\t");
   EXPECT_EQ(UnescapeLiteralString("\\101"), "A");
-  EXPECT_EQ(UnescapeLiteralString("\\0053"), std::string("\x05" "3"));
+  EXPECT_EQ(UnescapeLiteralString("\\0053"), std::string("\x05"
+                                                         "3"));
   EXPECT_EQ(UnescapeLiteralString("\\777"), "\xFF");
   EXPECT_EQ(UnescapeLiteralString("\\12x"), "\nx");
   EXPECT_EQ(UnescapeLiteralString("\\8"), "\\8");  // 8 is not octal
@@ -107,8 +107,8 @@ TEST(TextUtils, FloatText) {
   EXPECT_EQ(TextToFloatDot("1e3"), 1000);
   EXPECT_EQ(TextToFloatDot("1e-400"), 0);
   EXPECT_EQ(TextToFloatDot("0.0001e-400"), 0);
-  for (const char* Bad : {"", "1,5", "abc", "inf", "nan", "0x10", "1e", "--1", "1.5x", "1e400",
-                          "0.5e400", ".5e400"})
+  for (const char* Bad :
+       {"", "1,5", "abc", "inf", "nan", "0x10", "1e", "--1", "1.5x", "1e400", "0.5e400", ".5e400"})
     ExpectError<EConvertError>([&] { TextToFloatDot(Bad); },
                                "'" + std::string(Bad) + "' is not a valid floating point value");
 }

@@ -1,10 +1,9 @@
-#include "platform/vxCodePage.h"
-
 #include <gtest/gtest.h>
-
 #include <iconv.h>
 
 #include <string>
+
+#include "platform/vxCodePage.h"
 
 using namespace vx;
 
@@ -57,19 +56,29 @@ TEST(CodePage, Windows1252AgreesWithIconv) {
 
 TEST(CodePage, UnmappableTextBecomesQuestionMarks) {
   EXPECT_EQ(UnicodeToCp1252(0x0100), -1);
-  EXPECT_EQ(UnicodeToAnsi(u"a\u4E2D\u20ACb"), "a?\x80" "b");
+  EXPECT_EQ(UnicodeToAnsi(u"a\u4E2D\u20ACb"),
+            "a?\x80"
+            "b");
 }
 
 TEST(CodePage, OtherCodePages) {
   const TvxCodePageService& S = CodePageService();
   if (S.ToUnicode("\x82\xA0", 932).empty()) GTEST_SKIP() << "iconv has no CP932";
-  EXPECT_EQ(S.ToUnicode("\x82\xA0" "A", 932), u"\u3042A");
-  EXPECT_EQ(S.FromUnicode(u"\u3042A", 932), "\x82\xA0" "A");
+  EXPECT_EQ(S.ToUnicode("\x82\xA0"
+                        "A",
+                        932),
+            u"\u3042A");
+  EXPECT_EQ(S.FromUnicode(u"\u3042A", 932),
+            "\x82\xA0"
+            "A");
   EXPECT_EQ(S.ToUnicode("\xC6", 1251), u"\u0416");
   EXPECT_EQ(S.FromUnicode(u"\u0416", 1251), "\xC6");
   EXPECT_EQ(S.FromUnicode(u"\U0001F600", 65001), "\xF0\x9F\x98\x80");
   // Bad input is replaced and conversion goes on.
-  EXPECT_EQ(S.ToUnicode("a\xFF" "b", 65001), u"a\uFFFDb");
+  EXPECT_EQ(S.ToUnicode("a\xFF"
+                        "b",
+                        65001),
+            u"a\uFFFDb");
   EXPECT_EQ(S.FromUnicode(u"x\u00E9y", 932), "x?y");
   // Code page 0 is the ANSI code page.
   EXPECT_EQ(S.ToUnicode("\x80", 0), u"\u20AC");

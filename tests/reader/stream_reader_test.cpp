@@ -1,5 +1,3 @@
-#include "pdf/reader/vxPDFStreamReader.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/reader/vxPDFStreamReader.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;
@@ -143,7 +142,9 @@ TEST_F(ReaderTest, BooleansAndNull) {
 TEST_F(ReaderTest, LiteralStrings) {
   EXPECT_EQ(As<TvxPDFStringObject>(Parse("(a(b)c)"))->Text, "(a(b)c)");
   EXPECT_EQ(As<TvxPDFStringObject>(Parse("(a\\)b)"))->Text, "(a)b)");
-  EXPECT_EQ(As<TvxPDFStringObject>(Parse("(\\101\\0053\\q)"))->Text, "(A\x05" "3\\q)");
+  EXPECT_EQ(As<TvxPDFStringObject>(Parse("(\\101\\0053\\q)"))->Text,
+            "(A\x05"
+            "3\\q)");
   // Line continuation: backslash + end-of-line vanish; after CR LF the LF stays.
   EXPECT_EQ(As<TvxPDFStringObject>(Parse("(ab\\\ncd)"))->Text, "(abcd)");
   EXPECT_EQ(As<TvxPDFStringObject>(Parse("(ab\\\r\ncd)"))->Text, "(ab\ncd)");
@@ -261,10 +262,12 @@ TEST_F(ReaderTest, StreamDataWithRightAndWrongLengths) {
   // Empty data.
   EXPECT_EQ(ReadStream(this, Over("1 0 obj <<>> stream\nendstream"), 0), "");
   EXPECT_EQ(ReadStream(this, Over("1 0 obj <<>> stream\nendstream"), 1), "");
-  EXPECT_EQ(MessageOf<EEndStreamError>([&] { ReadStream(this, Over(Head + "0123456789\n" + Tail), 0); }),
-            "Expected PDF endstream");
-  EXPECT_EQ(MessageOf<EEndStreamError>([&] { ReadStream(this, Over(Head + "0123456789 no end"), 10); }),
-            "Expected PDF endstream");
+  EXPECT_EQ(
+      MessageOf<EEndStreamError>([&] { ReadStream(this, Over(Head + "0123456789\n" + Tail), 0); }),
+      "Expected PDF endstream");
+  EXPECT_EQ(
+      MessageOf<EEndStreamError>([&] { ReadStream(this, Over(Head + "0123456789 no end"), 10); }),
+      "Expected PDF endstream");
   EXPECT_EQ(MessageOf<EStreamReadError>([&] { Over("strean\n").ReadStreamData(5, 1, 0); }),
             "Error reading PDF stream");
   EXPECT_THROW(Parse("1 0 obj [1] stream\nx\nendstream"), EStreamReadError);
@@ -341,7 +344,8 @@ TEST_F(ReaderTest, WorksOverNonMemoryStreams) {
   std::string Path = vxtest::TempPath("reader_file_test.pdf");
   {
     TvxFileStream F(Path, fmCreate);
-    F.WriteText("%PDF-1.5\n3 0 obj << /K [1 (x) /N] /Length 3 >> stream\nabc\nendstream\nstartxref\n42\n");
+    F.WriteText(
+        "%PDF-1.5\n3 0 obj << /K [1 (x) /N] /Length 3 >> stream\nabc\nendstream\nstartxref\n42\n");
   }
   TvxFileStream F(Path, fmOpenRead);
   TvxPDFStreamReader R(1, &F);
@@ -349,7 +353,8 @@ TEST_F(ReaderTest, WorksOverNonMemoryStreams) {
   auto Obj = R.ParseObject();
   auto* Ind = static_cast<TvxPDFIndirectObject*>(Obj.get());
   ASSERT_TRUE(Ind->Value->IsStream());
-  auto* K = static_cast<TvxPDFArrayObject*>(static_cast<TvxPDFStreamObject*>(Ind->Value.get())->Dict->Lookup("/K"));
+  auto* K = static_cast<TvxPDFArrayObject*>(
+      static_cast<TvxPDFStreamObject*>(Ind->Value.get())->Dict->Lookup("/K"));
   EXPECT_EQ(K->Count(), 3);
   EXPECT_EQ(R.ReadStreamData(3, 3, 0)->DataString(), "abc");
   EXPECT_EQ(R.FindStartXRef(), 42);

@@ -17,7 +17,9 @@ struct CorpusFile {
   std::string Path;
 };
 
-inline std::string CorpusDir() { return std::string(VX_SHARED_DIR) + "/corpus"; }
+inline std::string CorpusDir() {
+  return std::string(VX_SHARED_DIR) + "/corpus";
+}
 
 // Every manifest row; empty when the corpus is absent.
 inline std::vector<CorpusFile> LoadManifest() {

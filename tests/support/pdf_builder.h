@@ -7,7 +7,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <map>
 #include <string>
@@ -26,7 +25,8 @@ inline std::string Deflate(const std::string& In) {
 
 class PdfBuilder {
  public:
-  explicit PdfBuilder(std::string Header = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n") : FData(std::move(Header)) {}
+  explicit PdfBuilder(std::string Header = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n")
+      : FData(std::move(Header)) {}
 
   // Appends "N G obj Body endobj" and records its offset.
   void Object(int N, const std::string& Body, int Gen = 0) {
@@ -38,7 +38,8 @@ class PdfBuilder {
                   "\nendstream");
   }
   // Objects placed in an object stream N (Flate-compressed unless Plain).
-  void ObjectStream(int N, const std::vector<std::pair<int, std::string>>& Objects, bool Plain = false) {
+  void ObjectStream(int N, const std::vector<std::pair<int, std::string>>& Objects,
+                    bool Plain = false) {
     std::string Head, Body;
     for (const auto& [Num, Text] : Objects) {
       Head += std::to_string(Num) + " " + std::to_string(Body.size()) + " ";
@@ -71,7 +72,8 @@ class PdfBuilder {
       FData += Line;
     }
     FData += "trailer\n<< /Size " + std::to_string(Max + 1) + " " + TrailerEntries + " >>\n";
-    FData += "startxref\n" + std::to_string(static_cast<int64_t>(XRef) + StartXRefDelta) + "\n%%EOF\n";
+    FData +=
+        "startxref\n" + std::to_string(static_cast<int64_t>(XRef) + StartXRefDelta) + "\n%%EOF\n";
     FLastXRef = XRef;
     return FData;
   }
@@ -98,7 +100,8 @@ class PdfBuilder {
       else
         Put(0, 0, K == 0 ? 65535 : 0);
     }
-    std::string Dict = "/Type /XRef /Size " + std::to_string(Max + 1) + " /W [1 4 2] " + TrailerEntries;
+    std::string Dict =
+        "/Type /XRef /Size " + std::to_string(Max + 1) + " /W [1 4 2] " + TrailerEntries;
     std::string Data = Compress ? Deflate(Rows) : Rows;
     if (Compress) Dict += " /Filter /FlateDecode";
     FData += std::to_string(N) + " 0 obj\n<< " + Dict + " /Length " + std::to_string(Data.size()) +

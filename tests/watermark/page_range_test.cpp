@@ -91,7 +91,10 @@ TEST(PageRange, BadSinglePagesReportTheNumber) {
 }
 
 TEST(PageRange, NulInTheTextIsRejectedNotSkipped) {
-  const std::string Range("1\0" "2", 3);
+  const std::string Range(
+      "1\0"
+      "2",
+      3);
   ExpectPageError(Range, 5, "Invalid page range (" + Range + ")");
 }
 

@@ -83,7 +83,8 @@ TEST(UnitsDeathTest, ScreenInstalledBeforeFirstUseDecides) {
 TEST(PageBox, CropBoxWinsOverMediaBoxAndReferencesAreFollowed) {
   TvxPDFObjectStore Store;
   Store.AddObject(std::make_unique<TvxPDFIndirectObject>(1, 7, 0, Numbers({0, 0, 612, 792})));
-  Store.AddObject(std::make_unique<TvxPDFIndirectObject>(1, 8, 0, std::make_unique<TvxPDFIntegerObject>(36)));
+  Store.AddObject(
+      std::make_unique<TvxPDFIndirectObject>(1, 8, 0, std::make_unique<TvxPDFIntegerObject>(36)));
   TvxPDFDictObject Page;
   Page.Add("/MediaBox", std::make_unique<TvxPDFIndirectReference>(1, 7, 0));
   ExpectRect(GetPageBoxOf(Page, Store), 0, 0, 612, 792);

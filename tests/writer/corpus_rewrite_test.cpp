@@ -35,12 +35,15 @@ std::string ReadAll(const std::string& Path) {
   return S.str();
 }
 
-std::string Quote(const std::string& S) { return "'" + S + "'"; }
+std::string Quote(const std::string& S) {
+  return "'" + S + "'";
+}
 
 int CountOutlineItems(TvxCustomPDFDocument& Doc) {
   int Count = 0;
   std::vector<const TvxPDFOutline*> Stack;
-  if (const TvxPDFOutline* Root = Doc.Outlines().OutlineRoot()) Stack.push_back(Root->FirstChild.get());
+  if (const TvxPDFOutline* Root = Doc.Outlines().OutlineRoot())
+    Stack.push_back(Root->FirstChild.get());
   while (!Stack.empty()) {
     const TvxPDFOutline* Item = Stack.back();
     Stack.pop_back();
@@ -156,7 +159,8 @@ TEST(CorpusRewrite, RewrittenFilesCheckReloadAndRenderTheSame) {
     // Page 1 rendered at 50 dpi, for the first files that render at all.
     if (Rendered < 30 && F.Fields.at("pages") != "0") {
       std::string A = Dir + "a", B = Dir + "b";
-      if (RunCommand("pdftoppm -r 50 -f 1 -l 1 -singlefile " + Quote(F.Path) + " " + Quote(A)) == 0) {
+      if (RunCommand("pdftoppm -r 50 -f 1 -l 1 -singlefile " + Quote(F.Path) + " " + Quote(A)) ==
+          0) {
         ++Rendered;
         RunCommand("pdftoppm -r 50 -f 1 -l 1 -singlefile " + Quote(Out) + " " + Quote(B));
         if (ReadAll(A + ".ppm") == ReadAll(B + ".ppm"))
@@ -172,7 +176,8 @@ TEST(CorpusRewrite, RewrittenFilesCheckReloadAndRenderTheSame) {
   EXPECT_EQ(Failures, "");
   EXPECT_GE(Rendered, 20);
   std::printf(
-      "corpus rewrite: %d files, %d rewritten, %d pass qpdf --check, %d keep pages/outlines/fields, "
+      "corpus rewrite: %d files, %d rewritten, %d pass qpdf --check, %d keep "
+      "pages/outlines/fields, "
       "%d of %d page-1 renders identical\n",
       Tried, Rewritten, Checked, Kept, SameRender, Rendered);
 }

@@ -1,5 +1,3 @@
-#include "pdf/writer/vxDocumentWriter.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -13,6 +11,7 @@
 #include "pdf/filters/vxFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/writer/vxDocumentWriter.h"
 #include "platform/vxShell.h"
 #include "support/pdf_builder.h"
 
@@ -46,10 +45,13 @@ bool Exists(const std::string& Path) {
 // Two pages stored first, then their shared content and a font.
 std::string TwoPageSource() {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Page /Parent 5 0 R /Contents 3 0 R /Resources << /Font << /F1 4 0 R >> >> >>");
+  B.Object(
+      1, "<< /Type /Page /Parent 5 0 R /Contents 3 0 R /Resources << /Font << /F1 4 0 R >> >> >>");
   B.Object(2, "<< /Type /Page /Parent 5 0 R /Contents 3 0 R /Label (a\tb) /Esc (x\\(y\\)\r\n) >>");
   B.Stream(3, "", "BT /F1 12 Tf (Hi) Tj ET");
-  B.Object(4, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Widths [ ] /Hex <48 69> /Gone 9 0 R >>");
+  B.Object(4,
+           "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Widths [ ] /Hex <48 69> /Gone 9 0 "
+           "R >>");
   B.Object(5, "<< /Type /Pages /Kids [1 0 R 2 0 R] /Count 2 >>");
   B.Object(6, "<< /Type /Catalog /Pages 5 0 R >>");
   B.Object(8, "<< /Unused true >>");
@@ -84,7 +86,8 @@ TEST_F(WriterTest, FileLayoutIsExact) {
   // order: page 1, its contents and font, then page 2.
   EXPECT_NE(Out.find("\r\n\r\n1 0 obj\r\n<<\r\n/Type /Catalog\r\n/Pages 3 0 R\r\n>>\r\nendobj\r\n"),
             std::string::npos);
-  EXPECT_NE(Out.find("\r\n3 0 obj\r\n<<\r\n/Type /Pages\r\n/Count 2\r\n/Kids [ 4 0 R 7 0 R ]\r\n>>\r\nendobj\r\n"),
+  EXPECT_NE(Out.find("\r\n3 0 obj\r\n<<\r\n/Type /Pages\r\n/Count 2\r\n/Kids [ 4 0 R 7 0 R "
+                     "]\r\n>>\r\nendobj\r\n"),
             std::string::npos);
   EXPECT_NE(Out.find("/Producer " + Utf16Literal("Quillory Paginor V2.5")), std::string::npos);
   // Pages point at the new root; strings escaped; empty arrays; hex kept;
@@ -112,11 +115,14 @@ TEST_F(WriterTest, FileLayoutIsExact) {
     std::string E = Out.substr(Entries + 20 * static_cast<size_t>(N), 20);
     ASSERT_TRUE(std::regex_match(E, std::regex("\\d{10} 00000 n\r\n"))) << E;
     size_t Offset = std::stoul(E.substr(0, 10));
-    EXPECT_EQ(Out.substr(Offset, 2 + std::to_string(N).size() + 6), "\r\n" + std::to_string(N) + " 0 obj");
+    EXPECT_EQ(Out.substr(Offset, 2 + std::to_string(N).size() + 6),
+              "\r\n" + std::to_string(N) + " 0 obj");
   }
   std::string Trailer = Out.substr(Entries + 20 * static_cast<size_t>(Count));
-  EXPECT_EQ(Trailer, "trailer\r\n<<\r\n/Size 8\r\n/Root 1 0 R\r\n/Info 2 0 R\r\n/ID [ <0102> <0304> ]\r\n>>\r\nstartxref\r\n" +
-                         std::to_string(XRef) + "\r\n%%EOF\r\n");
+  EXPECT_EQ(Trailer,
+            "trailer\r\n<<\r\n/Size 8\r\n/Root 1 0 R\r\n/Info 2 0 R\r\n/ID [ <0102> <0304> "
+            "]\r\n>>\r\nstartxref\r\n" +
+                std::to_string(XRef) + "\r\n%%EOF\r\n");
 
   EXPECT_EQ(Status, (std::vector<std::string>{"Saving File " + vxtest::TempPath("w_out.pdf"),
                                               "Building Outlines...", "Building Objects...",
@@ -151,13 +157,17 @@ TEST_F(WriterTest, ValueTextThroughASave) {
   B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
   B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
   B.Object(3, "<< /Type /Page /V 4 0 R >>");
-  B.Object(4, "<< /A [ ] /B [1 2] /C << >> /D 0.5 /E 2147483648 /F false /G null /H /N#20x /I (\\000\\377) /J -3 >>");
+  B.Object(4,
+           "<< /A [ ] /B [1 2] /C << >> /D 0.5 /E 2147483648 /F false /G null /H /N#20x /I "
+           "(\\000\\377) /J -3 >>");
   TvxPDFDocument Doc;
   Load(Doc, "values.pdf", B.FinishTable("/Root 1 0 R"));
   std::string Out = Save(Doc, "values_out.pdf");
-  EXPECT_NE(Out.find("<<\r\n/A [ ]\r\n/B [ 1 2 ]\r\n/C <<\r\n>>\r\n/D 0.5000000000\r\n/E 2147483648\r\n"
-                     "/F false\r\n/G null\r\n/H /N#20x\r\n/I (" + std::string("\x00\xFF", 2) + ")\r\n/J -3\r\n>>"),
-            std::string::npos);
+  EXPECT_NE(
+      Out.find("<<\r\n/A [ ]\r\n/B [ 1 2 ]\r\n/C <<\r\n>>\r\n/D 0.5000000000\r\n/E 2147483648\r\n"
+               "/F false\r\n/G null\r\n/H /N#20x\r\n/I (" +
+               std::string("\x00\xFF", 2) + ")\r\n/J -3\r\n>>"),
+      std::string::npos);
 }
 
 TEST_F(WriterTest, CompressionRules) {
@@ -167,15 +177,22 @@ TEST_F(WriterTest, CompressionRules) {
   B.Object(3, "<< /Type /Page /Contents [4 0 R 5 0 R 6 0 R 7 0 R 8 0 R] >>");
   std::string Plain(200, 'a');
   B.Stream(4, "/Filter /DCTDecode", "\xFF\xD8jpegdata");
-  B.Stream(5, "/Filter /RunLengthDecode", std::string("\xFD" "a\x80", 3));
-  B.Stream(6, "/Filter [/RunLengthDecode]", std::string("\xFD" "a\x80", 3));
+  B.Stream(5, "/Filter /RunLengthDecode",
+           std::string("\xFD"
+                       "a\x80",
+                       3));
+  B.Stream(6, "/Filter [/RunLengthDecode]",
+           std::string("\xFD"
+                       "a\x80",
+                       3));
   B.Stream(7, "", Plain);
   B.Stream(8, "/Filter /ASCIIHexDecode /DecodeParms << /X 1 >>", "6161>");
   TvxPDFDocument Doc;
   Load(Doc, "comp.pdf", B.FinishTable("/Root 1 0 R"));
   Doc.SetCompression(0, 2);
   std::string Out = Save(Doc, "comp_out.pdf");
-  EXPECT_NE(Out.find("/Filter /DCTDecode\r\n/Length 10\r\n>>\r\nstream\r\n\xFF\xD8jpegdata"), std::string::npos);
+  EXPECT_NE(Out.find("/Filter /DCTDecode\r\n/Length 10\r\n>>\r\nstream\r\n\xFF\xD8jpegdata"),
+            std::string::npos);
   EXPECT_NE(Out.find("/Filter [ /FlateDecode /RunLengthDecode ]"), std::string::npos);
   EXPECT_NE(Out.find("/Filter [ /RunLengthDecode ]\r\n/Length 3\r\n"), std::string::npos);
   EXPECT_EQ(Out.find(Plain), std::string::npos) << "plain data is compressed";
@@ -191,8 +208,12 @@ TEST_F(WriterTest, CompressionRules) {
   TvxPDFDocument Again;
   Load(Again, "comp_again.pdf", Out);
   auto* Again7 = static_cast<TvxPDFStreamObject*>(
-      Again.Store().FindObject(static_cast<TvxPDFArrayObject*>(
-          static_cast<TvxPDFDictObject*>(Again.Pages()[0]->Value.get())->Lookup("/Contents"))->GetItem(3))->Value.get());
+      Again.Store()
+          .FindObject(static_cast<TvxPDFArrayObject*>(
+                          static_cast<TvxPDFDictObject*>(Again.Pages()[0]->Value.get())
+                              ->Lookup("/Contents"))
+                          ->GetItem(3))
+          ->Value.get());
   EXPECT_EQ(DecodeStreamData(*Again7)->DataString(), Plain);
 
   // A /Filter of the wrong kind fails the save with the filter error.

@@ -1,5 +1,3 @@
-#include "pdf/writer/vxOutlines.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,6 +7,7 @@
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/writer/vxOutlines.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;
@@ -35,8 +34,9 @@ TvxPDFIndirectObject* Stored(TvxCustomPDFDocument& Doc, int N) {
 }
 
 TvxPDFDictObject* DictOf(TvxPDFIndirectObject* Obj) {
-  return Obj && Obj->Value && Obj->Value->IsDict() ? static_cast<TvxPDFDictObject*>(Obj->Value.get())
-                                                    : nullptr;
+  return Obj && Obj->Value && Obj->Value->IsDict()
+             ? static_cast<TvxPDFDictObject*>(Obj->Value.get())
+             : nullptr;
 }
 
 // The rebuilt object of an item in the save store.
@@ -49,7 +49,8 @@ TvxPDFDictObject& Saved(TvxPDFObjectStore& S, const TvxPDFIndirectObject& Item) 
 
 int RefNum(const TvxPDFDictObject& D, const char* Key) {
   TvxPDFObject* V = D.Lookup(Key);
-  return V && V->IsIndirectReference() ? static_cast<TvxPDFIndirectReference*>(V)->ObjectNumber : -1;
+  return V && V->IsIndirectReference() ? static_cast<TvxPDFIndirectReference*>(V)->ObjectNumber
+                                       : -1;
 }
 
 // Compact text of a value, enough to compare destinations and actions.
@@ -57,22 +58,29 @@ std::string Text(const TvxPDFObject* V) {
   if (!V) return "nil";
   std::string S;
   switch (V->ObjectType) {
-    case otNull: return "null";
-    case otBoolean: return static_cast<const TvxPDFBooleanObject*>(V)->AsText();
-    case otInteger: return static_cast<const TvxPDFIntegerObject*>(V)->AsText();
-    case otString: return static_cast<const TvxPDFStringObject*>(V)->Text;
-    case otName: return static_cast<const TvxPDFNameObject*>(V)->Text;
+    case otNull:
+      return "null";
+    case otBoolean:
+      return static_cast<const TvxPDFBooleanObject*>(V)->AsText();
+    case otInteger:
+      return static_cast<const TvxPDFIntegerObject*>(V)->AsText();
+    case otString:
+      return static_cast<const TvxPDFStringObject*>(V)->Text;
+    case otName:
+      return static_cast<const TvxPDFNameObject*>(V)->Text;
     case otIndirectReference:
       return std::to_string(static_cast<const TvxPDFIndirectReference*>(V)->ObjectNumber) + " R";
     case otArray:
-      for (const auto& Item : static_cast<const TvxPDFArrayObject*>(V)->Items) S += (S.empty() ? "" : " ") + Text(Item.get());
+      for (const auto& Item : static_cast<const TvxPDFArrayObject*>(V)->Items)
+        S += (S.empty() ? "" : " ") + Text(Item.get());
       return "[" + S + "]";
     case otDict:
       for (int32_t I = 0; I < static_cast<const TvxPDFDictObject*>(V)->Count(); ++I)
         S += " " + static_cast<const TvxPDFDictObject*>(V)->Keys[I]->Text + " " +
              Text(static_cast<const TvxPDFDictObject*>(V)->Values[I].get());
       return "<<" + S + " >>";
-    default: return V->TypeName();
+    default:
+      return V->TypeName();
   }
 }
 
@@ -84,7 +92,8 @@ std::vector<TvxPDFOutline*> Children(TvxPDFOutline* Parent) {
 }
 
 // Catalog, a page tree over pages 3, 4 and 5, and the given catalog entries.
-void Skeleton(PdfBuilder& B, const std::string& CatalogEntries, const std::string& Page3Entries = "") {
+void Skeleton(PdfBuilder& B, const std::string& CatalogEntries,
+              const std::string& Page3Entries = "") {
   B.Object(1, "<< /Type /Catalog /Pages 2 0 R " + CatalogEntries + " >>");
   B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 /MediaBox [0 0 612 792] >>");
   B.Object(3, "<< /Type /Page " + Page3Entries + " >>");
@@ -97,8 +106,9 @@ TEST(Outlines, TreeIsReadAndRebuiltWithLinksAndCounts) {
   Skeleton(B, "/Outlines 10 0 R");
   B.Object(10, "<< /Type /Outlines /First 11 0 R /Last 13 0 R /Count 3 >>");
   B.Object(11, "<< /Title (One) /Parent 10 0 R /Next 12 0 R /Dest [3 0 R /Fit] >>");
-  B.Object(12, "<< /Parent 10 0 R /Prev 11 0 R /Next 13 0 R /First 14 0 R /Last 15 0 R /Count -2 "
-               "/F 2 /C 16 0 R /Title (Two) /Dest [4 0 R /XYZ 0 792 0] >>");
+  B.Object(12,
+           "<< /Parent 10 0 R /Prev 11 0 R /Next 13 0 R /First 14 0 R /Last 15 0 R /Count -2 "
+           "/F 2 /C 16 0 R /Title (Two) /Dest [4 0 R /XYZ 0 792 0] >>");
   B.Object(13, "<< /Title 20 0 R /Parent 10 0 R /Prev 12 0 R /Dest [5 0 R /Fit] >>");
   B.Object(14, "<< /Title (Two.A) /Parent 12 0 R /Next 15 0 R /Count 0 >>");
   B.Object(15, "<< /Title (Two.B) /Parent 12 0 R /Prev 14 0 R /SE 21 0 R >>");
@@ -118,7 +128,8 @@ TEST(Outlines, TreeIsReadAndRebuiltWithLinksAndCounts) {
   EXPECT_EQ(Top[2]->PrevSibling, Top[1]);
   EXPECT_EQ(Kids[1]->Parent, Top[1]);
   // Links are taken out; an indirect title and colour are taken over.
-  EXPECT_EQ(Text(Top[1]->Value.get()), "<< /F 2 /C [1 0 0] /Title (Two) /Dest [4 R /XYZ 0 792 0] >>");
+  EXPECT_EQ(Text(Top[1]->Value.get()),
+            "<< /F 2 /C [1 0 0] /Title (Two) /Dest [4 R /XYZ 0 792 0] >>");
   EXPECT_EQ(Text(DictOf(Top[2])->Lookup("/Title")), "(Three)");
 
   TvxPDFObjectStore Save;
@@ -126,10 +137,12 @@ TEST(Outlines, TreeIsReadAndRebuiltWithLinksAndCounts) {
   ASSERT_NE(Doc.Catalog().Outlines, nullptr);
   EXPECT_EQ(Doc.Catalog().Outlines->ObjectNumber, 10);
   EXPECT_EQ(Text(&Saved(Save, *Root)), "<< /First 11 R /Last 13 R /Count 3 >>");
-  EXPECT_EQ(Text(&Saved(Save, *Top[0])), "<< /Dest [3 R /Fit] /Title (One) /Parent 10 R /Next 12 R >>");
-  EXPECT_EQ(Text(&Saved(Save, *Top[1])),
-            "<< /Dest [4 R /XYZ 0 792 0] /Title (Two) /C [1 0 0] /F 2 /Parent 10 R /Prev 11 R /Next 13 R "
-            "/First 14 R /Last 15 R /Count -2 >>");
+  EXPECT_EQ(Text(&Saved(Save, *Top[0])),
+            "<< /Dest [3 R /Fit] /Title (One) /Parent 10 R /Next 12 R >>");
+  EXPECT_EQ(
+      Text(&Saved(Save, *Top[1])),
+      "<< /Dest [4 R /XYZ 0 792 0] /Title (Two) /C [1 0 0] /F 2 /Parent 10 R /Prev 11 R /Next 13 R "
+      "/First 14 R /Last 15 R /Count -2 >>");
   EXPECT_EQ(Text(&Saved(Save, *Kids[1])), "<< /Title (Two.B) /Parent 12 R /Prev 14 R >>");
   EXPECT_EQ(RefNum(Saved(Save, *Top[2]), "/Next"), -1);
   // Stored last sibling first, each after its children: the output order.
@@ -154,10 +167,12 @@ TEST(Outlines, TreeIsReadAndRebuiltWithLinksAndCounts) {
 TEST(Outlines, NamedDestinationsReplaceNames) {
   PdfBuilder B;
   // /Dests keys out of order, one repeated: every one must be found.
-  Skeleton(B, "/Dests 30 0 R /Names << /Dests 40 0 R >> /Outlines 10 0 R", "/Annots [50 0 R 51 0 R]");
+  Skeleton(B, "/Dests 30 0 R /Names << /Dests 40 0 R >> /Outlines 10 0 R",
+           "/Annots [50 0 R 51 0 R]");
   B.Object(10, "<< /First 60 0 R >>");
-  B.Object(30, "<< /Zeta [4 0 R /Fit] /Alpha 31 0 R /Mid << /D [5 0 R /FitH 100] >> /Ref 32 0 R "
-               "/Alpha [5 0 R /Fit] /Empty << /S /GoTo >> >>");
+  B.Object(30,
+           "<< /Zeta [4 0 R /Fit] /Alpha 31 0 R /Mid << /D [5 0 R /FitH 100] >> /Ref 32 0 R "
+           "/Alpha [5 0 R /Fit] /Empty << /S /GoTo >> >>");
   B.Object(31, "[3 0 R /XYZ 1 2 3]");
   B.Object(32, "<< /D 33 0 R >>");
   B.Object(33, "[4 0 R /FitV 7]");
@@ -185,7 +200,8 @@ TEST(Outlines, NamedDestinationsReplaceNames) {
   TvxPDFDocument& Doc = *L->Doc;
   TvxOutlineManager& M = Doc.Outlines();
 
-  EXPECT_EQ(Text(M.FindNamedDest("Alpha").get()), "[3 R /XYZ 1 2 3]") << "the first entry added wins";
+  EXPECT_EQ(Text(M.FindNamedDest("Alpha").get()), "[3 R /XYZ 1 2 3]")
+      << "the first entry added wins";
   EXPECT_EQ(Text(M.FindNamedDest("Zeta").get()), "[4 R /Fit]");
   EXPECT_EQ(Text(M.FindNamedDest("Ref").get()), "[4 R /FitV 7]");
   EXPECT_EQ(Text(M.FindNamedDest("tree2").get()), "[5 R /Fit]");
@@ -200,13 +216,14 @@ TEST(Outlines, NamedDestinationsReplaceNames) {
 
   std::vector<std::string> Items;
   for (TvxPDFOutline* Item : Children(M.OutlineRoot())) Items.push_back(Text(Item->Value.get()));
-  EXPECT_EQ(Items, (std::vector<std::string>{
-                       "<< /Dest [3 R /XYZ 1 2 3] >>", "<< /Dest [4 R /Fit] >>",
-                       "<< /Dest /Nowhere >>",  // unknown: the name stays
-                       "<< /A << /S /GoTo /D [3 R /Fit] >> >>",
-                       // another file's destination is not looked up here
-                       "<< /A << /S /GoToR /F (other.pdf) /D (Alpha) >> >>", "<< /Dest [4 R /FitV 7] >>",
-                       "<< /Dest [5 R /FitH 100] >>", "<< /A << /S /JavaScript /JS 70 R /Next 71 R >> >>"}));
+  EXPECT_EQ(Items,
+            (std::vector<std::string>{"<< /Dest [3 R /XYZ 1 2 3] >>", "<< /Dest [4 R /Fit] >>",
+                                      "<< /Dest /Nowhere >>",  // unknown: the name stays
+                                      "<< /A << /S /GoTo /D [3 R /Fit] >> >>",
+                                      // another file's destination is not looked up here
+                                      "<< /A << /S /GoToR /F (other.pdf) /D (Alpha) >> >>",
+                                      "<< /Dest [4 R /FitV 7] >>", "<< /Dest [5 R /FitH 100] >>",
+                                      "<< /A << /S /JavaScript /JS 70 R /Next 71 R >> >>"}));
 
   // The name tree, and whatever an action names, reach the saved file.
   for (int N : {40, 41, 42, 43, 44, 70, 71}) {
@@ -235,16 +252,19 @@ TEST(Outlines, ItemsOfUnwrittenPagesAreLeftOut) {
 
   TvxPDFObjectStore Save;
   Doc.Outlines().BuildOutlines(Save);
-  EXPECT_EQ(Text(&Saved(Save, *Doc.Outlines().OutlineRoot())), "<< /First 11 R /Last 14 R /Count 3 >>");
+  EXPECT_EQ(Text(&Saved(Save, *Doc.Outlines().OutlineRoot())),
+            "<< /First 11 R /Last 14 R /Count 3 >>");
   EXPECT_EQ(Text(&Saved(Save, *Top[0])), "<< /Dest [3 R /Fit] /Parent 10 R /Next 13 R >>");
   // 13 keeps no children: its only one is left out.
-  EXPECT_EQ(Text(&Saved(Save, *Top[2])), "<< /Dest [5 R /Fit] /Parent 10 R /Prev 11 R /Next 14 R >>");
+  EXPECT_EQ(Text(&Saved(Save, *Top[2])),
+            "<< /Dest [5 R /Fit] /Parent 10 R /Prev 11 R /Next 14 R >>");
   // A destination naming a page by number stays, with a warning; the left
   // out last item is skipped.
   EXPECT_EQ(Text(&Saved(Save, *Top[3])), "<< /Dest [7 /Fit] /Parent 10 R /Prev 13 R >>");
   EXPECT_EQ(Save.Count(), 4);
   EXPECT_EQ(Top[1]->FirstChild, nullptr) << "a left-out item's children are freed";
-  EXPECT_EQ(L->Warnings, (std::vector<std::string>{"Expected Page Indirect Reference in Outline Destination!"}));
+  EXPECT_EQ(L->Warnings,
+            (std::vector<std::string>{"Expected Page Indirect Reference in Outline Destination!"}));
 }
 
 TEST(Outlines, LoopsEndAndDepthIsBounded) {
@@ -269,10 +289,12 @@ TEST(Outlines, LoopsEndAndDepthIsBounded) {
   for (int N = 11; N < 311; ++N) D.Object(N, "<< /First " + std::to_string(N + 1) + " 0 R >>");
   auto Deep = Load("outline_deep.pdf", D.FinishTable("/Root 1 0 R"));
   int Depth = 0;
-  for (TvxPDFOutline* I = Deep->Doc->Outlines().OutlineRoot()->FirstChild.get(); I; I = I->FirstChild.get())
+  for (TvxPDFOutline* I = Deep->Doc->Outlines().OutlineRoot()->FirstChild.get(); I;
+       I = I->FirstChild.get())
     ++Depth;
   EXPECT_EQ(Depth, TvxOutlineManager::MaxOutlineDepth);
-  EXPECT_EQ(Deep->Warnings, (std::vector<std::string>{"Outline items nested deeper than 256 levels left out"}));
+  EXPECT_EQ(Deep->Warnings,
+            (std::vector<std::string>{"Outline items nested deeper than 256 levels left out"}));
   TvxPDFObjectStore Save;
   Deep->Doc->Outlines().BuildOutlines(Save);
   EXPECT_EQ(Save.Count(), TvxOutlineManager::MaxOutlineDepth + 1);
@@ -284,7 +306,8 @@ TEST(Outlines, LongSiblingChainsNeedNoDeepRecursion) {
   Skeleton(B, "/Outlines 10 0 R");
   B.Object(10, "<< /First 11 0 R >>");
   for (int N = 11; N < 11 + Count; ++N)
-    B.Object(N, "<< /Dest [3 0 R /Fit]" + (N < 10 + Count ? " /Next " + std::to_string(N + 1) + " 0 R" : "") + " >>");
+    B.Object(N, "<< /Dest [3 0 R /Fit]" +
+                    (N < 10 + Count ? " /Next " + std::to_string(N + 1) + " 0 R" : "") + " >>");
   auto L = Load("outline_long.pdf", B.FinishTable("/Root 1 0 R"));
   TvxPDFDocument& Doc = *L->Doc;
   TvxPDFOutline* Root = Doc.Outlines().OutlineRoot();
@@ -324,9 +347,10 @@ TEST(Outlines, ItemsAlreadyStoredAreReplacedByTheRebuiltOnes) {
   Doc.Outlines().BuildOutlines(Save);
   // Every link leads to a rebuilt item, never to a stored copy.
   for (const TvxPDFObject* Link :
-       {static_cast<TvxPDFObject*>(Doc.Catalog().Outlines.get()), Saved(Save, *Root).Lookup("/First"),
-        Saved(Save, *Root).Lookup("/Last"), Saved(Save, *Top[0]).Lookup("/Next"),
-        Saved(Save, *Top[1]).Lookup("/Prev"), Saved(Save, *Top[1]).Lookup("/Parent")}) {
+       {static_cast<TvxPDFObject*>(Doc.Catalog().Outlines.get()),
+        Saved(Save, *Root).Lookup("/First"), Saved(Save, *Root).Lookup("/Last"),
+        Saved(Save, *Top[0]).Lookup("/Next"), Saved(Save, *Top[1]).Lookup("/Prev"),
+        Saved(Save, *Top[1]).Lookup("/Parent")}) {
     ASSERT_NE(Link, nullptr);
     EXPECT_NE(Save.FindObject(Link), nullptr) << Text(Link);
     EXPECT_EQ(Doc.Store().FindObject(Link), nullptr) << Text(Link);
