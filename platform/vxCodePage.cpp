@@ -17,18 +17,12 @@ const char16_t Cp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026,
 
 std::string IconvName(uint32_t CodePage) {
   switch (CodePage) {
-    case 932:
-      return "CP932";
-    case 936:
-      return "GBK";
-    case 949:
-      return "CP949";
-    case 950:
-      return "BIG5";
-    case 65001:
-      return "UTF-8";
-    default:
-      return "CP" + std::to_string(CodePage);
+    case 932: return "CP932";
+    case 936: return "GBK";
+    case 949: return "CP949";
+    case 950: return "BIG5";
+    case 65001: return "UTF-8";
+    default: return "CP" + std::to_string(CodePage);
   }
 }
 
@@ -100,14 +94,11 @@ class TvxDefaultCodePageService : public TvxCodePageService {
 
   bool IsDBCSLeadByte(uint8_t B, uint32_t CodePage) const override {
     switch (CodePage) {
-      case 932:
-        return (B >= 0x81 && B <= 0x9F) || (B >= 0xE0 && B <= 0xFC);
+      case 932: return (B >= 0x81 && B <= 0x9F) || (B >= 0xE0 && B <= 0xFC);
       case 936:
       case 949:
-      case 950:
-        return B >= 0x81 && B <= 0xFE;
-      default:
-        return false;
+      case 950: return B >= 0x81 && B <= 0xFE;
+      default: return false;
     }
   }
 };

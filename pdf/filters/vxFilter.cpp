@@ -105,18 +105,12 @@ std::string_view FilterName(TvxDecodeFilter Kind) {
 
 std::unique_ptr<TvxFilter> CreateFilter(TvxDecodeFilter Kind) {
   switch (Kind) {
-    case ftASCIIHexDecode:
-      return std::make_unique<TvxAsciiHexFilter>();
-    case ftASCII85Decode:
-      return std::make_unique<TvxAscii85Filter>();
-    case ftFlateDecode:
-      return std::make_unique<TvxFlateFilter>();
-    case ftRunLengthDecode:
-      return std::make_unique<TvxRLEFilter>();
-    case ftLZWDecode:
-      return std::make_unique<TvxLZWFilter>();
-    default:
-      Unsupported(Kind);
+    case ftASCIIHexDecode: return std::make_unique<TvxAsciiHexFilter>();
+    case ftASCII85Decode: return std::make_unique<TvxAscii85Filter>();
+    case ftFlateDecode: return std::make_unique<TvxFlateFilter>();
+    case ftRunLengthDecode: return std::make_unique<TvxRLEFilter>();
+    case ftLZWDecode: return std::make_unique<TvxLZWFilter>();
+    default: Unsupported(Kind);
   }
 }
 
@@ -188,12 +182,8 @@ std::string DecodeStep(TvxDecodeFilter Kind, std::string Data, const TvxStepPara
       StripTrailingEOL(Data);
       if (Data.empty() || Data.back() != '>') Data.push_back('>');
       return TvxAsciiHexFilter().DecodeString(Data);
-    case ftASCII85Decode:
-      StripTrailingEOL(Data);
-      return TvxAscii85Filter().DecodeString(Data);
-    case ftRunLengthDecode:
-      StripTrailingEOL(Data);
-      return TvxRLEFilter().DecodeString(Data);
+    case ftASCII85Decode: StripTrailingEOL(Data); return TvxAscii85Filter().DecodeString(Data);
+    case ftRunLengthDecode: StripTrailingEOL(Data); return TvxRLEFilter().DecodeString(Data);
     case ftFlateDecode: {
       std::string Out = TvxFlateFilter().DecodeString(Data);
       if (!Params) return Out;
@@ -204,8 +194,7 @@ std::string DecodeStep(TvxDecodeFilter Kind, std::string Data, const TvxStepPara
       if (!Params) return Out;
       return ApplyPredictor(Out, Params->Predictor);
     }
-    default:
-      Unsupported(Kind);
+    default: Unsupported(Kind);
   }
 }
 

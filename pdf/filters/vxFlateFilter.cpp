@@ -32,14 +32,10 @@ struct TvxDeflateGuard {
 
 int ZlibLevel(TvxCompressionLevel Level) {
   switch (Level) {
-    case clNone:
-      return 0;
-    case clFastest:
-      return 1;
-    case clMax:
-      return 9;
-    case clDefault:
-      break;
+    case clNone: return 0;
+    case clFastest: return 1;
+    case clMax: return 9;
+    case clDefault: break;
   }
   return Z_DEFAULT_COMPRESSION;
 }

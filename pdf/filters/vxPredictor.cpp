@@ -56,18 +56,10 @@ std::string UndoPNG(const std::string& In, size_t RowBytes, size_t Bpp, bool Pad
       unsigned AboveLeft = X >= Bpp ? Prev[X - Bpp] : 0;
       unsigned Pred = 0;
       switch (Tag) {
-        case 0:
-          Pred = 0;
-          break;
-        case 1:
-          Pred = Left;
-          break;
-        case 2:
-          Pred = Above;
-          break;
-        case 3:
-          Pred = (Left + Above) / 2;
-          break;
+        case 0: Pred = 0; break;
+        case 1: Pred = Left; break;
+        case 2: Pred = Above; break;
+        case 3: Pred = (Left + Above) / 2; break;
         case 4:
           Pred = PaethPredictor(static_cast<uint8_t>(Left), static_cast<uint8_t>(Above),
                                 static_cast<uint8_t>(AboveLeft));

@@ -22,30 +22,18 @@ TvxPDFObjectPtr CloneOrNull(const TvxPDFObjectPtr& Obj) {
 
 const char* TvxPDFObject::TypeName() const {
   switch (ObjectType) {
-    case otBoolean:
-      return "Boolean Object";
-    case otInteger:
-      return "Integer Object";
-    case otInt64:
-      return "Int64 Object";
-    case otReal:
-      return "Real Object";
-    case otString:
-      return "String Object";
-    case otName:
-      return "Name Object";
-    case otArray:
-      return "Array Object";
-    case otDict:
-      return "Dictionary Object";
-    case otStream:
-      return "Stream Object";
-    case otNull:
-      return "Null Object";
-    case otIndirectReference:
-      return "IndirectReference Object";
-    case otIndirectObject:
-      return "Indirect Object";
+    case otBoolean: return "Boolean Object";
+    case otInteger: return "Integer Object";
+    case otInt64: return "Int64 Object";
+    case otReal: return "Real Object";
+    case otString: return "String Object";
+    case otName: return "Name Object";
+    case otArray: return "Array Object";
+    case otDict: return "Dictionary Object";
+    case otStream: return "Stream Object";
+    case otNull: return "Null Object";
+    case otIndirectReference: return "IndirectReference Object";
+    case otIndirectObject: return "Indirect Object";
   }
   return "Unknown Object";
 }

@@ -64,15 +64,9 @@ int64_t TvxMemoryStream::Write(const void* Buffer, int64_t Count) {
 
 int64_t TvxMemoryStream::Seek(int64_t Offset, TvxSeekOrigin Origin) {
   switch (Origin) {
-    case soBeginning:
-      FPosition = Offset;
-      break;
-    case soCurrent:
-      FPosition += Offset;
-      break;
-    case soEnd:
-      FPosition = MemSize() + Offset;
-      break;
+    case soBeginning: FPosition = Offset; break;
+    case soCurrent: FPosition += Offset; break;
+    case soEnd: FPosition = MemSize() + Offset; break;
   }
   if (FPosition < 0) FPosition = 0;
   return FPosition;

@@ -187,30 +187,19 @@ std::string EscapeLiteralString(std::string_view Raw) {
   Out.reserve(Raw.size() + Raw.size() / 8 + 4);
   for (char C : Raw) {
     switch (C) {
-      case '\b':
-        Out += "\\b";
-        break;
-      case '\f':
-        Out += "\\f";
-        break;
-      case '\n':
-        Out += "\\n";
-        break;
-      case '\r':
-        Out += "\\r";
-        break;
+      case '\b': Out += "\\b"; break;
+      case '\f': Out += "\\f"; break;
+      case '\n': Out += "\\n"; break;
+      case '\r': Out += "\\r"; break;
       // TAB is kept as an escape: expanding it would change the string's bytes.
-      case '\t':
-        Out += "\\t";
-        break;
+      case '\t': Out += "\\t"; break;
       case '(':
       case ')':
       case '\\':
         Out.push_back('\\');
         Out.push_back(C);
         break;
-      default:
-        Out.push_back(C);
+      default: Out.push_back(C);
     }
   }
   return Out;
@@ -255,8 +244,7 @@ std::string UnescapeLiteralString(std::string_view Body) {
         Out.push_back('\t');
         I += 2;
         continue;
-      default:
-        break;
+      default: break;
     }
     if (Next >= '0' && Next <= '7') {
       int Value = 0;
@@ -365,10 +353,8 @@ std::string FloatToTextFmtDot(double Value, TvxFloatFormat Format, int Precision
   Digits = std::clamp(Digits, 0, 18);
   if (!std::isfinite(Value)) return GeneralText(Value, Precision);
   switch (Format) {
-    case ffGeneral:
-      return GeneralText(Value, Precision);
-    case ffExponent:
-      return ExponentText(ToDecimal(Value, Precision), Precision, Digits);
+    case ffGeneral: return GeneralText(Value, Precision);
+    case ffExponent: return ExponentText(ToDecimal(Value, Precision), Precision, Digits);
     case ffFixed:
     case ffNumber: {
       TvxDecimal D = ToDecimal(Value, Precision);

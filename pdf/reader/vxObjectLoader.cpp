@@ -197,20 +197,11 @@ void TvxObjectLoader::Walk(TvxPDFObject* X) {
           LoadReference(*static_cast<TvxPDFIndirectReference*>(Item.get()));
       }
       break;
-    case otDict:
-      WalkDict(static_cast<TvxPDFDictObject*>(X));
-      break;
-    case otStream:
-      WalkDict(static_cast<TvxPDFStreamObject*>(X)->Dict.get());
-      break;
-    case otIndirectReference:
-      LoadReference(*static_cast<TvxPDFIndirectReference*>(X));
-      break;
-    case otIndirectObject:
-      Walk(static_cast<TvxPDFIndirectObject*>(X)->Value.get());
-      break;
-    default:
-      break;
+    case otDict: WalkDict(static_cast<TvxPDFDictObject*>(X)); break;
+    case otStream: WalkDict(static_cast<TvxPDFStreamObject*>(X)->Dict.get()); break;
+    case otIndirectReference: LoadReference(*static_cast<TvxPDFIndirectReference*>(X)); break;
+    case otIndirectObject: Walk(static_cast<TvxPDFIndirectObject*>(X)->Value.get()); break;
+    default: break;
   }
 }
 
@@ -273,8 +264,7 @@ TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X, int Depth) {
     }
     case otIndirectObject:
       return MakeDirect(static_cast<const TvxPDFIndirectObject*>(X)->Value.get(), Depth + 1);
-    default:
-      return X->Clone();
+    default: return X->Clone();
   }
 }
 

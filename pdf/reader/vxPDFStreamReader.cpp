@@ -177,20 +177,16 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseObject() {
   if (AtEnd()) EndOfData();
   uint8_t B = PeekByte();
   switch (B) {
-    case '[':
-      return ReadArray();
-    case '/':
-      return ReadName();
-    case '(':
-      return ReadLiteralOrHexString();
+    case '[': return ReadArray();
+    case '/': return ReadName();
+    case '(': return ReadLiteralOrHexString();
     case '<':
       if (NextTwoAre('<')) return ReadDictionary();
       return ReadLiteralOrHexString();
     case ')':
     case '>':
     case ']':
-    case '}':
-      return nullptr;
+    case '}': return nullptr;
     case 't':
       if (ReadString(4) != "true") throw EBooleanError(FormatMessage(msg::Boolean, "true"));
       return std::make_unique<TvxPDFBooleanObject>(true);
@@ -200,8 +196,7 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseObject() {
     case 'n':
       if (ReadString(4) != "null") throw ENullObjectError(std::string(msg::ExpectedNull));
       return std::make_unique<TvxPDFNullObject>();
-    default:
-      return ParseNumberOrReference();
+    default: return ParseNumberOrReference();
   }
 }
 

@@ -71,32 +71,22 @@ double PointsToPixels(double X) {
 
 double UnitToPoints(TvxMeasurementUnit Unit, double Value) {
   switch (Unit) {
-    case muPixels:
-      return PixelsToPoints(Value);
-    case muPoints:
-      return Value;
-    case muInches:
-      return Value * 72;
-    case muMM:
-      return Value * PointsPerMM;
-    case muTwips:
-      return Value * PointsPerTwip;
+    case muPixels: return PixelsToPoints(Value);
+    case muPoints: return Value;
+    case muInches: return Value * 72;
+    case muMM: return Value * PointsPerMM;
+    case muTwips: return Value * PointsPerTwip;
   }
   return Value;
 }
 
 double PointsToUnit(TvxMeasurementUnit Unit, double Value) {
   switch (Unit) {
-    case muPixels:
-      return PointsToPixels(Value);
-    case muPoints:
-      return Value;
-    case muInches:
-      return Value / 72;
-    case muMM:
-      return Value / PointsPerMM;
-    case muTwips:
-      return Value / PointsPerTwip;
+    case muPixels: return PointsToPixels(Value);
+    case muPoints: return Value;
+    case muInches: return Value / 72;
+    case muMM: return Value / PointsPerMM;
+    case muTwips: return Value / PointsPerTwip;
   }
   return Value;
 }

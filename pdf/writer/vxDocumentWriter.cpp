@@ -90,24 +90,12 @@ std::string TvxDocumentWriter::ObjectToText(int32_t ObjNum, const TvxPDFObject* 
 void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const TvxPDFObject* Value) {
   if (!Value) return;
   switch (Value->ObjectType) {
-    case otBoolean:
-      Out.append(static_cast<const TvxPDFBooleanObject*>(Value)->AsText());
-      break;
-    case otInteger:
-      AppendInt(Out, static_cast<const TvxPDFIntegerObject*>(Value)->Value);
-      break;
-    case otInt64:
-      AppendInt(Out, static_cast<const TvxPDFInt64Object*>(Value)->Value);
-      break;
-    case otReal:
-      Out.append(static_cast<const TvxPDFRealObject*>(Value)->AsText());
-      break;
-    case otString:
-      AppendString(Out, ObjNum, *static_cast<const TvxPDFStringObject*>(Value));
-      break;
-    case otName:
-      Out.append(static_cast<const TvxPDFNameObject*>(Value)->Text);
-      break;
+    case otBoolean: Out.append(static_cast<const TvxPDFBooleanObject*>(Value)->AsText()); break;
+    case otInteger: AppendInt(Out, static_cast<const TvxPDFIntegerObject*>(Value)->Value); break;
+    case otInt64: AppendInt(Out, static_cast<const TvxPDFInt64Object*>(Value)->Value); break;
+    case otReal: Out.append(static_cast<const TvxPDFRealObject*>(Value)->AsText()); break;
+    case otString: AppendString(Out, ObjNum, *static_cast<const TvxPDFStringObject*>(Value)); break;
+    case otName: Out.append(static_cast<const TvxPDFNameObject*>(Value)->Text); break;
     case otArray:
       Out.append("[ ");
       for (const auto& Item : static_cast<const TvxPDFArrayObject*>(Value)->Items) {
@@ -120,15 +108,11 @@ void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const Tvx
       }
       Out.push_back(']');
       break;
-    case otDict:
-      AppendDict(Out, ObjNum, *static_cast<const TvxPDFDictObject*>(Value));
-      break;
+    case otDict: AppendDict(Out, ObjNum, *static_cast<const TvxPDFDictObject*>(Value)); break;
     case otStream:
       Out.append(StreamToText(ObjNum, *static_cast<const TvxPDFStreamObject*>(Value)));
       break;
-    case otNull:
-      Out.append("null");
-      break;
+    case otNull: Out.append("null"); break;
     case otIndirectReference:
       AppendReference(Out, *static_cast<const TvxPDFIndirectReference*>(Value));
       break;

@@ -58,16 +58,11 @@ std::string Text(const TvxPDFObject* V) {
   if (!V) return "nil";
   std::string S;
   switch (V->ObjectType) {
-    case otNull:
-      return "null";
-    case otBoolean:
-      return static_cast<const TvxPDFBooleanObject*>(V)->AsText();
-    case otInteger:
-      return static_cast<const TvxPDFIntegerObject*>(V)->AsText();
-    case otString:
-      return static_cast<const TvxPDFStringObject*>(V)->Text;
-    case otName:
-      return static_cast<const TvxPDFNameObject*>(V)->Text;
+    case otNull: return "null";
+    case otBoolean: return static_cast<const TvxPDFBooleanObject*>(V)->AsText();
+    case otInteger: return static_cast<const TvxPDFIntegerObject*>(V)->AsText();
+    case otString: return static_cast<const TvxPDFStringObject*>(V)->Text;
+    case otName: return static_cast<const TvxPDFNameObject*>(V)->Text;
     case otIndirectReference:
       return std::to_string(static_cast<const TvxPDFIndirectReference*>(V)->ObjectNumber) + " R";
     case otArray:
@@ -79,8 +74,7 @@ std::string Text(const TvxPDFObject* V) {
         S += " " + static_cast<const TvxPDFDictObject*>(V)->Keys[I]->Text + " " +
              Text(static_cast<const TvxPDFDictObject*>(V)->Values[I].get());
       return "<<" + S + " >>";
-    default:
-      return V->TypeName();
+    default: return V->TypeName();
   }
 }
 
