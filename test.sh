@@ -25,7 +25,7 @@ for target in parser document; do
   [ "$target" = document ] && seeds=fuzz/corpus_document
   mkdir -p "build-fuzz/corpus_$target"
   ./build-fuzz/fuzz/fuzz_$target -max_total_time="${VX_FUZZ_SECONDS:-60}" -max_len=65536 \
-    -rss_limit_mb=2048 -print_final_stats=0 "build-fuzz/corpus_$target" "$seeds" 2>&1 | tail -n 2
+    -rss_limit_mb=2048 -seed=1 -print_final_stats=0 "build-fuzz/corpus_$target" "$seeds" 2>&1 | tail -n 2
 done
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"

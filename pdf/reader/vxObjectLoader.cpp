@@ -144,6 +144,17 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
     E.DoWarning(FormatMessage(msg::WrongObjectAtOffset, K));
     Result.Fresh.reset();
   }
+  // An object the store already holds under the numbers found in the file
+  // (a reference with another generation) is that object: reading it again
+  // must not add it again, or a walk could go on for ever.
+  if (Result.Fresh) {
+    int32_t Known = D.FStore->IndexOfObject(D.FDocumentID, K, Result.Fresh->Generation);
+    if (Known >= 0) {
+      Result.Fresh.reset();
+      Result.Object = D.FStore->GetObject(Known);
+      return Result;
+    }
+  }
   Result.Object = Result.Fresh.get();
   return Result;
 }

@@ -458,3 +458,26 @@ TEST(DocumentLoad, LengthsThatAreStreamsDoNotRecurse) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DocumentLoad, ObjectWithAnotherGenerationIsStoredOnce) {
+  // The entry says generation 0, the file says 1, and the object names itself
+  // with generation 0: every reference would read and store it again.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.Object(3, "<< /Type /Page /X 4 0 R >>");
+  B.Object(4, "<< /Parent 4 0 R /Other 5 0 R >>", 1);
+  B.Object(5, "<< /Back 4 0 R >>");
+  std::string Data = B.FinishTable("/Root 1 0 R");
+  // Give object 4 the generation 0 in its entry.
+  size_t Entry = Data.find(" 00001 n");
+  Data.replace(Entry, 8, " 00000 n");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("othergen.pdf", Data)));
+  EXPECT_EQ(Doc.PageCount(), 1);
+  EXPECT_EQ(Doc.Store().Count(), 3);  // page, object 4 (generation 1), object 5
+}
+
+}  // namespace
