@@ -303,15 +303,8 @@ TEST(DocumentLoad, StaleObjectStreamCopiesDoNotShadowUpdates) {
   // The update: object 3 now lives at a plain offset.
   size_t Off3 = B.Data().rfind("3 0 obj");
   size_t XRef = B.Size();
-  std::string Rows;
-  auto Put = [&Rows](int Type, uint32_t F2, uint16_t F3) {
-    Rows.push_back(static_cast<char>(Type));
-    for (int S = 24; S >= 0; S -= 8) Rows.push_back(static_cast<char>(F2 >> S));
-    Rows.push_back(static_cast<char>(F3 >> 8));
-    Rows.push_back(static_cast<char>(F3));
-  };
-  Put(1, static_cast<uint32_t>(Off3), 0);
-  Put(1, static_cast<uint32_t>(XRef), 0);
+  std::string Rows = PdfBuilder::XRefRow(1, static_cast<uint32_t>(Off3), 0) +
+                     PdfBuilder::XRefRow(1, static_cast<uint32_t>(XRef), 0);
   B.Raw("7 0 obj\n<< /Type /XRef /Size 8 /W [1 4 2] /Index [3 1 7 1] /Root 1 0 R /Prev " +
         std::to_string(Prev) + " /Length " + std::to_string(Rows.size()) + " >>\nstream\n" + Rows +
         "\nendstream\nendobj\nstartxref\n" + std::to_string(XRef) + "\n%%EOF\n");

@@ -78,6 +78,15 @@ class PdfBuilder {
     return FData;
   }
 
+  // One cross-reference stream entry with the widths [1 4 2].
+  static std::string XRefRow(int Type, uint32_t F2, uint16_t F3) {
+    std::string Row(1, static_cast<char>(Type));
+    for (int S = 24; S >= 0; S -= 8) Row.push_back(static_cast<char>(F2 >> S));
+    Row.push_back(static_cast<char>(F3 >> 8));
+    Row.push_back(static_cast<char>(F3));
+    return Row;
+  }
+
   // A cross-reference stream (number N, /W [1 4 2]) over every object so far.
   std::string FinishStream(int N, const std::string& TrailerEntries, bool Compress = true) {
     size_t XRef = FData.size();
@@ -86,12 +95,7 @@ class PdfBuilder {
     for (const auto& [Num, _] : FCompressed) Max = std::max(Max, Num);
     FOffsets[N] = {XRef, 0};
     std::string Rows;
-    auto Put = [&Rows](int Type, uint32_t F2, uint16_t F3) {
-      Rows.push_back(static_cast<char>(Type));
-      for (int S = 24; S >= 0; S -= 8) Rows.push_back(static_cast<char>(F2 >> S));
-      Rows.push_back(static_cast<char>(F3 >> 8));
-      Rows.push_back(static_cast<char>(F3));
-    };
+    auto Put = [&Rows](int Type, uint32_t F2, uint16_t F3) { Rows += XRefRow(Type, F2, F3); };
     for (int K = 0; K <= Max; ++K) {
       if (auto C = FCompressed.find(K); C != FCompressed.end())
         Put(2, static_cast<uint32_t>(C->second.first), static_cast<uint16_t>(C->second.second));
