@@ -262,6 +262,11 @@ void TvxPDFFont::GetFontFile(TvxMemoryStream& Stream) const {
   Stream.Write(Data.data(), static_cast<int64_t>(Data.size()));
 }
 
+int64_t TvxPDFFont::FontFileSize() const {
+  if (FInfo->FontKind != fkTrueType || !FAnalysis->File) return 0;
+  return static_cast<int64_t>(FAnalysis->File->Data().size());
+}
+
 std::vector<bool> TvxPDFFont::KeptGlyphs() const {
   std::vector<bool> Keep(std::max<size_t>(FAnalysis->GlyphWidths.size(), 1), false);
   Keep[0] = true;
