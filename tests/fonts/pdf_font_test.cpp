@@ -11,6 +11,7 @@
 #include "pdf/fonts/vxPDFFont.h"
 #include "pdf/fonts/vxTrueType.h"
 #include "pdf/watermark/vxUnits.h"
+#include "platform/vxCodePage.h"
 #include "support/ttf_builder.h"
 
 using namespace vx;
@@ -204,6 +205,46 @@ TEST_F(SubstituteFontTest, EncodeGlyphTextAndUsedCharacters) {
   EXPECT_TRUE(Greek.UsedChars().empty());
 }
 
+// A system whose ANSI code page is Shift-JIS.
+class JapaneseCodePages : public TvxCodePageService {
+ public:
+  JapaneseCodePages() : Base(CodePageService()) {}
+  uint32_t AnsiCodePage() const override { return 932; }
+  std::u16string ToUnicode(std::string_view B, uint32_t Cp) const override {
+    return Base.ToUnicode(B, Cp);
+  }
+  std::string FromUnicode(std::u16string_view T, uint32_t Cp) const override {
+    return Base.FromUnicode(T, Cp);
+  }
+  bool IsDBCSLeadByte(uint8_t B, uint32_t Cp) const override { return Base.IsDBCSLeadByte(B, Cp); }
+  TvxCodePageService& Base;
+};
+
+TEST_F(SubstituteFontTest, DoubleByteTextGoesThroughTheCodePages) {
+  vxtest::TtfSpec S;
+  S.Glyphs.assign(12, vxtest::SimpleGlyph());
+  S.Advances = {500};
+  // U+4E9C and U+3042 on glyphs 10 and 11.
+  S.Cmap31 = vxtest::Format4({{0x3042, 0x3042, static_cast<uint16_t>(11 - 0x3042), 0},
+                              {0x4E9C, 0x4E9C, static_cast<uint16_t>(10 - 0x4E9C), 0},
+                              {0xFFFF, 0xFFFF, 1, 0}});
+  Service.Font->Data = vxtest::BuildTtf(S);
+  JapaneseCodePages Japanese;
+  SetCodePageService(&Japanese);
+  EXPECT_TRUE(NeedsCIDFont(DefaultCharset));
+  EXPECT_EQ(SystemDefaultCharset(), ShiftJisCharset);
+  {
+    TvxPDFFont F(MakeFont("Fake Face", false, false, ShiftJisCharset), false, true);
+    // U+4E9C ends in 9C, a lead byte of 932: blanks trimmed, each character
+    // taken through the code pages.
+    EXPECT_EQ(F.EncodeGlyphText(u" \u4E9C\u3042 ", ShiftJisCharset), "000A000B");
+    EXPECT_EQ(F.UsedChars(), (std::set<char16_t>{0x3042, 0x4E9C}));
+    // Text starting with another character is looked up directly.
+    EXPECT_EQ(F.EncodeGlyphText(u"\u3042\u4E9C", ShiftJisCharset), "000B000A");
+  }
+  SetCodePageService(nullptr);
+}
+
 TEST_F(SubstituteFontTest, ToUnicodeCMapIsTheStandardForm) {
   TvxPDFFont F(MakeFont("Fake Face"), false, true);
   TvxMemoryStream S;
@@ -324,6 +365,15 @@ TEST(CharsetTables, CodePagesAndCompositeDecision) {
   EXPECT_FALSE(NeedsCIDFont(SymbolCharset));
   EXPECT_TRUE(NeedsCIDFont(GreekCharset));
   EXPECT_TRUE(NeedsCIDFont(ShiftJisCharset));
+  // Every code page of the table converts through the platform.
+  for (uint8_t Cs :
+       {ShiftJisCharset, HangulCharset, JohabCharset, GB2312Charset, ChineseBig5Charset,
+        GreekCharset, TurkishCharset, VietnameseCharset, HebrewCharset, ArabicCharset,
+        BalticCharset, RussianCharset, ThaiCharset, EastEuropeCharset})
+    EXPECT_EQ(CodePageService().ToUnicode("Az", CharsetCodePages(Cs)), u"Az") << int(Cs);
+  EXPECT_EQ(CodePageService().ToUnicode("\xE1", CharsetCodePages(GreekCharset)), u"\u03B1");
+  EXPECT_EQ(CodePageService().ToUnicode("\xE0", CharsetCodePages(RussianCharset)), u"\u0430");
+  EXPECT_EQ(CodePageService().ToUnicode("\xA1", CharsetCodePages(ThaiCharset)), u"\u0E01");
 }
 
 // The installed faces through fontconfig and FreeType.
