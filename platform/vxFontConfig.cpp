@@ -47,8 +47,8 @@ void PutU32(std::string& D, size_t Pos, uint32_t V) {
   D[Pos + 3] = static_cast<char>(V);
 }
 
-// Face Index of a collection as a font file of its own: its table directory
-// with the tables it uses copied behind it. Empty when the data is damaged.
+}  // namespace
+
 std::string ExtractCollectionFace(std::string_view D, uint32_t Index) {
   uint32_t Count = ReadU32(D, 8);
   if (Index >= Count || 12 + static_cast<uint64_t>(Index) * 4 + 4 > D.size()) return {};
@@ -65,9 +65,14 @@ std::string ExtractCollectionFace(std::string_view D, uint32_t Index) {
     PutU32(Out, 12 + I * 16u + 8, static_cast<uint32_t>(Out.size()));
     Out.append(D.substr(Offset, Length));
     Out.append((4 - Out.size() % 4) % 4, '\0');
+    // One face holds each table once: more than the file means a directory
+    // naming the same data again and again.
+    if (Out.size() > D.size() + 12 + NumTables * 20u) return {};
   }
   return Out;
 }
+
+namespace {
 
 // The whole file; empty when it cannot be read.
 std::string ReadWholeFile(const std::string& Path) {
