@@ -15,25 +15,25 @@ void TvxPDFEncryptionSettings::SetEnabled(bool Value) {
 
 void TvxPDFEncryptionSettings::SetLevel(TvxPDFEncryptionLevel Value) {
   CheckChangeable();
-  if (Value != FLevel) ++FRevision;
+  ++FRevision;
   FLevel = Value;
 }
 
 void TvxPDFEncryptionSettings::SetOwnerPassword(const std::string& Value) {
   CheckChangeable();
-  if (Value != FOwnerPassword) ++FRevision;
+  ++FRevision;
   FOwnerPassword = Value;
 }
 
 void TvxPDFEncryptionSettings::SetUserPassword(const std::string& Value) {
   CheckChangeable();
-  if (Value != FUserPassword) ++FRevision;
+  ++FRevision;
   FUserPassword = Value;
 }
 
 void TvxPDFEncryptionSettings::SetUserPermissions(TvxUserPermissions Value) {
   CheckChangeable();
-  if (Value != FUserPermissions) ++FRevision;
+  ++FRevision;
   FUserPermissions = Value;
 }
 

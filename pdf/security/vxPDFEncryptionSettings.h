@@ -62,8 +62,10 @@ class TvxPDFEncryptionSettings {
   void SetUserPermissions(TvxUserPermissions Value);
 
   bool Changeable() const { return FChangeable; }
-  // Counts changes of what the output's keys depend on (level, passwords,
-  // permissions), so an encryptor made earlier can tell it is stale.
+  // Counts the calls that set what the output's keys depend on (level,
+  // passwords, permissions), so an encryptor made earlier can tell it is
+  // stale. Setting a value again counts too: it asks for that value rather
+  // than for what a re-saved source keeps.
   uint64_t Revision() const { return FRevision; }
   // Back to the state of a new document: unlocked, disabled, el40bit, no
   // passwords, all permissions.
