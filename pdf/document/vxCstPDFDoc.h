@@ -143,7 +143,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   virtual void InitDocumentData();
   virtual void FreeDocumentData();
   // Checks a password against the encryption dictionary and sets up
-  // decryption. No security handler is present yet, so nothing is accepted.
+  // decryption (ReadEncryptDict).
   virtual bool CheckPassword(const std::string& Password);
   // Where the catalog reader hands over destinations, names, form, outlines.
   virtual TvxCatalogHandlers& CatalogHandlers();

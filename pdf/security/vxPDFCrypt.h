@@ -27,6 +27,11 @@ inline constexpr std::string_view InvalidPermission = "Invalid permission in enc
 inline constexpr std::string_view SettingsLocked = "User cannot change encryption settings";
 }  // namespace msg
 
+// An owner password nobody knows, for the settings after a user-password
+// open: "Quillory", the local date and time (yyyymmddhhnnss) and a random
+// number from 0 to 2147483646.
+std::string GenerateOwnerPassword();
+
 class TvxBasePDFCrypt {
  public:
   virtual ~TvxBasePDFCrypt() = default;

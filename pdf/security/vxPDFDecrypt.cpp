@@ -9,12 +9,8 @@
 
 namespace vx {
 
-namespace {
-
-// An owner password nobody knows, for a copy saved after a user-password
-// open: a fixed word, the local date and time, a random number. The number
-// comes from a generator of its own, so that a seeded resource-name
-// generator stays reproducible.
+// The number comes from a generator of its own, so that a seeded
+// resource-name generator stays reproducible.
 std::string GenerateOwnerPassword() {
   std::time_t Now = std::time(nullptr);
   std::tm Local{};
@@ -25,8 +21,6 @@ std::string GenerateOwnerPassword() {
   std::uniform_int_distribution<int32_t> Draw(0, 2147483646);
   return std::string("Quillory") + Stamp + std::to_string(Draw(Device));
 }
-
-}  // namespace
 
 void TvxBasePDFCrypt::SetLevel(TvxPDFEncryptionLevel Value) {
   FLevel = Value;

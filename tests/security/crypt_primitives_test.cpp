@@ -2,6 +2,7 @@
 // standard handler against files qpdf encrypted with a fixed identifier.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "objects/expect_error.h"
@@ -183,6 +184,15 @@ TEST(KeyDerivation, OwnerAndUserKeysAreReadBounded) {
   EXPECT_EQ(D.GetOwnerKey(), std::string(32, '\xAA'));
   D.SetUserKey("(abc)");
   EXPECT_EQ(D.GetUserKey(), std::string("abc") + std::string(29, '\0'));
+}
+
+TEST(KeyDerivation, GeneratedOwnerPasswordIsWordDateAndNumber) {
+  const std::regex Form(
+      "Quillory20[0-9]{2}(0[1-9]|1[0-2])[0-3][0-9][0-2][0-9][0-5][0-9][0-6][0-9]"
+      "(0|[1-9][0-9]{0,9})");
+  const std::string A = GenerateOwnerPassword(), B = GenerateOwnerPassword();
+  EXPECT_TRUE(std::regex_match(A, Form)) << A;
+  EXPECT_TRUE(std::regex_match(B, Form)) << B;
 }
 
 TEST(Permissions, PermissionValueAtBothLevels) {
