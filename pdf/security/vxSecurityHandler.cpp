@@ -24,6 +24,14 @@ bool IntegerEntry(const TvxPDFDictObject& Dict, std::string_view Key, int64_t& V
   return false;
 }
 
+// Bytes as upper-case hex digits between "<" and ">".
+std::string HexToken(std::string_view Bytes) {
+  std::string Token(1, '<');
+  Token += BytesToHex(Bytes);
+  Token += '>';
+  return Token;
+}
+
 [[noreturn]] void Unsupported(const std::string& Method) {
   throw EUnsupportedEncryption(FormatMessage(msg::UnsupportedEncryption, Method));
 }
@@ -138,13 +146,13 @@ std::unique_ptr<TvxPDFDictObject> TvxSecurityHandler::BuildEncryptDict(TvxPDFTra
   auto Dict = std::make_unique<TvxPDFDictObject>();
   Dict->AddName("/Filter", "/Standard");
   // Raw tokens: written verbatim, never encrypted.
-  Dict->AddName("/O", "<" + BytesToHex(E.GetOwnerKey()) + ">");
-  Dict->AddName("/U", "<" + BytesToHex(E.GetUserKey()) + ">");
+  Dict->AddName("/O", HexToken(E.GetOwnerKey()));
+  Dict->AddName("/U", HexToken(E.GetUserKey()));
   Dict->AddInteger("/P", E.PermissionValue());
   Dict->AddInteger("/V", E.VersionValue());
   Dict->AddInteger("/R", E.Revision());
   Dict->AddInteger("/Length", E.KeyLength() * 8);
-  const std::string ID = "<" + BytesToHex(E.GetFileID()) + ">";
+  const std::string ID = HexToken(E.GetFileID());
   auto Array = std::make_unique<TvxPDFArrayObject>();
   Array->Add(std::make_unique<TvxPDFStringObject>(ID, true));
   Array->Add(std::make_unique<TvxPDFStringObject>(ID, true));
