@@ -257,6 +257,50 @@ TEST(EncryptedDocument, ObjectStreamsAreUnpackedThroughTheDecryptor) {
   EXPECT_EQ(ContentOf(Again), "0 0 m 10 10 l S");
 }
 
+// Key lengths other than 40 and 128 bits: revision 3 with a 56-bit key, as
+// the file gives it, opens and is saved again with the same key length.
+TEST(EncryptedDocument, KeyLengthAndRevisionComeFromTheDictionary) {
+  TvxSourceEncryption Source;
+  Source.Revision = 3;
+  Source.KeyLength = 7;
+  Source.P = -3904 + 4;
+  Source.PaddedUserPassword = PadPassword("u");
+  Source.OwnerKey = ComputeOwnerKey(PadPassword("o"), Source.PaddedUserPassword, 3, 7);
+  TvxPDFEncryption E("x", Source, "");
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
+  B.Stream(4, "", E.EncryptForObject("0 0 m 10 10 l S", 4));
+  B.Object(5, "<< /Filter /Standard /V 2 /R 3 /Length 56 /P -3900 /O <" +
+                  BytesToHex(E.GetOwnerKey()) + "> /U <" + BytesToHex(E.GetUserKey()) + "> >>");
+  const std::string ID = "<" + BytesToHex(E.GetFileID()) + ">";
+  const std::string File = B.FinishTable("/Root 1 0 R /Encrypt 5 0 R /ID [" + ID + ID + "]");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(LoadWith(Doc, File, {"u"}));
+  EXPECT_EQ(ContentOf(Doc), "0 0 m 10 10 l S");
+  EXPECT_EQ(Doc.Encryption().UserPermissions().Bits, 1 << AllowPrint);
+  const std::string Copy = Save(Doc);
+  EXPECT_NE(Copy.find("/P -3900\r\n/V 2\r\n/R 3\r\n/Length 56\r\n"), std::string::npos);
+  TvxPDFDocument ByOwner;
+  ASSERT_TRUE(LoadWith(ByOwner, Copy, {"o"}));
+  EXPECT_TRUE(ByOwner.IsOwner());
+  EXPECT_EQ(ContentOf(ByOwner), "0 0 m 10 10 l S");
+
+  // Without /Length the key is 40 bits.
+  TvxPDFDocument Forty;
+  ASSERT_TRUE(Forty.LoadFromMemory(PlainSource()));
+  Forty.Encryption().SetEnabled(true);
+  std::string Short = Save(Forty);
+  const std::string Entry = "/R 2\r\n/Length 40\r\n";
+  size_t At = Short.find(Entry);
+  ASSERT_NE(At, std::string::npos);
+  Short.replace(At + 6, 10, std::string(10, ' '));  // same size: offsets stay
+  TvxPDFDocument Reopened;
+  ASSERT_TRUE(Reopened.LoadFromMemory(Short));
+  EXPECT_EQ(ContentOf(Reopened), "BT /F1 24 Tf 72 700 Td (Hello secret) Tj ET");
+}
+
 TEST(EncryptedDocument, UnsupportedMethodsAreRefusedBeforeAnyPassword) {
   struct Case {
     std::string Dict, Message;
