@@ -24,7 +24,6 @@ inline constexpr std::string_view UnsupportedEncryption = "Unsupported encryptio
 inline constexpr std::string_view InvalidOwnerKey = "Invalid Owner Key.";
 inline constexpr std::string_view InvalidUserKey = "Invalid User Key.";
 inline constexpr std::string_view InvalidPermission = "Invalid permission in encryption dictionary";
-inline constexpr std::string_view SettingsLocked = "User cannot change encryption settings";
 }  // namespace msg
 
 // An owner password nobody knows, for the settings after a user-password

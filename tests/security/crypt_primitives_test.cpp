@@ -8,6 +8,7 @@
 #include "objects/expect_error.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxPDFCrypt.h"
+#include "pdf/security/vxPasswordText.h"
 
 using namespace vx;
 
@@ -193,6 +194,15 @@ TEST(KeyDerivation, GeneratedOwnerPasswordIsWordDateAndNumber) {
   const std::string A = GenerateOwnerPassword(), B = GenerateOwnerPassword();
   EXPECT_TRUE(std::regex_match(A, Form)) << A;
   EXPECT_TRUE(std::regex_match(B, Form)) << B;
+}
+
+TEST(PasswordText, PDFDocEncodingBytes) {
+  std::string Bytes;
+  ASSERT_TRUE(UnicodeToPDFDocEncoding(u"h\u00F4tel \u20AC\u2022\u2014\u0141", Bytes));
+  // Latin-1 letters keep their byte; the euro, bullet, em dash and L with
+  // stroke have bytes of their own, unlike Windows-1252.
+  EXPECT_EQ(Bytes, "h\xF4tel \xA0\x80\x84\x95");
+  EXPECT_FALSE(UnicodeToPDFDocEncoding(u"\u4E2D", Bytes));
 }
 
 TEST(Permissions, PermissionValueAtBothLevels) {
