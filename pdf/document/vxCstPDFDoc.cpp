@@ -91,7 +91,8 @@ void TvxCustomPDFDocument::ClearDocument() {
 }
 
 bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
-  if (FIsLoaded) ClearDocument();
+  // Nothing of an earlier load, failed or not, may reach this one.
+  ClearDocument();
   FWorkFileName = HasExtension(Name) ? Name : Name + ".pdf";
   if (!FileExists(FWorkFileName))
     throw EFileNotFound(FormatMessage(msg::FileNotFound, FWorkFileName));
@@ -101,12 +102,11 @@ bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
 }
 
 bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
-  if (FIsLoaded) {
-    // Keep the names a file load has just set.
-    std::string Work = FWorkFileName;
-    ClearDocument();
-    FWorkFileName = Work;
-  }
+  // Every load starts from a cleared document; keep the name a file load has
+  // just set.
+  std::string Work = FWorkFileName;
+  ClearDocument();
+  FWorkFileName = Work;
   // The file's bytes are held only while loading.
   struct TvxCloseFile {
     TvxCustomPDFDocument& Doc;
@@ -115,27 +115,35 @@ bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
       Doc.FSource.reset();
     }
   } Close{*this};
-  FSource = std::make_unique<TvxMemoryStream>(std::move(Bytes));
-  ReadDocument(*FSource);
+  try {
+    FSource = std::make_unique<TvxMemoryStream>(std::move(Bytes));
+    ReadDocument(*FSource);
 
-  if (!FIsEncrypted) {
-    FinishRead();
-  } else if (OnPassword) {
-    int32_t Tries = 0;
-    bool Continue = true;
-    bool Succeeded = false;
-    std::string Password;
-    // Ends when the handler gives up; each try asks it again.
-    while (!Succeeded && Continue) {
-      OnPassword(*this, Password, Continue, Tries);
-      if (Continue)
-        Succeeded = Authenticate(Password);
-      else
-        ClearDocument();
-      ++Tries;
+    if (!FIsEncrypted) {
+      FinishRead();
+    } else if (OnPassword) {
+      int32_t Tries = 0;
+      bool Continue = true;
+      bool Succeeded = false;
+      std::string Password;
+      // Ends when the handler gives up; each try asks it again.
+      while (!Succeeded && Continue) {
+        OnPassword(*this, Password, Continue, Tries);
+        if (Continue)
+          Succeeded = Authenticate(Password);
+        else
+          ClearDocument();
+        ++Tries;
+      }
+    } else {
+      Authenticate("");
     }
-  } else {
-    Authenticate("");
+  } catch (...) {
+    // A failed load leaves an empty document, not half of one.
+    Work = FWorkFileName;
+    ClearDocument();
+    FWorkFileName = Work;
+    throw;
   }
   return FIsLoaded;
 }

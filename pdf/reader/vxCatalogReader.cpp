@@ -119,10 +119,15 @@ void TvxCatalogReader::ReadCatalog() {
 }
 
 void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited) {
-  FPath.clear();
+  FNodesExpanded.clear();
   FPagesSeen.clear();
   FNodesRead = 0;
+  FKidsMissing = 0;
   ReadPageTree(K, Inherited, 0);
+  // Pages were listed but none could be read: saving this as an empty
+  // document would lose them all.
+  if (D.FPages.empty() && FKidsMissing > 0)
+    throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
 }
 
 TvxPDFIndirectObject* TvxCatalogReader::NewPageObject(TvxPDFObjectPtr Value) {
@@ -157,9 +162,12 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
   // A tree that repeats whole subtrees could otherwise grow without bound.
   if (Depth > MaxTreeDepth || ++FNodesRead > 4 * static_cast<int64_t>(MaxObjectNumber))
     throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
-  if (FPath.count(K)) return;  // a node that contains itself
+  if (FNodesExpanded.count(K)) return;
   TvxLoadedObject Node = L.LoadObject(K);
-  if (!Node) return;  // a kid the file does not describe
+  if (!Node) {
+    ++FKidsMissing;  // a kid the file does not describe
+    return;
+  }
   if (!Node.Object->Value || !Node.Object->Value->IsDict()) InvalidCast();
   auto& Dict = *static_cast<TvxPDFDictObject*>(Node.Object->Value.get());
   std::string Type = NameText(Dict.Lookup("/Type"));
@@ -189,8 +197,8 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
       New->SetValue(Key, V->Clone());
     }
   }
+  FNodesExpanded.insert(K);
   if (!Kids) return;
-  FPath.insert(K);
   for (int32_t I = 0; I < Kids->Count(); ++I) {
     TvxPDFObject* Kid = Kids->GetItem(I);
     if (Kid && Kid->IsDict()) {
@@ -203,7 +211,6 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
     }
     ReadPageTree(ReferenceNumber(Kid), New.get(), Depth + 1);
   }
-  FPath.erase(K);
 }
 
 }  // namespace vx

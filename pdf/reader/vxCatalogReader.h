@@ -51,9 +51,12 @@ class TvxCatalogReader {
   TvxDocumentEvents& E;
   TvxObjectLoader& L;
   TvxCatalogHandlers& H;
-  std::unordered_set<int32_t> FPath;       // nodes on the way down: a loop ends there
+  // /Pages nodes already expanded: a node met again (a loop, or a subtree
+  // listed twice) adds nothing, so the list cannot outgrow the file.
+  std::unordered_set<int32_t> FNodesExpanded;
   std::unordered_set<int32_t> FPagesSeen;  // pages already listed
   int64_t FNodesRead = 0;
+  int64_t FKidsMissing = 0;  // kids the file does not describe
 };
 
 }  // namespace vx

@@ -239,6 +239,10 @@ void TvxObjectLoader::WalkDict(TvxPDFDictObject* Dict) {
 }
 
 TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X) {
+  // Objects shared along several paths are copied once per path: a graph of
+  // a few bytes can unfold into a tree of any size. No sound copy holds more
+  // values than the file has bytes.
+  FDirectLeft = 4096 + (D.FReader ? D.FReader->GetSize() : 0);
   return MakeDirect(X, 0);
 }
 
@@ -247,6 +251,7 @@ TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X, int Depth) {
   // Also ends a chain of references that comes back to itself.
   if (Depth > MaxDirectDepth)
     throw ENestingTooDeepError(FormatMessage(msg::NestingTooDeep, MaxDirectDepth));
+  if (--FDirectLeft < 0) throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
   switch (X->ObjectType) {
     case otArray: {
       auto Result = std::make_unique<TvxPDFArrayObject>();
