@@ -1,5 +1,8 @@
 #include "pdf/reader/vxCatalogReader.h"
 
+#include <string_view>
+#include <unordered_set>
+
 #include "pdf/objects/vxDocumentExceptions.h"
 
 namespace vx {
@@ -111,11 +114,33 @@ void TvxCatalogReader::ReadCatalog() {
     H.ReadNameDictionary(Names);
   }
 
+  // The entries the steps above do not name (structure tree, page labels,
+  // layers, ...) are kept with everything they reach; before the outline,
+  // so that an item they reach is taken over by the rebuilt outline.
+  KeepOtherEntries(C);
+
   // 13. Outlines.
   E.DoIOProgress(60);
   E.DoStatusMessage("Reading Outlines...");
   if (Entry(C, "/Outlines")) H.LoadOutlines(C);
   E.DoIOProgress(100);
+}
+
+void TvxCatalogReader::KeepOtherEntries(const TvxPDFDictObject& C) {
+  static const std::unordered_set<std::string_view> Named = {
+      "/Type",       "/Pages",      "/Metadata", "/PageMode",
+      "/PageLayout", "/Names",      "/Outlines", "/ViewerPreferences",
+      "/AcroForm",   "/OpenAction", "/AA"};
+  std::unordered_set<std::string_view> Seen;
+  for (int32_t I = 0; I < C.Count(); ++I) {
+    const std::string& Key = C.Keys[I]->Text;
+    TvxPDFObject* V = C.Values[I].get();
+    // A repeated key keeps its first value, as a lookup finds it.
+    if (!V || V->IsNull() || Named.count(Key) || !Seen.insert(Key).second) continue;
+    L.LoadReferences(V);
+    if (!D.FCatalog->OtherEntries) D.FCatalog->OtherEntries = std::make_unique<TvxPDFDictObject>();
+    D.FCatalog->OtherEntries->AddEntry(C.Keys[I]->CloneName(), V->Clone());
+  }
 }
 
 void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited) {

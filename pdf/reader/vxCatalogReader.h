@@ -41,6 +41,8 @@ class TvxCatalogReader {
 
  private:
   void ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited, int Depth);
+  // Keeps the catalog entries no step reads, in source order.
+  void KeepOtherEntries(const TvxPDFDictObject& C);
   // Takes a page node into the page list: inherited values, references.
   void AddPage(TvxPDFIndirectObject* Page, const TvxPDFDictObject* Inherited);
   // A new stored object holding Value (a page given directly, or a second
