@@ -219,7 +219,7 @@ int FirstDifferentPage(const std::string& A, const std::string& B) {
   }
 }
 
-TEST(CorpusRewrite, TextTagsAndPageLabelsAreKept) {
+TEST(CorpusRewrite, TextTagsLabelsAndFormValuesAreKept) {
   std::vector<vxtest::CorpusFile> Files = vxtest::LoadManifest();
   if (Files.empty()) GTEST_SKIP() << "corpus not present";
   if (!HaveTool("qpdf") || !HaveTool("pdftotext") || !HaveTool("pdfinfo"))
@@ -228,7 +228,7 @@ TEST(CorpusRewrite, TextTagsAndPageLabelsAreKept) {
   auto Exceptions = vxtest::LoadExceptionList("corpus_text_exceptions.tsv");
   const std::string Dir = vxtest::TempPath("vx_text/");
   std::system(("mkdir -p " + Quote(Dir)).c_str());
-  int Compared = 0, Pages = 0, Tagged = 0, Labelled = 0;
+  int Compared = 0, Pages = 0, Tagged = 0, Labelled = 0, Forms = 0;
   std::string Failures;
   for (const auto& F : Files) {
     if (F.Fields.at("qpdf_check") != "ok" || F.Fields.at("encryption") != "none") continue;
@@ -265,14 +265,28 @@ TEST(CorpusRewrite, TextTagsAndPageLabelsAreKept) {
     std::string LabelsAfter = CommandOutput("qpdf --json --json-key=pagelabels " + Quote(Out));
     if (LabelsBefore != LabelsAfter) Failures += F.Name + ": page labels differ\n";
     if (LabelsBefore.find("\"label\"") != std::string::npos) ++Labelled;
+
+    // Filled form values, as qpdf reads them.
+    if (F.Fields.at("acroform_fields") != "0") {
+      auto Values = [](const std::string& Path) {
+        std::stringstream In(CommandOutput("qpdf --json --json-key=acroform " + Quote(Path)));
+        std::vector<std::string> Lines;
+        for (std::string Line; std::getline(In, Line);)
+          if (Line.find("\"value\"") != std::string::npos) Lines.push_back(Line);
+        std::sort(Lines.begin(), Lines.end());
+        return Lines;
+      };
+      if (Values(F.Path) != Values(Out)) Failures += F.Name + ": form values differ\n";
+      ++Forms;
+    }
     std::remove(Out.c_str());
   }
   EXPECT_EQ(Failures, "");
   EXPECT_GT(Compared, 100);
   std::printf(
-      "corpus text: %d files (%d pages) extract the same text after a rewrite; %d tagged and "
-      "%d with page labels keep them\n",
-      Compared, Pages, Tagged, Labelled);
+      "corpus text: %d files (%d pages) extract the same text after a rewrite; %d tagged, "
+      "%d with page labels and %d with form values keep them\n",
+      Compared, Pages, Tagged, Labelled, Forms);
 }
 
 }  // namespace
