@@ -23,7 +23,8 @@ class TvxXRefLoader {
   // encryption dictionary. The reader must be set on Data.
   void ReadXRef();
   // Parses the members of every object stream the entries name into the
-  // store; needs the entries read and, for an encrypted file, decryption set.
+  // store. ReadXRef runs it unless the file is encrypted; then it runs only
+  // once the password is accepted, through the decryptor.
   void UnpackObjectStreams();
 
  private:
