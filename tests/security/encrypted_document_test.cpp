@@ -306,11 +306,19 @@ TEST(EncryptedDocument, UnsupportedMethodsAreRefusedBeforeAnyPassword) {
     std::string Dict, Message;
   };
   const Case Cases[] = {
-      {"/Filter /Standard /V 4 /R 4 /Length 128 /CF << /StdCF << /CFM /AESV2 >> >> /StmF /StdCF "
+      {"/Filter /Standard /V 4 /R 4 /Length 128 /CF << /StdCF << /CFM /None >> >> /StmF /StdCF "
        "/StrF /StdCF /P -4 /O <00> /U <00>",
-       "Unsupported encryption (AES-128)"},
-      {"/Filter /Standard /V 5 /R 6 /Length 256 /P -4 /O <00> /U <00>",
-       "Unsupported encryption (AES-256)"},
+       "Unsupported encryption (crypt filter /StdCF)"},
+      {"/Filter /Standard /V 4 /R 4 /StmF /Other /P -4 /O <00> /U <00>",
+       "Unsupported encryption (crypt filter /Other)"},
+      {"/Filter /Standard /V 5 /R 6 /CF << /StdCF << /CFM /AESV2 >> >> /StmF /StdCF /P -4 "
+       "/O <00> /U <00>",
+       "Unsupported encryption (V 5 with RC4 or AES-128)"},
+      {"/Filter /Standard /V 4 /R 4 /CF << /StdCF << /CFM /AESV3 >> >> /StrF /StdCF /P -4 "
+       "/O <00> /U <00>",
+       "Unsupported encryption (AES-256 at V 4)"},
+      {"/Filter /Standard /V 5 /R 7 /P -4 /O <00> /U <00>",
+       "Unsupported encryption (standard handler V 5 R 7)"},
       {"/Filter /Adobe.PubSec /V 4 /R 131105",
        "Unsupported encryption (security handler "
        "Adobe.PubSec)"},
