@@ -79,7 +79,7 @@ bool RemovePadding(std::string& Data) {
   if (N < 1 || N > 16) return false;
   for (size_t I = Data.size() - N; I < Data.size(); ++I)
     if (static_cast<unsigned char>(Data[I]) != N) return false;
-  Data.resize(Data.size() - N);
+  Data.erase(Data.end() - N, Data.end());
   return true;
 }
 
