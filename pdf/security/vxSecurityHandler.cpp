@@ -105,11 +105,13 @@ TvxEncryptParams TvxSecurityHandler::CheckEncryptDict(const TvxPDFObject* Encryp
   P.V = static_cast<int32_t>(V);
   P.R = static_cast<int32_t>(R);
   if (V == 4 && R == 4) {
-    if (!LengthGiven) Length = 128;
+    ReadCryptFilters(Dict, P);
+    // Only RC4 takes its key length from /Length; AES-128 keys are 16 bytes.
+    const bool RC4 = P.StmF == cmRC4 || P.StrF == cmRC4 || P.EFF == cmRC4;
+    if (!LengthGiven || !RC4) Length = 128;
     if (Length < 40 || Length > 128 || Length % 8 != 0)
       Unsupported("RC4 with a " + std::to_string(Length) + "-bit key");
     P.Length = static_cast<int32_t>(Length);
-    ReadCryptFilters(Dict, P);
     return P;
   }
   if (V == 5 && (R == 5 || R == 6)) {
