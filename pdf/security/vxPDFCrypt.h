@@ -196,6 +196,10 @@ class TvxPDFEncryption : public TvxBasePDFCrypt {
   TvxPDFEncryption(const std::string& FileName, const TvxSourceEncryption& Source,
                    const std::string& DateText);
 
+  // At AES-256: the file key, /U and /UE of Source instead of new ones, so
+  // that its user password, which an owner-password open cannot learn, still
+  // opens the output; /O, /OE and /Perms follow the settings.
+  void KeepUserKeys(const TvxSourceEncryption& Source);
   // RC4 keeps the length; AES puts a random IV in front and pads.
   std::string EncryptForObject(std::string_view Data, int32_t ObjectNumber);
   int32_t PermissionValue() const { return FP; }
@@ -209,6 +213,7 @@ class TvxPDFEncryption : public TvxBasePDFCrypt {
 
  private:
   void SetupAES256(std::string_view FileKey);
+  std::string FOwnerPrepared;
 
   std::string FOwnerEncKey;
   std::string FUserEncKey;

@@ -62,11 +62,28 @@ void TvxPDFEncryption::SetupAES256(std::string_view FileKey) {
   FKey = FileKey;
   const std::string User = SASLprepPassword(FUserPassword);
   const std::string Owner = FOwnerPassword.empty() ? User : SASLprepPassword(FOwnerPassword);
+  FOwnerPrepared = Owner;
   TvxAES256Keys K = ComputeAES256Keys(FKey, User, Owner, RandomBytes(32), FRevision);
   FOwnerKey = std::move(K.OwnerKey);
   FUserKey = std::move(K.UserKey);
   FOwnerEncKey = std::move(K.OwnerEncKey);
   FUserEncKey = std::move(K.UserEncKey);
+  FPerms = ComputePerms(FKey, FP, true, RandomBytes(4));
+}
+
+void TvxPDFEncryption::KeepUserKeys(const TvxSourceEncryption& Source) {
+  if (FLevel != elAES256 || Source.Revision < 5 || Source.UserKey.size() < 48) return;
+  FRevision = Source.Revision;
+  FKey = Source.FileKey;
+  FUserKey = Source.UserKey;
+  FUserEncKey = Source.UserEncKey;
+  // The owner values hash /U in: made again for the kept one.
+  const std::string Salts = RandomBytes(16);
+  FOwnerKey = HashAES256(FOwnerPrepared, std::string_view(Salts).substr(0, 8), FUserKey, FRevision);
+  FOwnerKey.append(Salts);
+  FOwnerEncKey = AESEncryptCBC(
+      HashAES256(FOwnerPrepared, std::string_view(Salts).substr(8, 8), FUserKey, FRevision),
+      std::string(16, '\0'), FKey);
   FPerms = ComputePerms(FKey, FP, true, RandomBytes(4));
 }
 

@@ -73,6 +73,8 @@ class TvxPDFEncryptionSettings {
   // stale. Setting a value again counts too: it asks for that value rather
   // than for what a re-saved source keeps.
   uint64_t Revision() const { return FRevision; }
+  // Counts the calls that set the user password alone.
+  uint64_t UserPasswordRevision() const { return FUserPasswordRevision; }
   // Back to the state of a new document: unlocked, disabled, el40bit, no
   // passwords, all permissions.
   void Reset();
@@ -88,6 +90,7 @@ class TvxPDFEncryptionSettings {
   std::string FUserPassword;
   TvxUserPermissions FUserPermissions = TvxUserPermissions::All();
   uint64_t FRevision = 0;
+  uint64_t FUserPasswordRevision = 0;
 };
 
 }  // namespace vx

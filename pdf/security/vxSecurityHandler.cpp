@@ -177,6 +177,7 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
   }
   FSource = std::move(Source);
   FSourceRevision = FSettings.Revision();
+  FSourceUserPasswordRevision = FSettings.UserPasswordRevision();
   FIsOwner = Decrypt->IsOwnerFlag();
   FEncryptor.reset();
   return Decrypt;
@@ -185,10 +186,15 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
 void TvxSecurityHandler::CreateEncryptor() {
   const std::string Date = FDateText ? FDateText() : std::string();
   const std::string Name(OutputIDFileName);
-  if (FSource && FSettings.Revision() == FSourceRevision)
+  if (FSource && FSettings.Revision() == FSourceRevision) {
     FEncryptor = std::make_unique<TvxPDFEncryption>(Name, *FSource, Date);
-  else
+  } else {
     FEncryptor = std::make_unique<TvxPDFEncryption>(Name, FSettings, Date);
+    // An owner-password open of AES-256 leaves the user password unknown:
+    // unless it was set since, the source's one stays.
+    if (FSource && FSettings.UserPasswordRevision() == FSourceUserPasswordRevision)
+      FEncryptor->KeepUserKeys(*FSource);
+  }
   FEncryptorRevision = FSettings.Revision();
 }
 

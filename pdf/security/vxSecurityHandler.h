@@ -69,6 +69,7 @@ class TvxSecurityHandler {
   uint64_t FEncryptorRevision = 0;
   std::optional<TvxSourceEncryption> FSource;
   uint64_t FSourceRevision = 0;
+  uint64_t FSourceUserPasswordRevision = 0;
   bool FIsOwner = false;
   std::function<void(const std::string&)> FOnWarning;
 };

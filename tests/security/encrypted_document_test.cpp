@@ -301,6 +301,48 @@ TEST(EncryptedDocument, KeyLengthAndRevisionComeFromTheDictionary) {
   EXPECT_EQ(ContentOf(Reopened), "BT /F1 24 Tf 72 700 Td (Hello secret) Tj ET");
 }
 
+// AES at both strengths: every string and stream round-trips (strings of
+// every byte value, the title, the content), and either password opens.
+// The owner of an AES-256 file cannot learn its user password; a copy saved
+// with new permissions still takes the old one, and not the empty one.
+TEST(EncryptedDocument, AESCopiesRoundTripAndKeepTheUnknownUserPassword) {
+  for (TvxPDFEncryptionLevel Level : {elAES128, elAES256}) {
+    SCOPED_TRACE(static_cast<int>(Level));
+    const std::string File = EncryptedCopy(Level, TvxUserPermissions::All());
+    EXPECT_NE(File.find(Level == elAES128 ? "/CFM /AESV2" : "/CFM /AESV3"), std::string::npos);
+    for (const char* Password : {"user", "owner"}) {
+      TvxPDFDocument Doc;
+      ASSERT_TRUE(LoadWith(Doc, File, {Password}));
+      EXPECT_EQ(Doc.IsOwner(), std::string(Password) == "owner");
+      EXPECT_EQ(Doc.Encryption().Level(), Level);
+      EXPECT_EQ(StringBytes(Page(Doc).Lookup("/Bytes")), AllBytes());
+      EXPECT_EQ(StringBytes(Page(Doc).Lookup("/Lit")), "a(b)\\c");
+      EXPECT_EQ(ContentOf(Doc), "BT /F1 24 Tf 72 700 Td (Hello secret) Tj ET");
+    }
+    TvxPDFDocument Owner;
+    ASSERT_TRUE(LoadWith(Owner, File, {"owner"}));
+    TvxUserPermissions Set = TvxUserPermissions::None();
+    Set.Include(AllowPrint);
+    Owner.Encryption().SetUserPermissions(Set);
+    const std::string Copy = Save(Owner);
+    TvxPDFDocument ByUser;
+    if (Level == elAES256) {
+      ASSERT_TRUE(LoadWith(ByUser, Copy, {"", "user"}));
+      EXPECT_FALSE(ByUser.IsOwner());
+      EXPECT_EQ(ByUser.Encryption().UserPermissions().Bits, 1 << AllowPrint);
+    } else {
+      // At AES-128 the owner learns the user password from /O.
+      ASSERT_TRUE(LoadWith(ByUser, Copy, {"user"}));
+    }
+    EXPECT_EQ(ContentOf(ByUser), "BT /F1 24 Tf 72 700 Td (Hello secret) Tj ET");
+    TvxPDFDocument Empty;
+    EXPECT_FALSE(LoadWith(Empty, Copy, {""}));
+    TvxPDFDocument ByOwner;
+    ASSERT_TRUE(LoadWith(ByOwner, Copy, {"owner"}));
+    EXPECT_TRUE(ByOwner.IsOwner());
+  }
+}
+
 TEST(EncryptedDocument, UnsupportedMethodsAreRefusedBeforeAnyPassword) {
   struct Case {
     std::string Dict, Message;
