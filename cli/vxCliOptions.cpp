@@ -17,9 +17,10 @@ bool DocBytes(const std::string& Utf8, std::string& Out) {
   return vx::UnicodeToPDFDocEncoding(vx::Utf8ToUtf16(Utf8), Out);
 }
 
-std::string PasswordOption(const TvxOptions& Options, const char* Name) {
+std::string PasswordOption(const TvxOptions& Options, const char* Name, bool Utf8) {
   auto It = Options.find(Name);
   if (It == Options.end()) return {};
+  if (Utf8) return It->second;
   std::string Bytes;
   if (!DocBytes(It->second, Bytes))
     throw TvxUsageError{std::string(Name) + " holds a character PDFDocEncoding lacks"};
@@ -35,8 +36,9 @@ void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
                   const TvxOptions& Options) {
   auto It = Options.find("--password");
   const bool Given = It != Options.end();
-  // Revisions 2 and 3 take PDFDocEncoding bytes; some writers took the
-  // UTF-8 bytes as they were, so those are tried next.
+  // Revisions 2 to 4 take PDFDocEncoding bytes; some writers took the
+  // UTF-8 bytes as they were, so those are tried next. Revisions 5 and 6
+  // read bytes that are not UTF-8 as PDFDocEncoding, so either try opens.
   std::vector<std::string> Tries;
   std::string Bytes;
   if (!Given)
@@ -103,10 +105,16 @@ TvxEncryptionOptions ParseEncryptionOptions(const TvxOptions& Options) {
     Result.Level = vx::el40bit;
   else if (It->second == "128")
     Result.Level = vx::el128bit;
+  else if (It->second == "aes128")
+    Result.Level = vx::elAES128;
+  else if (It->second == "aes256")
+    Result.Level = vx::elAES256;
   else
-    throw TvxUsageError{"--encrypt takes 40 or 128"};
-  Result.UserPassword = PasswordOption(Options, "--user-password");
-  Result.OwnerPassword = PasswordOption(Options, "--owner-password");
+    throw TvxUsageError{"--encrypt takes 40, 128, aes128 or aes256"};
+  // AES-256 takes passwords as UTF-8, the others as PDFDocEncoding bytes.
+  const bool Utf8 = Result.Level == vx::elAES256;
+  Result.UserPassword = PasswordOption(Options, "--user-password", Utf8);
+  Result.OwnerPassword = PasswordOption(Options, "--owner-password", Utf8);
   if (auto P = Options.find("--permissions"); P != Options.end())
     Result.Permissions = ParsePermissions(P->second);
   return Result;

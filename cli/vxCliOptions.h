@@ -28,12 +28,12 @@ extern const std::vector<std::string> EncryptionOptionNames;
 struct TvxEncryptionOptions {
   bool Encrypt = false;
   vx::TvxPDFEncryptionLevel Level = vx::el128bit;
-  std::string UserPassword;   // PDFDocEncoding bytes
-  std::string OwnerPassword;  // PDFDocEncoding bytes
+  std::string UserPassword;   // PDFDocEncoding bytes; UTF-8 for elAES256
+  std::string OwnerPassword;  // PDFDocEncoding bytes; UTF-8 for elAES256
   vx::TvxUserPermissions Permissions = vx::TvxUserPermissions::All();
 };
 
-// "--encrypt 40|128 [--user-password U] [--owner-password O]
+// "--encrypt 40|128|aes128|aes256 [--user-password U] [--owner-password O]
 // [--permissions LIST]"; raises TvxUsageError on a wrong value or a password
 // option without --encrypt.
 TvxEncryptionOptions ParseEncryptionOptions(const TvxOptions& Options);

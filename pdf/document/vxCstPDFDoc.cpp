@@ -64,8 +64,10 @@ void TvxCustomPDFDocument::InitDocumentData() {
   FTrailer = std::make_unique<TvxPDFTrailer>();
   FDecryptor.reset();
   FPendingID.reset();
-  if (!FSecurity)
+  if (!FSecurity) {
     FSecurity = std::make_unique<TvxSecurityHandler>([this] { return FInfo->GetCreationDate(); });
+    FSecurity->SetOnWarning([this](const std::string& Msg) { DoWarning(Msg); });
+  }
   FSecurity->Reset();
   FPDFVersion = pvPDF14;
   FPageMode = pmNone;

@@ -90,20 +90,20 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
   if (TvxPDFObject* L = D.FStore->Resolve(Stream->Dict->Lookup("/Length")); L && L->IsInteger())
     Length = static_cast<TvxPDFIntegerObject*>(L)->Value;
   try {
-    Stream->Data = R->ReadStreamData(Length, I->ObjectNumber, I->Generation);
+    Stream->Data = R->ReadStreamData(Length, I->ObjectNumber, I->Generation, Stream->Dict.get());
   } catch (const Exception&) {
     R->Seek(Q, soBeginning);
     TvxPDFObject* L1 = D.FStore->Resolve(Stream->Dict->Lookup("/Length1"));
     if (L1 && L1->IsInteger()) {
       Stream->Data = R->ReadStreamData(static_cast<TvxPDFIntegerObject*>(L1)->Value,
-                                       I->ObjectNumber, I->Generation);
+                                       I->ObjectNumber, I->Generation, Stream->Dict.get());
     } else {
       // A /Length of 0 before real data would lose the data: the search for
       // "endstream" finds it instead. Without any "endstream" the stream
       // stays without data.
       try {
         R->Seek(Q, soBeginning);
-        Stream->Data = R->ReadStreamData(-1, I->ObjectNumber, I->Generation);
+        Stream->Data = R->ReadStreamData(-1, I->ObjectNumber, I->Generation, Stream->Dict.get());
       } catch (const Exception&) {
       }
     }

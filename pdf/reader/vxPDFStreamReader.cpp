@@ -407,7 +407,8 @@ int64_t TvxPDFStreamReader::FindEndStream(int64_t From) {
 
 std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadStreamData(int32_t Length,
                                                                     int32_t ObjectNumber,
-                                                                    int32_t Generation) {
+                                                                    int32_t Generation,
+                                                                    TvxPDFDictObject* Dict) {
   SkipWhitespace();
   if (ReadString(6) != "stream") throw EStreamReadError(std::string(msg::StreamRead));
   auto Data = std::make_unique<TvxMemoryStream>();
@@ -443,7 +444,7 @@ std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadStreamData(int32_t Leng
       if (!(Len <= 1 && IsEndStreamAt(S))) {
         std::string Bytes = ReadString(Len);
         Data = std::make_unique<TvxMemoryStream>(std::move(Bytes));
-        if (Decryptor) Decryptor->DecryptStream(*Data, ObjectNumber, Generation);
+        if (Decryptor) Decryptor->DecryptStream(*Data, ObjectNumber, Generation, Dict);
         Data->FPosition = 0;
       }
       Seek(S + Len, soBeginning);

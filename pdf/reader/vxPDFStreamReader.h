@@ -40,8 +40,10 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   std::unique_ptr<TvxPDFNameObject> ReadName();
   std::unique_ptr<TvxPDFArrayObject> ReadArray();
   std::unique_ptr<TvxPDFDictObject> ReadDictionary();
+  // Dict, the stream's dictionary, goes to the decryptor.
   std::unique_ptr<TvxMemoryStream> ReadStreamData(int32_t Length, int32_t ObjectNumber,
-                                                  int32_t Generation);
+                                                  int32_t Generation,
+                                                  TvxPDFDictObject* Dict = nullptr);
   int32_t FindStartXRef();
   std::unique_ptr<TvxPDFDictObject> ReadTrailer();
   int32_t ReadHeaderVersion();

@@ -1,13 +1,17 @@
 // The standard security handler (unit vxPDFCrypt): the reading side decrypts
 // strings and streams of an encrypted file once a password is accepted, the
-// writing side encrypts the output. RC4 only, revisions 2 and 3.
+// writing side encrypts the output. RC4 (revisions 2 to 4), AES-128 through
+// crypt filters (revision 4) and AES-256 (revisions 5 and 6).
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "pdf/objects/vxDecryptor.h"
 #include "pdf/objects/vxDocumentExceptions.h"
@@ -24,6 +28,10 @@ inline constexpr std::string_view UnsupportedEncryption = "Unsupported encryptio
 inline constexpr std::string_view InvalidOwnerKey = "Invalid Owner Key.";
 inline constexpr std::string_view InvalidUserKey = "Invalid User Key.";
 inline constexpr std::string_view InvalidPermission = "Invalid permission in encryption dictionary";
+inline constexpr std::string_view ShortAESData = "Encrypted data of object %s is too short for AES";
+inline constexpr std::string_view BadAESPadding = "Encrypted data of object %s has bad AES padding";
+inline constexpr std::string_view PermsMismatch =
+    "The /Perms entry does not match the encryption dictionary";
 }  // namespace msg
 
 // An owner password nobody knows, for the settings after a user-password
@@ -54,6 +62,10 @@ class TvxBasePDFCrypt {
   // Algorithm 1: RC4 under the key of one object; the last key is kept, as
   // consecutive strings mostly belong to one object.
   void CryptForObject(uint8_t* Data, size_t Count, int32_t ObjectNumber, int32_t Generation);
+  // The AES key of one object: the file key with "sAlT" hashed in (AESV2),
+  // or the file key itself (AESV3).
+  const std::string& AESKeyForObject(TvxCryptMethod Method, int32_t ObjectNumber,
+                                     int32_t Generation);
 
   TvxPDFEncryptionLevel FLevel = el128bit;
   int32_t FKeyLength = 16;
@@ -68,6 +80,9 @@ class TvxBasePDFCrypt {
   int32_t FLastNumber = -1;
   int32_t FLastGeneration = -1;
   std::string FLastObjectKey;
+  int32_t FLastAESNumber = -1;
+  int32_t FLastAESGeneration = -1;
+  std::string FLastAESKey;
 };
 
 // What an encryption dictionary says, checked before any password is tried.
@@ -75,16 +90,40 @@ struct TvxEncryptParams {
   int32_t V = 0;
   int32_t R = 0;
   int32_t Length = 40;  // bits
+  // Methods of strings, streams and embedded files.
+  TvxCryptMethod StrF = cmRC4;
+  TvxCryptMethod StmF = cmRC4;
+  TvxCryptMethod EFF = cmRC4;
+  bool EncryptMetadata = true;
+  // The crypt filters of /CF by name, for streams that name one.
+  std::vector<std::pair<std::string, TvxCryptMethod>> Filters;
+
+  // The method of a named crypt filter; /Identity and unknown names decrypt
+  // nothing.
+  TvxCryptMethod FilterMethod(std::string_view Name) const;
 };
 
 // Reading side.
 class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
  public:
+  // Version, revision, key length and methods of the dictionary; the level
+  // follows them.
+  void SetParams(const TvxEncryptParams& Params);
+  const TvxEncryptParams& Params() const { return FParams; }
+  // /OE, /UE and /Perms of revisions 5 and 6, as string text with delimiters.
+  void SetAES256Keys(std::string_view OwnerEncText, std::string_view UserEncText,
+                     std::string_view PermsText);
+  std::string GetOwnerEncKey() const { return FOwnerEncKey; }
+  std::string GetUserEncKey() const { return FUserEncKey; }
+  // Non-fatal problems met while decrypting (bad padding, short data).
+  std::function<void(const std::string&)> OnWarning;
+
   // The identifier's own bytes, whatever their length.
   void SetFileID(std::string_view Bytes) { FFileID = Bytes; }
   // String text with its delimiters; hex digits are decoded. At most 32
   // bytes are taken; fewer are filled up with zeros. An empty text raises
   // "Invalid Owner Key." / "Invalid User Key.".
+  // Revisions 5 and 6 take 48 bytes.
   void SetOwnerKey(std::string_view Text);
   void SetUserKey(std::string_view Text);
   void SetPermissions(int64_t P);
@@ -104,15 +143,28 @@ class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
   const std::string& PaddedUserPassword() const { return FPaddedUser; }
 
   void DecryptString(std::string& Bytes, int32_t ObjectNumber, int32_t Generation) override;
-  void DecryptStream(TvxMemoryStream& Data, int32_t ObjectNumber, int32_t Generation) override;
+  // Dict decides the method: cross-reference streams and, without
+  // EncryptMetadata, metadata streams are not encrypted; embedded files take
+  // /EFF; a /Crypt filter first in /Filter names its own and is removed.
+  void DecryptStream(TvxMemoryStream& Data, int32_t ObjectNumber, int32_t Generation,
+                     TvxPDFDictObject* Dict = nullptr) override;
 
  private:
-  static std::string KeyBytes(std::string_view Text);
+  static std::string KeyBytes(std::string_view Text, size_t Size);
   bool CheckPaddedUser(std::string_view PaddedUser);
+  bool CheckAES256(std::string_view Password, bool Owner);
+  void CheckPerms();
+  void Decrypt(TvxCryptMethod Method, std::string& Bytes, int32_t ObjectNumber, int32_t Generation);
+  TvxCryptMethod StreamMethod(TvxPDFDictObject* Dict) const;
+  void Warn(std::string_view Message, int32_t ObjectNumber);
 
+  TvxEncryptParams FParams;
   int32_t FP = 0;
   bool FIsOwner = false;
   std::string FPaddedUser;
+  std::string FOwnerEncKey;
+  std::string FUserEncKey;
+  std::string FPerms;
 };
 
 // What a re-saved copy keeps of its encrypted source, so that the source's
@@ -123,6 +175,13 @@ struct TvxSourceEncryption {
   std::string OwnerKey;
   int32_t P = 0;
   std::string PaddedUserPassword;
+  // AES-128 at revision 4 (else RC4).
+  bool AES = false;
+  // Revisions 5 and 6: /U, /OE, /UE and the file key are kept as well.
+  std::string UserKey;
+  std::string OwnerEncKey;
+  std::string UserEncKey;
+  std::string FileKey;
 };
 
 // Writing side: identifier and keys are fixed at construction.
@@ -137,12 +196,28 @@ class TvxPDFEncryption : public TvxBasePDFCrypt {
   TvxPDFEncryption(const std::string& FileName, const TvxSourceEncryption& Source,
                    const std::string& DateText);
 
+  // At AES-256: the file key, /U and /UE of Source instead of new ones, so
+  // that its user password, which an owner-password open cannot learn, still
+  // opens the output; /O, /OE and /Perms follow the settings.
+  void KeepUserKeys(const TvxSourceEncryption& Source);
+  // RC4 keeps the length; AES puts a random IV in front and pads.
   std::string EncryptForObject(std::string_view Data, int32_t ObjectNumber);
   int32_t PermissionValue() const { return FP; }
-  // /V as written: 1 for a 40-bit key, else 2.
-  int32_t VersionValue() const { return FKeyLength == 5 ? 1 : 2; }
+  // /V as written: 1 for a 40-bit key, 2 for other RC4 keys, 4 for AES-128,
+  // 5 for AES-256.
+  int32_t VersionValue() const;
+  // AES-256 only: /OE, /UE, /Perms.
+  std::string GetOwnerEncKey() const { return FOwnerEncKey; }
+  std::string GetUserEncKey() const { return FUserEncKey; }
+  std::string GetPerms() const { return FPerms; }
 
  private:
+  void SetupAES256(std::string_view FileKey);
+  std::string FOwnerPrepared;
+
+  std::string FOwnerEncKey;
+  std::string FUserEncKey;
+  std::string FPerms;
   std::string FOwnerPassword;
   std::string FUserPassword;
   std::string FPaddedOwner;

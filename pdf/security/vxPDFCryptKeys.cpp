@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "pdf/security/vxAES.h"
 #include "pdf/security/vxMD5.h"
 #include "pdf/security/vxRC4.h"
 
@@ -80,7 +81,8 @@ std::string ComputeOwnerKey(std::string_view PaddedOwner, std::string_view Padde
 }
 
 std::string ComputeFileKey(std::string_view PaddedUser, std::string_view OwnerKey, int32_t P,
-                           std::string_view FileID, int32_t Revision, int32_t KeyLength) {
+                           std::string_view FileID, int32_t Revision, int32_t KeyLength,
+                           bool EncryptMetadata) {
   const auto N = static_cast<size_t>(std::clamp(KeyLength, 5, 16));
   TvxMD5Context C;
   MD5Init(C);
@@ -88,6 +90,7 @@ std::string ComputeFileKey(std::string_view PaddedUser, std::string_view OwnerKe
   MD5Update(C, OwnerKey.substr(0, 32));
   MD5Update(C, PermissionBytes(P));
   if (!FileID.empty()) MD5Update(C, FileID);
+  if (Revision >= 4 && !EncryptMetadata) MD5Update(C, "\xFF\xFF\xFF\xFF");
   TvxMD5Digest D = MD5Final(C);
   std::string Digest(reinterpret_cast<const char*>(D.data()), D.size());
   if (Revision >= 3)
@@ -142,10 +145,96 @@ std::string ObjectKey(std::string_view FileKey, int32_t ObjectNumber, int32_t Ge
   return MD5Bytes(Input).substr(0, std::min<size_t>(FileKey.size() + 5, 16));
 }
 
+std::string ObjectKeyAES(std::string_view FileKey, int32_t ObjectNumber, int32_t Generation) {
+  std::string Input(FileKey);
+  const auto Num = static_cast<uint32_t>(ObjectNumber);
+  const auto Gen = static_cast<uint32_t>(Generation);
+  Input.push_back(static_cast<char>(Num));
+  Input.push_back(static_cast<char>(Num >> 8));
+  Input.push_back(static_cast<char>(Num >> 16));
+  Input.push_back(static_cast<char>(Gen));
+  Input.push_back(static_cast<char>(Gen >> 8));
+  Input.append("sAlT");
+  return MD5Bytes(Input);
+}
+
+std::string HashAES256(std::string_view Password, std::string_view Salt, std::string_view UserKey,
+                       int32_t Revision) {
+  std::string Input(Password);
+  Input.append(Salt);
+  Input.append(UserKey);
+  std::string K = SHA2Bytes(256, Input);
+  if (Revision < 6) return K;
+  // At least 64 rounds, then on until the last byte of E is at most the
+  // round number less 32; that byte is below 256, so this ends by round 288.
+  std::string K1;
+  for (int Round = 1;; ++Round) {
+    std::string Block(Password);
+    Block.append(K);
+    Block.append(UserKey);
+    K1.clear();
+    K1.reserve(Block.size() * 64);
+    for (int I = 0; I < 64; ++I) K1.append(Block);
+    const std::string E =
+        AESEncryptCBC(std::string_view(K).substr(0, 16), std::string_view(K).substr(16, 16), K1);
+    int Sum = 0;
+    for (int I = 0; I < 16; ++I) Sum += static_cast<uint8_t>(E[static_cast<size_t>(I)]);
+    static constexpr int Bits[] = {256, 384, 512};
+    K = SHA2Bytes(Bits[Sum % 3], E);
+    if (Round >= 64 && static_cast<uint8_t>(E.back()) <= Round - 32) break;
+  }
+  return K.substr(0, 32);
+}
+
+bool CheckAES256Password(std::string_view Password, bool Owner, std::string_view OwnerKey,
+                         std::string_view UserKey, std::string_view EncKey, int32_t Revision,
+                         std::string& FileKey) {
+  if (OwnerKey.size() < 48 || UserKey.size() < 48 || EncKey.size() < 32) return false;
+  const std::string_view Key = Owner ? OwnerKey : UserKey;
+  const std::string_view Extra = Owner ? UserKey.substr(0, 48) : std::string_view();
+  if (HashAES256(Password, Key.substr(32, 8), Extra, Revision) != Key.substr(0, 32)) return false;
+  const std::string Intermediate = HashAES256(Password, Key.substr(40, 8), Extra, Revision);
+  FileKey = AESDecryptCBC(Intermediate, std::string(16, '\0'), EncKey.substr(0, 32));
+  return true;
+}
+
+TvxAES256Keys ComputeAES256Keys(std::string_view FileKey, std::string_view UserPassword,
+                                std::string_view OwnerPassword, std::string_view Salts,
+                                int32_t Revision) {
+  const std::string Zero(16, '\0');
+  TvxAES256Keys K;
+  K.UserKey = HashAES256(UserPassword, Salts.substr(0, 8), {}, Revision);
+  K.UserKey.append(Salts.substr(0, 16));
+  K.UserEncKey =
+      AESEncryptCBC(HashAES256(UserPassword, Salts.substr(8, 8), {}, Revision), Zero, FileKey);
+  K.OwnerKey = HashAES256(OwnerPassword, Salts.substr(16, 8), K.UserKey, Revision);
+  K.OwnerKey.append(Salts.substr(16, 16));
+  K.OwnerEncKey = AESEncryptCBC(HashAES256(OwnerPassword, Salts.substr(24, 8), K.UserKey, Revision),
+                                Zero, FileKey);
+  return K;
+}
+
+std::string ComputePerms(std::string_view FileKey, int32_t P, bool EncryptMetadata,
+                         std::string_view Random4) {
+  std::string Block = PermissionBytes(P);
+  Block.append("\xFF\xFF\xFF\xFF");
+  Block.push_back(EncryptMetadata ? 'T' : 'F');
+  Block.append("adb");
+  Block.append(Random4.substr(0, 4));
+  Block.resize(16, '\0');
+  return AESEncryptBlock(FileKey, Block);
+}
+
+bool PermsMatch(std::string_view FileKey, std::string_view Perms, int32_t P) {
+  if (Perms.size() < 16 || FileKey.size() != 32) return false;
+  const std::string Block = AESDecryptBlock(FileKey, Perms.substr(0, 16));
+  return Block.compare(9, 3, "adb") == 0 && Block.compare(0, 4, PermissionBytes(P)) == 0;
+}
+
 int32_t PermissionValue(TvxPDFEncryptionLevel Level, TvxUserPermissions Permissions) {
   uint32_t P = Level == el40bit ? 0xFFFFFFC0u : 0xFFFFF0C0u;
   for (const TvxPBit& B : PBits) {
-    if (B.Only128 && Level != el128bit) continue;
+    if (B.Only128 && Level == el40bit) continue;
     if (!Permissions.Has(B.Permission)) continue;
     if (B.Permission == AllowHighResPrint && !Permissions.Has(AllowPrint)) continue;
     P |= static_cast<uint32_t>(B.Bit);
@@ -156,7 +245,7 @@ int32_t PermissionValue(TvxPDFEncryptionLevel Level, TvxUserPermissions Permissi
 TvxUserPermissions PermissionsFromP(int32_t Length, int64_t P) {
   TvxUserPermissions Result = TvxUserPermissions::None();
   for (const TvxPBit& B : PBits) {
-    if (B.Only128 && Length != 128) continue;
+    if (B.Only128 && Length < 128) continue;
     if (P & B.Bit) Result.Include(B.Permission);
   }
   return Result;
@@ -165,7 +254,7 @@ TvxUserPermissions PermissionsFromP(int32_t Length, int64_t P) {
 TvxUserPermissions ApplyPermissions(TvxUserPermissions Permissions, TvxPDFEncryptionLevel Level,
                                     int64_t P) {
   for (const TvxPBit& B : PBits) {
-    if (B.Only128 && Level != el128bit) continue;
+    if (B.Only128 && Level == el40bit) continue;
     if (!(P & B.Bit)) Permissions.Exclude(B.Permission);
   }
   return Permissions;

@@ -3,9 +3,12 @@
 #include <ctime>
 #include <random>
 
+#include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxUtils.h"
+#include "pdf/security/vxAES.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxRC4.h"
+#include "pdf/security/vxSASLprep.h"
 
 namespace vx {
 
@@ -39,32 +42,69 @@ void TvxBasePDFCrypt::CryptForObject(uint8_t* Data, size_t Count, int32_t Object
   RC4Apply(FLastObjectKey, Data, Count);
 }
 
-std::string TvxPDFDecrypt::KeyBytes(std::string_view Text) {
+const std::string& TvxBasePDFCrypt::AESKeyForObject(TvxCryptMethod Method, int32_t ObjectNumber,
+                                                    int32_t Generation) {
+  if (Method == cmAESV3) return FKey;
+  if (ObjectNumber != FLastAESNumber || Generation != FLastAESGeneration || FLastAESKey.empty()) {
+    FLastAESKey = ObjectKeyAES(FKey, ObjectNumber, Generation);
+    FLastAESNumber = ObjectNumber;
+    FLastAESGeneration = Generation;
+  }
+  return FLastAESKey;
+}
+
+TvxCryptMethod TvxEncryptParams::FilterMethod(std::string_view Name) const {
+  for (const auto& [FilterName, Method] : Filters)
+    if (FilterName == Name) return Method;
+  return cmIdentity;
+}
+
+std::string TvxPDFDecrypt::KeyBytes(std::string_view Text, size_t Size) {
   std::string_view Body = Text.size() >= 2 ? Text.substr(1, Text.size() - 2) : std::string_view();
   std::string Bytes;
   if (!Text.empty() && Text.front() == '<' && Text.back() == '>') {
-    // Only as many digits as give 32 bytes are decoded.
+    // Only as many digits as give Size bytes are decoded.
     std::string Digits;
     for (char C : Body) {
-      if (Digits.size() >= 64) break;
+      if (Digits.size() >= 2 * Size) break;
       if (std::isxdigit(static_cast<unsigned char>(C))) Digits.push_back(C);
     }
     Bytes = HexToBytes(Digits);
   } else {
-    Bytes = Body.substr(0, 32);
+    Bytes = Body.substr(0, Size);
   }
-  Bytes.resize(32, '\0');
+  Bytes.resize(Size, '\0');
   return Bytes;
+}
+
+void TvxPDFDecrypt::SetParams(const TvxEncryptParams& Params) {
+  FParams = Params;
+  if (Params.R >= 5) {
+    FKeyLength = 32;
+    FRevision = Params.R;
+    FLevel = elAES256;
+    return;
+  }
+  const bool AES = Params.StmF == cmAESV2 || Params.StrF == cmAESV2 || Params.EFF == cmAESV2;
+  SetKeyLengthAndRevision(AES ? 16 : Params.Length / 8, Params.R);
+  if (AES) FLevel = elAES128;
+}
+
+void TvxPDFDecrypt::SetAES256Keys(std::string_view OwnerEncText, std::string_view UserEncText,
+                                  std::string_view PermsText) {
+  FOwnerEncKey = KeyBytes(OwnerEncText, 32);
+  FUserEncKey = KeyBytes(UserEncText, 32);
+  FPerms = KeyBytes(PermsText, 16);
 }
 
 void TvxPDFDecrypt::SetOwnerKey(std::string_view Text) {
   if (Text.empty()) throw Exception(std::string(msg::InvalidOwnerKey));
-  FOwnerKey = KeyBytes(Text);
+  FOwnerKey = KeyBytes(Text, FRevision >= 5 ? 48 : 32);
 }
 
 void TvxPDFDecrypt::SetUserKey(std::string_view Text) {
   if (Text.empty()) throw Exception(std::string(msg::InvalidUserKey));
-  FUserKey = KeyBytes(Text);
+  FUserKey = KeyBytes(Text, FRevision >= 5 ? 48 : 32);
 }
 
 void TvxPDFDecrypt::SetPermissions(int64_t P) {
@@ -79,18 +119,37 @@ void TvxPDFDecrypt::SetKeyLengthAndRevision(int32_t KeyLength, int32_t Revision)
 }
 
 bool TvxPDFDecrypt::CheckPaddedUser(std::string_view PaddedUser) {
-  std::string Key = ComputeFileKey(PaddedUser, FOwnerKey, FP, FFileID, FRevision, FKeyLength);
+  std::string Key = ComputeFileKey(PaddedUser, FOwnerKey, FP, FFileID, FRevision, FKeyLength,
+                                   FParams.EncryptMetadata);
   if (!UserKeyMatches(Key, FUserKey, FFileID, FRevision)) return false;
   FKey = std::move(Key);
   FPaddedUser = std::string(PaddedUser.substr(0, 32));
   return true;
 }
 
+bool TvxPDFDecrypt::CheckAES256(std::string_view Password, bool Owner) {
+  std::string Key;
+  if (!CheckAES256Password(SASLprepPassword(Password), Owner, FOwnerKey, FUserKey,
+                           Owner ? FOwnerEncKey : FUserEncKey, FRevision, Key))
+    return false;
+  FKey = std::move(Key);
+  CheckPerms();
+  return true;
+}
+
+void TvxPDFDecrypt::CheckPerms() {
+  // A damaged /Perms does not keep the document shut; /P counts.
+  if (!PermsMatch(FKey, FPerms, FP) && OnWarning) OnWarning(std::string(msg::PermsMismatch));
+}
+
 bool TvxPDFDecrypt::CheckUserPassword(std::string_view Password) {
+  if (FRevision >= 5) return CheckAES256(Password, false);
   return CheckPaddedUser(PadPassword(Password));
 }
 
 bool TvxPDFDecrypt::CheckOwnerPassword(std::string_view Password, std::string& UserPassword) {
+  // The user password cannot be recovered at revisions 5 and 6.
+  if (FRevision >= 5) return CheckAES256(Password, true);
   std::string PaddedUser = RecoverPaddedUser(Password, FOwnerKey, FRevision, FKeyLength);
   if (!CheckPaddedUser(PaddedUser)) return false;
   UserPassword = UnpadPassword(PaddedUser);
@@ -128,13 +187,85 @@ bool TvxPDFDecrypt::VerifyPassword(const std::string& Password,
   return true;
 }
 
-void TvxPDFDecrypt::DecryptString(std::string& Bytes, int32_t ObjectNumber, int32_t Generation) {
-  CryptForObject(reinterpret_cast<uint8_t*>(Bytes.data()), Bytes.size(), ObjectNumber, Generation);
+void TvxPDFDecrypt::Warn(std::string_view Message, int32_t ObjectNumber) {
+  if (OnWarning) OnWarning(FormatMessage(Message, std::to_string(ObjectNumber)));
 }
 
-void TvxPDFDecrypt::DecryptStream(TvxMemoryStream& Data, int32_t ObjectNumber, int32_t Generation) {
-  std::string& Bytes = Data.DataString();
-  CryptForObject(reinterpret_cast<uint8_t*>(Bytes.data()), Bytes.size(), ObjectNumber, Generation);
+void TvxPDFDecrypt::Decrypt(TvxCryptMethod Method, std::string& Bytes, int32_t ObjectNumber,
+                            int32_t Generation) {
+  if (Method == cmIdentity || Bytes.empty()) return;
+  if (Method == cmRC4) {
+    CryptForObject(reinterpret_cast<uint8_t*>(Bytes.data()), Bytes.size(), ObjectNumber,
+                   Generation);
+    return;
+  }
+  // A 16-byte IV, then whole blocks. What cannot be decrypted is kept as read.
+  if (Bytes.size() < 16) {
+    Warn(msg::ShortAESData, ObjectNumber);
+    return;
+  }
+  const std::string& Key = AESKeyForObject(Method, ObjectNumber, Generation);
+  if (Key.size() != 16 && Key.size() != 32) return;
+  const size_t Whole = (Bytes.size() - 16) / 16 * 16;
+  if (Whole + 16 != Bytes.size()) Warn(msg::ShortAESData, ObjectNumber);
+  std::string Plain = AESDecryptCBC(Key, std::string_view(Bytes).substr(0, 16),
+                                    std::string_view(Bytes).substr(16, Whole));
+  if (!Plain.empty() && !RemovePadding(Plain)) Warn(msg::BadAESPadding, ObjectNumber);
+  Bytes = std::move(Plain);
+}
+
+void TvxPDFDecrypt::DecryptString(std::string& Bytes, int32_t ObjectNumber, int32_t Generation) {
+  Decrypt(FParams.StrF, Bytes, ObjectNumber, Generation);
+}
+
+namespace {
+
+const TvxPDFNameObject* NameValue(const TvxPDFObject* V) {
+  return V && V->IsName() ? static_cast<const TvxPDFNameObject*>(V) : nullptr;
+}
+
+}  // namespace
+
+TvxCryptMethod TvxPDFDecrypt::StreamMethod(TvxPDFDictObject* Dict) const {
+  if (!Dict) return FParams.StmF;
+  const TvxPDFNameObject* Type = NameValue(Dict->Lookup("/Type"));
+  if (Type && Type->Text == "/XRef") return cmIdentity;
+  // A /Crypt filter comes first in the chain; it leaves the chain here, as
+  // the data is kept decrypted.
+  TvxPDFObject* Filter = Dict->Lookup("/Filter");
+  const TvxPDFNameObject* First = NameValue(Filter);
+  TvxPDFArrayObject* List =
+      Filter && Filter->IsArray() ? static_cast<TvxPDFArrayObject*>(Filter) : nullptr;
+  if (List && List->Count() > 0) First = NameValue(List->GetItem(0));
+  if (First && First->Text == "/Crypt") {
+    TvxPDFObject* Parms = Dict->Lookup("/DecodeParms");
+    TvxPDFArrayObject* ParmList =
+        Parms && Parms->IsArray() ? static_cast<TvxPDFArrayObject*>(Parms) : nullptr;
+    const TvxPDFObject* Own =
+        ParmList ? (ParmList->Count() > 0 ? ParmList->GetItem(0) : nullptr) : Parms;
+    std::string Name = "/Identity";
+    if (Own && Own->IsDict())
+      if (const TvxPDFNameObject* N =
+              NameValue(static_cast<const TvxPDFDictObject*>(Own)->Lookup("/Name")))
+        Name = N->Text;
+    const TvxCryptMethod Method = FParams.FilterMethod(Name);
+    if (List && List->Count() > 1) {
+      List->Items.erase(List->Items.begin());
+      if (ParmList && ParmList->Count() > 0) ParmList->Items.erase(ParmList->Items.begin());
+    } else {
+      Dict->Remove("/Filter");
+      Dict->Remove("/DecodeParms");
+    }
+    return Method;
+  }
+  if (Type && Type->Text == "/EmbeddedFile") return FParams.EFF;
+  if (Type && Type->Text == "/Metadata" && !FParams.EncryptMetadata) return cmIdentity;
+  return FParams.StmF;
+}
+
+void TvxPDFDecrypt::DecryptStream(TvxMemoryStream& Data, int32_t ObjectNumber, int32_t Generation,
+                                  TvxPDFDictObject* Dict) {
+  Decrypt(StreamMethod(Dict), Data.DataString(), ObjectNumber, Generation);
 }
 
 }  // namespace vx

@@ -1,5 +1,9 @@
+#include <algorithm>
+
+#include "pdf/security/vxAES.h"
 #include "pdf/security/vxMD5.h"
 #include "pdf/security/vxPDFCrypt.h"
+#include "pdf/security/vxSASLprep.h"
 
 namespace vx {
 
@@ -11,30 +15,95 @@ TvxPDFEncryption::TvxPDFEncryption(const std::string& FileName,
   SetLevel(Settings.Level());
   FPermissions = Settings.UserPermissions();
   FFileID = MD5Bytes(FileName + DateText);
+  FP = vx::PermissionValue(FLevel, FPermissions);
+  if (FLevel == elAES256) {
+    // The file key does not depend on the passwords: it is random.
+    SetupAES256(RandomBytes(32));
+    return;
+  }
   FPaddedOwner = PadPassword(FOwnerPassword.empty() ? FUserPassword : FOwnerPassword);
   FPaddedUser = PadPassword(FUserPassword);
   FOwnerKey = ComputeOwnerKey(FPaddedOwner, FPaddedUser, FRevision, FKeyLength);
-  FP = vx::PermissionValue(FLevel, FPermissions);
   FKey = ComputeFileKey(FPaddedUser, FOwnerKey, FP, FFileID, FRevision, FKeyLength);
   FUserKey = ComputeUserKey(FKey, FFileID, FRevision);
 }
 
 TvxPDFEncryption::TvxPDFEncryption(const std::string& FileName, const TvxSourceEncryption& Source,
                                    const std::string& DateText) {
-  FKeyLength = Source.KeyLength;
-  FRevision = Source.Revision;
-  FLevel = FKeyLength == 5 ? el40bit : el128bit;
-  FPermissions = PermissionsFromP(FRevision >= 3 ? 128 : 40, static_cast<int64_t>(Source.P));
   FFileID = MD5Bytes(FileName + DateText);
+  FP = Source.P;
+  FPermissions = PermissionsFromP(Source.Revision >= 3 ? 128 : 40, static_cast<int64_t>(Source.P));
+  if (Source.Revision >= 5) {
+    // Passwords, salts and file key stay; /Perms is made again, as metadata
+    // is now encrypted.
+    FLevel = elAES256;
+    FKeyLength = 32;
+    FRevision = Source.Revision;
+    FOwnerKey = Source.OwnerKey;
+    FUserKey = Source.UserKey;
+    FOwnerEncKey = Source.OwnerEncKey;
+    FUserEncKey = Source.UserEncKey;
+    FKey = Source.FileKey;
+    FPerms = ComputePerms(FKey, FP, true, RandomBytes(4));
+    return;
+  }
+  FKeyLength = Source.AES ? 16 : Source.KeyLength;
+  // RC4 through crypt filters is written as revision 3: /O is made alike.
+  FRevision = Source.AES ? 4 : std::min(Source.Revision, 3);
+  FLevel = Source.AES ? elAES128 : FKeyLength == 5 ? el40bit : el128bit;
   FPaddedUser = Source.PaddedUserPassword;
   FUserPassword = UnpadPassword(FPaddedUser);
   FOwnerKey = Source.OwnerKey;
-  FP = Source.P;
   FKey = ComputeFileKey(FPaddedUser, FOwnerKey, FP, FFileID, FRevision, FKeyLength);
   FUserKey = ComputeUserKey(FKey, FFileID, FRevision);
 }
 
+void TvxPDFEncryption::SetupAES256(std::string_view FileKey) {
+  FKey = FileKey;
+  const std::string User = SASLprepPassword(FUserPassword);
+  const std::string Owner = FOwnerPassword.empty() ? User : SASLprepPassword(FOwnerPassword);
+  FOwnerPrepared = Owner;
+  TvxAES256Keys K = ComputeAES256Keys(FKey, User, Owner, RandomBytes(32), FRevision);
+  FOwnerKey = std::move(K.OwnerKey);
+  FUserKey = std::move(K.UserKey);
+  FOwnerEncKey = std::move(K.OwnerEncKey);
+  FUserEncKey = std::move(K.UserEncKey);
+  FPerms = ComputePerms(FKey, FP, true, RandomBytes(4));
+}
+
+void TvxPDFEncryption::KeepUserKeys(const TvxSourceEncryption& Source) {
+  if (FLevel != elAES256 || Source.Revision < 5 || Source.UserKey.size() < 48) return;
+  FRevision = Source.Revision;
+  FKey = Source.FileKey;
+  FUserKey = Source.UserKey;
+  FUserEncKey = Source.UserEncKey;
+  // The owner values hash /U in: made again for the kept one.
+  const std::string Salts = RandomBytes(16);
+  FOwnerKey = HashAES256(FOwnerPrepared, std::string_view(Salts).substr(0, 8), FUserKey, FRevision);
+  FOwnerKey.append(Salts);
+  FOwnerEncKey = AESEncryptCBC(
+      HashAES256(FOwnerPrepared, std::string_view(Salts).substr(8, 8), FUserKey, FRevision),
+      std::string(16, '\0'), FKey);
+  FPerms = ComputePerms(FKey, FP, true, RandomBytes(4));
+}
+
+int32_t TvxPDFEncryption::VersionValue() const {
+  switch (FLevel) {
+    case elAES128: return 4;
+    case elAES256: return 5;
+    default: return FKeyLength == 5 ? 1 : 2;
+  }
+}
+
 std::string TvxPDFEncryption::EncryptForObject(std::string_view Data, int32_t ObjectNumber) {
+  if (FLevel == elAES128 || FLevel == elAES256) {
+    const std::string& Key =
+        AESKeyForObject(FLevel == elAES128 ? cmAESV2 : cmAESV3, ObjectNumber, 0);
+    std::string IV = RandomBytes(16);
+    std::string Out = IV;
+    Out.append(AESEncryptCBC(Key, IV, AddPadding(Data)));
+    return Out;
+  }
   std::string Out(Data);
   CryptForObject(reinterpret_cast<uint8_t*>(Out.data()), Out.size(), ObjectNumber, 0);
   return Out;

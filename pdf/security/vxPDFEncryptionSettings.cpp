@@ -28,6 +28,7 @@ void TvxPDFEncryptionSettings::SetOwnerPassword(const std::string& Value) {
 void TvxPDFEncryptionSettings::SetUserPassword(const std::string& Value) {
   CheckChangeable();
   ++FRevision;
+  ++FUserPasswordRevision;
   FUserPassword = Value;
 }
 
@@ -45,6 +46,7 @@ void TvxPDFEncryptionSettings::Reset() {
   FUserPassword.clear();
   FUserPermissions = TvxUserPermissions::All();
   ++FRevision;
+  ++FUserPasswordRevision;
 }
 
 }  // namespace vx

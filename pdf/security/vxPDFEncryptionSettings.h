@@ -7,7 +7,12 @@
 
 namespace vx {
 
-enum TvxPDFEncryptionLevel : uint8_t { el40bit, el128bit };
+// The RC4 levels, and AES-128 (/V 4 /R 4) and AES-256 (/V 5 /R 6).
+enum TvxPDFEncryptionLevel : uint8_t { el40bit, el128bit, elAES128, elAES256 };
+
+// How a string or stream is encrypted: not at all, RC4, AES-128 with a key
+// per object, AES-256 with the file key.
+enum TvxCryptMethod : uint8_t { cmIdentity, cmRC4, cmAESV2, cmAESV3 };
 
 // The ordinal is the bit number in TvxUserPermissions.
 enum TvxUserPermissionsType : uint8_t {
@@ -37,17 +42,18 @@ struct TvxUserPermissions {
 
 // Key length in bytes and revision of a level.
 inline constexpr int32_t KeyLengthOf(TvxPDFEncryptionLevel Level) {
-  return Level == el40bit ? 5 : 16;
+  return Level == el40bit ? 5 : Level == elAES256 ? 32 : 16;
 }
 inline constexpr int32_t RevisionOf(TvxPDFEncryptionLevel Level) {
-  return Level == el40bit ? 2 : 3;
+  return Level == el40bit ? 2 : Level == el128bit ? 3 : Level == elAES128 ? 4 : 6;
 }
 
 class TvxPDFDecrypt;
 
 class TvxPDFEncryptionSettings {
  public:
-  // Each setter raises Exception "User cannot change encryption settings"
+  // Passwords are 8-bit bytes (PDFDocEncoding) for the RC4 levels and AES-128,
+  // UTF-8 for AES-256. Each setter raises Exception "User cannot change encryption settings"
   // while the settings are locked (after a user-password open).
   bool Enabled() const { return FEnabled; }
   void SetEnabled(bool Value);
@@ -67,6 +73,8 @@ class TvxPDFEncryptionSettings {
   // stale. Setting a value again counts too: it asks for that value rather
   // than for what a re-saved source keeps.
   uint64_t Revision() const { return FRevision; }
+  // Counts the calls that set the user password alone.
+  uint64_t UserPasswordRevision() const { return FUserPasswordRevision; }
   // Back to the state of a new document: unlocked, disabled, el40bit, no
   // passwords, all permissions.
   void Reset();
@@ -82,6 +90,7 @@ class TvxPDFEncryptionSettings {
   std::string FUserPassword;
   TvxUserPermissions FUserPermissions = TvxUserPermissions::All();
   uint64_t FRevision = 0;
+  uint64_t FUserPasswordRevision = 0;
 };
 
 }  // namespace vx

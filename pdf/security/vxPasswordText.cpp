@@ -45,4 +45,21 @@ bool UnicodeToPDFDocEncoding(std::u16string_view Text, std::string& Out) {
   return true;
 }
 
+std::u16string PDFDocEncodingToUnicode(std::string_view Bytes) {
+  std::u16string Out;
+  Out.reserve(Bytes.size());
+  for (char Ch : Bytes) {
+    const auto B = static_cast<uint8_t>(Ch);
+    if (B < 0x18 || (B >= 0x20 && B < 0x7F) || (B >= 0xA1 && B != 0xAD)) {
+      Out.push_back(B);
+      continue;
+    }
+    char16_t C = 0xFFFD;
+    for (const TvxDocChar& D : DocChars)
+      if (D.Byte == B) C = D.Unicode;
+    Out.push_back(C);
+  }
+  return Out;
+}
+
 }  // namespace vx

@@ -9,5 +9,7 @@ namespace vx {
 // Text in PDFDocEncoding; false (Out incomplete) when a character has no
 // byte there.
 bool UnicodeToPDFDocEncoding(std::u16string_view Text, std::string& Out);
+// PDFDocEncoding bytes as text; bytes without a character become U+FFFD.
+std::u16string PDFDocEncodingToUnicode(std::string_view Bytes);
 
 }  // namespace vx

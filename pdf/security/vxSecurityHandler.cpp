@@ -36,23 +36,55 @@ std::string HexToken(std::string_view Bytes) {
   throw EUnsupportedEncryption(FormatMessage(msg::UnsupportedEncryption, Method));
 }
 
-// The method a crypt-filter dictionary (/V 4 and up) names for streams.
-std::string CryptFilterMethod(const TvxPDFDictObject& Dict, int64_t V) {
-  std::string CFM;
-  const TvxPDFNameObject* StmF = NameEntry(Dict, "/StmF");
-  const TvxPDFObject* CF = Dict.Lookup("/CF");
-  if (StmF && CF && CF->IsDict()) {
-    const TvxPDFObject* Filter = static_cast<const TvxPDFDictObject*>(CF)->Lookup(StmF->Text);
-    if (Filter && Filter->IsDict())
-      if (const TvxPDFNameObject* M =
-              NameEntry(*static_cast<const TvxPDFDictObject*>(Filter), "/CFM"))
-        CFM = M->Text;
+const TvxPDFDictObject* DictEntry(const TvxPDFDictObject& Dict, std::string_view Key) {
+  const TvxPDFObject* V = Dict.Lookup(Key);
+  return V && V->IsDict() ? static_cast<const TvxPDFDictObject*>(V) : nullptr;
+}
+
+// The crypt filters of /CF (/V 4 and 5) and the methods /StmF, /StrF and
+// /EFF name; a method this handler lacks is refused by name.
+void ReadCryptFilters(const TvxPDFDictObject& Dict, TvxEncryptParams& P) {
+  if (const TvxPDFDictObject* CF = DictEntry(Dict, "/CF")) {
+    // Bounded by the dictionary, which the parser has already bounded.
+    for (int32_t I = 0; I < CF->Count(); ++I) {
+      const TvxPDFObject* F = CF->Values[static_cast<size_t>(I)].get();
+      const std::string& Name = CF->Keys[static_cast<size_t>(I)]->Text;
+      if (Name == "/Identity" || !F || !F->IsDict()) continue;
+      const TvxPDFNameObject* M = NameEntry(*static_cast<const TvxPDFDictObject*>(F), "/CFM");
+      const std::string CFM = M ? M->Text : "/None";
+      TvxCryptMethod Method;
+      if (CFM == "/V2")
+        Method = cmRC4;
+      else if (CFM == "/AESV2")
+        Method = cmAESV2;
+      else if (CFM == "/AESV3")
+        Method = cmAESV3;
+      else
+        continue;  // refused below when a default names it
+      P.Filters.emplace_back(Name, Method);
+    }
   }
-  if (CFM == "/AESV2") return "AES-128";
-  if (CFM == "/AESV3" || V == 5) return "AES-256";
-  if (CFM == "/V2") return "RC4 through crypt filters, V " + std::to_string(V);
-  if (StmF && StmF->Text == "/Identity") return "crypt filter Identity, V " + std::to_string(V);
-  return "crypt filters, V " + std::to_string(V);
+  auto Pick = [&](std::string_view Key, const std::string& Default) {
+    const TvxPDFNameObject* N = NameEntry(Dict, Key);
+    const std::string Name = N ? N->Text : Default;
+    if (Name == "/Identity") return std::pair(Name, cmIdentity);
+    const TvxCryptMethod M = P.FilterMethod(Name);
+    if (M == cmIdentity) Unsupported("crypt filter " + Name);
+    return std::pair(Name, M);
+  };
+  const auto StmF = Pick("/StmF", "/Identity");
+  P.StmF = StmF.second;
+  P.StrF = Pick("/StrF", "/Identity").second;
+  P.EFF = Pick("/EFF", StmF.first).second;
+  const TvxCryptMethod Needed = P.V == 5 ? cmAESV3 : cmAESV2;
+  for (TvxCryptMethod M : {P.StmF, P.StrF, P.EFF})
+    if (M == cmAESV3 && Needed != cmAESV3) Unsupported("AES-256 at V 4");
+  if (P.V == 5)
+    for (TvxCryptMethod M : {P.StmF, P.StrF, P.EFF})
+      if (M != cmIdentity && M != cmAESV3) Unsupported("V 5 with RC4 or AES-128");
+  const TvxPDFObject* EM = Dict.Lookup("/EncryptMetadata");
+  if (EM && EM->ObjectType == otBoolean)
+    P.EncryptMetadata = static_cast<const TvxPDFBooleanObject*>(EM)->Value;
 }
 
 }  // namespace
@@ -65,19 +97,33 @@ TvxEncryptParams TvxSecurityHandler::CheckEncryptDict(const TvxPDFObject* Encryp
   if (Filter->Text != "/Standard") Unsupported("security handler " + Filter->GetName());
   int64_t V = 0, R = 0, Length = 40;
   IntegerEntry(Dict, "/V", V);
-  if (V == 4 || V == 5) Unsupported(CryptFilterMethod(Dict, V));
   bool HasR = IntegerEntry(Dict, "/R", R);
-  if (R >= 4) Unsupported(R == 4 ? CryptFilterMethod(Dict, V) : "AES-256");
-  if ((V != 1 && V != 2) || !HasR || (R != 2 && R != 3))
-    Unsupported("standard handler V " + std::to_string(V) +
-                (HasR ? " R " + std::to_string(R) : std::string(" without R")));
-  if (Dict.Lookup("/Length") && !IntegerEntry(Dict, "/Length", Length))
-    Unsupported("RC4 with a key length that is not a number");
-  if (Length < 40 || Length > 128 || Length % 8 != 0)
-    Unsupported("RC4 with a " + std::to_string(Length) + "-bit key");
+  const bool LengthGiven = Dict.Lookup("/Length") != nullptr;
+  if (LengthGiven && !IntegerEntry(Dict, "/Length", Length))
+    Unsupported("a key length that is not a number");
   TvxEncryptParams P;
   P.V = static_cast<int32_t>(V);
   P.R = static_cast<int32_t>(R);
+  if (V == 4 && R == 4) {
+    ReadCryptFilters(Dict, P);
+    // Only RC4 takes its key length from /Length; AES-128 keys are 16 bytes.
+    const bool RC4 = P.StmF == cmRC4 || P.StrF == cmRC4 || P.EFF == cmRC4;
+    if (!LengthGiven || !RC4) Length = 128;
+    if (Length < 40 || Length > 128 || Length % 8 != 0)
+      Unsupported("RC4 with a " + std::to_string(Length) + "-bit key");
+    P.Length = static_cast<int32_t>(Length);
+    return P;
+  }
+  if (V == 5 && (R == 5 || R == 6)) {
+    P.Length = 256;
+    ReadCryptFilters(Dict, P);
+    return P;
+  }
+  if ((V != 1 && V != 2) || !HasR || (R != 2 && R != 3))
+    Unsupported("standard handler V " + std::to_string(V) +
+                (HasR ? " R " + std::to_string(R) : std::string(" without R")));
+  if (Length < 40 || Length > 128 || Length % 8 != 0)
+    Unsupported("RC4 with a " + std::to_string(Length) + "-bit key");
   P.Length = static_cast<int32_t>(Length);
   return P;
 }
@@ -88,7 +134,8 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
   const TvxEncryptParams Params = CheckEncryptDict(Encrypt);
   const auto& Dict = *static_cast<const TvxPDFDictObject*>(Encrypt);
   auto Decrypt = std::make_unique<TvxPDFDecrypt>();
-  Decrypt->SetKeyLengthAndRevision(Params.Length / 8, Params.R);
+  Decrypt->SetParams(Params);
+  Decrypt->OnWarning = FOnWarning;
   if (ID && ID->Count() > 0) {
     const TvxPDFObject* First = ID->GetItem(0);
     if (First && First->IsString()) {
@@ -103,6 +150,8 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
   };
   Decrypt->SetOwnerKey(StringText("/O"));
   Decrypt->SetUserKey(StringText("/U"));
+  if (Params.R >= 5)
+    Decrypt->SetAES256Keys(StringText("/OE"), StringText("/UE"), StringText("/Perms"));
   int64_t P = 0;
   if (!IntegerEntry(Dict, "/P", P)) throw EInvalidPermission(std::string(msg::InvalidPermission));
   Decrypt->SetPermissions(P);
@@ -113,9 +162,22 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
   }
   if (!Decrypt->VerifyPassword(Password, FSettings)) return nullptr;
 
-  FSource = TvxSourceEncryption{Decrypt->Revision(), Decrypt->KeyLength(), Decrypt->GetOwnerKey(),
-                                Decrypt->P(), Decrypt->PaddedUserPassword()};
+  TvxSourceEncryption Source;
+  Source.Revision = Decrypt->Revision();
+  Source.KeyLength = Decrypt->KeyLength();
+  Source.OwnerKey = Decrypt->GetOwnerKey();
+  Source.P = Decrypt->P();
+  Source.PaddedUserPassword = Decrypt->PaddedUserPassword();
+  Source.AES = Decrypt->Level() == elAES128;
+  if (Decrypt->Revision() >= 5) {
+    Source.UserKey = Decrypt->GetUserKey();
+    Source.OwnerEncKey = Decrypt->GetOwnerEncKey();
+    Source.UserEncKey = Decrypt->GetUserEncKey();
+    Source.FileKey = Decrypt->GetKey();
+  }
+  FSource = std::move(Source);
   FSourceRevision = FSettings.Revision();
+  FSourceUserPasswordRevision = FSettings.UserPasswordRevision();
   FIsOwner = Decrypt->IsOwnerFlag();
   FEncryptor.reset();
   return Decrypt;
@@ -124,10 +186,15 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
 void TvxSecurityHandler::CreateEncryptor() {
   const std::string Date = FDateText ? FDateText() : std::string();
   const std::string Name(OutputIDFileName);
-  if (FSource && FSettings.Revision() == FSourceRevision)
+  if (FSource && FSettings.Revision() == FSourceRevision) {
     FEncryptor = std::make_unique<TvxPDFEncryption>(Name, *FSource, Date);
-  else
+  } else {
     FEncryptor = std::make_unique<TvxPDFEncryption>(Name, FSettings, Date);
+    // An owner-password open of AES-256 leaves the user password unknown:
+    // unless it was set since, the source's one stays.
+    if (FSource && FSettings.UserPasswordRevision() == FSourceUserPasswordRevision)
+      FEncryptor->KeepUserKeys(*FSource);
+  }
   FEncryptorRevision = FSettings.Revision();
 }
 
@@ -152,6 +219,22 @@ std::unique_ptr<TvxPDFDictObject> TvxSecurityHandler::BuildEncryptDict(TvxPDFTra
   Dict->AddInteger("/V", E.VersionValue());
   Dict->AddInteger("/R", E.Revision());
   Dict->AddInteger("/Length", E.KeyLength() * 8);
+  if (E.Level() == elAES128 || E.Level() == elAES256) {
+    auto StdCF = std::make_unique<TvxPDFDictObject>();
+    StdCF->AddName("/AuthEvent", "/DocOpen");
+    StdCF->AddName("/CFM", E.Level() == elAES128 ? "/AESV2" : "/AESV3");
+    StdCF->AddInteger("/Length", E.KeyLength());
+    auto CF = std::make_unique<TvxPDFDictObject>();
+    CF->Add("/StdCF", std::move(StdCF));
+    Dict->Add("/CF", std::move(CF));
+    Dict->AddName("/StmF", "/StdCF");
+    Dict->AddName("/StrF", "/StdCF");
+  }
+  if (E.Level() == elAES256) {
+    Dict->AddName("/OE", HexToken(E.GetOwnerEncKey()));
+    Dict->AddName("/UE", HexToken(E.GetUserEncKey()));
+    Dict->AddName("/Perms", HexToken(E.GetPerms()));
+  }
   const std::string ID = HexToken(E.GetFileID());
   auto Array = std::make_unique<TvxPDFArrayObject>();
   Array->Add(std::make_unique<TvxPDFStringObject>(ID, true));

@@ -28,9 +28,10 @@ class TvxSecurityHandler {
   TvxPDFEncryptionSettings& Settings() { return FSettings; }
   const TvxPDFEncryptionSettings& Settings() const { return FSettings; }
 
-  // Method, revision and key length of an encryption dictionary; anything
-  // but the standard handler with RC4 at revision 2 or 3 raises
-  // EUnsupportedEncryption naming the method.
+  // Method, revision, key length and crypt filters of an encryption
+  // dictionary; anything but the standard handler with RC4 (revisions 2 to
+  // 4), AES-128 (revision 4) or AES-256 (revisions 5 and 6) raises
+  // EUnsupportedEncryption naming the method or the handler.
   static TvxEncryptParams CheckEncryptDict(const TvxPDFObject* Encrypt);
   // One password attempt against the (direct) encryption dictionary and the
   // trailer's ID array: the decryptor when the password is accepted, else
@@ -56,6 +57,11 @@ class TvxSecurityHandler {
   // The state of a new document.
   void Reset();
 
+  // Receives the decryptors' warnings.
+  void SetOnWarning(std::function<void(const std::string&)> OnWarning) {
+    FOnWarning = std::move(OnWarning);
+  }
+
  private:
   std::function<std::string()> FDateText;
   TvxPDFEncryptionSettings FSettings;
@@ -63,7 +69,9 @@ class TvxSecurityHandler {
   uint64_t FEncryptorRevision = 0;
   std::optional<TvxSourceEncryption> FSource;
   uint64_t FSourceRevision = 0;
+  uint64_t FSourceUserPasswordRevision = 0;
   bool FIsOwner = false;
+  std::function<void(const std::string&)> FOnWarning;
 };
 
 }  // namespace vx

@@ -209,6 +209,8 @@ std::string TvxDocumentWriter::StreamToText(int32_t ObjNum, const TvxPDFStreamOb
   std::unique_ptr<TvxPDFDictObject> Dict =
       Stream.Dict ? Stream.Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
   if (FCompression.Enabled == 1) CompressStream(*Dict, Data);
+  // Before /Length is set: AES data is longer than the plain data.
+  if (FEncryption) Data = EncryptData(Data, ObjNum);
   // The written /Length always matches the written data, also where the
   // source's length was wrong and the data was found by searching.
   TvxPDFObject* Length = Dict->Lookup("/Length");
@@ -219,7 +221,6 @@ std::string TvxDocumentWriter::StreamToText(int32_t ObjNum, const TvxPDFStreamOb
   std::string Text;
   Text.reserve(Data.size() + 128);
   AppendObject(Text, ObjNum, Dict.get());
-  if (FEncryption) Data = EncryptData(Data, ObjNum);
   Text.append("\r\nstream\r\n");
   Text.append(Data);
   Text.append("\r\nendstream");

@@ -87,3 +87,40 @@ foreach(BAD "--encrypt;56" "--user-password;x" "--encrypt;40;--permissions;copy,
     message(FATAL_ERROR "rewrite ${BAD} must exit with 2, got ${RC}")
   endif()
 endforeach()
+
+# AES: aes256 takes a UTF-8 password (here one PDFDocEncoding lacks), aes128
+# an 8-bit one; qpdf reports the method, and both passwords open the copy.
+foreach(CASE "aes256;αβγ;AESv3" "aes128;hôtel;AESv2")
+  list(GET CASE 0 LEVEL)
+  list(GET CASE 1 USER)
+  list(GET CASE 2 METHOD)
+  set(AES ${WORK}/${LEVEL}.pdf)
+  file(REMOVE ${AES})
+  execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${AES} --encrypt ${LEVEL}
+    --user-password "${USER}" --owner-password boss --permissions print
+    RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+  if(NOT RC EQUAL 0 OR NOT EXISTS ${AES})
+    message(FATAL_ERROR "${LEVEL} rewrite failed (${RC}): ${ERR}")
+  endif()
+  foreach(PW "${USER}" boss)
+    execute_process(COMMAND ${CLI} info ${AES} --password "${PW}" RESULT_VARIABLE RC
+      OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+    if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "pages: 2" OR NOT OUT2 MATCHES "title: Two pages")
+      message(FATAL_ERROR "${LEVEL} open with ${PW} failed (${RC}, ${ERR}):\n${OUT2}")
+    endif()
+  endforeach()
+  find_program(QPDF qpdf)
+  if(QPDF AND LEVEL STREQUAL "aes256")
+    execute_process(COMMAND ${QPDF} --show-encryption --password=${USER} ${AES}
+      RESULT_VARIABLE RC OUTPUT_VARIABLE OUT2)
+    if(NOT OUT2 MATCHES "file encryption method: ${METHOD}" OR NOT OUT2 MATCHES
+       "print low resolution: allowed" OR NOT OUT2 MATCHES "extract for any purpose: not allowed")
+      message(FATAL_ERROR "qpdf reads ${LEVEL} wrong (${RC}):\n${OUT2}")
+    endif()
+  endif()
+endforeach()
+execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${WORK}/bad.pdf --encrypt aes512
+  RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 2 OR NOT ERR MATCHES "40, 128, aes128 or aes256")
+  message(FATAL_ERROR "--encrypt aes512 must exit with 2, got ${RC}: ${ERR}")
+endif()

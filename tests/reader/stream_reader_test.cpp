@@ -280,7 +280,8 @@ class TvxReverser : public TvxPDFDecryptor {
     Bytes.assign(Bytes.rbegin(), Bytes.rend());
     Seen.push_back(ObjectNumber * 100 + Generation);
   }
-  void DecryptStream(TvxMemoryStream& Data, int32_t ObjectNumber, int32_t Generation) override {
+  void DecryptStream(TvxMemoryStream& Data, int32_t ObjectNumber, int32_t Generation,
+                     TvxPDFDictObject* = nullptr) override {
     DecryptString(Data.DataString(), ObjectNumber, Generation);
   }
   std::vector<int> Seen;

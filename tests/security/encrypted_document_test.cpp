@@ -301,16 +301,66 @@ TEST(EncryptedDocument, KeyLengthAndRevisionComeFromTheDictionary) {
   EXPECT_EQ(ContentOf(Reopened), "BT /F1 24 Tf 72 700 Td (Hello secret) Tj ET");
 }
 
+// AES at both strengths: every string and stream round-trips (strings of
+// every byte value, the title, the content), and either password opens.
+// The owner of an AES-256 file cannot learn its user password; a copy saved
+// with new permissions still takes the old one, and not the empty one.
+TEST(EncryptedDocument, AESCopiesRoundTripAndKeepTheUnknownUserPassword) {
+  for (TvxPDFEncryptionLevel Level : {elAES128, elAES256}) {
+    SCOPED_TRACE(static_cast<int>(Level));
+    const std::string File = EncryptedCopy(Level, TvxUserPermissions::All());
+    EXPECT_NE(File.find(Level == elAES128 ? "/CFM /AESV2" : "/CFM /AESV3"), std::string::npos);
+    for (const char* Password : {"user", "owner"}) {
+      TvxPDFDocument Doc;
+      ASSERT_TRUE(LoadWith(Doc, File, {Password}));
+      EXPECT_EQ(Doc.IsOwner(), std::string(Password) == "owner");
+      EXPECT_EQ(Doc.Encryption().Level(), Level);
+      EXPECT_EQ(StringBytes(Page(Doc).Lookup("/Bytes")), AllBytes());
+      EXPECT_EQ(StringBytes(Page(Doc).Lookup("/Lit")), "a(b)\\c");
+      EXPECT_EQ(ContentOf(Doc), "BT /F1 24 Tf 72 700 Td (Hello secret) Tj ET");
+    }
+    TvxPDFDocument Owner;
+    ASSERT_TRUE(LoadWith(Owner, File, {"owner"}));
+    TvxUserPermissions Set = TvxUserPermissions::None();
+    Set.Include(AllowPrint);
+    Owner.Encryption().SetUserPermissions(Set);
+    const std::string Copy = Save(Owner);
+    TvxPDFDocument ByUser;
+    if (Level == elAES256) {
+      ASSERT_TRUE(LoadWith(ByUser, Copy, {"", "user"}));
+      EXPECT_FALSE(ByUser.IsOwner());
+      EXPECT_EQ(ByUser.Encryption().UserPermissions().Bits, 1 << AllowPrint);
+    } else {
+      // At AES-128 the owner learns the user password from /O.
+      ASSERT_TRUE(LoadWith(ByUser, Copy, {"user"}));
+    }
+    EXPECT_EQ(ContentOf(ByUser), "BT /F1 24 Tf 72 700 Td (Hello secret) Tj ET");
+    TvxPDFDocument Empty;
+    EXPECT_FALSE(LoadWith(Empty, Copy, {""}));
+    TvxPDFDocument ByOwner;
+    ASSERT_TRUE(LoadWith(ByOwner, Copy, {"owner"}));
+    EXPECT_TRUE(ByOwner.IsOwner());
+  }
+}
+
 TEST(EncryptedDocument, UnsupportedMethodsAreRefusedBeforeAnyPassword) {
   struct Case {
     std::string Dict, Message;
   };
   const Case Cases[] = {
-      {"/Filter /Standard /V 4 /R 4 /Length 128 /CF << /StdCF << /CFM /AESV2 >> >> /StmF /StdCF "
+      {"/Filter /Standard /V 4 /R 4 /Length 128 /CF << /StdCF << /CFM /None >> >> /StmF /StdCF "
        "/StrF /StdCF /P -4 /O <00> /U <00>",
-       "Unsupported encryption (AES-128)"},
-      {"/Filter /Standard /V 5 /R 6 /Length 256 /P -4 /O <00> /U <00>",
-       "Unsupported encryption (AES-256)"},
+       "Unsupported encryption (crypt filter /StdCF)"},
+      {"/Filter /Standard /V 4 /R 4 /StmF /Other /P -4 /O <00> /U <00>",
+       "Unsupported encryption (crypt filter /Other)"},
+      {"/Filter /Standard /V 5 /R 6 /CF << /StdCF << /CFM /AESV2 >> >> /StmF /StdCF /P -4 "
+       "/O <00> /U <00>",
+       "Unsupported encryption (V 5 with RC4 or AES-128)"},
+      {"/Filter /Standard /V 4 /R 4 /CF << /StdCF << /CFM /AESV3 >> >> /StrF /StdCF /P -4 "
+       "/O <00> /U <00>",
+       "Unsupported encryption (AES-256 at V 4)"},
+      {"/Filter /Standard /V 5 /R 7 /P -4 /O <00> /U <00>",
+       "Unsupported encryption (standard handler V 5 R 7)"},
       {"/Filter /Adobe.PubSec /V 4 /R 131105",
        "Unsupported encryption (security handler "
        "Adobe.PubSec)"},

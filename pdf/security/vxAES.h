@@ -1,0 +1,33 @@
+// AES, SHA-2 and random bytes for the AES methods of the standard security
+// handler, through OpenSSL's EVP interface.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vx {
+
+// AES-CBC without padding, key of 16 or 32 bytes, IV of 16 bytes; the data
+// must be whole 16-byte blocks. Wrong sizes raise Exception "AES: Invalid
+// key length" / "AES: Invalid block size".
+std::string AESEncryptCBC(std::string_view Key, std::string_view IV, std::string_view Data);
+std::string AESDecryptCBC(std::string_view Key, std::string_view IV, std::string_view Data);
+// One 16-byte block under AES-ECB.
+std::string AESEncryptBlock(std::string_view Key, std::string_view Block);
+std::string AESDecryptBlock(std::string_view Key, std::string_view Block);
+
+// Data with PKCS#5 padding added (1 to 16 bytes of the padding length).
+std::string AddPadding(std::string_view Data);
+// Data with its PKCS#5 padding removed; false (Data unchanged) when the last
+// block does not end in valid padding.
+bool RemovePadding(std::string& Data);
+
+// SHA-256, SHA-384 or SHA-512 by Bits.
+std::string SHA2Bytes(int Bits, std::string_view Data);
+
+// Bytes from the system's random source; raises Exception "No random data"
+// when it fails.
+std::string RandomBytes(size_t Count);
+
+}  // namespace vx

@@ -1,0 +1,310 @@
+// AES and SHA-2 through our wrapper against published vectors, the AES-256
+// password hash against files of known passwords and keys, SASLprep, and the
+// AES decryption of damaged data.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "objects/expect_error.h"
+#include "pdf/objects/vxPDFObjects.h"
+#include "pdf/objects/vxUtils.h"
+#include "pdf/security/vxAES.h"
+#include "pdf/security/vxPDFCrypt.h"
+#include "pdf/security/vxSASLprep.h"
+
+using namespace vx;
+
+namespace {
+
+std::string Hex(std::string_view Bytes) {
+  std::string H = BytesToHex(Bytes);
+  for (char& C : H) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+  return H;
+}
+
+std::string Unhex(std::string_view Digits) {
+  return HexToBytes(Digits);
+}
+
+// NIST SP 800-38A, F.2.1 to F.2.6: the first two blocks.
+TEST(AES, CbcKnownAnswers) {
+  const std::string IV = Unhex("000102030405060708090a0b0c0d0e0f");
+  const std::string Plain =
+      Unhex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51");
+  const std::pair<const char*, const char*> Cases[] = {
+      {"2b7e151628aed2a6abf7158809cf4f3c",
+       "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"},
+      {"603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4",
+       "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"}};
+  for (const auto& [Key, Cipher] : Cases) {
+    EXPECT_EQ(Hex(AESEncryptCBC(Unhex(Key), IV, Plain)), Cipher);
+    EXPECT_EQ(AESDecryptCBC(Unhex(Key), IV, Unhex(Cipher)), Plain);
+  }
+  // FIPS-197 appendix C.1: one block under ECB.
+  EXPECT_EQ(Hex(AESEncryptBlock(Unhex("000102030405060708090a0b0c0d0e0f"),
+                                Unhex("00112233445566778899aabbccddeeff"))),
+            "69c4e0d86a7b0430d8cdb78070b4c55a");
+  vxtest::ExpectError<Exception>([&] { AESEncryptCBC("short", IV, Plain); },
+                                 "AES: Invalid key length");
+  vxtest::ExpectError<Exception>([&] { AESEncryptCBC(std::string(16, 'k'), IV, "not a block"); },
+                                 "AES: Invalid block size");
+}
+
+TEST(AES, PaddingIsAddedAndCheckedOnRemoval) {
+  EXPECT_EQ(AddPadding(""), std::string(16, '\x10'));
+  EXPECT_EQ(AddPadding("abc"), "abc" + std::string(13, '\x0d'));
+  std::string Data = AddPadding(std::string(16, 'x'));
+  ASSERT_EQ(Data.size(), 32u);
+  EXPECT_TRUE(RemovePadding(Data));
+  EXPECT_EQ(Data, std::string(16, 'x'));
+  for (std::string Bad : {std::string(16, '\0'), std::string(15, 'a') + '\x11',
+                          std::string(14, 'a') + "\x01\x02", std::string("abc")}) {
+    const std::string Before = Bad;
+    EXPECT_FALSE(RemovePadding(Bad));
+    EXPECT_EQ(Bad, Before);
+  }
+}
+
+TEST(SHA2, FipsVectors) {
+  EXPECT_EQ(Hex(SHA2Bytes(256, "abc")),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Hex(SHA2Bytes(384, "abc")),
+            "cb00753f45a35e8bb5a03d699ac65007272c32ab0eded1631a8b605a43ff5bed8086072ba1e7cc2358"
+            "baeca134c825a7");
+  EXPECT_EQ(Hex(SHA2Bytes(512, "abc")),
+            "ddaf35a193617abacc417349ae20413112e6fa4e89a97ea20a9eeee64b55d39a2192992a274fc1a836"
+            "ba3c23a3feebbd454d4423643ce80e2a9ac94fa54ca49f");
+  EXPECT_EQ(RandomBytes(32).size(), 32u);
+  EXPECT_NE(RandomBytes(16), RandomBytes(16));
+}
+
+// The encryption dictionary of a revision-6 file whose user password is
+// "abc", and of a revision-5 file with owner password "owner3"; the file keys
+// are as qpdf reports them.
+struct TvxKnownFile {
+  int32_t R;
+  const char* Password;
+  bool Owner;
+  const char *O, *U, *OE, *UE, *Perms;
+  int32_t P;
+  const char* Key;
+};
+
+const TvxKnownFile KnownFiles[] = {
+    {6, "abc", false,
+     "0410e9f436e2d628ab5423b8f383898f136b365051e98e920a9ae8e3604094b51a24efbe4bfeeb9d1065c0f920"
+     "4684e2",
+     "efe9cb2034c934f59a7e3e57856e542dfb3a84c6f87d7c58537666322c1738df9b5e972cea7d77a387330cdcdd"
+     "fd0790",
+     "c53fd14f839debe69d281e51b81335460bfde952135682c64ad2ff2c1c5659f6",
+     "4562ee6c70b74bc3357fb1504caddcfac9030146714915f6443c9d803ef83cf4",
+     "d7ecc0ef11a70d1031d60fe96f188b75", -4,
+     "058ba1aab4f7acd58c8cfa156680a3d525b916518794da7e8b2e360b6ed04f9a"},
+    {5, "owner3", true,
+     "584a5353c424c1f963b6b5f0a092d720f07bf120eb329add8663fe33a8589adcad4fca2653793d0994948f7f6f"
+     "30a035",
+     "d77cd882af29e7bec7579157187616c324a6a00e8b90f0959e6b01f83972065ec5b7c45121f5963430ffe03a06"
+     "a22301",
+     "50b2415e8dc204235c837e85b6a336ae857b366ede9e9cc7d30657db00033ec3",
+     "86560d35a15c067457dcbfb57edd495cb0f5c2c1ce77c9cf462a496ce484ccfd",
+     "89719ce226a730c2189960bb533450ad", -2052,
+     "35ea16a48b6a3045133b69ac0906c2e8fb0a2cc97903ae17b51a5786ebdba020"}};
+
+TEST(AES256Keys, KnownFilesGiveTheirFileKeys) {
+  for (const TvxKnownFile& F : KnownFiles) {
+    SCOPED_TRACE(F.R);
+    const std::string O = Unhex(F.O), U = Unhex(F.U);
+    // The validation hash alone: /U starts with the hash of its own salt.
+    if (!F.Owner) {
+      EXPECT_EQ(HashAES256(F.Password, U.substr(32, 8), "", F.R), U.substr(0, 32));
+    } else {
+      EXPECT_EQ(HashAES256(F.Password, O.substr(32, 8), U, F.R), O.substr(0, 32));
+    }
+    std::string Key;
+    ASSERT_TRUE(
+        CheckAES256Password(F.Password, F.Owner, O, U, Unhex(F.Owner ? F.OE : F.UE), F.R, Key));
+    EXPECT_EQ(Hex(Key), F.Key);
+    EXPECT_TRUE(PermsMatch(Key, Unhex(F.Perms), F.P));
+    EXPECT_FALSE(PermsMatch(Key, Unhex(F.Perms), F.P + 4));
+    EXPECT_FALSE(CheckAES256Password("wrong", F.Owner, O, U, Unhex(F.UE), F.R, Key));
+    // The other kind of password does not pass for this one.
+    EXPECT_FALSE(CheckAES256Password(F.Password, !F.Owner, O, U, Unhex(F.UE), F.R, Key));
+  }
+}
+
+TEST(AES256Keys, ComputedKeysVerifyWithEitherPasswordAndNoOther) {
+  const std::string FileKey = RandomBytes(32);
+  for (int32_t R : {5, 6}) {
+    TvxAES256Keys K = ComputeAES256Keys(FileKey, "user", "owner", RandomBytes(32), R);
+    ASSERT_EQ(K.OwnerKey.size(), 48u);
+    ASSERT_EQ(K.UserKey.size(), 48u);
+    std::string Key;
+    ASSERT_TRUE(CheckAES256Password("user", false, K.OwnerKey, K.UserKey, K.UserEncKey, R, Key));
+    EXPECT_EQ(Key, FileKey);
+    Key.clear();
+    ASSERT_TRUE(CheckAES256Password("owner", true, K.OwnerKey, K.UserKey, K.OwnerEncKey, R, Key));
+    EXPECT_EQ(Key, FileKey);
+    EXPECT_FALSE(CheckAES256Password("owner", false, K.OwnerKey, K.UserKey, K.UserEncKey, R, Key));
+    EXPECT_FALSE(CheckAES256Password("user", true, K.OwnerKey, K.UserKey, K.OwnerEncKey, R, Key));
+    // Short values are refused, not read past their end.
+    EXPECT_FALSE(CheckAES256Password("user", false, K.OwnerKey, K.UserKey.substr(0, 40),
+                                     K.UserEncKey, R, Key));
+  }
+  const std::string Perms = ComputePerms(FileKey, -3904, false, "1234");
+  const std::string Plain = AESDecryptBlock(FileKey, Perms);
+  EXPECT_EQ(Hex(Plain.substr(0, 12)), Hex(std::string("\xC0\xF0\xFF\xFF\xFF\xFF\xFF\xFF"
+                                                      "Fadb")));
+  EXPECT_TRUE(PermsMatch(FileKey, Perms, -3904));
+}
+
+TEST(SASLprep, MapsSpacesDropsInvisiblesAndNormalizes) {
+  const std::pair<std::string, std::string> Cases[] = {
+      {"abc", "abc"},
+      {"ho\xCC\x82tel", "h\xC3\xB4tel"},  // o + combining circumflex
+      {"h\xC3\xB4tel", "h\xC3\xB4tel"},
+      {"a\xC2\xA0"
+       "b",
+       "a b"},  // no-break space
+      {"a\xE3\x80\x80"
+       "b",
+       "a b"},                           // ideographic space
+      {"pass\xC2\xADword", "password"},  // soft hyphen
+      {"x\xE2\x80\x8D"
+       "y",
+       "xy"},  // zero-width joiner
+      {"\xEF\xAC\x81"
+       "le",
+       "file"},                               // fi ligature
+      {"\xEF\xBC\xA1\xEF\xBC\xA2", "AB"},     // full-width
+      {"\xE2\x85\xA0", "I"},                  // Roman numeral one
+      {"\xC2\xAA", "a"},                      // feminine ordinal
+      {"A\xCC\x8A", "\xC3\x85"},              // A + ring above
+      {"a\xCC\xA3\xCC\x82", "\xE1\xBA\xAD"},  // marks in canonical order
+      {"a\xCC\x82\xCC\xA3", "\xE1\xBA\xAD"},  // and reordered first
+      {"\xE6\xBC\xA2", "\xE6\xBC\xA2"}};      // outside the tables: kept
+  for (const auto& [In, Out] : Cases) EXPECT_EQ(Hex(SASLprepPassword(In)), Hex(Out)) << In;
+  // Not UTF-8: PDFDocEncoding, as 8-bit password text of the other revisions.
+  EXPECT_EQ(SASLprepPassword("h\xF4tel"), "h\xC3\xB4tel");
+  EXPECT_EQ(SASLprepPassword("\x80"), "\xE2\x80\xA2");
+  // Cut to 127 bytes.
+  EXPECT_EQ(SASLprepPassword(std::string(200, 'q')), std::string(127, 'q'));
+}
+
+// An AES-128 decryptor for a file with the empty password, and strings
+// encrypted for object 7 by an encryptor of the same keys.
+class AESDecryptTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TvxPDFEncryptionSettings S;
+    S.SetLevel(elAES128);
+    Encryptor = std::make_unique<TvxPDFEncryption>("x", S, "");
+    TvxEncryptParams P;
+    P.V = 4;
+    P.R = 4;
+    P.Length = 128;
+    P.StmF = P.StrF = P.EFF = cmAESV2;
+    P.Filters = {{"/StdCF", cmAESV2}};
+    D.SetParams(P);
+    D.SetFileID(Encryptor->GetFileID());
+    D.SetOwnerKey("<" + BytesToHex(Encryptor->GetOwnerKey()) + ">");
+    D.SetUserKey("<" + BytesToHex(Encryptor->GetUserKey()) + ">");
+    D.SetPermissions(Encryptor->PermissionValue());
+    D.OnWarning = [this](const std::string& W) { Warnings.push_back(W); };
+    TvxPDFEncryptionSettings Out;
+    ASSERT_TRUE(D.VerifyPassword("", Out));
+    EXPECT_EQ(Out.Level(), elAES128);
+  }
+
+  std::unique_ptr<TvxPDFEncryption> Encryptor;
+  TvxPDFDecrypt D;
+  std::vector<std::string> Warnings;
+};
+
+TEST_F(AESDecryptTest, DamagedDataIsKeptWithAWarning) {
+  const std::string Secret = "A secret of some length";
+  std::string Good = Encryptor->EncryptForObject(Secret, 7);
+  ASSERT_EQ(Good.size(), 16u + 32u);
+  std::string S = Good;
+  D.DecryptString(S, 7, 0);
+  EXPECT_EQ(S, Secret);
+  EXPECT_TRUE(Warnings.empty());
+
+  std::string Short = Good.substr(0, 10);
+  D.DecryptString(Short, 7, 0);
+  EXPECT_EQ(Short, Good.substr(0, 10));
+  ASSERT_EQ(Warnings.size(), 1u);
+  EXPECT_EQ(Warnings[0], "Encrypted data of object 7 is too short for AES");
+
+  // A trailing partial block is dropped; the whole blocks still decrypt.
+  std::string Ragged = Good + "xyz";
+  D.DecryptString(Ragged, 7, 0);
+  EXPECT_EQ(Ragged, Secret);
+  EXPECT_EQ(Warnings.size(), 2u);
+
+  std::string BadPad = Good;
+  BadPad.back() = static_cast<char>(BadPad.back() ^ 0x55);
+  D.DecryptString(BadPad, 7, 0);
+  EXPECT_EQ(BadPad.size(), 32u);
+  EXPECT_EQ(BadPad.substr(0, 16), Secret.substr(0, 16));
+  ASSERT_EQ(Warnings.size(), 3u);
+  EXPECT_EQ(Warnings[2], "Encrypted data of object 7 has bad AES padding");
+
+  std::string IVOnly = Good.substr(0, 16);
+  D.DecryptString(IVOnly, 7, 0);
+  EXPECT_EQ(IVOnly, "");
+  // The key is per object: object 8 does not decrypt object 7's data.
+  std::string Other = Good;
+  D.DecryptString(Other, 8, 0);
+  EXPECT_NE(Other, Secret);
+}
+
+TEST_F(AESDecryptTest, StreamDictionaryChoosesTheMethod) {
+  const std::string Plain = "0 0 m 10 10 l S";
+  const std::string Enc = Encryptor->EncryptForObject(Plain, 5);
+  {
+    // A cross-reference stream is never encrypted.
+    TvxPDFDictObject Dict;
+    Dict.AddName("/Type", "/XRef");
+    TvxMemoryStream M(Enc);
+    D.DecryptStream(M, 5, 0, &Dict);
+    EXPECT_EQ(M.DataString(), Enc);
+  }
+  {
+    // /Crypt with /Identity first in the chain: left as it is, and the
+    // filter leaves the chain.
+    TvxPDFDictObject Dict;
+    auto Filters = std::make_unique<TvxPDFArrayObject>();
+    Filters->Add(std::make_unique<TvxPDFNameObject>("/Crypt"));
+    Filters->Add(std::make_unique<TvxPDFNameObject>("/FlateDecode"));
+    Dict.Add("/Filter", std::move(Filters));
+    TvxMemoryStream M(Plain);
+    D.DecryptStream(M, 5, 0, &Dict);
+    EXPECT_EQ(M.DataString(), Plain);
+    const TvxPDFObject* F = Dict.Lookup("/Filter");
+    ASSERT_TRUE(F && F->IsArray());
+    EXPECT_EQ(static_cast<const TvxPDFArrayObject*>(F)->Count(), 1);
+  }
+  {
+    // /Crypt naming the standard filter decrypts.
+    TvxPDFDictObject Dict;
+    Dict.AddName("/Filter", "/Crypt");
+    auto Parms = std::make_unique<TvxPDFDictObject>();
+    Parms->AddName("/Name", "/StdCF");
+    Dict.Add("/DecodeParms", std::move(Parms));
+    TvxMemoryStream M(Enc);
+    D.DecryptStream(M, 5, 0, &Dict);
+    EXPECT_EQ(M.DataString(), Plain);
+    EXPECT_EQ(Dict.Lookup("/Filter"), nullptr);
+    EXPECT_EQ(Dict.Lookup("/DecodeParms"), nullptr);
+  }
+  {
+    TvxPDFDictObject Dict;
+    Dict.AddName("/Type", "/Metadata");
+    TvxMemoryStream M(Enc);
+    D.DecryptStream(M, 5, 0, &Dict);
+    EXPECT_EQ(M.DataString(), Plain);  // EncryptMetadata is true here
+  }
+}
+
+}  // namespace
