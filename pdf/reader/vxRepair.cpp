@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "pdf/filters/vxFilter.h"
@@ -164,6 +165,8 @@ void TvxRepair::Rebuild() {
   std::vector<TvxCandidate> Candidates;
   std::vector<std::pair<int64_t, int32_t>> ObjectStreams;  // position, number
   int32_t LastCatalog = -1;
+  // Numbers whose newest plain definition is a catalog.
+  std::unordered_set<int32_t> Catalogs;
   int64_t SkipUntil = 0;
   for (size_t I = 0; I < Marks.size(); ++I) {
     const TvxMark& M = Marks[I];
@@ -195,11 +198,16 @@ void TvxRepair::Rebuild() {
       continue;
     }
     if (!Value) continue;
+    if (!Value->IsDict()) Catalogs.erase(M.Number);
     TvxFound& F = Found[M.Number];
     F = {M.Pos, M.Pos, M.Generation, 0, 0};
     if (!Value->IsDict()) continue;
     auto* Dict = static_cast<TvxPDFDictObject*>(Value.get());
     const std::string Type = NameOf(Dict->Lookup("/Type"));
+    if (Type == "/Catalog" || (Type.empty() && Dict->Lookup("/Pages")))
+      Catalogs.insert(M.Number);
+    else
+      Catalogs.erase(M.Number);
     if (Type == "/Catalog") {
       LastCatalog = M.Number;
     } else if (IsStream && Type == "/XRef") {
@@ -282,8 +290,14 @@ void TvxRepair::Rebuild() {
 
   TvxPDFTrailer& T = *D.FTrailer;
   const TvxCandidate* Chosen = nullptr;
+  // A /Root must name a catalog; one inside an object stream is taken on
+  // trust.
+  auto IsCatalog = [&](int32_t K) {
+    auto It = Found.find(K);
+    return It != Found.end() && (It->second.Stream != 0 || Catalogs.count(K));
+  };
   for (const auto& C : Candidates) {
-    if (Found.count(ReferencedNumber(C.Dict->Lookup("/Root")))) {
+    if (IsCatalog(ReferencedNumber(C.Dict->Lookup("/Root")))) {
       Chosen = &C;
       break;
     }
