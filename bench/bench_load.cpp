@@ -1,13 +1,13 @@
 // Loading speed: the largest corpus files and a generated 10,000-page file.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <sys/resource.h>
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
@@ -102,13 +102,47 @@ void RegisterHostile() {
         ->Unit(benchmark::kMillisecond);
   }
   std::string Kids = vxtest::RepeatedKids(3, 80);
-  benchmark::RegisterBenchmark("Hostile/repeated_kids/3x80",
-                               [Kids](benchmark::State& S) { LoadHostile(S, Kids); })
-      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Hostile/repeated_kids/3x80", [Kids](benchmark::State& S) {
+    LoadHostile(S, Kids);
+  })->Unit(benchmark::kMillisecond);
   std::string High = vxtest::HighestObjectNumber();
-  benchmark::RegisterBenchmark("Hostile/highest_object_number",
-                               [High](benchmark::State& S) { LoadHostile(S, High); })
-      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Hostile/highest_object_number", [High](benchmark::State& S) {
+    LoadHostile(S, High);
+  })->Unit(benchmark::kMillisecond);
+}
+
+void WriteFile(const std::string& Path, const std::string& Data) {
+  std::FILE* F = std::fopen(Path.c_str(), "wb");
+  if (!F) return;
+  std::fwrite(Data.data(), 1, Data.size(), F);
+  std::fclose(F);
+}
+
+// Repair of a 10,000-page file whose cross-reference table and trailer were
+// cut off, beside qpdf reading the same file (its process start included).
+void RegisterRepair() {
+  std::string Data = MakeManyPages(10000);
+  Data.resize(Data.rfind("xref\n"));
+  std::string Cut = (fs::temp_directory_path() / "vellumark_bench_10000_pages_cut.pdf").string();
+  WriteFile(Cut, Data);
+  benchmark::RegisterBenchmark("Repair/cut_xref_10000_pages", [Cut](benchmark::State& State) {
+    for (auto _ : State) {
+      vx::TvxPDFDocument Doc;
+      Doc.RepairDamaged = true;
+      Doc.LoadFromFile(Cut);
+      if (Doc.PageCount() != 10000) State.SkipWithError("wrong page count");
+    }
+    State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(fs::file_size(Cut)));
+    struct rusage Usage {};
+    getrusage(RUSAGE_SELF, &Usage);
+    State.counters["peak_rss_mb"] = static_cast<double>(Usage.ru_maxrss) / 1024;
+  })->Unit(benchmark::kMillisecond);
+  if (std::system("command -v qpdf >/dev/null 2>&1") != 0) return;
+  benchmark::RegisterBenchmark("Repair/qpdf_cut_xref_10000_pages", [Cut](benchmark::State& State) {
+    const std::string Command = "qpdf --show-npages '" + Cut + "' >/dev/null 2>&1";
+    for (auto _ : State) benchmark::DoNotOptimize(std::system(Command.c_str()));
+    State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(fs::file_size(Cut)));
+  })->Unit(benchmark::kMillisecond);
 }
 
 void RegisterAll() {
@@ -125,6 +159,7 @@ void RegisterAll() {
   benchmark::RegisterBenchmark("Load/generated_10000_pages", [Generated](benchmark::State& S) {
     LoadFile(S, Generated);
   })->Unit(benchmark::kMillisecond);
+  RegisterRepair();
 
   fs::path Corpus = fs::path(VX_SHARED_DIR) / "corpus" / "files";
   if (!fs::is_directory(Corpus)) return;
