@@ -66,9 +66,10 @@ void LoadFile(benchmark::State& State, const std::string& Path) {
 // of proportion to its size; time per byte should stay flat as N grows.
 // "peak_rss_mb" is the process's peak so far (run one benchmark per process
 // for a clean figure).
-void LoadHostile(benchmark::State& State, const std::string& Data) {
+void LoadHostile(benchmark::State& State, const std::string& Data, bool Repair = false) {
   for (auto _ : State) {
     vx::TvxPDFDocument Doc;
+    Doc.RepairDamaged = Repair;
     try {
       Doc.LoadFromMemory(Data);
       vx::TvxMemoryStream Out;
@@ -99,6 +100,17 @@ void RegisterHostile() {
     std::string Graph = vxtest::SharedArrayGraph(Levels);
     benchmark::RegisterBenchmark(("Hostile/shared_arrays/" + std::to_string(Levels)).c_str(),
                                  [Graph](benchmark::State& S) { LoadHostile(S, Graph); })
+        ->Unit(benchmark::kMillisecond);
+  }
+  // For repair: headers and trailers that never close, each running into
+  // the next, and object streams that list many members.
+  for (int N : {1000, 4000, 16000}) {
+    std::string Open = "%PDF-1.4\n";
+    for (int I = 0; I < N; ++I)
+      Open += std::to_string(I % 50 + 1) + " 0 obj << /Type /Catalog /Pages [ (" +
+              std::string(20, 'x') + "\ntrailer << /Root 1 0 R /Info << ";
+    benchmark::RegisterBenchmark(("Hostile/repair_unclosed/" + std::to_string(N)).c_str(),
+                                 [Open](benchmark::State& S) { LoadHostile(S, Open, true); })
         ->Unit(benchmark::kMillisecond);
   }
   std::string Kids = vxtest::RepeatedKids(3, 80);
