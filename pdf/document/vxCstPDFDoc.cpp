@@ -339,3 +339,20 @@ void TvxCustomPDFDocument::DoIOProgress(int32_t Percentage) {
 }
 
 }  // namespace vx
+
+namespace vx {
+
+bool TvxCustomPDFDocument::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
+                                            std::string& ResourceName, uint8_t FontEncoding) {
+  return TvxFontResources(*FStore, FPages, FDocumentID)
+      .FindFontResource(FontDict, Font, ResourceName, FontEncoding);
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxCustomPDFDocument::CreateFontResource(
+    const TvxFont& Font, const std::string& ResourceName, uint8_t FontEmbedding,
+    uint8_t FontEncoding, std::u16string_view Text) {
+  return TvxFontResources(*FStore, FPages, FDocumentID)
+      .CreateFontResource(Font, ResourceName, FontEmbedding, FontEncoding, Text);
+}
+
+}  // namespace vx

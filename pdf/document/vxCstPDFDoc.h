@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "pdf/fonts/vxFontResources.h"
 #include "pdf/reader/vxCatalogReader.h"
 #include "pdf/reader/vxDocumentData.h"
 #include "pdf/reader/vxObjectLoader.h"
@@ -106,6 +107,16 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   // Unit; a page number outside the document raises EInvalidPageError.
   TvxPageSize GetPageSize(int32_t PageNo, TvxMeasurementUnit Unit) const;
   TvxPDFRect GetPageBox(int32_t PageNo, TvxMeasurementUnit Unit) const;
+
+  // Font resources for watermark text (see TvxFontResources).
+  bool FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
+                        std::string& ResourceName, uint8_t FontEncoding);
+  std::unique_ptr<TvxPDFIndirectReference> CreateFontResource(const TvxFont& Font,
+                                                              const std::string& ResourceName,
+                                                              uint8_t FontEmbedding,
+                                                              uint8_t FontEncoding,
+                                                              std::u16string_view Text);
+  std::string MakeBaseFontName(const TvxFont& Font) const { return vx::MakeBaseFontName(Font); }
 
   // The document's data, for the subsystems that work on it.
   TvxPDFObjectStore& Store() { return *FStore; }
