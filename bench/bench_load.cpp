@@ -1,13 +1,13 @@
 // Loading speed: the largest corpus files and a generated 10,000-page file.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <sys/resource.h>
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
@@ -66,9 +66,10 @@ void LoadFile(benchmark::State& State, const std::string& Path) {
 // of proportion to its size; time per byte should stay flat as N grows.
 // "peak_rss_mb" is the process's peak so far (run one benchmark per process
 // for a clean figure).
-void LoadHostile(benchmark::State& State, const std::string& Data) {
+void LoadHostile(benchmark::State& State, const std::string& Data, bool Repair = false) {
   for (auto _ : State) {
     vx::TvxPDFDocument Doc;
+    Doc.RepairDamaged = Repair;
     try {
       Doc.LoadFromMemory(Data);
       vx::TvxMemoryStream Out;
@@ -101,14 +102,59 @@ void RegisterHostile() {
                                  [Graph](benchmark::State& S) { LoadHostile(S, Graph); })
         ->Unit(benchmark::kMillisecond);
   }
+  // For repair: headers and trailers that never close, each running into
+  // the next, and object streams that list many members.
+  for (int N : {1000, 4000, 16000}) {
+    std::string Open = "%PDF-1.4\n";
+    for (int I = 0; I < N; ++I)
+      Open += std::to_string(I % 50 + 1) + " 0 obj << /Type /Catalog /Pages [ (" +
+              std::string(20, 'x') + "\ntrailer << /Root 1 0 R /Info << ";
+    benchmark::RegisterBenchmark(("Hostile/repair_unclosed/" + std::to_string(N)).c_str(),
+                                 [Open](benchmark::State& S) { LoadHostile(S, Open, true); })
+        ->Unit(benchmark::kMillisecond);
+  }
   std::string Kids = vxtest::RepeatedKids(3, 80);
-  benchmark::RegisterBenchmark("Hostile/repeated_kids/3x80",
-                               [Kids](benchmark::State& S) { LoadHostile(S, Kids); })
-      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Hostile/repeated_kids/3x80", [Kids](benchmark::State& S) {
+    LoadHostile(S, Kids);
+  })->Unit(benchmark::kMillisecond);
   std::string High = vxtest::HighestObjectNumber();
-  benchmark::RegisterBenchmark("Hostile/highest_object_number",
-                               [High](benchmark::State& S) { LoadHostile(S, High); })
-      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Hostile/highest_object_number", [High](benchmark::State& S) {
+    LoadHostile(S, High);
+  })->Unit(benchmark::kMillisecond);
+}
+
+void WriteFile(const std::string& Path, const std::string& Data) {
+  std::FILE* F = std::fopen(Path.c_str(), "wb");
+  if (!F) return;
+  std::fwrite(Data.data(), 1, Data.size(), F);
+  std::fclose(F);
+}
+
+// Repair of a 10,000-page file whose cross-reference table and trailer were
+// cut off, beside qpdf reading the same file (its process start included).
+void RegisterRepair() {
+  std::string Data = MakeManyPages(10000);
+  Data.resize(Data.rfind("xref\n"));
+  std::string Cut = (fs::temp_directory_path() / "vellumark_bench_10000_pages_cut.pdf").string();
+  WriteFile(Cut, Data);
+  benchmark::RegisterBenchmark("Repair/cut_xref_10000_pages", [Cut](benchmark::State& State) {
+    for (auto _ : State) {
+      vx::TvxPDFDocument Doc;
+      Doc.RepairDamaged = true;
+      Doc.LoadFromFile(Cut);
+      if (Doc.PageCount() != 10000) State.SkipWithError("wrong page count");
+    }
+    State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(fs::file_size(Cut)));
+    struct rusage Usage {};
+    getrusage(RUSAGE_SELF, &Usage);
+    State.counters["peak_rss_mb"] = static_cast<double>(Usage.ru_maxrss) / 1024;
+  })->Unit(benchmark::kMillisecond);
+  if (std::system("command -v qpdf >/dev/null 2>&1") != 0) return;
+  benchmark::RegisterBenchmark("Repair/qpdf_cut_xref_10000_pages", [Cut](benchmark::State& State) {
+    const std::string Command = "qpdf --show-npages '" + Cut + "' >/dev/null 2>&1";
+    for (auto _ : State) benchmark::DoNotOptimize(std::system(Command.c_str()));
+    State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(fs::file_size(Cut)));
+  })->Unit(benchmark::kMillisecond);
 }
 
 void RegisterAll() {
@@ -125,6 +171,7 @@ void RegisterAll() {
   benchmark::RegisterBenchmark("Load/generated_10000_pages", [Generated](benchmark::State& S) {
     LoadFile(S, Generated);
   })->Unit(benchmark::kMillisecond);
+  RegisterRepair();
 
   fs::path Corpus = fs::path(VX_SHARED_DIR) / "corpus" / "files";
   if (!fs::is_directory(Corpus)) return;

@@ -8,6 +8,7 @@
 #include "cli/vxCliOptions.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/reader/vxRepair.h"
 #include "platform/vxUnicode.h"
 
 namespace {
@@ -20,15 +21,18 @@ const char* const Usage =
     "Stamps text watermarks onto PDF files.\n"
     "\n"
     "Commands:\n"
-    "  info FILE [--password PW]   print the document's version, page count,\n"
+    "  info FILE [--password PW] [--repair]\n"
+    "                              print the document's version, page count,\n"
     "                              encryption and information\n"
-    "  rewrite IN -o OUT [--password PW] [--compress flate|runlength]\n"
+    "  rewrite IN -o OUT [--password PW] [--repair] [--compress flate|runlength]\n"
     "          [--level 0-3] [--need-appearances true|false]\n"
     "          [--encrypt 40|128|aes128|aes256 [--user-password U]\n"
     "           [--owner-password O]\n"
     "           [--permissions LIST]]\n"
     "                              load IN and save it as a new file OUT\n"
     "\n"
+    "Every command takes --repair: a file whose structure is damaged is\n"
+    "repaired while it loads (warnings on standard error).\n"
     "--password PW opens an encrypted input. --encrypt encrypts the output with\n"
     "RC4 at 40 or 128 bits or with AES at 128 or 256 bits; LIST is a comma list of copy, modify, "
     "print,\n"
@@ -50,7 +54,11 @@ TvxArgs ParseArgs(int argc, char** argv, int First, const std::vector<std::strin
   TvxArgs Args;
   for (int I = First; I < argc; ++I) {
     std::string A = argv[I];
-    if (A.rfind("--", 0) == 0 || A == "-o") {
+    bool IsFlag = false;
+    for (const auto& F : vxcli::FlagOptionNames) IsFlag = IsFlag || F == A;
+    if (IsFlag) {
+      Args.Options[A] = "";
+    } else if (A.rfind("--", 0) == 0 || A == "-o") {
       bool IsKnown = false;
       for (const auto& K : Known) IsKnown = IsKnown || K == A;
       if (!IsKnown) throw TvxUsageError{"unknown option '" + A + "'"};
@@ -170,6 +178,10 @@ int main(int argc, char** argv) {
   } catch (const TvxUsageError& E) {
     std::fprintf(stderr, "vellumark-cli: %s\n\n%s", E.Message.c_str(), Usage);
     return 2;
+  } catch (const vxcli::TvxDamagedFile& E) {
+    std::fprintf(stderr, "%s\n%s\n", E.Message.c_str(),
+                 std::string(vx::msg::RepairMayRecover).c_str());
+    return 1;
   } catch (const vx::Exception& E) {
     std::fprintf(stderr, "%s\n", E.what());
     return 1;

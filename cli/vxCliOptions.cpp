@@ -1,6 +1,9 @@
 #include "cli/vxCliOptions.h"
 
+#include <cstdio>
+
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/reader/vxRepair.h"
 #include "pdf/security/vxPasswordText.h"
 #include "platform/vxUnicode.h"
 
@@ -29,6 +32,8 @@ std::string PasswordOption(const TvxOptions& Options, const char* Name, bool Utf
 
 }  // namespace
 
+const std::vector<std::string> FlagOptionNames = {"--repair"};
+
 const std::vector<std::string> EncryptionOptionNames = {"--encrypt", "--user-password",
                                                         "--owner-password", "--permissions"};
 
@@ -51,7 +56,19 @@ void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
     Continue = Try >= 0 && static_cast<size_t>(Try) < Tries.size();
     if (Continue) Pw = Tries[static_cast<size_t>(Try)];
   };
-  if (!Doc.LoadFromFile(File)) {
+  const bool Repair = Options.count("--repair") > 0;
+  Doc.RepairDamaged = Repair;
+  Doc.OnWarning = [](vx::TvxCustomPDFDocument&, const std::string& Warning) {
+    std::fprintf(stderr, "warning: %s\n", Warning.c_str());
+  };
+  bool Loaded = false;
+  try {
+    Loaded = Doc.LoadFromFile(File);
+  } catch (const std::exception& E) {
+    if (!Repair && vx::IsDamagedStructureError(E)) throw TvxDamagedFile{E.what()};
+    throw;
+  }
+  if (!Loaded) {
     if (!Given) throw vx::Exception("The file is encrypted: give its password with --password");
     throw vx::Exception("The password is incorrect");
   }

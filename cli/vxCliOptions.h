@@ -16,9 +16,19 @@ struct TvxUsageError {
 
 using TvxOptions = std::map<std::string, std::string>;
 
+// Options every command takes, without a value.
+extern const std::vector<std::string> FlagOptionNames;
+
+// A load that failed on damaged structure without "--repair": the message,
+// and a hint that the option may recover the file.
+struct TvxDamagedFile {
+  std::string Message;
+};
+
 // Loads File, trying the "--password" option (or the empty password) as
-// PDFDocEncoding bytes and then as given. Raises vx::Exception when the
-// password is refused.
+// PDFDocEncoding bytes and then as given, with repair when "--repair" is
+// given; warnings go to standard error. Raises vx::Exception when the
+// password is refused, TvxDamagedFile on damage without "--repair".
 void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
                   const TvxOptions& Options);
 

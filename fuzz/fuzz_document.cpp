@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the whole load (cross-reference chain, object
-// streams, catalog, page tree, outlines, form) and writes what loads. Only the
-// engine's own exceptions may come out.
+// streams, catalog, page tree, outlines, form), or to its repair, and writes
+// what loads. Only the engine's own exceptions may come out.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,6 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   // Small inputs must not inflate into huge allocations.
   static vx::TvxScopedDecodeLimit Limit(64 << 20);
   vx::TvxPDFDocument Doc;
+  // A leading "R" loads the rest with repair on.
+  if (Size > 0 && Data[0] == 'R') {
+    Doc.RepairDamaged = true;
+    ++Data;
+    --Size;
+  }
   try {
     Doc.LoadFromMemory(std::string(reinterpret_cast<const char*>(Data), Size));
     vx::TvxMemoryStream Out;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxRepair.h"
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/watermark/vxPageRange.h"
 #include "pdf/writer/vxOutlines.h"
@@ -118,19 +119,50 @@ bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
 }
 
 bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
+  try {
+    return LoadBytes(Bytes, lmExact);
+  } catch (const std::exception& E) {
+    if (!RepairDamaged || !IsDamagedStructureError(E)) throw;
+    DoWarning(FormatMessage(msg::RepairStarted, E.what()));
+  }
+  // Offsets count from the header, wherever it stands.
+  const int64_t Header = TvxRepair::FindHeader(Bytes);
+  if (Header > 0) {
+    DoWarning(FormatMessage(msg::RepairHeaderMoved, static_cast<int32_t>(Header)));
+    Bytes.erase(0, static_cast<size_t>(Header));
+  } else if (Header < 0) {
+    DoWarning(std::string(msg::RepairNoHeader));
+  }
+  // A file whose only fault is its header loads as it describes itself.
+  if (Header != 0 || !TvxRepair::HeaderIsSound(Bytes)) {
+    try {
+      return LoadBytes(Bytes, lmHeaderMoved);
+    } catch (const std::exception& E) {
+      if (!IsDamagedStructureError(E)) throw;
+    }
+  }
+  return LoadBytes(Bytes, lmRebuilt);
+}
+
+bool TvxCustomPDFDocument::LoadBytes(std::string& Bytes, TvxLoadMode Mode) {
   // Every load starts from a cleared document; keep the name a file load has
   // just set.
   std::string Work = FWorkFileName;
   ClearDocument();
   FWorkFileName = Work;
-  // The file's bytes are held only while loading.
+  FLoadMode = Mode;
+  FRepairing = Mode != lmExact;
+  // The file's bytes are held only while loading, then handed back for a
+  // repair to try again.
+  auto Release = [this, &Bytes] {
+    FReader.reset();
+    if (FSource) Bytes = std::move(FSource->DataString());
+    FSource.reset();
+  };
   struct TvxCloseFile {
-    TvxCustomPDFDocument& Doc;
-    ~TvxCloseFile() {
-      Doc.FReader.reset();
-      Doc.FSource.reset();
-    }
-  } Close{*this};
+    decltype(Release)& Close;
+    ~TvxCloseFile() { Close(); }
+  } Close{Release};
   try {
     FSource = std::make_unique<TvxMemoryStream>(std::move(Bytes));
     ReadDocument(*FSource);
@@ -157,21 +189,31 @@ bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
     }
   } catch (...) {
     // A failed load leaves an empty document, not half of one.
+    Release();
     Work = FWorkFileName;
     ClearDocument();
     FWorkFileName = Work;
+    FRepairing = false;
+    FLoadMode = lmExact;
     throw;
   }
+  FRepairing = false;
+  FLoadMode = lmExact;
   return FIsLoaded;
 }
 
 void TvxCustomPDFDocument::ReadDocument(TvxStream& Stream) {
   FReader = std::make_unique<TvxPDFStreamReader>(FDocumentID, &Stream);
+  FReader->Lenient = FRepairing;
   try {
     TvxDocumentData& Data = *this;
     TvxDocumentEvents& Events = *this;
-    TvxXRefLoader XRef(Data, Events, *FLoader);
-    XRef.ReadXRef();
+    if (FLoadMode == lmRebuilt) {
+      TvxRepair(Data, Events, *FLoader).Rebuild();
+    } else {
+      TvxXRefLoader XRef(Data, Events, *FLoader);
+      XRef.ReadXRef();
+    }
     // An unsupported method is refused before any password is asked for.
     if (FIsEncrypted) TvxSecurityHandler::CheckEncryptDict(FTrailer->Encrypt.get());
   } catch (...) {

@@ -140,6 +140,11 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
 
   bool OpenAfterSave = false;
   bool ShowSetupDialog = false;
+  // A load that fails on damaged structure is tried again by repair: the
+  // header anywhere in the first 1,024 bytes, then the cross-reference data
+  // rebuilt by scanning the file. Every repair is reported through
+  // OnWarning. A file that loads without it loads the same with it.
+  bool RepairDamaged = false;
   TvxSetupDialog* SetupDialog = nullptr;  // not owned
 
   // Events; an unassigned one is skipped.
@@ -171,6 +176,15 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   // object streams are unpacked through the decryptor.
   void StartDecryptedRead();
 
+  enum TvxLoadMode : uint8_t {
+    lmExact,        // as the file describes itself
+    lmHeaderMoved,  // offsets from a header found late or damaged
+    lmRebuilt       // cross-reference data rebuilt by scanning
+  };
+  // One load of Bytes, which are handed back when it ends.
+  bool LoadBytes(std::string& Bytes, TvxLoadMode Mode);
+
+  TvxLoadMode FLoadMode = lmExact;
   std::string FFilename;
   std::string FWorkFileName;
   TvxCompression FCompression;

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxRepair.h"
 
 namespace vx {
 
@@ -148,11 +149,17 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
   FPagesSeen.clear();
   FNodesRead = 0;
   FKidsMissing = 0;
+  FRootCount = -1;
   ReadPageTree(K, Inherited, 0);
   // Pages were listed but none could be read: saving this as an empty
-  // document would lose them all.
-  if (D.FPages.empty() && FKidsMissing > 0)
-    throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+  // document would lose them all. A repair, asked for, goes on without them.
+  if (D.FPages.empty() && FKidsMissing > 0) {
+    if (!D.FRepairing) throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+    E.DoWarning(std::string(msg::RepairNoPages));
+  }
+  const auto Pages = static_cast<int32_t>(D.FPages.size());
+  if (D.FRepairing && FRootCount >= 0 && FRootCount != Pages)
+    E.DoWarning(FormatMessage(msg::RepairCount, Pages));
 }
 
 TvxPDFIndirectObject* TvxCatalogReader::NewPageObject(TvxPDFObjectPtr Value) {
@@ -223,6 +230,9 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
     }
   }
   FNodesExpanded.insert(K);
+  if (Depth == 0)
+    if (TvxPDFObject* Count = Dict.Lookup("/Count"); Count && Count->IsInteger())
+      FRootCount = static_cast<TvxPDFIntegerObject*>(Count)->Value;
   if (!Kids) return;
   for (int32_t I = 0; I < Kids->Count(); ++I) {
     TvxPDFObject* Kid = Kids->GetItem(I);

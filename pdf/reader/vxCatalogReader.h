@@ -59,6 +59,7 @@ class TvxCatalogReader {
   std::unordered_set<int32_t> FPagesSeen;  // pages already listed
   int64_t FNodesRead = 0;
   int64_t FKidsMissing = 0;  // kids the file does not describe
+  int32_t FRootCount = -1;   // the root's /Count, -1 when it has none
 };
 
 }  // namespace vx

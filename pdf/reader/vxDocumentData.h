@@ -66,6 +66,9 @@ struct TvxDocumentData {
   TvxPDFVersion FPDFVersion = pvPDF14;
   bool FIsLoaded = false;
   bool FIsEncrypted = false;
+  // Set while a damaged file is loaded by repair: damage is then tolerated
+  // and reported through warnings.
+  bool FRepairing = false;
   TvxPageMode FPageMode = pmNone;
   TvxPageLayout FPageLayout = plNone;
   int32_t FSaveStateObjNo = -1;

@@ -1,6 +1,7 @@
 #include "pdf/reader/vxObjectLoader.h"
 
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxRepair.h"
 
 namespace vx {
 
@@ -91,6 +92,8 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
     Length = static_cast<TvxPDFIntegerObject*>(L)->Value;
   try {
     Stream->Data = R->ReadStreamData(Length, I->ObjectNumber, I->Generation, Stream->Dict.get());
+    if (D.FRepairing && Length >= 0 && Stream->Data && Stream->Data->MemSize() != Length)
+      E.DoWarning(FormatMessage(msg::RepairLength, I->ObjectNumber));
   } catch (const Exception&) {
     R->Seek(Q, soBeginning);
     TvxPDFObject* L1 = D.FStore->Resolve(Stream->Dict->Lookup("/Length1"));
@@ -105,6 +108,13 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
         R->Seek(Q, soBeginning);
         Stream->Data = R->ReadStreamData(-1, I->ObjectNumber, I->Generation, Stream->Dict.get());
       } catch (const Exception&) {
+        if (D.FRepairing) {
+          // The data runs to the object's end.
+          E.DoWarning(FormatMessage(msg::RepairNoEndStream, I->ObjectNumber));
+          R->Seek(Q, soBeginning);
+          Stream->Data = R->ReadUnterminatedStreamData(Length, I->ObjectNumber, I->Generation,
+                                                       Stream->Dict.get());
+        }
       }
     }
   }

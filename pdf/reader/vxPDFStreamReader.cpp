@@ -240,7 +240,11 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseNumberOrReference() {
     return std::make_unique<TvxPDFStringObject>(FToken1, false);
   }
   int64_t V = 0;
-  if (!ParseInt64(FToken1, V)) throw Exception(FormatMessage(msg::NotValidInteger, FToken1));
+  if (!ParseInt64(FToken1, V)) {
+    // A damaged token read by a repair stands for nothing.
+    if (Lenient) return std::make_unique<TvxPDFNullObject>();
+    throw Exception(FormatMessage(msg::NotValidInteger, FToken1));
+  }
   if (V >= std::numeric_limits<int32_t>::min() && V <= std::numeric_limits<int32_t>::max())
     return std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(V));
   return std::make_unique<TvxPDFInt64Object>(V);
@@ -357,6 +361,11 @@ std::unique_ptr<TvxPDFDictObject> TvxPDFStreamReader::ReadDictionary() {
       Skip(2);
       break;
     }
+    if (Lenient && PeekByte() != '/') {
+      // A value without a key is dropped; every pass consumes a byte.
+      if (!ParseObject()) ReadByte();
+      continue;
+    }
     std::unique_ptr<TvxPDFNameObject> Key = ReadName();
     TvxPDFObjectPtr Value = ParseObject();
     Dict->AddEntry(std::move(Key), std::move(Value));
@@ -455,6 +464,27 @@ std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadStreamData(int32_t Leng
   }
   if (ReadString(static_cast<int64_t>(EndStreamWord.size())) != EndStreamWord)
     throw EEndStreamError(std::string(msg::EndStream));
+  return Data;
+}
+
+std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadUnterminatedStreamData(
+    int32_t Length, int32_t ObjectNumber, int32_t Generation, TvxPDFDictObject* Dict) {
+  SkipWhitespace();
+  if (ReadString(6) != "stream") throw EStreamReadError(std::string(msg::StreamRead));
+  while (!AtEnd() && (PeekByte() == ' ' || PeekByte() == '\t')) ReadByte();
+  if (!AtEnd() && PeekByte() == 13) ReadByte();
+  if (!AtEnd() && PeekByte() == 10) ReadByte();
+  const int64_t S = Position();
+  int64_t End = GetSize();
+  // FindEndStream has indexed the keywords of the data.
+  FindEndStream(S);
+  auto O = std::lower_bound(FEndObjs.begin(), FEndObjs.end(), S);
+  if (O != FEndObjs.end()) End = *O;
+  if (Length >= 0 && S + Length <= End) End = S + Length;
+  Seek(S, soBeginning);
+  auto Data = std::make_unique<TvxMemoryStream>(ReadString(End - S));
+  if (Decryptor) Decryptor->DecryptStream(*Data, ObjectNumber, Generation, Dict);
+  Data->FPosition = 0;
   return Data;
 }
 

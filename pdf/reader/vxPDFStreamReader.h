@@ -44,6 +44,11 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   std::unique_ptr<TvxMemoryStream> ReadStreamData(int32_t Length, int32_t ObjectNumber,
                                                   int32_t Generation,
                                                   TvxPDFDictObject* Dict = nullptr);
+  // Data of a stream without "endstream": up to the object's "endobj" (or
+  // the end of the data), or Length bytes when they fit before it.
+  std::unique_ptr<TvxMemoryStream> ReadUnterminatedStreamData(int32_t Length, int32_t ObjectNumber,
+                                                              int32_t Generation,
+                                                              TvxPDFDictObject* Dict = nullptr);
   int32_t FindStartXRef();
   std::unique_ptr<TvxPDFDictObject> ReadTrailer();
   int32_t ReadHeaderVersion();
@@ -52,6 +57,9 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   TvxPDFDecryptor* Decryptor = nullptr;  // not owned
   int32_t CurrentObjectNumber = 0;
   int32_t CurrentGeneration = 0;
+  // Set for a repair: a token that is no number reads as null, and a value
+  // without a key in a dictionary is dropped.
+  bool Lenient = false;
 
  private:
   class TvxDepthGuard;

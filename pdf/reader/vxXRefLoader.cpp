@@ -5,6 +5,7 @@
 
 #include "pdf/filters/vxFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxRepair.h"
 
 namespace vx {
 
@@ -61,7 +62,16 @@ bool TvxXRefLoader::IsDigitAt(int64_t Offset) {
 
 void TvxXRefLoader::ReadXRef() {
   TvxPDFStreamReader& R = *D.FReader;
-  D.FPDFVersion = static_cast<TvxPDFVersion>(R.ReadHeaderVersion());
+  if (D.FRepairing) {
+    // A repair takes a damaged header for what it most likely means.
+    auto* Mem = dynamic_cast<TvxMemoryStream*>(R.Source);
+    std::string_view Bytes = Mem ? std::string_view(Mem->DataString()) : std::string_view();
+    D.FPDFVersion = TvxRepair::HeaderIsSound(Bytes)
+                        ? static_cast<TvxPDFVersion>(R.ReadHeaderVersion())
+                        : TvxRepair::LenientVersion(Bytes);
+  } else {
+    D.FPDFVersion = static_cast<TvxPDFVersion>(R.ReadHeaderVersion());
+  }
   const int64_t X = R.FindStartXRef();
   if (IsXRefAt(X)) {
     ReadChain(X, false);
@@ -71,12 +81,16 @@ void TvxXRefLoader::ReadXRef() {
   } else {
     throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
   }
+  CompleteXRef(FMaxNumber);
+}
+
+void TvxXRefLoader::CompleteXRef(int32_t MaxNumber) {
   const bool Encrypted = D.FTrailer->Encrypt && !D.FTrailer->Encrypt->IsNull();
   if (!Encrypted && !D.FXRefStmItems.empty()) UnpackObjectStreams();
   ResolveID();
   D.FPendingID.reset();
   // New objects must not take the number of any object the file describes.
-  D.FStore->LastObjectNumber = FMaxNumber + 1;
+  D.FStore->LastObjectNumber = MaxNumber + 1;
 
   TvxPDFObject* Encrypt = D.FTrailer->Encrypt.get();
   if (Encrypt && !Encrypt->IsNull()) {
@@ -366,6 +380,7 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
     ~TvxSubReaderReset() { Sub.reset(); }
   } Reset{D.FSubReader};
   TvxPDFStreamReader& Sub = *D.FSubReader;
+  Sub.Lenient = D.FRepairing;
   const int32_t InfoNumber = D.FTrailer->Info ? D.FTrailer->Info->ObjectNumber : -1;
   for (int32_t I = 0; I < N && !Sub.AtEnd(); ++I) {
     std::string NumText = Sub.ReadToken();

@@ -26,6 +26,9 @@ class TvxXRefLoader {
   // store. ReadXRef runs it unless the file is encrypted; then it runs only
   // once the password is accepted, through the decryptor.
   void UnpackObjectStreams();
+  // What follows the entries: object streams, the ID, the first free object
+  // number and the encryption dictionary; the document is then loaded.
+  void CompleteXRef(int32_t MaxNumber);
 
  private:
   bool IsXRefAt(int64_t Offset);

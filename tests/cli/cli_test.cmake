@@ -124,3 +124,38 @@ execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${WORK}/bad.pdf 
 if(NOT RC EQUAL 2 OR NOT ERR MATCHES "40, 128, aes128 or aes256")
   message(FATAL_ERROR "--encrypt aes512 must exit with 2, got ${RC}: ${ERR}")
 endif()
+
+# Damaged files: the failure says that --repair may recover the file; with it
+# every command loads the file, warnings on standard error.
+execute_process(COMMAND ${CLI} info ${DATA}/damaged_two_pages.pdf RESULT_VARIABLE RC OUTPUT_QUIET
+  ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 1 OR NOT ERR STREQUAL "Invalid PDF Header (junk)\n--repair may recover the file\n")
+  message(FATAL_ERROR "a damaged file without --repair must exit with 1 and name the option, got ${RC}: ${ERR}")
+endif()
+execute_process(COMMAND ${CLI} info ${DATA}/damaged_two_pages.pdf --repair RESULT_VARIABLE RC
+  OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "pages: 2" OR NOT ERR MATCHES "warning: The header starts at byte 23")
+  message(FATAL_ERROR "info --repair failed (${RC}): ${ERR}\n${OUT2}")
+endif()
+set(REPAIRED ${WORK}/repaired.pdf)
+file(REMOVE ${REPAIRED})
+execute_process(COMMAND ${CLI} rewrite --repair ${DATA}/damaged_two_pages.pdf -o ${REPAIRED}
+  RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0)
+  message(FATAL_ERROR "rewrite --repair failed (${RC}): ${ERR}")
+endif()
+execute_process(COMMAND ${CLI} info ${REPAIRED} RESULT_VARIABLE RC OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "pages: 2" OR NOT OUT2 MATCHES "title: Two pages" OR NOT ERR STREQUAL "")
+  message(FATAL_ERROR "the repaired file must load without repair (${RC}): ${ERR}\n${OUT2}")
+endif()
+# A sound file gives no warning with --repair; a missing file is no damage.
+execute_process(COMMAND ${CLI} info ${DATA}/two_pages.pdf --repair RESULT_VARIABLE RC OUTPUT_QUIET
+  ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT ERR STREQUAL "")
+  message(FATAL_ERROR "a sound file with --repair must load quietly (${RC}): ${ERR}")
+endif()
+execute_process(COMMAND ${CLI} info ${DATA}/no-such-file.pdf RESULT_VARIABLE RC OUTPUT_QUIET
+  ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 1 OR ERR MATCHES "--repair")
+  message(FATAL_ERROR "a missing file must not suggest --repair (${RC}): ${ERR}")
+endif()

@@ -1,0 +1,350 @@
+#include "pdf/reader/vxRepair.h"
+
+#include <algorithm>
+#include <charconv>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "pdf/filters/vxFilter.h"
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxXRefLoader.h"
+#include "pdf/security/vxPDFCrypt.h"
+
+namespace vx {
+
+namespace {
+
+bool IsWhite(char C) {
+  return C == 0 || C == 9 || C == 10 || C == 12 || C == 13 || C == 32;
+}
+
+bool IsDelimiter(char C) {
+  return IsWhite(C) || C == '(' || C == ')' || C == '<' || C == '>' || C == '[' || C == ']' ||
+         C == '{' || C == '}' || C == '/' || C == '%';
+}
+
+bool IsDigitChar(char C) {
+  return C >= '0' && C <= '9';
+}
+
+// What the scan meets, in file order.
+struct TvxMark {
+  int64_t Pos;     // first byte of the header or of "trailer"
+  int64_t After;   // first byte after "obj" or "trailer"
+  int32_t Number;  // 0 for a trailer
+  int32_t Generation;
+};
+
+// Where an object's newest definition is.
+struct TvxFound {
+  int64_t DefinedAt = 0;
+  int64_t Offset = 0;
+  int32_t Generation = 0;
+  int32_t Stream = 0;  // object stream holding it, 0 when stored plainly
+  int32_t Index = 0;
+};
+
+// A dictionary that may hold trailer values, with its position.
+struct TvxCandidate {
+  int64_t Pos;
+  std::unique_ptr<TvxPDFDictObject> Dict;
+};
+
+// Reads a number of at most MaxDigits digits ending just before End, going
+// backward; returns its first position or -1.
+int64_t DigitsBefore(std::string_view All, int64_t End, int MaxDigits, int64_t& Value) {
+  int64_t P = End;
+  while (P > 0 && End - P < MaxDigits && IsDigitChar(All[static_cast<size_t>(P - 1)])) --P;
+  if (P == End || (P > 0 && IsDigitChar(All[static_cast<size_t>(P - 1)]))) return -1;
+  Value = 0;
+  for (int64_t I = P; I < End; ++I) Value = Value * 10 + (All[static_cast<size_t>(I)] - '0');
+  return P;
+}
+
+// White space of at most 64 bytes ending just before End; its first position
+// or -1 when there is none.
+int64_t WhiteBefore(std::string_view All, int64_t End) {
+  int64_t P = End;
+  while (P > 0 && End - P < 64 && IsWhite(All[static_cast<size_t>(P - 1)])) --P;
+  return P == End ? -1 : P;
+}
+
+// "N G obj" whose "obj" starts at P; fills the mark.
+bool HeaderAt(std::string_view All, int64_t P, TvxMark& Mark) {
+  const int64_t Size = static_cast<int64_t>(All.size());
+  if (P + 3 < Size && !IsDelimiter(All[static_cast<size_t>(P + 3)])) return false;
+  int64_t Gen = 0, Num = 0;
+  int64_t Q = WhiteBefore(All, P);
+  if (Q < 0) return false;
+  Q = DigitsBefore(All, Q, 5, Gen);
+  if (Q < 0) return false;
+  Q = WhiteBefore(All, Q);
+  if (Q < 0) return false;
+  Q = DigitsBefore(All, Q, 10, Num);
+  if (Q < 0) return false;
+  if (Q > 0 && !IsDelimiter(All[static_cast<size_t>(Q - 1)])) return false;
+  if (Num <= 0 || Num > MaxObjectNumber || Gen > 65535) return false;
+  Mark = {Q, P + 3, static_cast<int32_t>(Num), static_cast<int32_t>(Gen)};
+  return true;
+}
+
+bool StartsWith(std::string_view All, size_t P, std::string_view Word) {
+  return All.size() - P >= Word.size() && All.compare(P, Word.size(), Word) == 0;
+}
+
+std::string NameOf(const TvxPDFObject* Obj) {
+  return Obj && Obj->IsName() ? static_cast<const TvxPDFNameObject*>(Obj)->Text : std::string();
+}
+
+int32_t ReferencedNumber(const TvxPDFObject* Obj) {
+  return Obj && Obj->IsIndirectReference()
+             ? static_cast<const TvxPDFIndirectReference*>(Obj)->ObjectNumber
+             : -1;
+}
+
+}  // namespace
+
+bool IsDamagedStructureError(const std::exception& E) {
+  // Not damage: a file that cannot be found or read, a method the security
+  // handler lacks, a limit on decoded data.
+  return dynamic_cast<const Exception*>(&E) && !dynamic_cast<const EFileNotFound*>(&E) &&
+         !dynamic_cast<const EStreamError*>(&E) &&
+         !dynamic_cast<const EUnsupportedEncryption*>(&E) &&
+         !dynamic_cast<const EInvalidPermission*>(&E) &&
+         !dynamic_cast<const EDecodeLimitError*>(&E);
+}
+
+int64_t TvxRepair::FindHeader(std::string_view Bytes) {
+  size_t P = Bytes.substr(0, static_cast<size_t>(HeaderWindow)).find("%PDF-");
+  return P == std::string_view::npos ? -1 : static_cast<int64_t>(P);
+}
+
+bool TvxRepair::HeaderIsSound(std::string_view Bytes) {
+  if (StartsWith(Bytes, 0, "%PDF-2.")) return true;
+  return StartsWith(Bytes, 0, "%PDF-1.") && Bytes.size() > 7 && Bytes[7] >= '0' && Bytes[7] <= '7';
+}
+
+TvxPDFVersion TvxRepair::LenientVersion(std::string_view Bytes) {
+  if (StartsWith(Bytes, 0, "%PDF-2.")) return pvPDF20;
+  if (StartsWith(Bytes, 0, "%PDF-1.") && Bytes.size() > 7 && IsDigitChar(Bytes[7]))
+    return static_cast<TvxPDFVersion>(std::min(Bytes[7] - '0', 7));
+  return pvPDF14;
+}
+
+void TvxRepair::Rebuild() {
+  auto* Mem = dynamic_cast<TvxMemoryStream*>(D.FReader->Source);
+  if (!Mem) throw Exception(std::string(msg::UnexpectedStreamType));
+  const std::string_view All = Mem->DataString();
+  const int64_t Size = static_cast<int64_t>(All.size());
+  D.FPDFVersion = HeaderIsSound(All) ? static_cast<TvxPDFVersion>(D.FReader->ReadHeaderVersion())
+                                     : LenientVersion(All);
+
+  // One pass over the bytes: object headers, "trailer" keywords and the
+  // positions of "endstream".
+  std::vector<TvxMark> Marks;
+  std::vector<int64_t> EndStreams;
+  for (size_t P = 0; P < All.size(); ++P) {
+    const char C = All[P];
+    if (C == 'o') {
+      TvxMark M{};
+      if (StartsWith(All, P, "obj") && HeaderAt(All, static_cast<int64_t>(P), M))
+        Marks.push_back(M);
+    } else if (C == 'e') {
+      if (StartsWith(All, P, "endstream")) EndStreams.push_back(static_cast<int64_t>(P));
+    } else if (C == 't') {
+      if (StartsWith(All, P, "trailer"))
+        Marks.push_back({static_cast<int64_t>(P), static_cast<int64_t>(P) + 7, 0, 0});
+    }
+  }
+
+  // Each object is parsed only up to the next mark, so no byte is parsed
+  // twice however the file is damaged. A header inside stream data is no
+  // object.
+  std::unordered_map<int32_t, TvxFound> Found;
+  std::vector<TvxCandidate> Candidates;
+  std::vector<std::pair<int64_t, int32_t>> ObjectStreams;  // position, number
+  int32_t LastCatalog = -1;
+  // Numbers whose newest plain definition is a catalog.
+  std::unordered_set<int32_t> Catalogs;
+  int64_t SkipUntil = 0;
+  for (size_t I = 0; I < Marks.size(); ++I) {
+    const TvxMark& M = Marks[I];
+    if (M.Pos < SkipUntil) continue;
+    const int64_t End = I + 1 < Marks.size() ? Marks[I + 1].Pos : Size;
+    if (M.After > End) continue;  // overlapping marks: "trailer" inside a header
+    TvxMemoryStream Region(
+        std::string(All.substr(static_cast<size_t>(M.After), static_cast<size_t>(End - M.After))));
+    TvxPDFStreamReader Sub(D.FDocumentID, &Region);
+    Sub.Lenient = true;
+    TvxPDFObjectPtr Value;
+    bool IsStream = false;
+    try {
+      Value = Sub.ParseObject();
+      if (Value && Value->IsDict() && M.Number > 0 && Sub.PeekKeyword() == "stream") {
+        IsStream = true;
+        const int64_t DataStart = M.After + Sub.Position() + 6;
+        auto It = std::lower_bound(EndStreams.begin(), EndStreams.end(), DataStart);
+        if (It != EndStreams.end()) SkipUntil = *It + 9;
+      }
+    } catch (const Exception&) {
+      if (M.Number > 0) E.DoWarning(FormatMessage(msg::RepairUnreadableObject, M.Number));
+      continue;
+    }
+    if (M.Number == 0) {
+      if (Value && Value->IsDict())
+        Candidates.push_back({M.Pos, std::unique_ptr<TvxPDFDictObject>(
+                                         static_cast<TvxPDFDictObject*>(Value.release()))});
+      continue;
+    }
+    if (!Value) continue;
+    if (!Value->IsDict()) Catalogs.erase(M.Number);
+    TvxFound& F = Found[M.Number];
+    F = {M.Pos, M.Pos, M.Generation, 0, 0};
+    if (!Value->IsDict()) continue;
+    auto* Dict = static_cast<TvxPDFDictObject*>(Value.get());
+    const std::string Type = NameOf(Dict->Lookup("/Type"));
+    if (Type == "/Catalog" || (Type.empty() && Dict->Lookup("/Pages")))
+      Catalogs.insert(M.Number);
+    else
+      Catalogs.erase(M.Number);
+    if (Type == "/Catalog") {
+      LastCatalog = M.Number;
+    } else if (IsStream && Type == "/XRef") {
+      Candidates.push_back({M.Pos, Dict->CloneDict()});
+    } else if (IsStream && Type == "/ObjStm") {
+      ObjectStreams.emplace_back(M.Pos, M.Number);
+    }
+  }
+
+  // Plain objects first: an object stream may need one (an indirect /Length).
+  int32_t MaxNumber = 0;
+  auto EnterPlain = [&] {
+    D.FXRefItems.clear();
+    for (const auto& [K, F] : Found) {
+      if (F.Stream != 0) continue;
+      TvxXRefItem Item;
+      Item.ObjectNumber = K;
+      Item.Offset = static_cast<int32_t>(std::min<int64_t>(F.Offset, INT32_MAX));
+      Item.Generation = F.Generation;
+      D.FXRefItems.emplace(K, Item);
+    }
+  };
+  EnterPlain();
+
+  // Newest first; the first one whose /Root names an object found wins.
+  std::sort(Candidates.begin(), Candidates.end(),
+            [](const TvxCandidate& A, const TvxCandidate& B) { return A.Pos > B.Pos; });
+  bool Encrypted = false;
+  for (const auto& C : Candidates) Encrypted = Encrypted || C.Dict->Lookup("/Encrypt");
+
+  // The members of each object stream, unless the data is still encrypted; a
+  // member is newer than any definition before its stream.
+  if (!Encrypted) {
+    for (const auto& [Pos, Number] : ObjectStreams) {
+      try {
+        D.FReader->Seek(Found[Number].Offset, soBeginning);
+        std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
+        if (!O || !O->Value || !O->Value->IsStream()) continue;
+        auto* S = static_cast<TvxPDFStreamObject*>(O->Value.get());
+        if (!S->Data) continue;
+        TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));
+        std::unique_ptr<TvxMemoryStream> Decoded =
+            Filter ? DecodeFilterChain(*S->Data, Filter)
+                   : std::make_unique<TvxMemoryStream>(S->Data->DataString());
+        TvxPDFObject* N = D.FStore->Resolve(S->Dict->Lookup("/N"));
+        if (!N || !N->IsInteger()) continue;
+        Decoded->FPosition = 0;
+        TvxPDFStreamReader Sub(D.FDocumentID, Decoded.get());
+        Sub.Lenient = true;
+        const int32_t Count = static_cast<TvxPDFIntegerObject*>(N)->Value;
+        for (int32_t I = 0; I < Count && !Sub.AtEnd(); ++I) {
+          std::string NumText = Sub.ReadToken();
+          std::string OffText = Sub.ReadToken();
+          int32_t K = 0;
+          auto R = std::from_chars(NumText.data(), NumText.data() + NumText.size(), K);
+          if (R.ec != std::errc() || K <= 0 || K > MaxObjectNumber || K == Number) continue;
+          TvxFound& F = Found[K];
+          if (F.DefinedAt <= Pos) F = {Pos, 0, 0, Number, I};
+        }
+      } catch (const Exception&) {
+        E.DoWarning(FormatMessage(msg::RepairObjectStream, Number));
+      }
+    }
+  }
+  // Whatever reading the object streams put into the store is read again by
+  // the load proper.
+  D.FStore = std::make_unique<TvxPDFObjectStore>();
+  EnterPlain();
+  D.FXRefStmItems.clear();
+  for (const auto& [K, F] : Found) {
+    MaxNumber = std::max(MaxNumber, K);
+    if (F.Stream == 0) continue;
+    TvxXRefStmItem Item;
+    Item.EntryType = 2;
+    Item.Field2 = F.Stream;
+    Item.Field3 = F.Index;
+    D.FXRefStmItems.emplace(K, Item);
+  }
+  E.DoWarning(FormatMessage(msg::RepairRebuilt, static_cast<int32_t>(Found.size())));
+
+  TvxPDFTrailer& T = *D.FTrailer;
+  const TvxCandidate* Chosen = nullptr;
+  // A /Root must name a catalog; one inside an object stream is taken on
+  // trust.
+  auto IsCatalog = [&](int32_t K) {
+    auto It = Found.find(K);
+    return It != Found.end() && (It->second.Stream != 0 || Catalogs.count(K));
+  };
+  for (const auto& C : Candidates) {
+    if (IsCatalog(ReferencedNumber(C.Dict->Lookup("/Root")))) {
+      Chosen = &C;
+      break;
+    }
+  }
+  if (Chosen) {
+    T.RootObjectNumber = ReferencedNumber(Chosen->Dict->Lookup("/Root"));
+  } else {
+    E.DoWarning(std::string(msg::RepairNoTrailer));
+    T.RootObjectNumber = LastCatalog;
+  }
+  // The other values from the chosen dictionary, else from the newest that
+  // has them.
+  std::vector<const TvxPDFDictObject*> Order;
+  if (Chosen) Order.push_back(Chosen->Dict.get());
+  for (const auto& C : Candidates)
+    if (&C != Chosen) Order.push_back(C.Dict.get());
+  bool InfoTaken = false;
+  for (const TvxPDFDictObject* Dict : Order) {
+    if (!D.FPendingID)
+      if (const TvxPDFObject* ID = Dict->Lookup("/ID")) D.FPendingID = ID->Clone();
+    if (!T.Encrypt)
+      if (const TvxPDFObject* Enc = Dict->Lookup("/Encrypt")) T.Encrypt = Enc->Clone();
+    const TvxPDFObject* Info = Dict->Lookup("/Info");
+    if (InfoTaken || !Info) continue;
+    InfoTaken = true;
+    if (Info->IsIndirectReference()) {
+      auto* Ref = static_cast<const TvxPDFIndirectReference*>(Info);
+      T.Info = std::make_unique<TvxPDFIndirectReference>(Ref->DocumentID, Ref->ObjectNumber,
+                                                         Ref->Generation);
+    } else if (Info->IsDict()) {
+      E.DoWarning(std::string(msg::RepairDirectInfo));
+      D.FInfo->AssignDictionary(static_cast<const TvxPDFDictObject*>(Info)->CloneDict());
+    }
+  }
+
+  TvxXRefLoader(D, E, L).CompleteXRef(MaxNumber);
+
+  // A catalog kept in an object stream is known only once they are unpacked.
+  if (T.RootObjectNumber < 0) {
+    for (int32_t I = D.FStore->Count() - 1; I >= 0 && T.RootObjectNumber < 0; --I) {
+      TvxPDFIndirectObject* O = D.FStore->GetObject(I);
+      if (O->Value && O->Value->IsDict() &&
+          NameOf(static_cast<TvxPDFDictObject*>(O->Value.get())->Lookup("/Type")) == "/Catalog")
+        T.RootObjectNumber = O->ObjectNumber;
+    }
+  }
+  if (T.RootObjectNumber < 0) throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+}
+
+}  // namespace vx
