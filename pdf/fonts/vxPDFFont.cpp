@@ -281,11 +281,13 @@ void TvxPDFFont::BuildSubset(TvxMemoryStream& Stream) {
   Stream.Clear();
   GetFontFile(Stream);
   if (FInfo->FontKind != fkTrueType || !FAnalysis->File) return;
-  std::string Subset = FAnalysis->File->BuildSubset(KeptGlyphs());
+  std::vector<bool> Keep = KeptGlyphs();
+  std::string Subset = FAnalysis->File->BuildSubset(Keep);
   if (Subset.empty() || Subset.size() >= FAnalysis->File->Data().size()) return;
   Stream.Clear();
   Stream.Write(Subset.data(), static_cast<int64_t>(Subset.size()));
   FIsSubset = true;
+  FSubsetGlyphs = std::move(Keep);
 }
 
 std::string TvxPDFFont::SubsetTag() const {
@@ -311,8 +313,7 @@ void TvxPDFFont::WriteToUnicodeCMap(TvxMemoryStream& Stream) const {
   if (Glyphs.empty()) return;
   // One mapping per glyph: its first code point in cmap order.
   std::map<uint16_t, char16_t> ToCode;
-  std::vector<bool> Keep;
-  if (FIsSubset) Keep = KeptGlyphs();
+  const std::vector<bool>& Keep = FSubsetGlyphs;
   for (size_t K = 0; K < Glyphs.size(); ++K) {
     uint16_t G = Glyphs[K];
     if (FIsSubset && Codes[K] != u' ' && (G >= Keep.size() || !Keep[G])) continue;

@@ -93,6 +93,8 @@ class TvxPDFFont {
   void BuildSubset(TvxMemoryStream& Stream);
   // True when the last BuildSubset produced a real subset.
   bool IsSubset() const { return FIsSubset; }
+  // The glyphs that subset holds, indexed by glyph.
+  const std::vector<bool>& SubsetGlyphs() const { return FSubsetGlyphs; }
   // Six upper-case letters derived from the glyph set of UsedChars.
   std::string SubsetTag() const;
   // The ToUnicode CMap; nothing when the font maps no glyphs. After a real
@@ -113,6 +115,7 @@ class TvxPDFFont {
   bool FIsSubset = false;
   std::shared_ptr<const TvxAnalysis> FAnalysis;
   std::set<char16_t> FUsedChars;
+  std::vector<bool> FSubsetGlyphs;
 };
 
 }  // namespace vx
