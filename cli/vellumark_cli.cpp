@@ -239,9 +239,9 @@ std::u16string WatermarkText(const std::string& Utf8) {
           N == 2 ? 0x10000 + ((Char[0] - 0xD800u) << 10) + (Char[1] - 0xDC00u) : Char[0];
       char Hex[16];
       std::snprintf(Hex, sizeof Hex, "U+%04X", Code);
-      throw vx::Exception("The watermark text cannot be written in code page " +
+      throw TvxUsageError{"the watermark text cannot be written in code page " +
                           std::to_string(Page) + ": character " + Hex + " '" +
-                          vx::Utf16ToUtf8(Char) + "' has no code there");
+                          vx::Utf16ToUtf8(Char) + "' has no code there"};
     }
     I += N - 1;
   }
