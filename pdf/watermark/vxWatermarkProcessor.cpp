@@ -473,8 +473,21 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   bool FontCreated = false, FirstPage = true;
   std::string CreatedName, GSName;
   std::unique_ptr<TvxPDFIndirectReference> FontRef, GSRef;
-  // The font found in a font dictionary; pages often share one.
-  std::unordered_map<const TvxPDFDictObject*, std::string> FoundNames;
+  // The font found among a font dictionary's entries. Pages often share one
+  // dictionary, or hold their own naming the same font objects: the answer
+  // depends only on the keys and the objects they name, in order.
+  std::unordered_map<std::string, std::string> FoundNames;
+  auto Signature = [this](const TvxPDFDictObject& Dict) {
+    std::string Sig;
+    Sig.reserve(static_cast<size_t>(Dict.Count()) * 24);
+    for (int32_t I = 0; I < Dict.Count(); ++I) {
+      const TvxPDFObject* Target = D.FStore->Resolve(Dict.Values[I].get());
+      Sig += Dict.Keys[I]->Text;
+      Sig.push_back('\0');
+      Sig.append(reinterpret_cast<const char*>(&Target), sizeof Target);
+    }
+    return Sig;
+  };
 
   for (int32_t P : Pages) {
     TvxPDFDictObject& Page = PageDict(P);
@@ -501,10 +514,11 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     TvxPDFDictObject* FontDict = AsDict(Resources->Lookup("/Font"));
     std::string FoundName;
     if (FontDict) {
-      auto It = FoundNames.find(FontDict);
+      std::string Sig = Signature(*FontDict);
+      auto It = FoundNames.find(Sig);
       if (It == FoundNames.end()) {
         Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding);
-        It = FoundNames.emplace(FontDict, FoundName).first;
+        It = FoundNames.emplace(std::move(Sig), FoundName).first;
       }
       FoundName = It->second;
     }
@@ -527,7 +541,6 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     std::string FontName = FoundName;
     if (FontName.empty()) {
       FontName = AddPageResource(Resources, "/Font", *FontRef, CreatedName);
-      if (TvxPDFDictObject* Now = AsDict(Resources->Lookup("/Font"))) FoundNames[Now] = FontName;
     }
 
     auto Stream = Processor.CreateWatermarkStream(FontName, PageGSName, PageRectOf(Box),
