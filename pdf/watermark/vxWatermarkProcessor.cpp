@@ -455,6 +455,7 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   auto* TextTemplate = dynamic_cast<TvxTextWatermarkTemplate*>(&Template);
   if (!TextTemplate || TextTemplate->Text.empty()) return;
   TvxTextWatermarkTemplate& T = *TextTemplate;
+  if (!T.Font) T.SetFont(TvxFont{.Charset = AnsiCharset});
 
   T.Text = ExpandFixedVariables(T.Text);
   const std::u16string SavedText = T.Text;

@@ -57,6 +57,8 @@ TEST(EscapeAndSplitLines, ConvertsToTheCodePageBeforeEscaping) {
   Split S = Escape(u"\u20AC\u4E2D\uFF08x\uFF09");
   EXPECT_EQ(S.E, "\x80?\?x?");
   EXPECT_EQ(S.L, (std::vector<std::string>{"\x80?\?x?"}));
+  // A character outside the basic plane is one character, one "?".
+  EXPECT_EQ(Escape(u"a\U0001F600b").E, "a?b");
 }
 
 TEST(ComputeCharSpacing, SpreadsTheMeasuredDifferenceOverShownCharacters) {
