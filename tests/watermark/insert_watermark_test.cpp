@@ -9,6 +9,7 @@
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxRandom.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
+#include "platform/vxClock.h"
 #include "support/pdf_builder.h"
 #include "watermark/fake_fonts.h"
 
@@ -204,4 +205,40 @@ TEST_F(InsertWatermarkTest, APageWithoutAUsableBoxIsNamed) {
   ASSERT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
   vxtest::ExpectError<EPDFFileCorruptedError>([&] { D.InsertWatermark(T); },
                                               "Page 1 has no usable /CropBox or /MediaBox");
+}
+
+TEST_F(InsertWatermarkTest, CustomOffsetsRunFromTheTopLeftOfEachBoxInTheUnit) {
+  Doc.MeasurementUnit = muMM;
+  T.HorizontalPosition = hpCustom;
+  T.VerticalPosition = vpCustom;
+  T.X = 10;  // 28.3464 points
+  T.Y = 20;  // 56.6928 points down from the top
+  Doc.InsertWatermark(T);
+  // The first baseline one font size below the given point.
+  EXPECT_NE(Watermarks(1)[0].find(" 28.346 699.307 Tm\r"), std::string::npos) << Watermarks(1)[0];
+  EXPECT_NE(Watermarks(3)[0].find(" 128.346 607.307 Tm\r"), std::string::npos) << Watermarks(3)[0];
+}
+
+namespace {
+
+class FixedClock : public TvxClockService {
+ public:
+  std::u16string FormatNow(TvxDateTimeFormat Format) const override {
+    static const char16_t* const Texts[] = {u"07/12/2026", u"11:20", u"Monday, 7 December 2026",
+                                            u"11:20:07"};
+    return Texts[Format];
+  }
+};
+
+}  // namespace
+
+TEST_F(InsertWatermarkTest, DatesAndTimesComeFromTheClock) {
+  FixedClock Clock;
+  SetClockService(&Clock);
+  T.Text = u"<%ShortDate%> <%shorttime%>|<%LongDate%>|<%LongTime%>";
+  Doc.InsertWatermark(T, "1");
+  SetClockService(nullptr);
+  EXPECT_NE(Watermarks(1)[0].find("(07/12/2026 11:20|Monday, 7 December 2026|11:20:07) Tj"),
+            std::string::npos)
+      << Watermarks(1)[0];
 }
