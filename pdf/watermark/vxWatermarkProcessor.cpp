@@ -224,23 +224,29 @@ std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::StateRef(int32_t O
   return Ref;
 }
 
-std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::CloseStatesRef(int32_t Count) {
-  auto It = FCloseStreams.find(Count);
-  if (It == FCloseStreams.end()) {
+std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::StatesRef(int32_t Count, bool Open) {
+  const int32_t Key = Open ? -Count : Count;
+  auto It = FStateStreams.find(Key);
+  if (It == FStateStreams.end()) {
     std::string Data;
-    for (int32_t I = 0; I < Count; ++I) Data += I ? " Q" : "Q";
+    Data.reserve(static_cast<size_t>(Count) * 2);
+    for (int32_t I = 0; I < Count; ++I) {
+      if (I) Data.push_back(' ');
+      Data.push_back(Open ? 'q' : 'Q');
+    }
     auto Dict = std::make_unique<TvxPDFDictObject>();
     Dict->AddInteger("/Length", static_cast<int32_t>(Data.size()));
     int32_t Number = D.FStore->NewObjectNumber();
     D.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
         D.FDocumentID, Number, 0,
         std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf(Data))));
-    It = FCloseStreams.emplace(Count, Number).first;
+    It = FStateStreams.emplace(Key, Number).first;
   }
   return StateRef(It->second);
 }
 
-int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents) const {
+int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents,
+                                           int32_t& Stray) const {
   // The page's streams are one content stream, read in order.
   std::string All;
   for (const auto& Item : Contents.Items) {
@@ -254,7 +260,19 @@ int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents) co
       // Content no viewer can decode draws nothing and opens nothing.
     }
   }
-  return CountUnclosedSaves(All);
+  return CountUnclosedSaves(All, &Stray);
+}
+
+void TvxWatermarkStamper::WrapPageContent(TvxPDFArrayObject& Array) {
+  // States the page leaves open are closed before the shared "Q", and "Q"
+  // the page has too many are met by extra "q" after the shared one, so
+  // that the watermark starts from the page's initial state.
+  int32_t Stray = 0;
+  const int32_t Open = UnclosedSaves(Array, Stray);
+  if (Stray > 0) Array.Insert(0, StatesRef(Stray, true));
+  Array.Insert(0, StateRef(D.FSaveStateObjNo));
+  if (Open > 0) Array.Add(StatesRef(Open, false));
+  Array.Add(StateRef(D.FRestoreStateObjNo));
 }
 
 std::string TvxWatermarkStamper::AddPageResource(TvxPDFDictObject* Resources,
@@ -315,14 +333,7 @@ void TvxWatermarkStamper::AddToContentsArray(TvxPDFArrayObject& Array,
         static_cast<TvxPDFIndirectReference*>(Item.get())->ObjectNumber == D.FSaveStateObjNo)
       Wrapped = true;
   }
-  if (!Wrapped) {
-    // States the page leaves open are closed first, so that the shared "Q"
-    // restores ours and the watermark starts from the page's initial state.
-    int32_t Open = UnclosedSaves(Array);
-    Array.Insert(0, StateRef(D.FSaveStateObjNo));
-    if (Open > 0) Array.Add(CloseStatesRef(Open));
-    Array.Add(StateRef(D.FRestoreStateObjNo));
-  }
+  if (!Wrapped) WrapPageContent(Array);
   Array.Add(Ref.Clone());
 }
 
@@ -360,10 +371,7 @@ void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFInd
   auto Array = std::make_unique<TvxPDFArrayObject>();
   if (Overlay) {
     Array->Add(Contents->Clone());
-    int32_t Open = UnclosedSaves(*Array);
-    Array->Insert(0, StateRef(D.FSaveStateObjNo));
-    if (Open > 0) Array->Add(CloseStatesRef(Open));
-    Array->Add(StateRef(D.FRestoreStateObjNo));
+    WrapPageContent(*Array);
     Array->Add(Ref.Clone());
   } else {
     Array->Add(Ref.Clone());

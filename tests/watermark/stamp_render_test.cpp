@@ -257,6 +257,19 @@ TEST(StampRender, OverlayIsNotMovedByStatesThePageLeavesOpen) {
   EXPECT_GT(Img.Count(0.3, 0.3, 0.7, 0.7, [&](int X, int Y) { return Img.Red(X, Y); }), 10);
 }
 
+// A page whose content restores a state it never saved, then moves
+// everything: the overlay must still start from the initial state.
+TEST(StampRender, OverlayIsNotMovedByRestoresThePageHasTooMany) {
+  if (!HaveTool("pdftoppm") || !HaveTool("qpdf")) GTEST_SKIP() << "pdftoppm or qpdf missing";
+  vxtest::PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>");
+  B.Stream(4, "", "Q Q 1 0 0 1 2000 2000 cm 0 0 1 rg 0 0 10 10 re f");
+  Image Img = StampAndRender(B.FinishTable("/Root 1 0 R"), "--over");
+  EXPECT_GT(Img.Count(0.3, 0.3, 0.7, 0.7, [&](int X, int Y) { return Img.Red(X, Y); }), 10);
+}
+
 // Every corpus file that loads is stamped; the result passes qpdf --check and
 // pdftotext finds the mark on every page whose text the original yields.
 TEST(StampRender, CorpusFilesStampCheckAndCarryTheText) {
