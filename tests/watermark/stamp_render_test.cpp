@@ -350,3 +350,53 @@ TEST(StampRender, CorpusFilesStampCheckAndCarryTheText) {
       Tried, Stamped, Checked, MarkedPages, TextPages);
   EXPECT_EQ(Failures, "");
 }
+
+// Files encrypted with RC4 are stamped through the command line with their
+// user password, and keep their encryption.
+TEST(StampRender, EncryptedCorpusFilesStampWithTheirPassword) {
+  std::vector<vxtest::CorpusFile> Files = vxtest::LoadManifest();
+  if (Files.empty()) GTEST_SKIP() << "corpus not present";
+  if (!HaveTool("qpdf") || !HaveTool("pdftotext")) GTEST_SKIP() << "qpdf or pdftotext missing";
+  const std::string Dir = WorkDir();
+  int Tried = 0, Stamped = 0, Checked = 0, Marked = 0;
+  std::string Failures;
+  for (const auto& F : Files) {
+    const std::string& Enc = F.Fields.at("encryption");
+    if (F.Fields.at("qpdf_opens") != "yes" || (Enc != "rc4-40" && Enc != "rc4-128")) continue;
+    const std::string Pw = F.Fields.at("user_password");
+    // Files the engine does not open (other crypt filters, damaged headers)
+    // are the loading tests' concern.
+    if (RunCommand(Quote(Cli) + " info " + Quote(F.Path) + " --password " + Quote(Pw)) != 0)
+      continue;
+    ++Tried;
+    const std::string Out = Dir + "encrypted.pdf";
+    std::remove(Out.c_str());
+    if (RunCommand(Quote(Cli) + " stamp " + Quote(F.Path) + " -o " + Quote(Out) + " --password " +
+                   Quote(Pw) + " --text VXSTAMPED --angle 0 --size 10") != 0) {
+      Failures += F.Name + ": stamp failed\n";
+      continue;
+    }
+    ++Stamped;
+    int Check = RunCommand("qpdf --password=" + Quote(Pw) + " --check " + Quote(Out));
+    if (Check == 0 || Check == 3 || (Check == 2 && F.Fields.at("qpdf_check") == "errors"))
+      ++Checked;
+    else
+      Failures += F.Name + ": qpdf --check status " + std::to_string(Check) + "\n";
+    // Decrypted by qpdf first: pdftotext takes non-ASCII passwords in
+    // another encoding than the files use.
+    const std::string Txt = Dir + "encrypted.txt", Plain = Dir + "decrypted.pdf";
+    if (RunCommand("qpdf --password=" + Quote(Pw) + " --decrypt " + Quote(Out) + " " +
+                   Quote(Plain)) != 2 &&
+        RunCommand("pdftotext " + Quote(Plain) + " " + Quote(Txt)) == 0 &&
+        ReadAll(Txt).find("VXSTAMPED") != std::string::npos)
+      ++Marked;
+    else
+      Failures += F.Name + ": mark not found by pdftotext\n";
+    std::remove(Txt.c_str());
+    std::remove(Plain.c_str());
+  }
+  std::printf(
+      "encrypted corpus stamp: %d files open, %d stamped, %d pass qpdf --check, %d show the mark\n",
+      Tried, Stamped, Checked, Marked);
+  EXPECT_EQ(Failures, "");
+}
