@@ -242,3 +242,17 @@ TEST_F(InsertWatermarkTest, DatesAndTimesComeFromTheClock) {
             std::string::npos)
       << Watermarks(1)[0];
 }
+
+TEST_F(InsertWatermarkTest, ABoxWithSwappedCornersIsTakenInOrder) {
+  vxtest::PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [612 792 0 0] >>");
+  TvxPDFDocument D;
+  ASSERT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  D.InsertWatermark(T);
+  auto* Page = static_cast<TvxPDFDictObject*>(D.Pages()[0]->Value.get());
+  auto* Contents = static_cast<TvxPDFArrayObject*>(Page->Lookup("/Contents"));
+  auto* S = static_cast<TvxPDFStreamObject*>(D.Store().Resolve(Contents->GetItem(0)));
+  EXPECT_NE(S->Data->DataString().find(" 0.000 756.000 Tm\r"), std::string::npos);
+}
