@@ -41,7 +41,7 @@ uint8_t SystemDefaultCharset();
 
 enum TvxFontPitch : uint8_t { fpDefault = 0, fpFixed = 1, fpVariable = 2 };
 
-// A font as the user picks it: the platform font description.
+// A font as the user picks it in the window.
 struct TvxFont {
   std::string Name = "Arial";  // face name, UTF-8
   int32_t Size = 10;           // points

@@ -127,7 +127,9 @@ std::shared_ptr<const TvxAnalysis> Analyse(const TvxFont& Font, bool CheckCharse
     if (Lists) {
       A->File->ReadCmap(A->GlyphIDs, A->CodePoints);
       A->GlyphWidths = A->File->ReadGlyphWidths();
-      A->FirstGlyph.assign(0x10000, -1);
+      char16_t Top = 0;
+      for (char16_t C : A->CodePoints) Top = std::max(Top, C);
+      A->FirstGlyph.assign(A->CodePoints.empty() ? 0 : Top + 1u, -1);
       for (size_t K = A->CodePoints.size(); K-- > 0;)
         A->FirstGlyph[A->CodePoints[K]] = A->GlyphIDs[K];
     }
@@ -213,7 +215,7 @@ const std::vector<int32_t>& TvxPDFFont::GlyphWidths() const {
 }
 
 int32_t TvxPDFFont::GlyphOf(char16_t C) const {
-  return FAnalysis->FirstGlyph.empty() ? -1 : FAnalysis->FirstGlyph[C];
+  return C < FAnalysis->FirstGlyph.size() ? FAnalysis->FirstGlyph[C] : -1;
 }
 
 void TvxPDFFont::AddUsedChars(std::u16string_view Chars) {
@@ -318,14 +320,22 @@ void TvxPDFFont::WriteToUnicodeCMap(TvxMemoryStream& Stream) const {
   const auto& Codes = FAnalysis->CodePoints;
   if (Glyphs.empty()) return;
   // One mapping per glyph: its first code point in cmap order.
-  std::map<uint16_t, char16_t> ToCode;
+  std::vector<std::pair<uint16_t, char16_t>> ToCode;
+  ToCode.reserve(Glyphs.size());
   const std::vector<bool>& Keep = FSubsetGlyphs;
   for (size_t K = 0; K < Glyphs.size(); ++K) {
     uint16_t G = Glyphs[K];
     if (FIsSubset && (G >= Keep.size() || !Keep[G])) continue;
-    ToCode.emplace(G, Codes[K]);
+    ToCode.emplace_back(G, Codes[K]);
   }
+  // By glyph, the first code in cmap order kept.
+  std::stable_sort(ToCode.begin(), ToCode.end(),
+                   [](const auto& A, const auto& B) { return A.first < B.first; });
+  ToCode.erase(std::unique(ToCode.begin(), ToCode.end(),
+                           [](const auto& A, const auto& B) { return A.first == B.first; }),
+               ToCode.end());
   std::string T;
+  T.reserve(ToCode.size() * 16 + 1024);
   auto Line = [&T](std::string_view L) {
     T.append(L);
     T.append("\r\n");

@@ -72,7 +72,7 @@ class FakeService : public TvxFontService {
 
 // A TrueType program mapping A and B to glyphs 36 and 37 and the space to 3.
 std::string SmallTrueType() {
-  vxtest::TtfSpec S;
+  vxtest::TtfLayout S;
   S.Glyphs.assign(40, vxtest::SimpleGlyph());
   S.Advances = {500, 250, 250, 250};
   S.Cmap31 = vxtest::Format4({{32, 32, static_cast<uint16_t>(3 - 32), 0},
@@ -222,7 +222,7 @@ class JapaneseCodePages : public TvxCodePageService {
 };
 
 TEST_F(SubstituteFontTest, DoubleByteTextGoesThroughTheCodePages) {
-  vxtest::TtfSpec S;
+  vxtest::TtfLayout S;
   S.Glyphs.assign(12, vxtest::SimpleGlyph());
   S.Advances = {500};
   // U+4E9C and U+3042 on glyphs 10 and 11.
@@ -265,7 +265,7 @@ TEST_F(SubstituteFontTest, ToUnicodeCMapIsTheStandardForm) {
 }
 
 TEST_F(SubstituteFontTest, ToUnicodeBlocksHoldAtMostAHundredEntries) {
-  vxtest::TtfSpec S;
+  vxtest::TtfLayout S;
   S.Glyphs.assign(300, vxtest::SimpleGlyph());
   S.Advances = {500};
   // Two codes on glyph 5, then 250 codes from U+4E00 on glyphs 10 to 259.

@@ -9,12 +9,12 @@
 
 using namespace vx;
 using vxtest::BuildTtf;
-using vxtest::TtfSpec;
+using vxtest::TtfLayout;
 
 namespace {
 
-TtfSpec FourGlyphs() {
-  TtfSpec S;
+TtfLayout FourGlyphs() {
+  TtfLayout S;
   S.Glyphs = {vxtest::SimpleGlyph(), vxtest::SimpleGlyph(), vxtest::CompositeGlyph(1),
               vxtest::SimpleGlyph()};
   S.Advances = {1024, 2048};
@@ -24,7 +24,7 @@ TtfSpec FourGlyphs() {
 }
 
 TEST(TrueTypeFile, CmapSegmentsWithDeltasAndGlyphArray) {
-  TtfSpec S = FourGlyphs();
+  TtfLayout S = FourGlyphs();
   // Segment 0 by delta: A B C -> 36 37 38. Segment 1 through the glyph
   // array with delta 1: a -> 5 + 1, b -> empty entry (no glyph, delta not
   // added), c -> 7 + 1. The range offset counts from its own position.
@@ -40,7 +40,7 @@ TEST(TrueTypeFile, CmapSegmentsWithDeltasAndGlyphArray) {
 }
 
 TEST(TrueTypeFile, OverlappingSegmentsCannotRepeatCodes) {
-  TtfSpec S = FourGlyphs();
+  TtfLayout S = FourGlyphs();
   S.Cmap31 = vxtest::Format4(
       {{0, 0xFFFE, 0, 0}, {0, 0xFFFE, 0, 0}, {0, 0xFFFE, 0, 0}, {0xFFFF, 0xFFFF, 1, 0}});
   TvxTrueTypeFile F(BuildTtf(S));
@@ -52,7 +52,7 @@ TEST(TrueTypeFile, OverlappingSegmentsCannotRepeatCodes) {
 }
 
 TEST(TrueTypeFile, NoWindowsUnicodeCmapGivesEmptyLists) {
-  TtfSpec S = FourGlyphs();
+  TtfLayout S = FourGlyphs();
   S.Cmap31.clear();
   TvxTrueTypeFile F(BuildTtf(S));
   std::vector<uint16_t> Glyphs{1};
@@ -83,7 +83,7 @@ TEST(TrueTypeFile, DamagedFilesRaise) {
   EXPECT_THROW(TvxTrueTypeFile F(Cut), EFontFileError);
 
   // A segment count larger than the cmap.
-  TtfSpec S = FourGlyphs();
+  TtfLayout S = FourGlyphs();
   S.Cmap31[6] = '\x7F';
   TvxTrueTypeFile BadCmap(BuildTtf(S));
   std::vector<uint16_t> G;
@@ -113,7 +113,7 @@ TEST(TrueTypeFile, DamagedFilesRaise) {
 TEST(TrueTypeFile, SubsetKeepsChosenGlyphsAndSumsToTheMagicNumber) {
   for (bool Long : {false, true}) {
     SCOPED_TRACE(Long ? "long loca" : "short loca");
-    TtfSpec S = FourGlyphs();
+    TtfLayout S = FourGlyphs();
     S.LongLoca = Long;
     TvxTrueTypeFile F(BuildTtf(S));
     std::string Sub = F.BuildSubset({false, false, false, true});
@@ -139,7 +139,7 @@ TEST(TrueTypeFile, SubsetKeepsChosenGlyphsAndSumsToTheMagicNumber) {
 TEST(TrueTypeFile, NoSubsetForACompositeGlyphOrAMissingTable) {
   TvxTrueTypeFile F(BuildTtf(FourGlyphs()));
   EXPECT_TRUE(F.BuildSubset({false, false, true, false}).empty());
-  TtfSpec S = FourGlyphs();
+  TtfLayout S = FourGlyphs();
   S.Omit = {"prep"};
   TvxTrueTypeFile NoPrep(BuildTtf(S));
   EXPECT_TRUE(NoPrep.BuildSubset({false, true}).empty());
@@ -202,8 +202,8 @@ std::string BuildCollection(const std::vector<std::string>& Faces) {
 }
 
 TEST(TrueTypeFile, AFaceOfACollectionStandsAlone) {
-  TtfSpec A = FourGlyphs();
-  TtfSpec B = FourGlyphs();
+  TtfLayout A = FourGlyphs();
+  TtfLayout B = FourGlyphs();
   B.Advances = {2048};
   B.Omit = {"prep"};
   std::string FontA = BuildTtf(A), FontB = BuildTtf(B);

@@ -68,7 +68,7 @@ inline std::string Format4(const std::vector<CmapSegment>& Segments,
   return S;
 }
 
-struct TtfSpec {
+struct TtfLayout {
   std::vector<std::string> Glyphs;  // glyf data per glyph (empty allowed)
   std::vector<uint16_t> Advances;   // numberOfHMetrics entries
   uint16_t UnitsPerEm = 1000;
@@ -77,15 +77,15 @@ struct TtfSpec {
   std::vector<std::string> Omit;  // tags left out
 };
 
-inline std::string BuildTtf(const TtfSpec& Spec) {
+inline std::string BuildTtf(const TtfLayout& Layout) {
   std::map<std::string, std::string> T;
   std::string Glyf, Loca;
-  for (size_t G = 0; G <= Spec.Glyphs.size(); ++G) {
-    if (Spec.LongLoca)
+  for (size_t G = 0; G <= Layout.Glyphs.size(); ++G) {
+    if (Layout.LongLoca)
       PutU32(Loca, static_cast<uint32_t>(Glyf.size()));
     else
       PutU16(Loca, static_cast<uint16_t>(Glyf.size() / 2));
-    if (G < Spec.Glyphs.size()) Glyf += Spec.Glyphs[G];
+    if (G < Layout.Glyphs.size()) Glyf += Layout.Glyphs[G];
   }
   T["glyf"] = Glyf;
   T["loca"] = Loca;
@@ -95,46 +95,46 @@ inline std::string BuildTtf(const TtfSpec& Spec) {
   PutU32(Head, 0);           // checkSumAdjustment
   PutU32(Head, 0x5F0F3CF5);  // magic
   PutU16(Head, 0);
-  PutU16(Head, Spec.UnitsPerEm);
+  PutU16(Head, Layout.UnitsPerEm);
   Head.append(16, '\0');  // dates
   for (int K = 0; K < 4; ++K) PutU16(Head, 0);
   PutU16(Head, 0);
   PutU16(Head, 8);
   PutU16(Head, 2);
-  PutU16(Head, Spec.LongLoca ? 1 : 0);
+  PutU16(Head, Layout.LongLoca ? 1 : 0);
   PutU16(Head, 0);
   T["head"] = Head;
   std::string Hhea;
   PutU32(Hhea, 0x00010000);
   Hhea.append(30, '\0');
-  PutU16(Hhea, static_cast<uint16_t>(Spec.Advances.size()));
+  PutU16(Hhea, static_cast<uint16_t>(Layout.Advances.size()));
   T["hhea"] = Hhea;
   std::string Hmtx;
-  for (uint16_t A : Spec.Advances) {
+  for (uint16_t A : Layout.Advances) {
     PutU16(Hmtx, A);
     PutU16(Hmtx, 0);
   }
-  for (size_t G = Spec.Advances.size(); G < Spec.Glyphs.size(); ++G) PutU16(Hmtx, 0);
+  for (size_t G = Layout.Advances.size(); G < Layout.Glyphs.size(); ++G) PutU16(Hmtx, 0);
   T["hmtx"] = Hmtx;
   std::string Maxp;
   PutU32(Maxp, 0x00010000);
-  PutU16(Maxp, static_cast<uint16_t>(Spec.Glyphs.size()));
+  PutU16(Maxp, static_cast<uint16_t>(Layout.Glyphs.size()));
   Maxp.append(26, '\0');
   T["maxp"] = Maxp;
   std::string Cmap;
   PutU16(Cmap, 0);
-  PutU16(Cmap, Spec.Cmap31.empty() ? 0 : 1);
-  if (!Spec.Cmap31.empty()) {
+  PutU16(Cmap, Layout.Cmap31.empty() ? 0 : 1);
+  if (!Layout.Cmap31.empty()) {
     PutU16(Cmap, 3);
     PutU16(Cmap, 1);
     PutU32(Cmap, 12);
-    Cmap += Spec.Cmap31;
+    Cmap += Layout.Cmap31;
   }
   T["cmap"] = Cmap;
   T["cvt "] = std::string("\0\x10\0\x20", 4);
   T["fpgm"] = std::string("\xB0\x00", 2);
   T["prep"] = std::string("\xB0\x01", 2);
-  for (const std::string& Tag : Spec.Omit) T.erase(Tag);
+  for (const std::string& Tag : Layout.Omit) T.erase(Tag);
 
   std::string Out;
   PutU32(Out, 0x00010000);
