@@ -12,6 +12,7 @@
 #include "pdf/reader/vxRepair.h"
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/watermark/vxPageRange.h"
+#include "pdf/watermark/vxWatermarkProcessor.h"
 #include "pdf/writer/vxOutlines.h"
 #include "platform/vxShell.h"
 
@@ -272,6 +273,28 @@ std::string TvxCustomPDFDocument::TargetFileName(const std::string& FileName) {
     Ext = FileName.substr(Dot);
   for (char& C : Ext) C = static_cast<char>(C >= 'A' && C <= 'Z' ? C + 32 : C);
   return Ext == ".pdf" ? FileName : FileName + ".pdf";
+}
+
+void TvxCustomPDFDocument::InsertWatermark(TvxCustomWatermarkTemplate& Template,
+                                           std::string_view PageRange) {
+  TvxDocumentData& Data = *this;
+  TvxWatermarkStamper Stamper(Data, *this);
+  Stamper.InsertWatermark(Template, PageRange);
+}
+
+void TvxCustomPDFDocument::InsertWatermark(TvxCustomWatermarkTemplate& Template) {
+  InsertWatermark(Template, "1-" + std::to_string(PageCount()));
+}
+
+int32_t TvxCustomPDFDocument::GetPageRotation(int32_t PageNo) {
+  TvxDocumentData& Data = *this;
+  return TvxWatermarkStamper(Data, *this).GetPageRotation(PageNo);
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxCustomPDFDocument::CreateOpacityState(
+    double StrokeOpacity, double FillOpacity) {
+  TvxDocumentData& Data = *this;
+  return TvxWatermarkStamper(Data, *this).CreateOpacityState(StrokeOpacity, FillOpacity);
 }
 
 void TvxCustomPDFDocument::SetCompression(uint8_t Method, uint8_t Level) {

@@ -14,6 +14,7 @@
 #include "pdf/reader/vxObjectLoader.h"
 #include "pdf/security/vxSecurityHandler.h"
 #include "pdf/watermark/vxUnits.h"
+#include "pdf/watermark/vxWatermarkTemplate.h"
 #include "pdf/writer/vxDocumentWriter.h"
 #include "pdf/writer/vxOutlines.h"
 
@@ -38,6 +39,10 @@ using TvxWarningEvent =
 using TvxProgressEvent = std::function<void(TvxCustomPDFDocument& Sender, int32_t Percentage)>;
 using TvxPasswordEvent = std::function<void(TvxCustomPDFDocument& Sender, std::string& Password,
                                             bool& Continue, int32_t Tries)>;
+// Supplies the value of an application variable <%Variable%> on page PageNo.
+using TvxOnCalcVariablesEvent =
+    std::function<void(TvxCustomPDFDocument& Sender, const std::u16string& Variable,
+                       std::u16string& Value, int32_t PageNo)>;
 
 class TvxCustomPDFDocument : protected TvxDocumentData,
                              private TvxDocumentEvents,
@@ -79,6 +84,18 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   const TvxCompression& Compression() const { return FCompression; }
   // The name a save writes to: ".pdf" appended unless the name ends so.
   static std::string TargetFileName(const std::string& FileName);
+
+  // Stamps Template (a TvxTextWatermarkTemplate; other kinds are ignored) on
+  // the pages PageRange names, or on every page. The template is changed and
+  // cannot be used for a second call.
+  void InsertWatermark(TvxCustomWatermarkTemplate& Template, std::string_view PageRange);
+  void InsertWatermark(TvxCustomWatermarkTemplate& Template);
+  // /Rotate of page PageNo (1-based), 0 when absent.
+  int32_t GetPageRotation(int32_t PageNo);
+  // A new /ExtGState object with the opacities in percent, or nil when both
+  // are 100.
+  std::unique_ptr<TvxPDFIndirectReference> CreateOpacityState(double StrokeOpacity,
+                                                              double FillOpacity);
 
   // Properties.
   const std::string& Filename() const { return FFilename; }
@@ -154,6 +171,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   TvxNotifyEvent OnBeginRead;
   TvxNotifyEvent OnEndRead;
   TvxPasswordEvent OnPassword;
+  TvxOnCalcVariablesEvent OnCalcVariables;
 
  protected:
   virtual void InitDocumentData();
