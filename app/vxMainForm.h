@@ -37,8 +37,8 @@ class TForm1 : public QWidget {
   static constexpr int DesignClientHeight = 560;
   // The maker's notice; FormCreate brings its year up to date.
   static constexpr const char* MakersNotice =
-      "Vellumark 2.0 \u2014 stamps text watermarks on PDF files. Copyright \u00A9 2020 The "
-      "Vellumark developers.";
+      "Vellumark 2.0 \u2014 text watermarks for PDF files. \u00A9 The Vellumark developers, "
+      "2020";
 
   explicit TForm1(TvxAppPlatform& Platform, QWidget* Parent = nullptr);
   ~TForm1() override;
