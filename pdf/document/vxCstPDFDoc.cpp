@@ -10,6 +10,7 @@
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/watermark/vxPageRange.h"
+#include "pdf/watermark/vxWatermarkProcessor.h"
 #include "pdf/writer/vxOutlines.h"
 #include "platform/vxShell.h"
 
@@ -204,6 +205,28 @@ std::string TvxCustomPDFDocument::TargetFileName(const std::string& FileName) {
   return Ext == ".pdf" ? FileName : FileName + ".pdf";
 }
 
+void TvxCustomPDFDocument::InsertWatermark(TvxCustomWatermarkTemplate& Template,
+                                           std::string_view PageRange) {
+  TvxDocumentData& Data = *this;
+  TvxWatermarkStamper Stamper(Data, *this);
+  Stamper.InsertWatermark(Template, PageRange);
+}
+
+void TvxCustomPDFDocument::InsertWatermark(TvxCustomWatermarkTemplate& Template) {
+  InsertWatermark(Template, "1-" + std::to_string(PageCount()));
+}
+
+int32_t TvxCustomPDFDocument::GetPageRotation(int32_t PageNo) {
+  TvxDocumentData& Data = *this;
+  return TvxWatermarkStamper(Data, *this).GetPageRotation(PageNo);
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxCustomPDFDocument::CreateOpacityState(
+    double StrokeOpacity, double FillOpacity) {
+  TvxDocumentData& Data = *this;
+  return TvxWatermarkStamper(Data, *this).CreateOpacityState(StrokeOpacity, FillOpacity);
+}
+
 void TvxCustomPDFDocument::SetCompression(uint8_t Method, uint8_t Level) {
   FCompression.Enabled = 1;
   FCompression.Method = Method;
@@ -258,6 +281,23 @@ void TvxCustomPDFDocument::DoWarning(const std::string& Msg) {
 
 void TvxCustomPDFDocument::DoIOProgress(int32_t Percentage) {
   if (OnIOProgress) OnIOProgress(*this, Percentage);
+}
+
+}  // namespace vx
+
+namespace vx {
+
+bool TvxCustomPDFDocument::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
+                                            std::string& ResourceName, uint8_t FontEncoding) {
+  return TvxFontResources(*FStore, FPages, FDocumentID)
+      .FindFontResource(FontDict, Font, ResourceName, FontEncoding);
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxCustomPDFDocument::CreateFontResource(
+    const TvxFont& Font, const std::string& ResourceName, uint8_t FontEmbedding,
+    uint8_t FontEncoding, std::u16string_view Text) {
+  return TvxFontResources(*FStore, FPages, FDocumentID)
+      .CreateFontResource(Font, ResourceName, FontEmbedding, FontEncoding, Text);
 }
 
 }  // namespace vx

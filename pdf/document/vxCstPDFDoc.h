@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "pdf/fonts/vxFontResources.h"
 #include "pdf/reader/vxCatalogReader.h"
 #include "pdf/reader/vxDocumentData.h"
 #include "pdf/reader/vxObjectLoader.h"
 #include "pdf/watermark/vxUnits.h"
+#include "pdf/watermark/vxWatermarkTemplate.h"
 #include "pdf/writer/vxDocumentWriter.h"
 #include "pdf/writer/vxOutlines.h"
 
@@ -36,6 +38,10 @@ using TvxWarningEvent =
 using TvxProgressEvent = std::function<void(TvxCustomPDFDocument& Sender, int32_t Percentage)>;
 using TvxPasswordEvent = std::function<void(TvxCustomPDFDocument& Sender, std::string& Password,
                                             bool& Continue, int32_t Tries)>;
+// Supplies the value of an application variable <%Variable%> on page PageNo.
+using TvxOnCalcVariablesEvent =
+    std::function<void(TvxCustomPDFDocument& Sender, const std::u16string& Variable,
+                       std::u16string& Value, int32_t PageNo)>;
 
 class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvents {
  public:
@@ -75,6 +81,18 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   // The name a save writes to: ".pdf" appended unless the name ends so.
   static std::string TargetFileName(const std::string& FileName);
 
+  // Stamps Template (a TvxTextWatermarkTemplate; other kinds are ignored) on
+  // the pages PageRange names, or on every page. The template is changed and
+  // cannot be used for a second call.
+  void InsertWatermark(TvxCustomWatermarkTemplate& Template, std::string_view PageRange);
+  void InsertWatermark(TvxCustomWatermarkTemplate& Template);
+  // /Rotate of page PageNo (1-based), 0 when absent.
+  int32_t GetPageRotation(int32_t PageNo);
+  // A new /ExtGState object with the opacities in percent, or nil when both
+  // are 100.
+  std::unique_ptr<TvxPDFIndirectReference> CreateOpacityState(double StrokeOpacity,
+                                                              double FillOpacity);
+
   // Properties.
   const std::string& Filename() const { return FFilename; }
   void SetFilename(const std::string& Value) { FFilename = Value; }
@@ -98,6 +116,16 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   TvxPageSize GetPageSize(int32_t PageNo, TvxMeasurementUnit Unit) const;
   TvxPDFRect GetPageBox(int32_t PageNo, TvxMeasurementUnit Unit) const;
 
+  // Font resources for watermark text (see TvxFontResources).
+  bool FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
+                        std::string& ResourceName, uint8_t FontEncoding);
+  std::unique_ptr<TvxPDFIndirectReference> CreateFontResource(const TvxFont& Font,
+                                                              const std::string& ResourceName,
+                                                              uint8_t FontEmbedding,
+                                                              uint8_t FontEncoding,
+                                                              std::u16string_view Text);
+  std::string MakeBaseFontName(const TvxFont& Font) const { return vx::MakeBaseFontName(Font); }
+
   // The document's data, for the subsystems that work on it.
   TvxPDFObjectStore& Store() { return *FStore; }
   const std::vector<TvxPDFIndirectObject*>& Pages() const { return FPages; }
@@ -117,6 +145,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   TvxNotifyEvent OnBeginRead;
   TvxNotifyEvent OnEndRead;
   TvxPasswordEvent OnPassword;
+  TvxOnCalcVariablesEvent OnCalcVariables;
 
  protected:
   virtual void InitDocumentData();

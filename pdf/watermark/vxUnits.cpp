@@ -117,3 +117,11 @@ TvxPageSize GetPageSizeOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore&
 }
 
 }  // namespace vx
+
+namespace vx {
+
+TvxTextExtent MeasureText(std::string_view, const TvxFont&) {
+  throw Exception("not implemented");  // stub
+}
+
+}  // namespace vx

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/objects/vxPDFObjects.h"
+#include "platform/vxFontService.h"
 
 namespace vx {
 
@@ -29,6 +31,9 @@ double PixelsPerInchFactor();
 
 double PixelsToPoints(double X);
 double PointsToPixels(double X);
+// Width and height in screen pixels of Text (single-byte, system ANSI code
+// page) drawn on one line in Font: face, size, bold and italic.
+TvxTextExtent MeasureText(std::string_view Text, const TvxFont& Font);
 // An unknown unit value converts as points.
 double UnitToPoints(TvxMeasurementUnit Unit, double Value);
 double PointsToUnit(TvxMeasurementUnit Unit, double Value);

@@ -1,0 +1,76 @@
+// PDF font objects for watermark text: finding a usable font among a page's
+// resources and creating simple or composite fonts in the document's store.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pdf/fonts/vxPDFFont.h"
+#include "pdf/objects/vxPDFObjectStore.h"
+#include "pdf/objects/vxPDFObjects.h"
+
+namespace vx {
+
+// Indexed by FontEncoding.
+inline constexpr std::string_view EncodingNames[5] = {"WinAnsiEncoding", "MacRomanEncoding",
+                                                      "MacExpertEncoding", "StandardEncoding",
+                                                      "PDFDocEncoding"};
+
+// FontEmbedding values.
+inline constexpr uint8_t feNone = 0;
+inline constexpr uint8_t feFull = 1;
+inline constexpr uint8_t feSubset = 2;
+
+// The face name without spaces, then ",Bold", ",Italic" or ",BoldItalic".
+std::string MakeBaseFontName(const TvxFont& Font);
+std::string MakeBaseFontName(const TvxPDFFont& Font);
+// Text of a PDF name (with its slash) for Raw: delimiters, white space and
+// bytes outside 33..126 written as #xx.
+std::string EscapePDFName(std::string_view Raw);
+// Flate at the default level.
+std::unique_ptr<TvxMemoryStream> CompressFontStream(const std::string& Data);
+// The /W array of a CIDFontType2 from glyph widths (glyph 0 left to /DW).
+std::unique_ptr<TvxPDFArrayObject> BuildWidthsArray(const std::vector<int32_t>& GlyphWidths);
+
+class TvxFontResources {
+ public:
+  TvxFontResources(TvxPDFObjectStore& Store, const std::vector<TvxPDFIndirectObject*>& Pages,
+                   int32_t DocumentID)
+      : FStore(Store), FPages(Pages), FDocumentID(DocumentID) {}
+
+  // Looks in a page's font dictionary (nil allowed) for a font that shows
+  // text in Font with FontEncoding. ResourceName gets the key (with slash) of
+  // the first usable entry, or empty; returns whether one was found.
+  bool FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
+                        std::string& ResourceName, uint8_t FontEncoding);
+  // A usable font already in the document's pages, else a new font object
+  // with everything it needs, all added to the store and marked for output.
+  // Text is the watermark text, used to collect the characters of a subset.
+  std::unique_ptr<TvxPDFIndirectReference> CreateFontResource(const TvxFont& Font,
+                                                              const std::string& ResourceName,
+                                                              uint8_t FontEmbedding,
+                                                              uint8_t FontEncoding,
+                                                              std::u16string_view Text);
+
+  // The pieces, for tests.
+  std::unique_ptr<TvxPDFIndirectReference> BuildFontDescriptor(TvxPDFFont& Font,
+                                                               uint8_t FontEmbedding,
+                                                               const std::string& SubsetPrefix);
+  std::unique_ptr<TvxPDFIndirectReference> BuildCIDFont(TvxPDFFont& Font, uint8_t FontEmbedding,
+                                                        const std::string& BaseFont,
+                                                        const std::string& SubsetPrefix);
+
+ private:
+  // A new indirect object in the store, marked used once.
+  TvxPDFIndirectObject* AddNew(TvxPDFObjectPtr Value);
+  std::unique_ptr<TvxPDFIndirectReference> AddFontStream(const std::string& Data, bool WithLength1);
+
+  TvxPDFObjectStore& FStore;
+  const std::vector<TvxPDFIndirectObject*>& FPages;
+  int32_t FDocumentID;
+};
+
+}  // namespace vx

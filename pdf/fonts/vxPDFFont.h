@@ -1,0 +1,125 @@
+// Analysis of an installed font for PDF output: metrics, widths of the codes
+// 32..255, glyph encoding, the ToUnicode map and subsetting.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pdf/objects/vxClasses.h"
+#include "platform/vxFontService.h"
+
+namespace vx {
+
+// FontKind values.
+inline constexpr uint8_t fkTrueType = 0;  // TrueType outlines whose file the platform returns
+inline constexpr uint8_t fkVector = 1;    // device vector font of variable pitch
+inline constexpr uint8_t fkOther = 2;
+
+// True when text in Charset needs a composite font.
+bool NeedsCIDFont(uint8_t Charset);
+
+// Sum modulo 2^32 of the big-endian 32-bit words of Table, zero-padded to a
+// multiple of four.
+uint32_t TableChecksum(std::string_view Table);
+
+// Metrics in thousandths of the em unless said otherwise.
+struct TvxPDFFontInfo {
+  uint8_t FontKind = fkOther;
+  bool FixedPitch = false;
+  int32_t Flags = 0;
+  // FontBBox.
+  int32_t BBoxLeft = -250;
+  int32_t BBoxBottom = -200;
+  int32_t BBoxRight = 1000;
+  int32_t BBoxTop = 900;
+  double Ascent = 800;
+  double Descent = -200;
+  double CapHeight = 700;
+  int32_t AvgWidth = 576;
+  int32_t MaxWidth = 576;
+  int32_t StemV = 0;
+  int32_t ItalicAngle = 0;  // degrees
+  // Codes 32..255; see TvxPDFFont::Width.
+  std::array<int32_t, 224> Widths;
+  // In points for the font's size (the template draws the lines from them).
+  int32_t StrikeoutSize = 0;
+  int32_t StrikeoutPosition = 0;
+  int32_t UnderscoreSize = 0;
+  int32_t UnderscorePosition = -1;
+
+  TvxPDFFontInfo() { Widths.fill(600); }
+};
+
+class TvxTrueTypeFile;
+
+class TvxPDFFont {
+ public:
+  // Copies Font and analyses it. CheckCharset also requires the font's
+  // character set to be one the face offers for FontKind 0; CollectUsed
+  // records the characters EncodeGlyphText meets (for subsets).
+  TvxPDFFont(const TvxFont& Font, bool CheckCharset, bool CollectUsed);
+  ~TvxPDFFont();
+  TvxPDFFont(const TvxPDFFont&) = delete;
+  TvxPDFFont& operator=(const TvxPDFFont&) = delete;
+
+  const TvxFont& Font() const { return FFont; }
+  const TvxPDFFontInfo& Info() const { return *FInfo; }
+  uint8_t FontKind() const { return FInfo->FontKind; }
+  bool FixedPitch() const { return FInfo->FixedPitch; }
+  bool CollectUsed() const { return FCollectUsed; }
+  // Width of Code in thousandths of the font size; 0 below 32.
+  int32_t Width(uint8_t Code) const { return Code < 32 ? 0 : FInfo->Widths[Code - 32]; }
+  // The face name written into PDF (see TvxPlatformFont::FaceName).
+  const std::string& FaceName() const { return FFaceName; }
+
+  // One entry per mapped character of the Windows Unicode cmap, cmap order.
+  const std::vector<uint16_t>& GlyphIDs() const { return FGlyphIDs; }
+  const std::vector<char16_t>& CodePoints() const { return FCodePoints; }
+  // Advance of glyph G in thousandths of the em (0 for glyphs the font lacks).
+  int32_t GlyphWidth(uint16_t G) const;
+  int32_t GlyphCount() const { return static_cast<int32_t>(FGlyphWidths.size()); }
+  const std::vector<int32_t>& GlyphWidths() const { return FGlyphWidths; }
+  const std::set<char16_t>& UsedChars() const { return FUsedChars; }
+  // Marks characters as used without encoding them (digits of page numbers).
+  void AddUsedChars(std::u16string_view Chars);
+
+  // Four upper-case hex digits per glyph; characters without a glyph dropped.
+  std::string EncodeGlyphText(std::u16string_view Text, uint8_t Charset);
+  // The whole font file; nothing for FontKind != 0.
+  void GetFontFile(TvxMemoryStream& Stream) const;
+  // A subset holding the glyphs of UsedChars, or the whole file when a
+  // subset cannot be made or would not be smaller.
+  void BuildSubset(TvxMemoryStream& Stream);
+  // True when the last BuildSubset produced a real subset.
+  bool IsSubset() const { return FIsSubset; }
+  // Six upper-case letters derived from the glyph set of UsedChars.
+  std::string SubsetTag() const;
+  // The ToUnicode CMap; nothing when the font maps no glyphs.
+  void WriteToUnicodeCMap(TvxMemoryStream& Stream) const;
+
+ private:
+  void Analyse(bool CheckCharset);
+  void ReadCmap();
+  void ReadGlyphWidths();
+  // Glyph of Unicode unit C, or -1.
+  int32_t GlyphOf(char16_t C) const;
+
+  TvxFont FFont;
+  std::unique_ptr<TvxPDFFontInfo> FInfo;
+  bool FCollectUsed;
+  bool FIsSubset = false;
+  std::string FFaceName;
+  std::shared_ptr<const TvxPlatformFont> FRefFont;
+  std::unique_ptr<TvxTrueTypeFile> FFile;
+  std::vector<uint16_t> FGlyphIDs;
+  std::vector<char16_t> FCodePoints;
+  std::vector<int32_t> FGlyphWidths;
+  std::set<char16_t> FUsedChars;
+};
+
+}  // namespace vx

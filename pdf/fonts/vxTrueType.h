@@ -1,0 +1,73 @@
+// Bounded reading of TrueType font files: table directory, Windows Unicode
+// cmap, horizontal metrics and subsetting. Every byte is untrusted: a read
+// outside a table or the file raises EFontFileError.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pdf/objects/vxDocumentExceptions.h"
+
+namespace vx {
+
+VX_DECLARE_EXCEPTION(EFontFileError, EPDFException)
+
+namespace msg {
+inline constexpr std::string_view DamagedFontFile = "Damaged font file (%s)";
+}
+
+struct TvxTableEntry {
+  uint32_t Tag = 0;
+  uint32_t Checksum = 0;
+  uint32_t Offset = 0;
+  uint32_t Length = 0;
+};
+
+// The tags a subset keeps, in directory order.
+inline constexpr std::string_view SubsetTables[10] = {"cmap", "cvt ", "fpgm", "glyf", "head",
+                                                      "hhea", "hmtx", "loca", "maxp", "prep"};
+
+class TvxTrueTypeFile {
+ public:
+  // Reads the table directory of a single font (sfnt); raises EFontFileError
+  // when it does not fit in the data.
+  explicit TvxTrueTypeFile(std::string Data);
+
+  const std::string& Data() const { return FData; }
+  const std::vector<TvxTableEntry>& Tables() const { return FTables; }
+  // Nil when the font has no such table.
+  const TvxTableEntry* FindTable(std::string_view Tag) const;
+  // The table's bytes; empty when absent.
+  std::string_view Table(std::string_view Tag) const;
+  // TrueType outlines: a glyf and a loca table.
+  bool HasTrueTypeOutlines() const;
+  // A variable font (fvar table).
+  bool IsVariable() const;
+
+  // The (3, 1) format-4 subtable as parallel lists in cmap order; both stay
+  // empty when there is none. Code 0xFFFF is left out.
+  void ReadCmap(std::vector<uint16_t>& GlyphIDs, std::vector<char16_t>& CodePoints) const;
+  // Advance of every glyph (numGlyphs of maxp, at least numberOfHMetrics) in
+  // thousandths of the em; glyphs past numberOfHMetrics take the last advance.
+  std::vector<int32_t> ReadGlyphWidths() const;
+  // numGlyphs of maxp.
+  uint16_t NumGlyphs() const;
+
+  // A font holding the ten subset tables with only the glyphs marked in Keep
+  // (glyph 0 always kept, the others emptied); empty when the font lacks a
+  // table, has a composite glyph among those kept, or has damaged loca data.
+  std::string BuildSubset(const std::vector<bool>& Keep) const;
+
+  // True when Data starts like a font collection ("ttcf").
+  static bool IsCollection(std::string_view Data);
+  // Face Index of a collection as a single font file; raises EFontFileError.
+  static std::string ExtractFromCollection(std::string_view Data, uint32_t Index);
+
+ private:
+  std::string FData;
+  std::vector<TvxTableEntry> FTables;
+};
+
+}  // namespace vx

@@ -1,0 +1,541 @@
+#include "pdf/watermark/vxWatermarkProcessor.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/filters/vxFilter.h"
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxRandom.h"
+#include "pdf/watermark/vxContentScan.h"
+#include "pdf/watermark/vxPageRange.h"
+#include "platform/vxClock.h"
+
+namespace vx {
+
+namespace {
+
+char16_t Upper(char16_t C) {
+  return C >= u'a' && C <= u'z' ? static_cast<char16_t>(C - 32) : C;
+}
+
+bool SameNoCase(std::u16string_view A, std::u16string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I)
+    if (Upper(A[I]) != Upper(B[I])) return false;
+  return true;
+}
+
+std::u16string Decimal16(int64_t N) {
+  std::string S = std::to_string(N);
+  return std::u16string(S.begin(), S.end());
+}
+
+// Round to nearest, halves to even.
+bool RoundsToZero(double V) {
+  return std::nearbyint(V) == 0;
+}
+
+TvxPageRect PageRectOf(const TvxPDFRect& R) {
+  return TvxPageRect{R.Left, R.Bottom, R.Right, R.Top};
+}
+
+std::unique_ptr<TvxMemoryStream> DataOf(std::string_view Text) {
+  return std::make_unique<TvxMemoryStream>(std::string(Text));
+}
+
+// A name drawn again while it already stands for something else in Dict.
+std::string FreeName(const TvxPDFDictObject& Dict, std::string_view Prefix) {
+  // A handful of draws among two billion names always finds a free one; the
+  // bound only keeps a broken generator from looping.
+  for (int I = 0; I < 1000; ++I) {
+    std::string Name = RandomResourceName(Prefix);
+    if (Dict.IndexOf(Name) < 0) return Name;
+  }
+  throw EUnexpectedError("Error inserting page resource");
+}
+
+std::string_view NamePrefix(std::string_view Name) {
+  size_t End = Name.size();
+  while (End > 1 && Name[End - 1] >= '0' && Name[End - 1] <= '9') --End;
+  return Name.substr(0, End);
+}
+
+}  // namespace
+
+std::u16string ReplaceAllNoCase(const std::u16string& Text, std::u16string_view What,
+                                std::u16string_view With) {
+  if (What.empty() || Text.size() < What.size()) return Text;
+  std::u16string Out;
+  Out.reserve(Text.size());
+  size_t I = 0;
+  while (I < Text.size()) {
+    if (I + What.size() <= Text.size() &&
+        SameNoCase(std::u16string_view(Text).substr(I, What.size()), What)) {
+      Out.append(With);
+      I += What.size();
+    } else {
+      Out.push_back(Text[I++]);
+    }
+  }
+  return Out;
+}
+
+// ---------------------------------------------------------------------------
+// TvxWatermarkProcessor
+
+size_t TvxWatermarkProcessor::TvxBoxHash::operator()(const TvxBoxKey& K) const noexcept {
+  uint64_t H = 0;
+  for (double V : {K.L, K.B, K.R, K.T}) {
+    V = V == 0 ? 0.0 : V;  // -0 and 0 compare equal, so they must hash alike
+    uint64_t Bits = 0;
+    std::memcpy(&Bits, &V, sizeof Bits);
+    H = (H ^ Bits) * 0x9E3779B97F4A7C15ull;
+  }
+  return static_cast<size_t>(H ^ (H >> 31));
+}
+
+TvxWatermarkProcessor::TvxWatermarkProcessor(TvxCustomPDFDocument& ADocument,
+                                             TvxMeasurementUnit AUnit,
+                                             TvxCustomWatermarkTemplate& ATemplate)
+    : Document(ADocument), Template(ATemplate), Unit(AUnit) {}
+
+void TvxWatermarkProcessor::ComputeAnchor(const TvxPageRect& Box, double& X, double& Y) const {
+  switch (Template.HorizontalPosition) {
+    case hpLeft: X = Box.Left; break;
+    case hpCenter: X = Box.Left + (Box.Right - Box.Left) / 2; break;
+    case hpRight: X = Box.Right; break;
+    case hpCustom: X = UnitToPoints(Unit, Template.X); break;
+  }
+  switch (Template.VerticalPosition) {
+    case vpTop: Y = Box.Top; break;
+    case vpCenter: Y = Box.Bottom + (Box.Top - Box.Bottom) / 2; break;
+    case vpBottom: Y = Box.Bottom; break;
+    case vpCustom:
+      Y = UnitToPoints(Unit, Template.Y);
+      if (RoundsToZero(Box.Left) && RoundsToZero(Box.Bottom)) Y = Box.Top - Box.Bottom - Y;
+      break;
+  }
+}
+
+int32_t TvxWatermarkProcessor::FindPageRect(const TvxPageRect& Box) const {
+  auto It = FRectIndex.find(TvxBoxKey{Box.Left, Box.Bottom, Box.Right, Box.Top});
+  return It == FRectIndex.end() ? -1 : It->second;
+}
+
+const TvxPDFIndirectReference* TvxWatermarkProcessor::GetStreamRef(int32_t Index) const {
+  if (Index < 0 || Index >= static_cast<int32_t>(StreamRefs.size()))
+    throw EListError(FormatMessage(msg::ListIndexOutOfBounds, Index));
+  return StreamRefs[static_cast<size_t>(Index)].get();
+}
+
+std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStream(
+    const std::string& FontName, const std::string& GSName, const TvxPageRect& Box,
+    int32_t DocumentID, int32_t ObjectNumber) {
+  std::string Content;
+  std::string Key;
+  int32_t Found = FindPageRect(Box);
+  if (ReuseContent && Found >= 0) {
+    Key = std::to_string(Found) + '\n' + FontName + '\n' + GSName;
+    if (auto It = FContents.find(Key); It != FContents.end()) Content = It->second;
+  }
+  if (Content.empty()) {
+    double X = 0, Y = 0;
+    ComputeAnchor(Box, X, Y);
+    Template.PageBox = TvxPDFRect{Box.Left, Box.Bottom, Box.Right, Box.Top};
+    Template.BuildContent(FontName, GSName, X, Y, Unit, Content);
+  }
+
+  auto Dict = std::make_unique<TvxPDFDictObject>();
+  Dict->AddInteger("/Length", static_cast<int32_t>(Content.size()));
+  auto Stream = std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf(Content));
+  auto Obj =
+      std::make_unique<TvxPDFIndirectObject>(DocumentID, ObjectNumber, 0, true, std::move(Stream));
+
+  StreamRefs.push_back(std::make_unique<TvxPDFIndirectReference>(DocumentID, ObjectNumber, 0));
+  PageRects.push_back(std::make_unique<TvxPageRect>(Box));
+  const int32_t Index = static_cast<int32_t>(PageRects.size()) - 1;
+  FRectIndex.try_emplace(TvxBoxKey{Box.Left, Box.Bottom, Box.Right, Box.Top}, Index);
+  if (ReuseContent) {
+    if (Found < 0) Key = std::to_string(Index) + '\n' + FontName + '\n' + GSName;
+    auto* Data = static_cast<TvxPDFStreamObject*>(Obj->Value.get())->Data.get();
+    FContents.try_emplace(Key, Data->DataString());
+  }
+  return Obj;
+}
+
+// ---------------------------------------------------------------------------
+// TvxWatermarkStamper
+
+TvxWatermarkStamper::TvxWatermarkStamper(TvxDocumentData& AData, TvxCustomPDFDocument& ADocument)
+    : D(AData), Doc(ADocument) {}
+
+TvxPDFDictObject& TvxWatermarkStamper::PageDict(int32_t PageNo) const {
+  CheckPageNumber(PageNo, static_cast<int32_t>(D.FPages.size()));
+  TvxPDFObject* Value = D.FPages[static_cast<size_t>(PageNo - 1)]->Value.get();
+  if (!Value || !Value->IsDict())
+    throw EUnexpectedError(FormatMessage("Unexpected content object for page %d", PageNo));
+  return *static_cast<TvxPDFDictObject*>(Value);
+}
+
+TvxPDFDictObject* TvxWatermarkStamper::AsDict(TvxPDFObject* Obj) const {
+  Obj = D.FStore->Resolve(Obj);
+  return Obj && Obj->IsDict() ? static_cast<TvxPDFDictObject*>(Obj) : nullptr;
+}
+
+int32_t TvxWatermarkStamper::GetPageRotation(int32_t PageNo) const {
+  TvxPDFDictObject& Page = PageDict(PageNo);
+  TvxPDFIntegerObject* Rotate = D.FStore->ResolveInteger(Page.Lookup("/Rotate"));
+  return Rotate ? Rotate->Value : 0;
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::CreateOpacityState(
+    double StrokeOpacity, double FillOpacity) {
+  if (StrokeOpacity == 100 && FillOpacity == 100) return nullptr;
+  auto Dict = std::make_unique<TvxPDFDictObject>();
+  Dict->AddName("/CA", FloatToTextDot(StrokeOpacity / 100));
+  Dict->AddName("/ca", FloatToTextDot(FillOpacity / 100));
+  Dict->AddName("/Type", "/ExtGState");
+  auto* Obj = D.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+      D.FDocumentID, D.FStore->NewObjectNumber(), 0, true, std::move(Dict)));
+  return MakeReference(*Obj);
+}
+
+void TvxWatermarkStamper::EnsureStateStreams() {
+  if (D.FSaveStateObjNo != -1) return;
+  auto Dict = std::make_unique<TvxPDFDictObject>();
+  Dict->AddInteger("/Length", 1);
+  auto QDict = Dict->CloneDict();
+  D.FSaveStateObjNo = D.FStore->NewObjectNumber();
+  D.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+      D.FDocumentID, D.FSaveStateObjNo, 0,
+      std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf("q"))));
+  if (D.FRestoreStateObjNo == -1) {
+    D.FRestoreStateObjNo = D.FStore->NewObjectNumber();
+    D.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+        D.FDocumentID, D.FRestoreStateObjNo, 0,
+        std::make_unique<TvxPDFStreamObject>(std::move(QDict), DataOf("Q"))));
+  }
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::StateRef(int32_t ObjectNumber) {
+  auto Ref = std::make_unique<TvxPDFIndirectReference>(D.FDocumentID, ObjectNumber, 0);
+  if (TvxPDFIndirectObject* Obj = D.FStore->FindObject(Ref.get())) Obj->MarkUsed();
+  return Ref;
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::CloseStatesRef(int32_t Count) {
+  auto It = FCloseStreams.find(Count);
+  if (It == FCloseStreams.end()) {
+    std::string Data;
+    for (int32_t I = 0; I < Count; ++I) Data += I ? " Q" : "Q";
+    auto Dict = std::make_unique<TvxPDFDictObject>();
+    Dict->AddInteger("/Length", static_cast<int32_t>(Data.size()));
+    int32_t Number = D.FStore->NewObjectNumber();
+    D.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+        D.FDocumentID, Number, 0,
+        std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf(Data))));
+    It = FCloseStreams.emplace(Count, Number).first;
+  }
+  return StateRef(It->second);
+}
+
+int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents) const {
+  // The page's streams are one content stream, read in order.
+  std::string All;
+  for (const auto& Item : Contents.Items) {
+    TvxPDFObject* Obj = D.FStore->Resolve(Item.get());
+    if (!Obj || !Obj->IsStream()) continue;
+    try {
+      auto Data = DecodeStreamData(*static_cast<TvxPDFStreamObject*>(Obj), D.FStore.get());
+      All += Data->DataString();
+      All.push_back('\n');
+    } catch (const Exception&) {
+      // Content no viewer can decode draws nothing and opens nothing.
+    }
+  }
+  return CountUnclosedSaves(All);
+}
+
+std::string TvxWatermarkStamper::AddPageResource(TvxPDFDictObject* Resources,
+                                                 std::string_view Category,
+                                                 const TvxPDFIndirectReference& Ref,
+                                                 const std::string& Name) {
+  if (!Resources) throw EUnexpectedError("Error inserting page resource");
+  TvxPDFDictObject* Sub = AsDict(Resources->Lookup(Category));
+  if (!Sub) {
+    // A missing, null or broken entry is replaced, never doubled.
+    auto New = std::make_unique<TvxPDFDictObject>();
+    New->Add(Name, Ref.Clone());
+    Resources->SetValue(Category, std::move(New));
+    return Name;
+  }
+  TvxPDFObject* Existing = Sub->Lookup(Name);
+  if (!Existing) {
+    Sub->Add(Name, Ref.Clone());
+    return Name;
+  }
+  if (Existing->IsIndirectReference()) {
+    auto* R = static_cast<TvxPDFIndirectReference*>(Existing);
+    if (R->DocumentID == Ref.DocumentID && R->ObjectNumber == Ref.ObjectNumber &&
+        R->Generation == Ref.Generation)
+      return Name;
+  }
+  // The name stands for something else on this page: the existing entry
+  // stays, the watermark uses a name of its own.
+  std::string Other = FreeName(*Sub, NamePrefix(Name));
+  Sub->Add(Other, Ref.Clone());
+  return Other;
+}
+
+TvxPDFDictObject* TvxWatermarkStamper::EnsurePageResources(int32_t PageNo) {
+  TvxPDFDictObject& Page = PageDict(PageNo);
+  if (TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"))) return Resources;
+  auto* Obj = D.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+      D.FDocumentID, D.FStore->NewObjectNumber(), 0, true, std::make_unique<TvxPDFDictObject>()));
+  Page.SetValue("/Resources", MakeReference(*Obj));
+  return static_cast<TvxPDFDictObject*>(Obj->Value.get());
+}
+
+std::string TvxWatermarkStamper::AddOpacityResource(int32_t PageNo, const std::string& Name,
+                                                    const TvxPDFIndirectReference* Ref) {
+  if (!Ref) return Name;
+  return AddPageResource(AsDict(PageDict(PageNo).Lookup("/Resources")), "/ExtGState", *Ref, Name);
+}
+
+void TvxWatermarkStamper::AddToContentsArray(TvxPDFArrayObject& Array,
+                                             const TvxPDFIndirectReference& Ref, bool Overlay) {
+  if (!Overlay) {
+    Array.Insert(0, Ref.Clone());
+    return;
+  }
+  bool Wrapped = false;
+  for (const auto& Item : Array.Items) {
+    if (Item && Item->IsIndirectReference() &&
+        static_cast<TvxPDFIndirectReference*>(Item.get())->ObjectNumber == D.FSaveStateObjNo)
+      Wrapped = true;
+  }
+  if (!Wrapped) {
+    // States the page leaves open are closed first, so that the shared "Q"
+    // restores ours and the watermark starts from the page's initial state.
+    int32_t Open = UnclosedSaves(Array);
+    Array.Insert(0, StateRef(D.FSaveStateObjNo));
+    if (Open > 0) Array.Add(CloseStatesRef(Open));
+    Array.Add(StateRef(D.FRestoreStateObjNo));
+  }
+  Array.Add(Ref.Clone());
+}
+
+void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFIndirectReference& Ref,
+                                                 bool Overlay) {
+  TvxPDFDictObject& Page = PageDict(PageNo);
+  TvxPDFObject* Contents = Page.Lookup("/Contents");
+  auto OnlyWatermark = [&] {
+    // A page without content gets the watermark as its content.
+    auto Array = std::make_unique<TvxPDFArrayObject>();
+    Array->Add(Ref.Clone());
+    Page.SetValue("/Contents", std::move(Array));
+  };
+  if (!Contents || Contents->IsNull()) return OnlyWatermark();
+  if (Contents->IsArray())
+    return AddToContentsArray(*static_cast<TvxPDFArrayObject*>(Contents), Ref, Overlay);
+  if (!Contents->IsIndirectReference())
+    throw EUnexpectedError(FormatMessage("Unexpected content object for page %d", PageNo));
+
+  TvxPDFIndirectObject* Target = D.FStore->FindObject(Contents);
+  if (!Target || !Target->Value || Target->Value->IsNull()) return OnlyWatermark();
+  if (Target->Value->IsArray()) {
+    auto* Array = static_cast<TvxPDFArrayObject*>(Target->Value.get());
+    auto Users = FArrayUsers.find(Target);
+    if (Users == FArrayUsers.end() || Users->second <= 1)
+      return AddToContentsArray(*Array, Ref, Overlay);
+    // Another page draws the same array: this page gets a copy of its own.
+    auto Own = std::unique_ptr<TvxPDFArrayObject>(
+        static_cast<TvxPDFArrayObject*>(Array->Clone().release()));
+    TvxPDFArrayObject& Copy = *Own;
+    --Users->second;
+    Page.SetValue("/Contents", std::move(Own));
+    return AddToContentsArray(Copy, Ref, Overlay);
+  }
+  auto Array = std::make_unique<TvxPDFArrayObject>();
+  if (Overlay) {
+    Array->Add(Contents->Clone());
+    int32_t Open = UnclosedSaves(*Array);
+    Array->Insert(0, StateRef(D.FSaveStateObjNo));
+    if (Open > 0) Array->Add(CloseStatesRef(Open));
+    Array->Add(StateRef(D.FRestoreStateObjNo));
+    Array->Add(Ref.Clone());
+  } else {
+    Array->Add(Ref.Clone());
+    Array->Add(Contents->Clone());
+  }
+  Page.SetValue("/Contents", std::move(Array));
+}
+
+void TvxWatermarkStamper::CountSharedArrays() {
+  FArrayUsers.clear();
+  for (TvxPDFIndirectObject* PageObj : D.FPages) {
+    if (!PageObj->Value || !PageObj->Value->IsDict()) continue;
+    TvxPDFObject* Contents =
+        static_cast<TvxPDFDictObject*>(PageObj->Value.get())->Lookup("/Contents");
+    if (!Contents || !Contents->IsIndirectReference()) continue;
+    TvxPDFIndirectObject* Target = D.FStore->FindObject(Contents);
+    if (Target && Target->Value && Target->Value->IsArray()) ++FArrayUsers[Target];
+  }
+}
+
+std::u16string TvxWatermarkStamper::ExpandFixedVariables(const std::u16string& Text) const {
+  if (Text.find(u"<%") == std::u16string::npos) return Text;
+  TvxPDFInfo& Info = Doc.Info();
+  std::u16string T = ReplaceAllNoCase(Text, u"<%TotPage%>", Decimal16(Doc.PageCount()));
+  // The clock is read for each of the four.
+  const std::pair<std::u16string_view, TvxDateTimeFormat> Dates[] = {
+      {u"<%ShortDate%>", dfShortDate},
+      {u"<%ShortTime%>", dfShortTime},
+      {u"<%LongDate%>", dfLongDate},
+      {u"<%LongTime%>", dfLongTime}};
+  for (const auto& [Name, Format] : Dates)
+    if (T.find(u"<%") != std::u16string::npos)
+      T = ReplaceAllNoCase(T, Name, ClockService().FormatNow(Format));
+  T = ReplaceAllNoCase(T, u"<%Author%>", Info.GetAuthor());
+  T = ReplaceAllNoCase(T, u"<%Creator%>", Info.GetCreator());
+  T = ReplaceAllNoCase(T, u"<%Subject%>", Info.GetSubject());
+  T = ReplaceAllNoCase(T, u"<%Title%>", Info.GetTitle());
+  return T;
+}
+
+std::u16string TvxWatermarkStamper::ExpandApplicationVariables(const std::u16string& Text,
+                                                               int32_t PageNo) const {
+  // One pass: a value is never searched again, so a value holding markers
+  // cannot make the expansion run for ever.
+  std::u16string Out;
+  Out.reserve(Text.size());
+  std::unordered_map<std::u16string, std::u16string> Values;  // by upper-case name
+  size_t Pos = 0;
+  while (Pos < Text.size()) {
+    size_t Open = Text.find(u"<%", Pos);
+    if (Open == std::u16string::npos) break;
+    size_t Close = Text.find(u"%>", Open);
+    if (Close == std::u16string::npos) break;
+    if (Close - Open < 2) {  // "<%>" holds no name
+      Out.append(Text, Pos, Close + 2 - Pos);
+      Pos = Close + 2;
+      continue;
+    }
+    size_t Inner = Text.find(u"<%", Open + 2);
+    if (Inner != std::u16string::npos && Inner < Close) {
+      Out.append(Text, Pos, Inner - Pos);
+      Pos = Inner;
+      continue;
+    }
+    if (Close == Open + 2) {  // "<%%>"
+      Out.append(Text, Pos, Close + 2 - Pos);
+      Pos = Close + 2;
+      continue;
+    }
+    std::u16string Name = Text.substr(Open + 2, Close - Open - 2);
+    std::u16string Key = Name;
+    for (char16_t& C : Key) C = Upper(C);
+    auto It = Values.find(Key);
+    if (It == Values.end()) {
+      std::u16string Value;
+      Doc.OnCalcVariables(Doc, Name, Value, PageNo);
+      It = Values.emplace(std::move(Key), std::move(Value)).first;
+    }
+    Out.append(Text, Pos, Open - Pos);
+    Out += It->second;
+    Pos = Close + 2;
+  }
+  if (Pos < Text.size()) Out.append(Text, Pos, std::u16string::npos);
+  return Out;
+}
+
+void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
+                                          std::string_view PageRange) {
+  auto* TextTemplate = dynamic_cast<TvxTextWatermarkTemplate*>(&Template);
+  if (!TextTemplate || TextTemplate->Text.empty()) return;
+  TvxTextWatermarkTemplate& T = *TextTemplate;
+
+  T.Text = ExpandFixedVariables(T.Text);
+  const std::u16string SavedText = T.Text;
+  if (T.Angle / 360 != 0) T.Angle -= 360 * (T.Angle / 360);
+
+  TvxWatermarkProcessor Processor(Doc, Doc.MeasurementUnit, T);
+  if (T.Overlay) EnsureStateStreams();
+  const TvxPageList Pages = ParsePageRange(PageRange, Doc.PageCount());
+
+  const int32_t SavedAngle = T.Angle;
+  const double SavedX = T.X, SavedY = T.Y;
+  const bool PerPageText = SavedText.find(u"<%") != std::u16string::npos;
+  Processor.ReuseContent = !PerPageText;
+  CountSharedArrays();
+
+  bool FontCreated = false, FirstPage = true;
+  std::string CreatedName, GSName;
+  std::unique_ptr<TvxPDFIndirectReference> FontRef, GSRef;
+  // The font found in a font dictionary; pages often share one.
+  std::unordered_map<const TvxPDFDictObject*, std::string> FoundNames;
+
+  for (int32_t P : Pages) {
+    TvxPDFDictObject& Page = PageDict(P);
+    TvxPDFRect Box;
+    try {
+      Box = GetPageBoxOf(Page, *D.FStore);
+    } catch (const EPDFFileCorruptedError&) {
+      throw EPDFFileCorruptedError(FormatMessage("Page %d has no usable /CropBox or /MediaBox", P));
+    }
+
+    // Placement: custom offsets run from the box's top left corner.
+    T.Angle = SavedAngle;
+    const TvxPDFRect UBox = PointsToUnit(Doc.MeasurementUnit, Box);
+    if (RoundsToZero(UBox.Left) && RoundsToZero(UBox.Bottom)) {
+      T.X = SavedX;
+      T.Y = SavedY;
+    } else {
+      T.X = UBox.Left + SavedX;
+      T.Y = UBox.Top - SavedY;
+    }
+
+    // Every page is looked up, so every page names a font it has.
+    TvxPDFDictObject* Resources = EnsurePageResources(P);
+    TvxPDFDictObject* FontDict = AsDict(Resources->Lookup("/Font"));
+    std::string FoundName;
+    if (FontDict) {
+      auto It = FoundNames.find(FontDict);
+      if (It == FoundNames.end()) {
+        Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding);
+        It = FoundNames.emplace(FontDict, FoundName).first;
+      }
+      FoundName = It->second;
+    }
+    if (FoundName.empty() && !FontCreated) {
+      CreatedName = RandomResourceName(FontResourcePrefix);
+      FontRef =
+          Doc.CreateFontResource(*T.Font, CreatedName, T.FontEmbedding, T.FontEncoding, SavedText);
+      FontCreated = true;
+    }
+    if (FirstPage) {
+      if (T.Opacity != 100) GSName = RandomResourceName(GStateResourcePrefix);
+      GSRef = CreateOpacityState(T.Opacity, T.Opacity);
+      FirstPage = false;
+    }
+
+    T.Text = PerPageText ? ReplaceAllNoCase(SavedText, u"<%PageNo%>", Decimal16(P)) : SavedText;
+    if (PerPageText && Doc.OnCalcVariables) T.Text = ExpandApplicationVariables(T.Text, P);
+
+    const std::string PageGSName = AddOpacityResource(P, GSName, GSRef.get());
+    std::string FontName = FoundName;
+    if (FontName.empty()) {
+      FontName = AddPageResource(Resources, "/Font", *FontRef, CreatedName);
+      if (TvxPDFDictObject* Now = AsDict(Resources->Lookup("/Font"))) FoundNames[Now] = FontName;
+    }
+
+    auto Stream = Processor.CreateWatermarkStream(FontName, PageGSName, PageRectOf(Box),
+                                                  D.FDocumentID, D.FStore->NewObjectNumber());
+    TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Stream));
+    AttachWatermarkContent(P, *MakeReference(*Stored), T.Overlay);
+  }
+  T.Text = SavedText;
+}
+
+}  // namespace vx

@@ -1,0 +1,125 @@
+// Stamping a watermark template on the pages of a loaded document: the
+// per-call processor that builds the content streams, and the page-side work
+// (resources, /Contents, the shared "q"/"Q" streams).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "pdf/objects/vxPDFObjects.h"
+#include "pdf/reader/vxDocumentData.h"
+#include "pdf/watermark/vxUnits.h"
+#include "pdf/watermark/vxWatermarkTemplate.h"
+
+namespace vx {
+
+class TvxCustomPDFDocument;
+
+// A page box in points, as stamped.
+struct TvxPageRect {
+  double Left = 0, Bottom = 0, Right = 0, Top = 0;
+};
+
+class TvxWatermarkProcessor {
+ public:
+  TvxWatermarkProcessor(TvxCustomPDFDocument& ADocument, TvxMeasurementUnit AUnit,
+                        TvxCustomWatermarkTemplate& ATemplate);
+  TvxWatermarkProcessor(const TvxWatermarkProcessor&) = delete;
+  TvxWatermarkProcessor& operator=(const TvxWatermarkProcessor&) = delete;
+
+  // The anchor on Box for the template's positions, before alignment.
+  void ComputeAnchor(const TvxPageRect& Box, double& X, double& Y) const;
+  // The content stream for one page as a new indirect object, marked used
+  // once; the caller adds it to the store.
+  std::unique_ptr<TvxPDFIndirectObject> CreateWatermarkStream(const std::string& FontName,
+                                                              const std::string& GSName,
+                                                              const TvxPageRect& Box,
+                                                              int32_t DocumentID,
+                                                              int32_t ObjectNumber);
+  // Index of the first stamped box equal to Box, or -1.
+  int32_t FindPageRect(const TvxPageRect& Box) const;
+  const TvxPDFIndirectReference* GetStreamRef(int32_t Index) const;
+
+  TvxCustomPDFDocument& Document;
+  TvxCustomWatermarkTemplate& Template;
+  std::vector<std::unique_ptr<TvxPageRect>> PageRects;
+  std::vector<std::unique_ptr<TvxPDFIndirectReference>> StreamRefs;
+  TvxMeasurementUnit Unit;
+  // When set, a page whose box, font name and opacity name equal an earlier
+  // page's takes that page's content text instead of building it again (the
+  // text then holds no per-page variables).
+  bool ReuseContent = false;
+
+ private:
+  struct TvxBoxKey {
+    double L, B, R, T;
+    bool operator==(const TvxBoxKey&) const = default;
+  };
+  struct TvxBoxHash {
+    size_t operator()(const TvxBoxKey& K) const noexcept;
+  };
+  std::unordered_map<TvxBoxKey, int32_t, TvxBoxHash> FRectIndex;
+  std::unordered_map<std::string, std::string> FContents;
+};
+
+// The document-side work of InsertWatermark; the document delegates to it.
+class TvxWatermarkStamper {
+ public:
+  TvxWatermarkStamper(TvxDocumentData& AData, TvxCustomPDFDocument& ADocument);
+
+  void InsertWatermark(TvxCustomWatermarkTemplate& Template, std::string_view PageRange);
+
+  // /Rotate of the page, 0 when absent; EInvalidPageError for a page number
+  // outside the document, EUnexpectedObjectError for a /Rotate that is not
+  // an integer.
+  int32_t GetPageRotation(int32_t PageNo) const;
+  // An /ExtGState object with the opacities (percent), or nil when both are
+  // 100.
+  std::unique_ptr<TvxPDFIndirectReference> CreateOpacityState(double StrokeOpacity,
+                                                              double FillOpacity);
+  // The shared one-byte "q" and "Q" streams, made once per document.
+  void EnsureStateStreams();
+  // Adds Name = Ref to the Category dictionary of Resources (made when it is
+  // missing, null or not a dictionary) and returns the name the page now
+  // uses for Ref: Name, or a newly drawn one when Name already stands for
+  // something else there.
+  std::string AddPageResource(TvxPDFDictObject* Resources, std::string_view Category,
+                              const TvxPDFIndirectReference& Ref, const std::string& Name);
+  std::string AddOpacityResource(int32_t PageNo, const std::string& Name,
+                                 const TvxPDFIndirectReference* Ref);
+  // Puts Ref into the page's /Contents: first, or after the page's own
+  // content wrapped in "q"/"Q" with Overlay.
+  void AttachWatermarkContent(int32_t PageNo, const TvxPDFIndirectReference& Ref, bool Overlay);
+  void AddToContentsArray(TvxPDFArrayObject& Array, const TvxPDFIndirectReference& Ref,
+                          bool Overlay);
+  // The page's /Resources as a dictionary, made (as a new object) when it is
+  // missing, null or not a dictionary.
+  TvxPDFDictObject* EnsurePageResources(int32_t PageNo);
+
+ private:
+  TvxPDFDictObject& PageDict(int32_t PageNo) const;
+  TvxPDFDictObject* AsDict(TvxPDFObject* Obj) const;
+  std::unique_ptr<TvxPDFIndirectReference> StateRef(int32_t ObjectNumber);
+  // The "Q" stream that closes Count states the page's content leaves open.
+  std::unique_ptr<TvxPDFIndirectReference> CloseStatesRef(int32_t Count);
+  int32_t UnclosedSaves(const TvxPDFArrayObject& Contents) const;
+  void CountSharedArrays();
+  std::u16string ExpandFixedVariables(const std::u16string& Text) const;
+  std::u16string ExpandApplicationVariables(const std::u16string& Text, int32_t PageNo) const;
+
+  TvxDocumentData& D;
+  TvxCustomPDFDocument& Doc;
+  std::unordered_map<const TvxPDFIndirectObject*, int32_t> FArrayUsers;
+  std::unordered_map<int32_t, int32_t> FCloseStreams;  // count -> object number
+};
+
+// Every occurrence of What in Text replaced by With, ASCII letters compared
+// without regard to case.
+std::u16string ReplaceAllNoCase(const std::u16string& Text, std::u16string_view What,
+                                std::u16string_view With);
+
+}  // namespace vx

@@ -1,0 +1,231 @@
+#include "pdf/watermark/vxWatermarkTemplate.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "pdf/fonts/vxPDFFont.h"
+#include "platform/vxCodePage.h"
+
+namespace vx {
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+double Rad(double Degrees) {
+  return Degrees * Pi / 180;
+}
+
+std::string Fixed(double V, int Decimals) {
+  return FloatToTextFmtDot(V, ffFixed, 10, Decimals);
+}
+
+// A point of text space (x along the baseline, y up) on the page.
+struct TvxTextFrame {
+  double X, Y, C, S;
+  double PageX(double Tx, double Ty) const { return X + Tx * C - Ty * S; }
+  double PageY(double Tx, double Ty) const { return Y + Tx * S + Ty * C; }
+};
+
+}  // namespace
+
+TvxTextWatermarkTemplate::TvxTextWatermarkTemplate() : Font(std::make_unique<TvxFont>()) {
+  Font->Charset = AnsiCharset;
+}
+
+void TvxTextWatermarkTemplate::SetFont(const TvxFont& Source) {
+  *Font = Source;
+}
+
+void EscapeAndSplitLines(std::u16string_view T, std::string& E, std::vector<std::string>& L) {
+  E.clear();
+  L.clear();
+  if (T.empty()) return;
+  // Converted first, so that what the code page lacks ("?") is escaped like
+  // anything else and no character can turn into a delimiter afterwards.
+  const std::string Bytes = UnicodeToAnsi(T);
+  E.reserve(Bytes.size() + Bytes.size() / 4 + 8);
+  std::string Line;
+  for (char C : Bytes) {
+    switch (C) {
+      case '\b': E += "\\b"; break;
+      case '\t': E += "\\t"; break;
+      case '\n': E += ")Tj T* ("; break;
+      case '\f': E += "\\f"; break;
+      case '\r': E += "\\r"; break;
+      case '(': E += "\\("; break;
+      case ')': E += "\\)"; break;
+      case '\\': E += "\\\\"; break;
+      default: E.push_back(C);
+    }
+    if (C == '\n') {
+      L.push_back(std::move(Line));
+      Line.clear();
+    } else {
+      Line.push_back(C);
+    }
+  }
+  L.push_back(std::move(Line));
+}
+
+double ComputeCharSpacing(std::string_view Text, std::span<const int32_t, 224> Widths, double W,
+                          double F) {
+  if (Text.empty()) return 0;
+  double S = 0;
+  int64_t Shown = 0;
+  for (char C : Text) {
+    auto B = static_cast<uint8_t>(C);
+    if (B >= 32) S += Widths[B - 32];
+    if (C != '\n') ++Shown;
+  }
+  double D = W - S * F / 1000;
+  if (std::fabs(D) < 0.0001 || Shown == 0) return 0;
+  return D / static_cast<double>(Shown);
+}
+
+void TvxTextWatermarkTemplate::ApplyAlignment(double& AX, double& AY, double F, double W,
+                                              int32_t Lines) const {
+  // The tables below place a block of height H whose lower left corner is
+  // (AX, AY); the first baseline lies (Lines - 1) lines above that corner.
+  // Negative angles take the same places as their positive equivalents.
+  const int32_t Theta = ((Angle % 360) + 360) % 360;
+  const double T = Theta;
+  const double C = std::cos(Rad(T));
+  const double S = std::sin(Rad(T));
+  const int32_t K = std::max<int32_t>(Lines, 1);
+  const double H = F * K;
+  const double Up = F * (K - 1);
+  const double R = std::sqrt(W * W + H * H) / 2;
+  const double Alpha = W == 0 ? Pi / 2 : std::atan(H / W);
+
+  switch (HorizontalPosition) {
+    case hpLeft:
+      if (T > 0 && T <= 90) {
+        AX = AX + H * S;
+      } else if (T > 90 && T <= 180) {
+        const double Phi = Rad(180 - T);
+        const double V = std::tan(Phi) > 0 ? W - H / std::tan(Phi) : W;
+        AX = AX + std::cos(Phi) * V + (std::sin(Phi) > 0 ? H / std::sin(Phi) : 0);
+      } else if (T > 180 && T <= 270) {
+        AX = AX + std::fabs(std::cos(Rad(T - 180))) * W;
+      }
+      AX -= Up * S;
+      break;
+    case hpCenter: AX = AX - R * std::cos(Rad(T) + Alpha) - Up * S; break;
+    case hpRight:
+      if (T >= 0 && T <= 90)
+        AX = AX - std::fabs(C) * W;
+      else if (T > 180 && T < 270)
+        AX = AX - std::fabs(std::cos(Rad(270 - T))) * H;
+      else if (T >= 270 && T <= 360)
+        AX = AX - (std::cos(Rad(T - 270)) * H + W * C);
+      AX -= Up * S;
+      break;
+    case hpCustom: AX = AX + F * std::cos(Rad(90 - T)); break;
+  }
+
+  switch (VerticalPosition) {
+    case vpTop:
+      if (T >= 0 && T <= 90)
+        AY = AY - (H * C + W * S);
+      else if (T > 90 && T <= 180)
+        AY = AY - W * S;
+      else if (T > 270 && T <= 360)
+        AY = AY - H * std::sin(Rad(T - 270));
+      AY += Up * C;
+      break;
+    case vpCenter: AY = AY - R * std::sin(Rad(T) + Alpha) + Up * C; break;
+    case vpBottom:
+      // Up to 90 degrees the block keeps one line's height of room below it.
+      if (T >= 0 && T <= 90)
+        AY = AY + F;
+      else if (T > 90 && T <= 180)
+        AY = AY + H * std::sin(Rad(T - 90));
+      else if (T > 180 && T <= 270)
+        AY = AY + W * std::sin(Rad(T - 180)) + H * std::cos(Rad(T - 180));
+      else if (T > 270 && T <= 360)
+        AY = AY + W * std::cos(Rad(T - 270));
+      AY += Up * C;
+      break;
+    case vpCustom: AY = AY - F * std::sin(Rad(90 - T)); break;
+  }
+}
+
+void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const std::string& GSName,
+                                            double AX, double AY, TvxMeasurementUnit,
+                                            std::string& Content) {
+  const double Theta = Angle;
+  const double C = std::cos(Rad(Theta));
+  const double S = std::sin(Rad(Theta));
+  const double F = Font->Size;
+  const std::string FText = std::to_string(Font->Size);
+
+  std::string E;
+  std::vector<std::string> Lines;
+  EscapeAndSplitLines(Text, E, Lines);
+  std::string Bytes = UnicodeToAnsi(Text);
+
+  // Each line measured once; the block is as wide as its widest line.
+  std::vector<double> LineWidths;
+  LineWidths.reserve(Lines.size());
+  double WMax = 0, WSum = 0;
+  for (const std::string& Line : Lines) {
+    double W = PixelsToPoints(MeasureText(Line, *Font).Width);
+    LineWidths.push_back(W);
+    WMax = std::max(WMax, W);
+    WSum += W;
+  }
+
+  TvxPDFFont PDFFont(*Font, false, false);
+  const TvxPDFFontInfo& Info = PDFFont.Info();
+  const double Tc = ComputeCharSpacing(Bytes, Info.Widths, WSum, F);
+  const std::string FillColor = ColorToPDFText(Font->Color);
+
+  Content.clear();
+  Content.reserve(256 + E.size() + 64 * Lines.size());
+  Content += "q\rBT\r";
+  Content += FloatToTextFmtDot(Tc, ffFixed, 18, 8);
+  Content += " Tc 0 Tw 100 Tz " + FText + " TL \r";
+  Content += FillColor + " rg\r";
+  Content += ColorToPDFText(StrokeColor) + " RG\r";
+  Content += std::to_string(static_cast<int>(RenderMode)) + " Tr\r";
+  Content += FontName + " " + FText + " Tf\r";
+
+  ApplyAlignment(AX, AY, F, WMax, static_cast<int32_t>(Lines.size()));
+  if (AX < PageBox.Left + 0.1) AX = PageBox.Left;
+  if (AY < PageBox.Bottom + 0.1) AY = PageBox.Bottom;
+
+  Content += Fixed(C, 4) + " " + Fixed(S, 4) + " " + Fixed(-S, 4) + " " + Fixed(C, 4) + " " +
+             Fixed(AX, 3) + " " + Fixed(AY, 3) + " Tm\r";
+  Text = AnsiToUnicode(E);
+  if (!GSName.empty()) Content += " " + GSName + " gs \r";
+  Content += "(" + E + ") Tj\r";
+  Content += "\rET\r";
+
+  const TvxTextFrame Frame{AX, AY, C, S};
+  const double T = PixelsToPoints(Info.UnderscoreSize);
+  auto Segment = [&](double Ty, double Width) {
+    double N = Frame.PageX(0, Ty), O = Frame.PageY(0, Ty);
+    Content += Fixed(N, 3) + " " + Fixed(O, 3) + " m " + Fixed(N + Width * C, 3) + " " +
+               Fixed(O + Width * S, 3) + " l B\r";
+  };
+  auto LinePrefix = [&] {
+    Content += FloatToTextDot(T) + " w " + FillColor + " rg " + FillColor + " RG ";
+  };
+  // Each line is decorated along its own rotated baseline, over its own width.
+  if (Font->Underline) {
+    LinePrefix();
+    for (size_t K = 0; K < Lines.size(); ++K)
+      Segment(-T - F * static_cast<double>(K), LineWidths[K]);
+  }
+  if (Font->StrikeOut) {
+    const double Lift = std::fabs(PixelsToPoints(Info.StrikeoutPosition)) +
+                        std::fabs(PixelsToPoints(Info.StrikeoutSize));
+    LinePrefix();
+    for (size_t K = 0; K < Lines.size(); ++K)
+      Segment(Lift - F * static_cast<double>(K), LineWidths[K]);
+  }
+  Content += "Q\r\n";
+}
+
+}  // namespace vx
