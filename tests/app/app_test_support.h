@@ -17,10 +17,11 @@ namespace vxtest {
 
 class TFakePlatform : public vx::app::TvxAppPlatform {
  public:
-  // Answers, taken from the front; an empty queue answers "cancelled".
-  std::deque<std::optional<QString>> OpenAnswers;
-  std::deque<std::optional<QString>> SaveAnswers;
-  std::deque<std::optional<QString>> PasswordAnswers;
+  // Answers, taken from the front; a null string or an empty queue answers
+  // "cancelled".
+  QStringList OpenAnswers;
+  QStringList SaveAnswers;
+  QStringList PasswordAnswers;
   std::deque<bool> ConfirmAnswers;
   std::optional<vx::app::TvxFontSpec> FontAnswer;
   std::optional<vx::TvxColor> ColorAnswer;
@@ -73,10 +74,10 @@ class TFakePlatform : public vx::app::TvxAppPlatform {
   int32_t CurrentYear() override { return Year; }
 
  private:
-  static std::optional<QString> Take(std::deque<std::optional<QString>>& Queue) {
-    if (Queue.empty()) return std::nullopt;
-    std::optional<QString> Answer = Queue.front();
-    Queue.pop_front();
+  static std::optional<QString> Take(QStringList& Queue) {
+    if (Queue.isEmpty()) return std::nullopt;
+    QString Answer = Queue.takeFirst();
+    if (Answer.isNull()) return std::nullopt;
     return Answer;
   }
 };

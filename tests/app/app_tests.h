@@ -42,3 +42,24 @@ class TestWindow : public QObject {
   QString Letter;  // a one-page US Letter file
   std::unique_ptr<QTemporaryDir> Dir;
 };
+
+class TestJob : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase();
+  void DefaultJobOnLetter();
+  void StrokeAndOverlay();
+  void EmptyMemoSavesUnchanged();
+  void TwoPressesTwoWatermarks();
+  void CancelledSaveIsUndoneBeforeTheNextJob();
+  void NameWithoutPdfSuffix();
+  void JobWithNothingLoaded();
+  void BadFileThenGoodOne();
+  void EncryptedFileStamped();
+  void SameBytesUnderDecimalCommaLocale();
+
+ private:
+  QString Out(const QString& Name) const;
+  QString Letter;
+  std::unique_ptr<QTemporaryDir> Dir;
+};
