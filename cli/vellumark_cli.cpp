@@ -7,6 +7,7 @@
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
+#include "platform/vxCodePage.h"
 #include "platform/vxUnicode.h"
 
 namespace {
@@ -22,6 +23,15 @@ const char* const Usage =
     "  rewrite IN -o OUT [--password PW] [--compress flate|runlength]\n"
     "          [--level 0-3] [--need-appearances true|false]\n"
     "                              load IN and save it as a new file OUT\n"
+    "  stamp IN -o OUT [--password PW] [--text TEXT] [--angle N] [--font FACE]\n"
+    "          [--size PT] [--bold] [--italic] [--underline] [--strikeout]\n"
+    "          [--color RRGGBB] [--stroke-color RRGGBB]\n"
+    "          [--render fill|stroke|fillstroke] [--horizontal left|center|right]\n"
+    "          [--vertical top|center|bottom] [--over] [--pages RANGE]\n"
+    "          [--opacity PCT] [--embed none|full|subset] [--open]\n"
+    "                              stamp a text watermark on the pages of IN\n"
+    "                              and save the result as OUT; \\n in TEXT\n"
+    "                              starts a new line\n"
     "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
@@ -35,14 +45,28 @@ struct TvxUsageError {
 struct TvxArgs {
   std::vector<std::string> Positional;
   std::map<std::string, std::string> Options;
+  std::vector<std::string> Flags;
+  bool Has(const std::string& Flag) const {
+    for (const auto& F : Flags)
+      if (F == Flag) return true;
+    return false;
+  }
 };
 
-// Options that take a value; everything else starting with "--" is unknown.
-TvxArgs ParseArgs(int argc, char** argv, int First, const std::vector<std::string>& Known) {
+// Known options take a value, Switches take none; everything else starting
+// with "--" is unknown.
+TvxArgs ParseArgs(int argc, char** argv, int First, const std::vector<std::string>& Known,
+                  const std::vector<std::string>& Switches = {}) {
   TvxArgs Args;
   for (int I = First; I < argc; ++I) {
     std::string A = argv[I];
     if (A.rfind("--", 0) == 0 || A == "-o") {
+      bool IsSwitch = false;
+      for (const auto& K : Switches) IsSwitch = IsSwitch || K == A;
+      if (IsSwitch) {
+        Args.Flags.push_back(A);
+        continue;
+      }
       bool IsKnown = false;
       for (const auto& K : Known) IsKnown = IsKnown || K == A;
       if (!IsKnown) throw TvxUsageError{"unknown option '" + A + "'"};
@@ -138,6 +162,142 @@ int Rewrite(int argc, char** argv) {
   return 0;
 }
 
+// A whole decimal integer in Low..High, or a usage error naming Option.
+int32_t IntegerOption(const TvxArgs& Args, const std::string& Option, int32_t Default, int32_t Low,
+                      int32_t High) {
+  auto It = Args.Options.find(Option);
+  if (It == Args.Options.end()) return Default;
+  const std::string& T = It->second;
+  int64_t V = 0;
+  size_t I = T.size() > 1 && (T[0] == '-' || T[0] == '+') ? 1 : 0;
+  bool Ok = I < T.size() && T.size() - I <= 10;
+  for (size_t J = I; Ok && J < T.size(); ++J) {
+    Ok = T[J] >= '0' && T[J] <= '9';
+    V = V * 10 + (T[J] - '0');
+  }
+  if (T[0] == '-') V = -V;
+  if (!Ok || V < Low || V > High)
+    throw TvxUsageError{Option + " takes a whole number from " + std::to_string(Low) + " to " +
+                        std::to_string(High)};
+  return static_cast<int32_t>(V);
+}
+
+// RRGGBB as a colour value (0x00BBGGRR).
+uint32_t ColorOption(const TvxArgs& Args, const std::string& Option, uint32_t Default) {
+  auto It = Args.Options.find(Option);
+  if (It == Args.Options.end()) return Default;
+  const std::string& T = It->second;
+  uint32_t RGB = 0;
+  bool Ok = T.size() == 6;
+  for (size_t I = 0; Ok && I < T.size(); ++I) {
+    char C = T[I];
+    int D = C >= '0' && C <= '9'   ? C - '0'
+            : C >= 'a' && C <= 'f' ? C - 'a' + 10
+            : C >= 'A' && C <= 'F' ? C - 'A' + 10
+                                   : -1;
+    Ok = D >= 0;
+    RGB = RGB << 4 | static_cast<uint32_t>(D);
+  }
+  if (!Ok) throw TvxUsageError{Option + " takes a colour as six hex digits RRGGBB"};
+  return vx::MakeColor(static_cast<uint8_t>(RGB >> 16), static_cast<uint8_t>(RGB >> 8),
+                       static_cast<uint8_t>(RGB));
+}
+
+// The index of the option's value among Choices, Default when absent.
+int ChoiceOption(const TvxArgs& Args, const std::string& Option,
+                 const std::vector<std::string>& Choices, int Default) {
+  auto It = Args.Options.find(Option);
+  if (It == Args.Options.end()) return Default;
+  for (size_t I = 0; I < Choices.size(); ++I)
+    if (Choices[I] == It->second) return static_cast<int>(I);
+  std::string List;
+  for (size_t I = 0; I < Choices.size(); ++I)
+    List += (I ? (I + 1 == Choices.size() ? " or " : ", ") : "") + Choices[I];
+  throw TvxUsageError{Option + " takes " + List};
+}
+
+// The watermark text: UTF-8 with "\n" for a new line ("\\" for a backslash),
+// refused when the ANSI code page cannot hold one of its characters.
+std::u16string WatermarkText(const std::string& Utf8) {
+  std::string Lines;
+  for (size_t I = 0; I < Utf8.size(); ++I) {
+    if (Utf8[I] == '\\' && I + 1 < Utf8.size() && (Utf8[I + 1] == 'n' || Utf8[I + 1] == '\\')) {
+      Lines.push_back(Utf8[I + 1] == 'n' ? '\n' : '\\');
+      ++I;
+    } else {
+      Lines.push_back(Utf8[I]);
+    }
+  }
+  std::u16string Text = vx::Utf8ToUtf16(Lines);
+  const vx::TvxCodePageService& CP = vx::CodePageService();
+  const uint32_t Page = CP.AnsiCodePage();
+  for (size_t I = 0; I < Text.size(); ++I) {
+    size_t N = Text[I] >= 0xD800 && Text[I] <= 0xDBFF && I + 1 < Text.size() ? 2 : 1;
+    std::u16string_view Char(Text.data() + I, N);
+    if (CP.ToUnicode(CP.FromUnicode(Char, Page), Page) != Char) {
+      uint32_t Code =
+          N == 2 ? 0x10000 + ((Char[0] - 0xD800u) << 10) + (Char[1] - 0xDC00u) : Char[0];
+      char Hex[16];
+      std::snprintf(Hex, sizeof Hex, "U+%04X", Code);
+      throw vx::Exception("The watermark text cannot be written in code page " +
+                          std::to_string(Page) + ": character " + Hex + " '" +
+                          vx::Utf16ToUtf8(Char) + "' has no code there");
+    }
+    I += N - 1;
+  }
+  return Text;
+}
+
+int Stamp(int argc, char** argv) {
+  TvxArgs Args = ParseArgs(
+      argc, argv, 2,
+      {"-o", "--password", "--text", "--angle", "--font", "--size", "--color", "--stroke-color",
+       "--render", "--horizontal", "--vertical", "--pages", "--opacity", "--embed"},
+      {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open"});
+  auto Out = Args.Options.find("-o");
+  if (Args.Positional.size() != 1 || Out == Args.Options.end())
+    throw TvxUsageError{"stamp takes IN and -o OUT"};
+
+  // The window's defaults.
+  vx::TvxTextWatermarkTemplate Template;
+  auto Text = Args.Options.find("--text");
+  Template.Text =
+      WatermarkText(Text == Args.Options.end() ? "Type your watermark text here" : Text->second);
+  Template.Angle = IntegerOption(Args, "--angle", 45, -2147483647, 2147483647);
+  auto Face = Args.Options.find("--font");
+  Template.Font->Name = Face == Args.Options.end() ? "Arial" : Face->second;
+  if (Template.Font->Name.empty()) throw TvxUsageError{"--font takes a face name"};
+  Template.Font->Size = IntegerOption(Args, "--size", 36, 1, 1000);
+  Template.Font->Bold = Args.Has("--bold");
+  Template.Font->Italic = Args.Has("--italic");
+  Template.Font->Underline = Args.Has("--underline");
+  Template.Font->StrikeOut = Args.Has("--strikeout");
+  Template.Font->Color = ColorOption(Args, "--color", vx::MakeColor(0xFF, 0, 0));
+  Template.StrokeColor = ColorOption(Args, "--stroke-color", vx::MakeColor(0, 0, 0xFF));
+  Template.RenderMode = static_cast<vx::TvxTextRenderMode>(
+      ChoiceOption(Args, "--render", {"fill", "stroke", "fillstroke"}, vx::trFillStroke));
+  Template.HorizontalPosition = static_cast<vx::TvxHorizontalPosition>(
+      ChoiceOption(Args, "--horizontal", {"left", "center", "right"}, vx::hpCenter));
+  Template.VerticalPosition = static_cast<vx::TvxVerticalPosition>(
+      ChoiceOption(Args, "--vertical", {"top", "center", "bottom"}, vx::vpCenter));
+  Template.Overlay = Args.Has("--over");
+  Template.Opacity = IntegerOption(Args, "--opacity", 100, 0, 100);
+  Template.FontEmbedding =
+      static_cast<uint8_t>(ChoiceOption(Args, "--embed", {"none", "full", "subset"}, 0));
+  auto Pages = Args.Options.find("--pages");
+
+  vx::TvxPDFDocument Doc;
+  Load(Doc, Args.Positional[0], Args);
+  Doc.MeasurementUnit = vx::muPoints;
+  if (Pages == Args.Options.end())
+    Doc.InsertWatermark(Template);
+  else
+    Doc.InsertWatermark(Template, Pages->second);
+  Doc.OpenAfterSave = Args.Has("--open");
+  Doc.SaveToFile(Out->second);
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2) throw TvxUsageError{"no command given"};
   std::string Command = argv[1];
@@ -151,6 +311,7 @@ int Run(int argc, char** argv) {
   }
   if (Command == "info") return Info(argc, argv);
   if (Command == "rewrite") return Rewrite(argc, argv);
+  if (Command == "stamp") return Stamp(argc, argv);
   throw TvxUsageError{"unknown command '" + Command + "'"};
 }
 

@@ -1,33 +1,511 @@
-// The font service on fontconfig and FreeType.
+// The font service on fontconfig and FreeType. Font files are read once and
+// created fonts are kept, so stamping many pages opens no file again.
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
+#include FT_TRUETYPE_TAGS_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
 #include "pdf/objects/vxExceptions.h"
+#include "platform/vxCodePage.h"
 #include "platform/vxFontService.h"
 
 namespace vx {
 
 namespace {
 
-// Stub: replaced by the fontconfig/FreeType service.
-class TvxStubFontService : public TvxFontService {
- public:
-  std::shared_ptr<const TvxPlatformFont> CreateFont(const TvxLogFont&) override {
-    throw Exception("not implemented");
+// Beyond these many entries a cache starts afresh; a program uses a handful.
+constexpr size_t MaxCachedFonts = 64;
+constexpr size_t MaxCachedFiles = 16;
+
+uint32_t ReadU32(std::string_view D, size_t Pos) {
+  if (Pos > D.size() || D.size() - Pos < 4) return 0;
+  return static_cast<uint32_t>(static_cast<uint8_t>(D[Pos])) << 24 |
+         static_cast<uint32_t>(static_cast<uint8_t>(D[Pos + 1])) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(D[Pos + 2])) << 8 |
+         static_cast<uint32_t>(static_cast<uint8_t>(D[Pos + 3]));
+}
+
+uint16_t ReadU16(std::string_view D, size_t Pos) {
+  if (Pos > D.size() || D.size() - Pos < 2) return 0;
+  return static_cast<uint16_t>(static_cast<uint8_t>(D[Pos]) << 8 |
+                               static_cast<uint8_t>(D[Pos + 1]));
+}
+
+void PutU32(std::string& D, size_t Pos, uint32_t V) {
+  D[Pos] = static_cast<char>(V >> 24);
+  D[Pos + 1] = static_cast<char>(V >> 16);
+  D[Pos + 2] = static_cast<char>(V >> 8);
+  D[Pos + 3] = static_cast<char>(V);
+}
+
+// Face Index of a collection as a font file of its own: its table directory
+// with the tables it uses copied behind it. Empty when the data is damaged.
+std::string ExtractCollectionFace(std::string_view D, uint32_t Index) {
+  uint32_t Count = ReadU32(D, 8);
+  if (Index >= Count || 12 + static_cast<uint64_t>(Index) * 4 + 4 > D.size()) return {};
+  uint32_t Dir = ReadU32(D, 12 + Index * 4);
+  uint16_t NumTables = ReadU16(D, Dir + 4);
+  if (static_cast<uint64_t>(Dir) + 12 + NumTables * 16ull > D.size()) return {};
+  std::string Out(D.substr(Dir, 12));
+  Out.resize(12 + NumTables * 16u);
+  for (uint16_t I = 0; I < NumTables; ++I) {
+    size_t E = Dir + 12 + I * 16u;
+    uint32_t Offset = ReadU32(D, E + 8), Length = ReadU32(D, E + 12);
+    if (static_cast<uint64_t>(Offset) + Length > D.size()) return {};
+    std::memcpy(Out.data() + 12 + I * 16u, D.data() + E, 16);
+    PutU32(Out, 12 + I * 16u + 8, static_cast<uint32_t>(Out.size()));
+    Out.append(D.substr(Offset, Length));
+    Out.append((4 - Out.size() % 4) % 4, '\0');
   }
-  std::vector<uint8_t> FontCharsets(std::string_view) override {
-    throw Exception("not implemented");
+  return Out;
+}
+
+// The whole file; empty when it cannot be read.
+std::string ReadWholeFile(const std::string& Path) {
+  std::string Data;
+  std::FILE* F = std::fopen(Path.c_str(), "rb");
+  if (!F) return Data;
+  char Buf[65536];
+  size_t N;
+  while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0) Data.append(Buf, N);
+  std::fclose(F);
+  return Data;
+}
+
+// Family bits from the face's own classification: PANOSE first, then the
+// IBM family class.
+uint8_t FamilyOf(const TT_OS2* Os2, bool Fixed) {
+  if (Fixed) return ffModern;
+  if (!Os2) return 0;
+  const FT_Byte* P = Os2->panose;
+  switch (P[0]) {
+    case 2:
+      if (P[3] == 9) return ffModern;
+      if (P[1] >= 11 && P[1] <= 13) return ffSwiss;
+      if (P[1] >= 2 && P[1] <= 10) return ffRoman;
+      break;
+    case 3: return ffScript;
+    case 4:
+    case 5: return ffDecorative;
+    default: break;
+  }
+  switch (Os2->sFamilyClass >> 8) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 7: return ffRoman;
+    case 8: return ffSwiss;
+    case 9:
+    case 12: return ffDecorative;
+    case 10: return ffScript;
+    default: return 0;
+  }
+}
+
+// A language that steers fontconfig towards faces covering Charset.
+const char* LanguageOf(uint8_t Charset) {
+  switch (Charset) {
+    case ShiftJisCharset: return "ja";
+    case HangulCharset:
+    case JohabCharset: return "ko";
+    case GB2312Charset: return "zh-cn";
+    case ChineseBig5Charset: return "zh-tw";
+    case GreekCharset: return "el";
+    case TurkishCharset: return "tr";
+    case VietnameseCharset: return "vi";
+    case HebrewCharset: return "he";
+    case ArabicCharset: return "ar";
+    case BalticCharset: return "lt";
+    case RussianCharset: return "ru";
+    case ThaiCharset: return "th";
+    case EastEuropeCharset: return "pl";
+    default: return nullptr;
+  }
+}
+
+// Characters a face must cover to offer a character set.
+struct TvxCharsetProbe {
+  uint8_t Charset;
+  char32_t Chars[2];
+};
+constexpr TvxCharsetProbe CharsetProbes[] = {
+    {AnsiCharset, {U'A', U'\u00E9'}},
+    {SymbolCharset, {U'\uF041', U'\uF061'}},
+    {ShiftJisCharset, {U'\u3042', U'\u6F22'}},
+    {HangulCharset, {U'\uAC00', U'\uD55C'}},
+    {JohabCharset, {U'\uAC00', U'\uD55C'}},
+    {GB2312Charset, {U'\u4E2D', U'\u8BF4'}},
+    {ChineseBig5Charset, {U'\u4E2D', U'\u8AAA'}},
+    {GreekCharset, {U'\u0391', U'\u03C9'}},
+    {TurkishCharset, {U'\u011F', U'\u0131'}},
+    {VietnameseCharset, {U'\u01A1', U'\u20AB'}},
+    {HebrewCharset, {U'\u05D0', U'\u05EA'}},
+    {ArabicCharset, {U'\u0627', U'\u0644'}},
+    {BalticCharset, {U'\u0117', U'\u012F'}},
+    {RussianCharset, {U'\u0416', U'\u044F'}},
+    {ThaiCharset, {U'\u0E01', U'\u0E3F'}},
+    {EastEuropeCharset, {U'\u0150', U'\u0161'}},
+};
+
+struct TvxFontFile {
+  std::string Data;  // the face's own data (a collection's face extracted)
+  std::string RawData;
+  int FaceIndex = 0;
+};
+
+class TvxFreeTypeFont : public TvxPlatformFont {
+ public:
+  TvxFreeTypeFont(FT_Library Library, std::shared_ptr<const TvxFontFile> File,
+                  const TvxLogFont& LogFont, std::string PDFName, int32_t FaceWeight,
+                  bool FaceItalic)
+      : FFile(std::move(File)), FFaceName(std::move(PDFName)) {
+    const std::string& Src = FFile->RawData;
+    if (FT_New_Memory_Face(Library, reinterpret_cast<const FT_Byte*>(Src.data()),
+                           static_cast<FT_Long>(Src.size()), FFile->FaceIndex, &FFace) != 0)
+      throw Exception("Cannot load font \"" + LogFont.FaceName + "\"");
+    Setup(LogFont, FaceWeight, FaceItalic);
+  }
+  ~TvxFreeTypeFont() override {
+    if (FFace) FT_Done_Face(FFace);
+  }
+
+  const TvxTextMetrics& TextMetrics() const override { return FMetrics; }
+  bool OutlineMetrics(TvxOutlineMetrics& Metrics) const override {
+    if (!FHasOutline) return false;
+    Metrics = FOutline;
+    return true;
+  }
+  TvxTextExtent TextExtent(std::string_view Text) const override {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    int64_t W = 0;
+    if (FCodePage == 1252) {
+      for (char C : Text) W += ByteAdvance(static_cast<uint8_t>(C));
+    } else {
+      std::u16string U = CodePageService().ToUnicode(Text, FCodePage);
+      for (char16_t C : U) W += CharAdvance(C);
+    }
+    return TvxTextExtent{static_cast<int32_t>(std::min<int64_t>(W, INT32_MAX)), FMetrics.Height};
+  }
+  const std::string& FontData() const override { return FData; }
+  const std::string& FaceName() const override { return FFaceName; }
+
+ private:
+  void Setup(const TvxLogFont& L, int32_t FaceWeight, bool FaceItalic) {
+    double Height = L.Height > 0 ? L.Height : 1;
+    if (Height > 100000) Height = 100000;
+    bool Scalable = FT_IS_SCALABLE(FFace);
+    const TT_OS2* Os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(FFace, FT_SFNT_OS2));
+    const TT_Postscript* Post =
+        static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(FFace, FT_SFNT_POST));
+    double Upem = FFace->units_per_EM > 0 ? FFace->units_per_EM : 1000;
+    FScale = Height / Upem;
+    double XScale = FScale;
+    if (L.Width > 0 && Os2 && Os2->xAvgCharWidth > 0) XScale = L.Width / Os2->xAvgCharWidth;
+    if (Scalable) {
+      FT_Set_Char_Size(FFace, static_cast<FT_F26Dot6>(std::lround(XScale * Upem * 64)),
+                       static_cast<FT_F26Dot6>(std::lround(Height * 64)), 72, 72);
+    } else if (FFace->num_fixed_sizes > 0) {
+      FT_Select_Size(FFace, 0);
+    }
+    SelectCharmap();
+
+    int32_t Ascent, Descent;
+    if (Os2 && Os2->version != 0xFFFF && (Os2->usWinAscent || Os2->usWinDescent)) {
+      Ascent = Round(Os2->usWinAscent * FScale);
+      Descent = Round(Os2->usWinDescent * FScale);
+    } else if (Scalable) {
+      Ascent = Round(FFace->ascender * FScale);
+      Descent = Round(-FFace->descender * FScale);
+    } else {
+      Ascent = static_cast<int32_t>(FFace->size->metrics.ascender >> 6);
+      Descent = static_cast<int32_t>(-FFace->size->metrics.descender >> 6);
+    }
+    FMetrics.Ascent = Ascent;
+    FMetrics.Descent = Descent;
+    FMetrics.Height = Ascent + Descent;
+    FMetrics.MaxCharWidth = Scalable ? Round(FFace->max_advance_width * XScale)
+                                     : static_cast<int32_t>(FFace->size->metrics.max_advance >> 6);
+    if (Os2 && Os2->xAvgCharWidth > 0 && Scalable)
+      FMetrics.AveCharWidth = Round(Os2->xAvgCharWidth * XScale);
+    else
+      FMetrics.AveCharWidth = CharAdvance(u'x');
+    // The window system makes a bold or slanted face where the file has
+    // none and reports the font as asked.
+    FMetrics.Weight = L.Weight >= 600 && FaceWeight < 600 ? L.Weight : FaceWeight;
+    FMetrics.Italic = L.Italic || FaceItalic;
+    bool Fixed = FT_IS_FIXED_WIDTH(FFace) || (Post && Post->isFixedPitch != 0);
+    bool TrueType = FT_IS_SFNT(FFace) && HasTable(TTAG_glyf) && HasTable(TTAG_loca);
+    uint8_t Bits = 0;
+    if (!Fixed) Bits |= tmpfVariablePitch;
+    if (Scalable) Bits |= tmpfVector;
+    if (TrueType) Bits |= tmpfTrueType;
+    FMetrics.PitchAndFamily = Bits | FamilyOf(Os2, Fixed);
+    FSymbol = FFace->charmap && FFace->charmap->encoding == FT_ENCODING_MS_SYMBOL;
+    if (FSymbol)
+      FMetrics.Charset = SymbolCharset;
+    else if (L.Charset == DefaultCharset)
+      FMetrics.Charset = SystemDefaultCharset();
+    else
+      FMetrics.Charset = L.Charset;
+    FCodePage = FSymbol ? 1252 : CharsetCodePages(FMetrics.Charset);
+
+    FHasOutline = Scalable;
+    if (Scalable) {
+      FOutline.ItalicAngle =
+          Post ? static_cast<int32_t>(std::lround(Post->italicAngle / 6553.6)) : 0;
+      if (Os2 && Os2->version != 0xFFFF) {
+        FOutline.StrikeoutSize = Round(Os2->yStrikeoutSize * FScale);
+        FOutline.StrikeoutPosition = Round(Os2->yStrikeoutPosition * FScale);
+      } else {
+        FOutline.StrikeoutSize = Round(FFace->underline_thickness * FScale);
+        FOutline.StrikeoutPosition = Round(FFace->ascender * FScale / 3);
+      }
+      FOutline.UnderscoreSize = Round(FFace->underline_thickness * FScale);
+      FOutline.UnderscorePosition = Round(FFace->underline_position * FScale);
+    }
+
+    // A variable font's file is not the instance drawn: it is not embedded.
+    if (TrueType && !HasTable(FT_MAKE_TAG('f', 'v', 'a', 'r'))) FData = FFile->Data;
+    for (int B = 0; B < 256; ++B) FByteAdvance[B] = -1;
+  }
+
+  static int32_t Round(double V) {
+    if (!(V > -1e9 && V < 1e9)) return 0;
+    return static_cast<int32_t>(std::lround(V));
+  }
+
+  bool HasTable(FT_ULong Tag) const {
+    FT_ULong Length = 0;
+    return FT_Load_Sfnt_Table(FFace, Tag, 0, nullptr, &Length) == 0 && Length > 0;
+  }
+
+  void SelectCharmap() {
+    if (FT_Select_Charmap(FFace, FT_ENCODING_UNICODE) == 0) return;
+    FT_Select_Charmap(FFace, FT_ENCODING_MS_SYMBOL);
+  }
+
+  int32_t ByteAdvance(uint8_t B) const {
+    if (FByteAdvance[B] < 0)
+      FByteAdvance[B] = FSymbol ? GlyphAdvance(FT_Get_Char_Index(FFace, 0xF000 | B))
+                                : CharAdvance(Cp1252ToUnicode(B));
+    return FByteAdvance[B];
+  }
+
+  int32_t CharAdvance(char16_t C) const {
+    auto It = FCharAdvance.find(C);
+    if (It != FCharAdvance.end()) return It->second;
+    FT_UInt Glyph = FT_Get_Char_Index(FFace, FSymbol && C < 0x100 ? 0xF000 | C : C);
+    int32_t A = GlyphAdvance(Glyph);
+    FCharAdvance.emplace(C, A);
+    return A;
+  }
+
+  // Hinted advance in whole pixels, as the rasteriser places the glyph.
+  int32_t GlyphAdvance(FT_UInt Glyph) const {
+    if (FT_Load_Glyph(FFace, Glyph, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return 0;
+    return static_cast<int32_t>((FFace->glyph->advance.x + 32) >> 6);
+  }
+
+  std::shared_ptr<const TvxFontFile> FFile;
+  std::string FFaceName;
+  std::string FData;
+  FT_Face FFace = nullptr;
+  double FScale = 1;
+  bool FSymbol = false;
+  uint32_t FCodePage = 1252;
+  TvxTextMetrics FMetrics;
+  TvxOutlineMetrics FOutline;
+  bool FHasOutline = false;
+  mutable std::mutex FMutex;
+  mutable int32_t FByteAdvance[256];
+  mutable std::unordered_map<char16_t, int32_t> FCharAdvance;
+};
+
+std::string Lower(std::string S) {
+  for (char& C : S)
+    if (C >= 'A' && C <= 'Z') C = static_cast<char>(C - 'A' + 'a');
+  return S;
+}
+
+struct TvxLogFontHash {
+  size_t operator()(const TvxLogFont& L) const noexcept {
+    size_t H = std::hash<std::string>()(L.FaceName);
+    auto Mix = [&H](uint64_t V) { H = (H ^ V) * 0x100000001B3ull; };
+    Mix(std::hash<double>()(L.Height));
+    Mix(std::hash<double>()(L.Width));
+    Mix(static_cast<uint64_t>(L.Weight));
+    Mix(static_cast<uint64_t>(L.Italic) << 1 | L.Underline << 2 | L.StrikeOut << 3 |
+        L.TrueTypeOnly << 4);
+    Mix(static_cast<uint64_t>(L.Pitch) << 8 | L.Charset);
+    return H;
   }
 };
 
-TvxStubFontService DefaultService;
-TvxFontService* CurrentService = &DefaultService;
+class TvxFontConfigService : public TvxFontService {
+ public:
+  TvxFontConfigService() = default;
+  ~TvxFontConfigService() override {
+    FFonts.clear();
+    if (FLibrary) FT_Done_FreeType(FLibrary);
+  }
+
+  std::shared_ptr<const TvxPlatformFont> CreateFont(const TvxLogFont& LogFont) override {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    auto It = FFonts.find(LogFont);
+    if (It != FFonts.end()) return It->second;
+    Init();
+    std::shared_ptr<const TvxPlatformFont> Font = Make(LogFont);
+    if (FFonts.size() >= MaxCachedFonts) FFonts.clear();
+    FFonts.emplace(LogFont, Font);
+    return Font;
+  }
+
+  std::vector<uint8_t> FontCharsets(std::string_view FaceName) override {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    Init();
+    std::vector<uint8_t> Result;
+    FcPattern* Pat = FcPatternCreate();
+    std::string Name(FaceName);
+    FcPatternAddString(Pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(Name.c_str()));
+    FcObjectSet* Os = FcObjectSetBuild(FC_CHARSET, nullptr);
+    FcFontSet* Set = FcFontList(nullptr, Pat, Os);
+    bool Seen[256] = {};
+    if (Set) {
+      for (int I = 0; I < Set->nfont; ++I) {
+        FcCharSet* Cs = nullptr;
+        if (FcPatternGetCharSet(Set->fonts[I], FC_CHARSET, 0, &Cs) != FcResultMatch) continue;
+        for (const TvxCharsetProbe& P : CharsetProbes)
+          if (FcCharSetHasChar(Cs, P.Chars[0]) && FcCharSetHasChar(Cs, P.Chars[1]))
+            Seen[P.Charset] = true;
+      }
+      FcFontSetDestroy(Set);
+    }
+    FcObjectSetDestroy(Os);
+    FcPatternDestroy(Pat);
+    for (int C = 0; C < 256; ++C)
+      if (Seen[C]) Result.push_back(static_cast<uint8_t>(C));
+    return Result;
+  }
+
+ private:
+  void Init() {
+    if (FLibrary) return;
+    if (!FcInit()) throw Exception("Cannot initialise fontconfig");
+    if (FT_Init_FreeType(&FLibrary) != 0) {
+      FLibrary = nullptr;
+      throw Exception("Cannot initialise FreeType");
+    }
+  }
+
+  std::shared_ptr<const TvxPlatformFont> Make(const TvxLogFont& L) {
+    FcPattern* Pat = FcPatternCreate();
+    if (!L.FaceName.empty())
+      FcPatternAddString(Pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(L.FaceName.c_str()));
+    FcPatternAddInteger(Pat, FC_WEIGHT, L.Weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(Pat, FC_SLANT, L.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    if (L.Pitch == fpFixed) FcPatternAddInteger(Pat, FC_SPACING, FC_MONO);
+    if (const char* Lang = LanguageOf(L.Charset))
+      FcPatternAddString(Pat, FC_LANG, reinterpret_cast<const FcChar8*>(Lang));
+    if (L.TrueTypeOnly) FcPatternAddBool(Pat, FC_OUTLINE, FcTrue);
+    FcConfigSubstitute(nullptr, Pat, FcMatchPattern);
+    FcDefaultSubstitute(Pat);
+
+    // The face asked for and its metric-compatible stand-ins lead the
+    // family list with a strong binding; the generic fallbacks are weak.
+    std::vector<std::string> Strong;
+    for (int I = 0;; ++I) {
+      FcValue V;
+      FcValueBinding B;
+      if (FcPatternGetWithBinding(Pat, FC_FAMILY, I, &V, &B) != FcResultMatch) break;
+      if (B != FcValueBindingStrong || V.type != FcTypeString) break;
+      Strong.push_back(Lower(reinterpret_cast<const char*>(V.u.s)));
+    }
+
+    FcResult Res;
+    FcPattern* Match = FcFontMatch(nullptr, Pat, &Res);
+    FcPatternDestroy(Pat);
+    if (!Match) throw Exception("No font found for \"" + L.FaceName + "\"");
+    FcChar8* File = nullptr;
+    int Index = 0;
+    int Weight = FC_WEIGHT_REGULAR, Slant = FC_SLANT_ROMAN;
+    FcPatternGetString(Match, FC_FILE, 0, &File);
+    FcPatternGetInteger(Match, FC_INDEX, 0, &Index);
+    FcPatternGetInteger(Match, FC_WEIGHT, 0, &Weight);
+    FcPatternGetInteger(Match, FC_SLANT, 0, &Slant);
+    std::string PDFName;
+    bool Alias = false;
+    for (int I = 0;; ++I) {
+      FcChar8* Family = nullptr;
+      if (FcPatternGetString(Match, FC_FAMILY, I, &Family) != FcResultMatch) break;
+      if (I == 0) PDFName = reinterpret_cast<const char*>(Family);
+      if (std::find(Strong.begin(), Strong.end(), Lower(reinterpret_cast<const char*>(Family))) !=
+          Strong.end())
+        Alias = true;
+    }
+    if (Alias && !L.FaceName.empty()) PDFName = L.FaceName;
+    std::string Path = File ? reinterpret_cast<const char*>(File) : "";
+    FcPatternDestroy(Match);
+
+    std::shared_ptr<const TvxFontFile> Data = LoadFile(Path, Index & 0xFFFF);
+    int32_t FaceWeight = static_cast<int32_t>(FcWeightToOpenType(Weight));
+    return std::make_shared<TvxFreeTypeFont>(FLibrary, std::move(Data), L, PDFName, FaceWeight,
+                                             Slant != FC_SLANT_ROMAN);
+  }
+
+  std::shared_ptr<const TvxFontFile> LoadFile(const std::string& Path, int Index) {
+    std::string Key = Path + '\n' + std::to_string(Index);
+    auto It = FFiles.find(Key);
+    if (It != FFiles.end()) return It->second;
+    auto F = std::make_shared<TvxFontFile>();
+    F->RawData = ReadWholeFile(Path);
+    F->FaceIndex = Index;
+    if (F->RawData.size() >= 12 && F->RawData.compare(0, 4, "ttcf") == 0)
+      F->Data = ExtractCollectionFace(F->RawData, static_cast<uint32_t>(Index));
+    else
+      F->Data = F->RawData;
+    if (FFiles.size() >= MaxCachedFiles) FFiles.clear();
+    FFiles.emplace(Key, F);
+    return F;
+  }
+
+  std::mutex FMutex;
+  FT_Library FLibrary = nullptr;
+  std::unordered_map<TvxLogFont, std::shared_ptr<const TvxPlatformFont>, TvxLogFontHash> FFonts;
+  std::map<std::string, std::shared_ptr<const TvxFontFile>> FFiles;
+};
+
+TvxFontService* CurrentService = nullptr;
+uint32_t Generation = 0;
+
+TvxFontService& DefaultService() {
+  static TvxFontConfigService Service;
+  return Service;
+}
 
 }  // namespace
 
 TvxFontService& FontService() {
-  return *CurrentService;
+  return CurrentService ? *CurrentService : DefaultService();
 }
 
 void SetFontService(TvxFontService* Service) {
-  CurrentService = Service ? Service : &DefaultService;
+  CurrentService = Service;
+  ++Generation;
+}
+
+uint32_t FontServiceGeneration() {
+  return Generation;
 }
 
 }  // namespace vx

@@ -151,5 +151,8 @@ class TvxFontService {
 // default). Not owned.
 TvxFontService& FontService();
 void SetFontService(TvxFontService* Service);
+// Changes with every SetFontService, so that what was derived from one
+// service is not taken for another's.
+uint32_t FontServiceGeneration();
 
 }  // namespace vx

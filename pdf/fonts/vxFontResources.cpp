@@ -1,34 +1,376 @@
 #include "pdf/fonts/vxFontResources.h"
 
-#include "pdf/objects/vxExceptions.h"
+#include <algorithm>
+
+#include "pdf/filters/vxFlateFilter.h"
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "platform/vxCodePage.h"
 
 namespace vx {
 
-// Stubs: the font objects follow.
-std::string MakeBaseFontName(const TvxFont&) {
-  throw Exception("not implemented");
+namespace {
+
+constexpr std::string_view PageNoVariable = "<%PageNo%>";
+
+std::string_view EncodingName(uint8_t FontEncoding) {
+  // An index outside the table writes the default encoding, never garbage.
+  return EncodingNames[FontEncoding < std::size(EncodingNames) ? FontEncoding : 0];
 }
-std::string MakeBaseFontName(const TvxPDFFont&) {
-  throw Exception("not implemented");
+
+int HexValue(char C) {
+  if (C >= '0' && C <= '9') return C - '0';
+  if (C >= 'a' && C <= 'f') return C - 'a' + 10;
+  if (C >= 'A' && C <= 'F') return C - 'A' + 10;
+  return -1;
 }
-std::string EscapePDFName(std::string_view) {
-  throw Exception("not implemented");
+
+// A name's text with #xx escapes decoded, so that differently escaped
+// spellings of one name compare equal.
+std::string NormalName(std::string_view Text) {
+  std::string Out;
+  Out.reserve(Text.size());
+  for (size_t I = 0; I < Text.size(); ++I) {
+    if (Text[I] == '#' && I + 2 < Text.size()) {
+      int H = HexValue(Text[I + 1]), L = HexValue(Text[I + 2]);
+      if (H >= 0 && L >= 0) {
+        Out.push_back(static_cast<char>(H << 4 | L));
+        I += 2;
+        continue;
+      }
+    }
+    Out.push_back(Text[I]);
+  }
+  return Out;
 }
-std::unique_ptr<TvxMemoryStream> CompressFontStream(const std::string&) {
-  throw Exception("not implemented");
+
+// Position of Needle in Text, ASCII case ignored; npos when absent.
+size_t FindNoCase(std::u16string_view Text, std::string_view Needle, size_t From = 0) {
+  auto Low = [](char16_t C) { return C >= u'A' && C <= u'Z' ? C - u'A' + u'a' : C; };
+  for (size_t I = From; I + Needle.size() <= Text.size(); ++I) {
+    size_t K = 0;
+    while (K < Needle.size() &&
+           Low(Text[I + K]) == Low(static_cast<char16_t>(static_cast<uint8_t>(Needle[K]))))
+      ++K;
+    if (K == Needle.size()) return I;
+  }
+  return std::u16string_view::npos;
 }
-std::unique_ptr<TvxPDFArrayObject> BuildWidthsArray(const std::vector<int32_t>&) {
-  throw Exception("not implemented");
+
+// What a font entry of a page holds, resolved.
+struct TvxFontEntry {
+  std::string Subtype, BaseFont, Encoding;
+  const TvxPDFDictObject* Dict = nullptr;
+};
+
+class TvxEntryReader {
+ public:
+  explicit TvxEntryReader(const TvxPDFObjectStore& Store) : S(Store) {}
+
+  const TvxPDFDictObject* Dict(TvxPDFObject* Obj) const {
+    TvxPDFObject* R = S.Resolve(Obj);
+    return R && R->IsDict() ? static_cast<TvxPDFDictObject*>(R) : nullptr;
+  }
+  // The normalised text (with slash) of a name entry; empty for anything else.
+  std::string Name(const TvxPDFDictObject& D, std::string_view Key) const {
+    TvxPDFObject* R = S.Resolve(D.Lookup(Key));
+    return R && R->IsName() ? NormalName(static_cast<TvxPDFNameObject*>(R)->Text) : std::string();
+  }
+  bool Integer(const TvxPDFDictObject& D, std::string_view Key, int64_t& Value) const {
+    TvxPDFObject* R = S.Resolve(D.Lookup(Key));
+    if (!R) return false;
+    if (R->IsInteger())
+      Value = static_cast<TvxPDFIntegerObject*>(R)->Value;
+    else if (R->IsInt64())
+      Value = static_cast<TvxPDFInt64Object*>(R)->Value;
+    else
+      return false;
+    return true;
+  }
+  TvxFontEntry Entry(TvxPDFObject* Obj) const {
+    TvxFontEntry E;
+    E.Dict = Dict(Obj);
+    if (!E.Dict) return E;
+    E.Subtype = Name(*E.Dict, "/Subtype");
+    E.BaseFont = Name(*E.Dict, "/BaseFont");
+    E.Encoding = Name(*E.Dict, "/Encoding");
+    return E;
+  }
+  // A simple font whose widths cover every code the watermark may use.
+  bool CoversWinAnsiRange(const TvxPDFDictObject& D) const {
+    int64_t First = 0, Last = 0;
+    return Integer(D, "/FirstChar", First) && Integer(D, "/LastChar", Last) && First <= 32 &&
+           Last >= 255;
+  }
+  // A composite font whose character codes are the glyph numbers of an
+  // embedded TrueType program.
+  bool IsIdentityCIDFont(const TvxPDFDictObject& D) const {
+    TvxPDFObject* A = S.Resolve(D.Lookup("/DescendantFonts"));
+    if (!A || !A->IsArray()) return false;
+    const TvxPDFDictObject* Cid = Dict(static_cast<TvxPDFArrayObject*>(A)->GetItem(0));
+    if (!Cid || Name(*Cid, "/Subtype") != "/CIDFontType2") return false;
+    TvxPDFObject* Map = S.Resolve(Cid->Lookup("/CIDToGIDMap"));
+    if (Map && !(Map->IsName() && static_cast<TvxPDFNameObject*>(Map)->Text == "/Identity"))
+      return false;
+    const TvxPDFDictObject* Desc = Dict(Cid->Lookup("/FontDescriptor"));
+    return Desc && S.Resolve(Desc->Lookup("/FontFile2"));
+  }
+
+ private:
+  const TvxPDFObjectStore& S;
+};
+
+}  // namespace
+
+std::string MakeBaseFontName(const TvxPDFFont& Font) {
+  std::string Name;
+  for (char C : Font.FaceName())
+    if (C != ' ') Name.push_back(C);
+  const TvxFont& F = Font.Font();
+  if (F.Bold || F.Italic) {
+    Name.push_back(',');
+    if (F.Bold) Name += "Bold";
+    if (F.Italic) Name += "Italic";
+  }
+  return Name;
 }
-bool TvxFontResources::FindFontResource(const TvxPDFDictObject*, const TvxFont&, std::string&,
-                                        uint8_t) {
-  throw Exception("not implemented");
+
+std::string MakeBaseFontName(const TvxFont& Font) {
+  return MakeBaseFontName(TvxPDFFont(Font, false, false));
 }
-std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(const TvxFont&,
-                                                                              const std::string&,
-                                                                              uint8_t, uint8_t,
-                                                                              std::u16string_view) {
-  throw Exception("not implemented");
+
+std::string EscapePDFName(std::string_view Raw) {
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string Out = "/";
+  for (char Ch : Raw) {
+    auto C = static_cast<uint8_t>(Ch);
+    bool Plain =
+        C >= 33 && C <= 126 && std::string_view("()<>[]{}/%#").find(Ch) == std::string_view::npos;
+    if (Plain) {
+      Out.push_back(Ch);
+    } else {
+      Out.push_back('#');
+      Out.push_back(Hex[C >> 4]);
+      Out.push_back(Hex[C & 15]);
+    }
+  }
+  return Out;
+}
+
+std::unique_ptr<TvxMemoryStream> CompressFontStream(const std::string& Data) {
+  return std::make_unique<TvxMemoryStream>(TvxFlateFilter().EncodeString(Data));
+}
+
+std::unique_ptr<TvxPDFArrayObject> BuildWidthsArray(const std::vector<int32_t>& GlyphWidths,
+                                                    const std::vector<bool>* Keep) {
+  auto W = std::make_unique<TvxPDFArrayObject>();
+  auto Kept = [&](size_t G) { return !Keep || (G < Keep->size() && (*Keep)[G]); };
+  size_t Last = GlyphWidths.empty() ? 0 : GlyphWidths.size() - 1;
+  size_t G = 1;
+  while (G <= Last) {
+    if (!Kept(G)) {
+      ++G;
+      continue;
+    }
+    int32_t Width = GlyphWidths[G];
+    size_t E = G;
+    while (E + 1 <= Last && Kept(E + 1) && GlyphWidths[E + 1] == Width) ++E;
+    // A run reaching the last glyph leaves that glyph to a triple of its own.
+    if (E == Last && E > G) --E;
+    W->AddInteger(static_cast<int32_t>(G));
+    W->AddInteger(static_cast<int32_t>(E));
+    W->AddInteger(Width);
+    G = E + 1;
+  }
+  return W;
+}
+
+TvxPDFIndirectObject* TvxFontResources::AddNew(TvxPDFObjectPtr Value) {
+  return FStore.AddObject(std::make_unique<TvxPDFIndirectObject>(
+      FDocumentID, FStore.NewObjectNumber(), 0, true, std::move(Value)));
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::AddFontStream(const std::string& Data,
+                                                                         bool WithLength1) {
+  auto Dict = std::make_unique<TvxPDFDictObject>();
+  std::unique_ptr<TvxMemoryStream> Packed = CompressFontStream(Data);
+  if (WithLength1) Dict->AddInteger("/Length1", static_cast<int32_t>(Data.size()));
+  Dict->AddInteger("/Length", static_cast<int32_t>(Packed->MemSize()));
+  Dict->AddName("/Filter", "/FlateDecode");
+  return MakeReference(
+      *AddNew(std::make_unique<TvxPDFStreamObject>(std::move(Dict), std::move(Packed))));
+}
+
+bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
+                                        std::string& ResourceName, uint8_t FontEncoding) {
+  ResourceName.clear();
+  TvxPDFFont F(Font, false, false);
+  std::string BaseFont = NormalName(EscapePDFName(MakeBaseFontName(F)));
+  bool Composite = NeedsCIDFont(Font.Charset);
+  // Composite text is glyph numbers of our own TrueType program: only such a
+  // font can show it.
+  if (Composite && F.FontKind() != fkTrueType) return false;
+  std::string Subtype = Composite ? "/Type0" : F.FontKind() != fkTrueType ? "/Type1" : "/TrueType";
+  std::string Encoding = Composite ? "/Identity-H" : "/" + std::string(EncodingName(FontEncoding));
+  if (!FontDict) return false;
+  TvxEntryReader R(FStore);
+  for (int32_t I = 0; I < FontDict->Count(); ++I) {
+    TvxFontEntry E = R.Entry(FontDict->GetValue(I));
+    if (!E.Dict || E.Subtype != Subtype || E.BaseFont != BaseFont || E.Encoding != Encoding)
+      continue;
+    if (Composite ? !R.IsIdentityCIDFont(*E.Dict) : !R.CoversWinAnsiRange(*E.Dict)) continue;
+    ResourceName = FontDict->GetKey(I)->Text;
+    return true;
+  }
+  return false;
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
+    const TvxFont& Font, const std::string& ResourceName, uint8_t FontEmbedding,
+    uint8_t FontEncoding, std::u16string_view Text) {
+  TvxPDFFont F(Font, false, true);
+  bool TrueType = F.FontKind() == fkTrueType;
+  bool Composite = NeedsCIDFont(Font.Charset);
+  if (Composite && !TrueType)
+    throw EUnsupportedFontError(FormatMessage(msg::UnsupportedFont, Font.Name));
+  uint8_t Embedding = TrueType ? FontEmbedding : feNone;
+  // Composite text is glyph numbers of this very program: always embedded.
+  if (Composite && Embedding == feNone) Embedding = feFull;
+  if (Embedding > feSubset) Embedding = feFull;
+
+  // The font program, decided first: the names depend on it.
+  TvxMemoryStream Program;
+  std::string Prefix;
+  if (Embedding == feSubset) {
+    // The subset must hold every glyph the pages will show: page numbers
+    // need the digits; other variables are unknown here, so they need all.
+    std::u16string Shown(Text);
+    bool PageNo = false;
+    for (size_t P; (P = FindNoCase(Shown, PageNoVariable)) != std::u16string::npos;) {
+      Shown.erase(P, PageNoVariable.size());
+      PageNo = true;
+    }
+    bool Whole = FindNoCase(Shown, "<%") != std::u16string::npos;
+    // A simple font shows what the system code page makes of the text.
+    if (!Composite) Shown = AnsiToUnicode(UnicodeToAnsi(Shown));
+    F.EncodeGlyphText(Shown, Font.Charset);
+    if (PageNo) F.AddUsedChars(u"0123456789");
+    bool Blank = std::all_of(Shown.begin(), Shown.end(), [](char16_t C) { return C <= u' '; });
+    if (F.UsedChars().empty() && !Blank) Whole = true;
+    if (Whole) {
+      Embedding = feFull;
+    } else {
+      F.BuildSubset(Program);
+      if (F.IsSubset())
+        Prefix = F.SubsetTag() + "+";
+      else
+        Embedding = feFull;
+    }
+  }
+  if (Embedding == feFull) F.GetFontFile(Program);
+
+  std::string Base = MakeBaseFontName(F);
+  std::string BaseFont = EscapePDFName(Prefix + Base);
+  std::string Subtype = Composite ? "/Type0" : TrueType ? "/TrueType" : "/Type1";
+  std::string Encoding = Composite ? "/Identity-H" : "/" + std::string(EncodingName(FontEncoding));
+
+  // Reuse a font of the document only when it shows this text exactly as a
+  // new one would.
+  TvxEntryReader R(FStore);
+  std::string WantBase = NormalName(BaseFont);
+  std::string PlainBase = NormalName(EscapePDFName(Base));
+  for (TvxPDFIndirectObject* Page : FPages) {
+    const TvxPDFDictObject* PageDict = Page ? R.Dict(Page) : nullptr;
+    const TvxPDFDictObject* Resources = PageDict ? R.Dict(PageDict->Lookup("/Resources")) : nullptr;
+    const TvxPDFDictObject* Fonts = Resources ? R.Dict(Resources->Lookup("/Font")) : nullptr;
+    if (!Fonts) continue;
+    for (int32_t I = 0; I < Fonts->Count(); ++I) {
+      TvxPDFObject* V = Fonts->GetValue(I);
+      if (!V || !V->IsIndirectReference()) continue;
+      TvxFontEntry E = R.Entry(V);
+      if (!E.Dict || E.Subtype != Subtype || E.Encoding != Encoding) continue;
+      if (E.BaseFont != WantBase && E.BaseFont != PlainBase) continue;
+      if (Composite ? !R.IsIdentityCIDFont(*E.Dict) : !R.CoversWinAnsiRange(*E.Dict)) continue;
+      TvxPDFIndirectObject* Target = FStore.FindObject(V);
+      if (Target) return MakeReference(*Target);
+    }
+  }
+
+  auto Dict = std::make_unique<TvxPDFDictObject>();
+  Dict->AddName("/Type", "/Font");
+  Dict->AddName("/Subtype", Subtype);
+  if (Composite) {
+    Dict->AddName("/Name", ResourceName);
+    Dict->AddName("/BaseFont", BaseFont);
+    Dict->AddName("/Encoding", "/Identity-H");
+    std::unique_ptr<TvxPDFIndirectReference> Descendant =
+        BuildCIDFont(F, Embedding, Program.DataString(), BaseFont);
+    TvxMemoryStream CMap;
+    F.WriteToUnicodeCMap(CMap);
+    Dict->Add("/ToUnicode", AddFontStream(CMap.DataString(), false));
+    auto Fonts = std::make_unique<TvxPDFArrayObject>();
+    Fonts->Add(std::move(Descendant));
+    Dict->Add("/DescendantFonts", std::move(Fonts));
+  } else {
+    Dict->AddName("/BaseFont", BaseFont);
+    Dict->AddName("/Name", ResourceName);
+    Dict->AddName("/Encoding", Encoding);
+    Dict->AddInteger("/FirstChar", 32);
+    Dict->AddInteger("/LastChar", 255);
+    auto Widths = std::make_unique<TvxPDFArrayObject>();
+    for (int32_t C = 32; C < 256; ++C) Widths->AddInteger(F.Width(static_cast<uint8_t>(C)));
+    Dict->Add("/Widths", std::move(Widths));
+    Dict->Add("/FontDescriptor", BuildFontDescriptor(F, Embedding, Program.DataString(), BaseFont));
+  }
+  return MakeReference(*AddNew(std::move(Dict)));
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::BuildFontDescriptor(
+    const TvxPDFFont& Font, uint8_t FontEmbedding, const std::string& Program,
+    const std::string& FontName) {
+  const TvxPDFFontInfo& I = Font.Info();
+  auto D = std::make_unique<TvxPDFDictObject>();
+  D->AddName("/Type", "/FontDescriptor");
+  D->AddName("/FontName", FontName);
+  D->AddInteger("/Flags", I.Flags);
+  auto Box = std::make_unique<TvxPDFArrayObject>();
+  Box->AddInteger(I.BBoxLeft);
+  Box->AddInteger(I.BBoxBottom);
+  Box->AddInteger(I.BBoxRight);
+  Box->AddInteger(I.BBoxTop);
+  D->Add("/FontBBox", std::move(Box));
+  D->AddReal("/Ascent", I.Ascent);
+  D->AddReal("/Descent", I.Descent);
+  D->AddReal("/CapHeight", I.CapHeight);
+  D->AddInteger("/AvgWidth", I.AvgWidth);
+  D->AddInteger("/MaxWidth", I.MaxWidth);
+  D->AddInteger("/MissingWidth", I.MaxWidth);
+  D->AddInteger("/StemV", I.StemV);
+  D->AddInteger("/ItalicAngle", I.ItalicAngle);
+  if (FontEmbedding != feNone && Font.FontKind() == fkTrueType && !Program.empty())
+    D->Add("/FontFile2", AddFontStream(Program, true));
+  return MakeReference(*AddNew(std::move(D)));
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::BuildCIDFont(
+    const TvxPDFFont& Font, uint8_t FontEmbedding, const std::string& Program,
+    const std::string& BaseFont) {
+  std::unique_ptr<TvxPDFIndirectReference> Descriptor =
+      BuildFontDescriptor(Font, FontEmbedding, Program, BaseFont);
+  auto D = std::make_unique<TvxPDFDictObject>();
+  D->AddName("/Type", "/Font");
+  D->AddName("/Subtype", "/CIDFontType2");
+  D->AddName("/BaseFont", BaseFont);
+  D->Add("/FontDescriptor", std::move(Descriptor));
+  auto Info = std::make_unique<TvxPDFDictObject>();
+  Info->Add("/Registry", std::make_unique<TvxPDFStringObject>("(Adobe)"));
+  Info->Add("/Ordering", std::make_unique<TvxPDFStringObject>("(Identity)"));
+  Info->AddInteger("/Supplement", 0);
+  D->Add("/CIDSystemInfo", std::move(Info));
+  D->Add("/W",
+         BuildWidthsArray(Font.GlyphWidths(), Font.IsSubset() ? &Font.SubsetGlyphs() : nullptr));
+  D->AddInteger("/DW", 1000);
+  D->AddName("/CIDToGIDMap", "/Identity");
+  return MakeReference(*AddNew(std::move(D)));
 }
 
 }  // namespace vx

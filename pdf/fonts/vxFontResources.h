@@ -32,8 +32,10 @@ std::string MakeBaseFontName(const TvxPDFFont& Font);
 std::string EscapePDFName(std::string_view Raw);
 // Flate at the default level.
 std::unique_ptr<TvxMemoryStream> CompressFontStream(const std::string& Data);
-// The /W array of a CIDFontType2 from glyph widths (glyph 0 left to /DW).
-std::unique_ptr<TvxPDFArrayObject> BuildWidthsArray(const std::vector<int32_t>& GlyphWidths);
+// The /W array of a CIDFontType2 from glyph widths (glyph 0 left to /DW),
+// only for the glyphs marked in Keep when given.
+std::unique_ptr<TvxPDFArrayObject> BuildWidthsArray(const std::vector<int32_t>& GlyphWidths,
+                                                    const std::vector<bool>* Keep = nullptr);
 
 class TvxFontResources {
  public:
@@ -55,13 +57,16 @@ class TvxFontResources {
                                                               uint8_t FontEncoding,
                                                               std::u16string_view Text);
 
-  // The pieces, for tests.
-  std::unique_ptr<TvxPDFIndirectReference> BuildFontDescriptor(TvxPDFFont& Font,
+  // The pieces. Program is the font file to embed (whole or subset), empty
+  // for none; FontName and BaseFont are name texts with their slash.
+  std::unique_ptr<TvxPDFIndirectReference> BuildFontDescriptor(const TvxPDFFont& Font,
                                                                uint8_t FontEmbedding,
-                                                               const std::string& SubsetPrefix);
-  std::unique_ptr<TvxPDFIndirectReference> BuildCIDFont(TvxPDFFont& Font, uint8_t FontEmbedding,
-                                                        const std::string& BaseFont,
-                                                        const std::string& SubsetPrefix);
+                                                               const std::string& Program,
+                                                               const std::string& FontName);
+  std::unique_ptr<TvxPDFIndirectReference> BuildCIDFont(const TvxPDFFont& Font,
+                                                        uint8_t FontEmbedding,
+                                                        const std::string& Program,
+                                                        const std::string& BaseFont);
 
  private:
   // A new indirect object in the store, marked used once.

@@ -1,41 +1,380 @@
 #include "pdf/fonts/vxPDFFont.h"
 
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
 #include "pdf/fonts/vxTrueType.h"
+#include "pdf/watermark/vxUnits.h"
+#include "platform/vxCodePage.h"
 
 namespace vx {
 
-// Stubs: the analysis follows.
-bool NeedsCIDFont(uint8_t) {
-  throw Exception("not implemented");
+// What the analysis finds for a face, style and character set at the
+// reference size. Shared between fonts of any size: stamping many pages
+// analyses a font once.
+struct TvxPDFFont::TvxAnalysis {
+  TvxPDFFontInfo Info;  // the size-independent values
+  std::string FaceName;
+  bool HasOutline = false;
+  TvxOutlineMetrics Outline;  // pixels at the reference size
+  std::unique_ptr<TvxTrueTypeFile> File;
+  std::vector<uint16_t> GlyphIDs;
+  std::vector<char16_t> CodePoints;
+  std::vector<int32_t> GlyphWidths;
+  std::unordered_map<char16_t, uint16_t> FirstGlyph;  // first cmap entry of a code
+};
+
+namespace {
+
+using TvxAnalysis = TvxPDFFont::TvxAnalysis;
+
+constexpr size_t MaxCachedAnalyses = 64;
+
+double PixelsToThousandths(double Pixels) {
+  return Pixels / PixelsPerInch() * 72;
 }
-uint32_t TableChecksum(std::string_view) {
-  throw Exception("not implemented");
+
+int32_t RoundToInt(double V) {
+  if (!(V > -2e9 && V < 2e9)) return 0;
+  return static_cast<int32_t>(std::lround(V));
 }
-TvxPDFFont::TvxPDFFont(const TvxFont& Font, bool, bool CollectUsed)
+
+bool SameText(std::string_view A, std::string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I) {
+    char X = A[I], Y = B[I];
+    if (X >= 'A' && X <= 'Z') X = static_cast<char>(X - 'A' + 'a');
+    if (Y >= 'A' && Y <= 'Z') Y = static_cast<char>(Y - 'A' + 'a');
+    if (X != Y) return false;
+  }
+  return true;
+}
+
+std::shared_ptr<const TvxAnalysis> Analyse(const TvxFont& Font, bool CheckCharset,
+                                           bool CollectUsed) {
+  auto A = std::make_shared<TvxAnalysis>();
+  TvxPDFFontInfo& I = A->Info;
+  // Measured at 1000 points: pixel extents become thousandths of the em.
+  double RefHeight = 1000.0 * PixelsPerInch() / 72.0;
+  TvxLogFont RefLog = LogFontOf(Font, RefHeight);
+  RefLog.Underline = RefLog.StrikeOut = false;
+  TvxFontService& Service = FontService();
+  std::shared_ptr<const TvxPlatformFont> Ref = Service.CreateFont(RefLog);
+  if (SameText(Font.Name, "Symbol")) {
+    // The symbol face keeps the reference proportions, upright and regular.
+    TvxLogFont Sym;
+    Sym.FaceName = "Symbol";
+    Sym.Height = RefHeight;
+    Sym.Width = Ref->TextExtent("W").Width;
+    Sym.Weight = 400;
+    Sym.Charset = SymbolCharset;
+    Sym.TrueTypeOnly = true;
+    Ref = Service.CreateFont(Sym);
+  }
+  A->FaceName = Ref->FaceName();
+  const TvxTextMetrics& Tm = Ref->TextMetrics();
+  uint8_t Pf = Tm.PitchAndFamily;
+
+  const std::string& Data = Ref->FontData();
+  bool Kind0 = (Pf & tmpfTrueType) != 0 && !Data.empty();
+  if (Kind0 && CheckCharset) {
+    uint8_t Cs = Font.Charset == DefaultCharset ? SystemDefaultCharset() : Font.Charset;
+    std::vector<uint8_t> Sets = Service.FontCharsets(Font.Name);
+    Kind0 = std::find(Sets.begin(), Sets.end(), Cs) != Sets.end();
+  }
+  if (Kind0)
+    I.FontKind = fkTrueType;
+  else if ((Pf & (tmpfVariablePitch | tmpfVector | tmpfDevice)) ==
+           (tmpfVariablePitch | tmpfVector | tmpfDevice))
+    I.FontKind = fkVector;
+  I.FixedPitch = (Pf & tmpfVariablePitch) == 0;
+
+  // Every font is measured code by code, a fixed-pitch one included: its
+  // widths are its own, not a guess.
+  for (int C = 32; C < 256; ++C) {
+    char B = static_cast<char>(C);
+    I.Widths[C - 32] =
+        RoundToInt(PixelsToThousandths(Ref->TextExtent(std::string_view(&B, 1)).Width));
+  }
+
+  I.Flags = 33;
+  if (!I.FixedPitch) I.Flags -= 1;
+  if (Tm.Charset == SymbolCharset) I.Flags -= 28;
+  if (Pf & 0x10) I.Flags += 2;
+  if (Pf & 0x40) I.Flags += 8;
+  if (Tm.Italic) I.Flags += 64;
+
+  int32_t Ppi = PixelsPerInch();
+  I.Ascent = PixelsToThousandths(Tm.Ascent);
+  I.Descent = -PixelsToThousandths(std::abs(Tm.Descent));
+  I.CapHeight = I.Ascent;
+  I.AvgWidth = Tm.AveCharWidth / Ppi * 72;
+  // A fixed-pitch font's widest glyph is any glyph: the space stands for all.
+  I.MaxWidth = I.FixedPitch ? I.Widths[0] : Tm.MaxCharWidth / Ppi * 72;
+  I.BBoxTop = RoundToInt(I.Ascent);
+  I.BBoxRight = I.MaxWidth;
+  I.BBoxBottom = RoundToInt(I.Descent);
+
+  if (I.FontKind == fkTrueType) {
+    A->HasOutline = Ref->OutlineMetrics(A->Outline);
+    if (A->HasOutline) I.ItalicAngle = A->Outline.ItalicAngle / 10;
+    I.StemV = 78;
+    A->File = std::make_unique<TvxTrueTypeFile>(Data);
+    bool Lists = CollectUsed || (Font.Charset != AnsiCharset && Font.Charset != DefaultCharset &&
+                                 CodePageService().AnsiCodePage() == 1252);
+    if (Lists) {
+      A->File->ReadCmap(A->GlyphIDs, A->CodePoints);
+      A->GlyphWidths = A->File->ReadGlyphWidths();
+      for (size_t K = 0; K < A->CodePoints.size(); ++K)
+        A->FirstGlyph.emplace(A->CodePoints[K], A->GlyphIDs[K]);
+    }
+  }
+  return A;
+}
+
+std::shared_ptr<const TvxAnalysis> CachedAnalysis(const TvxFont& Font, bool CheckCharset,
+                                                  bool CollectUsed) {
+  static std::mutex Mutex;
+  static std::map<std::string, std::shared_ptr<const TvxAnalysis>> Cache;
+  std::string Key = Font.Name;
+  Key += '\0';
+  Key += static_cast<char>(Font.Bold | Font.Italic << 1 | CheckCharset << 2 | CollectUsed << 3);
+  Key += static_cast<char>(Font.Pitch);
+  Key += static_cast<char>(Font.Charset);
+  Key += std::to_string(FontServiceGeneration());
+  Key += ':' + std::to_string(CodePageService().AnsiCodePage());
+  {
+    std::lock_guard<std::mutex> Lock(Mutex);
+    auto It = Cache.find(Key);
+    if (It != Cache.end()) return It->second;
+  }
+  std::shared_ptr<const TvxAnalysis> A = Analyse(Font, CheckCharset, CollectUsed);
+  std::lock_guard<std::mutex> Lock(Mutex);
+  if (Cache.size() >= MaxCachedAnalyses) Cache.clear();
+  Cache.emplace(Key, A);
+  return A;
+}
+
+const char HexDigits[] = "0123456789ABCDEF";
+
+void AppendHex4(std::string& S, uint32_t V) {
+  for (int Shift = 12; Shift >= 0; Shift -= 4) S.push_back(HexDigits[(V >> Shift) & 0xF]);
+}
+
+}  // namespace
+
+bool NeedsCIDFont(uint8_t Charset) {
+  if (Charset == AnsiCharset || Charset == SymbolCharset) return false;
+  if (Charset == DefaultCharset) return CodePageService().AnsiCodePage() != 1252;
+  return true;
+}
+
+TvxPDFFont::TvxPDFFont(const TvxFont& Font, bool CheckCharset, bool CollectUsed)
     : FFont(Font), FInfo(std::make_unique<TvxPDFFontInfo>()), FCollectUsed(CollectUsed) {
-  throw Exception("not implemented");
+  FAnalysis = CachedAnalysis(Font, CheckCharset, CollectUsed);
+  *FInfo = FAnalysis->Info;
+  // Decoration metrics in points for this font's size.
+  if (FInfo->FontKind == fkTrueType && FAnalysis->HasOutline) {
+    const TvxOutlineMetrics& O = FAnalysis->Outline;
+    auto Scale = [&](int32_t Px) {
+      return RoundToInt(FFont.Size * PixelsToThousandths(Px) / 1000.0);
+    };
+    FInfo->StrikeoutSize = Scale(O.StrikeoutSize);
+    FInfo->StrikeoutPosition = Scale(O.StrikeoutPosition);
+    FInfo->UnderscoreSize = Scale(O.UnderscoreSize);
+    FInfo->UnderscorePosition = Scale(O.UnderscorePosition);
+  } else {
+    FInfo->StrikeoutSize = FFont.Size / 20;
+    FInfo->StrikeoutPosition = std::abs(FFont.Height(PixelsPerInch())) / 5;
+    FInfo->UnderscoreSize = FFont.Size / 10;
+    FInfo->UnderscorePosition = -1;
+  }
 }
+
 TvxPDFFont::~TvxPDFFont() = default;
-int32_t TvxPDFFont::GlyphWidth(uint16_t) const {
-  throw Exception("not implemented");
+
+const std::string& TvxPDFFont::FaceName() const {
+  return FAnalysis->FaceName;
 }
-void TvxPDFFont::AddUsedChars(std::u16string_view) {
-  throw Exception("not implemented");
+
+const std::vector<uint16_t>& TvxPDFFont::GlyphIDs() const {
+  return FAnalysis->GlyphIDs;
 }
-std::string TvxPDFFont::EncodeGlyphText(std::u16string_view, uint8_t) {
-  throw Exception("not implemented");
+
+const std::vector<char16_t>& TvxPDFFont::CodePoints() const {
+  return FAnalysis->CodePoints;
 }
-void TvxPDFFont::GetFontFile(TvxMemoryStream&) const {
-  throw Exception("not implemented");
+
+const std::vector<int32_t>& TvxPDFFont::GlyphWidths() const {
+  return FAnalysis->GlyphWidths;
 }
-void TvxPDFFont::BuildSubset(TvxMemoryStream&) {
-  throw Exception("not implemented");
+
+int32_t TvxPDFFont::GlyphOf(char16_t C) const {
+  auto It = FAnalysis->FirstGlyph.find(C);
+  return It == FAnalysis->FirstGlyph.end() ? -1 : It->second;
 }
+
+void TvxPDFFont::AddUsedChars(std::u16string_view Chars) {
+  if (FInfo->FontKind != fkTrueType || !FCollectUsed) return;
+  for (char16_t C : Chars)
+    if (C != u' ') FUsedChars.insert(C);
+}
+
+std::string TvxPDFFont::EncodeGlyphText(std::u16string_view Text, uint8_t Charset) {
+  std::string Out;
+  if (Text.empty()) return Out;
+  Out.reserve(Text.size() * 4);
+  auto Emit = [&](char16_t U) {
+    int32_t G = GlyphOf(U);
+    if (G < 0) return;
+    if (FCollectUsed && FInfo->FontKind == fkTrueType && U != u' ') FUsedChars.insert(U);
+    AppendHex4(Out, static_cast<uint32_t>(G));
+  };
+  const TvxCodePageService& Cp = CodePageService();
+  uint32_t Ansi = Cp.AnsiCodePage();
+  if (!Cp.IsDBCSLeadByte(static_cast<uint8_t>(Text[0] & 0xFF), Ansi)) {
+    for (char16_t U : Text) Emit(U);
+    return Out;
+  }
+  // Text typed on a double-byte system: each character is taken through the
+  // system code page into the font's own.
+  size_t B = 0, E = Text.size();
+  auto Blank = [](char16_t C) { return C <= u' '; };
+  while (B < E && Blank(Text[B])) ++B;
+  while (E > B && Blank(Text[E - 1])) --E;
+  uint32_t FontCp = CharsetCodePages(Charset);
+  for (size_t K = B; K < E; ++K) {
+    std::u16string U = Cp.ToUnicode(Cp.FromUnicode(Text.substr(K, 1), Ansi), FontCp);
+    if (U.empty() && K + 1 < E && Cp.IsDBCSLeadByte(static_cast<uint8_t>(Text[K] & 0xFF), Ansi)) {
+      U = Cp.ToUnicode(Cp.FromUnicode(Text.substr(K, 2), Ansi), FontCp);
+      ++K;
+    }
+    if (!U.empty()) Emit(U[0]);
+  }
+  return Out;
+}
+
+void TvxPDFFont::GetFontFile(TvxMemoryStream& Stream) const {
+  if (FInfo->FontKind != fkTrueType || !FAnalysis->File) return;
+  const std::string& Data = FAnalysis->File->Data();
+  Stream.Write(Data.data(), static_cast<int64_t>(Data.size()));
+}
+
+std::vector<bool> TvxPDFFont::KeptGlyphs() const {
+  std::vector<bool> Keep(std::max<size_t>(FAnalysis->GlyphWidths.size(), 1), false);
+  Keep[0] = true;
+  const auto& Codes = FAnalysis->CodePoints;
+  const auto& Glyphs = FAnalysis->GlyphIDs;
+  for (size_t K = 0; K < Codes.size(); ++K)
+    if (FUsedChars.count(Codes[K])) {
+      if (Glyphs[K] >= Keep.size()) Keep.resize(Glyphs[K] + 1u, false);
+      Keep[Glyphs[K]] = true;
+    }
+  return Keep;
+}
+
+void TvxPDFFont::BuildSubset(TvxMemoryStream& Stream) {
+  FIsSubset = false;
+  Stream.Clear();
+  GetFontFile(Stream);
+  if (FInfo->FontKind != fkTrueType || !FAnalysis->File) return;
+  std::vector<bool> Keep = KeptGlyphs();
+  std::string Subset = FAnalysis->File->BuildSubset(Keep);
+  if (Subset.empty() || Subset.size() >= FAnalysis->File->Data().size()) return;
+  Stream.Clear();
+  Stream.Write(Subset.data(), static_cast<int64_t>(Subset.size()));
+  FIsSubset = true;
+  FSubsetGlyphs = std::move(Keep);
+}
+
 std::string TvxPDFFont::SubsetTag() const {
-  throw Exception("not implemented");
+  // FNV-1a over the kept glyph numbers, spelled in six letters.
+  uint64_t H = 0xCBF29CE484222325ull;
+  std::vector<bool> Keep = KeptGlyphs();
+  for (size_t G = 0; G < Keep.size(); ++G)
+    if (Keep[G]) {
+      H = (H ^ (G & 0xFF)) * 0x100000001B3ull;
+      H = (H ^ (G >> 8)) * 0x100000001B3ull;
+    }
+  std::string Tag;
+  for (int K = 0; K < 6; ++K) {
+    Tag.push_back(static_cast<char>('A' + H % 26));
+    H /= 26;
+  }
+  return Tag;
 }
-void TvxPDFFont::WriteToUnicodeCMap(TvxMemoryStream&) const {
-  throw Exception("not implemented");
+
+void TvxPDFFont::WriteToUnicodeCMap(TvxMemoryStream& Stream) const {
+  const auto& Glyphs = FAnalysis->GlyphIDs;
+  const auto& Codes = FAnalysis->CodePoints;
+  if (Glyphs.empty()) return;
+  // One mapping per glyph: its first code point in cmap order.
+  std::map<uint16_t, char16_t> ToCode;
+  const std::vector<bool>& Keep = FSubsetGlyphs;
+  for (size_t K = 0; K < Glyphs.size(); ++K) {
+    uint16_t G = Glyphs[K];
+    if (FIsSubset && Codes[K] != u' ' && (G >= Keep.size() || !Keep[G])) continue;
+    ToCode.emplace(G, Codes[K]);
+  }
+  std::string T;
+  auto Line = [&T](std::string_view L) {
+    T.append(L);
+    T.append("\r\n");
+  };
+  Line("%!PS-Adobe-3.0 Resource-CMap");
+  Line("%%DocumentNeededResources: ProcSet (CIDInit)");
+  Line("%%IncludeResource: ProcSet (CIDInit)");
+  Line("%%BeginResource: CMap (Adobe-Identity-UCS)");
+  Line("%%Title: (Adobe-Identity-UCS Adobe UCS 0)");
+  Line("%%Version: 10.001");
+  Line("%%EndComments");
+  Line("");
+  Line("/CIDInit /ProcSet findresource begin");
+  Line("");
+  Line("12 dict begin");
+  Line("");
+  Line("begincmap");
+  Line("");
+  Line("/CIDSystemInfo 3 dict dup begin");
+  Line("/Registry (Adobe) def");
+  Line("/Ordering (UCS) def");
+  Line("/Supplement 0 def");
+  Line("end def");
+  Line("");
+  Line("/CMapName /Adobe-Identity-UCS def");
+  Line("/CMapVersion 10.001 def");
+  Line("/CMapType 2 def");
+  Line("");
+  Line("1 begincodespacerange");
+  Line("<0000> <FFFF>");
+  Line("endcodespacerange");
+  auto It = ToCode.begin();
+  size_t Left = ToCode.size();
+  while (Left > 0) {
+    size_t N = std::min<size_t>(Left, 100);
+    T.append(std::to_string(N));
+    Line(" beginbfchar");
+    for (size_t K = 0; K < N; ++K, ++It) {
+      T.push_back('<');
+      AppendHex4(T, It->first);
+      T.append("> <");
+      AppendHex4(T, It->second);
+      Line(">");
+    }
+    Line("endbfchar");
+    Left -= N;
+  }
+  Line("endcmap");
+  Line("CMapName currentdict /CMap defineresource pop");
+  Line("end");
+  Line("end");
+  Line("");
+  Line("%%EndResource");
+  T.append("%%EOF");
+  Stream.Write(T.data(), static_cast<int64_t>(T.size()));
 }
 
 }  // namespace vx

@@ -55,8 +55,6 @@ struct TvxPDFFontInfo {
   TvxPDFFontInfo() { Widths.fill(600); }
 };
 
-class TvxTrueTypeFile;
-
 class TvxPDFFont {
  public:
   // Copies Font and analyses it. CheckCharset also requires the font's
@@ -75,15 +73,13 @@ class TvxPDFFont {
   // Width of Code in thousandths of the font size; 0 below 32.
   int32_t Width(uint8_t Code) const { return Code < 32 ? 0 : FInfo->Widths[Code - 32]; }
   // The face name written into PDF (see TvxPlatformFont::FaceName).
-  const std::string& FaceName() const { return FFaceName; }
+  const std::string& FaceName() const;
 
   // One entry per mapped character of the Windows Unicode cmap, cmap order.
-  const std::vector<uint16_t>& GlyphIDs() const { return FGlyphIDs; }
-  const std::vector<char16_t>& CodePoints() const { return FCodePoints; }
-  // Advance of glyph G in thousandths of the em (0 for glyphs the font lacks).
-  int32_t GlyphWidth(uint16_t G) const;
-  int32_t GlyphCount() const { return static_cast<int32_t>(FGlyphWidths.size()); }
-  const std::vector<int32_t>& GlyphWidths() const { return FGlyphWidths; }
+  const std::vector<uint16_t>& GlyphIDs() const;
+  const std::vector<char16_t>& CodePoints() const;
+  // Advance of every glyph in thousandths of the em, indexed by glyph.
+  const std::vector<int32_t>& GlyphWidths() const;
   const std::set<char16_t>& UsedChars() const { return FUsedChars; }
   // Marks characters as used without encoding them (digits of page numbers).
   void AddUsedChars(std::u16string_view Chars);
@@ -97,29 +93,29 @@ class TvxPDFFont {
   void BuildSubset(TvxMemoryStream& Stream);
   // True when the last BuildSubset produced a real subset.
   bool IsSubset() const { return FIsSubset; }
+  // The glyphs that subset holds, indexed by glyph.
+  const std::vector<bool>& SubsetGlyphs() const { return FSubsetGlyphs; }
   // Six upper-case letters derived from the glyph set of UsedChars.
   std::string SubsetTag() const;
-  // The ToUnicode CMap; nothing when the font maps no glyphs.
+  // The ToUnicode CMap; nothing when the font maps no glyphs. After a real
+  // subset only the glyphs it holds are mapped.
   void WriteToUnicodeCMap(TvxMemoryStream& Stream) const;
 
+  struct TvxAnalysis;
+
  private:
-  void Analyse(bool CheckCharset);
-  void ReadCmap();
-  void ReadGlyphWidths();
   // Glyph of Unicode unit C, or -1.
   int32_t GlyphOf(char16_t C) const;
+  // Glyphs a subset keeps: those of every code point in UsedChars, and 0.
+  std::vector<bool> KeptGlyphs() const;
 
   TvxFont FFont;
   std::unique_ptr<TvxPDFFontInfo> FInfo;
   bool FCollectUsed;
   bool FIsSubset = false;
-  std::string FFaceName;
-  std::shared_ptr<const TvxPlatformFont> FRefFont;
-  std::unique_ptr<TvxTrueTypeFile> FFile;
-  std::vector<uint16_t> FGlyphIDs;
-  std::vector<char16_t> FCodePoints;
-  std::vector<int32_t> FGlyphWidths;
+  std::shared_ptr<const TvxAnalysis> FAnalysis;
   std::set<char16_t> FUsedChars;
+  std::vector<bool> FSubsetGlyphs;
 };
 
 }  // namespace vx

@@ -1,10 +1,266 @@
 #include "pdf/fonts/vxTrueType.h"
 
+#include <algorithm>
+
+#include "pdf/fonts/vxPDFFont.h"
+
 namespace vx {
 
-// Stubs: the reader follows.
+namespace {
+
+[[noreturn]] void Damaged(std::string_view What) {
+  throw EFontFileError(FormatMessage(msg::DamagedFontFile, What));
+}
+
+uint32_t TagOf(std::string_view T) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(T[0])) << 24 |
+         static_cast<uint32_t>(static_cast<uint8_t>(T[1])) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(T[2])) << 8 |
+         static_cast<uint32_t>(static_cast<uint8_t>(T[3]));
+}
+
+// Big-endian reads inside one table; a read past its end raises.
+class TvxTableReader {
+ public:
+  TvxTableReader(std::string_view Data, std::string_view Name) : D(Data), FName(Name) {}
+  uint16_t U16(size_t Pos) const {
+    Need(Pos, 2);
+    return static_cast<uint16_t>(static_cast<uint8_t>(D[Pos]) << 8 |
+                                 static_cast<uint8_t>(D[Pos + 1]));
+  }
+  int16_t S16(size_t Pos) const { return static_cast<int16_t>(U16(Pos)); }
+  uint32_t U32(size_t Pos) const {
+    Need(Pos, 4);
+    return static_cast<uint32_t>(U16(Pos)) << 16 | U16(Pos + 2);
+  }
+  void Need(size_t Pos, size_t N) const {
+    if (Pos > D.size() || D.size() - Pos < N) Damaged(FName);
+  }
+  size_t Size() const { return D.size(); }
+  std::string_view D;
+
+ private:
+  std::string_view FName;
+};
+
+void AppendU16(std::string& S, uint16_t V) {
+  S.push_back(static_cast<char>(V >> 8));
+  S.push_back(static_cast<char>(V));
+}
+
+void AppendU32(std::string& S, uint32_t V) {
+  AppendU16(S, static_cast<uint16_t>(V >> 16));
+  AppendU16(S, static_cast<uint16_t>(V));
+}
+
+void PutU32(std::string& S, size_t Pos, uint32_t V) {
+  S[Pos] = static_cast<char>(V >> 24);
+  S[Pos + 1] = static_cast<char>(V >> 16);
+  S[Pos + 2] = static_cast<char>(V >> 8);
+  S[Pos + 3] = static_cast<char>(V);
+}
+
+void PadToFour(std::string& S) {
+  S.append((4 - S.size() % 4) % 4, '\0');
+}
+
+}  // namespace
+
+uint32_t TableChecksum(std::string_view Table) {
+  uint32_t Sum = 0;
+  size_t N = Table.size();
+  size_t I = 0;
+  for (; I + 4 <= N; I += 4)
+    Sum += static_cast<uint32_t>(static_cast<uint8_t>(Table[I])) << 24 |
+           static_cast<uint32_t>(static_cast<uint8_t>(Table[I + 1])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(Table[I + 2])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(Table[I + 3]));
+  if (I < N) {
+    uint32_t Last = 0;
+    for (size_t K = 0; K < 4; ++K)
+      Last = Last << 8 | (I + K < N ? static_cast<uint8_t>(Table[I + K]) : 0u);
+    Sum += Last;
+  }
+  return Sum;
+}
+
 TvxTrueTypeFile::TvxTrueTypeFile(std::string Data) : FData(std::move(Data)) {
-  throw Exception("not implemented");
+  TvxTableReader R(FData, "table directory");
+  uint16_t NumTables = R.U16(4);
+  R.Need(12, static_cast<size_t>(NumTables) * 16);
+  FTables.reserve(NumTables);
+  for (uint16_t I = 0; I < NumTables; ++I) {
+    size_t E = 12 + static_cast<size_t>(I) * 16;
+    TvxTableEntry T{R.U32(E), R.U32(E + 4), R.U32(E + 8), R.U32(E + 12)};
+    if (T.Offset > FData.size() || FData.size() - T.Offset < T.Length) {
+      std::string Tag;
+      for (int K = 3; K >= 0; --K) {
+        char C = static_cast<char>(T.Tag >> (K * 8));
+        Tag.push_back(C >= 32 && C < 127 ? C : '?');
+      }
+      Damaged("table " + Tag + " outside the file");
+    }
+    FTables.push_back(T);
+  }
+}
+
+const TvxTableEntry* TvxTrueTypeFile::FindTable(std::string_view Tag) const {
+  uint32_t T = TagOf(Tag);
+  for (const TvxTableEntry& E : FTables)
+    if (E.Tag == T) return &E;
+  return nullptr;
+}
+
+std::string_view TvxTrueTypeFile::Table(std::string_view Tag) const {
+  const TvxTableEntry* E = FindTable(Tag);
+  if (!E) return {};
+  return std::string_view(FData).substr(E->Offset, E->Length);
+}
+
+bool TvxTrueTypeFile::HasTrueTypeOutlines() const {
+  return FindTable("glyf") && FindTable("loca");
+}
+
+bool TvxTrueTypeFile::IsVariable() const {
+  return FindTable("fvar") != nullptr;
+}
+
+void TvxTrueTypeFile::ReadCmap(std::vector<uint16_t>& GlyphIDs,
+                               std::vector<char16_t>& CodePoints) const {
+  GlyphIDs.clear();
+  CodePoints.clear();
+  TvxTableReader Cmap(Table("cmap"), "cmap");
+  if (Cmap.Size() == 0) return;
+  uint16_t Count = Cmap.U16(2);
+  size_t Sub = 0;
+  bool Found = false;
+  for (uint16_t I = 0; I < Count && !Found; ++I) {
+    size_t E = 4 + static_cast<size_t>(I) * 8;
+    if (Cmap.U16(E) == 3 && Cmap.U16(E + 2) == 1) {
+      Sub = Cmap.U32(E + 4);
+      Found = true;
+    }
+  }
+  if (!Found || Cmap.U16(Sub) != 4) return;
+  // The subtable's own length field overflows in large fonts, so the bound
+  // is the end of the cmap table.
+  TvxTableReader R(Cmap.D.substr(Sub), "cmap");
+  uint16_t SegCount = R.U16(6) / 2;
+  size_t Ends = 14, Starts = 16 + SegCount * 2u, Deltas = Starts + SegCount * 2u,
+         Ranges = Deltas + SegCount * 2u;
+  R.Need(Ranges, SegCount * 2u);
+  // Segments are sorted and do not overlap in a sound font; a damaged one
+  // must not make the walk longer than the code space.
+  int32_t Previous = -1;
+  for (uint16_t S = 0; S < SegCount; ++S) {
+    int32_t End = R.U16(Ends + S * 2u);
+    int32_t Start = R.U16(Starts + S * 2u);
+    uint16_t Delta = R.U16(Deltas + S * 2u);
+    size_t RangePos = Ranges + S * 2u;
+    uint16_t RangeOffset = R.U16(RangePos);
+    for (int32_t C = std::max(Start, Previous + 1); C <= End && C < 0xFFFF; ++C) {
+      uint16_t Glyph;
+      if (RangeOffset == 0) {
+        Glyph = static_cast<uint16_t>(Delta + C);
+      } else {
+        uint16_t Value = R.U16(RangePos + RangeOffset + 2u * static_cast<size_t>(C - Start));
+        // An empty glyph-array entry means "no glyph", delta or not.
+        Glyph = Value == 0 ? 0 : static_cast<uint16_t>(Value + Delta);
+      }
+      if (Glyph == 0) continue;
+      GlyphIDs.push_back(Glyph);
+      CodePoints.push_back(static_cast<char16_t>(C));
+    }
+    Previous = std::max(Previous, End);
+  }
+}
+
+uint16_t TvxTrueTypeFile::NumGlyphs() const {
+  return TvxTableReader(Table("maxp"), "maxp").U16(4);
+}
+
+std::vector<int32_t> TvxTrueTypeFile::ReadGlyphWidths() const {
+  TvxTableReader Head(Table("head"), "head");
+  TvxTableReader Hhea(Table("hhea"), "hhea");
+  TvxTableReader Hmtx(Table("hmtx"), "hmtx");
+  uint16_t UnitsPerEm = Head.U16(18);
+  if (UnitsPerEm == 0) Damaged("head");
+  uint16_t NumberOfHMetrics = Hhea.U16(34);
+  uint16_t Glyphs = FindTable("maxp") ? NumGlyphs() : NumberOfHMetrics;
+  Hmtx.Need(0, NumberOfHMetrics * 4u);
+  std::vector<int32_t> Widths(std::max(Glyphs, NumberOfHMetrics), 0);
+  int32_t Last = 0;
+  for (size_t G = 0; G < Widths.size(); ++G) {
+    if (G < NumberOfHMetrics) Last = Hmtx.U16(G * 4) * 1000 / UnitsPerEm;
+    Widths[G] = Last;
+  }
+  return Widths;
+}
+
+std::string TvxTrueTypeFile::BuildSubset(const std::vector<bool>& Keep) const {
+  for (std::string_view Tag : SubsetTables)
+    if (!FindTable(Tag)) return {};
+  TvxTableReader Head(Table("head"), "head");
+  bool LongOffsets = Head.S16(50) == 1;
+  uint16_t Glyphs = NumGlyphs();
+  TvxTableReader Loca(Table("loca"), "loca");
+  std::string_view Glyf = Table("glyf");
+  auto Offset = [&](size_t G) -> size_t {
+    return LongOffsets ? Loca.U32(G * 4) : static_cast<size_t>(Loca.U16(G * 2)) * 2;
+  };
+
+  std::string NewGlyf, NewLoca;
+  NewGlyf.reserve(Glyf.size() / 4);
+  for (size_t G = 0; G <= Glyphs; ++G) {
+    if (LongOffsets)
+      AppendU32(NewLoca, static_cast<uint32_t>(NewGlyf.size()));
+    else
+      AppendU16(NewLoca, static_cast<uint16_t>(NewGlyf.size() / 2));
+    if (G == Glyphs) break;
+    if (G != 0 && (G >= Keep.size() || !Keep[G])) continue;
+    size_t Start = Offset(G), End = Offset(G + 1);
+    if (Start > End || End > Glyf.size()) Damaged("loca");
+    if (End - Start >= 2 && TvxTableReader(Glyf, "glyf").S16(Start) < 0) return {};
+    NewGlyf.append(Glyf.substr(Start, End - Start));
+  }
+
+  std::string Out;
+  AppendU32(Out, 0x00010000);
+  AppendU16(Out, 10);
+  AppendU16(Out, 128);
+  AppendU16(Out, 3);
+  AppendU16(Out, 32);
+  Out.resize(12 + 160);
+  std::string Body;
+  size_t HeadOffset = 0;
+  auto AddTable = [&](size_t Index, std::string_view Data) {
+    size_t Offset = Out.size() + Body.size();
+    std::string Entry;
+    AppendU32(Entry, TagOf(SubsetTables[Index]));
+    AppendU32(Entry, TableChecksum(Data));
+    AppendU32(Entry, static_cast<uint32_t>(Offset));
+    AppendU32(Entry, static_cast<uint32_t>(Data.size()));
+    Out.replace(12 + Index * 16, 16, Entry);
+    Body.append(Data);
+    PadToFour(Body);
+  };
+  for (size_t I = 0; I < 10; ++I) {
+    std::string_view Tag = SubsetTables[I];
+    if (Tag == "glyf" || Tag == "loca") continue;
+    if (Tag == "head") {
+      std::string H(Table("head"));
+      PutU32(H, 8, 0);  // checkSumAdjustment, set below
+      HeadOffset = Out.size() + Body.size();
+      AddTable(I, H);
+    } else {
+      AddTable(I, Table(Tag));
+    }
+  }
+  AddTable(3, NewGlyf);
+  AddTable(7, NewLoca);
+  Out.append(Body);
+  PutU32(Out, HeadOffset + 8, 0xB1B0AFBAu - TableChecksum(Out));
+  return Out;
 }
 
 }  // namespace vx

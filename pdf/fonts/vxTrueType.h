@@ -56,14 +56,10 @@ class TvxTrueTypeFile {
   uint16_t NumGlyphs() const;
 
   // A font holding the ten subset tables with only the glyphs marked in Keep
-  // (glyph 0 always kept, the others emptied); empty when the font lacks a
-  // table, has a composite glyph among those kept, or has damaged loca data.
+  // (glyph 0 always kept, the others emptied); empty when the font lacks one
+  // of the tables or a kept glyph is composite. Damaged loca or glyf data
+  // raises EFontFileError.
   std::string BuildSubset(const std::vector<bool>& Keep) const;
-
-  // True when Data starts like a font collection ("ttcf").
-  static bool IsCollection(std::string_view Data);
-  // Face Index of a collection as a single font file; raises EFontFileError.
-  static std::string ExtractFromCollection(std::string_view Data, uint32_t Index);
 
  private:
   std::string FData;

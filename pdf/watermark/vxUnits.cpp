@@ -120,8 +120,11 @@ TvxPageSize GetPageSizeOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore&
 
 namespace vx {
 
-TvxTextExtent MeasureText(std::string_view, const TvxFont&) {
-  throw Exception("not implemented");  // stub
+TvxTextExtent MeasureText(std::string_view Text, const TvxFont& Font) {
+  // The window system rounds a font's size to whole pixels.
+  TvxLogFont Log = LogFontOf(Font, Font.Height(PixelsPerInch()));
+  Log.Underline = Log.StrikeOut = false;
+  return FontService().CreateFont(Log)->TextExtent(Text);
 }
 
 }  // namespace vx

@@ -99,6 +99,16 @@ class TvxWatermarkStamper {
   // The page's /Resources as a dictionary, made (as a new object) when it is
   // missing, null or not a dictionary.
   TvxPDFDictObject* EnsurePageResources(int32_t PageNo);
+  // Notes which /Contents arrays several pages share, so that attaching gives
+  // such a page a copy of its own.
+  void CountSharedArrays();
+
+  // The variables replaced once per call: page count, dates and times, and
+  // the document information.
+  std::u16string ExpandFixedVariables(const std::u16string& Text) const;
+  // <%Name%> replaced by what OnCalcVariables gives for Name (empty when it
+  // gives nothing), in one pass: inserted values are not searched again.
+  std::u16string ExpandApplicationVariables(const std::u16string& Text, int32_t PageNo) const;
 
  private:
   TvxPDFDictObject& PageDict(int32_t PageNo) const;
@@ -107,9 +117,6 @@ class TvxWatermarkStamper {
   // The "Q" stream that closes Count states the page's content leaves open.
   std::unique_ptr<TvxPDFIndirectReference> CloseStatesRef(int32_t Count);
   int32_t UnclosedSaves(const TvxPDFArrayObject& Contents) const;
-  void CountSharedArrays();
-  std::u16string ExpandFixedVariables(const std::u16string& Text) const;
-  std::u16string ExpandApplicationVariables(const std::u16string& Text, int32_t PageNo) const;
 
   TvxDocumentData& D;
   TvxCustomPDFDocument& Doc;

@@ -1,0 +1,357 @@
+// Font objects in a real document: what they hold, when an existing font is
+// reused, and what qpdf, poppler and fontTools make of the saved file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "objects/expect_error.h"
+#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/filters/vxFlateFilter.h"
+#include "pdf/fonts/vxFontResources.h"
+#include "platform/vxCodePage.h"
+#include "support/pdf_builder.h"
+
+using namespace vx;
+using vxtest::PdfBuilder;
+
+namespace {
+
+TvxFont MakeFont(std::string Name, bool Bold = false, bool Italic = false,
+                 uint8_t Charset = AnsiCharset) {
+  TvxFont F;
+  F.Name = std::move(Name);
+  F.Size = 24;
+  F.Bold = Bold;
+  F.Italic = Italic;
+  F.Charset = Charset;
+  return F;
+}
+
+// Output of a shell command, or nullopt-like empty with Ok false.
+std::string Capture(const std::string& Command, int* Status = nullptr) {
+  std::string Out;
+  std::FILE* P = ::popen((Command + " 2>&1").c_str(), "r");
+  if (!P) return Out;
+  char Buf[4096];
+  size_t N;
+  while ((N = std::fread(Buf, 1, sizeof Buf, P)) > 0) Out.append(Buf, N);
+  int S = ::pclose(P);
+  if (Status) *Status = WIFEXITED(S) ? WEXITSTATUS(S) : -1;
+  return Out;
+}
+
+bool HaveTool(const std::string& Check) {
+  return std::system((Check + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+const char* FontToolsPython = "/usr/bin/python3";
+
+class FontResourcesTest : public ::testing::Test {
+ protected:
+  // Page 1 holds /F1 (a font given by FontBody), page 2 nothing.
+  void Load(
+      const std::string& FontBody = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>") {
+    PdfBuilder B;
+    B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 792] >>");
+    B.Object(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 5 0 R >> >> >>");
+    B.Object(4, "<< /Type /Page /Parent 2 0 R >>");
+    B.Object(5, FontBody);
+    std::string Path = vxtest::WriteTempFile("fonts_src.pdf", B.FinishTable("/Root 1 0 R"));
+    ASSERT_TRUE(Doc.LoadFromFile(Path));
+  }
+
+  TvxPDFDictObject& PageDict(int Index) {
+    return *static_cast<TvxPDFDictObject*>(Doc.Pages()[Index]->Value.get());
+  }
+
+  TvxPDFDictObject* FontDictOf(int Index) {
+    TvxPDFObject* R = Doc.Store().Resolve(PageDict(Index).Lookup("/Resources"));
+    if (!R || !R->IsDict()) return nullptr;
+    TvxPDFObject* F = Doc.Store().Resolve(static_cast<TvxPDFDictObject*>(R)->Lookup("/Font"));
+    return F && F->IsDict() ? static_cast<TvxPDFDictObject*>(F) : nullptr;
+  }
+
+  TvxPDFDictObject& Resolved(const TvxPDFObject* Ref) {
+    TvxPDFObject* R = Doc.Store().Resolve(const_cast<TvxPDFObject*>(Ref));
+    EXPECT_TRUE(R && R->IsDict());
+    return *static_cast<TvxPDFDictObject*>(R);
+  }
+
+  std::string NameOf(const TvxPDFDictObject& D, std::string_view Key) {
+    TvxPDFObject* R = Doc.Store().Resolve(D.Lookup(Key));
+    return R && R->IsName() ? static_cast<TvxPDFNameObject*>(R)->Text : std::string();
+  }
+
+  int32_t IntOf(const TvxPDFDictObject& D, std::string_view Key) {
+    TvxPDFObject* R = Doc.Store().Resolve(D.Lookup(Key));
+    return R && R->IsInteger() ? static_cast<TvxPDFIntegerObject*>(R)->Value : -1;
+  }
+
+  // Puts the font under Name into page Index's resources and draws Shown
+  // (a literal or hex string with its delimiters) with it.
+  void Stamp(int Index, const std::string& Name, const TvxPDFIndirectReference& Font,
+             const std::string& Shown) {
+    TvxPDFDictObject& Page = PageDict(Index);
+    if (!Page.Lookup("/Resources")) Page.Add("/Resources", std::make_unique<TvxPDFDictObject>());
+    auto* Res = static_cast<TvxPDFDictObject*>(Doc.Store().Resolve(Page.Lookup("/Resources")));
+    if (!Res->Lookup("/Font")) Res->Add("/Font", std::make_unique<TvxPDFDictObject>());
+    auto* Fonts = static_cast<TvxPDFDictObject*>(Doc.Store().Resolve(Res->Lookup("/Font")));
+    Fonts->Add(Name, Font.Clone());
+    std::string Content = "BT " + Name + " 24 Tf 72 700 Td " + Shown + " Tj ET";
+    auto Obj = std::make_unique<TvxPDFIndirectObject>(
+        Doc.DocumentID(), Doc.Store().NewObjectNumber(), 0, true,
+        std::make_unique<TvxPDFStreamObject>(std::make_unique<TvxPDFDictObject>(),
+                                             std::make_unique<TvxMemoryStream>(Content)));
+    TvxPDFIndirectObject* Stored = Doc.Store().AddObject(std::move(Obj));
+    Page.SetValue("/Contents", MakeReference(*Stored));
+  }
+
+  std::string Save(const std::string& Name) {
+    std::string Path = vxtest::TempPath(Name);
+    Doc.SaveToFile(Path);
+    return Path;
+  }
+
+  TvxPDFDocument Doc;
+};
+
+TEST_F(FontResourcesTest, ArialSimpleFontHoldsTheFontsOwnWidths) {
+  Load();
+  TvxPDFFont Analysed(MakeFont("Arial"), false, true);
+  auto Ref = Doc.CreateFontResource(MakeFont("Arial"), "/ZRBFnt1", feNone, 0, u"Hello");
+  TvxPDFDictObject& F = Resolved(Ref.get());
+  EXPECT_EQ(NameOf(F, "/Type"), "/Font");
+  EXPECT_EQ(NameOf(F, "/Subtype"), "/TrueType");
+  EXPECT_EQ(NameOf(F, "/BaseFont"), "/Arial");
+  EXPECT_EQ(NameOf(F, "/Name"), "/ZRBFnt1");
+  EXPECT_EQ(NameOf(F, "/Encoding"), "/WinAnsiEncoding");
+  EXPECT_EQ(IntOf(F, "/FirstChar"), 32);
+  EXPECT_EQ(IntOf(F, "/LastChar"), 255);
+  auto* W = static_cast<TvxPDFArrayObject*>(Doc.Store().Resolve(F.Lookup("/Widths")));
+  ASSERT_EQ(W->Count(), 224);
+  for (int C = 32; C < 256; ++C)
+    EXPECT_EQ(static_cast<TvxPDFIntegerObject*>(W->GetItem(C - 32))->Value,
+              Analysed.Width(static_cast<uint8_t>(C)))
+        << C;
+  // Spot checks against Arial's advances (2048 units per em).
+  EXPECT_EQ(Analysed.Width('A'), 667);
+  EXPECT_EQ(Analysed.Width(0x96), 556);   // en dash
+  EXPECT_EQ(Analysed.Width(0x97), 1000);  // em dash
+  TvxPDFDictObject& D = Resolved(F.Lookup("/FontDescriptor"));
+  EXPECT_EQ(NameOf(D, "/FontName"), "/Arial");
+  EXPECT_EQ(IntOf(D, "/Flags"), 32);
+  EXPECT_EQ(IntOf(D, "/MissingWidth"), IntOf(D, "/MaxWidth"));
+  EXPECT_EQ(D.Lookup("/FontFile2"), nullptr);
+}
+
+TEST_F(FontResourcesTest, StyledNamesAndNameEscapes) {
+  Load();
+  EXPECT_EQ(MakeBaseFontName(MakeFont("Times New Roman", true, true)), "TimesNewRoman,BoldItalic");
+  EXPECT_EQ(MakeBaseFontName(MakeFont("Times New Roman", true, false)), "TimesNewRoman,Bold");
+  EXPECT_EQ(MakeBaseFontName(MakeFont("Courier New", false, true)), "CourierNew,Italic");
+  auto Ref =
+      Doc.CreateFontResource(MakeFont("Times New Roman", true, true), "/ZF", feNone, 0, u"x");
+  TvxPDFDictObject& F = Resolved(Ref.get());
+  EXPECT_EQ(NameOf(F, "/BaseFont"), "/TimesNewRoman,BoldItalic");
+  EXPECT_EQ(NameOf(Resolved(F.Lookup("/FontDescriptor")), "/FontName"),
+            "/TimesNewRoman,BoldItalic");
+  EXPECT_EQ(EscapePDFName("A B(x)/#\xC3\xA9"), "/A#20B#28x#29#2F#23#C3#A9");
+}
+
+TEST_F(FontResourcesTest, WidthsArrayTriples) {
+  auto Text = [](const std::vector<int32_t>& W, const std::vector<bool>* Keep = nullptr) {
+    std::string S;
+    auto A = BuildWidthsArray(W, Keep);
+    for (auto& Item : A->Items)
+      S += std::to_string(static_cast<TvxPDFIntegerObject*>(Item.get())->Value) + " ";
+    return S;
+  };
+  EXPECT_EQ(Text({0, 500, 500, 600}), "1 2 500 3 3 600 ");
+  EXPECT_EQ(Text({0, 500, 500, 500}), "1 2 500 3 3 500 ");
+  EXPECT_EQ(Text({0, 500, 600, 600, 700}), "1 1 500 2 3 600 4 4 700 ");
+  std::vector<bool> Keep = {true, true, false, true, false};
+  EXPECT_EQ(Text({0, 500, 500, 500, 500}, &Keep), "1 1 500 3 3 500 ");
+  EXPECT_EQ(Text({0}), "");
+}
+
+TEST_F(FontResourcesTest, FindFontResourceMatchesSubtypeNameAndEncoding) {
+  Load(
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
+      "/FirstChar 32 /LastChar 255 >>");
+  std::string Name = "/Stale";
+  EXPECT_TRUE(Doc.FindFontResource(FontDictOf(0), MakeFont("Arial"), Name, 0));
+  EXPECT_EQ(Name, "/F1");
+  EXPECT_FALSE(Doc.FindFontResource(FontDictOf(0), MakeFont("Arial"), Name, 1));
+  EXPECT_EQ(Name, "");
+  EXPECT_FALSE(Doc.FindFontResource(FontDictOf(0), MakeFont("Arial", true), Name, 0));
+  Name = "/Stale";
+  EXPECT_FALSE(Doc.FindFontResource(nullptr, MakeFont("Arial"), Name, 0));
+  EXPECT_EQ(Name, "");
+}
+
+TEST_F(FontResourcesTest, FontsThatCannotShowTheTextAreNotReused) {
+  const char* Unusable[] = {
+      // MacRoman codes are not the watermark's codes.
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /MacRomanEncoding "
+      "/FirstChar 32 /LastChar 255 >>",
+      // Widths stop at y.
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
+      "/FirstChar 32 /LastChar 121 >>",
+      // Differences move glyphs around.
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding << /Differences [65 /B] >> "
+      "/FirstChar 32 /LastChar 255 >>",
+      // No encoding at all.
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /FirstChar 32 /LastChar 255 >>",
+  };
+  for (const char* Body : Unusable) {
+    SCOPED_TRACE(Body);
+    Load(Body);
+    std::string Name = "/Stale";
+    EXPECT_FALSE(Doc.FindFontResource(FontDictOf(0), MakeFont("Arial"), Name, 0));
+    EXPECT_EQ(Name, "");
+    int32_t Before = Doc.Store().Count();
+    auto Ref = Doc.CreateFontResource(MakeFont("Arial"), "/ZF", feNone, 0, u"Hi");
+    EXPECT_NE(Ref->ObjectNumber, 5);
+    EXPECT_GT(Doc.Store().Count(), Before);
+  }
+  // The same font with a usable encoding is shared, nothing new is made.
+  Load(
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
+      "/FirstChar 32 /LastChar 255 >>");
+  int32_t Before = Doc.Store().Count();
+  auto Ref = Doc.CreateFontResource(MakeFont("Arial"), "/ZF", feNone, 0, u"Hi");
+  EXPECT_EQ(Ref->ObjectNumber, 5);
+  EXPECT_EQ(Doc.Store().Count(), Before);
+}
+
+TEST_F(FontResourcesTest, CreatedObjectsAreInTheStoreAndMarked) {
+  Load();
+  int32_t Before = Doc.Store().Count();
+  auto Ref = Doc.CreateFontResource(MakeFont("Arial"), "/ZF", feFull, 0, u"Hi");
+  // Font, descriptor and font file.
+  ASSERT_EQ(Doc.Store().Count(), Before + 3);
+  for (int32_t I = Before; I < Doc.Store().Count(); ++I) {
+    EXPECT_GT(Doc.Store().GetObject(I)->UseCount, 0);
+    EXPECT_EQ(Doc.Store().GetObject(I)->DocumentID, Doc.DocumentID());
+  }
+  TvxPDFDictObject& D = Resolved(Resolved(Ref.get()).Lookup("/FontDescriptor"));
+  auto* File = static_cast<TvxPDFStreamObject*>(Doc.Store().Resolve(D.Lookup("/FontFile2")));
+  ASSERT_TRUE(File && File->IsStream());
+  std::string Unpacked = TvxFlateFilter().DecodeString(File->Data->DataString());
+  EXPECT_EQ(IntOf(*File->Dict, "/Length1"), static_cast<int32_t>(Unpacked.size()));
+  EXPECT_EQ(IntOf(*File->Dict, "/Length"), static_cast<int32_t>(File->Data->MemSize()));
+  TvxMemoryStream Whole;
+  TvxPDFFont(MakeFont("Arial"), false, true).GetFontFile(Whole);
+  EXPECT_EQ(Unpacked, Whole.DataString());
+}
+
+// Simple and composite fonts, whole and subset, through qpdf, poppler and
+// fontTools.
+TEST_F(FontResourcesTest, SavedFontsPassTheOracles) {
+  if (!HaveTool("command -v qpdf") || !HaveTool("command -v pdffonts") ||
+      !HaveTool("command -v pdftotext"))
+    GTEST_SKIP() << "qpdf or poppler missing";
+  struct Case {
+    const char* Label;
+    uint8_t Charset;
+    uint8_t Embedding;
+    std::u16string Text;
+    bool Subset;
+  };
+  // Lower-case letters without composite glyphs in Liberation Sans.
+  const std::u16string Greek = u"\u03BA\u03B1\u03BB\u03B7\u03BC\u03B5\u03C1\u03B1";
+  const Case Cases[] = {
+      {"greek_full", GreekCharset, feFull, Greek, false},
+      {"greek_subset", GreekCharset, feSubset, Greek, true},
+      {"cyrillic_none", RussianCharset, feNone, u"\u041F\u0440\u0438\u0432\u0435\u0442", false},
+      {"ansi_subset", AnsiCharset, feSubset, u"Cafe \u20AC5", true},
+      // An accented letter is a composite glyph: the whole font goes in.
+      {"ansi_composite", AnsiCharset, feSubset, u"Caf\u00E9", false},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Label);
+    Load();
+    TvxFont Font = MakeFont("Arial", false, false, C.Charset);
+    auto Ref = Doc.CreateFontResource(Font, "/ZF", C.Embedding, 0, C.Text);
+    std::string Shown;
+    if (NeedsCIDFont(C.Charset)) {
+      TvxPDFFont Glyphs(Font, false, false);
+      Shown = "<" + Glyphs.EncodeGlyphText(C.Text, C.Charset) + ">";
+    } else {
+      Shown = "(" + UnicodeToAnsi(C.Text) + ")";
+    }
+    Stamp(0, "/ZF", *Ref, Shown);
+    std::string Path = Save(std::string("fonts_") + C.Label + ".pdf");
+    int Status = -1;
+    std::string Check = Capture("qpdf --check '" + Path + "'", &Status);
+    EXPECT_EQ(Status, 0) << Check;
+    std::string Fonts = Capture("pdffonts '" + Path + "'");
+    bool Subset = C.Subset;
+    bool Embedded = C.Embedding != feNone || NeedsCIDFont(C.Charset);
+    EXPECT_NE(Fonts.find(Subset ? "+Arial " : "\nArial "), std::string::npos) << Fonts;
+    EXPECT_NE(Fonts.find(Embedded ? (Subset ? "yes yes " : "yes no ") : "no  no "),
+              std::string::npos)
+        << Fonts;
+    if (Subset) {
+      size_t Plus = Fonts.find("+Arial");
+      ASSERT_GE(Plus, 6u);
+      for (size_t K = Plus - 6; K < Plus; ++K) EXPECT_TRUE(Fonts[K] >= 'A' && Fonts[K] <= 'Z');
+    }
+    std::string Text = Capture("pdftotext -f 1 -l 1 '" + Path + "' -");
+    std::u16string U = C.Text;
+    std::string Utf8;
+    for (char16_t Ch : U) {
+      if (Ch < 0x80) {
+        Utf8.push_back(static_cast<char>(Ch));
+      } else if (Ch < 0x800) {
+        Utf8.push_back(static_cast<char>(0xC0 | Ch >> 6));
+        Utf8.push_back(static_cast<char>(0x80 | (Ch & 0x3F)));
+      } else {
+        Utf8.push_back(static_cast<char>(0xE0 | Ch >> 12));
+        Utf8.push_back(static_cast<char>(0x80 | (Ch >> 6 & 0x3F)));
+        Utf8.push_back(static_cast<char>(0x80 | (Ch & 0x3F)));
+      }
+    }
+    EXPECT_NE(Text.find(Utf8), std::string::npos) << Text;
+  }
+}
+
+TEST_F(FontResourcesTest, SubsetFontFileIsAValidFont) {
+  TvxFont Font = MakeFont("Arial", false, false, GreekCharset);
+  TvxPDFFont F(Font, false, true);
+  F.EncodeGlyphText(u"\u03BA\u03B1\u03BB\u03B7 AB", GreekCharset);
+  TvxMemoryStream Subset, Whole;
+  F.BuildSubset(Subset);
+  F.GetFontFile(Whole);
+  ASSERT_TRUE(F.IsSubset());
+  EXPECT_LT(Subset.MemSize() * 4, Whole.MemSize());
+  // The whole file sums to the magic number through checkSumAdjustment.
+  EXPECT_EQ(TableChecksum(Subset.DataString()), 0xB1B0AFBAu);
+  std::string Path = vxtest::WriteTempFile("subset.ttf", Subset.DataString());
+  if (!HaveTool(std::string(FontToolsPython) + " -c 'import fontTools'"))
+    GTEST_SKIP() << "fontTools missing";
+  int Status = -1;
+  std::string Out =
+      Capture(std::string(FontToolsPython) + " -m fontTools.ttx -l '" + Path + "'", &Status);
+  EXPECT_EQ(Status, 0) << Out;
+  EXPECT_NE(Out.find("glyf"), std::string::npos) << Out;
+  // Every table decompiles, and the kept glyphs have outlines, the others none.
+  std::string Script =
+      "import sys\n"
+      "from fontTools.ttLib import TTFont\n"
+      "f = TTFont(sys.argv[1])\n"
+      "for t in f.keys(): f[t]\n"
+      "g = f['glyf']; cmap = f.getBestCmap(); order = f.getGlyphOrder()\n"
+      "drawn = [c for c in cmap if g[cmap[c]].numberOfContours > 0]\n"
+      "print(' '.join('%04X' % c for c in sorted(drawn)))\n";
+  std::string ScriptPath = vxtest::WriteTempFile("subset_check.py", Script);
+  Out = Capture(std::string(FontToolsPython) + " '" + ScriptPath + "' '" + Path + "'", &Status);
+  EXPECT_EQ(Status, 0) << Out;
+  EXPECT_EQ(Out, "0041 0042 03B1 03B7 03BA 03BB\n");
+}
+
+}  // namespace
