@@ -39,7 +39,6 @@ const std::array<uint32_t, 40> TvxColorSelector::PaletteRgb{
 
 TvxColorSelector::TvxColorSelector(TvxColor Automatic, QWidget* Parent)
     : QToolButton(Parent), FColor(Automatic), FAutomatic(Automatic) {
-  setPopupMode(QToolButton::InstantPopup);
   setToolButtonStyle(Qt::ToolButtonIconOnly);
   connect(this, &QToolButton::clicked, this, &TvxColorSelector::ShowPalette);
   UpdateFace();

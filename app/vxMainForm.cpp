@@ -245,7 +245,7 @@ TvxJobSettings TForm1::Settings() const {
   return S;
 }
 
-bool TForm1::LoadDocument(const QString& Path) {
+bool TForm1::LoadDocument(QString Path) {
   FUnsavedStamp = false;
   FLoadedPath.clear();
   FLoadingPath = Path;

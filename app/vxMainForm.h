@@ -95,7 +95,7 @@ class TForm1 : public QWidget {
   void CenterOnScreen();
   // Clears the document and loads Path into it; false when the password
   // dialog was cancelled. A failed load leaves the document empty.
-  bool LoadDocument(const QString& Path);
+  bool LoadDocument(QString Path);  // a copy: Path may be FLoadedPath
   void PasswordRequested(std::string& Password, bool& Continue, int32_t Tries);
   // The save dialog until a target is settled: the name the save really
   // writes, confirmed when it exists; nothing when cancelled.

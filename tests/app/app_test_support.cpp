@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include "pdf/document/vxCstPDFDoc.h"
+
 namespace vxtest {
 
 QByteArray OnePageLetterPdf() {
@@ -27,6 +29,19 @@ QByteArray OnePageLetterPdf() {
   Out += "trailer\n<< /Size " + QByteArray::number(Objects.size() + 1) +
          " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(XRef) + "\n%%EOF\n";
   return Out;
+}
+
+bool EngineOpens(const QString& File, const std::string& Password) {
+  vx::TvxPDFDocument Doc;
+  Doc.OnPassword = [&](vx::TvxCustomPDFDocument&, std::string& P, bool& Continue, int32_t Tries) {
+    P = Password;
+    Continue = Tries == 0;
+  };
+  try {
+    return Doc.LoadFromFile(QFile::encodeName(File).toStdString());
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 QByteArray ReadAll(const QString& Path) {

@@ -8,6 +8,7 @@
 #include <deque>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -84,6 +85,9 @@ class TFakePlatform : public vx::app::TvxAppPlatform {
 
 // A one-page US Letter document with a line of Helvetica text.
 QByteArray OnePageLetterPdf();
+// True when the engine itself opens the encrypted File with Password (the
+// window's password tests need a security handler underneath).
+bool EngineOpens(const QString& File, const std::string& Password);
 // The file's bytes; empty when it cannot be read.
 QByteArray ReadAll(const QString& Path);
 bool WriteAll(const QString& Path, const QByteArray& Bytes);

@@ -13,7 +13,8 @@ int Run(QObject& Test, int argc, char** argv) {
   for (int I = 1; I < argc; ++I) {
     QByteArray Arg(argv[I]);
     if (Arg.startsWith('-')) continue;  // options apply to every class
-    Arg = Arg.left(Arg.indexOf(':')) + "()";
+    if (qsizetype Colon = Arg.indexOf(':'); Colon >= 0) Arg.truncate(Colon);
+    Arg += "()";
     if (Test.metaObject()->indexOfMethod(Arg.constData()) < 0) return 0;
   }
   return QTest::qExec(&Test, argc, argv);

@@ -111,7 +111,8 @@ void TestJob::DefaultJobOnLetter() {
       QRegularExpression(QStringLiteral("(/ZRBFnt\\d+) 36 Tf\r")).match(QString::fromLatin1(W));
   QVERIFY2(Tf.hasMatch(), W.constData());
   QRegularExpressionMatch FontRef =
-      QRegularExpression(Tf.captured(1) + QStringLiteral(" (\\d+) 0 R")).match(QString::fromLatin1(File));
+      QRegularExpression(Tf.captured(1) + QStringLiteral(" (\\d+) 0 R"))
+          .match(QString::fromLatin1(File));
   QVERIFY(FontRef.hasMatch());
   QVERIFY(vxtest::ObjectBody(File, FontRef.captured(1).toInt()).contains("/Type /Font"));
 
@@ -124,7 +125,8 @@ void TestJob::DefaultJobOnLetter() {
   QString Seen = ReaderText(Target);
   if (!Seen.isNull()) {
     QVERIFY(Seen.contains(QStringLiteral("Hello from page one")));
-    QVERIFY(Seen.contains(QStringLiteral("Type your watermark text here")));
+    // Rotated text comes out in pieces, in order.
+    QVERIFY(Seen.simplified().remove(u' ').contains(QStringLiteral("Typeyourwatermarktexthere")));
   }
 }
 
@@ -134,6 +136,8 @@ void TestJob::StrokeAndOverlay() {
   Form.ComboBox1->setCurrentText(QStringLiteral("Stroke"));
   Form.CheckBox1->setChecked(true);
   Form.CheckBox2->setChecked(false);
+  // Two lines, the second with a character Windows-1252 has and Latin-1 lacks.
+  Form.Memo1->setPlainText(QStringLiteral("Line one\nPrice 5 \u20AC"));
   const QString Target = Out(QStringLiteral("stroke_over.pdf"));
   OpenAndStamp(Form, Platform, Letter, Target);
   VX_EXPECT_NO_ERRORS(Platform);
@@ -148,6 +152,9 @@ void TestJob::StrokeAndOverlay() {
   QCOMPARE(vxtest::StreamData(File, Contents[2]), QByteArray("Q"));
   const QByteArray W = vxtest::StreamData(File, Contents[3]);
   QVERIFY2(W.contains("\r1 Tr\r"), W.constData());
+  // CR LF between the memo's lines: the CR stays in the string, the LF
+  // starts the next line.
+  QVERIFY2(W.contains("(Line one\\r)Tj T* (Price 5 \x80) Tj\r"), W.constData());
 }
 
 void TestJob::EmptyMemoSavesUnchanged() {
@@ -276,6 +283,8 @@ void TestJob::BadFileThenGoodOne() {
 void TestJob::EncryptedFileStamped() {
   QString File = QStringLiteral(VX_SHARED_DIR "/corpus/files/pdfbox-PasswordSample-40bit.pdf");
   if (!QFileInfo::exists(File)) QSKIP("the shared corpus is not present");
+  if (!vxtest::EngineOpens(File, "user"))
+    QSKIP("the engine cannot open this encrypted file even with its password");
   TFakePlatform Platform;
   TForm1 Form(Platform);
   Platform.PasswordAnswers = {QStringLiteral("user")};
@@ -285,7 +294,8 @@ void TestJob::EncryptedFileStamped() {
   QCOMPARE(Platform.PasswordPrompts.size(), 1);
   QVERIFY(QFileInfo::exists(Target));
   QString Seen = ReaderText(Target);
-  if (!Seen.isNull()) QVERIFY(Seen.contains(QStringLiteral("Type your watermark text here")));
+  if (!Seen.isNull())
+    QVERIFY(Seen.simplified().remove(u' ').contains(QStringLiteral("Typeyourwatermarktexthere")));
 
   // A cancelled save is undone by loading the file again: its password is
   // used again without asking.
