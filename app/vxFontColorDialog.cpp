@@ -56,6 +56,7 @@ void TvxFontColorDialog::SetFontSpec(const TvxFontSpec& Font) {
   F.setUnderline(Font.Underline);
   F.setStrikeOut(Font.StrikeOut);
   FChooser->setCurrentFont(F);
+  FShownFamily = FChooser->currentFont().family();
   FColor->SetColor(Font.Color);
   FFontTouched = false;
 }
@@ -65,7 +66,7 @@ TvxFontSpec TvxFontColorDialog::FontSpec() const {
   Out.Color = FColor->Color();
   if (!FFontTouched) return Out;
   QFont F = FChooser->currentFont();
-  Out.Name = F.family();
+  if (F.family() != FShownFamily) Out.Name = F.family();
   if (F.pointSizeF() > 0)
     Out.Size = static_cast<int32_t>(std::lround(F.pointSizeF()));
   else if (F.pixelSize() > 0)

@@ -19,8 +19,8 @@ class TvxFontColorDialog : public QDialog {
   explicit TvxFontColorDialog(QWidget* Parent = nullptr);
 
   void SetFontSpec(const TvxFontSpec& Font);
-  // The font as edited so far. A face the user did not touch stays as given,
-  // even when the chooser shows a substitute for it.
+  // The font as edited so far. A face the user did not change stays as
+  // given, even when the chooser shows a substitute for a face not installed.
   TvxFontSpec FontSpec() const;
 
   QFontDialog* FontChooser() const { return FChooser; }
@@ -30,6 +30,7 @@ class TvxFontColorDialog : public QDialog {
   QFontDialog* FChooser;
   TvxColorSelector* FColor;
   TvxFontSpec FInitial;
+  QString FShownFamily;  // what the chooser showed for FInitial's face
   bool FFontTouched = false;
 };
 

@@ -156,6 +156,13 @@ void TestSettings::FontDialogEditsFontAndColourTogether() {
   // substitute for a font that is not installed.
   QCOMPARE(Dialog.FontSpec(), Start);
 
+  // Only the size changed: the face stays "Arial" whatever the chooser shows.
+  QFont Bigger = Dialog.FontChooser()->currentFont();
+  Bigger.setPointSize(48);
+  Dialog.FontChooser()->setCurrentFont(Bigger);
+  QCOMPARE(Dialog.FontSpec().Name, QStringLiteral("Arial"));
+  QCOMPARE(Dialog.FontSpec().Size, 48);
+
   QFont Chosen(QStringLiteral("Liberation Serif"));
   Chosen.setPointSize(20);
   Chosen.setBold(true);

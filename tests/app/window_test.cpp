@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "app/vxColorSelector.h"
+#include "app/vxFontColorDialog.h"
 #include "app/vxMainForm.h"
 #include "app_test_support.h"
 #include "app_tests.h"
@@ -347,4 +348,13 @@ void TestWindow::GrabWindow() {
   // Not blank: the background and the controls differ somewhere.
   QImage Image = Saved.convertToFormat(QImage::Format_RGB32);
   QVERIFY(Image.pixel(2, 2) != Image.pixel(Form.Edit1->geometry().center()));
+
+  // The font dialog, for a person to look at.
+  TvxFontColorDialog Dialog(&Form);
+  Dialog.SetFontSpec(Form.FontDialog1.Font);
+  Dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&Dialog));
+  QVERIFY(
+      Dialog.grab().save(QDir::current().filePath(QStringLiteral("vellumark-font-dialog.png"))));
+  Dialog.reject();
 }
