@@ -319,6 +319,25 @@ void TestWindow::EncryptedFileAsksForPassword() {
   QVERIFY(Form.PDOC->IsLoaded());
   QVERIFY(Form.PDOC->IsEncrypted());
   QCOMPARE(Form.PDOC->PageCount(), 1);
+
+  // The empty user password opens a file without a question.
+  QString Open = CorpusFile("pdfjs-bug900822.pdf");
+  if (!Open.isEmpty() && vxtest::EngineOpens(Open, "")) {
+    Platform.PasswordPrompts.clear();
+    Platform.OpenAnswers = {Open};
+    QTest::mouseClick(Form.Button1, Qt::LeftButton);
+    QVERIFY(Platform.PasswordPrompts.isEmpty());
+    QVERIFY(Form.PDOC->IsLoaded() && Form.PDOC->IsEncrypted());
+  }
+  // A typed password reaches the engine in the system code page.
+  QString Accented = CorpusFile("pdfium-encrypted_hello_world_r2.pdf");
+  if (!Accented.isEmpty() && vxtest::EngineOpens(Accented, "h\xF4tel")) {
+    Platform.OpenAnswers = {Accented};
+    Platform.PasswordAnswers = {QStringLiteral("h\u00F4tel")};
+    QTest::mouseClick(Form.Button1, Qt::LeftButton);
+    QVERIFY(Form.PDOC->IsLoaded());
+  }
+  QVERIFY(Platform.Errors.isEmpty());
 }
 
 void TestWindow::HandlerErrorsNeverLeaveTheSlot() {
