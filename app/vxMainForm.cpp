@@ -217,17 +217,17 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormCanResize(int& NewWidth, int& NewHeight) const {
-  NewWidth = width();
-  NewHeight = height();
+  // The window keeps the size it was made with.
+  NewWidth = FFixedSize.width();
+  NewHeight = FFixedSize.height();
 }
 
 void TForm1::resizeEvent(QResizeEvent* Event) {
   QWidget::resizeEvent(Event);
-  int W = FFixedSize.width(), H = FFixedSize.height();
-  if (FFixedSize.isValid() && size() != FFixedSize) {
-    FormCanResize(W, H);
-    resize(FFixedSize);
-  }
+  if (!FFixedSize.isValid()) return;
+  int W = width(), H = height();
+  FormCanResize(W, H);
+  if (QSize(W, H) != size()) resize(W, H);
 }
 
 TvxJobSettings TForm1::Settings() const {
