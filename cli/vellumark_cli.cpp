@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/vxCliOptions.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
 #include "platform/vxCodePage.h"
 #include "platform/vxUnicode.h"
 
 namespace {
+
+using vxcli::TvxUsageError;
 
 const char* const Usage =
     "Usage: vellumark-cli COMMAND [OPTIONS]\n"
@@ -22,6 +25,8 @@ const char* const Usage =
     "                              encryption and information\n"
     "  rewrite IN -o OUT [--password PW] [--compress flate|runlength]\n"
     "          [--level 0-3] [--need-appearances true|false]\n"
+    "          [--encrypt 40|128 [--user-password U] [--owner-password O]\n"
+    "           [--permissions LIST]]\n"
     "                              load IN and save it as a new file OUT\n"
     "  stamp IN -o OUT [--password PW] [--text TEXT] [--angle N] [--font FACE]\n"
     "          [--size PT] [--bold] [--italic] [--underline] [--strikeout]\n"
@@ -33,14 +38,15 @@ const char* const Usage =
     "                              and save the result as OUT; \\n in TEXT\n"
     "                              starts a new line\n"
     "\n"
+    "--password PW opens an encrypted input. --encrypt encrypts the output with\n"
+    "RC4 at 40 or 128 bits; LIST is a comma list of copy, modify, print,\n"
+    "annotate, fill, accessibility, assemble, hiresprint (default all) or none.\n"
+    "An encrypted input opened with its user password is saved with the same\n"
+    "encryption.\n"
+    "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n";
-
-// A wrong command line: usage on standard error, status 2.
-struct TvxUsageError {
-  std::string Message;
-};
 
 struct TvxArgs {
   std::vector<std::string> Positional;
@@ -85,18 +91,9 @@ const char* VersionText(vx::TvxPDFVersion V) {
   return V <= vx::pvPDF20 ? Texts[V] : "?";
 }
 
-// Loads FILE, trying the given password (or none) once.
+// Loads FILE with the --password option, if any.
 void Load(vx::TvxPDFDocument& Doc, const std::string& File, const TvxArgs& Args) {
-  auto It = Args.Options.find("--password");
-  std::string Password = It == Args.Options.end() ? std::string() : It->second;
-  Doc.OnPassword = [Password](vx::TvxCustomPDFDocument&, std::string& Pw, bool& Continue,
-                              int32_t Tries) {
-    Pw = Password;
-    Continue = Tries == 0;
-  };
-  // Encrypted files open only once the security handler reads them.
-  if (!Doc.LoadFromFile(File))
-    throw vx::Exception("The password is incorrect, or the file's encryption is not supported");
+  vxcli::LoadDocument(Doc, File, Args.Options);
 }
 
 int Info(int argc, char** argv) {
@@ -111,6 +108,10 @@ int Info(int argc, char** argv) {
   Line("version", VersionText(Doc.PDFVersion()));
   Line("pages", std::to_string(Doc.PageCount()));
   Line("encrypted", Doc.IsEncrypted() ? "yes" : "no");
+  if (Doc.IsEncrypted()) {
+    Line("owner", Doc.IsOwner() ? "yes" : "no");
+    Line("permissions", vxcli::PermissionsText(Doc.Encryption().UserPermissions()));
+  }
   Line("title", vx::Utf16ToUtf8(I.GetTitle()));
   Line("author", vx::Utf16ToUtf8(I.GetAuthor()));
   Line("subject", vx::Utf16ToUtf8(I.GetSubject()));
@@ -131,8 +132,11 @@ uint8_t LevelOption(const TvxArgs& Args) {
 }
 
 int Rewrite(int argc, char** argv) {
-  TvxArgs Args =
-      ParseArgs(argc, argv, 2, {"-o", "--password", "--compress", "--level", "--need-appearances"});
+  std::vector<std::string> Known = {"-o", "--password", "--compress", "--level",
+                                    "--need-appearances"};
+  Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
+               vxcli::EncryptionOptionNames.end());
+  TvxArgs Args = ParseArgs(argc, argv, 2, Known);
   auto Out = Args.Options.find("-o");
   if (Args.Positional.size() != 1 || Out == Args.Options.end())
     throw TvxUsageError{"rewrite takes IN and -o OUT"};
@@ -146,6 +150,7 @@ int Rewrite(int argc, char** argv) {
       throw TvxUsageError{"--need-appearances takes true or false"};
   }
   uint8_t Level = LevelOption(Args);
+  const vxcli::TvxEncryptionOptions Encryption = vxcli::ParseEncryptionOptions(Args.Options);
   vx::TvxPDFDocument Doc;
   if (auto It = Args.Options.find("--compress"); It != Args.Options.end()) {
     if (It->second == "flate")
@@ -158,6 +163,7 @@ int Rewrite(int argc, char** argv) {
     throw TvxUsageError{"--level goes with --compress"};
   }
   Load(Doc, Args.Positional[0], Args);
+  vxcli::ApplyEncryptionOptions(Doc, Encryption);
   Doc.SaveToFile(Out->second, Appearance);
   return 0;
 }

@@ -50,10 +50,14 @@ void TvxCustomPDFDocument::InitDocumentData() {
   FXRefItems.clear();
   FXRefStmItems.clear();
   FInfo = std::make_unique<TvxPDFInfo>();
+  FInfo->SetEncryption(this);
   FCatalog = std::make_unique<TvxPDFCatalog>();
   FTrailer = std::make_unique<TvxPDFTrailer>();
   FDecryptor.reset();
   FPendingID.reset();
+  if (!FSecurity)
+    FSecurity = std::make_unique<TvxSecurityHandler>([this] { return FInfo->GetCreationDate(); });
+  FSecurity->Reset();
   FPDFVersion = pvPDF14;
   FPageMode = pmNone;
   FPageLayout = plNone;
@@ -135,8 +139,9 @@ bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
         ClearDocument();
       ++Tries;
     }
-  } else {
-    Authenticate("");
+  } else if (!Authenticate("")) {
+    // A refused empty password is a cancelled password dialog.
+    ClearDocument();
   }
   return FIsLoaded;
 }
@@ -148,19 +153,22 @@ void TvxCustomPDFDocument::ReadDocument(TvxStream& Stream) {
     TvxDocumentEvents& Events = *this;
     TvxXRefLoader XRef(Data, Events, *FLoader);
     XRef.ReadXRef();
+    // An unsupported method is refused before any password is asked for.
+    if (FIsEncrypted) TvxSecurityHandler::CheckEncryptDict(FTrailer->Encrypt.get());
   } catch (...) {
     FReader.reset();
     throw;
   }
 }
 
-bool TvxCustomPDFDocument::CheckPassword(const std::string&) {
-  return false;
+bool TvxCustomPDFDocument::CheckPassword(const std::string& Password) {
+  return ReadEncryptDict(Password);
 }
 
 bool TvxCustomPDFDocument::Authenticate(const std::string& Password) {
   if (FIsEncrypted) {
     if (!CheckPassword(Password)) return false;
+    StartDecryptedRead();
   }
   FinishRead();
   return true;
@@ -236,7 +244,8 @@ void TvxCustomPDFDocument::SetCompression(uint8_t Method, uint8_t Level) {
 void TvxCustomPDFDocument::WriteDocument(TvxStream& Output) {
   TvxDocumentData& Data = *this;
   TvxDocumentEvents& Events = *this;
-  TvxDocumentWriter Writer(Data, Events, &Outlines(), FCompression, FOutputEncryption);
+  TvxOutputEncryption* Encryption = PrepareOutputEncryption();
+  TvxDocumentWriter Writer(Data, Events, &Outlines(), FCompression, Encryption);
   Writer.WriteDocument(Output);
 }
 

@@ -12,6 +12,7 @@
 #include "pdf/reader/vxCatalogReader.h"
 #include "pdf/reader/vxDocumentData.h"
 #include "pdf/reader/vxObjectLoader.h"
+#include "pdf/security/vxSecurityHandler.h"
 #include "pdf/watermark/vxUnits.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 #include "pdf/writer/vxDocumentWriter.h"
@@ -43,7 +44,10 @@ using TvxOnCalcVariablesEvent =
     std::function<void(TvxCustomPDFDocument& Sender, const std::u16string& Variable,
                        std::u16string& Value, int32_t PageNo)>;
 
-class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvents {
+class TvxCustomPDFDocument : protected TvxDocumentData,
+                             private TvxDocumentEvents,
+                             private TvxOutputEncryption,
+                             private TvxTextEncryption {
  public:
   TvxCustomPDFDocument();
   virtual ~TvxCustomPDFDocument();
@@ -99,6 +103,11 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   const std::string& WorkFileName() const { return FWorkFileName; }
   bool IsLoaded() const { return FIsLoaded; }
   bool IsEncrypted() const { return FIsEncrypted; }
+  // True for an unencrypted file and after an owner-password open.
+  bool IsOwner() const { return FSecurity->IsOwner(); }
+  // The encryption of the output; filled from the source on an encrypted
+  // open (and locked after a user-password open).
+  TvxPDFEncryptionSettings& Encryption() { return FSecurity->Settings(); }
   TvxPDFVersion PDFVersion() const { return FPDFVersion; }
   void SetPDFVersion(TvxPDFVersion Value) { FPDFVersion = Value; }
   int32_t PageCount() const { return GetPageCount(); }
@@ -134,6 +143,18 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   TvxPDFInfo& Info() { return *FInfo; }
   TvxPDFViewerPreferences& ViewerPreferences() { return *FCatalog->ViewerPreferences; }
 
+  // Security (Standard handler). One password attempt: true when accepted,
+  // and from then on every string and stream read is decrypted.
+  bool ReadEncryptDict(const std::string& Password);
+  // The output's encryption dictionary; gives the trailer a new ID array.
+  std::unique_ptr<TvxPDFDictObject> BuildEncryptDict();
+  // A new encryptor for the output, kept until the document is cleared or
+  // the encryption settings change.
+  void CreateEncryptor();
+  // Data encrypted for output object ObjNum; creates the encryptor first
+  // when there is none.
+  std::string EncryptData(std::string_view Data, int32_t ObjNum) override;
+
   bool OpenAfterSave = false;
   bool ShowSetupDialog = false;
   TvxSetupDialog* SetupDialog = nullptr;  // not owned
@@ -151,7 +172,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   virtual void InitDocumentData();
   virtual void FreeDocumentData();
   // Checks a password against the encryption dictionary and sets up
-  // decryption. No security handler is present yet, so nothing is accepted.
+  // decryption (ReadEncryptDict).
   virtual bool CheckPassword(const std::string& Password);
   // Where the catalog reader hands over destinations, names, form, outlines.
   virtual TvxCatalogHandlers& CatalogHandlers();
@@ -159,11 +180,19 @@ class TvxCustomPDFDocument : protected TvxDocumentData, private TvxDocumentEvent
   void DoStatusMessage(const std::string& Msg) override;
   void DoWarning(const std::string& Msg) override;
   void DoIOProgress(int32_t Percentage) override;
+  // The output encryption for a save (nil when off), with the information
+  // entries set so far encoded under it.
+  TvxOutputEncryption* PrepareOutputEncryption();
+  std::unique_ptr<TvxPDFDictObject> BuildEncryptDict(TvxPDFTrailer& Trailer) override;
+  bool EncryptionEnabled() const override;
+  // Once the password is accepted: what was read before is dropped, and the
+  // object streams are unpacked through the decryptor.
+  void StartDecryptedRead();
 
   std::string FFilename;
   std::string FWorkFileName;
   TvxCompression FCompression;
-  TvxOutputEncryption* FOutputEncryption = nullptr;
+  std::unique_ptr<TvxSecurityHandler> FSecurity;
   std::unique_ptr<TvxObjectLoader> FLoader;
   std::unique_ptr<TvxOutlineManager> FCatalogHandlers;
 };

@@ -71,7 +71,8 @@ void TvxXRefLoader::ReadXRef() {
   } else {
     throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
   }
-  if (!D.FXRefStmItems.empty()) UnpackObjectStreams();
+  const bool Encrypted = D.FTrailer->Encrypt && !D.FTrailer->Encrypt->IsNull();
+  if (!Encrypted && !D.FXRefStmItems.empty()) UnpackObjectStreams();
   ResolveID();
   D.FPendingID.reset();
   // New objects must not take the number of any object the file describes.

@@ -22,6 +22,9 @@ class TvxXRefLoader {
   // Header, cross-reference chain, trailer values, object streams and the
   // encryption dictionary. The reader must be set on Data.
   void ReadXRef();
+  // Object streams are unpacked by ReadXRef unless the file is encrypted;
+  // then only once the password is accepted, through the decryptor.
+  void UnpackObjectStreams();
 
  private:
   struct TvxSection {
@@ -41,7 +44,6 @@ class TvxXRefLoader {
   void EnterTableEntry(int64_t K, const TvxXRefItem& Item);
   void EnterStreamEntry(int64_t K, const TvxXRefStmItem& Item);
   void ResolveID();
-  void UnpackObjectStreams();
   void UnpackObjectStream(int32_t StreamNumber);
 
   TvxDocumentData& D;

@@ -147,7 +147,9 @@ void TvxDocumentWriter::AppendDict(std::string& Out, int32_t ObjNum, const TvxPD
 void TvxDocumentWriter::AppendString(std::string& Out, int32_t ObjNum,
                                      const TvxPDFStringObject& S) {
   if (FEncryption && ObjNum != -1) {
-    std::string Bytes = UnicodeToAnsi(S.GetUnicodeValue());
+    // The string's own bytes: a literal's value, a hex string's digits.
+    std::string Bytes =
+        !S.Text.empty() && S.Text[0] == '<' ? HexToBytes(S.GetValue()) : S.GetValue();
     Out.push_back('<');
     Out.append(BytesToHex(EncryptData(Bytes, ObjNum)));
     Out.push_back('>');

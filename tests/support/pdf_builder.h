@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -37,9 +38,12 @@ class PdfBuilder {
     Object(N, "<< " + Dict + " /Length " + std::to_string(Data.size()) + " >>\nstream\n" + Data +
                   "\nendstream");
   }
-  // Objects placed in an object stream N (Flate-compressed unless Plain).
+  // Objects placed in an object stream N (Flate-compressed unless Plain);
+  // Seal, when given, turns the stored data into what is written (to
+  // encrypt it).
   void ObjectStream(int N, const std::vector<std::pair<int, std::string>>& Objects,
-                    bool Plain = false) {
+                    bool Plain = false,
+                    const std::function<std::string(const std::string&)>& Seal = nullptr) {
     std::string Head, Body;
     for (const auto& [Num, Text] : Objects) {
       Head += std::to_string(Num) + " " + std::to_string(Body.size()) + " ";
@@ -49,10 +53,11 @@ class PdfBuilder {
     std::string Data = Head + Body;
     std::string Dict = "/Type /ObjStm /N " + std::to_string(Objects.size()) + " /First " +
                        std::to_string(Head.size());
-    if (Plain)
-      Stream(N, Dict, Data);
-    else
-      Stream(N, Dict + " /Filter /FlateDecode", Deflate(Data));
+    if (!Plain) {
+      Dict += " /Filter /FlateDecode";
+      Data = Deflate(Data);
+    }
+    Stream(N, Dict, Seal ? Seal(Data) : Data);
   }
   void Raw(const std::string& Text) { FData += Text; }
   size_t Size() const { return FData.size(); }

@@ -1,0 +1,125 @@
+#include "cli/vxCliOptions.h"
+
+#include "pdf/objects/vxExceptions.h"
+#include "pdf/security/vxPasswordText.h"
+#include "platform/vxUnicode.h"
+
+namespace vxcli {
+
+namespace {
+
+// In the order of the permission bits.
+const char* const PermissionNames[] = {"copy", "modify",        "print",    "annotate",
+                                       "fill", "accessibility", "assemble", "hiresprint"};
+
+// The password's PDFDocEncoding bytes; false when a character has none.
+bool DocBytes(const std::string& Utf8, std::string& Out) {
+  return vx::UnicodeToPDFDocEncoding(vx::Utf8ToUtf16(Utf8), Out);
+}
+
+std::string PasswordOption(const TvxOptions& Options, const char* Name) {
+  auto It = Options.find(Name);
+  if (It == Options.end()) return {};
+  std::string Bytes;
+  if (!DocBytes(It->second, Bytes))
+    throw TvxUsageError{std::string(Name) + " holds a character PDFDocEncoding lacks"};
+  return Bytes;
+}
+
+}  // namespace
+
+const std::vector<std::string> EncryptionOptionNames = {"--encrypt", "--user-password",
+                                                        "--owner-password", "--permissions"};
+
+void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
+                  const TvxOptions& Options) {
+  auto It = Options.find("--password");
+  const bool Given = It != Options.end();
+  // Revisions 2 and 3 take PDFDocEncoding bytes; some writers took the
+  // UTF-8 bytes as they were, so those are tried next.
+  std::vector<std::string> Tries;
+  std::string Bytes;
+  if (!Given)
+    Tries.emplace_back();
+  else if (DocBytes(It->second, Bytes))
+    Tries.push_back(Bytes);
+  if (Given && (Tries.empty() || Tries[0] != It->second)) Tries.push_back(It->second);
+  Doc.OnPassword = [Tries](vx::TvxCustomPDFDocument&, std::string& Pw, bool& Continue,
+                           int32_t Try) {
+    Continue = Try >= 0 && static_cast<size_t>(Try) < Tries.size();
+    if (Continue) Pw = Tries[static_cast<size_t>(Try)];
+  };
+  if (!Doc.LoadFromFile(File)) {
+    if (!Given) throw vx::Exception("The file is encrypted: give its password with --password");
+    throw vx::Exception("The password is incorrect");
+  }
+}
+
+vx::TvxUserPermissions ParsePermissions(const std::string& List) {
+  vx::TvxUserPermissions Result = vx::TvxUserPermissions::None();
+  if (List == "none" || List.empty()) return Result;
+  size_t Start = 0;
+  while (Start <= List.size()) {
+    size_t Comma = List.find(',', Start);
+    std::string Name =
+        List.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start);
+    bool Found = false;
+    for (uint8_t P = 0; P < 8; ++P) {
+      if (Name == PermissionNames[P]) {
+        Result.Include(static_cast<vx::TvxUserPermissionsType>(P));
+        Found = true;
+      }
+    }
+    if (!Found)
+      throw TvxUsageError{"--permissions: unknown permission '" + Name +
+                          "' (copy, modify, print, annotate, fill, accessibility, assemble, "
+                          "hiresprint)"};
+    if (Comma == std::string::npos) break;
+    Start = Comma + 1;
+  }
+  return Result;
+}
+
+std::string PermissionsText(vx::TvxUserPermissions Permissions) {
+  std::string Text;
+  for (uint8_t P = 0; P < 8; ++P) {
+    if (!Permissions.Has(static_cast<vx::TvxUserPermissionsType>(P))) continue;
+    if (!Text.empty()) Text += ',';
+    Text += PermissionNames[P];
+  }
+  return Text.empty() ? "none" : Text;
+}
+
+TvxEncryptionOptions ParseEncryptionOptions(const TvxOptions& Options) {
+  TvxEncryptionOptions Result;
+  auto It = Options.find("--encrypt");
+  if (It == Options.end()) {
+    for (const auto& Name : EncryptionOptionNames)
+      if (Options.count(Name)) throw TvxUsageError{Name + " goes with --encrypt"};
+    return Result;
+  }
+  Result.Encrypt = true;
+  if (It->second == "40")
+    Result.Level = vx::el40bit;
+  else if (It->second == "128")
+    Result.Level = vx::el128bit;
+  else
+    throw TvxUsageError{"--encrypt takes 40 or 128"};
+  Result.UserPassword = PasswordOption(Options, "--user-password");
+  Result.OwnerPassword = PasswordOption(Options, "--owner-password");
+  if (auto P = Options.find("--permissions"); P != Options.end())
+    Result.Permissions = ParsePermissions(P->second);
+  return Result;
+}
+
+void ApplyEncryptionOptions(vx::TvxCustomPDFDocument& Doc, const TvxEncryptionOptions& Options) {
+  if (!Options.Encrypt) return;
+  vx::TvxPDFEncryptionSettings& E = Doc.Encryption();
+  E.SetEnabled(true);
+  E.SetLevel(Options.Level);
+  E.SetUserPassword(Options.UserPassword);
+  E.SetOwnerPassword(Options.OwnerPassword);
+  E.SetUserPermissions(Options.Permissions);
+}
+
+}  // namespace vxcli

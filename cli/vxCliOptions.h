@@ -1,0 +1,49 @@
+// Pieces of the command line shared by its commands.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "pdf/document/vxCstPDFDoc.h"
+
+namespace vxcli {
+
+// A wrong command line: usage on standard error, status 2.
+struct TvxUsageError {
+  std::string Message;
+};
+
+using TvxOptions = std::map<std::string, std::string>;
+
+// Loads File, trying the "--password" option (or the empty password) as
+// PDFDocEncoding bytes and then as given. Raises vx::Exception when the
+// password is refused.
+void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
+                  const TvxOptions& Options);
+
+// The options of output encryption, for a command's list of known options.
+extern const std::vector<std::string> EncryptionOptionNames;
+
+struct TvxEncryptionOptions {
+  bool Encrypt = false;
+  vx::TvxPDFEncryptionLevel Level = vx::el128bit;
+  std::string UserPassword;   // PDFDocEncoding bytes
+  std::string OwnerPassword;  // PDFDocEncoding bytes
+  vx::TvxUserPermissions Permissions = vx::TvxUserPermissions::All();
+};
+
+// "--encrypt 40|128 [--user-password U] [--owner-password O]
+// [--permissions LIST]"; raises TvxUsageError on a wrong value or a password
+// option without --encrypt.
+TvxEncryptionOptions ParseEncryptionOptions(const TvxOptions& Options);
+// Sets the document's encryption when Encrypt is set; a document opened with
+// its user password refuses ("User cannot change encryption settings").
+void ApplyEncryptionOptions(vx::TvxCustomPDFDocument& Doc, const TvxEncryptionOptions& Options);
+
+// "copy,modify,..." in the order of the permission bits, or "none".
+std::string PermissionsText(vx::TvxUserPermissions Permissions);
+// LIST as the option takes it; raises TvxUsageError on an unknown name.
+vx::TvxUserPermissions ParsePermissions(const std::string& List);
+
+}  // namespace vxcli

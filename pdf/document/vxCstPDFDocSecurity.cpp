@@ -1,0 +1,58 @@
+// The document's side of the standard security handler: password check on
+// load, encryption of the output on save.
+#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/reader/vxXRefLoader.h"
+
+namespace vx {
+
+bool TvxCustomPDFDocument::ReadEncryptDict(const std::string& Password) {
+  std::unique_ptr<TvxPDFDecrypt> Decrypt =
+      FSecurity->ReadEncryptDict(FTrailer->Encrypt.get(), FTrailer->ID.get(), Password);
+  if (!Decrypt) return false;
+  if (FReader) FReader->Decryptor = Decrypt.get();
+  FDecryptor = std::move(Decrypt);
+  return true;
+}
+
+void TvxCustomPDFDocument::StartDecryptedRead() {
+  // Whatever was read while the password was unknown was read undecrypted.
+  auto Fresh = std::make_unique<TvxPDFObjectStore>();
+  Fresh->LastObjectNumber = FStore->LastObjectNumber;
+  FStore = std::move(Fresh);
+  if (!FXRefStmItems.empty()) {
+    TvxDocumentData& Data = *this;
+    TvxDocumentEvents& Events = *this;
+    TvxXRefLoader(Data, Events, *FLoader).UnpackObjectStreams();
+  }
+}
+
+std::unique_ptr<TvxPDFDictObject> TvxCustomPDFDocument::BuildEncryptDict() {
+  return FSecurity->BuildEncryptDict(*FTrailer);
+}
+
+std::unique_ptr<TvxPDFDictObject> TvxCustomPDFDocument::BuildEncryptDict(TvxPDFTrailer& Trailer) {
+  return FSecurity->BuildEncryptDict(Trailer);
+}
+
+void TvxCustomPDFDocument::CreateEncryptor() {
+  FSecurity->CreateEncryptor();
+}
+
+std::string TvxCustomPDFDocument::EncryptData(std::string_view Data, int32_t ObjNum) {
+  return FSecurity->EncryptData(Data, ObjNum);
+}
+
+bool TvxCustomPDFDocument::EncryptionEnabled() const {
+  return FSecurity->Settings().Enabled();
+}
+
+TvxOutputEncryption* TvxCustomPDFDocument::PrepareOutputEncryption() {
+  const bool Enabled = FSecurity->Settings().Enabled();
+  if (Enabled) FSecurity->PrepareEncryptor();
+  // Values set before encryption was switched on, or under an encryptor the
+  // settings have since replaced, would be written unreadable.
+  FInfo->ReencodeSetValues();
+  return Enabled ? static_cast<TvxOutputEncryption*>(this) : nullptr;
+}
+
+}  // namespace vx

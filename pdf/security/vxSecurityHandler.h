@@ -1,0 +1,69 @@
+// The document's security state: its encryption settings, the password
+// check that sets up decryption of a loaded file, and the encryptor of its
+// output, kept across saves.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "pdf/objects/vxPDFObjectStore.h"
+#include "pdf/security/vxPDFCrypt.h"
+
+namespace vx {
+
+// The name the output's file identifier is derived from.
+inline constexpr std::string_view OutputIDFileName = "Output1.pdf";
+
+class TvxSecurityHandler {
+ public:
+  // DateText gives the information's creation date, an input of the
+  // output's file identifier.
+  explicit TvxSecurityHandler(std::function<std::string()> DateText)
+      : FDateText(std::move(DateText)) {}
+
+  TvxPDFEncryptionSettings& Settings() { return FSettings; }
+  const TvxPDFEncryptionSettings& Settings() const { return FSettings; }
+
+  // Method, revision and key length of an encryption dictionary; anything
+  // but the standard handler with RC4 at revision 2 or 3 raises
+  // EUnsupportedEncryption naming the method.
+  static TvxEncryptParams CheckEncryptDict(const TvxPDFObject* Encrypt);
+  // One password attempt against the (direct) encryption dictionary and the
+  // trailer's ID array: the decryptor when the password is accepted, else
+  // nil.
+  std::unique_ptr<TvxPDFDecrypt> ReadEncryptDict(const TvxPDFObject* Encrypt,
+                                                 const TvxPDFArrayObject* ID,
+                                                 const std::string& Password);
+  // True for an unencrypted file and after an owner-password open.
+  bool IsOwner() const { return !FSource || FIsOwner; }
+
+  // A new encryptor from the settings, or from the source's values while the
+  // settings are as the open left them.
+  void CreateEncryptor();
+  // Creates the encryptor when there is none or the settings changed since.
+  void PrepareEncryptor();
+  TvxPDFEncryption* Encryptor() const { return FEncryptor.get(); }
+  // Data encrypted for object ObjNum, generation 0; creates the encryptor
+  // when there is none.
+  std::string EncryptData(std::string_view Data, int32_t ObjNum);
+  // The encryption dictionary of the output; gives Trailer a new ID array.
+  std::unique_ptr<TvxPDFDictObject> BuildEncryptDict(TvxPDFTrailer& Trailer);
+
+  // The state of a new document.
+  void Reset();
+
+ private:
+  std::function<std::string()> FDateText;
+  TvxPDFEncryptionSettings FSettings;
+  std::unique_ptr<TvxPDFEncryption> FEncryptor;
+  uint64_t FEncryptorRevision = 0;
+  std::optional<TvxSourceEncryption> FSource;
+  uint64_t FSourceRevision = 0;
+  bool FIsOwner = false;
+};
+
+}  // namespace vx
