@@ -18,7 +18,7 @@
 #include "app/vxColorSelector.h"
 #include "app/vxWatermarkJob.h"
 #include "pdf/objects/vxExceptions.h"
-#include "platform/vxCodePage.h"
+#include "pdf/security/vxPasswordText.h"
 
 namespace vx::app {
 
@@ -48,6 +48,7 @@ TForm1::TForm1(TvxAppPlatform& Platform, QWidget* Parent)
   PDOC->SetPDFVersion(pvPDF14);
   PDOC->SetPageMode(pmNone);
   PDOC->SetPageLayout(plNone);
+  PDOC->Encryption().SetLevel(el40bit);
   PDOC->OnPassword = [this](TvxCustomPDFDocument&, std::string& Password, bool& Continue,
                             int32_t Tries) { PasswordRequested(Password, Continue, Tries); };
 
@@ -275,34 +276,41 @@ bool TForm1::LoadDocument(QString Path) {
 void TForm1::PasswordRequested(std::string& Password, bool& Continue, int32_t Tries) {
   Continue = true;
   if (Tries == 0) {
-    // Most encrypted files open with the empty user password.
+    // Most encrypted files open with the empty user password; a file being
+    // loaded again (a job undone) gets the password that opened it.
+    FPendingPasswords.clear();
+    if (FPasswordPath == FLoadingPath && !FPassword.empty()) FPendingPasswords.push_back(FPassword);
     Password.clear();
     FLastPassword.clear();
     return;
   }
-  if (Tries == 1 && FPasswordPath == FLoadingPath && !FPassword.empty()) {
-    Password = FPassword;
-    FLastPassword = FPassword;
-    return;
+  if (FPendingPasswords.empty()) {
+    QString Name = QDir::toNativeSeparators(FLoadingPath);
+    QString Prompt =
+        FTypedPasswords == 0
+            ? QStringLiteral("\"%1\" is protected by a password.\nEnter the password to open it:")
+                  .arg(Name)
+            : QStringLiteral(
+                  "Password attempt %1 was not accepted.\nEnter the password to open "
+                  "\"%2\":")
+                  .arg(FTypedPasswords)
+                  .arg(Name);
+    std::optional<QString> Typed = FPlatform.PasswordDialog(this, Prompt);
+    if (!Typed) {
+      Continue = false;
+      return;
+    }
+    ++FTypedPasswords;
+    // The RC4 revisions take PDFDocEncoding bytes; some writers used the
+    // UTF-8 bytes as typed, so those are tried next without asking.
+    std::string Doc;
+    if (UnicodeToPDFDocEncoding(Typed->toStdU16String(), Doc)) FPendingPasswords.push_back(Doc);
+    std::string Utf8 = Typed->toUtf8().toStdString();
+    if (FPendingPasswords.empty() || FPendingPasswords.front() != Utf8)
+      FPendingPasswords.push_back(Utf8);
   }
-  QString Name = QDir::toNativeSeparators(FLoadingPath);
-  QString Prompt =
-      FTypedPasswords == 0
-          ? QStringLiteral("\"%1\" is protected by a password.\nEnter the password to open it:")
-                .arg(Name)
-          : QStringLiteral(
-                "Password attempt %1 was not accepted.\nEnter the password to open "
-                "\"%2\":")
-                .arg(FTypedPasswords)
-                .arg(Name);
-  std::optional<QString> Typed = FPlatform.PasswordDialog(this, Prompt);
-  if (!Typed) {
-    Continue = false;
-    return;
-  }
-  ++FTypedPasswords;
-  // Passwords are bytes of the system code page, as the file's owner typed them.
-  Password = UnicodeToAnsi(Typed->toStdU16String());
+  Password = FPendingPasswords.front();
+  FPendingPasswords.pop_front();
   FLastPassword = Password;
 }
 

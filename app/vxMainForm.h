@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -111,10 +112,11 @@ class TForm1 : public QWidget {
   QString FPasswordPath;
   std::string FPassword;
   // The load in progress: its file, the last password given, the passwords
-  // typed so far.
+  // typed so far, and the byte forms still to try before asking again.
   QString FLoadingPath;
   std::string FLastPassword;
   int32_t FTypedPasswords = 0;
+  std::deque<std::string> FPendingPasswords;
 };
 
 }  // namespace vx::app

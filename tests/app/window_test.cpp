@@ -133,6 +133,8 @@ void TestWindow::ControlsAndDefaults() {
   QCOMPARE(Form.PDOC->PDFVersion(), pvPDF14);
   QCOMPARE(Form.PDOC->PageMode(), pmNone);
   QCOMPARE(Form.PDOC->PageLayout(), plNone);
+  QCOMPARE(Form.PDOC->Encryption().Level(), el40bit);
+  QVERIFY(!Form.PDOC->Encryption().Enabled());
   QVERIFY(!Form.PDOC->IsLoaded());
   QCOMPARE(Form.OpenDialog1.Title, QStringLiteral("Choose a PDF file"));
   QCOMPARE(Form.SaveDialog1.Title, QStringLiteral("Save PDF"));
@@ -329,7 +331,7 @@ void TestWindow::EncryptedFileAsksForPassword() {
     QVERIFY(Platform.PasswordPrompts.isEmpty());
     QVERIFY(Form.PDOC->IsLoaded() && Form.PDOC->IsEncrypted());
   }
-  // A typed password reaches the engine in the system code page.
+  // A typed password reaches the engine in PDFDocEncoding.
   QString Accented = CorpusFile("pdfium-encrypted_hello_world_r2.pdf");
   if (!Accented.isEmpty() && vxtest::EngineOpens(Accented, "h\xF4tel")) {
     Platform.OpenAnswers = {Accented};
