@@ -34,6 +34,8 @@ const char* const Usage =
     "          [--render fill|stroke|fillstroke] [--horizontal left|center|right]\n"
     "          [--vertical top|center|bottom] [--over] [--pages RANGE]\n"
     "          [--opacity PCT] [--embed none|full|subset] [--open]\n"
+    "          [--encrypt 40|128 [--user-password U] [--owner-password O]\n"
+    "           [--permissions LIST]]\n"
     "                              stamp a text watermark on the pages of IN\n"
     "                              and save the result as OUT; \\n in TEXT\n"
     "                              starts a new line\n"
@@ -245,9 +247,9 @@ std::u16string WatermarkText(const std::string& Utf8) {
           N == 2 ? 0x10000 + ((Char[0] - 0xD800u) << 10) + (Char[1] - 0xDC00u) : Char[0];
       char Hex[16];
       std::snprintf(Hex, sizeof Hex, "U+%04X", Code);
-      throw vx::Exception("The watermark text cannot be written in code page " +
+      throw TvxUsageError{"the watermark text cannot be written in code page " +
                           std::to_string(Page) + ": character " + Hex + " '" +
-                          vx::Utf16ToUtf8(Char) + "' has no code there");
+                          vx::Utf16ToUtf8(Char) + "' has no code there"};
     }
     I += N - 1;
   }
@@ -255,11 +257,15 @@ std::u16string WatermarkText(const std::string& Utf8) {
 }
 
 int Stamp(int argc, char** argv) {
-  TvxArgs Args = ParseArgs(
-      argc, argv, 2,
-      {"-o", "--password", "--text", "--angle", "--font", "--size", "--color", "--stroke-color",
-       "--render", "--horizontal", "--vertical", "--pages", "--opacity", "--embed"},
-      {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open"});
+  std::vector<std::string> Known = {"-o",        "--password",   "--text",     "--angle",
+                                    "--font",    "--size",       "--color",    "--stroke-color",
+                                    "--render",  "--horizontal", "--vertical", "--pages",
+                                    "--opacity", "--embed"};
+  Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
+               vxcli::EncryptionOptionNames.end());
+  TvxArgs Args =
+      ParseArgs(argc, argv, 2, Known,
+                {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open"});
   auto Out = Args.Options.find("-o");
   if (Args.Positional.size() != 1 || Out == Args.Options.end())
     throw TvxUsageError{"stamp takes IN and -o OUT"};
@@ -291,9 +297,11 @@ int Stamp(int argc, char** argv) {
   Template.FontEmbedding =
       static_cast<uint8_t>(ChoiceOption(Args, "--embed", {"none", "full", "subset"}, 0));
   auto Pages = Args.Options.find("--pages");
+  const vxcli::TvxEncryptionOptions Encryption = vxcli::ParseEncryptionOptions(Args.Options);
 
   vx::TvxPDFDocument Doc;
   Load(Doc, Args.Positional[0], Args);
+  vxcli::ApplyEncryptionOptions(Doc, Encryption);
   Doc.MeasurementUnit = vx::muPoints;
   if (Pages == Args.Options.end())
     Doc.InsertWatermark(Template);

@@ -49,6 +49,15 @@ std::string IconvConvert(std::string_view In, const std::string& From, const std
       InLeft -= Step;
     }
   }
+  // Stateful converters (CP1258 combines diacritics) hold back the last
+  // character until they are flushed.
+  for (int Round = 0; Round < 4; ++Round) {
+    char* OutPtr = Buf.data();
+    size_t OutLeft = Buf.size();
+    size_t R = iconv(Cd, nullptr, nullptr, &OutPtr, &OutLeft);
+    Out.append(Buf.data(), static_cast<size_t>(OutPtr - Buf.data()));
+    if (R != static_cast<size_t>(-1) || errno != E2BIG) break;
+  }
   iconv_close(Cd);
   return Out;
 }

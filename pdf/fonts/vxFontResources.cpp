@@ -101,9 +101,11 @@ class TvxEntryReader {
     return Integer(D, "/FirstChar", First) && Integer(D, "/LastChar", Last) && First <= 32 &&
            Last >= 255;
   }
-  // A composite font whose character codes are the glyph numbers of an
-  // embedded TrueType program.
-  bool IsIdentityCIDFont(const TvxPDFDictObject& D) const {
+  // A composite font whose character codes are glyph numbers of an embedded
+  // TrueType program: ours when its tagged name matched (a subset), or when
+  // it is as long as ProgramSize (glyph numbers differ between versions of
+  // a face, so another vendor's whole font would show other glyphs).
+  bool IsIdentityCIDFont(const TvxPDFDictObject& D, bool Subset, int64_t ProgramSize) const {
     TvxPDFObject* A = S.Resolve(D.Lookup("/DescendantFonts"));
     if (!A || !A->IsArray()) return false;
     const TvxPDFDictObject* Cid = Dict(static_cast<TvxPDFArrayObject*>(A)->GetItem(0));
@@ -112,7 +114,12 @@ class TvxEntryReader {
     if (Map && !(Map->IsName() && static_cast<TvxPDFNameObject*>(Map)->Text == "/Identity"))
       return false;
     const TvxPDFDictObject* Desc = Dict(Cid->Lookup("/FontDescriptor"));
-    return Desc && S.Resolve(Desc->Lookup("/FontFile2"));
+    TvxPDFObject* File = Desc ? S.Resolve(Desc->Lookup("/FontFile2")) : nullptr;
+    if (!File || !File->IsStream()) return false;
+    int64_t Length1 = -1;
+    const TvxPDFDictObject* FileDict = static_cast<TvxPDFStreamObject*>(File)->Dict.get();
+    return Subset ||
+           (FileDict && Integer(*FileDict, "/Length1", Length1) && Length1 == ProgramSize);
   }
 
  private:
@@ -217,7 +224,9 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
     TvxFontEntry E = R.Entry(FontDict->GetValue(I));
     if (!E.Dict || E.Subtype != Subtype || E.BaseFont != BaseFont || E.Encoding != Encoding)
       continue;
-    if (Composite ? !R.IsIdentityCIDFont(*E.Dict) : !R.CoversWinAnsiRange(*E.Dict)) continue;
+    if (Composite ? !R.IsIdentityCIDFont(*E.Dict, false, F.FontFileSize())
+                  : !R.CoversWinAnsiRange(*E.Dict))
+      continue;
     ResourceName = FontDict->GetKey(I)->Text;
     return true;
   }
@@ -289,7 +298,10 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
       TvxFontEntry E = R.Entry(V);
       if (!E.Dict || E.Subtype != Subtype || E.Encoding != Encoding) continue;
       if (E.BaseFont != WantBase && E.BaseFont != PlainBase) continue;
-      if (Composite ? !R.IsIdentityCIDFont(*E.Dict) : !R.CoversWinAnsiRange(*E.Dict)) continue;
+      bool Tagged = !Prefix.empty() && E.BaseFont == WantBase;
+      if (Composite ? !R.IsIdentityCIDFont(*E.Dict, Tagged, F.FontFileSize())
+                    : !R.CoversWinAnsiRange(*E.Dict))
+        continue;
       TvxPDFIndirectObject* Target = FStore.FindObject(V);
       if (Target) return MakeReference(*Target);
     }

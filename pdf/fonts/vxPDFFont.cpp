@@ -4,7 +4,6 @@
 #include <cmath>
 #include <map>
 #include <mutex>
-#include <unordered_map>
 
 #include "pdf/fonts/vxTrueType.h"
 #include "pdf/watermark/vxUnits.h"
@@ -24,7 +23,7 @@ struct TvxPDFFont::TvxAnalysis {
   std::vector<uint16_t> GlyphIDs;
   std::vector<char16_t> CodePoints;
   std::vector<int32_t> GlyphWidths;
-  std::unordered_map<char16_t, uint16_t> FirstGlyph;  // first cmap entry of a code
+  std::vector<int32_t> FirstGlyph;  // by code unit: the first cmap entry's glyph, or -1
 };
 
 namespace {
@@ -128,8 +127,9 @@ std::shared_ptr<const TvxAnalysis> Analyse(const TvxFont& Font, bool CheckCharse
     if (Lists) {
       A->File->ReadCmap(A->GlyphIDs, A->CodePoints);
       A->GlyphWidths = A->File->ReadGlyphWidths();
-      for (size_t K = 0; K < A->CodePoints.size(); ++K)
-        A->FirstGlyph.emplace(A->CodePoints[K], A->GlyphIDs[K]);
+      A->FirstGlyph.assign(0x10000, -1);
+      for (size_t K = A->CodePoints.size(); K-- > 0;)
+        A->FirstGlyph[A->CodePoints[K]] = A->GlyphIDs[K];
     }
   }
   return A;
@@ -213,8 +213,7 @@ const std::vector<int32_t>& TvxPDFFont::GlyphWidths() const {
 }
 
 int32_t TvxPDFFont::GlyphOf(char16_t C) const {
-  auto It = FAnalysis->FirstGlyph.find(C);
-  return It == FAnalysis->FirstGlyph.end() ? -1 : It->second;
+  return FAnalysis->FirstGlyph.empty() ? -1 : FAnalysis->FirstGlyph[C];
 }
 
 void TvxPDFFont::AddUsedChars(std::u16string_view Chars) {
@@ -261,6 +260,11 @@ void TvxPDFFont::GetFontFile(TvxMemoryStream& Stream) const {
   if (FInfo->FontKind != fkTrueType || !FAnalysis->File) return;
   const std::string& Data = FAnalysis->File->Data();
   Stream.Write(Data.data(), static_cast<int64_t>(Data.size()));
+}
+
+int64_t TvxPDFFont::FontFileSize() const {
+  if (FInfo->FontKind != fkTrueType || !FAnalysis->File) return 0;
+  return static_cast<int64_t>(FAnalysis->File->Data().size());
 }
 
 std::vector<bool> TvxPDFFont::KeptGlyphs() const {

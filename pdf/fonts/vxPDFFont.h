@@ -88,6 +88,8 @@ class TvxPDFFont {
   std::string EncodeGlyphText(std::u16string_view Text, uint8_t Charset);
   // The whole font file; nothing for FontKind != 0.
   void GetFontFile(TvxMemoryStream& Stream) const;
+  // Its size in bytes (0 for FontKind != 0).
+  int64_t FontFileSize() const;
   // A subset holding the glyphs of UsedChars, or the whole file when a
   // subset cannot be made or would not be smaller.
   void BuildSubset(TvxMemoryStream& Stream);

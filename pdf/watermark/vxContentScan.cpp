@@ -1,6 +1,7 @@
 #include "pdf/watermark/vxContentScan.h"
 
 #include <cstddef>
+#include <cstdint>
 
 namespace vx {
 
@@ -35,9 +36,9 @@ size_t SkipInlineImage(std::string_view S, size_t I) {
 
 }  // namespace
 
-int32_t CountUnclosedSaves(std::string_view S) {
+int32_t CountUnclosedSaves(std::string_view S, int32_t* StrayRestores) {
   const size_t N = S.size();
-  int32_t Open = 0;
+  int32_t Open = 0, Stray = 0;
   bool InImageDict = false;  // between "BI" and "ID"
   size_t I = 0;
   while (I < N) {
@@ -83,12 +84,16 @@ int32_t CountUnclosedSaves(std::string_view S) {
       } else if (Token == "q") {
         ++Open;
       } else if (Token == "Q") {
-        if (Open > 0) --Open;
+        if (Open > 0)
+          --Open;
+        else if (Stray < INT32_MAX)
+          ++Stray;
       } else if (Token == "BI") {
         InImageDict = true;
       }
     }
   }
+  if (StrayRestores) *StrayRestores = Stray;
   return Open;
 }
 

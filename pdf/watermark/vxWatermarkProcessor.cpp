@@ -224,23 +224,29 @@ std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::StateRef(int32_t O
   return Ref;
 }
 
-std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::CloseStatesRef(int32_t Count) {
-  auto It = FCloseStreams.find(Count);
-  if (It == FCloseStreams.end()) {
+std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::StatesRef(int32_t Count, bool Open) {
+  const int32_t Key = Open ? -Count : Count;
+  auto It = FStateStreams.find(Key);
+  if (It == FStateStreams.end()) {
     std::string Data;
-    for (int32_t I = 0; I < Count; ++I) Data += I ? " Q" : "Q";
+    Data.reserve(static_cast<size_t>(Count) * 2);
+    for (int32_t I = 0; I < Count; ++I) {
+      if (I) Data.push_back(' ');
+      Data.push_back(Open ? 'q' : 'Q');
+    }
     auto Dict = std::make_unique<TvxPDFDictObject>();
     Dict->AddInteger("/Length", static_cast<int32_t>(Data.size()));
     int32_t Number = D.FStore->NewObjectNumber();
     D.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
         D.FDocumentID, Number, 0,
         std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf(Data))));
-    It = FCloseStreams.emplace(Count, Number).first;
+    It = FStateStreams.emplace(Key, Number).first;
   }
   return StateRef(It->second);
 }
 
-int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents) const {
+int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents,
+                                           int32_t& Stray) const {
   // The page's streams are one content stream, read in order.
   std::string All;
   for (const auto& Item : Contents.Items) {
@@ -254,7 +260,19 @@ int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents) co
       // Content no viewer can decode draws nothing and opens nothing.
     }
   }
-  return CountUnclosedSaves(All);
+  return CountUnclosedSaves(All, &Stray);
+}
+
+void TvxWatermarkStamper::WrapPageContent(TvxPDFArrayObject& Array) {
+  // States the page leaves open are closed before the shared "Q", and "Q"
+  // the page has too many are met by extra "q" after the shared one, so
+  // that the watermark starts from the page's initial state.
+  int32_t Stray = 0;
+  const int32_t Open = UnclosedSaves(Array, Stray);
+  if (Stray > 0) Array.Insert(0, StatesRef(Stray, true));
+  Array.Insert(0, StateRef(D.FSaveStateObjNo));
+  if (Open > 0) Array.Add(StatesRef(Open, false));
+  Array.Add(StateRef(D.FRestoreStateObjNo));
 }
 
 std::string TvxWatermarkStamper::AddPageResource(TvxPDFDictObject* Resources,
@@ -315,14 +333,7 @@ void TvxWatermarkStamper::AddToContentsArray(TvxPDFArrayObject& Array,
         static_cast<TvxPDFIndirectReference*>(Item.get())->ObjectNumber == D.FSaveStateObjNo)
       Wrapped = true;
   }
-  if (!Wrapped) {
-    // States the page leaves open are closed first, so that the shared "Q"
-    // restores ours and the watermark starts from the page's initial state.
-    int32_t Open = UnclosedSaves(Array);
-    Array.Insert(0, StateRef(D.FSaveStateObjNo));
-    if (Open > 0) Array.Add(CloseStatesRef(Open));
-    Array.Add(StateRef(D.FRestoreStateObjNo));
-  }
+  if (!Wrapped) WrapPageContent(Array);
   Array.Add(Ref.Clone());
 }
 
@@ -360,10 +371,7 @@ void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFInd
   auto Array = std::make_unique<TvxPDFArrayObject>();
   if (Overlay) {
     Array->Add(Contents->Clone());
-    int32_t Open = UnclosedSaves(*Array);
-    Array->Insert(0, StateRef(D.FSaveStateObjNo));
-    if (Open > 0) Array->Add(CloseStatesRef(Open));
-    Array->Add(StateRef(D.FRestoreStateObjNo));
+    WrapPageContent(*Array);
     Array->Add(Ref.Clone());
   } else {
     Array->Add(Ref.Clone());
@@ -455,6 +463,7 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   auto* TextTemplate = dynamic_cast<TvxTextWatermarkTemplate*>(&Template);
   if (!TextTemplate || TextTemplate->Text.empty()) return;
   TvxTextWatermarkTemplate& T = *TextTemplate;
+  if (!T.Font) T.SetFont(TvxFont{.Charset = AnsiCharset});
 
   T.Text = ExpandFixedVariables(T.Text);
   const std::u16string SavedText = T.Text;
@@ -473,8 +482,21 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   bool FontCreated = false, FirstPage = true;
   std::string CreatedName, GSName;
   std::unique_ptr<TvxPDFIndirectReference> FontRef, GSRef;
-  // The font found in a font dictionary; pages often share one.
-  std::unordered_map<const TvxPDFDictObject*, std::string> FoundNames;
+  // The font found among a font dictionary's entries. Pages often share one
+  // dictionary, or hold their own naming the same font objects: the answer
+  // depends only on the keys and the objects they name, in order.
+  std::unordered_map<std::string, std::string> FoundNames;
+  auto Signature = [this](const TvxPDFDictObject& Dict) {
+    std::string Sig;
+    Sig.reserve(static_cast<size_t>(Dict.Count()) * 24);
+    for (int32_t I = 0; I < Dict.Count(); ++I) {
+      const TvxPDFObject* Target = D.FStore->Resolve(Dict.Values[I].get());
+      Sig += Dict.Keys[I]->Text;
+      Sig.push_back('\0');
+      Sig.append(reinterpret_cast<const char*>(&Target), sizeof Target);
+    }
+    return Sig;
+  };
 
   for (int32_t P : Pages) {
     TvxPDFDictObject& Page = PageDict(P);
@@ -501,10 +523,11 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     TvxPDFDictObject* FontDict = AsDict(Resources->Lookup("/Font"));
     std::string FoundName;
     if (FontDict) {
-      auto It = FoundNames.find(FontDict);
+      std::string Sig = Signature(*FontDict);
+      auto It = FoundNames.find(Sig);
       if (It == FoundNames.end()) {
         Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding);
-        It = FoundNames.emplace(FontDict, FoundName).first;
+        It = FoundNames.emplace(std::move(Sig), FoundName).first;
       }
       FoundName = It->second;
     }
@@ -527,7 +550,6 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     std::string FontName = FoundName;
     if (FontName.empty()) {
       FontName = AddPageResource(Resources, "/Font", *FontRef, CreatedName);
-      if (TvxPDFDictObject* Now = AsDict(Resources->Lookup("/Font"))) FoundNames[Now] = FontName;
     }
 
     auto Stream = Processor.CreateWatermarkStream(FontName, PageGSName, PageRectOf(Box),

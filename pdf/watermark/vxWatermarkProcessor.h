@@ -114,14 +114,20 @@ class TvxWatermarkStamper {
   TvxPDFDictObject& PageDict(int32_t PageNo) const;
   TvxPDFDictObject* AsDict(TvxPDFObject* Obj) const;
   std::unique_ptr<TvxPDFIndirectReference> StateRef(int32_t ObjectNumber);
-  // The "Q" stream that closes Count states the page's content leaves open.
-  std::unique_ptr<TvxPDFIndirectReference> CloseStatesRef(int32_t Count);
-  int32_t UnclosedSaves(const TvxPDFArrayObject& Contents) const;
+  // A stream of Count "Q" (or "q" with Open) operators, made once per call
+  // for each count.
+  std::unique_ptr<TvxPDFIndirectReference> StatesRef(int32_t Count, bool Open);
+  // How many states the page's content leaves open, and how many "Q" it has
+  // with nothing open (they would close the shared "q").
+  int32_t UnclosedSaves(const TvxPDFArrayObject& Contents, int32_t& Stray) const;
+  // Wraps the content of Array (the page's streams) in the shared "q" and
+  // "Q", with what keeps the page's unbalanced states from reaching past them.
+  void WrapPageContent(TvxPDFArrayObject& Array);
 
   TvxDocumentData& D;
   TvxCustomPDFDocument& Doc;
   std::unordered_map<const TvxPDFIndirectObject*, int32_t> FArrayUsers;
-  std::unordered_map<int32_t, int32_t> FCloseStreams;  // count -> object number
+  std::unordered_map<int32_t, int32_t> FStateStreams;  // +count "Q", -count "q" -> object number
 };
 
 // Every occurrence of What in Text replaced by With, ASCII letters compared

@@ -27,6 +27,23 @@ struct TvxTextFrame {
   double PageY(double Tx, double Ty) const { return Y + Tx * S + Ty * C; }
 };
 
+// The text in the system ANSI code page; a character outside the basic
+// plane (a surrogate pair) becomes one "?", like any other it lacks.
+std::string ToSingleByte(std::u16string_view T) {
+  std::u16string Units;
+  bool Pairs = false;
+  for (char16_t C : T) Pairs = Pairs || (C >= 0xD800 && C <= 0xDFFF);
+  if (!Pairs) return UnicodeToAnsi(T);
+  Units.reserve(T.size());
+  for (size_t I = 0; I < T.size(); ++I) {
+    char16_t C = T[I];
+    if (C >= 0xD800 && C <= 0xDBFF && I + 1 < T.size() && T[I + 1] >= 0xDC00 && T[I + 1] <= 0xDFFF)
+      ++I;
+    Units.push_back(C >= 0xD800 && C <= 0xDFFF ? u'?' : C);
+  }
+  return UnicodeToAnsi(Units);
+}
+
 }  // namespace
 
 TvxTextWatermarkTemplate::TvxTextWatermarkTemplate() : Font(std::make_unique<TvxFont>()) {
@@ -34,7 +51,10 @@ TvxTextWatermarkTemplate::TvxTextWatermarkTemplate() : Font(std::make_unique<Tvx
 }
 
 void TvxTextWatermarkTemplate::SetFont(const TvxFont& Source) {
-  *Font = Source;
+  if (Font)
+    *Font = Source;
+  else
+    Font = std::make_unique<TvxFont>(Source);
 }
 
 void EscapeAndSplitLines(std::u16string_view T, std::string& E, std::vector<std::string>& L) {
@@ -43,7 +63,7 @@ void EscapeAndSplitLines(std::u16string_view T, std::string& E, std::vector<std:
   if (T.empty()) return;
   // Converted first, so that what the code page lacks ("?") is escaped like
   // anything else and no character can turn into a delimiter afterwards.
-  const std::string Bytes = UnicodeToAnsi(T);
+  const std::string Bytes = ToSingleByte(T);
   E.reserve(Bytes.size() + Bytes.size() / 4 + 8);
   std::string Line;
   for (char C : Bytes) {
@@ -154,6 +174,7 @@ void TvxTextWatermarkTemplate::ApplyAlignment(double& AX, double& AY, double F, 
 void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const std::string& GSName,
                                             double AX, double AY, TvxMeasurementUnit,
                                             std::string& Content) {
+  if (!Font) SetFont(TvxFont{.Charset = AnsiCharset});
   const double Theta = Angle;
   const double C = std::cos(Rad(Theta));
   const double S = std::sin(Rad(Theta));
@@ -163,7 +184,7 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
   std::string E;
   std::vector<std::string> Lines;
   EscapeAndSplitLines(Text, E, Lines);
-  std::string Bytes = UnicodeToAnsi(Text);
+  std::string Bytes = ToSingleByte(Text);
 
   // Each line measured once; the block is as wide as its widest line.
   std::vector<double> LineWidths;

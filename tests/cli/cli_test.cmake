@@ -45,6 +45,49 @@ foreach(BAD "--compress;zip" "--level;7" "--need-appearances;maybe" "--level;1")
   endif()
 endforeach()
 
+# stamp: silent on success, the mark readable, wrong values refused with 2,
+# text the code page cannot hold refused by name, a failed job leaves the
+# target as it was.
+set(STAMPED ${WORK}/stamped.pdf)
+file(REMOVE ${STAMPED})
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${STAMPED} --text "Line one\\nLine two"
+  --angle 0 --pages 2 --opacity 50 --bold --underline --over
+  RESULT_VARIABLE RC OUTPUT_VARIABLE SOUT ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT EXISTS ${STAMPED} OR NOT "${SOUT}${ERR}" STREQUAL "")
+  message(FATAL_ERROR "stamp failed or was not silent (${RC}): ${SOUT}${ERR}")
+endif()
+find_program(PDFTOTEXT pdftotext)
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} -f 2 -l 2 ${STAMPED} - OUTPUT_VARIABLE TEXT2)
+  execute_process(COMMAND ${PDFTOTEXT} -f 1 -l 1 ${STAMPED} - OUTPUT_VARIABLE TEXT1)
+  if(NOT TEXT2 MATCHES "Line one" OR NOT TEXT2 MATCHES "Line two" OR TEXT1 MATCHES "Line one")
+    message(FATAL_ERROR "the mark is not where --pages 2 puts it:\n${TEXT1}\n---\n${TEXT2}")
+  endif()
+endif()
+foreach(BAD "--angle;4x" "--size;0" "--color;red" "--render;outline" "--horizontal;middle"
+            "--vertical;up" "--opacity;101" "--embed;some" "--bogus;1")
+  execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${STAMPED} ${BAD}
+    RESULT_VARIABLE RC OUTPUT_QUIET ERROR_QUIET)
+  if(NOT RC EQUAL 2)
+    message(FATAL_ERROR "stamp ${BAD} must exit with 2, got ${RC}")
+  endif()
+endforeach()
+file(SHA256 ${STAMPED} BEFORE)
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${STAMPED} --text "Draft 中"
+  RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 2 OR NOT ERR MATCHES "U\\+4E2D")
+  message(FATAL_ERROR "a character outside the code page must be refused by name, got ${RC}: ${ERR}")
+endif()
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${STAMPED} --pages 3
+  RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 1 OR NOT ERR MATCHES "Invalid page number \\(3\\)")
+  message(FATAL_ERROR "a page outside the document must fail with 1, got ${RC}: ${ERR}")
+endif()
+file(SHA256 ${STAMPED} AFTER)
+if(NOT BEFORE STREQUAL AFTER)
+  message(FATAL_ERROR "a failed stamp changed the existing target")
+endif()
+
 # Encryption: --encrypt on rewrite, --password on every command.
 set(ENC ${WORK}/encrypted.pdf)
 file(REMOVE ${ENC})
@@ -87,3 +130,22 @@ foreach(BAD "--encrypt;56" "--user-password;x" "--encrypt;40;--permissions;copy,
     message(FATAL_ERROR "rewrite ${BAD} must exit with 2, got ${RC}")
   endif()
 endforeach()
+
+# stamp takes the same encryption options, and opens an encrypted input.
+set(ENCSTAMP ${WORK}/encrypted-stamped.pdf)
+file(REMOVE ${ENCSTAMP})
+execute_process(COMMAND ${CLI} stamp ${ENC} --password boss -o ${ENCSTAMP} --text Secret --angle 0
+  --encrypt 40 --user-password u --owner-password o RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT EXISTS ${ENCSTAMP})
+  message(FATAL_ERROR "encrypted stamp failed (${RC}): ${ERR}")
+endif()
+execute_process(COMMAND ${CLI} info ${ENCSTAMP} --password u RESULT_VARIABLE RC OUTPUT_VARIABLE OUT2)
+if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "encrypted: yes" OR NOT OUT2 MATCHES "pages: 2")
+  message(FATAL_ERROR "the encrypted stamp reads back wrong (${RC}):\n${OUT2}")
+endif()
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} -upw u ${ENCSTAMP} - OUTPUT_VARIABLE TEXT)
+  if(NOT TEXT MATCHES "Secret")
+    message(FATAL_ERROR "the mark is not readable in the encrypted stamp:\n${TEXT}")
+  endif()
+endif()

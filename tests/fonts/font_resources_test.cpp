@@ -52,14 +52,15 @@ const char* FontToolsPython = "/usr/bin/python3";
 class FontResourcesTest : public ::testing::Test {
  protected:
   // Page 1 holds /F1 (a font given by FontBody), page 2 nothing.
-  void Load(
-      const std::string& FontBody = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>") {
+  void Load(const std::string& FontBody = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+            const std::vector<std::pair<int, std::string>>& Extra = {}) {
     PdfBuilder B;
     B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
     B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 792] >>");
     B.Object(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 5 0 R >> >> >>");
     B.Object(4, "<< /Type /Page /Parent 2 0 R >>");
     B.Object(5, FontBody);
+    for (const auto& [N, Body] : Extra) B.Object(N, Body);
     std::string Path = vxtest::WriteTempFile("fonts_src.pdf", B.FinishTable("/Root 1 0 R"));
     ASSERT_TRUE(Doc.LoadFromFile(Path));
   }
@@ -247,6 +248,44 @@ TEST_F(FontResourcesTest, CreatedObjectsAreInTheStoreAndMarked) {
   TvxMemoryStream Whole;
   TvxPDFFont(MakeFont("Arial"), false, true).GetFontFile(Whole);
   EXPECT_EQ(Unpacked, Whole.DataString());
+}
+
+TEST_F(FontResourcesTest, CompositeFontsAreReusedOnlyWithTheirOwnProgram) {
+  Load();
+  TvxFont Greek = MakeFont("Arial", false, false, GreekCharset);
+  const std::u16string Text = u"\u03BA\u03B1";
+  // The same subset is shared; another text needs a subset of its own.
+  auto Sub = Doc.CreateFontResource(Greek, "/ZS", feSubset, 0, Text);
+  Stamp(0, "/ZS", *Sub, "<0001>");
+  EXPECT_EQ(Doc.CreateFontResource(Greek, "/ZT", feSubset, 0, Text)->ObjectNumber,
+            Sub->ObjectNumber);
+  auto Other = Doc.CreateFontResource(Greek, "/ZU", feSubset, 0, u"\u03BB");
+  EXPECT_NE(Other->ObjectNumber, Sub->ObjectNumber);
+  EXPECT_NE(NameOf(Resolved(Other.get()), "/BaseFont"), NameOf(Resolved(Sub.get()), "/BaseFont"));
+  // A subset shows too little for the whole font's use.
+  auto Whole = Doc.CreateFontResource(Greek, "/ZF", feNone, 0, Text);
+  EXPECT_NE(Whole->ObjectNumber, Sub->ObjectNumber);
+  Stamp(1, "/ZF", *Whole, "<0001>");
+  std::string Name;
+  EXPECT_TRUE(Doc.FindFontResource(FontDictOf(1), Greek, Name, 0));
+  EXPECT_EQ(Name, "/ZF");
+  EXPECT_FALSE(Doc.FindFontResource(FontDictOf(0), Greek, Name, 0));
+  // The whole font shows any text.
+  EXPECT_EQ(Doc.CreateFontResource(Greek, "/ZV", feSubset, 0, u"\u03BC")->ObjectNumber,
+            Whole->ObjectNumber);
+  // A foreign composite /Arial embeds another program: glyph numbers differ.
+  // Only a program as long as ours passes for ours.
+  int64_t Ours = TvxPDFFont(Greek, false, false).FontFileSize();
+  for (int64_t Length1 : {Ours + 1, Ours}) {
+    Load(
+        "<< /Type /Font /Subtype /Type0 /BaseFont /Arial /Encoding /Identity-H "
+        "/DescendantFonts [6 0 R] >>",
+        {{6, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Arial /FontDescriptor 7 0 R >>"},
+         {7, "<< /Type /FontDescriptor /FontFile2 8 0 R >>"},
+         {8, "<< /Length1 " + std::to_string(Length1) + " /Length 0 >>\nstream\n\nendstream"}});
+    EXPECT_EQ(Doc.FindFontResource(FontDictOf(0), Greek, Name, 0), Length1 == Ours);
+  }
+  EXPECT_EQ(Doc.CreateFontResource(Greek, "/ZW", feFull, 0, Text)->ObjectNumber, 5);
 }
 
 // Simple and composite fonts, whole and subset, through qpdf, poppler and

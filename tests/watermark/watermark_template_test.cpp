@@ -57,6 +57,8 @@ TEST(EscapeAndSplitLines, ConvertsToTheCodePageBeforeEscaping) {
   Split S = Escape(u"\u20AC\u4E2D\uFF08x\uFF09");
   EXPECT_EQ(S.E, "\x80?\?x?");
   EXPECT_EQ(S.L, (std::vector<std::string>{"\x80?\?x?"}));
+  // A character outside the basic plane is one character, one "?".
+  EXPECT_EQ(Escape(u"a\U0001F600b").E, "a?b");
 }
 
 TEST(ComputeCharSpacing, SpreadsTheMeasuredDifferenceOverShownCharacters) {
@@ -77,7 +79,11 @@ TEST(CountUnclosedSaves, CountsOnlyOperatorsOutsideStringsCommentsAndImages) {
   EXPECT_EQ(CountUnclosedSaves("q 1 0 0 1 5 5 cm Q"), 0);
   EXPECT_EQ(CountUnclosedSaves("q q 0 0 m Q"), 1);
   EXPECT_EQ(CountUnclosedSaves("q\nq\n/F1 12 Tf"), 2);
-  EXPECT_EQ(CountUnclosedSaves("Q Q q"), 1);  // a Q with nothing open is ignored
+  int32_t Stray = -1;
+  EXPECT_EQ(CountUnclosedSaves("Q Q q", &Stray), 1);  // a Q with nothing open is ignored
+  EXPECT_EQ(Stray, 2);
+  EXPECT_EQ(CountUnclosedSaves("q Q q", &Stray), 1);
+  EXPECT_EQ(Stray, 0);
   EXPECT_EQ(CountUnclosedSaves("q (q \\) q (q)) Tj <71> Tj % q q\n"), 1);
   EXPECT_EQ(CountUnclosedSaves("/q /Q q [/q] <</Q 1>> BDC"), 1);
   EXPECT_EQ(CountUnclosedSaves("qQ q"), 1);  // "qQ" is one unknown operator

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Times `vellumark-cli stamp` (the default job) beside `qpdf --overlay` of a
+# one-page stamp and beside our own `rewrite`, on the same inputs, in one run:
+# 1,000- and 10,000-page text documents built with qpdf from a real file, and
+# a 2,000-page document of scanned page images (one image of its own per
+# page). Prints best-of-3 wall time, the peak memory of that run, and ratios.
+# Usage: bench/stamp_bench.sh [SOURCE.pdf] (default: a corpus file)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+CLI=${CLI:-build/cli/vellumark-cli}
+SRC=${1:-../shared/corpus/files/pdfjs-tracemonkey.pdf}
+[ -f "$SRC" ] || SRC=$(ls ../shared/corpus/files/*.pdf | head -1)
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+
+pages=$(qpdf --show-npages "$SRC")
+make_doc() {  # N pages from SRC repeated
+  local want=$1 out=$2 args=() have=0
+  while [ "$have" -lt "$want" ]; do args+=("$SRC" "1-z"); have=$((have + pages)); done
+  qpdf --empty --pages "${args[@]}" -- "$WORK/tmp.pdf"
+  qpdf --empty --pages "$WORK/tmp.pdf" "1-$want" -- "$out"
+}
+
+# N US Letter pages, each showing its own 8-bit grey image of random pixels
+# (like a scan: the data does not compress).
+make_scans() {
+  python3 - "$1" "$2" <<'PY'
+import os, sys
+n, out = int(sys.argv[1]), sys.argv[2]
+w, h = 200, 250
+objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Pages /Kids [" + b" ".join(b"%d 0 R" % (3 + 3 * i) for i in range(n)) +
+        b"] /Count %d >>" % n]
+for i in range(n):
+    p, c, im = 3 + 3 * i, 4 + 3 * i, 5 + 3 * i
+    objs.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents %d 0 R "
+                b"/Resources << /XObject << /Im0 %d 0 R >> >> >>" % (c, im))
+    draw = b"q 612 0 0 792 0 0 cm /Im0 Do Q"
+    objs.append(b"<< /Length %d >>\nstream\n" % len(draw) + draw + b"\nendstream")
+    data = os.urandom(w * h)
+    objs.append(b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray "
+                b"/BitsPerComponent 8 /Length %d >>\nstream\n" % (w, h, len(data)) + data +
+                b"\nendstream")
+with open(out, "wb") as f:
+    f.write(b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n")
+    offsets = []
+    for k, o in enumerate(objs):
+        offsets.append(f.tell())
+        f.write(b"%d 0 obj\n" % (k + 1) + o + b"\nendobj\n")
+    x = f.tell()
+    f.write(b"xref\n0 %d\n0000000000 65535 f\r\n" % (len(objs) + 1))
+    for o in offsets:
+        f.write(b"%010d 00000 n\r\n" % o)
+    f.write(b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, x))
+PY
+}
+
+# Best of 3: "milliseconds peak-KiB" of the fastest run.
+measure() {
+  local best="" mem=""
+  for _ in 1 2 3; do
+    /usr/bin/time -f "%e %M" -o "$WORK/time" "$@" >/dev/null 2>&1 || true
+    read -r secs kib <"$WORK/time"
+    local ms
+    ms=$(awk -v s="$secs" 'BEGIN { printf "%d", s * 1000 }')
+    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then best=$ms; mem=$kib; fi
+  done
+  echo "$best $mem"
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+
+# The one-page stamp qpdf lays over every page: our default job on a blank page.
+printf '%%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >> endobj\ntrailer << /Root 1 0 R >>\n%%%%EOF\n' >"$WORK/blank-raw.pdf"
+qpdf "$WORK/blank-raw.pdf" "$WORK/blank.pdf" 2>/dev/null || true
+"$CLI" stamp "$WORK/blank.pdf" -o "$WORK/stamp.pdf"
+
+echo "source: $SRC ($pages pages)"
+run() {  # label input
+  local label=$1 in=$2
+  read -r st sm < <(measure "$CLI" stamp "$in" -o "$WORK/ours.pdf")
+  read -r rt rm < <(measure "$CLI" rewrite "$in" -o "$WORK/rewrite.pdf")
+  read -r qt qm < <(measure qpdf "$in" --overlay "$WORK/stamp.pdf" --repeat=1 -- "$WORK/qpdf.pdf")
+  local size
+  size=$(awk -v b="$(stat -c %s "$in")" 'BEGIN { printf "%.1f", b / 1048576 }')
+  echo "$label ($size MB): stamp ${st} ms ${sm} KiB; rewrite ${rt} ms ${rm} KiB;" \
+    "qpdf --overlay ${qt} ms ${qm} KiB"
+  echo "    stamp/qpdf time $(ratio "$st" "$qt"), stamp/rewrite time $(ratio "$st" "$rt")," \
+    "memory $(ratio "$sm" "$rm")"
+}
+for n in 1000 10000; do
+  make_doc "$n" "$WORK/in$n.pdf"
+  run "$n text pages" "$WORK/in$n.pdf"
+  rm -f "$WORK/in$n.pdf"
+done
+make_scans 2000 "$WORK/scans.pdf"
+run "2000 scanned pages" "$WORK/scans.pdf"

@@ -1,0 +1,161 @@
+// The bounded TrueType reader on fonts built byte by byte.
+#include <gtest/gtest.h>
+
+#include "objects/expect_error.h"
+#include "pdf/fonts/vxPDFFont.h"
+#include "pdf/fonts/vxTrueType.h"
+#include "support/ttf_builder.h"
+
+using namespace vx;
+using vxtest::BuildTtf;
+using vxtest::TtfSpec;
+
+namespace {
+
+TtfSpec FourGlyphs() {
+  TtfSpec S;
+  S.Glyphs = {vxtest::SimpleGlyph(), vxtest::SimpleGlyph(), vxtest::CompositeGlyph(1),
+              vxtest::SimpleGlyph()};
+  S.Advances = {1024, 2048};
+  S.UnitsPerEm = 2048;
+  S.Cmap31 = vxtest::Format4({{65, 67, static_cast<uint16_t>(1 - 65), 0}, {0xFFFF, 0xFFFF, 1, 0}});
+  return S;
+}
+
+TEST(TrueTypeFile, CmapSegmentsWithDeltasAndGlyphArray) {
+  TtfSpec S = FourGlyphs();
+  // Segment 0 by delta: A B C -> 36 37 38. Segment 1 through the glyph
+  // array with delta 1: a -> 5 + 1, b -> empty entry (no glyph, delta not
+  // added), c -> 7 + 1. The range offset counts from its own position.
+  S.Cmap31 = vxtest::Format4(
+      {{65, 67, static_cast<uint16_t>(36 - 65), 0}, {97, 99, 1, 4}, {0xFFFF, 0xFFFF, 1, 0}},
+      {5, 0, 7});
+  TvxTrueTypeFile F(BuildTtf(S));
+  std::vector<uint16_t> Glyphs;
+  std::vector<char16_t> Codes;
+  F.ReadCmap(Glyphs, Codes);
+  EXPECT_EQ(Glyphs, (std::vector<uint16_t>{36, 37, 38, 6, 8}));
+  EXPECT_EQ(Codes, (std::vector<char16_t>{u'A', u'B', u'C', u'a', u'c'}));
+}
+
+TEST(TrueTypeFile, OverlappingSegmentsCannotRepeatCodes) {
+  TtfSpec S = FourGlyphs();
+  S.Cmap31 = vxtest::Format4(
+      {{0, 0xFFFE, 0, 0}, {0, 0xFFFE, 0, 0}, {0, 0xFFFE, 0, 0}, {0xFFFF, 0xFFFF, 1, 0}});
+  TvxTrueTypeFile F(BuildTtf(S));
+  std::vector<uint16_t> Glyphs;
+  std::vector<char16_t> Codes;
+  F.ReadCmap(Glyphs, Codes);
+  // Code 0 maps to glyph 0 and is left out.
+  EXPECT_EQ(Codes.size(), 0xFFFEu);
+}
+
+TEST(TrueTypeFile, NoWindowsUnicodeCmapGivesEmptyLists) {
+  TtfSpec S = FourGlyphs();
+  S.Cmap31.clear();
+  TvxTrueTypeFile F(BuildTtf(S));
+  std::vector<uint16_t> Glyphs{1};
+  std::vector<char16_t> Codes{1};
+  F.ReadCmap(Glyphs, Codes);
+  EXPECT_TRUE(Glyphs.empty());
+  EXPECT_TRUE(Codes.empty());
+}
+
+TEST(TrueTypeFile, GlyphsPastTheHorizontalMetricsTakeTheLastAdvance) {
+  TvxTrueTypeFile F(BuildTtf(FourGlyphs()));
+  EXPECT_EQ(F.ReadGlyphWidths(), (std::vector<int32_t>{500, 1000, 1000, 1000}));
+  EXPECT_EQ(F.NumGlyphs(), 4);
+}
+
+TEST(TrueTypeFile, DamagedFilesRaise) {
+  using vxtest::ExpectError;
+  ExpectError<EFontFileError>([] { TvxTrueTypeFile F(std::string("\0\1\0\0\0", 5)); },
+                              "Damaged font file (table directory)");
+  std::string Good = BuildTtf(FourGlyphs());
+  // The directory promises more tables than the file holds.
+  std::string Many = Good;
+  Many[4] = '\x7F';
+  ExpectError<EFontFileError>([&] { TvxTrueTypeFile F(Many); },
+                              "Damaged font file (table directory)");
+  // A table running past the end of the file.
+  std::string Cut = Good.substr(0, Good.size() - 8);
+  EXPECT_THROW(TvxTrueTypeFile F(Cut), EFontFileError);
+
+  // A segment count larger than the cmap.
+  TtfSpec S = FourGlyphs();
+  S.Cmap31[6] = '\x7F';
+  TvxTrueTypeFile BadCmap(BuildTtf(S));
+  std::vector<uint16_t> G;
+  std::vector<char16_t> C;
+  ExpectError<EFontFileError>([&] { BadCmap.ReadCmap(G, C); }, "Damaged font file (cmap)");
+  // A glyph-array offset pointing past the table.
+  S = FourGlyphs();
+  S.Cmap31 = vxtest::Format4({{65, 67, 0, 0x7000}, {0xFFFF, 0xFFFF, 1, 0}});
+  TvxTrueTypeFile FarArray(BuildTtf(S));
+  ExpectError<EFontFileError>([&] { FarArray.ReadCmap(G, C); }, "Damaged font file (cmap)");
+  // More horizontal metrics announced than hmtx holds; no units per em.
+  S = FourGlyphs();
+  S.Advances = {};
+  std::string NoMetrics = BuildTtf(S);
+  TvxTrueTypeFile Short(NoMetrics);
+  EXPECT_NO_THROW(Short.ReadGlyphWidths());
+  S = FourGlyphs();
+  S.UnitsPerEm = 0;
+  TvxTrueTypeFile ZeroEm(BuildTtf(S));
+  ExpectError<EFontFileError>([&] { ZeroEm.ReadGlyphWidths(); }, "Damaged font file (head)");
+  S = FourGlyphs();
+  S.Omit = {"hmtx"};
+  TvxTrueTypeFile NoHmtx(BuildTtf(S));
+  ExpectError<EFontFileError>([&] { NoHmtx.ReadGlyphWidths(); }, "Damaged font file (hmtx)");
+}
+
+TEST(TrueTypeFile, SubsetKeepsChosenGlyphsAndSumsToTheMagicNumber) {
+  for (bool Long : {false, true}) {
+    SCOPED_TRACE(Long ? "long loca" : "short loca");
+    TtfSpec S = FourGlyphs();
+    S.LongLoca = Long;
+    TvxTrueTypeFile F(BuildTtf(S));
+    std::string Sub = F.BuildSubset({false, false, false, true});
+    ASSERT_FALSE(Sub.empty());
+    EXPECT_EQ(TableChecksum(Sub), 0xB1B0AFBAu);
+    TvxTrueTypeFile Back(Sub);
+    ASSERT_EQ(Back.Tables().size(), 10u);
+    for (size_t I = 0; I < 10; ++I) {
+      const TvxTableEntry& E = Back.Tables()[I];
+      EXPECT_EQ(Back.FindTable(SubsetTables[I]), &E);
+      if (SubsetTables[I] != "head") {
+        EXPECT_EQ(E.Checksum, TableChecksum(Back.Table(SubsetTables[I])));
+      }
+      EXPECT_EQ(E.Offset % 4, 0u);
+    }
+    std::string Glyph = vxtest::SimpleGlyph();
+    // Glyphs 0 and 3 stay, 1 and 2 are emptied.
+    EXPECT_EQ(Back.Table("glyf"), Glyph + Glyph);
+    EXPECT_EQ(Back.ReadGlyphWidths(), F.ReadGlyphWidths());
+  }
+}
+
+TEST(TrueTypeFile, NoSubsetForACompositeGlyphOrAMissingTable) {
+  TvxTrueTypeFile F(BuildTtf(FourGlyphs()));
+  EXPECT_TRUE(F.BuildSubset({false, false, true, false}).empty());
+  TtfSpec S = FourGlyphs();
+  S.Omit = {"prep"};
+  TvxTrueTypeFile NoPrep(BuildTtf(S));
+  EXPECT_TRUE(NoPrep.BuildSubset({false, true}).empty());
+  // loca pointing outside glyf.
+  S = FourGlyphs();
+  std::string Data = BuildTtf(S);
+  TvxTrueTypeFile Probe(Data);
+  const TvxTableEntry* Loca = Probe.FindTable("loca");
+  Data[Loca->Offset + 4] = '\x7F';
+  TvxTrueTypeFile BadLoca(Data);
+  EXPECT_THROW(BadLoca.BuildSubset({true, true, false, true}), EFontFileError);
+}
+
+TEST(TrueTypeFile, TableChecksumPadsTheLastWord) {
+  EXPECT_EQ(TableChecksum(std::string("\0\0\0\1\2", 5)), 0x02000001u);
+  EXPECT_EQ(TableChecksum(std::string("\xFF\xFF\xFF\xFF\0\0\0\2", 8)), 1u);
+  EXPECT_EQ(TableChecksum(""), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,258 @@
+// InsertWatermark on small documents, with fonts of known metrics.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "objects/expect_error.h"
+#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxRandom.h"
+#include "pdf/watermark/vxWatermarkTemplate.h"
+#include "platform/vxClock.h"
+#include "support/pdf_builder.h"
+#include "watermark/fake_fonts.h"
+
+using namespace vx;
+
+namespace {
+
+// Page 1: a font of its own and one stream; page 2: no resources, no
+// content; page 3: a crop box away from the origin, /Resources with a null
+// /Font.
+std::string ThreePages() {
+  vxtest::PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 /MediaBox [0 0 612 792] >>");
+  B.Object(3,
+           "<< /Type /Page /Parent 2 0 R /Contents 10 0 R "
+           "/Resources << /Font << /F1 20 0 R >> >> >>");
+  B.Object(4, "<< /Type /Page /Parent 2 0 R >>");
+  B.Object(5,
+           "<< /Type /Page /Parent 2 0 R /CropBox [100 100 500 700] /Contents 10 0 R "
+           "/Resources << /Font null >> >>");
+  B.Stream(10, "", "BT /F1 12 Tf 72 720 Td (Page) Tj ET");
+  B.Object(20, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  return B.FinishTable("/Root 1 0 R");
+}
+
+class InsertWatermarkTest : public testing::Test {
+ protected:
+  InsertWatermarkTest() {
+    RandomSeed(11);
+    EXPECT_TRUE(Doc.LoadFromMemory(ThreePages()));
+    Doc.MeasurementUnit = muPoints;
+    T.Text = u"Draft";
+    T.Font->Name = "HalfEm Sans";
+    T.Font->Size = 36;
+  }
+  TvxPDFDictObject& Page(int32_t P) {
+    return *static_cast<TvxPDFDictObject*>(Doc.Pages()[static_cast<size_t>(P - 1)]->Value.get());
+  }
+  TvxPDFArrayObject* Contents(int32_t P) {
+    TvxPDFObject* C = Doc.Store().Resolve(Page(P).Lookup("/Contents"));
+    return C && C->IsArray() ? static_cast<TvxPDFArrayObject*>(C) : nullptr;
+  }
+  // The content text of the watermark streams on page P, in /Contents order
+  // (streams that are not watermarks are left out).
+  std::vector<std::string> Watermarks(int32_t P) {
+    std::vector<std::string> Texts;
+    TvxPDFArrayObject* A = Contents(P);
+    if (!A) return Texts;
+    for (const auto& Item : A->Items) {
+      TvxPDFObject* S = Doc.Store().Resolve(Item.get());
+      if (!S || !S->IsStream()) continue;
+      const std::string& Data = static_cast<TvxPDFStreamObject*>(S)->Data->DataString();
+      if (Data.rfind("q\rBT\r", 0) == 0) Texts.push_back(Data);
+    }
+    return Texts;
+  }
+  TvxPDFDictObject* Resources(int32_t P, const char* Category) {
+    TvxPDFObject* R = Doc.Store().Resolve(Page(P).Lookup("/Resources"));
+    if (!R || !R->IsDict()) return nullptr;
+    TvxPDFObject* D = Doc.Store().Resolve(static_cast<TvxPDFDictObject*>(R)->Lookup(Category));
+    return D && D->IsDict() ? static_cast<TvxPDFDictObject*>(D) : nullptr;
+  }
+  // The operand of " Tf" in a content text.
+  static std::string FontNameOf(const std::string& Content) {
+    size_t Tf = Content.find(" 36 Tf\r");
+    size_t Start = Content.rfind('\r', Tf) + 1;
+    return Content.substr(Start, Tf - Start);
+  }
+
+  vxtest::UseHalfEmFonts Fonts;
+  TvxPDFDocument Doc;
+  TvxTextWatermarkTemplate T;
+};
+
+}  // namespace
+
+TEST_F(InsertWatermarkTest, EmptyTextChangesNothingWhateverTheRange) {
+  T.Text.clear();
+  int32_t Objects = Doc.Store().Count();
+  Doc.InsertWatermark(T, "no such range");
+  EXPECT_EQ(Doc.Store().Count(), Objects);
+  EXPECT_TRUE(Watermarks(1).empty());
+}
+
+TEST_F(InsertWatermarkTest, EveryPageGetsOneStreamAndNamesAFontItHas) {
+  Doc.InsertWatermark(T);
+  for (int32_t P = 1; P <= 3; ++P) {
+    SCOPED_TRACE(P);
+    std::vector<std::string> W = Watermarks(P);
+    ASSERT_EQ(W.size(), 1u);
+    TvxPDFDictObject* Fonts = Resources(P, "/Font");
+    ASSERT_NE(Fonts, nullptr);
+    std::string Name = FontNameOf(W[0]);
+    TvxPDFObject* Font = Doc.Store().Resolve(Fonts->Lookup(Name));
+    ASSERT_NE(Font, nullptr) << Name;
+    auto* BaseFont =
+        static_cast<TvxPDFNameObject*>(static_cast<TvxPDFDictObject*>(Font)->Lookup("/BaseFont"));
+    EXPECT_EQ(BaseFont->Text, "/HalfEmSans");
+  }
+  // The page's own /F1 stays.
+  EXPECT_NE(Resources(1, "/Font")->Lookup("/F1"), nullptr);
+  // Underlay: the watermark first; the blank page has it as its content.
+  EXPECT_EQ(Contents(1)->Count(), 2);
+  EXPECT_EQ(Contents(2)->Count(), 1);
+  // Left and top of the crop box: one font size below its top.
+  EXPECT_NE(Watermarks(3)[0].find(" 100.000 664.000 Tm\r"), std::string::npos) << Watermarks(3)[0];
+}
+
+TEST_F(InsertWatermarkTest, EverythingMadeIsStoredAndMarkedForOutput) {
+  T.Opacity = 40;
+  T.Overlay = true;
+  Doc.InsertWatermark(T);
+  for (int32_t P = 1; P <= 3; ++P) {
+    for (const auto& Item : Contents(P)->Items) {
+      TvxPDFIndirectObject* Obj = Doc.Store().FindObject(Item.get());
+      ASSERT_NE(Obj, nullptr);
+      EXPECT_GT(Obj->UseCount, 0);
+    }
+    TvxPDFDictObject* GS = Resources(P, "/ExtGState");
+    ASSERT_NE(GS, nullptr);
+    ASSERT_EQ(GS->Count(), 1);
+    TvxPDFIndirectObject* State = Doc.Store().FindObject(GS->Values[0].get());
+    ASSERT_NE(State, nullptr);
+    EXPECT_GT(State->UseCount, 0);
+    EXPECT_NE(Watermarks(P)[0].find(" " + GS->Keys[0]->Text + " gs \r"), std::string::npos);
+  }
+}
+
+TEST_F(InsertWatermarkTest, OpacityOf100MakesNoGraphicsState) {
+  Doc.InsertWatermark(T);
+  for (int32_t P = 1; P <= 3; ++P) {
+    EXPECT_EQ(Resources(P, "/ExtGState"), nullptr);
+    EXPECT_EQ(Watermarks(P)[0].find(" gs "), std::string::npos);
+  }
+}
+
+TEST_F(InsertWatermarkTest, RangesKeepOrderAndRepeats) {
+  Doc.InsertWatermark(T, "3,1");
+  TvxPDFObject* On3 = Contents(3)->GetItem(0);
+  TvxPDFObject* On1 = Contents(1)->GetItem(0);
+  EXPECT_LT(static_cast<TvxPDFIndirectReference*>(On3)->ObjectNumber,
+            static_cast<TvxPDFIndirectReference*>(On1)->ObjectNumber);
+  EXPECT_TRUE(Watermarks(2).empty());
+  Doc.InsertWatermark(T, "1,1");
+  EXPECT_EQ(Watermarks(1).size(), 3u);
+}
+
+TEST_F(InsertWatermarkTest, BadRangesRaise) {
+  vxtest::ExpectError<EInvalidPageError>([&] { Doc.InsertWatermark(T, "4"); },
+                                         "Invalid page number (4)");
+  TvxTextWatermarkTemplate U;
+  U.Text = u"x";
+  vxtest::ExpectError<EInvalidPageError>([&] { Doc.InsertWatermark(U, "2-9"); },
+                                         "Invalid page range (2-9)");
+}
+
+TEST_F(InsertWatermarkTest, PageNumbersAndAngles) {
+  T.Text = u"<%PageNo%> of <%totpage%>";
+  T.Angle = 405;
+  Doc.InsertWatermark(T);
+  for (int32_t P = 1; P <= 3; ++P) {
+    std::string W = Watermarks(P)[0];
+    EXPECT_NE(W.find("(" + std::to_string(P) + " of 3) Tj"), std::string::npos) << W;
+    EXPECT_NE(W.find("\r0.7071 0.7071 -0.7071 0.7071 "), std::string::npos) << W;
+  }
+  EXPECT_EQ(T.Angle, 45);
+  TvxTextWatermarkTemplate U;
+  U.Text = u"x";
+  U.Font->Name = "HalfEm Sans";
+  U.Angle = -45;
+  Doc.InsertWatermark(U, "1");
+  EXPECT_NE(Watermarks(1)[0].find("\r0.7071 -0.7071 0.7071 0.7071 "), std::string::npos);
+}
+
+TEST_F(InsertWatermarkTest, PagesWithTheSameBoxGetEqualContent) {
+  T.HorizontalPosition = hpCenter;
+  T.VerticalPosition = vpCenter;
+  Doc.InsertWatermark(T);
+  std::string W1 = Watermarks(1)[0], W2 = Watermarks(2)[0];
+  // The same font name on both (page 2 had none: it got the new one).
+  EXPECT_EQ(FontNameOf(W1), FontNameOf(W2));
+  EXPECT_EQ(W1, W2);
+  EXPECT_NE(W1, Watermarks(3)[0]);
+}
+
+TEST_F(InsertWatermarkTest, APageWithoutAUsableBoxIsNamed) {
+  vxtest::PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612] >>");
+  TvxPDFDocument D;
+  ASSERT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  vxtest::ExpectError<EPDFFileCorruptedError>([&] { D.InsertWatermark(T); },
+                                              "Page 1 has no usable /CropBox or /MediaBox");
+}
+
+TEST_F(InsertWatermarkTest, CustomOffsetsRunFromTheTopLeftOfEachBoxInTheUnit) {
+  Doc.MeasurementUnit = muMM;
+  T.HorizontalPosition = hpCustom;
+  T.VerticalPosition = vpCustom;
+  T.X = 10;  // 28.3464 points
+  T.Y = 20;  // 56.6928 points down from the top
+  Doc.InsertWatermark(T);
+  // The first baseline one font size below the given point.
+  EXPECT_NE(Watermarks(1)[0].find(" 28.346 699.307 Tm\r"), std::string::npos) << Watermarks(1)[0];
+  EXPECT_NE(Watermarks(3)[0].find(" 128.346 607.307 Tm\r"), std::string::npos) << Watermarks(3)[0];
+}
+
+namespace {
+
+class FixedClock : public TvxClockService {
+ public:
+  std::u16string FormatNow(TvxDateTimeFormat Format) const override {
+    static const char16_t* const Texts[] = {u"07/12/2026", u"11:20", u"Monday, 7 December 2026",
+                                            u"11:20:07"};
+    return Texts[Format];
+  }
+};
+
+}  // namespace
+
+TEST_F(InsertWatermarkTest, DatesAndTimesComeFromTheClock) {
+  FixedClock Clock;
+  SetClockService(&Clock);
+  T.Text = u"<%ShortDate%> <%shorttime%>|<%LongDate%>|<%LongTime%>";
+  Doc.InsertWatermark(T, "1");
+  SetClockService(nullptr);
+  EXPECT_NE(Watermarks(1)[0].find("(07/12/2026 11:20|Monday, 7 December 2026|11:20:07) Tj"),
+            std::string::npos)
+      << Watermarks(1)[0];
+}
+
+TEST_F(InsertWatermarkTest, ABoxWithSwappedCornersIsTakenInOrder) {
+  vxtest::PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [612 792 0 0] >>");
+  TvxPDFDocument D;
+  ASSERT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  D.InsertWatermark(T);
+  auto* Page = static_cast<TvxPDFDictObject*>(D.Pages()[0]->Value.get());
+  auto* Contents = static_cast<TvxPDFArrayObject*>(Page->Lookup("/Contents"));
+  auto* S = static_cast<TvxPDFStreamObject*>(D.Store().Resolve(Contents->GetItem(0)));
+  EXPECT_NE(S->Data->DataString().find(" 0.000 756.000 Tm\r"), std::string::npos);
+}
