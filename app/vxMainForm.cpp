@@ -93,6 +93,22 @@ int TForm1::Scaled(int DesignPixels) const {
   return static_cast<int>(std::lround(DesignPixels * FScale));
 }
 
+template <typename F>
+void TForm1::Guarded(F&& Handler) {
+  // Nothing may leave a slot: every failure ends in the error box.
+  try {
+    Handler();
+  } catch (const Exception& E) {
+    FPlatform.ErrorBox(this, QString::fromStdString(E.Message()));
+  } catch (const std::bad_alloc&) {
+    FPlatform.ErrorBox(this, QStringLiteral("Out of memory"));
+  } catch (const std::exception& E) {
+    FPlatform.ErrorBox(this, QString::fromUtf8(E.what()));
+  } catch (...) {
+    FPlatform.ErrorBox(this, QStringLiteral("Unexpected Error"));
+  }
+}
+
 void TForm1::CreateControls() {
   auto Place = [this](QWidget* W, const char* Name, int X, int Y, int Width, int Height) {
     W->setObjectName(QString::fromLatin1(Name));
@@ -146,7 +162,9 @@ void TForm1::CreateControls() {
   Label6 = MakeLabel("Label6", QStringLiteral("Stroke Color"), 20, 353);
   AdvColorSelector1 = new TvxColorSelector(clBlue, this);
   AdvColorSelector1->OnMoreColors = [this](TvxColor Current) {
-    return FPlatform.ColorDialog(this, Current);
+    std::optional<TvxColor> Chosen;
+    Guarded([&] { Chosen = FPlatform.ColorDialog(this, Current); });
+    return Chosen;
   };
   Place(AdvColorSelector1, "AdvColorSelector1", 108, 354, 179, 15);
 
@@ -186,22 +204,6 @@ void TForm1::CenterOnScreen() {
   if (!Screen) return;
   QRect Area = Screen->availableGeometry();
   move(Area.center() - QPoint(width() / 2, height() / 2));
-}
-
-template <typename F>
-void TForm1::Guarded(F&& Handler) {
-  // Nothing may leave a slot: every failure ends in the error box.
-  try {
-    Handler();
-  } catch (const Exception& E) {
-    FPlatform.ErrorBox(this, QString::fromStdString(E.Message()));
-  } catch (const std::bad_alloc&) {
-    FPlatform.ErrorBox(this, QStringLiteral("Out of memory"));
-  } catch (const std::exception& E) {
-    FPlatform.ErrorBox(this, QString::fromUtf8(E.what()));
-  } catch (...) {
-    FPlatform.ErrorBox(this, QStringLiteral("Unexpected Error"));
-  }
 }
 
 void TForm1::FormCreate() {

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFrame>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <clocale>
 
+#include "app/vxColorSelector.h"
 #include "app/vxMainForm.h"
 #include "app_test_support.h"
 #include "app_tests.h"
@@ -140,6 +142,13 @@ void TestJob::StrokeAndOverlay() {
   Form.ComboBox1->setCurrentText(QStringLiteral("Stroke"));
   Form.CheckBox1->setChecked(true);
   Form.CheckBox2->setChecked(false);
+  // The stroke colour from the colour dialog behind "More Colors...".
+  Platform.ColorAnswer = MakeColor(0x12, 0x34, 0x56);
+  Form.AdvColorSelector1->ShowPalette();
+  QTest::mouseClick(
+      Form.AdvColorSelector1->Palette()->findChild<QPushButton*>(QStringLiteral("MoreColors")),
+      Qt::LeftButton);
+  QCOMPARE(Form.Settings().StrokeColor, TvxColor(0x00563412));
   // Two lines, the second with a character Windows-1252 has and Latin-1 lacks.
   Form.Memo1->setPlainText(QStringLiteral("Line one\nPrice 5 \u20AC"));
   const QString Target = Out(QStringLiteral("stroke_over.pdf"));
@@ -156,6 +165,7 @@ void TestJob::StrokeAndOverlay() {
   QCOMPARE(vxtest::StreamData(File, Contents[2]), QByteArray("Q"));
   const QByteArray W = vxtest::StreamData(File, Contents[3]);
   QVERIFY2(W.contains("\r1 Tr\r"), W.constData());
+  QVERIFY(W.contains(Rg(MakeColor(0x12, 0x34, 0x56), "RG")));
   // CR LF between the memo's lines: the CR stays in the string, the LF
   // starts the next line.
   QVERIFY2(W.contains("(Line one\\r)Tj T* (Price 5 \x80) Tj\r"), W.constData());
