@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once as a normal
 # build, the fuzzer for a minute, then once more under ASan and UBSan.
+# The fuzzers stop on any input that takes more than 10 s or 1 GB: loading is
+# meant to cost time and memory in proportion to the input.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -28,7 +30,7 @@ for target in parser document font; do
   [ "$target" = font ] && seconds="${VX_FUZZ_FONT_SECONDS:-20}"
   mkdir -p "build-fuzz/corpus_$target"
   ./build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=65536 \
-    -rss_limit_mb=2048 -seed=1 -print_final_stats=0 "build-fuzz/corpus_$target" "$seeds" 2>&1 | tail -n 2
+    -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=1024 -seed=1 -print_final_stats=0 "build-fuzz/corpus_$target" "$seeds" 2>&1 | tail -n 2
 done
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"

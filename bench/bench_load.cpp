@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/objects/vxExceptions.h"
+#include "support/hostile_files.h"
 
 namespace {
 
@@ -58,7 +62,57 @@ void LoadFile(benchmark::State& State, const std::string& Path) {
   State.SetBytesProcessed(State.iterations() * Bytes);
 }
 
+// Load and save of a file built to cost a careless engine time or memory out
+// of proportion to its size; time per byte should stay flat as N grows.
+// "peak_rss_mb" is the process's peak so far (run one benchmark per process
+// for a clean figure).
+void LoadHostile(benchmark::State& State, const std::string& Data) {
+  for (auto _ : State) {
+    vx::TvxPDFDocument Doc;
+    try {
+      Doc.LoadFromMemory(Data);
+      vx::TvxMemoryStream Out;
+      Doc.WriteDocument(Out);
+      benchmark::DoNotOptimize(Out.GetSize());
+    } catch (const vx::Exception&) {
+    }
+  }
+  State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(Data.size()));
+  State.counters["file_kb"] = static_cast<double>(Data.size()) / 1024;
+  struct rusage Usage {};
+  getrusage(RUSAGE_SELF, &Usage);
+  State.counters["peak_rss_mb"] = static_cast<double>(Usage.ru_maxrss) / 1024;
+}
+
+void RegisterHostile() {
+  for (int N : {1000, 4000, 16000}) {
+    std::string Long = vxtest::StreamsWithLongLengths(N);
+    benchmark::RegisterBenchmark(("Hostile/long_lengths/" + std::to_string(N)).c_str(),
+                                 [Long](benchmark::State& S) { LoadHostile(S, Long); })
+        ->Unit(benchmark::kMillisecond);
+    std::string Missing = vxtest::StreamsWithoutEndstream(N);
+    benchmark::RegisterBenchmark(("Hostile/no_endstream/" + std::to_string(N)).c_str(),
+                                 [Missing](benchmark::State& S) { LoadHostile(S, Missing); })
+        ->Unit(benchmark::kMillisecond);
+  }
+  for (int Levels : {20, 40}) {
+    std::string Graph = vxtest::SharedArrayGraph(Levels);
+    benchmark::RegisterBenchmark(("Hostile/shared_arrays/" + std::to_string(Levels)).c_str(),
+                                 [Graph](benchmark::State& S) { LoadHostile(S, Graph); })
+        ->Unit(benchmark::kMillisecond);
+  }
+  std::string Kids = vxtest::RepeatedKids(3, 80);
+  benchmark::RegisterBenchmark("Hostile/repeated_kids/3x80",
+                               [Kids](benchmark::State& S) { LoadHostile(S, Kids); })
+      ->Unit(benchmark::kMillisecond);
+  std::string High = vxtest::HighestObjectNumber();
+  benchmark::RegisterBenchmark("Hostile/highest_object_number",
+                               [High](benchmark::State& S) { LoadHostile(S, High); })
+      ->Unit(benchmark::kMillisecond);
+}
+
 void RegisterAll() {
+  RegisterHostile();
   std::string Generated = (fs::temp_directory_path() / "vellumark_bench_10000_pages.pdf").string();
   {
     std::string Data = MakeManyPages(10000);

@@ -1,5 +1,6 @@
 #include "pdf/document/vxCstPDFDoc.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,15 @@ namespace {
 bool FileExists(const std::string& Name) {
   struct stat St {};
   return ::stat(Name.c_str(), &St) == 0 && S_ISREG(St.st_mode);
+}
+
+// Flushes a file or folder to the disk; false when that fails.
+bool SyncPath(const std::string& Path, int Flags) {
+  int Fd = ::open(Path.c_str(), Flags | O_CLOEXEC);
+  if (Fd < 0) return false;
+  bool Ok = ::fsync(Fd) == 0;
+  ::close(Fd);
+  return Ok;
 }
 
 bool HasExtension(const std::string& Name) {
@@ -96,7 +106,8 @@ void TvxCustomPDFDocument::ClearDocument() {
 }
 
 bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
-  if (FIsLoaded) ClearDocument();
+  // Nothing of an earlier load, failed or not, may reach this one.
+  ClearDocument();
   FWorkFileName = HasExtension(Name) ? Name : Name + ".pdf";
   if (!FileExists(FWorkFileName))
     throw EFileNotFound(FormatMessage(msg::FileNotFound, FWorkFileName));
@@ -106,12 +117,11 @@ bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
 }
 
 bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
-  if (FIsLoaded) {
-    // Keep the names a file load has just set.
-    std::string Work = FWorkFileName;
-    ClearDocument();
-    FWorkFileName = Work;
-  }
+  // Every load starts from a cleared document; keep the name a file load has
+  // just set.
+  std::string Work = FWorkFileName;
+  ClearDocument();
+  FWorkFileName = Work;
   // The file's bytes are held only while loading.
   struct TvxCloseFile {
     TvxCustomPDFDocument& Doc;
@@ -120,28 +130,36 @@ bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
       Doc.FSource.reset();
     }
   } Close{*this};
-  FSource = std::make_unique<TvxMemoryStream>(std::move(Bytes));
-  ReadDocument(*FSource);
+  try {
+    FSource = std::make_unique<TvxMemoryStream>(std::move(Bytes));
+    ReadDocument(*FSource);
 
-  if (!FIsEncrypted) {
-    FinishRead();
-  } else if (OnPassword) {
-    int32_t Tries = 0;
-    bool Continue = true;
-    bool Succeeded = false;
-    std::string Password;
-    // Ends when the handler gives up; each try asks it again.
-    while (!Succeeded && Continue) {
-      OnPassword(*this, Password, Continue, Tries);
-      if (Continue)
-        Succeeded = Authenticate(Password);
-      else
-        ClearDocument();
-      ++Tries;
+    if (!FIsEncrypted) {
+      FinishRead();
+    } else if (OnPassword) {
+      int32_t Tries = 0;
+      bool Continue = true;
+      bool Succeeded = false;
+      std::string Password;
+      // Ends when the handler gives up; each try asks it again.
+      while (!Succeeded && Continue) {
+        OnPassword(*this, Password, Continue, Tries);
+        if (Continue)
+          Succeeded = Authenticate(Password);
+        else
+          ClearDocument();
+        ++Tries;
+      }
+    } else if (!Authenticate("")) {
+      // A refused empty password is a cancelled password dialog.
+      ClearDocument();
     }
-  } else if (!Authenticate("")) {
-    // A refused empty password is a cancelled password dialog.
+  } catch (...) {
+    // A failed load leaves an empty document, not half of one.
+    Work = FWorkFileName;
     ClearDocument();
+    FWorkFileName = Work;
+    throw;
   }
   return FIsLoaded;
 }
@@ -270,12 +288,21 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
     mode_t Mask = ::umask(0);
     ::umask(Mask);
     ::chmod(Temp.c_str(), 0666 & ~Mask);
+    // The data reaches the disk before the name does, so that a power cut
+    // leaves the old file or the whole new one, never an empty one.
+    if (!SyncPath(Temp, O_RDONLY))
+      throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
     if (std::rename(Temp.c_str(), Target.c_str()) != 0)
       throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
   } catch (...) {
     std::remove(Temp.c_str());
     throw;
   }
+  // The rename itself is made lasting by flushing the folder; a folder that
+  // cannot be flushed leaves the file saved all the same.
+  size_t Slash = Target.find_last_of('/');
+  (void)SyncPath(Slash == std::string::npos ? "." : Target.substr(0, Slash + 1),
+                 O_RDONLY | O_DIRECTORY);
   if (OpenAfterSave) ShellService().Execute("open", Target);
   DoStatusMessage("Save Complete");
 }

@@ -112,6 +112,9 @@ class TvxPDFCatalog {
   TvxPDFObjectPtr AcroForm;
   std::unique_ptr<TvxPDFIndirectReference> Metadata;
   TvxPDFObjectPtr AA;
+  // The source catalog's entries none of the above stands for, in source
+  // order (structure tree, page labels, layers, ...); nil when none.
+  std::unique_ptr<TvxPDFDictObject> OtherEntries;
 };
 
 }  // namespace vx

@@ -1,5 +1,8 @@
 #include "pdf/reader/vxCatalogReader.h"
 
+#include <string_view>
+#include <unordered_set>
+
 #include "pdf/objects/vxDocumentExceptions.h"
 
 namespace vx {
@@ -111,6 +114,11 @@ void TvxCatalogReader::ReadCatalog() {
     H.ReadNameDictionary(Names);
   }
 
+  // The entries the steps above do not name (structure tree, page labels,
+  // layers, ...) are kept with everything they reach; before the outline,
+  // so that an item they reach is taken over by the rebuilt outline.
+  KeepOtherEntries(C);
+
   // 13. Outlines.
   E.DoIOProgress(60);
   E.DoStatusMessage("Reading Outlines...");
@@ -118,11 +126,33 @@ void TvxCatalogReader::ReadCatalog() {
   E.DoIOProgress(100);
 }
 
+void TvxCatalogReader::KeepOtherEntries(const TvxPDFDictObject& C) {
+  static const std::unordered_set<std::string_view> Named = {
+      "/Type",       "/Pages",      "/Metadata", "/PageMode",
+      "/PageLayout", "/Names",      "/Outlines", "/ViewerPreferences",
+      "/AcroForm",   "/OpenAction", "/AA"};
+  std::unordered_set<std::string_view> Seen;
+  for (int32_t I = 0; I < C.Count(); ++I) {
+    const std::string& Key = C.Keys[I]->Text;
+    TvxPDFObject* V = C.Values[I].get();
+    // A repeated key keeps its first value, as a lookup finds it.
+    if (!V || V->IsNull() || Named.count(Key) || !Seen.insert(Key).second) continue;
+    L.LoadReferences(V);
+    if (!D.FCatalog->OtherEntries) D.FCatalog->OtherEntries = std::make_unique<TvxPDFDictObject>();
+    D.FCatalog->OtherEntries->AddEntry(C.Keys[I]->CloneName(), V->Clone());
+  }
+}
+
 void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited) {
-  FPath.clear();
+  FNodesExpanded.clear();
   FPagesSeen.clear();
   FNodesRead = 0;
+  FKidsMissing = 0;
   ReadPageTree(K, Inherited, 0);
+  // Pages were listed but none could be read: saving this as an empty
+  // document would lose them all.
+  if (D.FPages.empty() && FKidsMissing > 0)
+    throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
 }
 
 TvxPDFIndirectObject* TvxCatalogReader::NewPageObject(TvxPDFObjectPtr Value) {
@@ -157,9 +187,12 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
   // A tree that repeats whole subtrees could otherwise grow without bound.
   if (Depth > MaxTreeDepth || ++FNodesRead > 4 * static_cast<int64_t>(MaxObjectNumber))
     throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
-  if (FPath.count(K)) return;  // a node that contains itself
+  if (FNodesExpanded.count(K)) return;
   TvxLoadedObject Node = L.LoadObject(K);
-  if (!Node) return;  // a kid the file does not describe
+  if (!Node) {
+    ++FKidsMissing;  // a kid the file does not describe
+    return;
+  }
   if (!Node.Object->Value || !Node.Object->Value->IsDict()) InvalidCast();
   auto& Dict = *static_cast<TvxPDFDictObject*>(Node.Object->Value.get());
   std::string Type = NameText(Dict.Lookup("/Type"));
@@ -189,8 +222,8 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
       New->SetValue(Key, V->Clone());
     }
   }
+  FNodesExpanded.insert(K);
   if (!Kids) return;
-  FPath.insert(K);
   for (int32_t I = 0; I < Kids->Count(); ++I) {
     TvxPDFObject* Kid = Kids->GetItem(I);
     if (Kid && Kid->IsDict()) {
@@ -203,7 +236,6 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
     }
     ReadPageTree(ReferenceNumber(Kid), New.get(), Depth + 1);
   }
-  FPath.erase(K);
 }
 
 }  // namespace vx

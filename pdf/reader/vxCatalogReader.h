@@ -41,6 +41,8 @@ class TvxCatalogReader {
 
  private:
   void ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited, int Depth);
+  // Keeps the catalog entries no step reads, in source order.
+  void KeepOtherEntries(const TvxPDFDictObject& C);
   // Takes a page node into the page list: inherited values, references.
   void AddPage(TvxPDFIndirectObject* Page, const TvxPDFDictObject* Inherited);
   // A new stored object holding Value (a page given directly, or a second
@@ -51,9 +53,12 @@ class TvxCatalogReader {
   TvxDocumentEvents& E;
   TvxObjectLoader& L;
   TvxCatalogHandlers& H;
-  std::unordered_set<int32_t> FPath;       // nodes on the way down: a loop ends there
+  // /Pages nodes already expanded: a node met again (a loop, or a subtree
+  // listed twice) adds nothing, so the list cannot outgrow the file.
+  std::unordered_set<int32_t> FNodesExpanded;
   std::unordered_set<int32_t> FPagesSeen;  // pages already listed
   int64_t FNodesRead = 0;
+  int64_t FKidsMissing = 0;  // kids the file does not describe
 };
 
 }  // namespace vx

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "pdf/objects/vxPDFInfo.h"
@@ -32,8 +33,7 @@ inline constexpr const char* PageLayoutNames[] = {"/None", "/SinglePage", "/OneC
 // Ordinal of Text among Names[0..High], or -1.
 int32_t IndexOfName(const char* const* Names, int32_t High, std::string_view Text);
 
-// Object numbers above this are refused: no conforming file has more objects,
-// and list positions are allocated up to the highest number.
+// Object numbers above this are refused: no conforming file has more objects.
 inline constexpr int32_t MaxObjectNumber = 8388607;
 
 // Progress, status and warnings raised while loading and saving.
@@ -51,8 +51,10 @@ struct TvxDocumentData {
   std::unique_ptr<TvxMemoryStream> FSource;
   std::unique_ptr<TvxPDFStreamReader> FReader;
   std::unique_ptr<TvxPDFStreamReader> FSubReader;
-  std::vector<std::optional<TvxXRefItem>> FXRefItems;
-  std::vector<std::optional<TvxXRefStmItem>> FXRefStmItems;
+  // Cross-reference entries by object number, the newest section's entry for
+  // each number: a number is in at most one of the two.
+  std::unordered_map<int32_t, TvxXRefItem> FXRefItems;
+  std::unordered_map<int32_t, TvxXRefStmItem> FXRefStmItems;
   std::unique_ptr<TvxPDFObjectStore> FStore;
   std::unique_ptr<TvxPDFTrailer> FTrailer;
   std::unique_ptr<TvxPDFCatalog> FCatalog;

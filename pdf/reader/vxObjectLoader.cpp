@@ -40,13 +40,9 @@ int32_t IndexOfName(const char* const* Names, int32_t High, std::string_view Tex
 }
 
 int64_t TvxObjectLoader::GetObjectOffset(int32_t K) const {
-  if (K < 0) return 0;
-  auto Index = static_cast<size_t>(K);
-  if (Index < D.FXRefItems.size() && D.FXRefItems[Index] && D.FXRefItems[Index]->Offset != 0)
-    return D.FXRefItems[Index]->Offset;
-  if (Index < D.FXRefStmItems.size() && D.FXRefStmItems[Index] &&
-      D.FXRefStmItems[Index]->EntryType == 1)
-    return D.FXRefStmItems[Index]->Field2;
+  if (auto It = D.FXRefItems.find(K); It != D.FXRefItems.end()) return It->second.Offset;
+  if (auto It = D.FXRefStmItems.find(K); It != D.FXRefStmItems.end() && It->second.EntryType == 1)
+    return It->second.Field2;
   return 0;
 }
 
@@ -120,13 +116,12 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
   int32_t Index = D.FStore->IndexOfObject(D.FDocumentID, K, 0);
   // An object stored under the generation its entry gives is the same one.
   if (Index < 0 && K >= 0) {
-    auto At = static_cast<size_t>(K);
     int32_t Gen = 0;
-    if (At < D.FXRefItems.size() && D.FXRefItems[At])
-      Gen = D.FXRefItems[At]->Generation;
-    else if (At < D.FXRefStmItems.size() && D.FXRefStmItems[At] &&
-             D.FXRefStmItems[At]->EntryType == 1)
-      Gen = D.FXRefStmItems[At]->Field3;
+    if (auto It = D.FXRefItems.find(K); It != D.FXRefItems.end())
+      Gen = It->second.Generation;
+    else if (auto St = D.FXRefStmItems.find(K);
+             St != D.FXRefStmItems.end() && St->second.EntryType == 1)
+      Gen = St->second.Field3;
     if (Gen > 0 && Gen <= 65535)
       Index = D.FStore->IndexOfObject(D.FDocumentID, K, static_cast<uint16_t>(Gen));
   }
@@ -244,6 +239,10 @@ void TvxObjectLoader::WalkDict(TvxPDFDictObject* Dict) {
 }
 
 TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X) {
+  // Objects shared along several paths are copied once per path: a graph of
+  // a few bytes can unfold into a tree of any size. No sound copy holds more
+  // values than the file has bytes.
+  FDirectLeft = 4096 + (D.FReader ? D.FReader->GetSize() : 0);
   return MakeDirect(X, 0);
 }
 
@@ -252,6 +251,7 @@ TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X, int Depth) {
   // Also ends a chain of references that comes back to itself.
   if (Depth > MaxDirectDepth)
     throw ENestingTooDeepError(FormatMessage(msg::NestingTooDeep, MaxDirectDepth));
+  if (--FDirectLeft < 0) throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
   switch (X->ObjectType) {
     case otArray: {
       auto Result = std::make_unique<TvxPDFArrayObject>();

@@ -62,6 +62,7 @@ class TvxObjectLoader {
   std::vector<TvxPDFObject*> FPending;
   bool FWalking = false;
   bool FLoadingLength = false;
+  int64_t FDirectLeft = 0;  // values a MakeDirect copy may still create
 };
 
 }  // namespace vx

@@ -373,6 +373,38 @@ bool TvxPDFStreamReader::IsEndStreamAt(int64_t Pos) {
   return PeekString(static_cast<int64_t>(EndStreamWord.size())) == EndStreamWord;
 }
 
+int64_t TvxPDFStreamReader::FindEndStream(int64_t From) {
+  constexpr std::string_view EndObj = "endobj";
+  if (!FMem) {
+    // Without the bytes in memory: a walk that ends at this object's end.
+    const int64_t Size = GetSize();
+    for (int64_t P = From; P + static_cast<int64_t>(EndObj.size()) <= Size; ++P) {
+      if (IsEndStreamAt(P)) return P;
+      Seek(P, soBeginning);
+      if (PeekString(static_cast<int64_t>(EndObj.size())) == EndObj) return -1;
+    }
+    return -1;
+  }
+  // Every keyword position of the file is found once; each stream then costs
+  // two binary searches, however many streams lack their keyword.
+  if (!FKeywordsIndexed) {
+    FKeywordsIndexed = true;
+    std::string_view All(FMem->Memory(), static_cast<size_t>(FMem->MemSize()));
+    for (size_t P = All.find("end"); P != std::string_view::npos; P = All.find("end", P + 3)) {
+      std::string_view Rest = All.substr(P);
+      if (Rest.substr(0, EndStreamWord.size()) == EndStreamWord)
+        FEndStreams.push_back(static_cast<int64_t>(P));
+      else if (Rest.substr(0, EndObj.size()) == EndObj)
+        FEndObjs.push_back(static_cast<int64_t>(P));
+    }
+  }
+  auto S = std::lower_bound(FEndStreams.begin(), FEndStreams.end(), From);
+  if (S == FEndStreams.end()) return -1;
+  auto O = std::lower_bound(FEndObjs.begin(), FEndObjs.end(), From);
+  if (O != FEndObjs.end() && *O < *S) return -1;
+  return *S;
+}
+
 std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadStreamData(int32_t Length,
                                                                     int32_t ObjectNumber,
                                                                     int32_t Generation) {
@@ -397,24 +429,12 @@ std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadStreamData(int32_t Leng
       Found = ReadString(W) == EndStreamWord;
     }
     if (!Found) {
-      // Backward from S + Length, never probing outside the data.
-      int64_t From = std::min(S + Len - 1, Size - W);
-      int64_t To = std::max<int64_t>(S - W + 1, 0);
-      for (int64_t P = From; P >= To; --P) {
-        if (IsEndStreamAt(P)) {
-          Len = P - S;
-          Found = true;
-          break;
-        }
-      }
-    }
-    if (!Found) {
-      for (int64_t P = std::max(S + Len + 1, S); P + W <= Size; ++P) {
-        if (IsEndStreamAt(P)) {
-          Len = P - S;
-          Found = true;
-          break;
-        }
+      // The first "endstream" of this object: forward from the data, never
+      // past an "endobj".
+      int64_t P = FindEndStream(S);
+      if (P >= 0) {
+        Len = P - S;
+        Found = true;
       }
     }
     if (Found) {

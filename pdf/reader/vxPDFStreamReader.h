@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "pdf/objects/vxClasses.h"
 #include "pdf/objects/vxDecryptor.h"
@@ -59,9 +60,14 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   // True when the 9 bytes at Pos read "endstream".
   bool IsEndStreamAt(int64_t Pos);
   [[noreturn]] void EndOfData();
+  // Position of the first "endstream" at or after From that comes before
+  // any "endobj", or -1.
+  int64_t FindEndStream(int64_t From);
 
   int FDepth = 0;
   std::string FToken1, FToken2, FToken3;
+  bool FKeywordsIndexed = false;
+  std::vector<int64_t> FEndStreams, FEndObjs;  // keyword positions, ascending
 };
 
 }  // namespace vx

@@ -64,10 +64,10 @@ void TvxXRefLoader::ReadXRef() {
   D.FPDFVersion = static_cast<TvxPDFVersion>(R.ReadHeaderVersion());
   const int64_t X = R.FindStartXRef();
   if (IsXRefAt(X)) {
-    ReadChain(X, false, 0);
+    ReadChain(X, false);
   } else if (IsDigitAt(X)) {
     E.DoStatusMessage("Reading Cross-Reference Stream Table");
-    ReadChain(X, true, 0);
+    ReadChain(X, true);
   } else {
     throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
   }
@@ -76,8 +76,7 @@ void TvxXRefLoader::ReadXRef() {
   ResolveID();
   D.FPendingID.reset();
   // New objects must not take the number of any object the file describes.
-  D.FStore->LastObjectNumber =
-      static_cast<int32_t>(std::max(D.FXRefItems.size(), D.FXRefStmItems.size()));
+  D.FStore->LastObjectNumber = FMaxNumber + 1;
 
   TvxPDFObject* Encrypt = D.FTrailer->Encrypt.get();
   if (Encrypt && !Encrypt->IsNull()) {
@@ -90,30 +89,41 @@ void TvxXRefLoader::ReadXRef() {
   D.FIsLoaded = true;
 }
 
-// Walks the chain newest first, taking trailer values on the way, then enters
-// the entries oldest first so that newer sections win.
-void TvxXRefLoader::ReadChain(int64_t Offset, bool IsStream, int Depth) {
-  std::vector<TvxSection> Chain;
+// Walks the chain newest first, taking trailer values and entries on the way;
+// an entry for a number an update already gave is older and ignored.
+void TvxXRefLoader::ReadChain(int64_t Offset, bool IsStream) {
   int64_t Next = Offset;
   bool NextIsStream = IsStream;
-  while (Next >= 0 && Chain.size() < MaxSections && FVisited.insert(Next).second) {
-    TvxSection S;
-    S.Offset = Next;
-    S.IsStream = NextIsStream;
+  size_t Sections = 0;
+  while (Next >= 0 && Sections++ < MaxSections && FVisited.insert(Next).second) {
     const TvxPDFDictObject* Dict = nullptr;
     std::unique_ptr<TvxPDFDictObject> Trailer;
-    if (S.IsStream) {
-      S.Stream = ReadXRefStreamObject(Next);
-      Dict = S.Stream->Dict.get();
+    std::unique_ptr<TvxPDFStreamObject> Stream;
+    if (NextIsStream) {
+      Stream = ReadXRefStreamObject(Next);
+      Dict = Stream->Dict.get();
+      ApplyTrailerValues(*Dict);
+      ReadStreamEntries(*Stream);
     } else {
       E.DoStatusMessage("Reading Cross-Reference Table");
       D.FReader->Seek(Next, soBeginning);
       Trailer = D.FReader->ReadTrailer();
       Dict = Trailer.get();
-    }
-    ApplyTrailerValues(*Dict);
-    if (!S.IsStream) {
-      if (const TvxPDFObject* Stm = Dict->Lookup("/XRefStm")) S.XRefStm = IntegerValue(Stm);
+      ApplyTrailerValues(*Dict);
+      std::vector<int32_t> Freed;
+      ReadTableEntries(Next, Freed);
+      // A hybrid file lists its compressed objects in the stream named by
+      // /XRefStm, often as free entries of the table: the table's in-use
+      // entries come first, then the stream's, then the table's free ones.
+      if (const TvxPDFObject* Stm = Dict->Lookup("/XRefStm")) {
+        int64_t At = IntegerValue(Stm);
+        if (IsDigitAt(At) && FVisited.insert(At).second) {
+          std::unique_ptr<TvxPDFStreamObject> S = ReadXRefStreamObject(At);
+          ApplyTrailerValues(*S->Dict);
+          ReadStreamEntries(*S);
+        }
+      }
+      for (int32_t K : Freed) Claim(K);
     }
     Next = -1;
     if (const TvxPDFObject* Prev = Dict->Lookup("/Prev")) {
@@ -125,18 +135,6 @@ void TvxXRefLoader::ReadChain(int64_t Offset, bool IsStream, int Depth) {
         Next = P;
         NextIsStream = true;
       }
-    }
-    Chain.push_back(std::move(S));
-  }
-  for (auto It = Chain.rbegin(); It != Chain.rend(); ++It) {
-    if (It->IsStream) {
-      ReadStreamEntries(*It->Stream);
-    } else {
-      // A hybrid file lists its compressed objects in the stream named by
-      // /XRefStm; without it those objects would be lost.
-      if (It->XRefStm >= 0 && Depth < 8 && IsDigitAt(It->XRefStm))
-        ReadChain(It->XRefStm, true, Depth + 1);
-      ReadTableEntries(It->Offset);
     }
   }
 }
@@ -199,7 +197,7 @@ std::unique_ptr<TvxPDFStreamObject> TvxXRefLoader::ReadXRefStreamObject(int64_t 
   return S;
 }
 
-void TvxXRefLoader::ReadTableEntries(int64_t Offset) {
+void TvxXRefLoader::ReadTableEntries(int64_t Offset, std::vector<int32_t>& Freed) {
   TvxPDFStreamReader& R = *D.FReader;
   R.Seek(Offset, soBeginning);
   auto ToDigit = [&R] {
@@ -228,26 +226,39 @@ void TvxXRefLoader::ReadTableEntries(int64_t Offset) {
       Item.Offset = static_cast<int32_t>(std::max<int64_t>(Off, 0));
       Item.Generation = static_cast<int32_t>(std::max<int64_t>(Gen, 0));
       Item.EntryType = Entry[17];
-      EnterTableEntry(First + I, Item);
+      if (Item.EntryType == 'n')
+        EnterTableEntry(First + I, Item);
+      else if (First + I <= MaxObjectNumber)
+        Freed.push_back(static_cast<int32_t>(First + I));
     }
     R.SkipWhitespace();
     if (R.PeekString(7) == "trailer") return;
   }
 }
 
+bool TvxXRefLoader::Claim(int64_t K) {
+  // Object 0 is the head of the free list, never an object.
+  if (K <= 0 || K > MaxObjectNumber) return false;
+  auto N = static_cast<int32_t>(K);
+  if (!FClaimed.insert(N).second) return false;
+  FMaxNumber = std::max(FMaxNumber, N);
+  return true;
+}
+
 void TvxXRefLoader::EnterTableEntry(int64_t K, const TvxXRefItem& Item) {
-  if (K < 0 || K > MaxObjectNumber) return;
-  auto Index = static_cast<size_t>(K);
-  if (Item.EntryType != 'n') return;  // a free entry never removes an older one
-  if (Index >= D.FXRefItems.size()) D.FXRefItems.resize(Index + 1);
-  D.FXRefItems[Index] = Item;
+  if (Claim(K)) D.FXRefItems.emplace(static_cast<int32_t>(K), Item);
 }
 
 void TvxXRefLoader::EnterStreamEntry(int64_t K, const TvxXRefStmItem& Item) {
-  if (K < 0 || K > MaxObjectNumber) return;
-  auto Index = static_cast<size_t>(K);
-  if (Index >= D.FXRefStmItems.size()) D.FXRefStmItems.resize(Index + 1);
-  D.FXRefStmItems[Index] = Item;
+  // Type 0 is a free entry; other unknown types stand for nothing.
+  if (Item.EntryType == 0) {
+    Claim(K);
+    return;
+  }
+  if (Item.EntryType != 1 && Item.EntryType != 2) return;
+  // An object stream cannot hold itself.
+  if (Item.EntryType == 2 && Item.Field2 == K) return;
+  if (Claim(K)) D.FXRefStmItems.emplace(static_cast<int32_t>(K), Item);
 }
 
 void TvxXRefLoader::ReadStreamEntries(const TvxPDFStreamObject& Stream) {
@@ -310,21 +321,22 @@ void TvxXRefLoader::ResolveID() {
 }
 
 void TvxXRefLoader::UnpackObjectStreams() {
+  // In object-number order, so that the store's order does not depend on
+  // hashing.
+  std::vector<std::pair<int32_t, int32_t>> Members;
+  for (const auto& [K, Item] : D.FXRefStmItems)
+    if (Item.EntryType == 2) Members.emplace_back(K, Item.Field2);
+  std::sort(Members.begin(), Members.end());
   std::unordered_set<int32_t> Done;
-  const size_t Count = D.FXRefStmItems.size();
-  for (size_t K = 0; K < Count; ++K) {
-    const auto& Item = D.FXRefStmItems[K];
-    if (!Item || Item->EntryType != 2) continue;
-    int32_t StreamNumber = Item->Field2;
-    if (StreamNumber < 0 || static_cast<size_t>(StreamNumber) >= Count) continue;
+  for (const auto& [K, StreamNumber] : Members) {
+    if (StreamNumber <= 0) continue;
     if (!Done.insert(StreamNumber).second) continue;
     UnpackObjectStream(StreamNumber);
   }
 }
 
 void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
-  const auto& Own = D.FXRefStmItems[static_cast<size_t>(StreamNumber)];
-  int64_t Offset = Own && Own->EntryType == 1 ? Own->Field2 : L.GetObjectOffset(StreamNumber);
+  int64_t Offset = L.GetObjectOffset(StreamNumber);
   if (Offset <= 0) return;
   D.FReader->Seek(Offset, soBeginning);
   std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
@@ -368,11 +380,9 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
     const int64_t Back = Sub.Position();
     // Only the object the cross-reference data places here: an older copy
     // replaced by an update must not shadow the current one.
-    bool Current = ObjNum >= 0 && static_cast<size_t>(ObjNum) < D.FXRefStmItems.size() &&
-                   D.FXRefStmItems[ObjNum] && D.FXRefStmItems[ObjNum]->EntryType == 2 &&
-                   D.FXRefStmItems[ObjNum]->Field2 == StreamNumber &&
-                   !(static_cast<size_t>(ObjNum) < D.FXRefItems.size() && D.FXRefItems[ObjNum] &&
-                     D.FXRefItems[ObjNum]->Offset != 0);
+    auto Entry = D.FXRefStmItems.find(ObjNum);
+    bool Current = Entry != D.FXRefStmItems.end() && Entry->second.EntryType == 2 &&
+                   Entry->second.Field2 == StreamNumber;
     if (Current && D.FStore->IndexOfObject(D.FDocumentID, ObjNum, 0) < 0) {
       Sub.Seek(static_cast<int64_t>(First) + Off, soBeginning);
       TvxPDFObjectPtr V = Sub.ParseObject();

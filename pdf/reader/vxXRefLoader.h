@@ -22,25 +22,23 @@ class TvxXRefLoader {
   // Header, cross-reference chain, trailer values, object streams and the
   // encryption dictionary. The reader must be set on Data.
   void ReadXRef();
-  // Object streams are unpacked by ReadXRef unless the file is encrypted;
-  // then only once the password is accepted, through the decryptor.
+  // Parses the members of every object stream the entries name into the
+  // store. ReadXRef runs it unless the file is encrypted; then it runs only
+  // once the password is accepted, through the decryptor.
   void UnpackObjectStreams();
 
  private:
-  struct TvxSection {
-    bool IsStream = false;
-    int64_t Offset = 0;
-    int64_t XRefStm = -1;
-    std::unique_ptr<TvxPDFStreamObject> Stream;  // decoded cross-reference stream
-  };
-
   bool IsXRefAt(int64_t Offset);
   bool IsDigitAt(int64_t Offset);
-  void ReadChain(int64_t Offset, bool IsStream, int Depth);
+  void ReadChain(int64_t Offset, bool IsStream);
   void ApplyTrailerValues(const TvxPDFDictObject& Dict);
   std::unique_ptr<TvxPDFStreamObject> ReadXRefStreamObject(int64_t Offset);
-  void ReadTableEntries(int64_t Offset);
+  // Enters the in-use entries; the free ones go to Freed.
+  void ReadTableEntries(int64_t Offset, std::vector<int32_t>& Freed);
   void ReadStreamEntries(const TvxPDFStreamObject& Stream);
+  // Sections are entered newest first: the first entry for a number wins,
+  // a free one included.
+  bool Claim(int64_t K);
   void EnterTableEntry(int64_t K, const TvxXRefItem& Item);
   void EnterStreamEntry(int64_t K, const TvxXRefStmItem& Item);
   void ResolveID();
@@ -50,6 +48,8 @@ class TvxXRefLoader {
   TvxDocumentEvents& E;
   TvxObjectLoader& L;
   std::unordered_set<int64_t> FVisited;
+  std::unordered_set<int32_t> FClaimed;
+  int32_t FMaxNumber = 0;
 };
 
 }  // namespace vx

@@ -162,10 +162,40 @@ void TvxDocumentWriter::AppendString(std::string& Out, int32_t ObjNum,
   }
 }
 
-void TvxDocumentWriter::AppendReference(std::string& Out, const TvxPDFIndirectReference& Ref) {
+const TvxPDFIndirectObject* TvxDocumentWriter::WrittenTarget(const TvxPDFIndirectReference& Ref) {
+  auto Written = [](const TvxPDFIndirectObject* O) {
+    return O && O->OutputNumber != 0 && O->UseCount != 0;
+  };
   const TvxPDFIndirectObject* Target = D.FStore->FindObject(&Ref);
-  if (!Target && FSaveStore) Target = FSaveStore->FindObject(&Ref);
-  if (Target && Target->OutputNumber != 0 && Target->UseCount != 0) {
+  if (Written(Target)) return Target;
+  // An object rebuilt for the save (an outline item) replaces the stored
+  // copy, which is not written.
+  if (FSaveStore) {
+    const TvxPDFIndirectObject* Rebuilt = FSaveStore->FindObject(&Ref);
+    if (Written(Rebuilt)) return Rebuilt;
+  }
+  if (Target) return nullptr;
+  // A reference naming another generation than the stored object's: the
+  // load took the stored object for it, so the reference goes there too.
+  auto Key = [](int32_t Doc, int32_t Num) {
+    return static_cast<int64_t>(static_cast<uint32_t>(Doc)) << 32 | static_cast<uint32_t>(Num);
+  };
+  if (!FByNumberBuilt) {
+    FByNumberBuilt = true;
+    for (TvxPDFObjectStore* Store : {D.FStore.get(), FSaveStore.get()}) {
+      if (!Store) continue;
+      for (int32_t I = 0; I < Store->Count(); ++I) {
+        const TvxPDFIndirectObject* O = Store->GetObject(I);
+        if (Written(O)) FByNumber.emplace(Key(O->DocumentID, O->ObjectNumber), O);
+      }
+    }
+  }
+  auto It = FByNumber.find(Key(Ref.DocumentID, Ref.ObjectNumber));
+  return It == FByNumber.end() ? nullptr : It->second;
+}
+
+void TvxDocumentWriter::AppendReference(std::string& Out, const TvxPDFIndirectReference& Ref) {
+  if (const TvxPDFIndirectObject* Target = WrittenTarget(Ref)) {
     AppendInt(Out, Target->OutputNumber);
     Out.append(" 0 R");
   } else {
@@ -199,6 +229,10 @@ std::string TvxDocumentWriter::StreamToText(int32_t ObjNum, const TvxPDFStreamOb
 void TvxDocumentWriter::CompressStream(TvxPDFDictObject& Dict, std::string& Data) {
   const std::string_view M = FCompression.Method == 1 ? "/RunLengthDecode" : "/FlateDecode";
   TvxPDFObject* F = D.FStore->Resolve(Dict.Lookup("/Filter"));
+  // /Filter null, or a reference to nothing, means no filter: then any
+  // decode parameters belong to no filter either.
+  if (F && F->IsNull()) F = nullptr;
+  if (!F) Dict.Remove("/DecodeParms");
   if (F) {
     if (F->IsName()) {
       const std::string& N = static_cast<TvxPDFNameObject*>(F)->Text;
@@ -223,7 +257,7 @@ void TvxDocumentWriter::CompressStream(TvxPDFDictObject& Dict, std::string& Data
   Dict.SetValue("/Length",
                 std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Data.size())));
   if (!F) {
-    Dict.Add("/Filter", std::make_unique<TvxPDFNameObject>(std::string(M)));
+    Dict.SetValue("/Filter", std::make_unique<TvxPDFNameObject>(std::string(M)));
     return;
   }
   // The new filter goes first; a copy keeps a shared filter array unchanged.
@@ -284,6 +318,8 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
   FOutput = &Output;
   FOutputSize = Output.GetSize();
   FXRefOffsets.clear();
+  FByNumber.clear();
+  FByNumberBuilt = false;
   D.FInfo->SetProducer(std::u16string(ProducerText.begin(), ProducerText.end()));
   FLastObjectNumber = 3;
   FSaveStore = std::make_unique<TvxPDFObjectStore>();
@@ -307,6 +343,8 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
   WriteXRefAndTrailer();
   FSaveStore.reset();
   FXRefOffsets.clear();
+  FByNumber.clear();
+  FByNumberBuilt = false;
   FOutput = nullptr;
 }
 
@@ -335,6 +373,10 @@ void TvxDocumentWriter::WriteCatalog() {
   Lines += KeyLine("/AcroForm", Value(C.AcroForm.get()));
   Lines += KeyLine("/OpenAction", Value(C.OpenAction.get()));
   Lines += KeyLine("/AA", Value(C.AA.get()));
+  // The source catalog's other entries, in their order.
+  if (C.OtherEntries)
+    for (int32_t I = 0; I < C.OtherEntries->Count(); ++I)
+      Lines += KeyLine(C.OtherEntries->Keys[I]->Text, Value(C.OtherEntries->Values[I].get()));
   WriteChunk(WrapObject(1, WrapDict(Lines)));
   WriteChunk(WrapObject(2, ObjectToText(2, &D.FInfo->Dict())));
   WritePages();

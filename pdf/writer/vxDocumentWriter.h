@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "pdf/objects/vxClasses.h"
@@ -63,6 +64,8 @@ class TvxDocumentWriter {
   void AppendDict(std::string& Out, int32_t ObjNum, const TvxPDFDictObject& Dict);
   void AppendString(std::string& Out, int32_t ObjNum, const TvxPDFStringObject& S);
   void AppendReference(std::string& Out, const TvxPDFIndirectReference& Ref);
+  // The written object a reference stands for, or nil.
+  const TvxPDFIndirectObject* WrittenTarget(const TvxPDFIndirectReference& Ref);
   void CompressStream(TvxPDFDictObject& Dict, std::string& Data);
   std::string EncryptData(std::string_view Data, int32_t ObjNum);
   int32_t NextObjectNumber() { return ++FLastObjectNumber; }
@@ -86,6 +89,10 @@ class TvxDocumentWriter {
   std::vector<int64_t> FXRefOffsets;
   int32_t FLastObjectNumber = 3;
   std::string FChunk;  // reused buffer for one object's text
+  // Written objects by document and object number, any generation; built on
+  // the first reference that names a generation the store does not hold.
+  std::unordered_map<int64_t, const TvxPDFIndirectObject*> FByNumber;
+  bool FByNumberBuilt = false;
 };
 
 }  // namespace vx

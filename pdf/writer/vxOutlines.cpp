@@ -405,13 +405,19 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineManager::ReadOutlineItem(int32_t N, Tvx
 }
 
 bool TvxOutlineManager::IsOutlineCopy(const TvxPDFIndirectObject& Obj) const {
-  // A damaged chain may lead to a page or another kind of object, which
-  // must still be written.
+  // A damaged chain may lead to a page, a form field, an annotation or
+  // another kind of object, which must still be written as it is.
   if (FPageSet.count(&Obj)) return false;
-  if (!Obj.Value || !Obj.Value->IsDict()) return false;
-  const TvxPDFObject* Type = static_cast<const TvxPDFDictObject*>(Obj.Value.get())->Lookup("/Type");
-  return !Type ||
-         (Type->IsName() && static_cast<const TvxPDFNameObject*>(Type)->Text == "/Outlines");
+  const TvxPDFDictObject* Dict = AsDict(Obj.Value.get());
+  if (!Dict) return false;
+  const TvxPDFObject* Type = Dict->Lookup("/Type");
+  // Some producers type their items /Outline.
+  if (Type &&
+      !(Type->IsName() && static_cast<const TvxPDFNameObject*>(Type)->Text.starts_with("/Outline")))
+    return false;
+  for (const char* Key : {"/FT", "/T", "/Kids", "/Subtype", "/Rect", "/Contents", "/MediaBox"})
+    if (Dict->Lookup(Key)) return false;
+  return true;
 }
 
 std::unique_ptr<TvxPDFOutline> TvxOutlineManager::ReadOneItem(int32_t N, TvxPDFOutline* Parent,
@@ -419,16 +425,17 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineManager::ReadOneItem(int32_t N, TvxPDFO
                                                               int32_t& Next) {
   First = Next = 0;
   TvxLoadedObject Loaded = L.LoadObject(N);
-  if (!Loaded || !AsDict(Loaded.Object->Value.get())) return nullptr;
+  // Only outline items are read: anything else ends the chain and stays.
+  if (!Loaded || !IsOutlineCopy(*Loaded.Object)) return nullptr;
   TvxPDFIndirectObject& Src = *Loaded.Object;
   auto Item = std::make_unique<TvxPDFOutline>(Src.DocumentID, Src.ObjectNumber, Src.Generation,
                                               Src.Value->Clone());
   // A copy already in the store (an object stream, or reached through
-  // another object) stays there valid but unwritten; the rebuilt item gets a
-  // number of its own, so that links reach it and not the stale copy.
+  // another object) stays there valid but unwritten; the rebuilt item keeps
+  // its numbers, so that every reference to it reaches the rebuilt one.
   TvxPDFIndirectObject* Stored = Loaded.Fresh ? D.FStore->FindObject(Loaded.Fresh.get()) : &Src;
-  if (Stored && IsOutlineCopy(*Stored)) Stored->UseCount = 0;
-  if (Stored || Src.ObjectNumber != N) {
+  if (Stored) Stored->UseCount = 0;
+  if (Src.ObjectNumber != N) {
     Item->DocumentID = D.FDocumentID;
     Item->ObjectNumber = D.FStore->NewObjectNumber();
     Item->Generation = 0;

@@ -85,8 +85,9 @@ class TvxOutlineManager : public TvxCatalogHandlers {
   // LoadObject, marked used and stored when read from the file.
   TvxPDFIndirectObject* FetchObject(int32_t N);
   void AddNamedDest(std::string Key, TvxPDFObjectPtr Value);
-  // True for a stored object that only the outline uses, whose rebuilt item
-  // replaces it in the saved file.
+  // True for an outline item or root: a dictionary that is neither a page,
+  // nor a form field, nor an annotation. Its rebuilt item replaces it in the
+  // saved file.
   bool IsOutlineCopy(const TvxPDFIndirectObject& Obj) const;
 
   // Save side.

@@ -120,6 +120,50 @@ class PdfBuilder {
     return FData;
   }
 
+  // An update section: a classic table with one subsection per object added
+  // since ForgetObjects, so that it frees nothing.
+  std::string FinishTableUpdate(const std::string& TrailerEntries) {
+    size_t XRef = FData.size();
+    FData += "xref\n";
+    for (const auto& [Num, At] : FOffsets) {
+      char Line[64];
+      std::snprintf(Line, sizeof Line, "%d 1\n%010zu %05d n\r\n", Num, At.first, At.second);
+      FData += Line;
+    }
+    FData += "trailer\n<< " + TrailerEntries + " /Prev " + std::to_string(FLastXRef) + " >>\n";
+    FData += "startxref\n" + std::to_string(XRef) + "\n%%EOF\n";
+    FLastXRef = XRef;
+    return FData;
+  }
+
+  // An update section as a cross-reference stream (number N, /W [1 4 2])
+  // listing, through /Index, only the objects added since ForgetObjects and
+  // the numbers in Freed.
+  std::string FinishStreamUpdate(int N, const std::string& TrailerEntries,
+                                 const std::vector<int>& Freed = {}) {
+    size_t XRef = FData.size();
+    FOffsets[N] = {XRef, 0};
+    std::map<int, std::string> Rows;
+    for (const auto& [Num, C] : FCompressed)
+      Rows[Num] = XRefRow(2, static_cast<uint32_t>(C.first), static_cast<uint16_t>(C.second));
+    for (const auto& [Num, O] : FOffsets)
+      Rows[Num] = XRefRow(1, static_cast<uint32_t>(O.first), static_cast<uint16_t>(O.second));
+    for (int Num : Freed) Rows[Num] = XRefRow(0, 0, 1);
+    std::string Index, Data;
+    for (const auto& [Num, Row] : Rows) {
+      Index += std::to_string(Num) + " 1 ";
+      Data += Row;
+    }
+    int Size = Rows.empty() ? 1 : Rows.rbegin()->first + 1;
+    std::string Dict = "/Type /XRef /Size " + std::to_string(Size) + " /W [1 4 2] /Index [" +
+                       Index + "] /Prev " + std::to_string(FLastXRef) + " " + TrailerEntries;
+    FData += std::to_string(N) + " 0 obj\n<< " + Dict + " /Length " + std::to_string(Data.size()) +
+             " >>\nstream\n" + Data + "\nendstream\nendobj\n";
+    FData += "startxref\n" + std::to_string(XRef) + "\n%%EOF\n";
+    FLastXRef = XRef;
+    return FData;
+  }
+
   size_t LastXRef() const { return FLastXRef; }
   void ForgetObjects() {
     FOffsets.clear();

@@ -2,9 +2,11 @@
 // qpdf, poppler and the engine itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -180,6 +182,111 @@ TEST(CorpusRewrite, RewrittenFilesCheckReloadAndRenderTheSame) {
       "pages/outlines/fields, "
       "%d of %d page-1 renders identical\n",
       Tried, Rewritten, Checked, Kept, SameRender, Rendered);
+}
+
+}  // namespace
+
+namespace {
+
+// The output of Command; Ok tells whether it exited with status 0.
+std::string CommandOutput(const std::string& Command, bool* Ok = nullptr) {
+  FILE* P = popen((Command + " 2>/dev/null").c_str(), "r");
+  std::string Out;
+  char Buf[65536];
+  size_t N;
+  while (P && (N = std::fread(Buf, 1, sizeof Buf, P)) > 0) Out.append(Buf, N);
+  int Status = P ? pclose(P) : -1;
+  if (Ok) *Ok = Status != -1 && WIFEXITED(Status) && WEXITSTATUS(Status) == 0;
+  return Out;
+}
+
+// The line of pdfinfo's output that starts with Key, or "".
+std::string InfoLine(const std::string& Info, const std::string& Key) {
+  size_t At = Info.find("\n" + Key);
+  if (At == std::string::npos) return "";
+  return Info.substr(At + 1, Info.find('\n', At + 1) - At - 1);
+}
+
+// The first page whose text differs, 0 when all agree.
+int FirstDifferentPage(const std::string& A, const std::string& B) {
+  size_t PA = 0, PB = 0;
+  for (int Page = 1;; ++Page) {
+    size_t EA = A.find('\f', PA), EB = B.find('\f', PB);
+    if (A.compare(PA, EA - PA, B, PB, EB - PB) != 0) return Page;
+    if (EA == std::string::npos || EB == std::string::npos) return EA == EB ? 0 : Page;
+    PA = EA + 1;
+    PB = EB + 1;
+  }
+}
+
+TEST(CorpusRewrite, TextTagsLabelsAndFormValuesAreKept) {
+  std::vector<vxtest::CorpusFile> Files = vxtest::LoadManifest();
+  if (Files.empty()) GTEST_SKIP() << "corpus not present";
+  if (!HaveTool("qpdf") || !HaveTool("pdftotext") || !HaveTool("pdfinfo"))
+    GTEST_SKIP() << "qpdf or poppler missing";
+  auto LoadExceptions = vxtest::LoadExceptionList("corpus_load_exceptions.tsv");
+  auto Exceptions = vxtest::LoadExceptionList("corpus_text_exceptions.tsv");
+  const std::string Dir = vxtest::TempPath("vx_text/");
+  std::system(("mkdir -p " + Quote(Dir)).c_str());
+  int Compared = 0, Pages = 0, Tagged = 0, Labelled = 0, Forms = 0;
+  std::string Failures;
+  for (const auto& F : Files) {
+    if (F.Fields.at("qpdf_check") != "ok" || F.Fields.at("encryption") != "none") continue;
+    if (LoadExceptions.count(F.Name) || Exceptions.count(F.Name)) continue;
+    const std::string Out = Dir + F.Name;
+    try {
+      TvxPDFDocument Doc;
+      Doc.LoadFromFile(F.Path);
+      Doc.SaveToFile(Out);
+    } catch (const vx::Exception& E) {
+      Failures += F.Name + ": " + E.what() + "\n";
+      continue;
+    }
+    // A source poppler cannot read gives nothing to compare with.
+    bool Readable = false;
+    std::string Before = CommandOutput("pdftotext -q " + Quote(F.Path) + " -", &Readable);
+    if (!Readable) {
+      std::remove(Out.c_str());
+      continue;
+    }
+    ++Compared;
+    std::string After = CommandOutput("pdftotext -q " + Quote(Out) + " -");
+    if (int Page = FirstDifferentPage(Before, After))
+      Failures += F.Name + ": text of page " + std::to_string(Page) + " differs\n";
+    Pages += static_cast<int>(std::count(Before.begin(), Before.end(), '\f'));
+
+    std::string InfoBefore = CommandOutput("pdfinfo " + Quote(F.Path));
+    std::string InfoAfter = CommandOutput("pdfinfo " + Quote(Out));
+    if (InfoLine(InfoBefore, "Tagged:") != InfoLine(InfoAfter, "Tagged:"))
+      Failures += F.Name + ": " + InfoLine(InfoAfter, "Tagged:") + " after the rewrite\n";
+    if (InfoLine(InfoBefore, "Tagged:").find("yes") != std::string::npos) ++Tagged;
+
+    std::string LabelsBefore = CommandOutput("qpdf --json --json-key=pagelabels " + Quote(F.Path));
+    std::string LabelsAfter = CommandOutput("qpdf --json --json-key=pagelabels " + Quote(Out));
+    if (LabelsBefore != LabelsAfter) Failures += F.Name + ": page labels differ\n";
+    if (LabelsBefore.find("\"label\"") != std::string::npos) ++Labelled;
+
+    // Filled form values, as qpdf reads them.
+    if (F.Fields.at("acroform_fields") != "0") {
+      auto Values = [](const std::string& Path) {
+        std::stringstream In(CommandOutput("qpdf --json --json-key=acroform " + Quote(Path)));
+        std::vector<std::string> Lines;
+        for (std::string Line; std::getline(In, Line);)
+          if (Line.find("\"value\"") != std::string::npos) Lines.push_back(Line);
+        std::sort(Lines.begin(), Lines.end());
+        return Lines;
+      };
+      if (Values(F.Path) != Values(Out)) Failures += F.Name + ": form values differ\n";
+      ++Forms;
+    }
+    std::remove(Out.c_str());
+  }
+  EXPECT_EQ(Failures, "");
+  EXPECT_GT(Compared, 100);
+  std::printf(
+      "corpus text: %d files (%d pages) extract the same text after a rewrite; %d tagged, "
+      "%d with page labels and %d with form values keep them\n",
+      Compared, Pages, Tagged, Labelled, Forms);
 }
 
 }  // namespace

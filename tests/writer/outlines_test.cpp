@@ -272,8 +272,7 @@ TEST(Outlines, LoopsEndAndDepthIsBounded) {
   std::vector<TvxPDFOutline*> Top = Children(L->Doc->Outlines().OutlineRoot());
   ASSERT_EQ(Top.size(), 2u);
   EXPECT_EQ(Top[0]->FirstChild, nullptr);
-  ASSERT_NE(Top[1]->FirstChild, nullptr);
-  EXPECT_NE(Top[1]->FirstChild->ObjectNumber, 4);
+  EXPECT_EQ(Top[1]->FirstChild, nullptr) << "a page is no outline item";
   EXPECT_GT(L->Doc->Pages()[1]->UseCount, 0) << "a page the chain runs into is still written";
 
   // Each item the only child of the one before, 300 levels down.
@@ -347,7 +346,10 @@ TEST(Outlines, ItemsAlreadyStoredAreReplacedByTheRebuiltOnes) {
         Saved(Save, *Top[1]).Lookup("/Parent")}) {
     ASSERT_NE(Link, nullptr);
     EXPECT_NE(Save.FindObject(Link), nullptr) << Text(Link);
-    EXPECT_EQ(Doc.Store().FindObject(Link), nullptr) << Text(Link);
+    // The stored copy under the same numbers is not written.
+    if (TvxPDFIndirectObject* Copy = Doc.Store().FindObject(Link)) {
+      EXPECT_EQ(Copy->UseCount, 0) << Text(Link);
+    }
   }
 }
 
