@@ -21,13 +21,15 @@ cmake --build build-clang -j2
 echo "== fuzzing"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVX_BUILD_FUZZ=ON -DVX_BUILD_TESTS=OFF
-cmake --build build-fuzz -j2 --target fuzz_parser fuzz_document fuzz_font
-for target in parser document font; do
+cmake --build build-fuzz -j2 --target fuzz_parser fuzz_document fuzz_font fuzz_stamp
+for target in parser document font stamp; do
   seeds=fuzz/corpus
   [ "$target" = document ] && seeds=fuzz/corpus_document
   [ "$target" = font ] && seeds=fuzz/corpus_font
+  [ "$target" = stamp ] && seeds=fuzz/corpus_document
   seconds="${VX_FUZZ_SECONDS:-60}"
   [ "$target" = font ] && seconds="${VX_FUZZ_FONT_SECONDS:-20}"
+  [ "$target" = stamp ] && seconds="${VX_FUZZ_STAMP_SECONDS:-20}"
   mkdir -p "build-fuzz/corpus_$target"
   ./build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=65536 \
     -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=1024 -seed=1 -print_final_stats=0 "build-fuzz/corpus_$target" "$seeds" 2>&1 | tail -n 2

@@ -47,8 +47,8 @@ void PutU32(std::string& D, size_t Pos, uint32_t V) {
   D[Pos + 3] = static_cast<char>(V);
 }
 
-// Face Index of a collection as a font file of its own: its table directory
-// with the tables it uses copied behind it. Empty when the data is damaged.
+}  // namespace
+
 std::string ExtractCollectionFace(std::string_view D, uint32_t Index) {
   uint32_t Count = ReadU32(D, 8);
   if (Index >= Count || 12 + static_cast<uint64_t>(Index) * 4 + 4 > D.size()) return {};
@@ -65,9 +65,14 @@ std::string ExtractCollectionFace(std::string_view D, uint32_t Index) {
     PutU32(Out, 12 + I * 16u + 8, static_cast<uint32_t>(Out.size()));
     Out.append(D.substr(Offset, Length));
     Out.append((4 - Out.size() % 4) % 4, '\0');
+    // One face holds each table once: more than the file means a directory
+    // naming the same data again and again.
+    if (Out.size() > D.size() + 12 + NumTables * 20u) return {};
   }
   return Out;
 }
+
+namespace {
 
 // The whole file; empty when it cannot be read.
 std::string ReadWholeFile(const std::string& Path) {
@@ -381,17 +386,33 @@ class TvxFontConfigService : public TvxFontService {
   std::vector<uint8_t> FontCharsets(std::string_view FaceName) override {
     std::lock_guard<std::mutex> Lock(FMutex);
     Init();
+    bool Seen[256] = {};
+    // A face that is not installed offers what its metric-compatible
+    // stand-in offers.
+    if (!ListCharsets(std::string(FaceName), Seen)) {
+      std::string StandIn = MetricStandIn(std::string(FaceName));
+      if (!StandIn.empty()) ListCharsets(StandIn, Seen);
+    }
     std::vector<uint8_t> Result;
+    for (int C = 0; C < 256; ++C)
+      if (Seen[C]) Result.push_back(static_cast<uint8_t>(C));
+    return Result;
+  }
+
+ private:
+  // Marks the character sets the installed faces of Family cover; false when
+  // there is none.
+  static bool ListCharsets(const std::string& Family, bool (&Seen)[256]) {
     FcPattern* Pat = FcPatternCreate();
-    std::string Name(FaceName);
-    FcPatternAddString(Pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(Name.c_str()));
+    FcPatternAddString(Pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(Family.c_str()));
     FcObjectSet* Os = FcObjectSetBuild(FC_CHARSET, nullptr);
     FcFontSet* Set = FcFontList(nullptr, Pat, Os);
-    bool Seen[256] = {};
+    bool Any = false;
     if (Set) {
       for (int I = 0; I < Set->nfont; ++I) {
         FcCharSet* Cs = nullptr;
         if (FcPatternGetCharSet(Set->fonts[I], FC_CHARSET, 0, &Cs) != FcResultMatch) continue;
+        Any = true;
         for (const TvxCharsetProbe& P : CharsetProbes)
           if (FcCharSetHasChar(Cs, P.Chars[0]) && FcCharSetHasChar(Cs, P.Chars[1]))
             Seen[P.Charset] = true;
@@ -400,12 +421,45 @@ class TvxFontConfigService : public TvxFontService {
     }
     FcObjectSetDestroy(Os);
     FcPatternDestroy(Pat);
-    for (int C = 0; C < 256; ++C)
-      if (Seen[C]) Result.push_back(static_cast<uint8_t>(C));
-    return Result;
+    return Any;
   }
 
- private:
+  // The families fontconfig puts in place of Pattern's own with a strong
+  // binding: the face itself and its metric-compatible stand-ins. The
+  // generic fallbacks that follow are weak.
+  static std::vector<std::string> StrongFamilies(FcPattern* Pattern) {
+    std::vector<std::string> Strong;
+    for (int I = 0;; ++I) {
+      FcValue V;
+      FcValueBinding B;
+      if (FcPatternGetWithBinding(Pattern, FC_FAMILY, I, &V, &B) != FcResultMatch) break;
+      if (B != FcValueBindingStrong || V.type != FcTypeString) break;
+      Strong.push_back(Lower(reinterpret_cast<const char*>(V.u.s)));
+    }
+    return Strong;
+  }
+
+  // The installed family standing in for Face with the same metrics, or
+  // empty.
+  static std::string MetricStandIn(const std::string& Face) {
+    FcPattern* Pat = FcPatternCreate();
+    FcPatternAddString(Pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(Face.c_str()));
+    FcConfigSubstitute(nullptr, Pat, FcMatchPattern);
+    FcDefaultSubstitute(Pat);
+    std::vector<std::string> Strong = StrongFamilies(Pat);
+    FcResult Res;
+    FcPattern* Match = FcFontMatch(nullptr, Pat, &Res);
+    FcPatternDestroy(Pat);
+    std::string Family;
+    FcChar8* F = nullptr;
+    if (Match && FcPatternGetString(Match, FC_FAMILY, 0, &F) == FcResultMatch &&
+        std::find(Strong.begin(), Strong.end(), Lower(reinterpret_cast<const char*>(F))) !=
+            Strong.end())
+      Family = reinterpret_cast<const char*>(F);
+    if (Match) FcPatternDestroy(Match);
+    return Family;
+  }
+
   void Init() {
     if (FLibrary) return;
     if (!FcInit()) throw Exception("Cannot initialise fontconfig");
@@ -428,16 +482,7 @@ class TvxFontConfigService : public TvxFontService {
     FcConfigSubstitute(nullptr, Pat, FcMatchPattern);
     FcDefaultSubstitute(Pat);
 
-    // The face asked for and its metric-compatible stand-ins lead the
-    // family list with a strong binding; the generic fallbacks are weak.
-    std::vector<std::string> Strong;
-    for (int I = 0;; ++I) {
-      FcValue V;
-      FcValueBinding B;
-      if (FcPatternGetWithBinding(Pat, FC_FAMILY, I, &V, &B) != FcResultMatch) break;
-      if (B != FcValueBindingStrong || V.type != FcTypeString) break;
-      Strong.push_back(Lower(reinterpret_cast<const char*>(V.u.s)));
-    }
+    std::vector<std::string> Strong = StrongFamilies(Pat);
 
     FcResult Res;
     FcPattern* Match = FcFontMatch(nullptr, Pat, &Res);

@@ -147,6 +147,11 @@ class TvxFontService {
   virtual std::vector<uint8_t> FontCharsets(std::string_view FaceName) = 0;
 };
 
+// Face Index of a font collection (.ttc) as a font file of its own: its table
+// directory with the tables it uses copied behind it. Empty when the data is
+// damaged.
+std::string ExtractCollectionFace(std::string_view Data, uint32_t Index);
+
 // The service in use; tests may substitute their own (nullptr restores the
 // default). Not owned.
 TvxFontService& FontService();

@@ -272,8 +272,10 @@ std::vector<bool> TvxPDFFont::KeptGlyphs() const {
   Keep[0] = true;
   const auto& Codes = FAnalysis->CodePoints;
   const auto& Glyphs = FAnalysis->GlyphIDs;
+  // The space is never recorded as used, yet text shows it: its (empty)
+  // glyph stays so that its width is written.
   for (size_t K = 0; K < Codes.size(); ++K)
-    if (FUsedChars.count(Codes[K])) {
+    if (Codes[K] == u' ' || FUsedChars.count(Codes[K])) {
       if (Glyphs[K] >= Keep.size()) Keep.resize(Glyphs[K] + 1u, false);
       Keep[Glyphs[K]] = true;
     }
@@ -320,7 +322,7 @@ void TvxPDFFont::WriteToUnicodeCMap(TvxMemoryStream& Stream) const {
   const std::vector<bool>& Keep = FSubsetGlyphs;
   for (size_t K = 0; K < Glyphs.size(); ++K) {
     uint16_t G = Glyphs[K];
-    if (FIsSubset && Codes[K] != u' ' && (G >= Keep.size() || !Keep[G])) continue;
+    if (FIsSubset && (G >= Keep.size() || !Keep[G])) continue;
     ToCode.emplace(G, Codes[K]);
   }
   std::string T;

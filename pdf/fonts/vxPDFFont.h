@@ -108,7 +108,8 @@ class TvxPDFFont {
  private:
   // Glyph of Unicode unit C, or -1.
   int32_t GlyphOf(char16_t C) const;
-  // Glyphs a subset keeps: those of every code point in UsedChars, and 0.
+  // Glyphs a subset keeps: those of every code point in UsedChars, the
+  // space and glyph 0.
   std::vector<bool> KeptGlyphs() const;
 
   TvxFont FFont;

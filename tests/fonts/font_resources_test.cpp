@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "objects/expect_error.h"
@@ -286,6 +287,33 @@ TEST_F(FontResourcesTest, CompositeFontsAreReusedOnlyWithTheirOwnProgram) {
     EXPECT_EQ(Doc.FindFontResource(FontDictOf(0), Greek, Name, 0), Length1 == Ours);
   }
   EXPECT_EQ(Doc.CreateFontResource(Greek, "/ZW", feFull, 0, Text)->ObjectNumber, 5);
+}
+
+TEST_F(FontResourcesTest, SubsetWidthsCoverTheSpace) {
+  Load();
+  TvxFont Greek = MakeFont("Arial", false, false, GreekCharset);
+  TvxPDFFont Probe(Greek, false, false);
+  int32_t Space = std::stoi(Probe.EncodeGlyphText(u" ", GreekCharset), nullptr, 16);
+  int32_t Kappa = std::stoi(Probe.EncodeGlyphText(u"\u03BA", GreekCharset), nullptr, 16);
+  auto Ref = Doc.CreateFontResource(Greek, "/ZS", feSubset, 0, u"\u03BA \u03BA");
+  TvxPDFDictObject& Type0 = Resolved(Ref.get());
+  EXPECT_EQ(NameOf(Type0, "/Encoding"), "/Identity-H");
+  auto* Kids =
+      static_cast<TvxPDFArrayObject*>(Doc.Store().Resolve(Type0.Lookup("/DescendantFonts")));
+  TvxPDFDictObject& Cid = Resolved(Kids->GetItem(0));
+  EXPECT_EQ(NameOf(Cid, "/CIDToGIDMap"), "/Identity");
+  EXPECT_EQ(IntOf(Cid, "/DW"), 1000);
+  auto* W = static_cast<TvxPDFArrayObject*>(Doc.Store().Resolve(Cid.Lookup("/W")));
+  std::map<int32_t, int32_t> Widths;
+  for (int32_t I = 0; I + 2 < W->Count(); I += 3) {
+    auto Num = [&](int32_t K) { return static_cast<TvxPDFIntegerObject*>(W->GetItem(K))->Value; };
+    for (int32_t G = Num(I); G <= Num(I + 1); ++G) Widths[G] = Num(I + 2);
+  }
+  // Only the glyphs the subset holds, the space among them.
+  EXPECT_EQ(Widths.size(), 2u);
+  EXPECT_EQ(Widths[Space], Probe.GlyphWidths()[Space]);
+  EXPECT_EQ(Widths[Kappa], Probe.GlyphWidths()[Kappa]);
+  EXPECT_GT(Widths[Space], 200);
 }
 
 // Simple and composite fonts, whole and subset, through qpdf, poppler and

@@ -3,6 +3,7 @@
 // and Courier New) for the real service.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "objects/expect_error.h"
@@ -418,6 +419,21 @@ TEST(InstalledFonts, StyleAndPitchOfTheOtherFaces) {
   TvxPDFFont Missing(MakeFont("No Such Face Vx"), false, false);
   EXPECT_NE(Missing.FaceName(), "No Such Face Vx");
   EXPECT_FALSE(Missing.FaceName().empty());
+}
+
+TEST(InstalledFonts, CharacterSetsOfAFaceAndTheirCheck) {
+  std::vector<uint8_t> Sets = FontService().FontCharsets("Arial");
+  for (uint8_t Cs : {AnsiCharset, GreekCharset, RussianCharset, EastEuropeCharset})
+    EXPECT_NE(std::find(Sets.begin(), Sets.end(), Cs), Sets.end()) << int(Cs);
+  EXPECT_EQ(std::find(Sets.begin(), Sets.end(), ThaiCharset), Sets.end());
+  EXPECT_TRUE(FontService().FontCharsets("No Such Face Vx").empty());
+  EXPECT_EQ(TvxPDFFont(MakeFont("Arial", false, false, GreekCharset), true, false).FontKind(),
+            fkTrueType);
+  EXPECT_EQ(TvxPDFFont(MakeFont("Arial", false, false, ThaiCharset), true, false).FontKind(),
+            fkOther);
+  // Without the check the face's data decides.
+  EXPECT_EQ(TvxPDFFont(MakeFont("Arial", false, false, ThaiCharset), false, false).FontKind(),
+            fkTrueType);
 }
 
 TEST(InstalledFonts, MeasureTextAddsRoundedAdvances) {

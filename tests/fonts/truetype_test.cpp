@@ -4,6 +4,7 @@
 #include "objects/expect_error.h"
 #include "pdf/fonts/vxPDFFont.h"
 #include "pdf/fonts/vxTrueType.h"
+#include "platform/vxFontService.h"
 #include "support/ttf_builder.h"
 
 using namespace vx;
@@ -156,6 +157,71 @@ TEST(TrueTypeFile, TableChecksumPadsTheLastWord) {
   EXPECT_EQ(TableChecksum(std::string("\0\0\0\1\2", 5)), 0x02000001u);
   EXPECT_EQ(TableChecksum(std::string("\xFF\xFF\xFF\xFF\0\0\0\2", 8)), 1u);
   EXPECT_EQ(TableChecksum(""), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// A collection of Faces: the header, the faces' directories, then every
+// face's tables with offsets from the start of the collection.
+std::string BuildCollection(const std::vector<std::string>& Faces) {
+  std::string Head = "ttcf";
+  vxtest::PutU32(Head, 0x00010000);
+  vxtest::PutU32(Head, static_cast<uint32_t>(Faces.size()));
+  std::vector<std::string> Dirs;
+  size_t DirSize = 0;
+  for (const std::string& F : Faces) {
+    size_t N = static_cast<uint8_t>(F[5]);
+    Dirs.push_back(F.substr(0, 12 + N * 16));
+    DirSize += Dirs.back().size();
+  }
+  size_t Offset = Head.size() + Faces.size() * 4;
+  size_t DataStart = Offset + DirSize;
+  std::string Data;
+  for (size_t K = 0; K < Faces.size(); ++K) {
+    vxtest::PutU32(Head, static_cast<uint32_t>(Offset));
+    Offset += Dirs[K].size();
+    size_t N = static_cast<uint8_t>(Faces[K][5]);
+    size_t Base = DataStart + Data.size() - 12 - N * 16;
+    for (size_t I = 0; I < N; ++I) {
+      size_t E = 12 + I * 16 + 8;
+      uint32_t Old = static_cast<uint32_t>(static_cast<uint8_t>(Dirs[K][E])) << 24 |
+                     static_cast<uint32_t>(static_cast<uint8_t>(Dirs[K][E + 1])) << 16 |
+                     static_cast<uint32_t>(static_cast<uint8_t>(Dirs[K][E + 2])) << 8 |
+                     static_cast<uint8_t>(Dirs[K][E + 3]);
+      std::string New;
+      vxtest::PutU32(New, static_cast<uint32_t>(Old + Base));
+      Dirs[K].replace(E, 4, New);
+    }
+    Data += Faces[K].substr(12 + N * 16);
+  }
+  std::string Out = Head;
+  for (const std::string& D : Dirs) Out += D;
+  return Out + Data;
+}
+
+TEST(TrueTypeFile, AFaceOfACollectionStandsAlone) {
+  TtfSpec A = FourGlyphs();
+  TtfSpec B = FourGlyphs();
+  B.Advances = {2048};
+  B.Omit = {"prep"};
+  std::string FontA = BuildTtf(A), FontB = BuildTtf(B);
+  std::string Ttc = BuildCollection({FontA, FontB});
+  for (uint32_t Index : {0u, 1u}) {
+    std::string Face = ExtractCollectionFace(Ttc, Index);
+    ASSERT_FALSE(Face.empty());
+    TvxTrueTypeFile Got(Face), Want(Index == 0 ? FontA : FontB);
+    ASSERT_EQ(Got.Tables().size(), Want.Tables().size());
+    for (const TvxTableEntry& E : Want.Tables()) {
+      std::string Tag;
+      for (int K = 3; K >= 0; --K) Tag.push_back(static_cast<char>(E.Tag >> (K * 8)));
+      EXPECT_EQ(Got.Table(Tag), Want.Table(Tag)) << Tag;
+    }
+  }
+  EXPECT_TRUE(ExtractCollectionFace(Ttc, 2).empty());
+  EXPECT_TRUE(ExtractCollectionFace(Ttc.substr(0, Ttc.size() - 10), 1).empty());
+  EXPECT_TRUE(ExtractCollectionFace("ttcf", 0).empty());
 }
 
 }  // namespace
