@@ -6,4 +6,5 @@ source scripts/deps.sh
 vx_install_deps
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j2
-exec ./build/cli/vellumark-cli --help "$@"
+# Without a window system the program says so in one line and exits.
+exec ./build/app/vellumark "$@"

@@ -1,0 +1,382 @@
+#include "app/vxMainForm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextDocument>
+#include <cmath>
+#include <new>
+
+#include "app/vxColorSelector.h"
+#include "app/vxWatermarkJob.h"
+#include "pdf/objects/vxExceptions.h"
+#include "pdf/security/vxPasswordText.h"
+
+namespace vx::app {
+
+namespace {
+
+constexpr TvxColor clBlue = MakeColor(0, 0, 0xFF);
+constexpr TvxColor clRed = MakeColor(0xFF, 0, 0);
+constexpr int FontDialogPixelHeight = 48;
+
+std::string LocalPath(const QString& Path) {
+  return QFile::encodeName(Path).toStdString();
+}
+
+QString FromLocalPath(const std::string& Path) {
+  return QFile::decodeName(QByteArray::fromStdString(Path));
+}
+
+}  // namespace
+
+TForm1::TForm1(TvxAppPlatform& Platform, QWidget* Parent)
+    : QWidget(Parent), PDOC(std::make_unique<TvxPDFDocument>()), FPlatform(Platform) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Vellumark  2.0"));
+
+  PDOC->OpenAfterSave = false;
+  PDOC->ShowSetupDialog = false;
+  PDOC->SetPDFVersion(pvPDF14);
+  PDOC->SetPageMode(pmNone);
+  PDOC->SetPageLayout(plNone);
+  PDOC->Encryption().SetLevel(el40bit);
+  PDOC->OnPassword = [this](TvxCustomPDFDocument&, std::string& Password, bool& Continue,
+                            int32_t Tries) { PasswordRequested(Password, Continue, Tries); };
+
+  FontDialog1.Font.Name = QStringLiteral("Arial");
+  FontDialog1.Font.Size = PixelHeightToPoints(FontDialogPixelHeight, PixelsPerInch());
+  FontDialog1.Font.Color = clRed;
+
+  const QString PdfFilter = QStringLiteral("Adobe PDF files (*.pdf)|*.pdf");
+  OpenDialog1 = {QStringLiteral("Choose a PDF file"), PdfFilter, QStringLiteral("pdf"), false,
+                 false};
+  SaveDialog1 = {QStringLiteral("Save PDF"), PdfFilter, QStringLiteral("pdf"), true, true};
+
+  QScreen* Screen = screen() ? screen() : QGuiApplication::primaryScreen();
+  double Dpi = Screen ? Screen->logicalDotsPerInchY() : 96.0;
+  FScale = Dpi > 0 ? Dpi / DesignPixelsPerInch : 96.0 / DesignPixelsPerInch;
+
+  // Where the classic face is missing, a face of its width rather than the
+  // desktop's wider default keeps the labels clear of their controls.
+  QFont WindowFont;
+  WindowFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                          QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                          QStringLiteral("Helvetica")});
+  WindowFont.setStyleHint(QFont::SansSerif);
+  WindowFont.setPixelSize(std::max(1, Scaled(14)));
+  setFont(WindowFont);
+
+  QPalette Face = palette();
+  Face.setColor(QPalette::Window, Face.color(QPalette::Button));
+  setPalette(Face);
+  setAutoFillBackground(true);
+
+  CreateControls();
+  FFixedSize = QSize(Scaled(DesignClientWidth), Scaled(DesignClientHeight));
+  setFixedSize(FFixedSize);
+  CenterOnScreen();
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+int TForm1::Scaled(int DesignPixels) const {
+  return static_cast<int>(std::lround(DesignPixels * FScale));
+}
+
+template <typename F>
+void TForm1::Guarded(F&& Handler) {
+  // Nothing may leave a slot: every failure ends in the error box.
+  try {
+    Handler();
+  } catch (const Exception& E) {
+    FPlatform.ErrorBox(this, QString::fromStdString(E.Message()));
+  } catch (const std::bad_alloc&) {
+    FPlatform.ErrorBox(this, QStringLiteral("Out of memory"));
+  } catch (const std::exception& E) {
+    FPlatform.ErrorBox(this, QString::fromUtf8(E.what()));
+  } catch (...) {
+    FPlatform.ErrorBox(this, QStringLiteral("Unexpected Error"));
+  }
+}
+
+void TForm1::CreateControls() {
+  auto Place = [this](QWidget* W, const char* Name, int X, int Y, int Width, int Height) {
+    W->setObjectName(QString::fromLatin1(Name));
+    W->setGeometry(Scaled(X), Scaled(Y), Scaled(Width), Scaled(Height));
+  };
+  auto MakeLabel = [this](const char* Name, const QString& Text, int X, int Y) {
+    auto* L = new QLabel(Text, this);
+    L->setObjectName(QString::fromLatin1(Name));
+    L->move(Scaled(X), Scaled(Y));
+    L->adjustSize();
+    return L;
+  };
+  auto MakeCombo = [&](const char* Name, const QStringList& Items, const QString& Selected, int X,
+                       int Y, int Width, int Height) {
+    auto* C = new QComboBox(this);
+    C->addItems(Items);
+    C->setCurrentText(Selected);
+    Place(C, Name, X, Y, Width, Height);
+    return C;
+  };
+
+  Label1 = MakeLabel("Label1", QStringLiteral("PDF File:"), 20, 22);
+  Edit1 = new QLineEdit(this);
+  Place(Edit1, "Edit1", 108, 20, 553, 24);
+  Button1 = new QPushButton(QStringLiteral("Open"), this);
+  Place(Button1, "Button1", 677, 16, 92, 31);
+
+  Label2 = MakeLabel("Label2", QStringLiteral("Text to stamp as watermark"), 20, 62);
+  Memo1 = new QPlainTextEdit(this);
+  Memo1->setPlainText(QStringLiteral("Type your watermark text here"));
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setTabChangesFocus(true);
+  Place(Memo1, "Memo1", 108, 89, 661, 129);
+
+  Label3 = MakeLabel("Label3", QStringLiteral("Angle"), 20, 235);
+  Edit2 = new QLineEdit(QStringLiteral("45"), this);
+  Place(Edit2, "Edit2", 108, 231, 61, 24);
+
+  Label4 = MakeLabel("Label4", QStringLiteral("Font"), 20, 274);
+  Edit3 = new QLineEdit(this);
+  Edit3->setReadOnly(true);  // a summary of the font dialog's font, never read back
+  Place(Edit3, "Edit3", 108, 270, 553, 24);
+  Button2 = new QPushButton(QStringLiteral("Font"), this);
+  Place(Button2, "Button2", 677, 267, 92, 31);
+
+  Label5 = MakeLabel("Label5", QStringLiteral("Render Mode"), 20, 314);
+  ComboBox1 = MakeCombo(
+      "ComboBox1", {QStringLiteral("Fill"), QStringLiteral("Stroke"), QStringLiteral("FillStroke")},
+      QStringLiteral("FillStroke"), 108, 309, 179, 24);
+
+  Label6 = MakeLabel("Label6", QStringLiteral("Stroke Color"), 20, 353);
+  AdvColorSelector1 = new TvxColorSelector(clBlue, this);
+  AdvColorSelector1->OnMoreColors = [this](TvxColor Current) {
+    std::optional<TvxColor> Chosen;
+    Guarded([&] { Chosen = FPlatform.ColorDialog(this, Current); });
+    return Chosen;
+  };
+  Place(AdvColorSelector1, "AdvColorSelector1", 108, 354, 179, 15);
+
+  Label7 = MakeLabel("Label7", QStringLiteral("Horizontal Position"), 20, 393);
+  ComboBox2 = MakeCombo("ComboBox2",
+                        {QStringLiteral("Left"), QStringLiteral("Center"), QStringLiteral("Right")},
+                        QStringLiteral("Center"), 148, 388, 139, 24);
+  Label8 = MakeLabel("Label8", QStringLiteral("Vertical Position"), 20, 432);
+  ComboBox3 = MakeCombo("ComboBox3",
+                        {QStringLiteral("Top"), QStringLiteral("Center"), QStringLiteral("Bottom")},
+                        QStringLiteral("Center"), 148, 427, 139, 24);
+
+  CheckBox1 =
+      new QCheckBox(QStringLiteral("Make watermark cover up the content at the background"), this);
+  Place(CheckBox1, "CheckBox1", 20, 471, 413, 21);
+  CheckBox2 = new QCheckBox(QStringLiteral("Open PDF after save"), this);
+  CheckBox2->setChecked(true);
+  Place(CheckBox2, "CheckBox2", 20, 501, 168, 21);
+
+  Button3 = new QPushButton(QStringLiteral("Stamp Watermark && Save PDF"), this);
+  Place(Button3, "Button3", 591, 453, 218, 31);
+
+  Label9 = MakeLabel("Label9", QString::fromUtf8(MakersNotice), 108, 538);
+
+  QWidget* Order[] = {Edit1,     Button1, CheckBox1,        CheckBox2, Memo1,
+                      Edit2,     Edit3,   Button2,          ComboBox1, ComboBox2,
+                      ComboBox3, Button3, AdvColorSelector1};
+  for (size_t I = 0; I + 1 < std::size(Order); ++I) setTabOrder(Order[I], Order[I + 1]);
+
+  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+  connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+  connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+}
+
+void TForm1::CenterOnScreen() {
+  QScreen* Screen = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!Screen) return;
+  QRect Area = Screen->availableGeometry();
+  move(Area.center() - QPoint(width() / 2, height() / 2));
+}
+
+void TForm1::FormCreate() {
+  Guarded([this] {
+    int32_t Year = FPlatform.CurrentYear();
+    if (Year > 2020) {
+      QString Notice = Label9->text();
+      Notice.replace(QStringLiteral("2020"), QString::number(Year));
+      Label9->setText(Notice);
+      Label9->adjustSize();
+    }
+    Edit3->setText(FontSummary(FontDialog1.Font));
+  });
+}
+
+void TForm1::FormCanResize(int& NewWidth, int& NewHeight) const {
+  // The window keeps the size it was made with.
+  NewWidth = FFixedSize.width();
+  NewHeight = FFixedSize.height();
+}
+
+void TForm1::resizeEvent(QResizeEvent* Event) {
+  QWidget::resizeEvent(Event);
+  if (!FFixedSize.isValid()) return;
+  int W = width(), H = height();
+  FormCanResize(W, H);
+  if (QSize(W, H) != size()) resize(W, H);
+}
+
+TvxJobSettings TForm1::Settings() const {
+  TvxJobSettings S;
+  S.SourceFile = Edit1->text();
+  S.Text = JoinLinesCRLF(Memo1->document()->toRawText());
+  S.AngleText = Edit2->text();
+  S.Font = FontDialog1.Font;
+  S.RenderMode = ComboBox1->currentText();
+  S.StrokeColor = AdvColorSelector1->Color();
+  S.Overlay = CheckBox1->isChecked();
+  S.HorizontalPosition = ComboBox2->currentText();
+  S.VerticalPosition = ComboBox3->currentText();
+  S.OpenAfterSave = CheckBox2->isChecked();
+  return S;
+}
+
+bool TForm1::LoadDocument(QString Path) {
+  FUnsavedStamp = false;
+  FLoadedPath.clear();
+  FLoadingPath = Path;
+  FLastPassword.clear();
+  FTypedPasswords = 0;
+  // Every load starts from an empty document, whatever an earlier one left.
+  PDOC->ClearDocument();
+  bool Loaded = false;
+  try {
+    Loaded = PDOC->LoadFromFile(LocalPath(Path));
+  } catch (...) {
+    PDOC->ClearDocument();
+    throw;
+  }
+  if (!Loaded) {
+    PDOC->ClearDocument();
+    return false;
+  }
+  FLoadedPath = Path;
+  if (PDOC->IsEncrypted()) {
+    FPasswordPath = Path;
+    FPassword = FLastPassword;
+  }
+  return true;
+}
+
+void TForm1::PasswordRequested(std::string& Password, bool& Continue, int32_t Tries) {
+  Continue = true;
+  if (Tries == 0) {
+    // Most encrypted files open with the empty user password; a file being
+    // loaded again (a job undone) gets the password that opened it.
+    FPendingPasswords.clear();
+    if (FPasswordPath == FLoadingPath && !FPassword.empty()) FPendingPasswords.push_back(FPassword);
+    Password.clear();
+    FLastPassword.clear();
+    return;
+  }
+  if (FPendingPasswords.empty()) {
+    QString Name = QDir::toNativeSeparators(FLoadingPath);
+    QString Prompt =
+        FTypedPasswords == 0
+            ? QStringLiteral("\"%1\" is protected by a password.\nEnter the password to open it:")
+                  .arg(Name)
+            : QStringLiteral(
+                  "Password attempt %1 was not accepted.\nEnter the password to open "
+                  "\"%2\":")
+                  .arg(FTypedPasswords)
+                  .arg(Name);
+    std::optional<QString> Typed = FPlatform.PasswordDialog(this, Prompt);
+    if (!Typed) {
+      Continue = false;
+      return;
+    }
+    ++FTypedPasswords;
+    // The RC4 revisions take PDFDocEncoding bytes; some writers used the
+    // UTF-8 bytes as typed, so those are tried next without asking.
+    std::string Doc;
+    if (UnicodeToPDFDocEncoding(Typed->toStdU16String(), Doc)) FPendingPasswords.push_back(Doc);
+    std::string Utf8 = Typed->toUtf8().toStdString();
+    if (FPendingPasswords.empty() || FPendingPasswords.front() != Utf8)
+      FPendingPasswords.push_back(Utf8);
+  }
+  Password = FPendingPasswords.front();
+  FPendingPasswords.pop_front();
+  FLastPassword = Password;
+}
+
+void TForm1::Button1Click() {
+  Guarded([this] {
+    std::optional<QString> Path = FPlatform.OpenFileDialog(this, OpenDialog1);
+    if (!Path) return;
+    Edit1->setText(*Path);
+    LoadDocument(*Path);
+  });
+}
+
+void TForm1::Button2Click() {
+  Guarded([this] {
+    std::optional<TvxFontSpec> Font = FPlatform.FontDialog(this, FontDialog1.Font);
+    if (!Font) return;
+    FontDialog1.Font = *Font;
+    Edit3->setText(FontSummary(FontDialog1.Font));
+  });
+}
+
+std::optional<QString> TForm1::ChooseTarget() {
+  for (;;) {
+    std::optional<QString> Chosen = FPlatform.SaveFileDialog(this, SaveDialog1);
+    if (!Chosen) return std::nullopt;
+    // The save appends ".pdf" to a name without it; the dialog's overwrite
+    // question was about the name as typed.
+    QString Target = FromLocalPath(TvxCustomPDFDocument::TargetFileName(LocalPath(*Chosen)));
+    if (Target == *Chosen || !QFileInfo::exists(Target)) return Target;
+    if (FPlatform.Confirm(this, QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                    .arg(QDir::toNativeSeparators(Target))))
+      return Target;
+  }
+}
+
+void TForm1::Button3Click() {
+  Guarded([this] {
+    TvxJobSettings S = Settings();
+    if (S.SourceFile.isEmpty()) {
+      FPlatform.MessageBox(this, QStringLiteral("No source file specified!"));
+      return;
+    }
+    if (!QFileInfo(S.SourceFile).isFile()) {
+      FPlatform.MessageBox(this, QStringLiteral("Source file cannot be found!"));
+      return;
+    }
+    // The template's values first: a bad angle leaves the document as it is.
+    TvxStampAction Stamp = PrepareWatermark(S);
+
+    // A stamp whose save did not happen is undone, so a retry stamps once.
+    if (FUnsavedStamp && !FLoadedPath.isEmpty() && !LoadDocument(FLoadedPath)) return;
+    // Never save an empty document: open the named file as "Open" would.
+    if (!PDOC->IsLoaded() && !LoadDocument(S.SourceFile)) return;
+
+    PDOC->MeasurementUnit = muPoints;
+    FUnsavedStamp = true;
+    Stamp(*PDOC);
+
+    std::optional<QString> Target = ChooseTarget();
+    if (!Target) return;
+    PDOC->SaveToFile(LocalPath(*Target), 2);
+    FUnsavedStamp = false;
+    if (S.OpenAfterSave) FPlatform.ShellOpen(QStringLiteral("open"), *Target);
+  });
+}
+
+}  // namespace vx::app

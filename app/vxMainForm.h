@@ -1,0 +1,122 @@
+// The Vellumark window: the source file, the watermark's text, angle, font,
+// render mode, stroke colour, position and layer, and the button that runs
+// the whole job. Platform services come through TvxAppPlatform.
+#pragma once
+
+#include <QWidget>
+#include <deque>
+#include <memory>
+#include <optional>
+
+#include "app/vxAppPlatform.h"
+#include "app/vxAppSettings.h"
+#include "pdf/document/vxCstPDFDoc.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vx::app {
+
+class TvxColorSelector;
+
+// The font dialog's state: its font is the watermark font.
+struct TvxFontDialogState {
+  TvxFontSpec Font;
+};
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Positions and sizes are given at this resolution and scaled to the screen.
+  static constexpr int DesignPixelsPerInch = 120;
+  static constexpr int DesignClientWidth = 847;
+  static constexpr int DesignClientHeight = 560;
+  // The maker's notice; FormCreate brings its year up to date.
+  static constexpr const char* MakersNotice =
+      "Vellumark 2.0 \u2014 text watermarks for PDF files. \u00A9 The Vellumark developers, "
+      "2020";
+
+  explicit TForm1(TvxAppPlatform& Platform, QWidget* Parent = nullptr);
+  ~TForm1() override;
+
+  // Handlers; each shows what it raises in an error box.
+  void FormCreate();
+  void FormCanResize(int& NewWidth, int& NewHeight) const;
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+
+  // The controls' values as one record.
+  TvxJobSettings Settings() const;
+  // Screen pixels for a length given at DesignPixelsPerInch.
+  int Scaled(int DesignPixels) const;
+  // True after a job stamped the document and its save did not happen.
+  bool HasUnsavedStamp() const { return FUnsavedStamp; }
+
+  QLabel* Label1;
+  QLineEdit* Edit1;
+  QPushButton* Button1;
+  QLabel* Label2;
+  QPlainTextEdit* Memo1;
+  QLabel* Label3;
+  QLineEdit* Edit2;
+  QLabel* Label4;
+  QLineEdit* Edit3;
+  QPushButton* Button2;
+  QLabel* Label5;
+  QComboBox* ComboBox1;
+  QLabel* Label6;
+  TvxColorSelector* AdvColorSelector1;
+  QLabel* Label7;
+  QComboBox* ComboBox2;
+  QLabel* Label8;
+  QComboBox* ComboBox3;
+  QCheckBox* CheckBox1;
+  QCheckBox* CheckBox2;
+  QPushButton* Button3;
+  QLabel* Label9;
+
+  std::unique_ptr<TvxPDFDocument> PDOC;
+  TvxFontDialogState FontDialog1;
+  TvxFileDialogSettings OpenDialog1;
+  TvxFileDialogSettings SaveDialog1;
+
+ protected:
+  void resizeEvent(QResizeEvent* Event) override;
+
+ private:
+  template <typename F>
+  void Guarded(F&& Handler);
+  void CreateControls();
+  void CenterOnScreen();
+  // Clears the document and loads Path into it; false when the password
+  // dialog was cancelled. A failed load leaves the document empty.
+  bool LoadDocument(QString Path);  // a copy: Path may be FLoadedPath
+  void PasswordRequested(std::string& Password, bool& Continue, int32_t Tries);
+  // The save dialog until a target is settled: the name the save really
+  // writes, confirmed when it exists; nothing when cancelled.
+  std::optional<QString> ChooseTarget();
+
+  TvxAppPlatform& FPlatform;
+  double FScale = 1.0;
+  QSize FFixedSize;
+  QString FLoadedPath;  // the file the document was loaded from
+  bool FUnsavedStamp = false;
+  // The password that opened FPasswordPath, tried without asking when that
+  // file is loaded again (a job undone).
+  QString FPasswordPath;
+  std::string FPassword;
+  // The load in progress: its file, the last password given, the passwords
+  // typed so far, and the byte forms still to try before asking again.
+  QString FLoadingPath;
+  std::string FLastPassword;
+  int32_t FTypedPasswords = 0;
+  std::deque<std::string> FPendingPasswords;
+};
+
+}  // namespace vx::app

@@ -1,0 +1,65 @@
+// The window's test classes, run one after the other by app_tests_main.cpp.
+#pragma once
+
+#include <QObject>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace vxtest {
+class TFakePlatform;
+}
+
+class TestSettings : public QObject {
+  Q_OBJECT
+ private slots:
+  void AngleTextAsInteger();
+  void FontSummaryNamesColours();
+  void PixelHeightInPoints();
+  void DialogFiltersTheQtWay();
+  void ColoursBetweenQtAndWindowSystem();
+  void MemoLinesJoinedByCRLF();
+  void ColorSelectorPalette();
+  void FontDialogEditsFontAndColourTogether();
+};
+
+class TestWindow : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase();
+  void ControlsAndDefaults();
+  void TabOrder();
+  void FixedSizeScaledAndCentred();
+  void NoticeYear();
+  void FontButton();
+  void OpenShowsLoadErrorsAndRecovers();
+  void JobMessages();
+  void BadAngleShowsConversionError();
+  void EncryptedFileAsksForPassword();
+  void HandlerErrorsNeverLeaveTheSlot();
+  void GrabWindow();
+
+ private:
+  QString Letter;  // a one-page US Letter file
+  std::unique_ptr<QTemporaryDir> Dir;
+};
+
+class TestJob : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase();
+  void DefaultJobOnLetter();
+  void StrokeAndOverlay();
+  void EmptyMemoSavesUnchanged();
+  void TwoPressesTwoWatermarks();
+  void CancelledSaveIsUndoneBeforeTheNextJob();
+  void NameWithoutPdfSuffix();
+  void JobWithNothingLoaded();
+  void BadFileThenGoodOne();
+  void EncryptedFileStamped();
+  void SameBytesUnderDecimalCommaLocale();
+
+ private:
+  QString Out(const QString& Name) const;
+  QString Letter;
+  std::unique_ptr<QTemporaryDir> Dir;
+};

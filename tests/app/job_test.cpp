@@ -1,0 +1,347 @@
+// The watermark job from the window: what the saved file holds, and the
+// window's sound behaviour around loading, saving and retrying.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+#include <clocale>
+
+#include "app/vxColorSelector.h"
+#include "app/vxMainForm.h"
+#include "app_test_support.h"
+#include "app_tests.h"
+#include "pdf/objects/vxRandom.h"
+#include "pdf/objects/vxUtils.h"
+
+using namespace vx;
+using namespace vx::app;
+using vxtest::TFakePlatform;
+
+// Shows the errors' texts when there are any.
+#define VX_EXPECT_NO_ERRORS(Platform) \
+  QVERIFY2((Platform).Errors.isEmpty(), qPrintable((Platform).Errors.join(QStringLiteral(" | "))))
+
+namespace {
+
+const QByteArray LetterContent = "BT /F1 24 Tf 72 700 Td (Hello from page one) Tj ET";
+
+// Opens File with "Open" and runs the job, saving to Target.
+void OpenAndStamp(TForm1& Form, TFakePlatform& Platform, const QString& File,
+                  const QString& Target) {
+  Platform.OpenAnswers = {File};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  Platform.SaveAnswers = {Target};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+}
+
+// Text a reader sees on the pages; null only when pdftotext is not installed.
+QString ReaderText(const QString& Pdf, const QString& UserPassword = QString()) {
+  QString Tool = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+  if (Tool.isEmpty()) return QString();
+  QStringList Args;
+  if (!UserPassword.isEmpty()) Args << QStringLiteral("-upw") << UserPassword;
+  Args << Pdf << QStringLiteral("-");
+  QProcess P;
+  P.start(Tool, Args);
+  P.waitForFinished(30000);
+  QString Text = QString::fromUtf8(P.readAllStandardOutput());
+  return Text.isNull() ? QStringLiteral("") : Text;
+}
+
+QByteArray Rg(TvxColor Color, const char* Op) {
+  return QByteArray::fromStdString(ColorToPDFText(Color)) + " " + Op + "\r";
+}
+
+// A locale whose decimal separator is a comma, built from the system's
+// locale sources when none is installed.
+bool UseCommaLocale(const QString& Scratch) {
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) {
+    QString Tool = QStandardPaths::findExecutable(QStringLiteral("localedef"));
+    if (Tool.isEmpty()) return false;
+    QProcess::execute(Tool, {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
+                             QStringLiteral("UTF-8"), Scratch + QStringLiteral("/de_DE.utf8")});
+    qputenv("LOCPATH", Scratch.toLocal8Bit());
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) return false;
+  }
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  return std::localeconv()->decimal_point == std::string(",");
+}
+
+}  // namespace
+
+void TestJob::initTestCase() {
+  Dir = std::make_unique<QTemporaryDir>();
+  QVERIFY(Dir->isValid());
+  Letter = Out(QStringLiteral("letter.pdf"));
+  QVERIFY(vxtest::WriteAll(Letter, vxtest::OnePageLetterPdf()));
+}
+
+QString TestJob::Out(const QString& Name) const {
+  return Dir->filePath(Name);
+}
+
+void TestJob::DefaultJobOnLetter() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  const QString Target = Out(QStringLiteral("default.pdf"));
+  OpenAndStamp(Form, Platform, Letter, Target);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(Platform.SaveDialogs.size(), size_t(1));
+  QCOMPARE(Platform.SaveDialogs[0].Title, QStringLiteral("Save PDF"));
+  QVERIFY(Platform.SaveDialogs[0].ConfirmOverwrite);
+
+  const QByteArray File = vxtest::ReadAll(Target);
+  QVERIFY(File.startsWith("%PDF-1.4\r\n"));
+  // Underneath: the watermark first, then the page's own content.
+  std::vector<int> Contents = vxtest::PageContents(File);
+  QCOMPARE(Contents.size(), size_t(2));
+  QCOMPARE(vxtest::StreamData(File, Contents[1]), LetterContent);
+  const QByteArray W = vxtest::StreamData(File, Contents[0]);
+  QVERIFY2(W.startsWith("q\rBT\r"), W.constData());
+  QVERIFY(W.endsWith("\rET\rQ\r\n"));
+  QVERIFY(W.contains(Rg(MakeColor(0xFF, 0, 0), "rg")));
+  QVERIFY(W.contains(Rg(MakeColor(0, 0, 0xFF), "RG")));
+  QVERIFY(W.contains("\r2 Tr\r"));
+  QVERIFY(W.contains("0.7071 0.7071 -0.7071 0.7071 "));
+  QVERIFY(W.contains("(Type your watermark text here) Tj\r"));
+  // The font the stream names is in the page's resources.
+  QRegularExpressionMatch Tf =
+      QRegularExpression(QStringLiteral("(/ZRBFnt\\d+) 36 Tf\r")).match(QString::fromLatin1(W));
+  QVERIFY2(Tf.hasMatch(), W.constData());
+  QRegularExpressionMatch FontRef =
+      QRegularExpression(Tf.captured(1) + QStringLiteral(" (\\d+) 0 R"))
+          .match(QString::fromLatin1(File));
+  QVERIFY(FontRef.hasMatch());
+  QVERIFY(vxtest::ObjectBody(File, FontRef.captured(1).toInt()).contains("/Type /Font"));
+
+  // The saved file is opened, without waiting for it.
+  QCOMPARE(Platform.ShellOpens.size(), size_t(1));
+  QCOMPARE(Platform.ShellOpens[0].first, QStringLiteral("open"));
+  QCOMPARE(Platform.ShellOpens[0].second, Target);
+  QVERIFY(!Form.HasUnsavedStamp());
+
+  QString Seen = ReaderText(Target);
+  if (!Seen.isNull()) {
+    QVERIFY(Seen.contains(QStringLiteral("Hello from page one")));
+    // Rotated text comes out in pieces, in order.
+    QVERIFY(Seen.simplified().remove(u' ').contains(QStringLiteral("Typeyourwatermarktexthere")));
+  }
+}
+
+void TestJob::StrokeAndOverlay() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.ComboBox1->setCurrentText(QStringLiteral("Stroke"));
+  Form.CheckBox1->setChecked(true);
+  Form.CheckBox2->setChecked(false);
+  // The stroke colour from the colour dialog behind "More Colors...".
+  Platform.ColorAnswer = MakeColor(0x12, 0x34, 0x56);
+  Form.AdvColorSelector1->ShowPalette();
+  QTest::mouseClick(
+      Form.AdvColorSelector1->Palette()->findChild<QPushButton*>(QStringLiteral("MoreColors")),
+      Qt::LeftButton);
+  QCOMPARE(Form.Settings().StrokeColor, TvxColor(0x00563412));
+  // Two lines, the second with a character Windows-1252 has and Latin-1 lacks.
+  Form.Memo1->setPlainText(QStringLiteral("Line one\nPrice 5 \u20AC"));
+  const QString Target = Out(QStringLiteral("stroke_over.pdf"));
+  OpenAndStamp(Form, Platform, Letter, Target);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QVERIFY(Platform.ShellOpens.empty());  // "Open PDF after save" unchecked
+
+  const QByteArray File = vxtest::ReadAll(Target);
+  // Over the content: q, the content, Q, then the watermark.
+  std::vector<int> Contents = vxtest::PageContents(File);
+  QCOMPARE(Contents.size(), size_t(4));
+  QCOMPARE(vxtest::StreamData(File, Contents[0]), QByteArray("q"));
+  QCOMPARE(vxtest::StreamData(File, Contents[1]), LetterContent);
+  QCOMPARE(vxtest::StreamData(File, Contents[2]), QByteArray("Q"));
+  const QByteArray W = vxtest::StreamData(File, Contents[3]);
+  QVERIFY2(W.contains("\r1 Tr\r"), W.constData());
+  QVERIFY(W.contains(Rg(MakeColor(0x12, 0x34, 0x56), "RG")));
+  // CR LF between the memo's lines: the CR stays in the string, the LF
+  // starts the next line.
+  QVERIFY2(W.contains("(Line one\\r)Tj T* (Price 5 \x80) Tj\r"), W.constData());
+}
+
+void TestJob::EmptyMemoSavesUnchanged() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.Memo1->clear();
+  const QString Target = Out(QStringLiteral("empty_memo.pdf"));
+  OpenAndStamp(Form, Platform, Letter, Target);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(Platform.SaveDialogs.size(), size_t(1));  // still asked
+  const QByteArray File = vxtest::ReadAll(Target);
+  std::vector<int> Contents = vxtest::PageContents(File);
+  QCOMPARE(Contents.size(), size_t(1));
+  QCOMPARE(vxtest::StreamData(File, Contents[0]), LetterContent);
+  QVERIFY(!File.contains("/ZRBFnt"));
+}
+
+void TestJob::TwoPressesTwoWatermarks() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  OpenAndStamp(Form, Platform, Letter, Out(QStringLiteral("first.pdf")));
+  Form.Memo1->setPlainText(QStringLiteral("Second"));
+  Platform.SaveAnswers = {Out(QStringLiteral("second.pdf"))};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+
+  const QByteArray File = vxtest::ReadAll(Out(QStringLiteral("second.pdf")));
+  std::vector<int> Contents = vxtest::PageContents(File);
+  QCOMPARE(Contents.size(), size_t(3));
+  QVERIFY(vxtest::StreamData(File, Contents[0]).contains("(Second) Tj"));
+  QVERIFY(vxtest::StreamData(File, Contents[1]).contains("(Type your watermark text here) Tj"));
+  QCOMPARE(vxtest::StreamData(File, Contents[2]), LetterContent);
+}
+
+void TestJob::CancelledSaveIsUndoneBeforeTheNextJob() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Platform.OpenAnswers = {Letter};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);  // the save dialog is cancelled
+  QCOMPARE(Platform.SaveDialogs.size(), size_t(1));
+  QVERIFY(Platform.ShellOpens.empty());
+  QVERIFY(Form.HasUnsavedStamp());
+  QCOMPARE(QDir(Dir->path()).entryList({QStringLiteral("retry*")}), QStringList());
+
+  const QString Target = Out(QStringLiteral("retry.pdf"));
+  Platform.SaveAnswers = {Target};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+  const QByteArray File = vxtest::ReadAll(Target);
+  std::vector<int> Contents = vxtest::PageContents(File);
+  QCOMPARE(Contents.size(), size_t(2));  // one watermark, not two
+  QCOMPARE(vxtest::StreamData(File, Contents[1]), LetterContent);
+}
+
+void TestJob::NameWithoutPdfSuffix() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  const QString Typed = Out(QStringLiteral("typed"));
+  const QString Written = Out(QStringLiteral("typed.pdf"));
+  OpenAndStamp(Form, Platform, Letter, Typed);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QVERIFY(!QFileInfo::exists(Typed));
+  QVERIFY(QFileInfo::exists(Written));
+  QCOMPARE(Platform.ShellOpens.back().second, Written);  // the file actually written
+  QVERIFY(Platform.Confirms.isEmpty());
+
+  // Now typed.pdf exists: typing "typed" again asks about typed.pdf; "no"
+  // goes back to the dialog, and the other name chosen there is written.
+  const QByteArray Before = vxtest::ReadAll(Written);
+  Platform.ConfirmAnswers = {false};
+  Platform.SaveAnswers = {Typed, Out(QStringLiteral("other.pdf"))};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 1);
+  QVERIFY(Platform.Confirms[0].contains(QStringLiteral("typed.pdf")));
+  QCOMPARE(vxtest::ReadAll(Written), Before);
+  QVERIFY(QFileInfo::exists(Out(QStringLiteral("other.pdf"))));
+
+  // "yes" replaces it.
+  Platform.ConfirmAnswers = {true};
+  Platform.SaveAnswers = {Typed};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 2);
+  QVERIFY(vxtest::ReadAll(Written) != Before);
+  VX_EXPECT_NO_ERRORS(Platform);
+}
+
+void TestJob::JobWithNothingLoaded() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.Edit1->setText(Letter);  // typed, never opened
+  const QString Target = Out(QStringLiteral("typed_path.pdf"));
+  Platform.SaveAnswers = {Target};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QVERIFY(Form.PDOC->IsLoaded());
+  std::vector<int> Contents = vxtest::PageContents(vxtest::ReadAll(Target));
+  QCOMPARE(Contents.size(), size_t(2));
+}
+
+void TestJob::BadFileThenGoodOne() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  const QString Bad = Out(QStringLiteral("broken.pdf"));
+  QByteArray Broken = vxtest::OnePageLetterPdf();
+  Broken.truncate(Broken.indexOf("xref"));  // no cross-reference data
+  QVERIFY(vxtest::WriteAll(Bad, Broken));
+
+  // The bad file named in Edit1 is opened by the job and fails there: nothing
+  // is saved.
+  Form.Edit1->setText(Bad);
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Errors.size(), 1);
+  QVERIFY(Platform.SaveDialogs.empty());
+  QVERIFY(!Form.PDOC->IsLoaded());
+
+  const QString Target = Out(QStringLiteral("after_bad.pdf"));
+  OpenAndStamp(Form, Platform, Letter, Target);
+  QCOMPARE(Platform.Errors.size(), 1);
+  const QByteArray File = vxtest::ReadAll(Target);
+  std::vector<int> Contents = vxtest::PageContents(File);
+  QCOMPARE(Contents.size(), size_t(2));
+  QCOMPARE(vxtest::StreamData(File, Contents[1]), LetterContent);
+}
+
+void TestJob::EncryptedFileStamped() {
+  QString File = QStringLiteral(VX_SHARED_DIR "/corpus/files/pdfbox-PasswordSample-40bit.pdf");
+  if (!QFileInfo::exists(File)) QSKIP("the shared corpus is not present");
+  if (!vxtest::EngineOpens(File, "user"))
+    QSKIP("the engine cannot open this encrypted file even with its password");
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Platform.PasswordAnswers = {QStringLiteral("user")};
+  const QString Target = Out(QStringLiteral("encrypted_stamped.pdf"));
+  OpenAndStamp(Form, Platform, File, Target);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(Platform.PasswordPrompts.size(), 1);
+  QVERIFY(QFileInfo::exists(Target));
+  // The save keeps the source's encryption.
+  QString Seen = ReaderText(Target, QStringLiteral("user"));
+  if (!Seen.isNull())
+    QVERIFY(Seen.simplified().remove(u' ').contains(QStringLiteral("Typeyourwatermarktexthere")));
+
+  // A cancelled save is undone by loading the file again: its password is
+  // used again without asking.
+  Platform.SaveAnswers.clear();
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  Platform.SaveAnswers = {Out(QStringLiteral("encrypted_again.pdf"))};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.PasswordPrompts.size(), 1);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QVERIFY(QFileInfo::exists(Out(QStringLiteral("encrypted_again.pdf"))));
+}
+
+void TestJob::SameBytesUnderDecimalCommaLocale() {
+  auto Run = [&](const QString& Name) {
+    TFakePlatform Platform;
+    TForm1 Form(Platform);
+    Form.Edit2->setText(QStringLiteral("33"));  // numbers with many decimals
+    Form.ComboBox2->setCurrentText(QStringLiteral("Right"));
+    RandomSeed(12345);
+    OpenAndStamp(Form, Platform, Letter, Out(Name));
+    [&] { VX_EXPECT_NO_ERRORS(Platform); }();
+    return vxtest::ReadAll(Out(Name));
+  };
+  const QByteArray InC = Run(QStringLiteral("locale_c.pdf"));
+  QVERIFY(!InC.isEmpty());
+  QTemporaryDir Scratch;
+  bool Comma = UseCommaLocale(Scratch.path());
+  QByteArray InGerman;
+  if (Comma) InGerman = Run(QStringLiteral("locale_de.pdf"));
+  std::setlocale(LC_ALL, "C");
+  QLocale::setDefault(QLocale::c());
+  if (!Comma) QSKIP("no locale with a decimal comma could be set up");
+  QCOMPARE(InGerman, InC);
+}

@@ -1,0 +1,179 @@
+// The window's value conversions, the colour selector and the font dialog.
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QFrame>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/vxAppSettings.h"
+#include "app/vxColorSelector.h"
+#include "app/vxFontColorDialog.h"
+#include "app_tests.h"
+#include "pdf/objects/vxExceptions.h"
+#include "platform/vxSystemColors.h"
+
+using namespace vx;
+using namespace vx::app;
+
+namespace {
+
+template <typename F>
+QString ErrorOf(F&& Call) {
+  try {
+    Call();
+  } catch (const EConvertError& E) {
+    return QString::fromStdString(E.Message());
+  }
+  return QStringLiteral("<no EConvertError>");
+}
+
+}  // namespace
+
+void TestSettings::AngleTextAsInteger() {
+  QCOMPARE(StrToInt(QStringLiteral("45")), 45);
+  QCOMPARE(StrToInt(QStringLiteral("  -45")), -45);
+  QCOMPARE(StrToInt(QStringLiteral("+405")), 405);
+  QCOMPARE(StrToInt(QStringLiteral("$1F")), 31);
+  QCOMPARE(StrToInt(QStringLiteral("0x10")), 16);
+  QCOMPARE(StrToInt(QStringLiteral("2147483647")), 2147483647);
+  QCOMPARE(StrToInt(QStringLiteral("-2147483648")), -2147483647 - 1);
+  // Text that is not a whole integer is refused with its own text quoted.
+  for (const char* Bad :
+       {"", " ", "4x5", "45 ", "4.5", "4,5", "-", "$", "2147483648", "0x1FFFFFFFF"})
+    QCOMPARE(ErrorOf([&] { StrToInt(QString::fromLatin1(Bad)); }),
+             QStringLiteral("'%1' is not a valid integer value").arg(QString::fromLatin1(Bad)));
+}
+
+void TestSettings::FontSummaryNamesColours() {
+  TvxFontSpec Font;
+  QCOMPARE(FontSummary(Font), QStringLiteral("Arial, 36, clRed"));
+  Font.Name = QStringLiteral("Liberation Serif");
+  Font.Size = 12;
+  Font.Color = MakeColor(0x12, 0x34, 0x56);
+  QCOMPARE(FontSummary(Font), QStringLiteral("Liberation Serif, 12, $00563412"));
+  QCOMPARE(ColorToIdent(MakeColor(0, 0, 0xFF)), QStringLiteral("clBlue"));
+  QCOMPARE(ColorToIdent(MakeColor(0x80, 0, 0)), QStringLiteral("clMaroon"));
+  QCOMPARE(ColorToIdent(MakeColor(0xA6, 0xCA, 0xF0)), QStringLiteral("clSkyBlue"));
+  QCOMPARE(ColorToIdent(MakeColor(0xFF, 0xFB, 0xF0)), QStringLiteral("clCream"));
+  QCOMPARE(ColorToIdent(clBtnFace), QStringLiteral("clBtnFace"));
+  QCOMPARE(ColorToIdent(clWindowText), QStringLiteral("clWindowText"));
+  QCOMPARE(ColorToIdent(MakeColor(0xFF, 0x66, 0)), QStringLiteral("$000066FF"));
+}
+
+void TestSettings::PixelHeightInPoints() {
+  QCOMPARE(PixelHeightToPoints(48, 96), 36);
+  QCOMPARE(PixelHeightToPoints(48, 120), 29);  // 28.8
+  QCOMPARE(PixelHeightToPoints(48, 144), 24);
+  QCOMPARE(PixelHeightToPoints(-48, 96), -36);
+}
+
+void TestSettings::DialogFiltersTheQtWay() {
+  QCOMPARE(QtNameFilters(QStringLiteral("Adobe PDF files (*.pdf)|*.pdf")),
+           QStringLiteral("Adobe PDF files (*.pdf)"));
+  QCOMPARE(QtNameFilters(QStringLiteral("Documents|*.pdf;*.fdf|All files (*.*)|*.*")),
+           QStringLiteral("Documents (*.pdf *.fdf);;All files (*.*)"));
+}
+
+void TestSettings::ColoursBetweenQtAndWindowSystem() {
+  QColor Qt(0x12, 0x34, 0x56);
+  QCOMPARE(FromQColor(Qt), MakeColor(0x12, 0x34, 0x56));
+  QCOMPARE(FromQColor(Qt), TvxColor(0x00563412));
+  QCOMPARE(ToQColor(0x00563412), Qt);
+  QCOMPARE(RgbHex(0x00563412), QStringLiteral("123456"));
+  QCOMPARE(RgbHex(MakeColor(0, 0, 0xFF)), QStringLiteral("0000FF"));
+}
+
+void TestSettings::MemoLinesJoinedByCRLF() {
+  QCOMPARE(JoinLinesCRLF(QStringLiteral("A") + QChar::ParagraphSeparator + QStringLiteral("B")),
+           QStringLiteral("A\r\nB"));
+  QCOMPARE(JoinLinesCRLF(QStringLiteral("A\nB") + QChar::LineSeparator),
+           QStringLiteral("A\r\nB\r\n"));
+  QCOMPARE(JoinLinesCRLF(QString()), QString());
+}
+
+void TestSettings::ColorSelectorPalette() {
+  TvxColorSelector Selector(MakeColor(0, 0, 0xFF));
+  Selector.resize(143, 12);
+  QCOMPARE(Selector.Color(), MakeColor(0, 0, 0xFF));
+  QCOMPARE(Selector.toolTip(), QStringLiteral("0000FF"));
+
+  QFrame* Palette = Selector.Palette();
+  auto* Automatic = Palette->findChild<QPushButton*>(QStringLiteral("Automatic"));
+  auto* More = Palette->findChild<QPushButton*>(QStringLiteral("MoreColors"));
+  QVERIFY(Automatic && More);
+  QCOMPARE(Automatic->text(), QStringLiteral("Automatic"));
+  QCOMPARE(Automatic->toolTip(), QStringLiteral("Automatic"));
+  QCOMPARE(More->text(), QStringLiteral("More Colors..."));
+  QCOMPARE(More->toolTip(), QStringLiteral("More Color"));
+  const char* Expected[40] = {"000000", "993300", "333300", "003300", "003366", "000080", "333335",
+                              "333333", "800000", "FF6600", "808000", "008000", "008080", "0000FF",
+                              "666699", "808080", "FF0000", "FF9900", "99CC00", "339966", "33CCCC",
+                              "3366FF", "800080", "999999", "FF00FF", "FFCC00", "FFFF00", "00FF00",
+                              "00FFFF", "00CCFF", "993366", "C0C0C0", "FF99CC", "FFCC99", "FFFF99",
+                              "CCFFCC", "CCFFFF", "99CCFF", "CC99FF", "FFFFFF"};
+  for (int I = 0; I < 40; ++I) {
+    auto* Cell = Palette->findChild<QToolButton*>(QStringLiteral("Cell%1").arg(I));
+    QVERIFY(Cell);
+    QCOMPARE(Cell->toolTip(), QString::fromLatin1(Expected[I]));
+  }
+
+  // A cell picks its colour, shown as the hint; "Automatic" goes back.
+  QList<TvxColor> Changes;
+  QObject::connect(&Selector, &TvxColorSelector::ColorChanged, [&](TvxColor C) { Changes << C; });
+  Selector.ShowPalette();
+  QTest::mouseClick(Palette->findChild<QToolButton*>(QStringLiteral("Cell9")), Qt::LeftButton);
+  QCOMPARE(Selector.Color(), MakeColor(0xFF, 0x66, 0));
+  QCOMPARE(Selector.toolTip(), QStringLiteral("FF6600"));
+  QVERIFY(!Palette->isVisible());
+  QTest::mouseClick(Automatic, Qt::LeftButton);
+  QCOMPARE(Selector.Color(), MakeColor(0, 0, 0xFF));
+  QCOMPARE(Changes, (QList<TvxColor>{MakeColor(0xFF, 0x66, 0), MakeColor(0, 0, 0xFF)}));
+
+  // "More Colors...": a cancelled dialog changes nothing.
+  std::optional<TvxColor> Answer;
+  TvxColor AskedWith = 0;
+  Selector.OnMoreColors = [&](TvxColor Current) {
+    AskedWith = Current;
+    return Answer;
+  };
+  QTest::mouseClick(More, Qt::LeftButton);
+  QCOMPARE(AskedWith, MakeColor(0, 0, 0xFF));
+  QCOMPARE(Selector.Color(), MakeColor(0, 0, 0xFF));
+  Answer = MakeColor(0x12, 0x34, 0x56);
+  QTest::mouseClick(More, Qt::LeftButton);
+  QCOMPARE(Selector.Color(), TvxColor(0x00563412));
+}
+
+void TestSettings::FontDialogEditsFontAndColourTogether() {
+  TvxFontColorDialog Dialog;
+  TvxFontSpec Start;
+  Start.Name = QStringLiteral("Arial");
+  Start.Size = 36;
+  Start.Color = MakeColor(0xFF, 0, 0);
+  Dialog.SetFontSpec(Start);
+  // Untouched, the face stays as given even when the chooser shows a
+  // substitute for a font that is not installed.
+  QCOMPARE(Dialog.FontSpec(), Start);
+
+  // Only the size changed: the face stays "Arial" whatever the chooser shows.
+  QFont Bigger = Dialog.FontChooser()->currentFont();
+  Bigger.setPointSize(48);
+  Dialog.FontChooser()->setCurrentFont(Bigger);
+  QCOMPARE(Dialog.FontSpec().Name, QStringLiteral("Arial"));
+  QCOMPARE(Dialog.FontSpec().Size, 48);
+
+  QFont Chosen(QStringLiteral("Liberation Serif"));
+  Chosen.setPointSize(20);
+  Chosen.setBold(true);
+  Chosen.setItalic(true);
+  Chosen.setUnderline(true);
+  Chosen.setStrikeOut(true);
+  Dialog.FontChooser()->setCurrentFont(Chosen);
+  Dialog.ColorButton()->SetColor(MakeColor(0, 0x80, 0));
+  TvxFontSpec Edited = Dialog.FontSpec();
+  QCOMPARE(Edited.Size, 20);
+  QVERIFY(Edited.Bold && Edited.Italic && Edited.Underline && Edited.StrikeOut);
+  QCOMPARE(Edited.Color, MakeColor(0, 0x80, 0));
+  QCOMPARE(Edited.Name, QFontInfo(Chosen).family());
+}

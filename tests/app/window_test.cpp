@@ -1,0 +1,381 @@
+// The window: controls, defaults, layout, dialogs and the handlers' errors.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+#include "app/vxColorSelector.h"
+#include "app/vxFontColorDialog.h"
+#include "app/vxMainForm.h"
+#include "app_test_support.h"
+#include "app_tests.h"
+#include "pdf/watermark/vxUnits.h"
+
+using namespace vx;
+using namespace vx::app;
+using vxtest::TFakePlatform;
+
+namespace {
+
+QString CorpusFile(const char* Name) {
+  QString Path = QStringLiteral(VX_SHARED_DIR "/corpus/files/") + QString::fromLatin1(Name);
+  return QFileInfo::exists(Path) ? Path : QString();
+}
+
+}  // namespace
+
+void TestWindow::initTestCase() {
+  Dir = std::make_unique<QTemporaryDir>();
+  QVERIFY(Dir->isValid());
+  Letter = Dir->filePath(QStringLiteral("letter.pdf"));
+  QVERIFY(vxtest::WriteAll(Letter, vxtest::OnePageLetterPdf()));
+}
+
+void TestWindow::ControlsAndDefaults() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  QCOMPARE(Form.windowTitle(), QStringLiteral("Vellumark  2.0"));
+  QCOMPARE(Form.objectName(), QStringLiteral("Form1"));
+  QVERIFY(Form.autoFillBackground());
+  QCOMPARE(Form.palette().color(QPalette::Window), Form.palette().color(QPalette::Button));
+
+  struct Expect {
+    const char* Name;
+    int X, Y, W, H;  // W 0: sized to its text
+    QString Text;
+  };
+  const Expect Controls[] = {
+      {"Label1", 20, 22, 0, 0, QStringLiteral("PDF File:")},
+      {"Edit1", 108, 20, 553, 24, QString()},
+      {"Button1", 677, 16, 92, 31, QStringLiteral("Open")},
+      {"Label2", 20, 62, 0, 0, QStringLiteral("Text to stamp as watermark")},
+      {"Memo1", 108, 89, 661, 129, QStringLiteral("Type your watermark text here")},
+      {"Label3", 20, 235, 0, 0, QStringLiteral("Angle")},
+      {"Edit2", 108, 231, 61, 24, QStringLiteral("45")},
+      {"Label4", 20, 274, 0, 0, QStringLiteral("Font")},
+      {"Edit3", 108, 270, 553, 24,
+       QStringLiteral("Arial, %1, clRed").arg(PixelHeightToPoints(48, PixelsPerInch()))},
+      {"Button2", 677, 267, 92, 31, QStringLiteral("Font")},
+      {"Label5", 20, 314, 0, 0, QStringLiteral("Render Mode")},
+      {"ComboBox1", 108, 309, 179, 24, QStringLiteral("FillStroke")},
+      {"Label6", 20, 353, 0, 0, QStringLiteral("Stroke Color")},
+      {"AdvColorSelector1", 108, 354, 179, 15, QStringLiteral("0000FF")},
+      {"Label7", 20, 393, 0, 0, QStringLiteral("Horizontal Position")},
+      {"ComboBox2", 148, 388, 139, 24, QStringLiteral("Center")},
+      {"Label8", 20, 432, 0, 0, QStringLiteral("Vertical Position")},
+      {"ComboBox3", 148, 427, 139, 24, QStringLiteral("Center")},
+      {"CheckBox1", 20, 471, 413, 21,
+       QStringLiteral("Make watermark cover up the content at the background")},
+      {"CheckBox2", 20, 501, 168, 21, QStringLiteral("Open PDF after save")},
+      {"Button3", 591, 453, 218, 31, QStringLiteral("Stamp Watermark && Save PDF")},
+      {"Label9", 108, 538, 0, 0, QString()},
+  };
+  for (const Expect& E : Controls) {
+    auto* W = Form.findChild<QWidget*>(QString::fromLatin1(E.Name));
+    QVERIFY2(W, E.Name);
+    QCOMPARE(W->parentWidget(), &Form);
+    QCOMPARE(W->pos(), QPoint(Form.Scaled(E.X), Form.Scaled(E.Y)));
+    if (E.W) QCOMPARE(W->size(), QSize(Form.Scaled(E.W), Form.Scaled(E.H)));
+    QString Text;
+    if (auto* L = qobject_cast<QLabel*>(W)) Text = L->text();
+    if (auto* L = qobject_cast<QLineEdit*>(W)) Text = L->text();
+    if (auto* B = qobject_cast<QAbstractButton*>(W)) Text = B->text();
+    if (auto* M = qobject_cast<QPlainTextEdit*>(W)) Text = M->toPlainText();
+    if (auto* C = qobject_cast<QComboBox*>(W)) Text = C->currentText();
+    if (auto* S = qobject_cast<TvxColorSelector*>(W)) Text = S->toolTip();
+    if (!E.Text.isNull()) QCOMPARE(Text, E.Text);
+  }
+  QVERIFY(Form.Label9->text().endsWith(QStringLiteral("2020")));
+
+  // Kinds and the defaults that are not text.
+  QVERIFY(Form.Edit3->isReadOnly());
+  QCOMPARE(Form.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  const QStringList Items[] = {
+      {"Fill", "Stroke", "FillStroke"}, {"Left", "Center", "Right"}, {"Top", "Center", "Bottom"}};
+  QComboBox* Combos[] = {Form.ComboBox1, Form.ComboBox2, Form.ComboBox3};
+  for (int I = 0; I < 3; ++I) {
+    QVERIFY(!Combos[I]->isEditable());
+    QStringList Have;
+    for (int K = 0; K < Combos[I]->count(); ++K) Have << Combos[I]->itemText(K);
+    QCOMPARE(Have, Items[I]);
+  }
+  QCOMPARE(Form.AdvColorSelector1->Color(), MakeColor(0, 0, 0xFF));
+  QVERIFY(!Form.CheckBox1->isChecked());
+  QVERIFY(Form.CheckBox2->isChecked());
+
+  // The record the job reads.
+  TvxJobSettings S = Form.Settings();
+  QCOMPARE(S.SourceFile, QString());
+  QCOMPARE(S.Text, QStringLiteral("Type your watermark text here"));
+  QCOMPARE(S.AngleText, QStringLiteral("45"));
+  QCOMPARE(S.Font.Name, QStringLiteral("Arial"));
+  QCOMPARE(S.Font.Size, PixelHeightToPoints(48, PixelsPerInch()));
+  QCOMPARE(S.Font.Color, MakeColor(0xFF, 0, 0));
+  QVERIFY(!S.Font.Bold && !S.Font.Italic && !S.Font.Underline && !S.Font.StrikeOut);
+  QCOMPARE(S.RenderMode, QStringLiteral("FillStroke"));
+  QCOMPARE(S.StrokeColor, MakeColor(0, 0, 0xFF));
+  QVERIFY(!S.Overlay);
+  QCOMPARE(S.HorizontalPosition, QStringLiteral("Center"));
+  QCOMPARE(S.VerticalPosition, QStringLiteral("Center"));
+  QVERIFY(S.OpenAfterSave);
+  Form.Memo1->setPlainText(QStringLiteral("First\nSecond"));
+  QCOMPARE(Form.Settings().Text, QStringLiteral("First\r\nSecond"));
+
+  // The document and the dialogs.
+  QVERIFY(!Form.PDOC->OpenAfterSave);
+  QVERIFY(!Form.PDOC->ShowSetupDialog);
+  QCOMPARE(Form.PDOC->PDFVersion(), pvPDF14);
+  QCOMPARE(Form.PDOC->PageMode(), pmNone);
+  QCOMPARE(Form.PDOC->PageLayout(), plNone);
+  QCOMPARE(Form.PDOC->Encryption().Level(), el40bit);
+  QVERIFY(!Form.PDOC->Encryption().Enabled());
+  QVERIFY(!Form.PDOC->IsLoaded());
+  QCOMPARE(Form.OpenDialog1.Title, QStringLiteral("Choose a PDF file"));
+  QCOMPARE(Form.SaveDialog1.Title, QStringLiteral("Save PDF"));
+  for (const TvxFileDialogSettings* D : {&Form.OpenDialog1, &Form.SaveDialog1}) {
+    QCOMPARE(D->Filter, QStringLiteral("Adobe PDF files (*.pdf)|*.pdf"));
+    QCOMPARE(D->DefaultSuffix, QStringLiteral("pdf"));
+  }
+  QVERIFY(!Form.OpenDialog1.ConfirmOverwrite);
+  QVERIFY(Form.SaveDialog1.ConfirmOverwrite && Form.SaveDialog1.HideReadOnly);
+}
+
+void TestWindow::TabOrder() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  const QList<QWidget*> Expected = {
+      Form.Edit1,     Form.Button1, Form.CheckBox1,        Form.CheckBox2, Form.Memo1,
+      Form.Edit2,     Form.Edit3,   Form.Button2,          Form.ComboBox1, Form.ComboBox2,
+      Form.ComboBox3, Form.Button3, Form.AdvColorSelector1};
+  QList<QWidget*> Seen;
+  QWidget* W = Form.Edit1;
+  for (int Guard = 0; Guard < 200 && Seen.size() < Expected.size(); ++Guard) {
+    if (W->parentWidget() == &Form && (W->focusPolicy() & Qt::TabFocus)) Seen << W;
+    W = W->nextInFocusChain();
+  }
+  QCOMPARE(Seen, Expected);
+  // The tab key walks the same way in the shown window.
+  Form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&Form));
+  Form.Edit2->setFocus();
+  QTest::keyClick(Form.Edit2, Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), Form.Edit3);
+  Form.Memo1->setFocus();
+  QTest::keyClick(Form.Memo1, Qt::Key_Tab);  // Tab leaves the memo, it types nothing
+  QCOMPARE(QApplication::focusWidget(), Form.Edit2);
+}
+
+void TestWindow::FixedSizeScaledAndCentred() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  double Dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+  QCOMPARE(Form.Scaled(120), qRound(Dpi));
+  const QSize Fixed(Form.Scaled(847), Form.Scaled(560));
+  QCOMPARE(Form.size(), Fixed);
+  QCOMPARE(Form.minimumSize(), Fixed);
+  QCOMPARE(Form.maximumSize(), Fixed);
+  Form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&Form));
+  Form.resize(Fixed.width() + 200, Fixed.height() + 100);
+  QCOMPARE(Form.size(), Fixed);
+  int W = 1000, H = 1000;
+  Form.FormCanResize(W, H);
+  QCOMPARE(QSize(W, H), Fixed);
+  QPoint Centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+  QVERIFY(qAbs(Form.geometry().center().x() - Centre.x()) <= 1);
+  QVERIFY(qAbs(Form.geometry().center().y() - Centre.y()) <= 1);
+}
+
+void TestWindow::NoticeYear() {
+  TFakePlatform Later;
+  Later.Year = 2031;
+  TForm1 Form(Later);
+  QVERIFY(Form.Label9->text().endsWith(QStringLiteral(", 2031")));
+  QVERIFY(!Form.Label9->text().contains(QStringLiteral("2020")));
+  TFakePlatform Earlier;
+  Earlier.Year = 2019;
+  TForm1 Old(Earlier);
+  QCOMPARE(Old.Label9->text(), QString::fromUtf8(TForm1::MakersNotice));
+}
+
+void TestWindow::FontButton() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  const TvxFontSpec Initial = Form.FontDialog1.Font;
+  const QString Summary = Form.Edit3->text();
+  // Cancelled: nothing changes.
+  QTest::mouseClick(Form.Button2, Qt::LeftButton);
+  QCOMPARE(Platform.FontDialogs.size(), size_t(1));
+  QCOMPARE(Platform.FontDialogs[0], Initial);
+  QCOMPARE(Form.FontDialog1.Font, Initial);
+  QCOMPARE(Form.Edit3->text(), Summary);
+
+  TvxFontSpec Chosen;
+  Chosen.Name = QStringLiteral("Liberation Serif");
+  Chosen.Size = 12;
+  Chosen.Bold = Chosen.Underline = true;
+  Chosen.Color = MakeColor(0x12, 0x34, 0x56);
+  Platform.FontAnswer = Chosen;
+  QTest::mouseClick(Form.Button2, Qt::LeftButton);
+  QCOMPARE(Form.FontDialog1.Font, Chosen);
+  QCOMPARE(Form.Edit3->text(), QStringLiteral("Liberation Serif, 12, $00563412"));
+  QCOMPARE(Form.Settings().Font, Chosen);
+  // The next dialog starts from the confirmed font.
+  QTest::mouseClick(Form.Button2, Qt::LeftButton);
+  QCOMPARE(Platform.FontDialogs.back(), Chosen);
+}
+
+void TestWindow::OpenShowsLoadErrorsAndRecovers() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  QString Bad = Dir->filePath(QStringLiteral("bad.pdf"));
+  QVERIFY(vxtest::WriteAll(Bad, "%PDF-1.4\nthis is no PDF file at all\n"));
+
+  // Cancelled: nothing happens.
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.OpenDialogs.size(), size_t(1));
+  QCOMPARE(Platform.OpenDialogs[0].Title, QStringLiteral("Choose a PDF file"));
+  QCOMPARE(Platform.OpenDialogs[0].DefaultSuffix, QStringLiteral("pdf"));
+  QCOMPARE(Form.Edit1->text(), QString());
+
+  Platform.OpenAnswers = {Bad};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Errors.size(), 1);
+  QVERIFY(!Platform.Errors[0].isEmpty());
+  QCOMPARE(Form.Edit1->text(), Bad);
+  QVERIFY(!Form.PDOC->IsLoaded());
+  QCOMPARE(Form.PDOC->PageCount(), 0);
+
+  Platform.OpenAnswers = {Letter};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Errors.size(), 1);
+  QCOMPARE(Form.Edit1->text(), Letter);
+  QVERIFY(Form.PDOC->IsLoaded());
+  QCOMPARE(Form.PDOC->PageCount(), 1);
+  QVERIFY(Platform.Messages.isEmpty());
+}
+
+void TestWindow::JobMessages() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  Form.Edit1->setText(Dir->filePath(QStringLiteral("missing.pdf")));
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  Form.Edit1->setText(Dir->path());  // a folder is no file
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Messages, (QStringList{QStringLiteral("No source file specified!"),
+                                           QStringLiteral("Source file cannot be found!"),
+                                           QStringLiteral("Source file cannot be found!")}));
+  QVERIFY(Platform.Errors.isEmpty());
+  QVERIFY(Platform.SaveDialogs.empty());
+  QVERIFY(!Form.PDOC->IsLoaded());
+}
+
+void TestWindow::BadAngleShowsConversionError() {
+  TFakePlatform Platform;
+  Platform.OpenAnswers = {Letter};
+  TForm1 Form(Platform);
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QVERIFY(Form.PDOC->IsLoaded());
+  Form.Edit2->setText(QStringLiteral("4x5"));
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Errors, QStringList{QStringLiteral("'4x5' is not a valid integer value")});
+  QVERIFY(Platform.SaveDialogs.empty());
+  QVERIFY(!Form.HasUnsavedStamp());
+  QVERIFY(Form.PDOC->IsLoaded());
+}
+
+void TestWindow::EncryptedFileAsksForPassword() {
+  QString File = CorpusFile("pdfbox-PasswordSample-40bit.pdf");
+  if (File.isEmpty()) QSKIP("the shared corpus is not present");
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+
+  // The empty password is tried without asking; each typed one that fails is
+  // named in the next question; Cancel ends the load with nothing loaded.
+  Platform.OpenAnswers = {File};
+  Platform.PasswordAnswers = {QStringLiteral("wrong")};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.PasswordPrompts.size(), 2);
+  QVERIFY(Platform.PasswordPrompts[0].contains(QStringLiteral("is protected by a password")));
+  QVERIFY(Platform.PasswordPrompts[1].startsWith(
+      QStringLiteral("Password attempt 1 was not accepted.")));
+  QVERIFY(!Form.PDOC->IsLoaded());
+  QVERIFY(Platform.Errors.isEmpty());
+  QCOMPARE(Form.Edit1->text(), File);
+
+  if (!vxtest::EngineOpens(File, "user"))
+    QSKIP("the engine cannot open this encrypted file even with its password");
+  Platform.PasswordPrompts.clear();
+  Platform.OpenAnswers = {File};
+  Platform.PasswordAnswers = {QStringLiteral("user")};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.PasswordPrompts.size(), 1);
+  QVERIFY(Platform.Errors.isEmpty());
+  QVERIFY(Form.PDOC->IsLoaded());
+  QVERIFY(Form.PDOC->IsEncrypted());
+  QCOMPARE(Form.PDOC->PageCount(), 1);
+
+  // The empty user password opens a file without a question.
+  QString Open = CorpusFile("pdfjs-bug900822.pdf");
+  if (!Open.isEmpty() && vxtest::EngineOpens(Open, "")) {
+    Platform.PasswordPrompts.clear();
+    Platform.OpenAnswers = {Open};
+    QTest::mouseClick(Form.Button1, Qt::LeftButton);
+    QVERIFY(Platform.PasswordPrompts.isEmpty());
+    QVERIFY(Form.PDOC->IsLoaded() && Form.PDOC->IsEncrypted());
+  }
+  // A typed password reaches the engine in PDFDocEncoding.
+  QString Accented = CorpusFile("pdfium-encrypted_hello_world_r2.pdf");
+  if (!Accented.isEmpty() && vxtest::EngineOpens(Accented, "h\xF4tel")) {
+    Platform.OpenAnswers = {Accented};
+    Platform.PasswordAnswers = {QStringLiteral("h\u00F4tel")};
+    QTest::mouseClick(Form.Button1, Qt::LeftButton);
+    QVERIFY(Form.PDOC->IsLoaded());
+  }
+  QVERIFY(Platform.Errors.isEmpty());
+}
+
+void TestWindow::HandlerErrorsNeverLeaveTheSlot() {
+  TFakePlatform Platform;
+  Platform.OpenThrows = true;
+  TForm1 Form(Platform);
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Errors, QStringList{QStringLiteral("open dialog failed")});
+  // Still usable.
+  Platform.OpenThrows = false;
+  Platform.OpenAnswers = {Letter};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QVERIFY(Form.PDOC->IsLoaded());
+  QCOMPARE(Platform.Errors.size(), 1);
+}
+
+void TestWindow::GrabWindow() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&Form));
+  QPixmap Shot = Form.grab();
+  const QString Path = QDir::current().filePath(QStringLiteral("vellumark-window.png"));
+  QVERIFY(Shot.save(Path, "PNG"));
+  QImage Saved(Path);
+  QCOMPARE(Saved.size(), Form.size() * Form.devicePixelRatio());
+  // Not blank: the background and the controls differ somewhere.
+  QImage Image = Saved.convertToFormat(QImage::Format_RGB32);
+  QVERIFY(Image.pixel(2, 2) != Image.pixel(Form.Edit1->geometry().center()));
+
+  // The font dialog, for a person to look at.
+  TvxFontColorDialog Dialog(&Form);
+  Dialog.SetFontSpec(Form.FontDialog1.Font);
+  Dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&Dialog));
+  QVERIFY(
+      Dialog.grab().save(QDir::current().filePath(QStringLiteral("vellumark-font-dialog.png"))));
+  Dialog.reject();
+}
