@@ -13,11 +13,13 @@
 #include <QScreen>
 #include <QTextDocument>
 #include <cmath>
+#include <exception>
 #include <new>
 
 #include "app/vxColorSelector.h"
 #include "app/vxWatermarkJob.h"
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/reader/vxRepair.h"
 #include "pdf/security/vxPasswordText.h"
 
 namespace vx::app {
@@ -249,11 +251,34 @@ TvxJobSettings TForm1::Settings() const {
 }
 
 bool TForm1::LoadDocument(QString Path) {
+  FLastPassword.clear();
+  FTypedPasswords = 0;
+  // A sound file loads exactly as described; repair is only ever tried on a
+  // file whose load has failed, and only when the user agrees.
+  std::exception_ptr Failure;
+  QString Reason;
+  try {
+    return LoadOnce(Path);
+  } catch (const std::exception& E) {
+    if (PDOC->RepairDamaged || !IsDamagedStructureError(E)) throw;
+    Failure = std::current_exception();
+    Reason = QString::fromStdString(E.what());
+  }
+  const QString Question =
+      QStringLiteral(
+          "\"%1\" is damaged and cannot be opened as it is:\n%2\n\nDo you want to try to "
+          "repair it?")
+          .arg(QDir::toNativeSeparators(Path), Reason);
+  if (!FPlatform.Confirm(this, Question)) std::rethrow_exception(Failure);
+  FRepairPath = Path;
+  return LoadOnce(Path);
+}
+
+bool TForm1::LoadOnce(const QString& Path) {
   FUnsavedStamp = false;
   FLoadedPath.clear();
   FLoadingPath = Path;
-  FLastPassword.clear();
-  FTypedPasswords = 0;
+  PDOC->RepairDamaged = !FRepairPath.isEmpty() && FRepairPath == Path;
   // Every load starts from an empty document, whatever an earlier one left.
   PDOC->ClearDocument();
   bool Loaded = false;
@@ -282,6 +307,11 @@ void TForm1::PasswordRequested(std::string& Password, bool& Continue, int32_t Tr
     // loaded again (a job undone) gets the password that opened it.
     FPendingPasswords.clear();
     if (FPasswordPath == FLoadingPath && !FPassword.empty()) FPendingPasswords.push_back(FPassword);
+    // A password given to an earlier try of this load (one that then failed
+    // on damage, before a repair) is not asked for again.
+    if (!FLastPassword.empty() &&
+        (FPendingPasswords.empty() || FPendingPasswords.front() != FLastPassword))
+      FPendingPasswords.push_back(FLastPassword);
     Password.clear();
     FLastPassword.clear();
     return;

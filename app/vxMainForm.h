@@ -95,8 +95,11 @@ class TForm1 : public QWidget {
   void CreateControls();
   void CenterOnScreen();
   // Clears the document and loads Path into it; false when the password
-  // dialog was cancelled. A failed load leaves the document empty.
+  // dialog was cancelled. A failed load leaves the document empty. A load
+  // that fails on damaged structure offers a repair, and the user's "no"
+  // shows the load's own error.
   bool LoadDocument(QString Path);  // a copy: Path may be FLoadedPath
+  bool LoadOnce(const QString& Path);
   void PasswordRequested(std::string& Password, bool& Continue, int32_t Tries);
   // The save dialog until a target is settled: the name the save really
   // writes, confirmed when it exists; nothing when cancelled.
@@ -117,6 +120,9 @@ class TForm1 : public QWidget {
   std::string FLastPassword;
   int32_t FTypedPasswords = 0;
   std::deque<std::string> FPendingPasswords;
+  // The file the user agreed to repair: loaded again (a job undone, opened
+  // again) it is repaired without asking.
+  QString FRepairPath;
 };
 
 }  // namespace vx::app

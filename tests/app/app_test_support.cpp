@@ -44,6 +44,21 @@ bool EngineOpens(const QString& File, const std::string& Password) {
   }
 }
 
+QString LoadError(const QString& File, bool Repair) {
+  vx::TvxPDFDocument Doc;
+  Doc.RepairDamaged = Repair;
+  try {
+    Doc.LoadFromFile(QFile::encodeName(File).toStdString());
+  } catch (const std::exception& E) {
+    return QString::fromStdString(E.what());
+  }
+  return QString();
+}
+
+QString TestData(const char* Name) {
+  return QStringLiteral(VX_TEST_DATA_DIR "/") + QString::fromLatin1(Name);
+}
+
 QByteArray ReadAll(const QString& Path) {
   QFile F(Path);
   if (!F.open(QIODevice::ReadOnly)) return {};

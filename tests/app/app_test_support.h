@@ -88,6 +88,11 @@ QByteArray OnePageLetterPdf();
 // True when the engine itself opens the encrypted File with Password (the
 // window's password tests need a security handler underneath).
 bool EngineOpens(const QString& File, const std::string& Password);
+// The message the engine's load of File raises, with or without repair;
+// empty when it loads.
+QString LoadError(const QString& File, bool Repair);
+// A file of the tests' data folder.
+QString TestData(const char* Name);
 // The file's bytes; empty when it cannot be read.
 QByteArray ReadAll(const QString& Path);
 bool WriteAll(const QString& Path, const QByteArray& Bytes);

@@ -35,6 +35,8 @@ class TestWindow : public QObject {
   void JobMessages();
   void BadAngleShowsConversionError();
   void EncryptedFileAsksForPassword();
+  void DamagedFileRepairedWhenTheUserAgrees();
+  void DamagedEncryptedFileAsksForItsPasswordOnce();
   void HandlerErrorsNeverLeaveTheSlot();
   void GrabWindow();
 
@@ -55,6 +57,7 @@ class TestJob : public QObject {
   void NameWithoutPdfSuffix();
   void JobWithNothingLoaded();
   void BadFileThenGoodOne();
+  void DamagedFileRepairedByTheJob();
   void EncryptedFileStamped();
   void SameBytesUnderDecimalCommaLocale();
 

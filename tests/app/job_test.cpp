@@ -294,6 +294,47 @@ void TestJob::BadFileThenGoodOne() {
   QCOMPARE(vxtest::StreamData(File, Contents[1]), LetterContent);
 }
 
+void TestJob::DamagedFileRepairedByTheJob() {
+  const QString Damaged = vxtest::TestData("damaged_two_pages.pdf");
+  const QString Described = vxtest::LoadError(Damaged, false);
+  QVERIFY(!Described.isEmpty());
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.Edit1->setText(Damaged);
+
+  // The job's own open asks too; "no" stops the job with the load's error.
+  Platform.ConfirmAnswers = {false};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 1);
+  QCOMPARE(Platform.Errors, QStringList{Described});
+  QVERIFY(Platform.SaveDialogs.empty());
+  QVERIFY(!Form.PDOC->IsLoaded());
+
+  // "Yes", then the save cancelled: the stamp is undone by loading the file
+  // again, repaired without a second question.
+  Platform.ConfirmAnswers = {true};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 2);
+  QCOMPARE(Platform.SaveDialogs.size(), size_t(1));
+  QVERIFY(Form.HasUnsavedStamp());
+  const QString Target = Out(QStringLiteral("repaired_stamped.pdf"));
+  Platform.SaveAnswers = {Target};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 2);
+  QCOMPARE(Platform.Errors.size(), 1);
+  QVERIFY(!Form.HasUnsavedStamp());
+
+  // The saved file is sound: it loads without repair, both pages stamped
+  // once each.
+  QVERIFY(vxtest::LoadError(Target, false).isEmpty());
+  TvxPDFDocument Saved;
+  QVERIFY(Saved.LoadFromFile(QFile::encodeName(Target).toStdString()));
+  QCOMPARE(Saved.PageCount(), 2);
+  const QString Seen = ReaderText(Target);
+  if (!Seen.isNull())
+    QCOMPARE(Seen.simplified().remove(u' ').count(QStringLiteral("Typeyourwatermarktexthere")), 2);
+}
+
 void TestJob::EncryptedFileStamped() {
   QString File = QStringLiteral(VX_SHARED_DIR "/corpus/files/pdfbox-PasswordSample-40bit.pdf");
   if (!QFileInfo::exists(File)) QSKIP("the shared corpus is not present");

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 
@@ -340,6 +341,112 @@ void TestWindow::EncryptedFileAsksForPassword() {
     QVERIFY(Form.PDOC->IsLoaded());
   }
   QVERIFY(Platform.Errors.isEmpty());
+}
+
+void TestWindow::DamagedFileRepairedWhenTheUserAgrees() {
+  const QString Damaged = vxtest::TestData("damaged_two_pages.pdf");
+  const QString Described = vxtest::LoadError(Damaged, false);
+  QVERIFY(!Described.isEmpty());
+  QVERIFY(vxtest::LoadError(Damaged, true).isEmpty());
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+
+  // No: the load's own error, nothing loaded.
+  Platform.OpenAnswers = {Damaged};
+  Platform.ConfirmAnswers = {false};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 1);
+  QVERIFY(Platform.Confirms[0].contains(QDir::toNativeSeparators(Damaged)));
+  QVERIFY(Platform.Confirms[0].contains(Described));
+  QVERIFY(Platform.Confirms[0].contains(QStringLiteral("repair")));
+  QCOMPARE(Platform.Errors, QStringList{Described});
+  QVERIFY(!Form.PDOC->IsLoaded());
+
+  // Yes: repaired, both pages; asked once more, since "no" was the answer.
+  Platform.OpenAnswers = {Damaged};
+  Platform.ConfirmAnswers = {true};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 2);
+  QCOMPARE(Platform.Errors.size(), 1);
+  QVERIFY(Form.PDOC->IsLoaded());
+  QCOMPARE(Form.PDOC->PageCount(), 2);
+
+  // A sound file never asks and loads without repair.
+  Platform.OpenAnswers = {Letter};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 2);
+  QVERIFY(!Form.PDOC->RepairDamaged);
+  QCOMPARE(Form.PDOC->PageCount(), 1);
+
+  // The agreement holds for that file: opened again, it is repaired without
+  // a question.
+  Platform.OpenAnswers = {Damaged};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 2);
+  QCOMPARE(Form.PDOC->PageCount(), 2);
+  QCOMPARE(Platform.Errors.size(), 1);
+
+  // Another damaged file is asked about; when repair cannot rescue it either,
+  // its error shows after the one question.
+  const QString Hopeless = Dir->filePath(QStringLiteral("hopeless.pdf"));
+  QVERIFY(vxtest::WriteAll(Hopeless, "%PDF-1.4\nnothing of a document follows\n"));
+  const QString RepairError = vxtest::LoadError(Hopeless, true);
+  QVERIFY(!RepairError.isEmpty());
+  Platform.OpenAnswers = {Hopeless};
+  Platform.ConfirmAnswers = {true};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 3);
+  QVERIFY(Platform.Confirms[2].contains(QDir::toNativeSeparators(Hopeless)));
+  QCOMPARE(Platform.Errors.size(), 2);
+  QCOMPARE(Platform.Errors[1], RepairError);
+  QVERIFY(!Form.PDOC->IsLoaded());
+
+  // A failure that is no damage (a missing file) is never offered a repair.
+  Platform.OpenAnswers = {Dir->filePath(QStringLiteral("missing.pdf"))};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 3);
+  QCOMPARE(Platform.Errors.size(), 3);
+}
+
+void TestWindow::DamagedEncryptedFileAsksForItsPasswordOnce() {
+  // An encrypted file whose page tree is out of reach fails after its
+  // password was accepted; the repair's loads try that password without
+  // asking again.
+  TvxPDFDocument Source;
+  QVERIFY(Source.LoadFromFile(QFile::encodeName(Letter).toStdString()));
+  Source.Encryption().SetEnabled(true);
+  Source.Encryption().SetLevel(el128bit);
+  Source.Encryption().SetUserPassword("user");
+  const QString Sound = Dir->filePath(QStringLiteral("encrypted.pdf"));
+  Source.SaveToFile(QFile::encodeName(Sound).toStdString(), 2);
+  QByteArray Bytes = vxtest::ReadAll(Sound);
+  // The page tree's cross-reference entry points at the catalog.
+  auto Number = [&](const char* Key) {
+    return QRegularExpression(QString::fromLatin1(Key) + QStringLiteral(" (\\d+) 0 R"))
+        .match(QString::fromLatin1(Bytes))
+        .captured(1)
+        .toInt();
+  };
+  const qsizetype Table = Bytes.indexOf("0000000000 65535 f", Bytes.lastIndexOf("\nxref"));
+  const int Pages = Number("/Pages"), Root = Number("/Root");
+  constexpr int EntrySize = 20;
+  QVERIFY(Table > 0 && Pages > 0 && Root > 0);
+  QCOMPARE(Bytes.mid(Table + EntrySize * Pages + 10, 8), QByteArray(" 00000 n"));
+  Bytes.replace(Table + EntrySize * Pages, 10, Bytes.mid(Table + EntrySize * Root, 10));
+  const QString Damaged = Dir->filePath(QStringLiteral("encrypted_damaged.pdf"));
+  QVERIFY(vxtest::WriteAll(Damaged, Bytes));
+
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Platform.OpenAnswers = {Damaged};
+  Platform.PasswordAnswers = {QStringLiteral("user")};
+  Platform.ConfirmAnswers = {true};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Platform.Confirms.size(), 1);
+  QCOMPARE(Platform.PasswordPrompts.size(), 1);
+  QVERIFY2(Platform.Errors.isEmpty(), qPrintable(Platform.Errors.join(QStringLiteral(" | "))));
+  QVERIFY(Form.PDOC->IsLoaded() && Form.PDOC->IsEncrypted());
+  QCOMPARE(Form.PDOC->PageCount(), 1);
 }
 
 void TestWindow::HandlerErrorsNeverLeaveTheSlot() {
