@@ -1,33 +1,70 @@
 // Vellumark: the watermark window.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <clocale>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "app/vxMainForm.h"
 #include "app/vxQtPlatform.h"
 
 namespace {
 
+// True when a local X server answers on Path (abstract or file socket).
+bool ConnectsTo(const std::string& Path, bool Abstract) {
+  sockaddr_un Address{};
+  Address.sun_family = AF_UNIX;
+  const size_t Offset = Abstract ? 1 : 0;
+  if (Path.size() + Offset >= sizeof(Address.sun_path)) return false;
+  std::memcpy(Address.sun_path + Offset, Path.data(), Path.size());
+  const int Fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (Fd < 0) return false;
+  const socklen_t Length =
+      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + Offset + Path.size());
+  const bool Ok = connect(Fd, reinterpret_cast<sockaddr*>(&Address), Length) == 0;
+  close(Fd);
+  return Ok;
+}
+
+// A local display (":N", "unix:N") whose server does not answer; anything
+// else, a remote display among them, is left to Qt.
+bool LocalXServerMissing(const std::string& Display) {
+  std::string Rest = Display;
+  if (Rest.rfind("unix:", 0) == 0) Rest = Rest.substr(4);
+  if (Rest.empty() || Rest[0] != ':') return false;
+  size_t End = 1;
+  while (End < Rest.size() && Rest[End] >= '0' && Rest[End] <= '9') ++End;
+  if (End == 1) return false;
+  const std::string Socket = "/tmp/.X11-unix/X" + Rest.substr(1, End - 1);
+  return !ConnectsTo(Socket, true) && !ConnectsTo(Socket, false);
+}
+
 // Qt would abort without a window system; say so in one line instead.
-bool HasDisplay() {
+const char* MissingDisplay() {
   const char* Platform = std::getenv("QT_QPA_PLATFORM");
-  if (Platform && *Platform) return true;
-  const char* X = std::getenv("DISPLAY");
+  if (Platform && *Platform) return nullptr;
   const char* Wayland = std::getenv("WAYLAND_DISPLAY");
-  return (X && *X) || (Wayland && *Wayland);
+  if (Wayland && *Wayland) return nullptr;
+  const char* X = std::getenv("DISPLAY");
+  if (!X || !*X) return "neither DISPLAY nor WAYLAND_DISPLAY is set";
+  if (LocalXServerMissing(X)) return "no X server answers on DISPLAY";
+  return nullptr;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!HasDisplay()) {
-    std::fprintf(stderr,
-                 "vellumark: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); the window "
-                 "cannot be shown here.\n");
+  if (const char* Reason = MissingDisplay()) {
+    std::fprintf(stderr, "vellumark: no display (%s); the window cannot be shown here.\n", Reason);
     return 1;
   }
   QApplication App(argc, argv);
