@@ -133,7 +133,11 @@ std::string RecoverPaddedUser(std::string_view OwnerPassword, std::string_view O
   return Data;
 }
 
-std::string ObjectKey(std::string_view FileKey, int32_t ObjectNumber, int32_t Generation) {
+namespace {
+
+// The file key followed by the low three bytes of the object number and the
+// low two of the generation.
+std::string ObjectKeyInput(std::string_view FileKey, int32_t ObjectNumber, int32_t Generation) {
   std::string Input(FileKey);
   const auto Num = static_cast<uint32_t>(ObjectNumber);
   const auto Gen = static_cast<uint32_t>(Generation);
@@ -142,20 +146,18 @@ std::string ObjectKey(std::string_view FileKey, int32_t ObjectNumber, int32_t Ge
   Input.push_back(static_cast<char>(Num >> 16));
   Input.push_back(static_cast<char>(Gen));
   Input.push_back(static_cast<char>(Gen >> 8));
-  return MD5Bytes(Input).substr(0, std::min<size_t>(FileKey.size() + 5, 16));
+  return Input;
+}
+
+}  // namespace
+
+std::string ObjectKey(std::string_view FileKey, int32_t ObjectNumber, int32_t Generation) {
+  return MD5Bytes(ObjectKeyInput(FileKey, ObjectNumber, Generation))
+      .substr(0, std::min<size_t>(FileKey.size() + 5, 16));
 }
 
 std::string ObjectKeyAES(std::string_view FileKey, int32_t ObjectNumber, int32_t Generation) {
-  std::string Input(FileKey);
-  const auto Num = static_cast<uint32_t>(ObjectNumber);
-  const auto Gen = static_cast<uint32_t>(Generation);
-  Input.push_back(static_cast<char>(Num));
-  Input.push_back(static_cast<char>(Num >> 8));
-  Input.push_back(static_cast<char>(Num >> 16));
-  Input.push_back(static_cast<char>(Gen));
-  Input.push_back(static_cast<char>(Gen >> 8));
-  Input.append("sAlT");
-  return MD5Bytes(Input);
+  return MD5Bytes(ObjectKeyInput(FileKey, ObjectNumber, Generation) + "sAlT");
 }
 
 std::string HashAES256(std::string_view Password, std::string_view Salt, std::string_view UserKey,

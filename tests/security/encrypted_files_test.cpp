@@ -17,20 +17,13 @@
 #include "platform/vxUnicode.h"
 #include "support/corpus.h"
 #include "support/pdf_builder.h"
+#include "support/tools.h"
 
 using namespace vx;
+using vxtest::HaveTool;
+using vxtest::Quote;
 
 namespace {
-
-bool HaveTool(const char* Name) {
-  return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Quote(const std::string& S) {
-  std::string Q = "'";
-  for (char C : S) Q += C == '\'' ? std::string("'\\''") : std::string(1, C);
-  return Q + "'";
-}
 
 // Exit status and standard output of a shell command.
 int Capture(const std::string& Command, std::string& Out) {

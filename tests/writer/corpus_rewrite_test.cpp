@@ -16,30 +16,15 @@
 #include "pdf/objects/vxExceptions.h"
 #include "support/corpus.h"
 #include "support/pdf_builder.h"
+#include "support/tools.h"
 
 using namespace vx;
+using vxtest::HaveTool;
+using vxtest::Quote;
+using vxtest::ReadAll;
+using vxtest::RunCommand;
 
 namespace {
-
-bool HaveTool(const char* Name) {
-  return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-int RunCommand(const std::string& Command) {
-  int Status = std::system((Command + " >/dev/null 2>&1").c_str());
-  return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-}
-
-std::string ReadAll(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::stringstream S;
-  S << In.rdbuf();
-  return S.str();
-}
-
-std::string Quote(const std::string& S) {
-  return "'" + S + "'";
-}
 
 int CountOutlineItems(TvxCustomPDFDocument& Doc) {
   int Count = 0;

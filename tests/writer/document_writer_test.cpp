@@ -14,9 +14,11 @@
 #include "pdf/writer/vxDocumentWriter.h"
 #include "platform/vxShell.h"
 #include "support/pdf_builder.h"
+#include "support/tools.h"
 
 using namespace vx;
 using vxtest::PdfBuilder;
+using vxtest::ReadAll;
 
 namespace {
 
@@ -28,13 +30,6 @@ std::string Utf16Literal(const std::string& Ascii) {
     S.push_back(C);
   }
   return S + ")";
-}
-
-std::string ReadAll(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  std::stringstream S;
-  S << In.rdbuf();
-  return S.str();
 }
 
 bool Exists(const std::string& Path) {

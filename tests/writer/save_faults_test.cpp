@@ -11,8 +11,10 @@
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/filters/vxFilter.h"
 #include "support/pdf_builder.h"
+#include "support/tools.h"
 
 using namespace vx;
+using vxtest::HaveTool;
 using vxtest::PdfBuilder;
 
 namespace {
@@ -40,10 +42,6 @@ int NumberOf(const std::string& File, const std::string& Text) {
     if (B.find(Text) != std::string::npos) return N;
   }
   return 0;
-}
-
-bool HaveTool(const char* Name) {
-  return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 std::string PdfToText(const std::string& Path) {
