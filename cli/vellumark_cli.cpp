@@ -164,18 +164,21 @@ int Rewrite(int argc, char** argv) {
   }
   uint8_t Level = LevelOption(Args);
   const vxcli::TvxEncryptionOptions Encryption = vxcli::ParseEncryptionOptions(Args.Options);
-  vx::TvxPDFDocument Doc;
+  int Method = -1;
   if (auto It = Args.Options.find("--compress"); It != Args.Options.end()) {
     if (It->second == "flate")
-      Doc.SetCompression(0, Level);
+      Method = 0;
     else if (It->second == "runlength")
-      Doc.SetCompression(1, Level);
+      Method = 1;
     else
       throw TvxUsageError{"--compress takes flate or runlength"};
   } else if (Args.Options.count("--level")) {
     throw TvxUsageError{"--level goes with --compress"};
   }
+  vx::TvxPDFDocument Doc;
   Load(Doc, Args.Positional[0], Args);
+  // A load resets the output settings, so they are set after it.
+  if (Method >= 0) Doc.SetCompression(static_cast<uint8_t>(Method), Level);
   vxcli::ApplyEncryptionOptions(Doc, Encryption);
   Doc.SaveToFile(Out->second, Appearance);
   return 0;

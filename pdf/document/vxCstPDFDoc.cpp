@@ -70,7 +70,10 @@ void TvxCustomPDFDocument::InitDocumentData() {
     FSecurity = std::make_unique<TvxSecurityHandler>([this] { return FInfo->GetCreationDate(); });
     FSecurity->SetOnWarning([this](const std::string& Msg) { DoWarning(Msg); });
   }
+  // Every load starts from plain output: encryption off (el40bit, no
+  // passwords) and no compression.
   FSecurity->Reset();
+  FCompression = TvxCompression{};
   FPDFVersion = pvPDF14;
   FPageMode = pmNone;
   FPageLayout = plNone;

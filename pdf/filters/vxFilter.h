@@ -99,18 +99,19 @@ TvxFilterList GetFilterList(const TvxPDFObject* Filter, const TvxPDFObjectStore*
 
 // One decode step; Stream is read, never changed. Trailing CR and LF are
 // ignored for the text codecs and RunLength, and ASCIIHex data need not end
-// in ">". CCITTFax and DCT raise EUnsupportedFilterError with their name.
+// in ">". CCITTFax and DCT pass their data through unchanged.
 std::unique_ptr<TvxMemoryStream> DecodeWithFilter(TvxDecodeFilter Kind, TvxStream& Stream);
 
-// Decodes through every filter of a /Filter value (nil: a plain copy). A
-// chain naming a filter the engine cannot decode fails before any work.
-// /DecodeParms are not applied; see DecodeStreamData.
+// Decodes through every filter of a /Filter value (nil: a plain copy).
+// CCITTFax and DCT steps are skipped, their data left as it is; the other
+// steps still run. /DecodeParms are not applied; see DecodeStreamData.
 std::unique_ptr<TvxMemoryStream> DecodeFilterChain(TvxStream& Stream, const TvxPDFObject* Filter);
 
 // Decodes a stream object's data through its /Filter chain, giving each
 // Flate and LZW step its /DecodeParms (predictor, EarlyChange): a parameter
 // array pairs with the filters by index, a single dictionary goes to every
-// Flate and LZW step. References are resolved through Store when given.
+// Flate and LZW step. References are resolved through Store when given. A
+// chain naming CCITTFax or DCT raises EUnsupportedFilterError before any work.
 std::unique_ptr<TvxMemoryStream> DecodeStreamData(const TvxPDFStreamObject& Stream,
                                                   const TvxPDFObjectStore* Store = nullptr);
 

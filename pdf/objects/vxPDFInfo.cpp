@@ -55,7 +55,8 @@ bool StartsWithFEFFDigits(std::string_view T) {
 
 // Text without a byte-order mark that starts with a control character is
 // taken as UTF-16BE; a "." at the start of a pair is skipped. Blanks and line
-// ends do not count: ordinary text may start with them.
+// ends do not count: ordinary text may start with them, and would read as
+// UTF-16 garbage.
 bool LooksLikeBareUtf16(std::string_view T) {
   auto B = static_cast<uint8_t>(T[0]);
   return B < 32 && B != '\t' && B != '\n' && B != '\f' && B != '\r';
@@ -74,6 +75,8 @@ std::u16string BareUtf16ToUnicode(std::string_view T) {
         static_cast<char16_t>(static_cast<uint8_t>(T[I]) << 8 | static_cast<uint8_t>(T[I + 1])));
     I += 2;
   }
+  // One unit per two bytes; units a skipped "." left unfilled are U+0000.
+  Out.resize(T.size() / 2, u'\0');
   return Out;
 }
 
@@ -114,10 +117,8 @@ TvxPDFInfo::TvxPDFInfo() : FDict(std::make_unique<TvxPDFDictObject>()) {}
 TvxPDFInfo::~TvxPDFInfo() = default;
 
 void TvxPDFInfo::AssignDictionary(std::unique_ptr<TvxPDFDictObject> Dict) {
+  // The values set so far stay cached; only a new holder forgets them.
   FDict = Dict ? std::move(Dict) : std::make_unique<TvxPDFDictObject>();
-  FText = {};
-  FDate = {};
-  FIsSet = {};
 }
 
 void TvxPDFInfo::SetText(TvxInfoField Field, std::u16string_view Value) {

@@ -50,7 +50,7 @@ class TvxPDFInfo {
   TvxPDFDictObject& Dict() { return *FDict; }
   const TvxPDFDictObject& Dict() const { return *FDict; }
   // Takes Dict over as the information (nullptr: an empty one). Values set
-  // earlier are forgotten, so getters report what will be written.
+  // earlier stay cached: a getter keeps giving them.
   void AssignDictionary(std::unique_ptr<TvxPDFDictObject> Dict);
 
   // Each setter stores the value encoded (and encrypted when enabled) as a

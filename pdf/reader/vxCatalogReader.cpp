@@ -48,8 +48,7 @@ void TvxCatalogReader::ReadCatalog() {
 
   // 2. The catalog; one read from the file is not stored.
   TvxLoadedObject Root = L.LoadObject(D.FTrailer->RootObjectNumber);
-  if (!Root || !Root.Object->Value || !Root.Object->Value->IsDict())
-    throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+  if (!Root || !Root.Object->Value || !Root.Object->Value->IsDict()) InvalidCast();
   TvxPDFDictObject& C = *static_cast<TvxPDFDictObject*>(Root.Object->Value.get());
 
   // 3. Page mode and layout; a name outside the tables means the default.

@@ -147,7 +147,8 @@ void TvxNamedDests::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber)
       TvxPDFObject* Key = A->GetItem(I);
       TvxPDFObject* V = A->GetItem(I + 1);
       if (!Key || !Key->IsString() || !V) continue;
-      if (V->IsIndirectReference() || V->IsNull() || V->IsArray() || V->IsDict())
+      // A direct dictionary, like anything else, gives no entry.
+      if (V->IsIndirectReference() || V->IsNull() || V->IsArray())
         AddNamedDest(static_cast<TvxPDFStringObject*>(Key)->GetValue(), DestinationValue(V));
     }
   };

@@ -96,7 +96,9 @@ void TvxXRefLoader::CompleteXRef(int32_t MaxNumber) {
   if (Encrypt && !Encrypt->IsNull()) {
     TvxPDFObjectPtr Direct = L.MakeDirect(Encrypt);
     D.FTrailer->Encrypt = std::move(Direct);
-    D.FIsEncrypted = D.FTrailer->Encrypt != nullptr;
+    // Even when the reference leads nowhere: the file says it is encrypted,
+    // and must not be read or saved as plain.
+    D.FIsEncrypted = true;
   } else {
     D.FIsEncrypted = false;
   }

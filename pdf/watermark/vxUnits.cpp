@@ -26,29 +26,27 @@ const TvxScreenResolution& Resolution() {
   return R;
 }
 
-// Number of a box element; false for anything that is not a finite number.
-bool BoxNumber(TvxPDFObject* Item, const TvxPDFObjectStore& Store, double& Value) {
-  TvxPDFObject* Obj = Store.Resolve(Item);
-  if (!Obj || !(Obj->IsInteger() || Obj->IsReal())) return false;
-  Value = GetNumberValue(Obj);
-  return std::isfinite(Value);
+// A box element through references; a value that is no number raises as
+// GetNumberValue does.
+double BoxNumber(TvxPDFObject* Item, const TvxPDFObjectStore& Store) {
+  return GetNumberValue(Store.Resolve(Item));
 }
 
-// Reads Key of Page as a rectangle. Any two opposite corners describe a
-// rectangle, so the corners are put in order.
+// Reads Key of Page as a rectangle; false when the key does not resolve to an
+// array. Any two opposite corners describe a rectangle, so the corners are
+// put in order: a box stored top-right corner first is a valid page.
 bool ReadBox(const TvxPDFDictObject& Page, std::string_view Key, const TvxPDFObjectStore& Store,
              TvxPDFRect& Box) {
-  TvxPDFObject* Obj = Store.Resolve(Page.Lookup(Key));
-  if (!Obj || !Obj->IsArray()) return false;
-  auto* Array = static_cast<TvxPDFArrayObject*>(Obj);
+  std::unique_ptr<TvxPDFArrayObject> Owned;
+  TvxPDFArrayObject* Array = Store.ResolveArray(Page.Lookup(Key), Owned);
+  if (!Array) return false;
   double N[4];
-  for (int32_t I = 0; I < 4; ++I)
-    if (!BoxNumber(Array->GetItem(I), Store, N[I])) return false;
+  for (int32_t I = 0; I < 4; ++I) N[I] = BoxNumber(Array->GetItem(I), Store);
   Box.Left = std::min(N[0], N[2]);
   Box.Right = std::max(N[0], N[2]);
   Box.Bottom = std::min(N[1], N[3]);
   Box.Top = std::max(N[1], N[3]);
-  return Box.Right > Box.Left && Box.Top > Box.Bottom;
+  return true;
 }
 
 }  // namespace
@@ -98,7 +96,6 @@ TvxPDFRect PointsToUnit(TvxMeasurementUnit Unit, const TvxPDFRect& Rect) {
 
 TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store) {
   TvxPDFRect Box;
-  // A damaged crop box is no reason to give up a page whose media box is fine.
   if (ReadBox(Page, "/CropBox", Store, Box)) return Box;
   if (ReadBox(Page, "/MediaBox", Store, Box)) return Box;
   throw EPDFFileCorruptedError(std::string(msg::NoUsablePageBox));

@@ -44,10 +44,11 @@ struct TvxPageSize {
   double Height = 0;
 };
 
-// The page's /CropBox when it is a usable rectangle, else its /MediaBox, in
-// points and normalised (Left <= Right, Bottom <= Top). Raises
-// EPDFFileCorruptedError when neither box is usable: an array of four finite
-// numbers (references resolved through Store) enclosing a non-empty area.
+// The page's /CropBox when it resolves to an array, else its /MediaBox, in
+// points and normalised (Left <= Right, Bottom <= Top); references are
+// resolved through Store. An element that is no number raises
+// EUnexpectedObjectError; a page with neither box raises
+// EPDFFileCorruptedError.
 TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store);
 TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
                         TvxMeasurementUnit Unit);

@@ -118,6 +118,8 @@ void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const Tvx
       break;
     case otIndirectObject:
       // An object header inside a value: what it holds stands in its place.
+      // Writing it as an object of its own there would leave the key
+      // without a value and the object possibly without a number.
       AppendObject(Out, ObjNum, static_cast<const TvxPDFIndirectObject*>(Value)->Value.get());
       break;
   }
@@ -164,7 +166,7 @@ void TvxDocumentWriter::AppendString(std::string& Out, int32_t ObjNum,
 
 const TvxPDFIndirectObject* TvxDocumentWriter::WrittenTarget(const TvxPDFIndirectReference& Ref) {
   auto Written = [](const TvxPDFIndirectObject* O) {
-    return O && O->OutputNumber != 0 && O->UseCount != 0;
+    return O && O->OutputNumber != 0;
   };
   const TvxPDFIndirectObject* Target = D.FStore->FindObject(&Ref);
   if (Written(Target)) return Target;

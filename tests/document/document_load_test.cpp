@@ -5,6 +5,7 @@
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "support/expect_error.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;
@@ -104,12 +105,7 @@ TEST(DocumentLoad, PageTreeIsFlattenedWithInheritedValues) {
 TEST(DocumentLoad, MissingFileAndExtension) {
   TvxPDFDocument Doc;
   std::string Base = vxtest::TempPath("no_such_file");
-  try {
-    Doc.LoadFromFile(Base);
-    FAIL() << "no exception";
-  } catch (const EFileNotFound& E) {
-    EXPECT_EQ(std::string(E.what()), Base + ".pdf File Not Found");
-  }
+  vxtest::ExpectError<EFileNotFound>([&] { Doc.LoadFromFile(Base); }, Base + ".pdf File Not Found");
   EXPECT_EQ(Doc.WorkFileName(), Base + ".pdf");
   // A name without extension finds the file with ".pdf".
   std::string Path = vxtest::WriteTempFile("noext.pdf", ThreePageFile());
@@ -221,12 +217,9 @@ TEST(DocumentLoad, StartXRefOffsetTolerance) {
   // One blank byte before "xref" is accepted.
   EXPECT_TRUE(Doc.LoadFromFile(vxtest::WriteTempFile("off1.pdf", WithOffset(XRef - 1))));
   EXPECT_EQ(Doc.PageCount(), 3);
-  try {
-    Doc.LoadFromFile(vxtest::WriteTempFile("off2.pdf", WithOffset(XRef - 2)));
-    FAIL() << "no exception";
-  } catch (const EPDFFileCorruptedError& E) {
-    EXPECT_STREQ(E.what(), "File is corrupted");
-  }
+  vxtest::ExpectError<EPDFFileCorruptedError>(
+      [&] { Doc.LoadFromFile(vxtest::WriteTempFile("off2.pdf", WithOffset(XRef - 2))); },
+      "File is corrupted");
 }
 
 TEST(DocumentLoad, DamagedStructuresEnd) {
@@ -269,12 +262,9 @@ TEST(DocumentLoad, DamagedStructuresEnd) {
   PdfBuilder C;
   C.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
   C.Object(2, "<< /Type /Catalog /Kids [] >>");
-  try {
-    Doc.LoadFromFile(vxtest::WriteTempFile("badnode.pdf", C.FinishTable("/Root 1 0 R")));
-    FAIL() << "no exception";
-  } catch (const EUnexpectedError& E) {
-    EXPECT_STREQ(E.what(), "Unexpected Error");
-  }
+  vxtest::ExpectError<EUnexpectedError>(
+      [&] { Doc.LoadFromFile(vxtest::WriteTempFile("badnode.pdf", C.FinishTable("/Root 1 0 R"))); },
+      "Unexpected Error");
 }
 
 TEST(DocumentLoad, LongReferenceChainsDoNotRecurse) {
@@ -368,12 +358,8 @@ TEST(DocumentPages, SizeAndBoxInUnits) {
   EXPECT_DOUBLE_EQ(Box.Left, 72);
   EXPECT_DOUBLE_EQ(Box.Top, 216);
   for (int32_t Bad : {0, 3}) {
-    try {
-      Doc.GetPageSize(Bad, muPoints);
-      ADD_FAILURE() << "no exception for page " << Bad;
-    } catch (const EInvalidPageError& E) {
-      EXPECT_EQ(std::string(E.what()), "Invalid page number (" + std::to_string(Bad) + ")");
-    }
+    vxtest::ExpectError<EInvalidPageError>([&] { Doc.GetPageSize(Bad, muPoints); },
+                                           "Invalid page number (" + std::to_string(Bad) + ")");
   }
 }
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "objects/expect_error.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "support/expect_error.h"
 #include "support/hostile_files.h"
 #include "support/pdf_builder.h"
 

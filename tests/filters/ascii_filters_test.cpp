@@ -2,11 +2,12 @@
 
 #include "pdf/filters/vxAsciiFilters.h"
 #include "pdf/objects/vxExceptions.h"
+#include "support/expect_error.h"
 #include "tests/filters/filter_test_helpers.h"
 
 using namespace vx;
 using vx::test::Bytes;
-using vx::test::ExpectThrowWithMessage;
+using vxtest::ExpectError;
 
 namespace {
 
@@ -23,10 +24,9 @@ TEST(AsciiHexFilter, DecodesAndRejects) {
   EXPECT_EQ(HexDecode("6a6B>"), "jk");
   EXPECT_EQ(HexDecode("414>"), "A\x40");
   EXPECT_EQ(HexDecode("41>42>"), "A");
-  ExpectThrowWithMessage<Exception>([] { HexDecode("4142"); }, "EndOfData marker is wrong");
-  ExpectThrowWithMessage<Exception>([] { HexDecode("41\f42>"); },
-                                    "Illeagal character within stream");
-  ExpectThrowWithMessage<Exception>([] { HexDecode("4G>"); }, "Illeagal character within stream");
+  ExpectError<Exception>([] { HexDecode("4142"); }, "EndOfData marker is wrong");
+  ExpectError<Exception>([] { HexDecode("41\f42>"); }, "Illeagal character within stream");
+  ExpectError<Exception>([] { HexDecode("4G>"); }, "Illeagal character within stream");
 }
 
 TEST(Ascii85Filter, DecodesGroupsZerosAndPartialGroups) {
@@ -40,15 +40,13 @@ TEST(Ascii85Filter, DecodesGroupsZerosAndPartialGroups) {
 }
 
 TEST(Ascii85Filter, Rejects) {
-  ExpectThrowWithMessage<Exception>([] { A85Decode("87cUR"); }, "EndOfData marker is wrong");
-  ExpectThrowWithMessage<Exception>([] { A85Decode("87z~>"); },
-                                    "\"z\" found at inappropriate position");
-  ExpectThrowWithMessage<Exception>([] { A85Decode("87cU~RD~>"); },
-                                    "Illeagal character within stream");
-  ExpectThrowWithMessage<Exception>([] { A85Decode("87cURD~>"); }, "Single Final Character");
+  ExpectError<Exception>([] { A85Decode("87cUR"); }, "EndOfData marker is wrong");
+  ExpectError<Exception>([] { A85Decode("87z~>"); }, "\"z\" found at inappropriate position");
+  ExpectError<Exception>([] { A85Decode("87cU~RD~>"); }, "Illeagal character within stream");
+  ExpectError<Exception>([] { A85Decode("87cURD~>"); }, "Single Final Character");
   // Above 2^32 - 1, whole or once padded.
-  ExpectThrowWithMessage<Exception>([] { A85Decode("s8W-\"~>"); }, "ASCII85 group out of range");
-  ExpectThrowWithMessage<Exception>([] { A85Decode("uu~>"); }, "ASCII85 group out of range");
+  ExpectError<Exception>([] { A85Decode("s8W-\"~>"); }, "ASCII85 group out of range");
+  ExpectError<Exception>([] { A85Decode("uu~>"); }, "ASCII85 group out of range");
 }
 
 }  // namespace

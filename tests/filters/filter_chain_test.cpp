@@ -8,11 +8,12 @@
 #include "pdf/objects/vxExceptions.h"
 #include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/objects/vxPDFObjects.h"
+#include "support/expect_error.h"
 #include "tests/filters/filter_test_helpers.h"
 
 using namespace vx;
 using vx::test::Bytes;
-using vx::test::ExpectThrowWithMessage;
+using vxtest::ExpectError;
 
 namespace {
 
@@ -36,18 +37,17 @@ TEST(FilterNames, NamesAndLists) {
   EXPECT_EQ(FilterFromName("/RunLengthDecode"), ftRunLengthDecode);
   EXPECT_EQ(FilterFromName("/CCITTFaxDecode"), ftCCITTFaxDecode);
   for (const char* Bad : {"/AHx", "/flatedecode", "FlateDecode"})
-    ExpectThrowWithMessage<EUnsupportedFilterError>(
-        [&] { FilterFromName(Bad); }, std::string("Unsupported filter (") + Bad + ")");
+    ExpectError<EUnsupportedFilterError>([&] { FilterFromName(Bad); },
+                                         std::string("Unsupported filter (") + Bad + ")");
 
   EXPECT_EQ(GetFilterList(Name("/FlateDecode").get()), TvxFilterList{ftFlateDecode});
   EXPECT_TRUE(GetFilterList(nullptr).empty());
   TvxPDFDictObject Dict;
-  ExpectThrowWithMessage<EUnexpectedFilterObject>(
-      [&] { GetFilterList(&Dict); }, "Unexpected filter object, found (Dictionary Object)");
+  ExpectError<EUnexpectedFilterObject>([&] { GetFilterList(&Dict); },
+                                       "Unexpected filter object, found (Dictionary Object)");
   auto List = Names({"/A85", "/FlateDecode"});
   List->Add(std::make_unique<TvxPDFIndirectReference>(1, 5, 0));
-  ExpectThrowWithMessage<EInvalidCast>([&] { GetFilterList(List.get()); },
-                                       "Invalid class typecast");
+  ExpectError<EInvalidCast>([&] { GetFilterList(List.get()); }, "Invalid class typecast");
   TvxPDFObjectStore Store;
   Store.AddObject(std::make_unique<TvxPDFIndirectObject>(1, 5, 0, Name("/DCTDecode")));
   EXPECT_EQ(GetFilterList(List.get(), &Store),
@@ -62,8 +62,8 @@ TEST(FilterChain, OneStep) {
   // LZW is binary: a final code byte of 10 is data.
   EXPECT_EQ(Step(ftLZWDecode, vx::test::Codes9({'a', 'b', 'c', 'd', 'e', 'f', '\n'})), "abcdef\n");
 
-  ExpectThrowWithMessage<EUnsupportedFilterError>(
-      [] { Step(static_cast<TvxDecodeFilter>(9), "x"); }, "Unsupported filter");
+  ExpectError<EUnsupportedFilterError>([] { Step(static_cast<TvxDecodeFilter>(9), "x"); },
+                                       "Unsupported filter");
 }
 
 TEST(FilterChain, DecodesInListOrderAndPassesImageData) {
@@ -83,8 +83,8 @@ TEST(FilterChain, DecodesInListOrderAndPassesImageData) {
   EXPECT_EQ(DecodeWithFilter(ftDCTDecode, Jpeg)->DataString(), "\xFF\xD8jpeg\r\n");
   // The source stays as it was, also when a step fails.
   TvxMemoryStream Garbage("\r\ngarbage\r\n");
-  ExpectThrowWithMessage<EZDecompressionError>(
-      [&] { DecodeFilterChain(Garbage, Name("/FlateDecode").get()); }, "data error");
+  ExpectError<EZDecompressionError>([&] { DecodeFilterChain(Garbage, Name("/FlateDecode").get()); },
+                                    "data error");
   EXPECT_TRUE(Source.DataString() == Flated);
   EXPECT_EQ(Garbage.DataString(), "\r\ngarbage\r\n");
 }
@@ -135,17 +135,17 @@ TEST(FilterDecodeLimit, HostileDataStopsAtTheLimit) {
   const std::string Zeros(1 << 20, '\0');
   const std::string Bomb = TvxFlateFilter().EncodeString(Zeros, clMax);
   ASSERT_LT(Bomb.size(), 2000u);
-  ExpectThrowWithMessage<EDecodeLimitError>([&] { TvxFlateFilter().DecodeString(Bomb); }, Message);
-  ExpectThrowWithMessage<EDecodeLimitError>(
+  ExpectError<EDecodeLimitError>([&] { TvxFlateFilter().DecodeString(Bomb); }, Message);
+  ExpectError<EDecodeLimitError>(
       [&] { TvxRLEFilter().DecodeString(TvxRLEFilter().EncodeString(Zeros)); }, Message);
-  ExpectThrowWithMessage<EDecodeLimitError>(
-      [&] { TvxLZWFilter().DecodeString(vx::test::LzwEncode(Zeros)); }, Message);
+  ExpectError<EDecodeLimitError>([&] { TvxLZWFilter().DecodeString(vx::test::LzwEncode(Zeros)); },
+                                 Message);
 }
 
 TEST(FilterEncode, OnlyFlateAndRunLengthEncode) {
   EXPECT_EQ(TvxRLEFilter().EncodeString("aaab", clMax), TvxRLEFilter().EncodeString("aaab"));
   for (TvxDecodeFilter Kind : {ftASCIIHexDecode, ftASCII85Decode, ftLZWDecode})
-    ExpectThrowWithMessage<EUnsupportedFilterError>(
+    ExpectError<EUnsupportedFilterError>(
         [&] { CreateFilter(Kind)->EncodeString("x"); },
         "Filter cannot encode (" + std::string(FilterName(Kind)) + ")");
 }

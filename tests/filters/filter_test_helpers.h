@@ -11,17 +11,6 @@
 
 namespace vx::test {
 
-// Runs Fn and checks that it throws E (or a subclass) with exactly Message.
-template <typename E, typename F>
-void ExpectThrowWithMessage(F&& Fn, std::string_view Message) {
-  try {
-    Fn();
-    ADD_FAILURE() << "expected an exception with message: " << Message;
-  } catch (const E& Ex) {
-    EXPECT_EQ(Ex.Message(), Message);
-  }
-}
-
 inline std::string Bytes(std::initializer_list<int> Values) {
   std::string S;
   for (int V : Values) S.push_back(static_cast<char>(V));

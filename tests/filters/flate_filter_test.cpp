@@ -3,10 +3,11 @@
 
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/objects/vxExceptions.h"
+#include "support/expect_error.h"
 #include "tests/filters/filter_test_helpers.h"
 
 using namespace vx;
-using vx::test::ExpectThrowWithMessage;
+using vxtest::ExpectError;
 
 namespace {
 
@@ -47,10 +48,10 @@ TEST(FlateFilter, EarlyEndGivesWhatWasInflated) {
 }
 
 TEST(FlateFilter, CorruptDataRaisesZlibText) {
-  ExpectThrowWithMessage<EZDecompressionError>([] { TvxFlateFilter().DecodeString("not zlib"); },
-                                               "data error");
+  ExpectError<EZDecompressionError>([] { TvxFlateFilter().DecodeString("not zlib"); },
+                                    "data error");
   // A header that asks for a preset dictionary.
-  ExpectThrowWithMessage<EZDecompressionError>(
+  ExpectError<EZDecompressionError>(
       [] {
         TvxFlateFilter().DecodeString(vx::test::Bytes({0x78, 0x20, 0, 0, 0, 1, 0x4B, 0x04, 0}));
       },

@@ -2,12 +2,13 @@
 
 #include "pdf/filters/vxLZWFilter.h"
 #include "pdf/objects/vxExceptions.h"
+#include "support/expect_error.h"
 #include "tests/filters/filter_test_helpers.h"
 
 using namespace vx;
 using vx::test::Codes9;
-using vx::test::ExpectThrowWithMessage;
 using vx::test::LzwEncode;
+using vxtest::ExpectError;
 
 namespace {
 
@@ -51,9 +52,9 @@ TEST(LZWFilter, ClearForgetsWhatWasLearnt) {
 }
 
 TEST(LZWFilter, CodesBeyondTheTableRaise) {
-  ExpectThrowWithMessage<Exception>([] { Decode(Codes9({'a', 300})); }, "Invalid LZW code (300)");
+  ExpectError<Exception>([] { Decode(Codes9({'a', 300})); }, "Invalid LZW code (300)");
   // The entry being defined may only follow a previous code.
-  ExpectThrowWithMessage<Exception>([] { Decode(Codes9({258})); }, "Invalid LZW code (258)");
+  ExpectError<Exception>([] { Decode(Codes9({258})); }, "Invalid LZW code (258)");
 }
 
 }  // namespace

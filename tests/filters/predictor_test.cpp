@@ -5,11 +5,12 @@
 #include "pdf/filters/vxPredictor.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxExceptions.h"
+#include "support/expect_error.h"
 #include "tests/filters/filter_test_helpers.h"
 
 using namespace vx;
 using vx::test::Bytes;
-using vx::test::ExpectThrowWithMessage;
+using vxtest::ExpectError;
 
 namespace {
 
@@ -75,12 +76,12 @@ TEST(PNGPredictor, ShortFinalRow) {
 }
 
 TEST(PNGPredictor, RejectsBadTagsAndParameters) {
-  ExpectThrowWithMessage<EImproperPNGAlgorithm>(
+  ExpectError<EImproperPNGAlgorithm>(
       [] {
         Png(Bytes({0, 1, 5, 1}), 1);
       },
       "Improper PNG algorithm tag in stream");
-  ExpectThrowWithMessage<EInvalidDecodeParms>(
+  ExpectError<EInvalidDecodeParms>(
       [] {
         Png(Bytes({0, 1}), INT32_MAX);
       },
@@ -94,7 +95,7 @@ TEST(PNGPredictor, RejectsBadTagsAndParameters) {
   // Structured bindings cannot be captured by clang 14's lambdas.
   for (const auto& Case : Bad) {
     const TvxPredictorParams& P = Case.first;
-    ExpectThrowWithMessage<EInvalidDecodeParms>(
+    ExpectError<EInvalidDecodeParms>(
         [&] {
           ApplyPredictor(Bytes({0, 1}), P);
         },

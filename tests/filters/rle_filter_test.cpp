@@ -2,11 +2,12 @@
 
 #include "pdf/filters/vxRLEFilter.h"
 #include "pdf/objects/vxExceptions.h"
+#include "support/expect_error.h"
 #include "tests/filters/filter_test_helpers.h"
 
 using namespace vx;
 using vx::test::Bytes;
-using vx::test::ExpectThrowWithMessage;
+using vxtest::ExpectError;
 
 namespace {
 
@@ -37,23 +38,15 @@ TEST(RLEFilter, RoundTripsMixedData) {
 
 TEST(RLEFilter, DecodeRejectsBrokenData) {
   EXPECT_EQ(Decode(Bytes({128})), "");
-  ExpectThrowWithMessage<Exception>([] { Decode(""); }, "EndOfData Marker is wrong");
-  ExpectThrowWithMessage<Exception>([] { Decode(Bytes({0, 'a'})); }, "EndOfData Marker is wrong");
-  ExpectThrowWithMessage<Exception>(
+  ExpectError<Exception>([] { Decode(""); }, "EndOfData Marker is wrong");
+  ExpectError<Exception>([] { Decode(Bytes({0, 'a'})); }, "EndOfData Marker is wrong");
+  ExpectError<Exception>(
       [] {
         Decode(Bytes({0, 'a', 128, 0, 'b', 128}));
       },
       "Premature EndOfData Marker found");
-  ExpectThrowWithMessage<Exception>(
-      [] {
-        Decode(Bytes({2, 'a', 'b', 128}));
-      },
-      "Unexpected EndOfFile found");
-  ExpectThrowWithMessage<Exception>(
-      [] {
-        Decode(Bytes({0, 'a', 200, 128}));
-      },
-      "Unexpected EndOfFile found");
+  ExpectError<Exception>([] { Decode(Bytes({2, 'a', 'b', 128})); }, "Unexpected EndOfFile found");
+  ExpectError<Exception>([] { Decode(Bytes({0, 'a', 200, 128})); }, "Unexpected EndOfFile found");
 }
 
 }  // namespace

@@ -8,11 +8,11 @@
 #include <map>
 #include <sstream>
 
-#include "objects/expect_error.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/fonts/vxFontResources.h"
 #include "platform/vxCodePage.h"
+#include "support/expect_error.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;

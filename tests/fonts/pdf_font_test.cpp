@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <map>
 
-#include "objects/expect_error.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/fonts/vxFontResources.h"
 #include "pdf/fonts/vxPDFFont.h"
 #include "pdf/fonts/vxTrueType.h"
 #include "pdf/watermark/vxUnits.h"
 #include "platform/vxCodePage.h"
+#include "support/expect_error.h"
 #include "support/ttf_builder.h"
 
 using namespace vx;

@@ -1,10 +1,10 @@
 // The bounded TrueType reader on fonts built byte by byte.
 #include <gtest/gtest.h>
 
-#include "objects/expect_error.h"
 #include "pdf/fonts/vxPDFFont.h"
 #include "pdf/fonts/vxTrueType.h"
 #include "platform/vxFontService.h"
+#include "support/expect_error.h"
 #include "support/ttf_builder.h"
 
 using namespace vx;

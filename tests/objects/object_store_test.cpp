@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "pdf/objects/vxPDFObjectStore.h"
-#include "tests/objects/expect_error.h"
+#include "support/expect_error.h"
 
 using namespace vx;
 using vxtest::ExpectError;

@@ -187,18 +187,21 @@ TEST(PDFInfo, DatesAreEightBitText) {
   }
 }
 
-TEST(PDFInfo, AssignDictionaryReplacesDictionaryAndForgetsSetValues) {
+TEST(PDFInfo, AssignDictionaryReplacesDictionaryButKeepsSetValues) {
   TvxPDFInfo Info;
   Info.SetTitle(u"Old");
   Info.SetCreationDate("D:1999");
   Info.AssignDictionary(InfoWith("/Title", Literal("New")));
-  EXPECT_EQ(Info.GetTitle(), u"New");
-  EXPECT_EQ(Info.GetCreationDate(), "");
   EXPECT_EQ(Info.Dict().Count(), 1);
+  EXPECT_EQ(Info.GetTitle(), u"Old");
+  EXPECT_EQ(Info.GetCreationDate(), "D:1999");
+  // A value never set is read from the new dictionary.
+  Info.AssignDictionary(InfoWith("/Author", Literal("Ann")));
+  EXPECT_EQ(Info.GetAuthor(), u"Ann");
 
   Info.AssignDictionary(nullptr);
   EXPECT_EQ(Info.Dict().Count(), 0);
-  EXPECT_EQ(Info.GetTitle(), u"");
+  EXPECT_EQ(Info.GetTitle(), u"Old");
 }
 
 TEST(PDFInfo, SettingARepeatedKeyLeavesOneEntry) {
@@ -221,8 +224,12 @@ TEST(PDFInfo, DecodeTextStringReadsFileSyntax) {
   EXPECT_EQ(DecodeTextString("<FEFF0041>"), u"A");
   EXPECT_EQ(DecodeTextString("feff 0041 0042"), u"AB");
   EXPECT_EQ(DecodeTextString("(Caf\\351)"), u"Caf\u00E9");
-  // No byte-order mark but a NUL first: UTF-16, a "." between pairs skipped.
+  // No byte-order mark but a NUL first: UTF-16, a "." between pairs skipped;
+  // still one unit per two bytes, the unit the "." took being U+0000.
   EXPECT_EQ(DecodeTextString(Bytes("\0A.\0B", 5)), u"AB");
+  EXPECT_EQ(DecodeTextString(Bytes("\0A.\0B.", 6)), std::u16string(u"AB\0", 3));
+  // With a byte-order mark every pair is a code unit, 0x2E high bytes too.
+  EXPECT_EQ(DecodeTextString(Bytes("\xFE\xFF\x2E\x80\0A", 6)), u"\u2E80A");
   // A leading blank or line end is ordinary text, not UTF-16.
   EXPECT_EQ(DecodeTextString("( Hello)"), u" Hello");
   EXPECT_EQ(DecodeTextString("(\\nHi)"), u"\nHi");

@@ -6,7 +6,7 @@
 #include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxUtils.h"
 #include "platform/vxSystemColors.h"
-#include "tests/objects/expect_error.h"
+#include "support/expect_error.h"
 
 using namespace vx;
 using vxtest::ExpectError;

@@ -7,6 +7,7 @@
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxViewerPreferences.h"
 #include "pdf/watermark/vxPageRange.h"
+#include "support/expect_error.h"
 
 using namespace vx;
 
@@ -133,12 +134,8 @@ TEST(PageTransition, SetsDurationAndTransitionOnTheNamedPages) {
 TEST(PageTransition, BadPageChangesNothing) {
   Pages Doc(2);
   std::vector<int32_t> Numbers = {1, 3};
-  try {
-    SetPageTransition(Doc.List, Numbers, 5, 1);
-    ADD_FAILURE() << "page 3 of 2 accepted";
-  } catch (const EInvalidPageError& E) {
-    EXPECT_EQ(E.Message(), "Invalid page number (3)");
-  }
+  vxtest::ExpectError<EInvalidPageError>([&] { SetPageTransition(Doc.List, Numbers, 5, 1); },
+                                         "Invalid page number (3)");
   EXPECT_EQ(Doc.Page(1).Count(), 0);
 
   Doc.List[1]->Value = std::make_unique<TvxPDFNullObject>();

@@ -7,6 +7,7 @@
 
 #include "pdf/objects/vxExceptions.h"
 #include "pdf/reader/vxPDFStreamReader.h"
+#include "support/expect_error.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;
@@ -36,18 +37,6 @@ class ReaderTest : public ::testing::Test {
   template <typename T>
   T* As(TvxPDFObjectPtr Obj) {
     return As<T>(Keep(std::move(Obj)));
-  }
-
-  template <typename E>
-  static std::string MessageOf(const std::function<void()>& F) {
-    try {
-      F();
-    } catch (const E& Ex) {
-      return Ex.what();
-    } catch (const std::exception& Ex) {
-      return std::string("wrong class: ") + Ex.what();
-    }
-    return "no exception";
   }
 
   std::unique_ptr<TvxMemoryStream> FMem;
@@ -107,9 +96,9 @@ TEST_F(ReaderTest, NumbersByRange) {
   EXPECT_EQ(As<TvxPDFIntegerObject>(Parse("-2147483648"))->Value, INT32_MIN);
   EXPECT_EQ(As<TvxPDFInt64Object>(Parse("2147483648"))->Value, 2147483648LL);
   EXPECT_EQ(As<TvxPDFIntegerObject>(Parse("+17"))->Value, 17);
-  EXPECT_EQ(MessageOf<Exception>([&] { Parse("12345678901234567890"); }),
-            "'12345678901234567890' is not a valid integer value");
-  EXPECT_EQ(MessageOf<Exception>([&] { Parse("abc"); }), "'abc' is not a valid integer value");
+  vxtest::ExpectError<Exception>([&] { Parse("12345678901234567890"); },
+                                 "'12345678901234567890' is not a valid integer value");
+  vxtest::ExpectError<Exception>([&] { Parse("abc"); }, "'abc' is not a valid integer value");
 
   EXPECT_DOUBLE_EQ(As<TvxPDFRealObject>(Parse("1.5"))->Value, 1.5);
   EXPECT_DOUBLE_EQ(As<TvxPDFRealObject>(Parse("-0.25"))->Value, -0.25);
@@ -129,9 +118,9 @@ TEST_F(ReaderTest, BooleansAndNull) {
   EXPECT_TRUE(As<TvxPDFBooleanObject>(Parse("true"))->Value);
   EXPECT_FALSE(As<TvxPDFBooleanObject>(Parse("false"))->Value);
   EXPECT_TRUE(Parse("null")->IsNull());
-  EXPECT_EQ(MessageOf<EBooleanError>([&] { Parse("trux"); }), "Expected boolean (true) object");
-  EXPECT_EQ(MessageOf<EBooleanError>([&] { Parse("fals"); }), "Expected boolean (false) object");
-  EXPECT_EQ(MessageOf<ENullObjectError>([&] { Parse("nul"); }), "Expected PDF null object");
+  vxtest::ExpectError<EBooleanError>([&] { Parse("trux"); }, "Expected boolean (true) object");
+  vxtest::ExpectError<EBooleanError>([&] { Parse("fals"); }, "Expected boolean (false) object");
+  vxtest::ExpectError<ENullObjectError>([&] { Parse("nul"); }, "Expected PDF null object");
   for (const char* Closer : {")", ">", "]", "}"}) {
     Over(std::string("  ") + Closer);
     EXPECT_EQ(FReader->ParseObject().get(), nullptr);
@@ -151,8 +140,8 @@ TEST_F(ReaderTest, LiteralStrings) {
   // Raw end-of-line bytes are kept as they are.
   EXPECT_EQ(As<TvxPDFStringObject>(Parse("(a\r\nb)"))->Text, "(a\r\nb)");
   EXPECT_EQ(As<TvxPDFStringObject>(Parse("()"))->GetValue(), "");
-  EXPECT_EQ(MessageOf<EStringReadError>([&] { Over("x").ReadLiteralOrHexString(); }),
-            "Error reading PDF string (x)");
+  vxtest::ExpectError<EStringReadError>([&] { Over("x").ReadLiteralOrHexString(); },
+                                        "Error reading PDF string (x)");
   EXPECT_THROW(Parse("(never closed"), EStringReadError);
   EXPECT_THROW(Parse("(ends in backslash\\"), EStringReadError);
 }
@@ -176,8 +165,8 @@ TEST_F(ReaderTest, Names) {
   EXPECT_EQ(FReader->Position(), 3) << "a blank delimiter is consumed";
   EXPECT_EQ(As<TvxPDFNameObject>(Parse("/ ]"))->Text, "/");
   EXPECT_EQ(As<TvxPDFNameObject>(Parse("/End"))->Text, "/End");
-  EXPECT_EQ(MessageOf<ENameReadError>([&] { Over("A").ReadName(); }),
-            "Error reading PDF name string (A)");
+  vxtest::ExpectError<ENameReadError>([&] { Over("A").ReadName(); },
+                                      "Error reading PDF name string (A)");
 }
 
 TEST_F(ReaderTest, Dictionaries) {
@@ -190,8 +179,8 @@ TEST_F(ReaderTest, Dictionaries) {
   ASSERT_EQ(Nested->Count(), 3);
   EXPECT_TRUE(Nested->Lookup("/R")->IsIndirectReference());
   EXPECT_TRUE(Nested->Lookup("/D")->IsDict());
-  EXPECT_EQ(MessageOf<EDictionaryReadError>([&] { Over("<x").ReadDictionary(); }),
-            "Error reading PDF dictionary (x)");
+  vxtest::ExpectError<EDictionaryReadError>([&] { Over("<x").ReadDictionary(); },
+                                            "Error reading PDF dictionary (x)");
   EXPECT_THROW(Parse("<< /A 1 "), EDictionaryReadError);
   EXPECT_THROW(Parse("<< 1 2 >>"), ENameReadError);
 }
@@ -221,8 +210,8 @@ TEST_F(ReaderTest, TruncatedDataStops) {
 
 TEST_F(ReaderTest, DeepNestingIsRefused) {
   std::string Deep(100000, '[');
-  EXPECT_EQ(MessageOf<ENestingTooDeepError>([&] { Parse(Deep); }),
-            "PDF objects nested too deeply (more than 512 levels)");
+  vxtest::ExpectError<ENestingTooDeepError>([&] { Parse(Deep); },
+                                            "PDF objects nested too deeply (more than 512 levels)");
   std::string DeepDict;
   for (int I = 0; I < 1000; ++I) DeepDict += "<</A ";
   EXPECT_THROW(Parse(DeepDict), ENestingTooDeepError);
@@ -262,14 +251,12 @@ TEST_F(ReaderTest, StreamDataWithRightAndWrongLengths) {
   // Empty data.
   EXPECT_EQ(ReadStream(this, Over("1 0 obj <<>> stream\nendstream"), 0), "");
   EXPECT_EQ(ReadStream(this, Over("1 0 obj <<>> stream\nendstream"), 1), "");
-  EXPECT_EQ(
-      MessageOf<EEndStreamError>([&] { ReadStream(this, Over(Head + "0123456789\n" + Tail), 0); }),
-      "Expected PDF endstream");
-  EXPECT_EQ(
-      MessageOf<EEndStreamError>([&] { ReadStream(this, Over(Head + "0123456789 no end"), 10); }),
-      "Expected PDF endstream");
-  EXPECT_EQ(MessageOf<EStreamReadError>([&] { Over("strean\n").ReadStreamData(5, 1, 0); }),
-            "Error reading PDF stream");
+  vxtest::ExpectError<EEndStreamError>(
+      [&] { ReadStream(this, Over(Head + "0123456789\n" + Tail), 0); }, "Expected PDF endstream");
+  vxtest::ExpectError<EEndStreamError>(
+      [&] { ReadStream(this, Over(Head + "0123456789 no end"), 10); }, "Expected PDF endstream");
+  vxtest::ExpectError<EStreamReadError>([&] { Over("strean\n").ReadStreamData(5, 1, 0); },
+                                        "Error reading PDF stream");
   EXPECT_THROW(Parse("1 0 obj [1] stream\nx\nendstream"), EStreamReadError);
 }
 
@@ -308,10 +295,10 @@ TEST_F(ReaderTest, FindStartXRef) {
   EXPECT_EQ(Over("%PDF-1.4\n...\nstartxref\n1234\n%%EOF\n").FindStartXRef(), 1234);
   EXPECT_EQ(Over("startxref 1\nSTARTXREF\r\n99\r\n%%EOF").FindStartXRef(), 99);
   EXPECT_EQ(Over("startxref 5 xstartxref 9").FindStartXRef(), 5) << "whole words only";
-  EXPECT_EQ(MessageOf<Exception>([&] { Over("%PDF-1.4 nothing").FindStartXRef(); }),
-            "Invalid PDF File");
-  EXPECT_EQ(MessageOf<EOffsetError>([&] { Over("startxref\n%%EOF").FindStartXRef(); }),
-            "Error reading document. Unable to read offset");
+  vxtest::ExpectError<Exception>([&] { Over("%PDF-1.4 nothing").FindStartXRef(); },
+                                 "Invalid PDF File");
+  vxtest::ExpectError<EOffsetError>([&] { Over("startxref\n%%EOF").FindStartXRef(); },
+                                    "Error reading document. Unable to read offset");
   EXPECT_THROW(Over("startxref 99999999999").FindStartXRef(), EOffsetError);
 }
 
@@ -320,8 +307,8 @@ TEST_F(ReaderTest, ReadTrailer) {
   auto T = R.ReadTrailer();
   EXPECT_EQ(T->Count(), 2);
   EXPECT_TRUE(T->Lookup("/Root")->IsIndirectReference());
-  EXPECT_EQ(MessageOf<ETrailerError>([&] { Over("xref\n0 0\ntrailor <<>>").ReadTrailer(); }),
-            "Error reading PDF trailer");
+  vxtest::ExpectError<ETrailerError>([&] { Over("xref\n0 0\ntrailor <<>>").ReadTrailer(); },
+                                     "Error reading PDF trailer");
   EXPECT_THROW(Over("xref 0 0 ").ReadTrailer(), ETrailerError);
   EXPECT_THROW(Over("trailer [1]").ReadTrailer(), EInvalidCast);
 }
@@ -330,12 +317,12 @@ TEST_F(ReaderTest, HeaderVersion) {
   EXPECT_EQ(Over("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n").ReadHeaderVersion(), pvPDF17);
   EXPECT_EQ(Over("%PDF-1.0\r").ReadHeaderVersion(), pvPDF10);
   EXPECT_EQ(Over("%PDF-2.0\n").ReadHeaderVersion(), pvPDF20);
-  EXPECT_EQ(MessageOf<EUnsupportedVersion>([&] { Over("%PDF-1.8\n").ReadHeaderVersion(); }),
-            "Unsupported PDF Version (%PDF-1.8)");
-  EXPECT_EQ(MessageOf<EInvalidHeader>([&] { Over("\n%PDF-1.4\n").ReadHeaderVersion(); }),
-            "Invalid PDF Header (\n%PDF-1)");
-  EXPECT_EQ(MessageOf<EInvalidHeader>([&] { Over("%!PS-Adobe").ReadHeaderVersion(); }),
-            "Invalid PDF Header (%!PS-Ad)");
+  vxtest::ExpectError<EUnsupportedVersion>([&] { Over("%PDF-1.8\n").ReadHeaderVersion(); },
+                                           "Unsupported PDF Version (%PDF-1.8)");
+  vxtest::ExpectError<EInvalidHeader>([&] { Over("\n%PDF-1.4\n").ReadHeaderVersion(); },
+                                      "Invalid PDF Header (\n%PDF-1)");
+  vxtest::ExpectError<EInvalidHeader>([&] { Over("%!PS-Adobe").ReadHeaderVersion(); },
+                                      "Invalid PDF Header (%!PS-Ad)");
   EXPECT_THROW(Over("%PDF-1.x").ReadHeaderVersion(), EConvertError);
   EXPECT_THROW(Over("").ReadHeaderVersion(), EInvalidHeader);
 }

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "objects/expect_error.h"
 #include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxAES.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxSASLprep.h"
+#include "support/expect_error.h"
 
 using namespace vx;
 

@@ -5,10 +5,10 @@
 #include <regex>
 #include <string>
 
-#include "objects/expect_error.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxPasswordText.h"
+#include "support/expect_error.h"
 
 using namespace vx;
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "objects/expect_error.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxPDFCrypt.h"
+#include "support/expect_error.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;
@@ -383,6 +383,17 @@ TEST(EncryptedDocument, UnsupportedMethodsAreRefusedBeforeAnyPassword) {
     vxtest::ExpectError<EUnsupportedEncryption>([&] { Doc.LoadFromMemory(File); }, C.Message);
     EXPECT_FALSE(Asked);
   }
+}
+
+TEST(EncryptedDocument, DanglingEncryptReferenceIsNeverReadAsPlain) {
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+  std::string File = B.FinishTable("/Root 1 0 R /Encrypt 9 0 R /ID [<01> <01>]");
+  TvxPDFDocument Doc;
+  vxtest::ExpectError<EUnsupportedEncryption>([&] { Doc.LoadFromMemory(File); },
+                                              "Unsupported encryption (no encryption dictionary)");
+  EXPECT_FALSE(Doc.IsLoaded());
 }
 
 TEST(EncryptedDocument, MissingKeysAndPermissionsAreReportedNotDereferenced) {

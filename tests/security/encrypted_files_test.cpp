@@ -10,12 +10,12 @@
 #include <sstream>
 #include <string>
 
-#include "objects/expect_error.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxPasswordText.h"
 #include "platform/vxUnicode.h"
 #include "support/corpus.h"
+#include "support/expect_error.h"
 #include "support/pdf_builder.h"
 #include "support/tools.h"
 

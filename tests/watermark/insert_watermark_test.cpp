@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "objects/expect_error.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxRandom.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 #include "platform/vxClock.h"
+#include "support/expect_error.h"
 #include "support/pdf_builder.h"
 #include "watermark/fake_fonts.h"
 
@@ -196,15 +196,21 @@ TEST_F(InsertWatermarkTest, PagesWithTheSameBoxGetEqualContent) {
   EXPECT_NE(W1, Watermarks(3)[0]);
 }
 
-TEST_F(InsertWatermarkTest, APageWithoutAUsableBoxIsNamed) {
-  vxtest::PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612] >>");
-  TvxPDFDocument D;
-  ASSERT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
-  vxtest::ExpectError<EPDFFileCorruptedError>([&] { D.InsertWatermark(T); },
+TEST_F(InsertWatermarkTest, APageWithoutABoxIsNamed) {
+  auto Stamp = [this](const std::string& Page) {
+    vxtest::PdfBuilder B;
+    B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    B.Object(3, Page);
+    TvxPDFDocument D;
+    EXPECT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+    D.InsertWatermark(T);
+  };
+  vxtest::ExpectError<EPDFFileCorruptedError>([&] { Stamp("<< /Type /Page >>"); },
                                               "Page 1 has no usable /CropBox or /MediaBox");
+  // A box short of a number is no rectangle.
+  vxtest::ExpectError<EUnexpectedObjectError>(
+      [&] { Stamp("<< /Type /Page /MediaBox [0 0 612] >>"); }, "Unexpected PDF object encountered");
 }
 
 TEST_F(InsertWatermarkTest, CustomOffsetsRunFromTheTopLeftOfEachBoxInTheUnit) {

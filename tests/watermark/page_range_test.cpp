@@ -6,6 +6,7 @@
 
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/watermark/vxPageRange.h"
+#include "support/expect_error.h"
 
 using namespace vx;
 
@@ -14,13 +15,8 @@ namespace {
 // The class must be exactly EInvalidPageError and the text exact: both are
 // shown to the user.
 void ExpectPageError(std::string_view Range, int32_t PageCount, std::string_view Message) {
-  try {
-    TvxPageList Pages = ParsePageRange(Range, PageCount);
-    ADD_FAILURE() << "\"" << Range << "\" gave " << Pages.size() << " pages";
-  } catch (const Exception& E) {
-    EXPECT_EQ(typeid(E), typeid(EInvalidPageError)) << E.Message();
-    EXPECT_EQ(E.Message(), Message) << "range \"" << Range << "\"";
-  }
+  SCOPED_TRACE("range \"" + std::string(Range) + "\"");
+  vxtest::ExpectError<EInvalidPageError>([&] { ParsePageRange(Range, PageCount); }, Message);
 }
 
 TvxPageList Pages(std::string_view Range, int32_t PageCount = 5) {
@@ -106,11 +102,7 @@ TEST(PageRange, CheckPageNumberAcceptsOnlyPagesOfTheDocument) {
   EXPECT_NO_THROW(CheckPageNumber(1, 3));
   EXPECT_NO_THROW(CheckPageNumber(3, 3));
   for (int32_t Bad : {0, 4, -7}) {
-    try {
-      CheckPageNumber(Bad, 3);
-      ADD_FAILURE() << Bad << " accepted";
-    } catch (const EInvalidPageError& E) {
-      EXPECT_EQ(E.Message(), "Invalid page number (" + std::to_string(Bad) + ")");
-    }
+    vxtest::ExpectError<EInvalidPageError>([&] { CheckPageNumber(Bad, 3); },
+                                           "Invalid page number (" + std::to_string(Bad) + ")");
   }
 }

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "objects/expect_error.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/watermark/vxWatermarkProcessor.h"
+#include "support/expect_error.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;

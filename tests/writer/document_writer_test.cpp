@@ -13,6 +13,7 @@
 #include "pdf/objects/vxExceptions.h"
 #include "pdf/writer/vxDocumentWriter.h"
 #include "platform/vxShell.h"
+#include "support/expect_error.h"
 #include "support/pdf_builder.h"
 #include "support/tools.h"
 
@@ -157,7 +158,13 @@ TEST_F(WriterTest, ValueTextThroughASave) {
            "(\\000\\377) /J -3 >>");
   TvxPDFDocument Doc;
   Load(Doc, "values.pdf", B.FinishTable("/Root 1 0 R"));
+  // An indirect object nested in a value is written as the value it holds.
+  auto& Page = static_cast<TvxPDFDictObject&>(*Doc.Pages()[0]->Value);
+  Page.Add("/Nested", std::make_unique<TvxPDFIndirectObject>(
+                          Doc.DocumentID(), 90, 0, std::make_unique<TvxPDFIntegerObject>(7)));
   std::string Out = Save(Doc, "values_out.pdf");
+  EXPECT_NE(Out.find("/Nested 7\r\n"), std::string::npos);
+  EXPECT_EQ(Out.find("90 0 obj"), std::string::npos);
   EXPECT_NE(
       Out.find("<<\r\n/A [ ]\r\n/B [ 1 2 ]\r\n/C <<\r\n>>\r\n/D 0.5000000000\r\n/E 2147483648\r\n"
                "/F false\r\n/G null\r\n/H /N#20x\r\n/I (" +
@@ -220,12 +227,28 @@ TEST_F(WriterTest, CompressionRules) {
   TvxPDFDocument BadDoc;
   Load(BadDoc, "badfilter.pdf", Bad.FinishTable("/Root 1 0 R"));
   BadDoc.SetCompression(1, 0);
-  try {
-    Save(BadDoc, "badfilter_out.pdf");
-    FAIL() << "no exception";
-  } catch (const EPDFException& E) {
-    EXPECT_STREQ(E.what(), "Unexpected filter object, found (Integer Object)");
-  }
+  vxtest::ExpectError<document::EUnexpectedObjectError>(
+      [&] { Save(BadDoc, "badfilter_out.pdf"); },
+      "Unexpected filter object, found (Integer Object)");
+}
+
+TEST_F(WriterTest, EveryLoadStartsWithPlainOutputSettings) {
+  const std::string Source = TwoPageSource();
+  TvxPDFDocument Doc;
+  Doc.SetCompression(0, 3);
+  Doc.Encryption().SetLevel(elAES256);
+  Doc.Encryption().SetUserPassword("u");
+  Doc.Encryption().SetEnabled(true);
+  Load(Doc, "plain_settings.pdf", Source);
+  EXPECT_EQ(Doc.Compression().Enabled, 0);
+  EXPECT_FALSE(Doc.Encryption().Enabled());
+  EXPECT_EQ(Doc.Encryption().Level(), el40bit);
+  EXPECT_EQ(Doc.Encryption().UserPassword(), "");
+  // Set after the load, the compression holds for the save.
+  Doc.SetCompression(0, 3);
+  EXPECT_NE(Save(Doc, "plain_settings_out.pdf").find("/FlateDecode"), std::string::npos);
+  Doc.ClearDocument();
+  EXPECT_EQ(Doc.Compression().Enabled, 0);
 }
 
 TEST_F(WriterTest, FailedSaveKeepsTheExistingFile) {

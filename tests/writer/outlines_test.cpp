@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "pdf/document/vxCstPDFDoc.h"
-#include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/document/vxOutlineManager.h"
+#include "pdf/objects/vxDocumentExceptions.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;
@@ -173,8 +173,10 @@ TEST(Outlines, NamedDestinationsReplaceNames) {
   // A name tree whose last kid leads back to its root.
   B.Object(40, "<< /Kids [41 0 R 42 0 R 44 0 R] >>");
   B.Object(41, "<< /Limits [(a) (b)] /Names [(tree1) 43 0 R (tree2) [5 0 R /Fit]] >>");
-  B.Object(42, "<< /Names [(tree3) << /D [3 0 R /Fit] >> (missing) 99 0 R (odd)] >>");
+  B.Object(42,
+           "<< /Names [(tree3) 45 0 R (direct) << /D [4 0 R /Fit] >> (missing) 99 0 R (odd)] >>");
   B.Object(43, "<< /D [4 0 R /Fit] >>");
+  B.Object(45, "<< /D [3 0 R /Fit] >>");
   B.Object(44, "<< /Kids [40 0 R] >>");
   B.Object(50, "<< /Type /Annot /Subtype /Link /Dest /Zeta >>");
   B.Object(51, "<< /Type /Annot /Subtype /Link /Dest (tree1) >>");
@@ -203,6 +205,8 @@ TEST(Outlines, NamedDestinationsReplaceNames) {
   EXPECT_EQ(Text(M.FindNamedDest("Empty").get()), "null");
   EXPECT_EQ(Text(M.FindNamedDest("missing").get()), "null");
   EXPECT_EQ(M.FindNamedDest("odd"), nullptr);
+  // A direct dictionary in a name tree gives no entry.
+  EXPECT_EQ(M.FindNamedDest("direct"), nullptr);
 
   // Annotations are read before the name tree: only /Dests names resolve.
   EXPECT_EQ(Text(DictOf(Stored(Doc, 50))->Lookup("/Dest")), "[4 R /Fit]");
@@ -291,6 +295,24 @@ TEST(Outlines, LoopsEndAndDepthIsBounded) {
   TvxPDFObjectStore Save;
   Deep->Doc->Outlines().BuildOutlines(Save);
   EXPECT_EQ(Save.Count(), TvxOutlineManager::MaxOutlineDepth + 1);
+}
+
+TEST(Outlines, NullOrDanglingTargetsCountAsAbsent) {
+  // A null value, or a reference to no object, stands for a missing entry:
+  // the file loads and the item keeps only its title.
+  PdfBuilder B;
+  Skeleton(B, "/Outlines 10 0 R");
+  B.Object(10, "<< /First 11 0 R >>");
+  B.Object(11, "<< /Title (a) /Dest null /Next 12 0 R >>");
+  B.Object(12, "<< /Title (b) /Dest 98 0 R /Next 13 0 R >>");
+  B.Object(13, "<< /Title (c) /A null /Next 14 0 R >>");
+  B.Object(14, "<< /Title (d) /A 99 0 R >>");
+  auto L = Load("outline_absent.pdf", B.FinishTable("/Root 1 0 R"));
+  std::vector<std::string> Items;
+  for (TvxPDFOutline* Item : Children(L->Doc->Outlines().OutlineRoot()))
+    Items.push_back(Text(Item->Value.get()));
+  EXPECT_EQ(Items, (std::vector<std::string>{"<< /Title (a) >>", "<< /Title (b) >>",
+                                             "<< /Title (c) >>", "<< /Title (d) >>"}));
 }
 
 TEST(Outlines, LongSiblingChainsNeedNoDeepRecursion) {
