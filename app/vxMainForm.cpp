@@ -51,6 +51,9 @@ TForm1::TForm1(TvxAppPlatform& Platform, QWidget* Parent)
   PDOC->SetPageMode(pmNone);
   PDOC->SetPageLayout(plNone);
   PDOC->Encryption().SetLevel(el40bit);
+  PDOC->MergeOptions = TvxMergeOptions{moIncludeOutlines, moIncludeFormFields};
+  PDOC->EMailAfterSave = false;
+  PDOC->CustomRenderText = false;
   PDOC->OnPassword = [this](TvxCustomPDFDocument&, std::string& Password, bool& Continue,
                             int32_t Tries) { PasswordRequested(Password, Continue, Tries); };
 

@@ -10,6 +10,7 @@
 
 #include "pdf/document/vxOutlineManager.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxViewerPreferences.h"
 #include "pdf/reader/vxRepair.h"
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/watermark/vxPageRange.h"
@@ -248,6 +249,12 @@ void TvxCustomPDFDocument::FinishRead() {
   FIsLoaded = true;
   DoStatusMessage(FormatMessage(msg::DocumentReadComplete, PageCount()));
   if (OnEndRead) OnEndRead(*this);
+}
+
+void TvxCustomPDFDocument::SetPageTransition(std::string_view Pages, uint8_t Style,
+                                             float Duration) {
+  const TvxPageList List = ParsePageRange(Pages, PageCount());
+  vx::SetPageTransition(FPages, List, Style, Duration);
 }
 
 TvxPageSize TvxCustomPDFDocument::GetPageSize(int32_t PageNo, TvxMeasurementUnit Unit) const {

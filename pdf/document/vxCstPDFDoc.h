@@ -90,6 +90,10 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   // cannot be used for a second call.
   void InsertWatermark(TvxCustomWatermarkTemplate& Template, std::string_view PageRange);
   void InsertWatermark(TvxCustomWatermarkTemplate& Template);
+  // Presentation transition Style (1 to 16, else a plain replace) lasting
+  // Duration seconds on the pages Pages names; the page-range errors pass on
+  // and leave every page as it was.
+  void SetPageTransition(std::string_view Pages, uint8_t Style, float Duration);
   // /Rotate of page PageNo (1-based), 0 when absent.
   int32_t GetPageRotation(int32_t PageNo);
   // A new /ExtGState object with the opacities in percent, or nil when both
@@ -157,6 +161,13 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
 
   bool OpenAfterSave = false;
   bool ShowSetupDialog = false;
+  // What merging documents takes over; loading and saving one document do
+  // not consult it.
+  TvxMergeOptions MergeOptions{moIncludeOutlines, moIncludeFormFields};
+  // Settings of the e-mail and text-rendering features; nothing here reads
+  // them.
+  bool EMailAfterSave = false;
+  bool CustomRenderText = false;
   // A load that fails on damaged structure is tried again by repair: the
   // header anywhere in the first 1,024 bytes, then the cross-reference data
   // rebuilt by scanning the file. Every repair is reported through

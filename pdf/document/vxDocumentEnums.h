@@ -1,7 +1,9 @@
-// How a viewer opens the document: page mode and page layout.
+// How a viewer opens the document (page mode and page layout), and what a
+// merge of documents takes over.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 namespace vx {
@@ -22,5 +24,23 @@ inline constexpr const char* PageLayoutNames[] = {"/None", "/SinglePage", "/OneC
 
 // Ordinal of Text among Names[0..High], or -1.
 int32_t IndexOfName(const char* const* Names, int32_t High, std::string_view Text);
+
+enum TvxMergeOption : uint8_t { moIncludeOutlines, moIncludeFormFields };
+
+// A set of merge options.
+class TvxMergeOptions {
+ public:
+  constexpr TvxMergeOptions() = default;
+  constexpr TvxMergeOptions(std::initializer_list<TvxMergeOption> Options) {
+    for (TvxMergeOption O : Options) Include(O);
+  }
+  constexpr bool Contains(TvxMergeOption O) const { return (FBits >> O & 1) != 0; }
+  constexpr void Include(TvxMergeOption O) { FBits = static_cast<uint8_t>(FBits | 1 << O); }
+  constexpr void Exclude(TvxMergeOption O) { FBits = static_cast<uint8_t>(FBits & ~(1 << O)); }
+  constexpr bool operator==(const TvxMergeOptions&) const = default;
+
+ private:
+  uint8_t FBits = 0;
+};
 
 }  // namespace vx

@@ -135,6 +135,9 @@ void TestWindow::ControlsAndDefaults() {
   QCOMPARE(Form.PDOC->PageMode(), pmNone);
   QCOMPARE(Form.PDOC->PageLayout(), plNone);
   QCOMPARE(Form.PDOC->Encryption().Level(), el40bit);
+  QVERIFY(Form.PDOC->MergeOptions == (TvxMergeOptions{moIncludeOutlines, moIncludeFormFields}));
+  QVERIFY(!Form.PDOC->EMailAfterSave);
+  QVERIFY(!Form.PDOC->CustomRenderText);
   QVERIFY(!Form.PDOC->Encryption().Enabled());
   QVERIFY(!Form.PDOC->IsLoaded());
   QCOMPARE(Form.OpenDialog1.Title, QStringLiteral("Choose a PDF file"));

@@ -251,6 +251,28 @@ TEST_F(WriterTest, EveryLoadStartsWithPlainOutputSettings) {
   EXPECT_EQ(Doc.Compression().Enabled, 0);
 }
 
+TEST_F(WriterTest, PageTransitionsOnTheDocumentReachTheFile) {
+  TvxPDFDocument Doc;
+  EXPECT_TRUE(Doc.MergeOptions.Contains(moIncludeOutlines));
+  EXPECT_TRUE(Doc.MergeOptions.Contains(moIncludeFormFields));
+  EXPECT_FALSE(Doc.EMailAfterSave);
+  EXPECT_FALSE(Doc.CustomRenderText);
+  Load(Doc, "trans.pdf", TwoPageSource());
+  vxtest::ExpectError<EInvalidPageError>([&] { Doc.SetPageTransition("1,,2", 11, 2); },
+                                         "Invalid page range (1,,2)");
+  vxtest::ExpectError<EInvalidPageError>([&] { Doc.SetPageTransition("1,3", 11, 2); },
+                                         "Invalid page number (3)");
+  Doc.SetPageTransition("2", 11, 2);
+  std::string Out = Save(Doc, "trans_out.pdf");
+  const std::string Trans =
+      "/Dur 2.0000000000\r\n/Trans <<\r\n/Type /Trans\r\n/D 2.0000000000\r\n/S "
+      "/Wipe\r\n/Di 180\r\n>>";
+  size_t At = Out.find(Trans);
+  ASSERT_NE(At, std::string::npos) << Out;
+  EXPECT_EQ(Out.find(Trans, At + 1), std::string::npos) << "only page 2 has a transition";
+  EXPECT_NE(Out.rfind("/Label (a", At), std::string::npos) << "on the second page";
+}
+
 TEST_F(WriterTest, FailedSaveKeepsTheExistingFile) {
   PdfBuilder Bad;
   Bad.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
