@@ -1,4 +1,27 @@
-# Runs vellumark-cli info on a small file and checks output and exit codes.
+# Runs vellumark-cli on small files and checks exit statuses (0 done, 1 the
+# job failed, 2 a wrong command line) and the exact messages.
+
+# A wrong command line: status 2, the reason first, then the usage text.
+function(expect_usage MESSAGE)
+  execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR)
+  string(FIND "${ERR}" "vellumark-cli: ${MESSAGE}\n\nUsage: vellumark-cli COMMAND" POS)
+  if(NOT RC EQUAL 2 OR NOT POS EQUAL 0 OR NOT OUT STREQUAL "")
+    message(FATAL_ERROR "'${ARGN}' must exit with 2 saying '${MESSAGE}', got ${RC}:\n${ERR}")
+  endif()
+endfunction()
+
+# A failed job: status 1, exactly MESSAGE on standard error, nothing else.
+function(expect_failure MESSAGE)
+  execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR)
+  if(NOT RC EQUAL 1 OR NOT ERR STREQUAL "${MESSAGE}\n" OR NOT OUT STREQUAL "")
+    message(FATAL_ERROR "'${ARGN}' must exit with 1 saying '${MESSAGE}', got ${RC}:\n${ERR}${OUT}")
+  endif()
+endfunction()
+
+expect_usage("no command given")
+expect_usage("unknown command '--no-such-option'" --no-such-option)
+expect_failure("no-such-file.pdf File Not Found" info no-such-file.pdf)
+
 execute_process(COMMAND ${CLI} info ${DATA}/two_pages.pdf
   RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR)
 if(NOT RC EQUAL 0)
@@ -11,18 +34,9 @@ foreach(LINE "version: 1.4" "pages: 2" "encrypted: no" "title: Two pages" "autho
     message(FATAL_ERROR "missing '${LINE}' in:\n${OUT}")
   endif()
 endforeach()
-execute_process(COMMAND ${CLI} info RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
-if(NOT RC EQUAL 2)
-  message(FATAL_ERROR "a wrong command line must exit with 2, got ${RC}")
-endif()
-execute_process(COMMAND ${CLI} info ${DATA}/two_pages.pdf --bogus x RESULT_VARIABLE RC OUTPUT_QUIET ERROR_QUIET)
-if(NOT RC EQUAL 2)
-  message(FATAL_ERROR "an unknown option must exit with 2, got ${RC}")
-endif()
-execute_process(COMMAND ${CLI} info ${DATA}/not_a_pdf.pdf RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
-if(NOT RC EQUAL 1 OR NOT ERR MATCHES "Invalid PDF Header")
-  message(FATAL_ERROR "a damaged file must exit with 1 and say why, got ${RC}: ${ERR}")
-endif()
+expect_usage("info takes one FILE" info)
+expect_usage("unknown option '--bogus'" info ${DATA}/two_pages.pdf --bogus x)
+expect_failure("Invalid PDF Header (This)\n--repair may recover the file" info ${DATA}/not_a_pdf.pdf)
 
 # rewrite: a new file with the same pages and the producer set.
 set(OUT ${WORK}/rewritten.pdf)
@@ -37,13 +51,20 @@ if(NOT OUT2 MATCHES "pages: 2" OR NOT OUT2 MATCHES "producer: Quillory Paginor V
    OR NOT OUT2 MATCHES "title: Two pages")
   message(FATAL_ERROR "rewritten file reads back wrong:\n${OUT2}")
 endif()
-foreach(BAD "--compress;zip" "--level;7" "--need-appearances;maybe" "--level;1")
-  execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${OUT} ${BAD}
-    RESULT_VARIABLE RC OUTPUT_QUIET ERROR_QUIET)
-  if(NOT RC EQUAL 2)
-    message(FATAL_ERROR "rewrite ${BAD} must exit with 2, got ${RC}")
-  endif()
-endforeach()
+# Neither a wrong command line nor a failed load touches an existing target.
+file(SHA256 ${OUT} BEFORE)
+expect_usage("--compress takes flate or runlength" rewrite ${DATA}/two_pages.pdf -o ${OUT} --compress zip)
+expect_usage("--level takes 0, 1, 2 or 3" rewrite ${DATA}/two_pages.pdf -o ${OUT} --level 7)
+expect_usage("--need-appearances takes true or false"
+  rewrite ${DATA}/two_pages.pdf -o ${OUT} --need-appearances maybe)
+expect_usage("--level goes with --compress" rewrite ${DATA}/two_pages.pdf -o ${OUT} --level 1)
+expect_usage("rewrite takes IN and -o OUT" rewrite ${DATA}/two_pages.pdf)
+expect_failure("Invalid PDF Header (This)\n--repair may recover the file"
+  rewrite ${DATA}/not_a_pdf.pdf -o ${OUT})
+file(SHA256 ${OUT} AFTER)
+if(NOT BEFORE STREQUAL AFTER)
+  message(FATAL_ERROR "a failed rewrite changed the existing target")
+endif()
 
 # stamp: silent on success, the mark readable, wrong values refused with 2,
 # text the code page cannot hold refused by name, a failed job leaves the
@@ -66,25 +87,27 @@ if(PDFTOTEXT)
     message(FATAL_ERROR "the mark is not where --pages 2 puts it:\n${TEXT1}\n---\n${TEXT2}")
   endif()
 endif()
-foreach(BAD "--angle;4x" "--size;0" "--color;red" "--render;outline" "--horizontal;middle"
-            "--vertical;up" "--opacity;101" "--embed;some" "--bogus;1")
-  execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${STAMPED} ${BAD}
-    RESULT_VARIABLE RC OUTPUT_QUIET ERROR_QUIET)
-  if(NOT RC EQUAL 2)
-    message(FATAL_ERROR "stamp ${BAD} must exit with 2, got ${RC}")
-  endif()
-endforeach()
 file(SHA256 ${STAMPED} BEFORE)
+foreach(CASE "--angle;4x;--angle takes a whole number from -2147483647 to 2147483647"
+             "--size;0;--size takes a whole number from 1 to 1000"
+             "--color;red;--color takes a colour as six hex digits RRGGBB"
+             "--render;outline;--render takes fill, stroke or fillstroke"
+             "--horizontal;middle;--horizontal takes left, center or right"
+             "--vertical;up;--vertical takes top, center or bottom"
+             "--opacity;101;--opacity takes a whole number from 0 to 100"
+             "--embed;some;--embed takes none, full or subset"
+             "--bogus;1;unknown option '--bogus'")
+  list(GET CASE 0 OPTION)
+  list(GET CASE 1 VALUE)
+  list(GET CASE 2 MESSAGE)
+  expect_usage("${MESSAGE}" stamp ${DATA}/two_pages.pdf -o ${STAMPED} ${OPTION} ${VALUE})
+endforeach()
 execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${STAMPED} --text "Draft 中"
   RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
 if(NOT RC EQUAL 2 OR NOT ERR MATCHES "U\\+4E2D")
   message(FATAL_ERROR "a character outside the code page must be refused by name, got ${RC}: ${ERR}")
 endif()
-execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${STAMPED} --pages 3
-  RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
-if(NOT RC EQUAL 1 OR NOT ERR MATCHES "Invalid page number \\(3\\)")
-  message(FATAL_ERROR "a page outside the document must fail with 1, got ${RC}: ${ERR}")
-endif()
+expect_failure("Invalid page number (3)" stamp ${DATA}/two_pages.pdf -o ${STAMPED} --pages 3)
 file(SHA256 ${STAMPED} AFTER)
 if(NOT BEFORE STREQUAL AFTER)
   message(FATAL_ERROR "a failed stamp changed the existing target")
@@ -111,27 +134,27 @@ execute_process(COMMAND ${CLI} info ${ENC} --password boss RESULT_VARIABLE RC OU
 if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "owner: yes")
   message(FATAL_ERROR "owner open failed (${RC}):\n${OUT2}")
 endif()
-execute_process(COMMAND ${CLI} info ${ENC} RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
-if(NOT RC EQUAL 1 OR NOT ERR MATCHES "give its password with --password")
-  message(FATAL_ERROR "no password must exit with 1 and say so, got ${RC}: ${ERR}")
-endif()
-execute_process(COMMAND ${CLI} info ${ENC} --password wrong RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
-if(NOT RC EQUAL 1 OR NOT ERR MATCHES "The password is incorrect")
-  message(FATAL_ERROR "a wrong password must exit with 1 and say so, got ${RC}: ${ERR}")
-endif()
+expect_failure("The file is encrypted: give its password with --password" info ${ENC})
+expect_failure("The password is incorrect" info ${ENC} --password wrong)
+# --password goes with every command: rewrite and stamp open the copy with it.
+file(REMOVE ${WORK}/again.pdf)
+expect_failure("The password is incorrect" rewrite ${ENC} -o ${WORK}/again.pdf --password wrong)
+expect_failure("The password is incorrect" stamp ${ENC} -o ${WORK}/again.pdf --password wrong)
 # Opened with the user password, the settings are locked.
 execute_process(COMMAND ${CLI} rewrite ${ENC} -o ${WORK}/again.pdf --password "hôtel" --encrypt 40
   RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
 if(NOT RC EQUAL 1 OR NOT ERR MATCHES "User cannot change encryption settings")
   message(FATAL_ERROR "locked settings must be refused, got ${RC}: ${ERR}")
 endif()
-foreach(BAD "--encrypt;56" "--user-password;x" "--encrypt;40;--permissions;copy,fly")
-  execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${WORK}/bad.pdf ${BAD}
-    RESULT_VARIABLE RC OUTPUT_QUIET ERROR_QUIET)
-  if(NOT RC EQUAL 2)
-    message(FATAL_ERROR "rewrite ${BAD} must exit with 2, got ${RC}")
-  endif()
-endforeach()
+if(EXISTS ${WORK}/again.pdf)
+  message(FATAL_ERROR "a refused rewrite left a file")
+endif()
+expect_usage("--encrypt takes 40, 128, aes128 or aes256"
+  rewrite ${DATA}/two_pages.pdf -o ${WORK}/bad.pdf --encrypt 56)
+expect_usage("--user-password goes with --encrypt"
+  rewrite ${DATA}/two_pages.pdf -o ${WORK}/bad.pdf --user-password x)
+expect_usage("--permissions: unknown permission 'fly' (copy, modify, print, annotate, fill, accessibility, assemble, hiresprint)"
+  rewrite ${DATA}/two_pages.pdf -o ${WORK}/bad.pdf --encrypt 40 --permissions copy,fly)
 
 # AES: aes256 takes a UTF-8 password (here one PDFDocEncoding lacks), aes128
 # an 8-bit one; qpdf reports the method, and both passwords open the copy.
