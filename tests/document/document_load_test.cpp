@@ -120,8 +120,7 @@ TEST(DocumentLoad, MissingFileAndExtension) {
 
 TEST(DocumentLoad, IncrementalUpdateNewestWins) {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] /Contents 4 0 R >>");
   B.Stream(4, "", "old");
   B.FinishTable("/Root 1 0 R");
@@ -180,8 +179,7 @@ TEST(DocumentLoad, CrossReferenceStreamWithObjectStreams) {
 TEST(DocumentLoad, HybridFileReadsItsStreamEntries) {
   // Objects 3 and 4 live only in an object stream listed by /XRefStm.
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] >>");
+  B.PageTree({3, 4});
   B.ObjectStream(5, {{3, "<< /Type /Page /MediaBox [0 0 1 1] >>"},
                      {4, "<< /Type /Page /MediaBox [0 0 2 2] >>"}});
   PdfBuilder Stm = B;
@@ -226,8 +224,7 @@ TEST(DocumentLoad, DamagedStructuresEnd) {
   // A /Prev pointing at its own section, a page tree that contains itself and
   // lists a page twice, and a reference chain that loops.
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R 2 0 R 3 0 R 4 0 R] >>");
+  B.PageTree({3, 2, 3, 4});
   B.Object(3, "<< /Type /Page /X 5 0 R >>");
   B.Object(4, "<< /Kids [] >>");
   B.Object(5, "<< /Next 6 0 R >>");
@@ -270,8 +267,7 @@ TEST(DocumentLoad, DamagedStructuresEnd) {
 TEST(DocumentLoad, LongReferenceChainsDoNotRecurse) {
   // 100,000 objects each naming the next, reachable from the page.
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /Chain 4 0 R >>");
   const int Last = 100003;
   for (int N = 4; N < Last; ++N) B.Object(N, "<< /Next " + std::to_string(N + 1) + " 0 R >>");
@@ -305,8 +301,7 @@ TEST(DocumentLoad, StaleObjectStreamCopiesDoNotShadowUpdates) {
 
 TEST(DocumentLoad, EncryptedFileAsksForPasswords) {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [] >>");
+  B.PageTree({});
   B.Object(3, "<< /Filter /Standard /V 1 /R 2 /O (x) /U (y) /P -4 /Length 4 0 R >>");
   B.Object(4, "40");
   std::string Path = vxtest::WriteTempFile("enc.pdf", B.FinishTable("/Root 1 0 R /Encrypt 3 0 R"));
@@ -391,8 +386,7 @@ TEST(DocumentLoad, EntryPointingAtAnotherObjectIsNotTrusted) {
   // The entry for object 4 leads to object 5, which names 4 again: reading
   // it on every reference would never end.
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /X 4 0 R >>");
   // A stream, so that its dictionary is met while the walk is running.
   B.Stream(5, "/Back 4 0 R /Self 5 0 R /Res << /X 6 0 R >>", "data");
@@ -420,8 +414,7 @@ namespace {
 TEST(DocumentLoad, LengthsThatAreStreamsDoNotRecurse) {
   // Each content stream's /Length names the next stream; the last names itself.
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.PageTree({3});
   const int First = 4, Last = 20003;
   std::string Contents;
   for (int N = First; N <= Last; N += 1000) Contents += std::to_string(N) + " 0 R ";
@@ -448,8 +441,7 @@ TEST(DocumentLoad, ObjectWithAnotherGenerationIsStoredOnce) {
   // The entry says generation 0, the file says 1, and the object names itself
   // with generation 0: every reference would read and store it again.
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /X 4 0 R >>");
   B.Object(4, "<< /Parent 4 0 R /Other 5 0 R >>", 1);
   B.Object(5, "<< /Back 4 0 R >>");

@@ -17,8 +17,7 @@ namespace {
 
 std::string TwoPages() {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
+  B.PageTree({3, 4});
   B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] >>");
   B.Object(4, "<< /Type /Page /MediaBox [0 0 10 10] >>");
   return B.FinishTable("/Root 1 0 R");

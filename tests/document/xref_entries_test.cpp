@@ -54,8 +54,7 @@ std::string ContentsOf(TvxCustomPDFDocument& Doc, size_t I) {
 // Catalog 1, pages 2, page 3 and its contents 4, in a classic table.
 PdfBuilder TableBase() {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] /Contents 4 0 R >>");
   B.Stream(4, "", "old");
   B.FinishTable("/Root 1 0 R");
@@ -127,8 +126,7 @@ TEST(XRefEntries, HybridTableEntriesBeforeStreamBeforeFreeOnes) {
   // places 3 and 4 in an object stream. 3 comes from the table, 4 from the
   // object stream, 5 is free.
   PdfBuilder B("%PDF-1.5\n");
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] /Contents [4 0 R 5 0 R] >>");
   B.ObjectStream(6, {{3, "<< /Type /Page /Rotate 270 >>"}, {4, "<< /Length 1 >>"}}, true);
   std::string Data = B.Data();
@@ -161,8 +159,7 @@ TEST(XRefEntries, HybridTableEntriesBeforeStreamBeforeFreeOnes) {
 
 TEST(XRefEntries, EntryListsGrowWithTheEntriesNotTheLargestNumber) {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] >>");
   B.FinishTable("/Root 1 0 R");
   B.ForgetObjects();

@@ -30,8 +30,7 @@ const std::u16string TrickyTitle = u"T\t(x)\\\r\n\u0A28\u5C0D\u0D29\u00C4\u20AC"
 // as a hex string and a literal string with delimiters in it.
 std::string PlainSource() {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3,
            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
            "/Resources << /Font << /F1 5 0 R >> >> /Bytes <" +
@@ -268,8 +267,7 @@ TEST(EncryptedDocument, KeyLengthAndRevisionComeFromTheDictionary) {
   Source.OwnerKey = ComputeOwnerKey(PadPassword("o"), Source.PaddedUserPassword, 3, 7);
   TvxPDFEncryption E("x", Source, "");
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");
   B.Stream(4, "", E.EncryptForObject("0 0 m 10 10 l S", 4));
   B.Object(5, "<< /Filter /Standard /V 2 /R 3 /Length 56 /P -3900 /O <" +
@@ -370,8 +368,7 @@ TEST(EncryptedDocument, UnsupportedMethodsAreRefusedBeforeAnyPassword) {
        "Unsupported encryption (standard handler V 2 without R)"}};
   for (const Case& C : Cases) {
     PdfBuilder B;
-    B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    B.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    B.PageTree({});
     B.Object(3, "<< " + C.Dict + " >>");
     std::string File = B.FinishTable("/Root 1 0 R /Encrypt 3 0 R /ID [<01> <01>]");
     TvxPDFDocument Doc;
@@ -387,8 +384,7 @@ TEST(EncryptedDocument, UnsupportedMethodsAreRefusedBeforeAnyPassword) {
 
 TEST(EncryptedDocument, DanglingEncryptReferenceIsNeverReadAsPlain) {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+  B.PageTree({});
   std::string File = B.FinishTable("/Root 1 0 R /Encrypt 9 0 R /ID [<01> <01>]");
   TvxPDFDocument Doc;
   vxtest::ExpectError<EUnsupportedEncryption>([&] { Doc.LoadFromMemory(File); },
@@ -404,8 +400,7 @@ TEST(EncryptedDocument, MissingKeysAndPermissionsAreReportedNotDereferenced) {
       {"/O <00> /U <00> /P (x)", "Invalid permission in encryption dictionary"}};
   for (const auto& [Entries, Message] : Cases) {
     PdfBuilder B;
-    B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    B.Object(2, "<< /Type /Pages /Kids [] /Count 0 >>");
+    B.PageTree({});
     B.Object(3, "<< /Filter /Standard /V 1 /R 2 " + Entries + " >>");
     std::string File = B.FinishTable("/Root 1 0 R /Encrypt 3 0 R");
     TvxPDFDocument Doc;

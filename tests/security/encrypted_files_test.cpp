@@ -271,8 +271,7 @@ TEST(EncryptedOutput, ToolsReadWhatWeWrote) {
   if (!HaveTool("qpdf") || !HaveTool("pdftotext") || !HaveTool("pdfinfo") || !HaveTool("pdftoppm"))
     GTEST_SKIP() << "qpdf or poppler missing";
   vxtest::PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3,
            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R "
            "/Resources << /Font << /F1 5 0 R >> >> >>");

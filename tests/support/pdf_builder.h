@@ -60,6 +60,16 @@ class PdfBuilder {
     Stream(N, Dict, Seal ? Seal(Data) : Data);
   }
   void Raw(const std::string& Text) { FData += Text; }
+
+  // The smallest document frame: catalog 1 (with CatalogEntries) over the
+  // page tree root 2 whose kids are the objects Kids, counted in /Count.
+  void PageTree(const std::vector<int>& Kids, const std::string& CatalogEntries = "") {
+    std::string List;
+    for (int K : Kids) List += (List.empty() ? "" : " ") + std::to_string(K) + " 0 R";
+    Object(1, "<< /Type /Catalog /Pages 2 0 R" +
+                  (CatalogEntries.empty() ? "" : " " + CatalogEntries) + " >>");
+    Object(2, "<< /Type /Pages /Kids [" + List + "] /Count " + std::to_string(Kids.size()) + " >>");
+  }
   size_t Size() const { return FData.size(); }
 
   // A classic table over every object so far, then trailer and startxref.

@@ -199,8 +199,7 @@ TEST_F(InsertWatermarkTest, PagesWithTheSameBoxGetEqualContent) {
 TEST_F(InsertWatermarkTest, APageWithoutABoxIsNamed) {
   auto Stamp = [this](const std::string& Page) {
     vxtest::PdfBuilder B;
-    B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    B.PageTree({3});
     B.Object(3, Page);
     TvxPDFDocument D;
     EXPECT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
@@ -251,8 +250,7 @@ TEST_F(InsertWatermarkTest, DatesAndTimesComeFromTheClock) {
 
 TEST_F(InsertWatermarkTest, ABoxWithSwappedCornersIsTakenInOrder) {
   vxtest::PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [612 792 0 0] >>");
   TvxPDFDocument D;
   ASSERT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));

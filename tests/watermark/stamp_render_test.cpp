@@ -177,8 +177,7 @@ const std::string Cli = VX_CLI_PATH;
 // A US Letter page; with Box, an opaque black rectangle over its middle.
 std::string LetterPage(bool Box) {
   vxtest::PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>");
   B.Stream(4, "", Box ? "0 0 0 rg 56 96 500 600 re f" : "");
   return B.FinishTable("/Root 1 0 R");
@@ -233,8 +232,7 @@ TEST(StampRender, OverlayShowsOverAnOpaqueBoxThatHidesTheUnderlay) {
 TEST(StampRender, OverlayIsNotMovedByStatesThePageLeavesOpen) {
   if (!HaveTool("pdftoppm") || !HaveTool("qpdf")) GTEST_SKIP() << "pdftoppm or qpdf missing";
   vxtest::PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>");
   // Moves everything after it off the page, and never restores.
   B.Stream(4, "", "q 1 0 0 1 2000 2000 cm q 0 0 1 rg 0 0 10 10 re f");
@@ -247,8 +245,7 @@ TEST(StampRender, OverlayIsNotMovedByStatesThePageLeavesOpen) {
 TEST(StampRender, OverlayIsNotMovedByRestoresThePageHasTooMany) {
   if (!HaveTool("pdftoppm") || !HaveTool("qpdf")) GTEST_SKIP() << "pdftoppm or qpdf missing";
   vxtest::PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>");
   B.Stream(4, "", "Q Q 1 0 0 1 2000 2000 cm 0 0 1 rg 0 0 10 10 re f");
   Image Img = StampAndRender(B.FinishTable("/Root 1 0 R"), "--over");

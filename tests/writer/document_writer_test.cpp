@@ -150,8 +150,7 @@ TEST_F(WriterTest, TextFormsOfValues) {
 TEST_F(WriterTest, ValueTextThroughASave) {
   // One object holding every kind of value, written and read back.
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /V 4 0 R >>");
   B.Object(4,
            "<< /A [ ] /B [1 2] /C << >> /D 0.5 /E 2147483648 /F false /G null /H /N#20x /I "
@@ -174,8 +173,7 @@ TEST_F(WriterTest, ValueTextThroughASave) {
 
 TEST_F(WriterTest, CompressionRules) {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /Contents [4 0 R 5 0 R 6 0 R 7 0 R 8 0 R] >>");
   std::string Plain(200, 'a');
   B.Stream(4, "/Filter /DCTDecode", "\xFF\xD8jpegdata");
@@ -220,8 +218,7 @@ TEST_F(WriterTest, CompressionRules) {
 
   // A /Filter of the wrong kind fails the save with the filter error.
   PdfBuilder Bad;
-  Bad.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  Bad.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  Bad.PageTree({3});
   Bad.Object(3, "<< /Type /Page /Contents 4 0 R >>");
   Bad.Stream(4, "/Filter 5", "x");
   TvxPDFDocument BadDoc;
@@ -275,8 +272,7 @@ TEST_F(WriterTest, PageTransitionsOnTheDocumentReachTheFile) {
 
 TEST_F(WriterTest, FailedSaveKeepsTheExistingFile) {
   PdfBuilder Bad;
-  Bad.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  Bad.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  Bad.PageTree({3});
   Bad.Object(3, "<< /Type /Page /Contents 4 0 R >>");
   Bad.Stream(4, "/Filter 5", "x");
   TvxPDFDocument Doc;
@@ -362,8 +358,7 @@ TEST_F(WriterTest, StreamWithoutDataAndEmptyDocument) {
   // A stream with no "endstream" anywhere after it is left without data; a
   // /Length of 0 before real data is corrected by the search.
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /Contents [5 0 R 4 0 R] >>");
   B.Object(5, "<< /Length 0 >>\nstream\nfound\nendstream");
   B.Object(4, "<< /Length 99 >>\nstream\nunreadable, cut off");

@@ -47,8 +47,7 @@ TEST(SaveDurability, FileFlushedBeforeRenameFolderAfter) {
   ASSERT_NE(::realpath(Dir.c_str(), Real), nullptr);
   Dir = Real;
   vxtest::PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] >>");
   vx::TvxPDFDocument Doc;
   ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));

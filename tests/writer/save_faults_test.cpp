@@ -56,8 +56,7 @@ std::string PdfToText(const std::string& Path) {
 
 TEST(SaveFaults, ReferenceUnderAnotherGenerationReachesTheObject) {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3,
            "<< /Type /Page /MediaBox [0 0 200 100] /Contents 4 1 R /Resources << /Font << /F1 5 1 "
            "R >> >> >>");
@@ -122,8 +121,7 @@ TEST(SaveFaults, CatalogKeepsTheEntriesItDoesNotName) {
 
 TEST(SaveFaults, CompressionReplacesANullOrDanglingFilter) {
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.PageTree({3});
   B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] /Contents [4 0 R 5 0 R] >>");
   B.Stream(4, "/Filter null /DecodeParms << /Predictor 12 >>", "q Q");
   B.Stream(5, "/Filter 9 0 R", "0 g");
