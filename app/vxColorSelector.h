@@ -47,7 +47,7 @@ class TvxColorSelector : public QToolButton {
 
   TvxColor FColor;
   TvxColor FAutomatic;
-  QFrame* FPalette = nullptr;
+  QFrame* FPalette = nullptr;  // not owned: a child widget, freed by Qt
 };
 
 }  // namespace vx::app

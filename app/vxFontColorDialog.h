@@ -27,8 +27,8 @@ class TvxFontColorDialog : public QDialog {
   TvxColorSelector* ColorButton() const { return FColor; }
 
  private:
-  QFontDialog* FChooser;
-  TvxColorSelector* FColor;
+  QFontDialog* FChooser;     // not owned: a child widget, freed by Qt
+  TvxColorSelector* FColor;  // not owned: a child widget, freed by Qt
   TvxFontSpec FInitial;
   QString FShownFamily;  // what the chooser showed for FInitial's face
   bool FFontTouched = false;

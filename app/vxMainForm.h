@@ -58,6 +58,7 @@ class TForm1 : public QWidget {
   // True after a job stamped the document and its save did not happen.
   bool HasUnsavedStamp() const { return FUnsavedStamp; }
 
+  // The controls; not owned: child widgets, freed by Qt with the window.
   QLabel* Label1;
   QLineEdit* Edit1;
   QPushButton* Button1;

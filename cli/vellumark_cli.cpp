@@ -99,8 +99,8 @@ TvxArgs ParseArgs(int argc, char** argv, int First, const std::vector<std::strin
 }
 
 const char* VersionText(vx::TvxPDFVersion V) {
-  static const char* const Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4",
-                                      "1.5", "1.6", "1.7", "2.0"};
+  static constexpr const char* Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4",
+                                          "1.5", "1.6", "1.7", "2.0"};
   return V <= vx::pvPDF20 ? Texts[V] : "?";
 }
 

@@ -143,7 +143,7 @@ void TvxExtMemStream::PadToFour() {
   int64_t Rest = MemSize() % 4;
   if (Rest != 0) {
     PadCount = 4 - Rest;
-    static const char Zeros[4] = {0, 0, 0, 0};
+    static constexpr char Zeros[4] = {0, 0, 0, 0};
     Write(Zeros, PadCount);
   } else {
     PadCount = 0;

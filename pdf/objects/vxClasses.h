@@ -43,12 +43,12 @@ class TvxReadOnlyFilter : public TvxStream {
   }
   int64_t Position() { return FMem ? FMem->FPosition : Source->GetPosition(); }
 
-  TvxStream* Source;
+  TvxStream* Source;  // not owned
   int64_t InitialSize;
 
  protected:
   uint8_t SlowReadByte();
-  TvxMemoryStream* FMem;  // Source when it is a memory stream
+  TvxMemoryStream* FMem;  // not owned: Source when it is a memory stream
 };
 
 class TvxRandomAccessFilter : public TvxReadOnlyFilter {
@@ -93,7 +93,7 @@ class TvxWriteOnlyFilter : public TvxStream {
   int64_t Write(const void* Buffer, int64_t Count) override;
   int64_t Seek(int64_t Offset, TvxSeekOrigin Origin) override;
 
-  TvxStream* Source;
+  TvxStream* Source;  // not owned
 };
 
 // Memory stream with big-endian helpers for font tables and codecs.

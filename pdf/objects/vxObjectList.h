@@ -14,7 +14,7 @@ class TvxObjectList {
  public:
   struct TvxObjectListItem {
     int32_t UniqueID;
-    TvxPDFObject* Object;
+    TvxPDFObject* Object;  // not owned
   };
 
   int32_t Add(int32_t UniqueID, TvxPDFObject* Obj);

@@ -103,7 +103,7 @@ class TvxPDFInfo {
   const TvxPDFStringObject* StringEntry(TvxInfoField Field) const;
 
   std::unique_ptr<TvxPDFDictObject> FDict;
-  TvxTextEncryption* FEncryption = nullptr;
+  TvxTextEncryption* FEncryption = nullptr;  // not owned
   // Values given to the setters: text fields in FText, dates in FDate.
   std::array<std::u16string, ifCount> FText;
   std::array<std::string, ifCount> FDate;

@@ -78,7 +78,7 @@ class TvxFileStream : public TvxStream {
   const std::string& FileName() const { return FFileName; }
 
  private:
-  std::FILE* FFile = nullptr;
+  std::FILE* FFile = nullptr;  // owned: closed by Close and the destructor
   std::string FFileName;
 };
 

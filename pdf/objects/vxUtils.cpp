@@ -135,7 +135,7 @@ std::string HexToBytes(std::string_view Hex) {
 }
 
 std::string BytesToHex(std::string_view Bytes) {
-  static const char Digits[] = "0123456789ABCDEF";
+  static constexpr char Digits[] = "0123456789ABCDEF";
   std::string Out;
   Out.resize(Bytes.size() * 2);
   for (size_t I = 0; I < Bytes.size(); ++I) {

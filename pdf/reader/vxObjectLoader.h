@@ -12,7 +12,7 @@ namespace vx {
 // An object found in the store, or one just read from the file (then owned
 // here until the caller stores or drops it).
 struct TvxLoadedObject {
-  TvxPDFIndirectObject* Object = nullptr;
+  TvxPDFIndirectObject* Object = nullptr;  // not owned: in the store, or Fresh
   std::unique_ptr<TvxPDFIndirectObject> Fresh;
   explicit operator bool() const { return Object != nullptr; }
 };

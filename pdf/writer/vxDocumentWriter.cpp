@@ -74,8 +74,8 @@ std::string TvxDocumentWriter::WrapDict(std::string_view Lines) {
 }
 
 std::string TvxDocumentWriter::VersionText(TvxPDFVersion Version) {
-  static const char* const Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4",
-                                      "1.5", "1.6", "1.7", "2.0"};
+  static constexpr const char* Texts[] = {"1.0", "1.1", "1.2", "1.3", "1.4",
+                                          "1.5", "1.6", "1.7", "2.0"};
   return Version <= pvPDF20 ? Texts[Version] : "1.4";
 }
 
@@ -165,9 +165,7 @@ void TvxDocumentWriter::AppendString(std::string& Out, int32_t ObjNum,
 }
 
 const TvxPDFIndirectObject* TvxDocumentWriter::WrittenTarget(const TvxPDFIndirectReference& Ref) {
-  auto Written = [](const TvxPDFIndirectObject* O) {
-    return O && O->OutputNumber != 0;
-  };
+  auto Written = [](const TvxPDFIndirectObject* O) { return O && O->OutputNumber != 0; };
   const TvxPDFIndirectObject* Target = D.FStore->FindObject(&Ref);
   if (Written(Target)) return Target;
   // An object rebuilt for the save (an outline item) replaces the stored

@@ -81,9 +81,9 @@ class TvxDocumentWriter {
   TvxDocumentEvents& E;
   TvxPDFOutline* FOutlineRoot;  // not owned; nil when the document has no outline
   const TvxCompression& FCompression;
-  TvxOutputEncryption* FEncryption;
+  TvxOutputEncryption* FEncryption;  // not owned; nil when the output is plain
 
-  TvxStream* FOutput = nullptr;
+  TvxStream* FOutput = nullptr;  // not owned; set while writing
   int64_t FOutputSize = 0;
   std::unique_ptr<TvxPDFObjectStore> FSaveStore;
   std::vector<int64_t> FXRefOffsets;

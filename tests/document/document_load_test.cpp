@@ -264,6 +264,42 @@ TEST(DocumentLoad, DamagedStructuresEnd) {
       "Unexpected Error");
 }
 
+TEST(DocumentLoad, CatalogAndPagesWithoutType) {
+  // A /Root naming no dictionary is no catalog.
+  for (const char* Root : {"/Root 9 0 R", "/Root 3 0 R"}) {
+    PdfBuilder B;
+    B.PageTree({3});
+    B.Object(3, "[ ]");
+    TvxPDFDocument Doc;
+    vxtest::ExpectError<EInvalidCast>([&] { Doc.LoadFromMemory(B.FinishTable(Root)); },
+                                      "Invalid class typecast");
+  }
+  // Nodes without /Type: /Kids makes a page tree node, anything else a page,
+  // which gets /Type /Page so that it is written as a page with its /Parent.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Kids [3 0 R 4 0 R] >>");
+  B.Object(3, "<< /Kids [5 0 R] >>");
+  B.Object(4, "<< /MediaBox [0 0 10 10] >>");
+  B.Object(5, "<< /MediaBox [0 0 20 20] >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  ASSERT_EQ(Doc.PageCount(), 2);
+  for (int I : {0, 1}) {
+    TvxPDFObject* Type = PageDict(Doc, I).Lookup("/Type");
+    ASSERT_NE(Type, nullptr);
+    EXPECT_EQ(static_cast<TvxPDFNameObject*>(Type)->Text, "/Page");
+  }
+  TvxMemoryStream Out;
+  Doc.WriteDocument(Out);
+  const std::string Text = Out.DataString();
+  size_t Parents = 0;
+  for (size_t At = Text.find("/Type /Page\r\n"); At != std::string::npos;
+       At = Text.find("/Type /Page\r\n", At + 1))
+    Parents += Text.compare(Text.find(">>", At) - 15, 15, "/Parent 3 0 R\r\n") == 0;
+  EXPECT_EQ(Parents, 2u) << Text;
+}
+
 TEST(DocumentLoad, LongReferenceChainsDoNotRecurse) {
   // 100,000 objects each naming the next, reachable from the page.
   PdfBuilder B;
