@@ -22,6 +22,8 @@ namespace vx {
 
 // A file encrypted by a method this handler does not implement.
 VX_DECLARE_EXCEPTION(EUnsupportedEncryption, EPDFException)
+// Encryption settings the output cannot be made with.
+VX_DECLARE_EXCEPTION(EEncryptionSettingsError, EPDFException)
 
 namespace msg {
 inline constexpr std::string_view UnsupportedEncryption = "Unsupported encryption (%s)";
@@ -32,6 +34,11 @@ inline constexpr std::string_view ShortAESData = "Encrypted data of object %s is
 inline constexpr std::string_view BadAESPadding = "Encrypted data of object %s has bad AES padding";
 inline constexpr std::string_view PermsMismatch =
     "The /Perms entry does not match the encryption dictionary";
+inline constexpr std::string_view UnpreparablePassword =
+    "The password cannot be used for AES-256 (%s)";
+inline constexpr std::string_view UserPasswordUnknown =
+    "Set a user password: the AES-256 source's user password is unknown after an owner-password "
+    "open and cannot be carried to another encryption level";
 }  // namespace msg
 
 // An owner password nobody knows, for the settings after a user-password
@@ -138,6 +145,9 @@ class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
   void ApplyPermissions();
 
   bool IsOwnerFlag() const { return FIsOwner; }
+  // False after an owner-password open at revision 5 or 6 when the user
+  // password is not the empty one: it cannot be recovered.
+  bool UserPasswordKnown() const { return FUserPasswordKnown; }
   int32_t P() const { return FP; }
   // The 32 bytes of the user password that verified.
   const std::string& PaddedUserPassword() const { return FPaddedUser; }
@@ -161,6 +171,7 @@ class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
   TvxEncryptParams FParams;
   int32_t FP = 0;
   bool FIsOwner = false;
+  bool FUserPasswordKnown = true;
   std::string FPaddedUser;
   std::string FOwnerEncKey;
   std::string FUserEncKey;
@@ -177,6 +188,8 @@ struct TvxSourceEncryption {
   std::string PaddedUserPassword;
   // AES-128 at revision 4 (else RC4).
   bool AES = false;
+  // See TvxPDFDecrypt::UserPasswordKnown.
+  bool UserPasswordKnown = true;
   // Revisions 5 and 6: /U, /OE, /UE and the file key are kept as well.
   std::string UserKey;
   std::string OwnerEncKey;

@@ -60,8 +60,16 @@ TvxPDFEncryption::TvxPDFEncryption(const std::string& FileName, const TvxSourceE
 
 void TvxPDFEncryption::SetupAES256(std::string_view FileKey) {
   FKey = FileKey;
-  const std::string User = SASLprepPassword(FUserPassword);
-  const std::string Owner = FOwnerPassword.empty() ? User : SASLprepPassword(FOwnerPassword);
+  // A password SASLprep refuses is refused here too: a reader that prepares
+  // passwords could not open the file with it.
+  auto Prepare = [](const std::string& Password) {
+    std::string Prepared, Problem;
+    if (!SASLprepPassword(Password, Prepared, Problem))
+      throw EEncryptionSettingsError(FormatMessage(msg::UnpreparablePassword, Problem));
+    return Prepared;
+  };
+  const std::string User = Prepare(FUserPassword);
+  const std::string Owner = FOwnerPassword.empty() ? User : Prepare(FOwnerPassword);
   FOwnerPrepared = Owner;
   TvxAES256Keys K = ComputeAES256Keys(FKey, User, Owner, RandomBytes(32), FRevision);
   FOwnerKey = std::move(K.OwnerKey);

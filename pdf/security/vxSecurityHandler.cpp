@@ -169,6 +169,7 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
   Source.P = Decrypt->P();
   Source.PaddedUserPassword = Decrypt->PaddedUserPassword();
   Source.AES = Decrypt->Level() == elAES128;
+  Source.UserPasswordKnown = Decrypt->UserPasswordKnown();
   if (Decrypt->Revision() >= 5) {
     Source.UserKey = Decrypt->GetUserKey();
     Source.OwnerEncKey = Decrypt->GetOwnerEncKey();
@@ -189,11 +190,16 @@ void TvxSecurityHandler::CreateEncryptor() {
   if (FSource && FSettings.Revision() == FSourceRevision) {
     FEncryptor = std::make_unique<TvxPDFEncryption>(Name, *FSource, Date);
   } else {
+    // Another level would be made with the empty user password and leave the
+    // copy open to anyone.
+    const bool UserPasswordKept =
+        FSource && FSettings.UserPasswordRevision() == FSourceUserPasswordRevision;
+    if (UserPasswordKept && !FSource->UserPasswordKnown && FSettings.Level() != elAES256)
+      throw EEncryptionSettingsError(std::string(msg::UserPasswordUnknown));
     FEncryptor = std::make_unique<TvxPDFEncryption>(Name, FSettings, Date);
     // An owner-password open of AES-256 leaves the user password unknown:
     // unless it was set since, the source's one stays.
-    if (FSource && FSettings.UserPasswordRevision() == FSourceUserPasswordRevision)
-      FEncryptor->KeepUserKeys(*FSource);
+    if (UserPasswordKept) FEncryptor->KeepUserKeys(*FSource);
   }
   FEncryptorRevision = FSettings.Revision();
 }
