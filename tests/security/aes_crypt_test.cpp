@@ -3,6 +3,7 @@
 // AES decryption of damaged data.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -266,6 +267,52 @@ TEST(SASLprep, OpeningCandidates) {
               "bell"});
   EXPECT_EQ(AES256PasswordCandidates("h\xF4tel"), V{"h\xC3\xB4tel"});
   EXPECT_EQ(AES256PasswordCandidates(""), V{""});
+}
+
+// A revision-6 decryptor for keys made from the given password bytes, as
+// written; Owner names the owner password's bytes.
+std::unique_ptr<TvxPDFDecrypt> AES256Decryptor(const std::string& User, const std::string& Owner) {
+  const std::string FileKey = RandomBytes(32);
+  TvxAES256Keys K = ComputeAES256Keys(FileKey, User, Owner, RandomBytes(32), 6);
+  TvxEncryptParams P;
+  P.V = 5;
+  P.R = 6;
+  P.Length = 256;
+  P.StmF = P.StrF = P.EFF = cmAESV3;
+  auto D = std::make_unique<TvxPDFDecrypt>();
+  D->SetParams(P);
+  auto Token = [](const std::string& B) { return "<" + BytesToHex(B) + ">"; };
+  D->SetOwnerKey(Token(K.OwnerKey));
+  D->SetUserKey(Token(K.UserKey));
+  D->SetAES256Keys(Token(K.OwnerEncKey), Token(K.UserEncKey),
+                   Token(ComputePerms(FileKey, -4, true, "1234")));
+  D->SetPermissions(-4);
+  return D;
+}
+
+// Passwords as a maker that prepares stored them, and as one that stores the
+// bytes typed (qpdf, poppler): what the user types opens both.
+TEST(SASLprep, PasswordsOpenPreparedOrRaw) {
+  const std::string Ligature = "\xEF\xAC\x81le";
+  const std::string Bell =
+      "\x07"
+      "bell";
+  struct Case {
+    std::string StoredUser, StoredOwner, Typed, Wrong;
+  };
+  const Case Cases[] = {{"file", "own", Ligature, "\xEF\xAC\x81"},
+                        {Ligature, "own", Ligature, "file"},
+                        {Bell, "own", Bell, "bell"},
+                        {"u", Bell, Bell, "bell"}};
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(Hex(C.Typed));
+    const bool Owner = C.StoredOwner == C.Typed;
+    TvxPDFEncryptionSettings S;
+    EXPECT_FALSE(AES256Decryptor(C.StoredUser, C.StoredOwner)->VerifyPassword(C.Wrong, S));
+    auto D = AES256Decryptor(C.StoredUser, C.StoredOwner);
+    ASSERT_TRUE(D->VerifyPassword(C.Typed, S));
+    EXPECT_EQ(D->IsOwnerFlag(), Owner);
+  }
 }
 
 // An AES-128 decryptor for a file with the empty password, and strings
