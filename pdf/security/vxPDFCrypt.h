@@ -148,6 +148,9 @@ class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
   // False after an owner-password open at revision 5 or 6 when the user
   // password is not the empty one: it cannot be recovered.
   bool UserPasswordKnown() const { return FUserPasswordKnown; }
+  // Revisions 5 and 6: the bytes the accepted password was checked as (the
+  // prepared password, or the raw one).
+  const std::string& CheckedPasswordBytes() const { return FCheckedBytes; }
   int32_t P() const { return FP; }
   // The 32 bytes of the user password that verified.
   const std::string& PaddedUserPassword() const { return FPaddedUser; }
@@ -172,6 +175,7 @@ class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
   int32_t FP = 0;
   bool FIsOwner = false;
   bool FUserPasswordKnown = true;
+  std::string FCheckedBytes;
   std::string FPaddedUser;
   std::string FOwnerEncKey;
   std::string FUserEncKey;
@@ -190,6 +194,10 @@ struct TvxSourceEncryption {
   bool AES = false;
   // See TvxPDFDecrypt::UserPasswordKnown.
   bool UserPasswordKnown = true;
+  // Revisions 5 and 6 after an owner-password open: the password as typed
+  // and the bytes it was accepted as.
+  std::string OwnerPassword;
+  std::string OwnerPasswordBytes;
   // Revisions 5 and 6: /U, /OE, /UE and the file key are kept as well.
   std::string UserKey;
   std::string OwnerEncKey;
@@ -201,9 +209,10 @@ struct TvxSourceEncryption {
 class TvxPDFEncryption : public TvxBasePDFCrypt {
  public:
   // From the settings. The file identifier is the MD5 of FileName followed
-  // by DateText.
+  // by DateText. At AES-256, OwnerBytes, when given, are the owner
+  // password's bytes as a source accepted them, taken without SASLprep.
   TvxPDFEncryption(const std::string& FileName, const TvxPDFEncryptionSettings& Settings,
-                   const std::string& DateText);
+                   const std::string& DateText, std::string_view OwnerBytes = {});
   // Keeping the source's /O, /P, revision and key length, with a new
   // identifier.
   TvxPDFEncryption(const std::string& FileName, const TvxSourceEncryption& Source,
@@ -225,7 +234,7 @@ class TvxPDFEncryption : public TvxBasePDFCrypt {
   std::string GetPerms() const { return FPerms; }
 
  private:
-  void SetupAES256(std::string_view FileKey);
+  void SetupAES256(std::string_view FileKey, std::string_view OwnerBytes);
   std::string FOwnerPrepared;
 
   std::string FOwnerEncKey;

@@ -136,6 +136,7 @@ bool TvxPDFDecrypt::CheckAES256(std::string_view Password, bool Owner) {
                              Owner ? FOwnerEncKey : FUserEncKey, FRevision, Key))
       continue;
     FKey = std::move(Key);
+    FCheckedBytes = Candidate;
     CheckPerms();
     return true;
   }

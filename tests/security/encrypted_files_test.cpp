@@ -357,6 +357,22 @@ TEST(EncryptedOutput, AES256PasswordsAcrossToolsThatDoNotPrepare) {
   }
   TvxPDFDocument Prepared;
   EXPECT_FALSE(Load(Prepared, Theirs, "file"));
+  // Saved again by its owner with new permissions: the owner password that
+  // SASLprep refuses keeps the bytes it opened with.
+  {
+    TvxPDFDocument Owner;
+    ASSERT_TRUE(Load(Owner, Theirs, Bell));
+    Owner.Encryption().SetUserPermissions(TvxUserPermissions::None());
+    const std::string Copy = vxtest::TempPath("prep_copy.pdf");
+    Owner.SaveToFile(Copy);
+    EXPECT_EQ(Capture("qpdf --check --password=" + Quote(Bell) + " " + Quote(Copy), Out), 0) << Out;
+    TvxPDFDocument ByOwner, ByUser;
+    ASSERT_TRUE(Load(ByOwner, Copy, Bell));
+    EXPECT_TRUE(ByOwner.IsOwner());
+    ASSERT_TRUE(Load(ByUser, Copy, Ligature));
+    EXPECT_FALSE(ByUser.IsOwner());
+    EXPECT_EQ(ByUser.Encryption().UserPermissions(), TvxUserPermissions::None());
+  }
 
   TvxPDFDocument Doc;
   ASSERT_TRUE(Doc.LoadFromFile(Source));
