@@ -200,6 +200,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   // entries set so far encoded under it.
   TvxOutputEncryption* PrepareOutputEncryption();
   std::unique_ptr<TvxPDFDictObject> BuildEncryptDict(TvxPDFTrailer& Trailer) override;
+  TvxPDFVersion MinimumVersion() const override;
   bool EncryptionEnabled() const override;
   // Once the password is accepted: what was read before is dropped, and the
   // object streams are unpacked through the decryptor.

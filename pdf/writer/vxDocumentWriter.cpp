@@ -1,5 +1,6 @@
 #include "pdf/writer/vxDocumentWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -350,7 +351,10 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
 }
 
 void TvxDocumentWriter::WriteHeader() {
-  Write("%PDF-" + VersionText(D.FPDFVersion) + "\r\n%\xE2\xE3\xCF\xD3\r\n");
+  TvxPDFVersion Version = D.FPDFVersion <= pvPDF20 ? D.FPDFVersion : pvPDF14;
+  // Raised, never lowered, for a method the document's own version lacks.
+  if (FEncryption) Version = std::max(Version, FEncryption->MinimumVersion());
+  Write("%PDF-" + VersionText(Version) + "\r\n%\xE2\xE3\xCF\xD3\r\n");
 }
 
 void TvxDocumentWriter::WriteCatalog() {

@@ -31,6 +31,9 @@ class TvxOutputEncryption {
   virtual std::string EncryptData(std::string_view Data, int32_t ObjNum) = 0;
   // The encryption dictionary; also gives the trailer a new ID array.
   virtual std::unique_ptr<TvxPDFDictObject> BuildEncryptDict(TvxPDFTrailer& Trailer) = 0;
+  // The lowest header version the method needs; a document's own higher
+  // version stays.
+  virtual TvxPDFVersion MinimumVersion() const { return pvPDF10; }
 };
 
 inline constexpr std::string_view ProducerText = "Quillory Paginor V2.5";
