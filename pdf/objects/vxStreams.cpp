@@ -72,6 +72,31 @@ int64_t TvxMemoryStream::Seek(int64_t Offset, TvxSeekOrigin Origin) {
   return FPosition;
 }
 
+// --- TvxViewStream ---
+
+int64_t TvxViewStream::Read(void* Buffer, int64_t Count) {
+  const auto Size = static_cast<int64_t>(FView.size());
+  if (Count <= 0 || FPosition < 0 || FPosition >= Size) return 0;
+  int64_t N = std::min(Count, Size - FPosition);
+  std::memcpy(Buffer, FView.data() + FPosition, static_cast<size_t>(N));
+  FPosition += N;
+  return N;
+}
+
+int64_t TvxViewStream::Write(const void*, int64_t) {
+  throw EStreamError("Stream is read-only");
+}
+
+int64_t TvxViewStream::Seek(int64_t Offset, TvxSeekOrigin Origin) {
+  switch (Origin) {
+    case soBeginning: FPosition = Offset; break;
+    case soCurrent: FPosition += Offset; break;
+    case soEnd: FPosition = static_cast<int64_t>(FView.size()) + Offset; break;
+  }
+  if (FPosition < 0) FPosition = 0;
+  return FPosition;
+}
+
 // --- TvxFileStream ---
 
 TvxFileStream::TvxFileStream(const std::string& FileName, TvxFileMode Mode) : FFileName(FileName) {

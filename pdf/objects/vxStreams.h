@@ -62,6 +62,24 @@ class TvxMemoryStream : public TvxStream {
   std::string FData;
 };
 
+// Read-only stream over bytes it does not own (a memory-mapped file, for
+// one); they must outlive it.
+class TvxViewStream : public TvxStream {
+ public:
+  explicit TvxViewStream(std::string_view AView) : FView(AView) {}
+
+  int64_t GetSize() override { return static_cast<int64_t>(FView.size()); }
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Write(const void* Buffer, int64_t Count) override;
+  int64_t Seek(int64_t Offset, TvxSeekOrigin Origin) override;
+
+  std::string_view View() const { return FView; }
+  int64_t FPosition = 0;
+
+ private:
+  std::string_view FView;
+};
+
 enum TvxFileMode : uint8_t { fmOpenRead, fmCreate };
 
 // A file on disk.
