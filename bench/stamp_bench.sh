@@ -27,7 +27,7 @@ make_scans() {
   python3 - "$1" "$2" <<'PY'
 import os, sys
 n, out = int(sys.argv[1]), sys.argv[2]
-w, h = 200, 250
+w, h = 500, 600  # about 300 KB a page, some 600 MB in all, like a real scan
 objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
         b"<< /Type /Pages /Kids [" + b" ".join(b"%d 0 R" % (3 + 3 * i) for i in range(n)) +
         b"] /Count %d >>" % n]

@@ -338,9 +338,10 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
   int Fd = ::mkstemp(Temp.data());
   if (Fd < 0)
     throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
-  ::close(Fd);
   try {
-    TvxFileStream File(Temp, fmCreate);
+    // The new empty file is written as it is: truncating it would make the
+    // file system flush it at every close.
+    TvxFileStream File(Fd, Temp);
     TvxWriteOnlyFilter Output(&File);
     WriteDocument(Output);
     File.Close();

@@ -50,6 +50,7 @@ std::shared_ptr<TvxPDFSource> TvxPDFSource::OpenFile(const std::string& FileName
     if (Map == MAP_FAILED)
       throw EFOpenError(FormatMessage(msg::FileOpen, FileName) + ". " + std::strerror(errno));
     Shared->Map = Map;
+    ::madvise(Map, static_cast<size_t>(Shared->MapSize), MADV_RANDOM);
   }
   const int64_t Size = Shared->MapSize;
   return std::shared_ptr<TvxPDFSource>(new TvxPDFSource(std::move(Shared), 0, Size));
@@ -129,8 +130,15 @@ void TvxPDFSource::CopyTo(TvxStream& Out, int64_t Offset, int64_t Count) const {
       throw EStreamError("Error writing the PDF file");
     return;
   }
-  std::string Buffer(static_cast<size_t>(std::min(Count, CopyChunk)), '\0');
-  for (int64_t Done = 0; Done < Count;) {
+  if (Offset < 0 || Offset > FSize || Count > FSize - Offset)
+    throw ESourceChangedError(FormatMessage(msg::SourceChanged, FShared->FileName));
+  // The kernel copies file to file where it can; what it leaves (a file cut
+  // short, an output that is no file) goes through a bounded buffer, which
+  // finds a cut-off file.
+  int64_t Done = Out.AppendFromFile(FShared->Fd, FStart + Offset, Count);
+  if (Done >= Count) return;
+  std::string Buffer(static_cast<size_t>(std::min(Count - Done, CopyChunk)), '\0');
+  while (Done < Count) {
     const int64_t N = std::min<int64_t>(Count - Done, static_cast<int64_t>(Buffer.size()));
     ReadInto(Buffer.data(), Offset + Done, N);
     if (Out.Write(Buffer.data(), N) != N) throw EStreamError("Error writing the PDF file");

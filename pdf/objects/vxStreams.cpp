@@ -1,5 +1,7 @@
 #include "pdf/objects/vxStreams.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -35,6 +37,10 @@ int64_t TvxStream::CopyFrom(TvxStream& Source, int64_t Count) {
     Total += Got;
   }
   return Total;
+}
+
+int64_t TvxStream::AppendFromFile(int, int64_t, int64_t) {
+  return 0;
 }
 
 // --- TvxMemoryStream ---
@@ -109,6 +115,15 @@ TvxFileStream::TvxFileStream(const std::string& FileName, TvxFileMode Mode) : FF
   }
 }
 
+TvxFileStream::TvxFileStream(int Fd, const std::string& FileName) : FFileName(FileName) {
+  FFile = ::fdopen(Fd, "w+b");
+  if (!FFile) {
+    std::string Reason = std::strerror(errno);
+    ::close(Fd);
+    throw EFCreateError(FormatMessage(msg::FileCreate, FileName) + ". " + Reason);
+  }
+}
+
 TvxFileStream::~TvxFileStream() {
   if (FFile) std::fclose(FFile);
 }
@@ -119,6 +134,24 @@ void TvxFileStream::Close() {
   Failed = (std::fclose(FFile) != 0) || Failed;
   FFile = nullptr;
   if (Failed) throw EStreamError("Error writing file \"" + FFileName + "\"");
+}
+
+int64_t TvxFileStream::AppendFromFile(int Fd, int64_t Offset, int64_t Count) {
+  if (!FFile || Count <= 0 || std::fflush(FFile) != 0) return 0;
+  // The copy appends at the file's end; the buffered stream is moved there
+  // after it.
+  const int Out = fileno(FFile);
+  if (::lseek(Out, 0, SEEK_END) < 0) return 0;
+  off_t In = static_cast<off_t>(Offset);
+  int64_t Done = 0;
+  while (Done < Count) {
+    ssize_t N = ::copy_file_range(Fd, &In, Out, nullptr, static_cast<size_t>(Count - Done), 0);
+    if (N < 0 && errno == EINTR) continue;
+    if (N <= 0) break;
+    Done += N;
+  }
+  fseeko(FFile, 0, SEEK_END);
+  return Done;
 }
 
 int64_t TvxFileStream::Read(void* Buffer, int64_t Count) {

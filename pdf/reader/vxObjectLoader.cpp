@@ -73,6 +73,10 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
   if (!Obj || !Obj->IsIndirectObject())
     throw EPDFFileCorruptedError(FormatMessage(msg::NoObjectAtOffset, Start));
   std::unique_ptr<TvxPDFIndirectObject> I(static_cast<TvxPDFIndirectObject*>(Obj.release()));
+  // Pages of the mapped file the reader has passed over (and the kernel
+  // mapped around them) are let go now and then, so that they never add up
+  // to the size of the file.
+  if (++FObjectsRead % 128 == 0 && D.FSource) D.FSource->DropPages();
   if (!I->Value || !I->Value->IsStream()) return I;
 
   auto* Stream = static_cast<TvxPDFStreamObject*>(I->Value.get());
