@@ -50,6 +50,8 @@ std::shared_ptr<TvxPDFSource> TvxPDFSource::OpenFile(const std::string& FileName
     if (Map == MAP_FAILED)
       throw EFOpenError(FormatMessage(msg::FileOpen, FileName) + ". " + std::strerror(errno));
     Shared->Map = Map;
+    // The tokenizer jumps from object to object: no read-ahead, so that the
+    // data of large streams it passes over is not read from the disk.
     ::madvise(Map, static_cast<size_t>(Shared->MapSize), MADV_RANDOM);
   }
   const int64_t Size = Shared->MapSize;
