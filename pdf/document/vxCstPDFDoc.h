@@ -211,8 +211,10 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
     lmHeaderMoved,  // offsets from a header found late or damaged
     lmRebuilt       // cross-reference data rebuilt by scanning
   };
-  // One load of Bytes, which are handed back when it ends.
-  bool LoadBytes(std::string& Bytes, TvxLoadMode Mode);
+  // Loads Source, repairing it when it is damaged and repair is on.
+  bool LoadSource(const TvxPDFSourcePtr& Source);
+  // One load of Source.
+  bool LoadBytes(const TvxPDFSourcePtr& Source, TvxLoadMode Mode);
 
   TvxLoadMode FLoadMode = lmExact;
   std::string FFilename;
