@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string>
 
-#include "objects/expect_error.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxPDFSource.h"
+#include "support/expect_error.h"
 #include "support/pdf_builder.h"
 #include "support/tools.h"
 
