@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "objects/expect_error.h"
@@ -12,6 +13,7 @@
 #include "pdf/watermark/vxWatermarkTemplate.h"
 #include "platform/vxClock.h"
 #include "support/pdf_builder.h"
+#include "support/tools.h"
 #include "watermark/fake_fonts.h"
 
 using namespace vx;
@@ -310,4 +312,42 @@ TEST_F(InsertWatermarkTest, SharedFontDictionariesAndRepeatedBoxes) {
     Numbers.push_back(static_cast<TvxPDFIndirectReference*>(Contents(P)->GetItem(0))->ObjectNumber);
   std::sort(Numbers.begin(), Numbers.end());
   EXPECT_EQ(std::unique(Numbers.begin(), Numbers.end()), Numbers.end());
+}
+
+// The CLI prepares the font on a thread of its own while the document loads:
+// stamping afterwards writes the same file as stamping without it.
+TEST_F(InsertWatermarkTest, AFontPreparedOnAnotherThreadStampsTheSame) {
+  auto StampOnce = [&](bool Prepare, const std::string& Name) {
+    vxtest::UseHalfEmFonts Fresh;  // nothing of an earlier run is cached
+    RandomSeed(5);
+    std::thread Work;
+    if (Prepare) Work = std::thread([Font = *T.Font] { PrepareWatermarkFont(Font); });
+    TvxPDFDocument D;
+    EXPECT_TRUE(D.LoadFromMemory(ThreePages()));
+    if (Prepare) Work.join();
+    D.MeasurementUnit = muPoints;
+    TvxTextWatermarkTemplate U;
+    U.Text = u"Draft";
+    U.SetFont(*T.Font);
+    U.Font->Underline = true;
+    D.InsertWatermark(U);
+    std::string Path = vxtest::TempPath(Name);
+    D.SaveToFile(Path);
+    return vxtest::ReadAll(Path);
+  };
+  const std::string Plain = StampOnce(false, "plain.pdf");
+  EXPECT_NE(Plain.find("/HalfEmSans"), std::string::npos);
+  EXPECT_EQ(StampOnce(true, "prepared.pdf"), Plain);
+  // A font the service cannot make is no error of the preparation (on its
+  // thread it would end the program); stamping meets the error itself.
+  struct NoFonts : TvxFontService {
+    std::shared_ptr<const TvxPlatformFont> CreateFont(const TvxLogFont&) override {
+      throw Exception("No font found");
+    }
+    std::vector<uint8_t> FontCharsets(std::string_view) override { return {}; }
+  } None;
+  SetFontService(&None);
+  EXPECT_NO_THROW(PrepareWatermarkFont(*T.Font));
+  EXPECT_THROW(Doc.InsertWatermark(T), Exception);
+  SetFontService(nullptr);
 }
