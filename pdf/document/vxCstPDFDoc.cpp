@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "pdf/document/vxOutlineManager.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/reader/vxRepair.h"
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/watermark/vxPageRange.h"
 #include "pdf/watermark/vxWatermarkProcessor.h"
-#include "pdf/writer/vxOutlines.h"
 #include "platform/vxShell.h"
 
 namespace vx {
@@ -307,7 +307,7 @@ void TvxCustomPDFDocument::WriteDocument(TvxStream& Output) {
   TvxDocumentData& Data = *this;
   TvxDocumentEvents& Events = *this;
   TvxOutputEncryption* Encryption = PrepareOutputEncryption();
-  TvxDocumentWriter Writer(Data, Events, &Outlines(), FCompression, Encryption);
+  TvxDocumentWriter Writer(Data, Events, Outlines().OutlineRoot(), FCompression, Encryption);
   Writer.WriteDocument(Output);
 }
 

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "pdf/document/vxDocumentData.h"
+#include "pdf/document/vxOutlineManager.h"
 #include "pdf/fonts/vxFontResources.h"
 #include "pdf/reader/vxCatalogReader.h"
-#include "pdf/reader/vxDocumentData.h"
 #include "pdf/reader/vxObjectLoader.h"
 #include "pdf/security/vxSecurityHandler.h"
 #include "pdf/watermark/vxUnits.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 #include "pdf/writer/vxDocumentWriter.h"
-#include "pdf/writer/vxOutlines.h"
 
 namespace vx {
 

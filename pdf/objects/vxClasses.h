@@ -1,15 +1,15 @@
-// Stream wrappers, the extended memory stream and the object list.
+// Stream wrappers and the extended memory stream; the object list comes
+// with them.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "pdf/objects/vxObjectList.h"
 #include "pdf/objects/vxStreams.h"
 
 namespace vx {
-
-class TvxPDFObject;
 
 // Read-only view of a stream it does not own. When the source is a memory
 // stream, single-byte operations work on its memory directly.
@@ -118,32 +118,6 @@ class TvxExtMemStream : public TvxMemoryStream {
   void PadToFour();
 
   int64_t PadCount = 0;
-};
-
-// Unsorted growable list of (UniqueID, object) pairs. It does not own the
-// objects.
-class TvxObjectList {
- public:
-  struct TvxObjectListItem {
-    int32_t UniqueID;
-    TvxPDFObject* Object;
-  };
-
-  int32_t Add(int32_t UniqueID, TvxPDFObject* Obj);
-  void Insert(int32_t Index, int32_t UniqueID, TvxPDFObject* Obj);
-  TvxPDFObject* GetItem(int32_t Index) const;
-  int32_t GetUniqueID(int32_t Index) const;
-  int32_t Count() const { return FCount; }
-  int32_t Capacity() const { return FCapacity; }
-  int32_t IndexOf(int32_t UniqueID) const;
-  void Clear();
-  void SetCapacity(int32_t N);
-
- private:
-  void Grow();
-  std::vector<TvxObjectListItem> FItems;  // size() == FCapacity
-  int32_t FCount = 0;
-  int32_t FCapacity = 0;
 };
 
 }  // namespace vx

@@ -1,11 +1,12 @@
-// Text utilities: string escaping, hex text, number and colour text. Number
-// text never depends on the process locale.
+// Text utilities: string escaping, hex text and colour text; number text
+// comes with them.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "pdf/objects/vxNumberText.h"
 // The MD5 digest and the RC4 cipher belong with the security handler, which
 // is their only user; they are reachable from here as well.
 #include "pdf/security/vxMD5.h"
@@ -24,17 +25,6 @@ bool IsHexText(std::string_view Text);
 // False (and Value 0) when Text is not hex digits.
 bool HexToByte(std::string_view Text, uint8_t& Value);
 uint8_t HexToByte(std::string_view Text);
-
-enum TvxFloatFormat : uint8_t { ffGeneral, ffExponent, ffFixed, ffNumber };
-
-// Shortest general form, up to 15 significant digits.
-std::string FloatToTextDot(double Value);
-std::string FloatToTextFmtDot(double Value, TvxFloatFormat Format, int Precision, int Digits);
-// Raises EConvertError on text that is not a number.
-double TextToFloatDot(std::string_view Text);
-bool TryTextToFloatDot(std::string_view Text, double& Value);
-// Text of a real as the writer puts it: ten significant digits, ten decimals.
-std::string RealToPDFText(double Value);
 
 // A colour as RGB 0x00BBGGRR, or a system colour constant (high byte 0xFF).
 using TvxColor = uint32_t;

@@ -34,12 +34,6 @@ class TvxWalkGuard {
 
 }  // namespace
 
-int32_t IndexOfName(const char* const* Names, int32_t High, std::string_view Text) {
-  for (int32_t I = 0; I <= High; ++I)
-    if (Text == Names[I]) return I;
-  return -1;
-}
-
 int64_t TvxObjectLoader::GetObjectOffset(int32_t K) const {
   if (auto It = D.FXRefItems.find(K); It != D.FXRefItems.end()) return It->second.Offset;
   if (auto It = D.FXRefStmItems.find(K); It != D.FXRefStmItems.end() && It->second.EntryType == 1)

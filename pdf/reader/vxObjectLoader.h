@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "pdf/reader/vxDocumentData.h"
+#include "pdf/document/vxDocumentData.h"
 
 namespace vx {
 

@@ -9,20 +9,9 @@
 #include "pdf/objects/vxClasses.h"
 #include "pdf/objects/vxDecryptor.h"
 #include "pdf/objects/vxPDFObjects.h"
+#include "pdf/objects/vxPDFVersion.h"
 
 namespace vx {
-
-enum TvxPDFVersion : uint8_t {
-  pvPDF10,
-  pvPDF11,
-  pvPDF12,
-  pvPDF13,
-  pvPDF14,
-  pvPDF15,
-  pvPDF16,
-  pvPDF17,
-  pvPDF20
-};
 
 class TvxPDFStreamReader : public TvxRandomAccessFilter {
  public:

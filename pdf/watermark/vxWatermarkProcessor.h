@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "pdf/objects/vxPDFObjects.h"
-#include "pdf/reader/vxDocumentData.h"
+#include "pdf/document/vxDocumentData.h"
 #include "pdf/watermark/vxUnits.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 

@@ -8,7 +8,7 @@
 #include "pdf/filters/vxRLEFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxUtils.h"
-#include "pdf/writer/vxOutlines.h"
+#include "pdf/writer/vxOutlineBuilder.h"
 #include "platform/vxCodePage.h"
 
 namespace vx {
@@ -326,7 +326,7 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
   FSaveStore = std::make_unique<TvxPDFObjectStore>();
 
   E.DoStatusMessage("Building Outlines...");
-  if (FOutlines) FOutlines->BuildOutlines(*FSaveStore);
+  TvxOutlineBuilder(D, E).BuildOutlines(FOutlineRoot, *FSaveStore);
 
   E.DoStatusMessage("Building Objects...");
   for (int32_t I = 0; I < D.FStore->Count(); ++I) {

@@ -9,12 +9,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "pdf/document/vxDocumentData.h"
 #include "pdf/objects/vxClasses.h"
-#include "pdf/reader/vxDocumentData.h"
 
 namespace vx {
 
-class TvxOutlineManager;
+class TvxPDFOutline;
 
 // Stream compression on save; Enabled stays 0 until a caller turns it on.
 struct TvxCompression {
@@ -37,11 +37,11 @@ inline constexpr std::string_view ProducerText = "Quillory Paginor V2.5";
 
 class TvxDocumentWriter {
  public:
-  TvxDocumentWriter(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxOutlineManager* Outlines,
+  TvxDocumentWriter(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxPDFOutline* OutlineRoot,
                     const TvxCompression& Compression, TvxOutputEncryption* Encryption)
       : D(Data),
         E(Events),
-        FOutlines(Outlines),
+        FOutlineRoot(OutlineRoot),
         FCompression(Compression),
         FEncryption(Encryption) {}
 
@@ -79,7 +79,7 @@ class TvxDocumentWriter {
 
   TvxDocumentData& D;
   TvxDocumentEvents& E;
-  TvxOutlineManager* FOutlines;
+  TvxPDFOutline* FOutlineRoot;  // not owned; nil when the document has no outline
   const TvxCompression& FCompression;
   TvxOutputEncryption* FEncryption;
 

@@ -7,7 +7,7 @@
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
-#include "pdf/writer/vxOutlines.h"
+#include "pdf/document/vxOutlineManager.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;

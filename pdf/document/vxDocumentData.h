@@ -10,28 +10,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "pdf/document/vxDocumentEnums.h"
 #include "pdf/objects/vxPDFInfo.h"
 #include "pdf/objects/vxPDFObjectStore.h"
+#include "pdf/objects/vxPDFVersion.h"
 #include "pdf/reader/vxPDFStreamReader.h"
 
 namespace vx {
-
-enum TvxPageMode : uint8_t { pmNone, pmUseOutlines, pmUseThumbs, pmFullScreen, pmUseAttachments };
-enum TvxPageLayout : uint8_t {
-  plNone,
-  plSinglePage,
-  plOneColumn,
-  plTwoColumnLeft,
-  plTwoColumnRight
-};
-
-inline constexpr const char* PageModeNames[] = {"/UseNone", "/UseOutlines", "/UseThumbs",
-                                                "/FullScreen", "/UseAttachments"};
-inline constexpr const char* PageLayoutNames[] = {"/None", "/SinglePage", "/OneColumn",
-                                                  "/TwoColumnLeft", "/TwoColumnRight"};
-
-// Ordinal of Text among Names[0..High], or -1.
-int32_t IndexOfName(const char* const* Names, int32_t High, std::string_view Text);
 
 // Object numbers above this are refused: no conforming file has more objects.
 inline constexpr int32_t MaxObjectNumber = 8388607;

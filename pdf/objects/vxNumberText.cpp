@@ -1,0 +1,232 @@
+#include "pdf/objects/vxNumberText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "pdf/objects/vxExceptions.h"
+
+namespace vx {
+
+namespace {
+
+// Decimal digits and exponent of Value rounded to Precision significant
+// digits: Value ~ 0.D1D2...Dn * 10^(Exp + 1).
+struct TvxDecimal {
+  bool Negative = false;
+  std::string Digits;  // no trailing zeros; empty for zero
+  int Exp = 0;         // exponent of the first digit
+};
+
+TvxDecimal ToDecimal(double Value, int Precision) {
+  TvxDecimal D;
+  if (Value == 0 || !std::isfinite(Value)) return D;
+  char Buf[64];
+  auto Res =
+      std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::scientific, Precision - 1);
+  std::string_view S(Buf, static_cast<size_t>(Res.ptr - Buf));
+  size_t E = S.find('e');
+  std::string_view Mant = S.substr(0, E);
+  if (!Mant.empty() && Mant[0] == '-') {
+    D.Negative = true;
+    Mant.remove_prefix(1);
+  }
+  for (char C : Mant)
+    if (C != '.') D.Digits.push_back(C);
+  while (!D.Digits.empty() && D.Digits.back() == '0') D.Digits.pop_back();
+  std::from_chars(S.data() + E + 1 + (S[E + 1] == '+' ? 1 : 0), S.data() + S.size(), D.Exp);
+  return D;
+}
+
+// Fixed notation with exactly Decimals digits after the point, rounded from
+// the exact binary value.
+std::string FixedText(double Value, int Decimals) {
+  char Buf[512];
+  auto Res = std::to_chars(Buf, Buf + sizeof(Buf), Value, std::chars_format::fixed, Decimals);
+  if (Res.ec != std::errc()) return "0";
+  std::string S(Buf, Res.ptr);
+  // A negative value that rounds to zero is written without its sign.
+  if (!S.empty() && S[0] == '-' && S.find_first_not_of("-0.") == std::string::npos) S.erase(0, 1);
+  return S;
+}
+
+std::string ExponentText(const TvxDecimal& D, int Precision, int ExpDigits) {
+  std::string S;
+  if (D.Negative) S.push_back('-');
+  std::string Digits = D.Digits.empty() ? "0" : D.Digits;
+  Digits.resize(static_cast<size_t>(std::max(Precision, 1)), '0');
+  S.push_back(Digits[0]);
+  if (Digits.size() > 1) {
+    S.push_back('.');
+    S.append(Digits, 1);
+  }
+  int Exp = D.Digits.empty() ? 0 : D.Exp;
+  S.push_back('E');
+  S.push_back(Exp < 0 ? '-' : '+');
+  std::string ExpText = std::to_string(std::abs(Exp));
+  if (static_cast<int>(ExpText.size()) < ExpDigits)
+    ExpText.insert(0, static_cast<size_t>(ExpDigits) - ExpText.size(), '0');
+  S.append(ExpText);
+  return S;
+}
+
+// General form: fixed without trailing zeros unless the exponent is too
+// large or too small, then "d.dddE+x".
+std::string GeneralText(double Value, int Precision) {
+  if (!std::isfinite(Value)) return std::isnan(Value) ? "NAN" : (Value > 0 ? "INF" : "-INF");
+  TvxDecimal D = ToDecimal(Value, Precision);
+  if (D.Digits.empty()) return "0";
+  if (D.Exp >= Precision || D.Exp < -5) {
+    std::string S;
+    if (D.Negative) S.push_back('-');
+    S.push_back(D.Digits[0]);
+    if (D.Digits.size() > 1) {
+      S.push_back('.');
+      S.append(D.Digits, 1);
+    }
+    S.push_back('E');
+    S.append(std::to_string(D.Exp));
+    return S;
+  }
+  std::string S;
+  if (D.Negative) S.push_back('-');
+  int N = static_cast<int>(D.Digits.size());
+  if (D.Exp < 0) {
+    S.append("0.");
+    S.append(static_cast<size_t>(-D.Exp - 1), '0');
+    S.append(D.Digits);
+  } else if (D.Exp + 1 >= N) {
+    S.append(D.Digits);
+    S.append(static_cast<size_t>(D.Exp + 1 - N), '0');
+  } else {
+    S.append(D.Digits, 0, static_cast<size_t>(D.Exp + 1));
+    S.push_back('.');
+    S.append(D.Digits, static_cast<size_t>(D.Exp + 1));
+  }
+  return S;
+}
+
+// Fixed notation with Decimals digits after the point that shows at most
+// Precision significant digits: places past them are zeros, never the binary
+// tail of the double (1234567.891 at ten digits is 1234567.8910000000, not
+// ...8910000001). Callers write values with more than Precision integer
+// digits in exponent form instead.
+std::string SignificantFixedText(double Value, int Precision, int Decimals) {
+  TvxDecimal D = ToDecimal(Value, Precision);
+  int Shown = D.Digits.empty() ? Decimals : std::clamp(Precision - D.Exp - 1, 0, Decimals);
+  std::string S = FixedText(Value, Shown);
+  if (Shown < Decimals) {
+    if (Shown == 0) S.push_back('.');
+    S.append(static_cast<size_t>(Decimals - Shown), '0');
+  }
+  return S;
+}
+
+// Decimal exponent of the leading digit of a well-formed unsigned number text
+// ("0.05e3" gives 1), to tell underflow from overflow.
+int64_t LeadingExponent(std::string_view Text) {
+  size_t E = Text.find_first_of("eE");
+  std::string_view Mant = Text.substr(0, E);
+  int64_t Exp = 0;
+  if (E != std::string_view::npos) {
+    std::string_view ExpText = Text.substr(E + 1);
+    bool Negative = !ExpText.empty() && ExpText[0] == '-';
+    if (!ExpText.empty() && (ExpText[0] == '-' || ExpText[0] == '+')) ExpText.remove_prefix(1);
+    for (char C : ExpText)
+      if (Exp < 1000000000) Exp = Exp * 10 + (C - '0');
+    if (Negative) Exp = -Exp;
+  }
+  size_t Point = std::min(Mant.find('.'), Mant.size());
+  size_t First = Mant.find_first_of("123456789");
+  if (First == std::string_view::npos) return 0;
+  int64_t Lead = First < Point ? static_cast<int64_t>(Point - First) - 1
+                               : -static_cast<int64_t>(First - Point);
+  return Lead + Exp;
+}
+
+std::string InsertThousands(const std::string& Fixed) {
+  size_t Start = Fixed[0] == '-' ? 1 : 0;
+  size_t Point = Fixed.find('.');
+  if (Point == std::string::npos) Point = Fixed.size();
+  std::string Int = Fixed.substr(Start, Point - Start);
+  std::string Grouped;
+  for (size_t I = 0; I < Int.size(); ++I) {
+    if (I > 0 && (Int.size() - I) % 3 == 0) Grouped.push_back(',');
+    Grouped.push_back(Int[I]);
+  }
+  return Fixed.substr(0, Start) + Grouped + Fixed.substr(Point);
+}
+
+}  // namespace
+
+std::string FixedTextDot(double Value, int Decimals) {
+  return FixedText(Value, Decimals);
+}
+
+std::string FloatToTextDot(double Value) {
+  return GeneralText(Value, 15);
+}
+
+std::string FloatToTextFmtDot(double Value, TvxFloatFormat Format, int Precision, int Digits) {
+  Precision = std::clamp(Precision, 1, 18);
+  Digits = std::clamp(Digits, 0, 18);
+  if (!std::isfinite(Value)) return GeneralText(Value, Precision);
+  switch (Format) {
+    case ffGeneral: return GeneralText(Value, Precision);
+    case ffExponent: return ExponentText(ToDecimal(Value, Precision), Precision, Digits);
+    case ffFixed:
+    case ffNumber: {
+      TvxDecimal D = ToDecimal(Value, Precision);
+      if (!D.Digits.empty() && D.Exp >= Precision) return ExponentText(D, Precision, 0);
+      std::string S = SignificantFixedText(Value, Precision, Digits);
+      return Format == ffNumber ? InsertThousands(S) : S;
+    }
+  }
+  return GeneralText(Value, Precision);
+}
+
+bool TryTextToFloatDot(std::string_view Text, double& Value) {
+  while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) Text.remove_prefix(1);
+  while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t')) Text.remove_suffix(1);
+  if (Text.empty()) return false;
+  bool Negative = false;
+  if (Text.front() == '+' || Text.front() == '-') {
+    Negative = Text.front() == '-';
+    Text.remove_prefix(1);
+  }
+  // Only digits, one point and an exponent: no "inf", "nan" or hex forms.
+  if (Text.empty() ||
+      !(std::isdigit(static_cast<unsigned char>(Text.front())) || Text.front() == '.'))
+    return false;
+  double Result = 0;
+  auto Res =
+      std::from_chars(Text.data(), Text.data() + Text.size(), Result, std::chars_format::general);
+  if (Res.ptr != Text.data() + Text.size()) return false;
+  if (Res.ec == std::errc::result_out_of_range) {
+    // Underflow reads as zero; overflow is no number we can hold.
+    if (LeadingExponent(Text) >= 0) return false;
+    Result = 0;
+  } else if (Res.ec != std::errc()) {
+    return false;
+  }
+  Value = Negative ? -Result : Result;
+  return true;
+}
+
+double TextToFloatDot(std::string_view Text) {
+  double V = 0;
+  if (!TryTextToFloatDot(Text, V)) throw EConvertError(FormatMessage(msg::NotValidFloat, Text));
+  return V;
+}
+
+std::string RealToPDFText(double Value) {
+  if (!std::isfinite(Value)) return "0.0000000000";
+  TvxDecimal D = ToDecimal(Value, 10);
+  if (!D.Digits.empty() && D.Exp >= 10) return ExponentText(D, 10, 0);
+  return SignificantFixedText(Value, 10, 10);
+}
+
+}  // namespace vx

@@ -1,0 +1,185 @@
+#include "pdf/reader/vxNamedDests.h"
+
+#include <unordered_set>
+
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
+
+namespace vx {
+
+namespace {
+
+TvxPDFObjectPtr NullObject() {
+  return std::make_unique<TvxPDFNullObject>();
+}
+
+}  // namespace
+
+void TvxNamedDests::AddNamedDest(std::string Key, TvxPDFObjectPtr Value) {
+  FNamedDestIndex.try_emplace(Key, FNamedDests.size());
+  FNamedDests.push_back(TvxNamedDest{std::move(Key), std::move(Value)});
+}
+
+TvxPDFObjectPtr TvxNamedDests::FindNamedDest(const std::string& Name) const {
+  // By key, whatever the order of the table: a catalog /Dests dictionary
+  // need not be sorted.
+  auto It = FNamedDestIndex.find(Name);
+  if (It == FNamedDestIndex.end()) return nullptr;
+  const TvxPDFObjectPtr& Value = FNamedDests[It->second].Value;
+  return Value ? Value->Clone() : nullptr;
+}
+
+TvxPDFObjectPtr TvxNamedDests::DestinationValue(TvxPDFObject* V) {
+  TvxLoadedObject Target;
+  if (V && V->IsIndirectReference()) {
+    Target = L.LoadObject(AsReference(V).ObjectNumber);
+    if (!Target) return NullObject();
+    Target.Object->MarkUsed();
+    V = Target.Object->Value.get();
+  }
+  if (!V || V->IsNull()) return NullObject();
+  TvxPDFObjectPtr Result;
+  if (V->IsDict()) {
+    TvxPDFObject* Inner = static_cast<TvxPDFDictObject*>(V)->Lookup("/D");
+    // The table outlives the file, so an indirect array is copied in.
+    if (Inner && Inner->IsIndirectReference())
+      Result = L.LoadValueCopy(AsReference(Inner));
+    else if (Inner)
+      Result = Inner->Clone();
+  } else if (V->IsArray()) {
+    Result = V->Clone();
+  } else {
+    throw EUnexpectedError(std::string(msg::UnexpectedObject));
+  }
+  if (!Result) return NullObject();
+  if (Result->IsArray()) {
+    TvxPDFObject* Page = static_cast<TvxPDFArrayObject*>(Result.get())->GetItem(0);
+    if (Page && Page->IsIndirectReference())
+      static_cast<TvxPDFIndirectReference*>(Page)->DocumentID = D.FDocumentID;
+  }
+  return Result;
+}
+
+void TvxNamedDests::ReadDestsDictionary(TvxPDFObject* Value) {
+  if (!Value) return;
+  TvxLoadedObject Loaded;
+  TvxPDFObject* V = Value;
+  if (V->IsIndirectReference()) {
+    Loaded = L.LoadObject(AsReference(V).ObjectNumber);
+    if (!Loaded) return;
+    Loaded.Object->MarkUsed();
+    V = Loaded.Object->Value.get();
+  }
+  TvxPDFDictObject* Dests = AsDict(V);
+  if (!Dests) return;
+  for (int32_t I = 0; I < Dests->Count(); ++I) {
+    if (!Dests->Keys[I]) continue;
+    AddNamedDest(Dests->Keys[I]->GetName(), DestinationValue(Dests->Values[I].get()));
+  }
+}
+
+void TvxNamedDests::ReadNameDictionary(TvxPDFObject* Value) {
+  if (!Value) return;
+  TvxLoadedObject Loaded;
+  TvxPDFDictObject* Names = nullptr;
+  if (Value->IsIndirectReference()) {
+    Loaded = L.LoadObject(AsReference(Value).ObjectNumber);
+    if (!Loaded) return;
+    Loaded.Object->MarkUsed();
+    Names = AsDict(Loaded.Object->Value.get());
+  } else if (Value->IsDict()) {
+    // The holder's copy is the one written, so names replaced while walking
+    // must land there.
+    Names = AsDict(D.FCatalog->Names.get());
+    if (!Names) Names = static_cast<TvxPDFDictObject*>(Value);
+  }
+  if (!Names) {
+    L.LoadReferences(Value);
+    return;
+  }
+
+  if (TvxPDFObject* Dests = Names->Lookup("/Dests")) {
+    if (Dests->IsIndirectReference()) {
+      int32_t K = AsReference(Dests).ObjectNumber;
+      TvxLoadedObject Node = L.LoadObject(K);
+      if (Node) {
+        Node.Object->MarkUsed();
+        if (TvxPDFDictObject* Root = AsDict(Node.Object->Value.get())) ReadNameTreeNode(*Root, K);
+      }
+    } else if (Dests->IsDict()) {
+      ReadNameTreeNode(*static_cast<TvxPDFDictObject*>(Dests), 0);
+    } else {
+      throw document::EUnexpectedObjectError(std::string(msg::UnexpectedObject));
+    }
+  }
+
+  if (Loaded.Fresh) D.FStore->AddObject(std::move(Loaded.Fresh));
+  // Every tree of the dictionary reaches the saved file.
+  L.LoadReferences(Names);
+}
+
+void TvxNamedDests::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber) {
+  // Walked with a list of pending kids: a tree is as deep as the file makes
+  // it, and a kid that names an ancestor is read only once.
+  std::unordered_set<int32_t> Seen;
+  if (NodeNumber > 0) Seen.insert(NodeNumber);
+  std::vector<int32_t> Pending;
+
+  auto ArrayOf = [this](TvxPDFObject* V, TvxPDFObjectPtr& Owned) -> TvxPDFArrayObject* {
+    if (V && V->IsIndirectReference()) {
+      Owned = L.LoadValueCopy(AsReference(V));
+      V = Owned.get();
+    }
+    return V && V->IsArray() ? static_cast<TvxPDFArrayObject*>(V) : nullptr;
+  };
+
+  auto Visit = [&](TvxPDFDictObject& N) {
+    TvxPDFObjectPtr Owned;
+    if (TvxPDFObject* Kids = N.Lookup("/Kids")) {
+      if (TvxPDFArrayObject* A = ArrayOf(Kids, Owned))
+        for (int32_t I = A->Count(); I-- > 0;)
+          if (int32_t K = ReferenceNumber(A->GetItem(I)); K > 0) Pending.push_back(K);
+      return;
+    }
+    TvxPDFArrayObject* A = ArrayOf(N.Lookup("/Names"), Owned);
+    if (!A) return;
+    for (int32_t I = 0; I < A->Count(); I += 2) {
+      TvxPDFObject* Key = A->GetItem(I);
+      TvxPDFObject* V = A->GetItem(I + 1);
+      if (!Key || !Key->IsString() || !V) continue;
+      if (V->IsIndirectReference() || V->IsNull() || V->IsArray() || V->IsDict())
+        AddNamedDest(static_cast<TvxPDFStringObject*>(Key)->GetValue(), DestinationValue(V));
+    }
+  };
+
+  Visit(Node);
+  while (!Pending.empty()) {
+    int32_t K = Pending.back();
+    Pending.pop_back();
+    if (!Seen.insert(K).second) continue;
+    TvxLoadedObject Kid = L.LoadObject(K);
+    if (!Kid) continue;
+    Kid.Object->MarkUsed();
+    if (TvxPDFDictObject* Dict = AsDict(Kid.Object->Value.get())) Visit(*Dict);
+  }
+}
+
+TvxPDFObjectPtr TvxNamedDests::ResolveDestination(const TvxPDFObject* V) const {
+  if (V) {
+    if (V->IsString()) {
+      if (TvxPDFObjectPtr Dest =
+              FindNamedDest(static_cast<const TvxPDFStringObject*>(V)->GetValue()))
+        return Dest;
+      return V->Clone();
+    }
+    if (V->IsName()) {
+      if (TvxPDFObjectPtr Dest = FindNamedDest(static_cast<const TvxPDFNameObject*>(V)->GetName()))
+        return Dest;
+      return V->Clone();
+    }
+    if (V->IsArray()) return V->Clone();
+  }
+  throw EUnexpectedError(std::string(msg::UnexpectedError));
+}
+
+}  // namespace vx
