@@ -73,7 +73,8 @@ measure() {
   done
   echo "$best $mem $cpu"
 }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+# "-" when the divisor is 0 (processor times come in 10 ms steps).
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
 
 # The one-page stamp qpdf lays over every page: our default job on a blank page.
 printf '%%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n2 0 obj << /Type /Pages /Kids [3 0 R] /Count 1 >> endobj\n3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >> endobj\ntrailer << /Root 1 0 R >>\n%%%%EOF\n' >"$WORK/blank-raw.pdf"
