@@ -62,7 +62,7 @@ void BM_CreateFontResource(benchmark::State& State) {
     Bytes = 0;
     for (int32_t I = 0; I < Doc.Store().Count(); ++I) {
       TvxPDFObject* V = Doc.Store().GetObject(I)->Value.get();
-      if (V && V->IsStream()) Bytes += static_cast<TvxPDFStreamObject*>(V)->Data->MemSize();
+      if (V && V->IsStream()) Bytes += static_cast<TvxPDFStreamObject*>(V)->Data.Size();
     }
   }
   State.counters["stream_bytes"] = static_cast<double>(Bytes);

@@ -3,9 +3,10 @@
 # one-page stamp and beside our own `rewrite`, on the same inputs, in one run:
 # 1,000- and 10,000-page text documents built with qpdf from a real file, and
 # a 2,000-page document of scanned page images (one image of its own per
-# page). Prints best-of-3 wall time, the peak memory and the processor time
-# (user + system) of that run, and ratios. On a busy machine the processor
-# times compare better than the wall times.
+# page, about 300 KB each: some 600 MB in all). Prints best-of-3 wall time,
+# the peak memory and the processor time (user + system) of that run, and
+# ratios. On a busy machine the processor times compare better than the wall
+# times.
 # Usage: bench/stamp_bench.sh [SOURCE.pdf] (default: a corpus file)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,39 +24,7 @@ make_doc() {  # N pages from SRC repeated
   qpdf --empty --pages "$WORK/tmp.pdf" "1-$want" -- "$out"
 }
 
-# N US Letter pages, each showing its own 8-bit grey image of random pixels
-# (like a scan: the data does not compress).
-make_scans() {
-  python3 - "$1" "$2" <<'PY'
-import os, sys
-n, out = int(sys.argv[1]), sys.argv[2]
-w, h = 200, 250
-objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
-        b"<< /Type /Pages /Kids [" + b" ".join(b"%d 0 R" % (3 + 3 * i) for i in range(n)) +
-        b"] /Count %d >>" % n]
-for i in range(n):
-    p, c, im = 3 + 3 * i, 4 + 3 * i, 5 + 3 * i
-    objs.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents %d 0 R "
-                b"/Resources << /XObject << /Im0 %d 0 R >> >> >>" % (c, im))
-    draw = b"q 612 0 0 792 0 0 cm /Im0 Do Q"
-    objs.append(b"<< /Length %d >>\nstream\n" % len(draw) + draw + b"\nendstream")
-    data = os.urandom(w * h)
-    objs.append(b"<< /Type /XObject /Subtype /Image /Width %d /Height %d /ColorSpace /DeviceGray "
-                b"/BitsPerComponent 8 /Length %d >>\nstream\n" % (w, h, len(data)) + data +
-                b"\nendstream")
-with open(out, "wb") as f:
-    f.write(b"%PDF-1.4\n%\xe2\xe3\xcf\xd3\n")
-    offsets = []
-    for k, o in enumerate(objs):
-        offsets.append(f.tell())
-        f.write(b"%d 0 obj\n" % (k + 1) + o + b"\nendobj\n")
-    x = f.tell()
-    f.write(b"xref\n0 %d\n0000000000 65535 f\r\n" % (len(objs) + 1))
-    for o in offsets:
-        f.write(b"%010d 00000 n\r\n" % o)
-    f.write(b"trailer\n<< /Size %d /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, x))
-PY
-}
+make_scans() { python3 bench/make_scans.py "$1" "$2"; }
 
 # Best of 3: "milliseconds peak-KiB cpu-milliseconds" of the fastest run.
 measure() {
@@ -94,9 +63,16 @@ run() {  # label input
   echo "    stamp/qpdf time $(ratio "$st" "$qt"), stamp/rewrite time $(ratio "$st" "$rt")," \
     "cpu $(ratio "$sc" "$rc"), memory $(ratio "$sm" "$rm")"
 }
+LOADBENCH=${LOADBENCH:-build/bench/bench_load}
 for n in 1000 10000; do
   make_doc "$n" "$WORK/in$n.pdf"
   run "$n text pages" "$WORK/in$n.pdf"
+  # Heap the loaded document holds per stored object (a -DVX_BUILD_BENCH=ON build).
+  if [ "$n" = 10000 ] && [ -x "$LOADBENCH" ]; then
+    VX_BENCH_FILE="$WORK/in$n.pdf" "$LOADBENCH" --benchmark_filter=Load/VX_BENCH_FILE 2>/dev/null |
+      grep -o 'bytes_per_object=[^ ]*\|objects=[^ ]*' | tr '\n' ' ' | sed 's/^/    per object: /'
+    echo
+  fi
   rm -f "$WORK/in$n.pdf"
 done
 make_scans 2000 "$WORK/scans.pdf"

@@ -2,15 +2,18 @@
 // encryption dictionary, a line "%%", and data. The dictionary is checked and
 // tried with two passwords, and the data is decrypted as a string and as
 // streams of several kinds under every method (RC4, AES-128, AES-256, crypt
-// filters). Only the engine's own exceptions may come out.
+// filters), and prepared as an AES-256 password (SASLprep). Only the
+// engine's own exceptions may come out.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "pdf/objects/vxExceptions.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/reader/vxPDFStreamReader.h"
+#include "pdf/security/vxSASLprep.h"
 #include "pdf/security/vxSecurityHandler.h"
 
 namespace {
@@ -93,5 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Bytes, size_t Size) {
     } catch (const Exception&) {
     }
   }
+  // Passwords are typed, not read from files, but preparing one must hold
+  // for any bytes.
+  std::string Prepared, Problem;
+  if (SASLprepPassword(Data, Prepared, Problem) != Problem.empty()) __builtin_trap();
+  if (Prepared.size() > 127) __builtin_trap();
+  const std::vector<std::string> Candidates = AES256PasswordCandidates(Data);
+  if (Candidates.empty() || Candidates.size() > 2 || Candidates.back().size() > 127)
+    __builtin_trap();
   return 0;
 }

@@ -88,6 +88,7 @@ void TvxCustomPDFDocument::InitDocumentData() {
 void TvxCustomPDFDocument::FreeDocumentData() {
   FSubReader.reset();
   FReader.reset();
+  FSourceView.reset();
   FSource.reset();
   FPages.clear();
   FFindNamedDest = nullptr;
@@ -116,36 +117,47 @@ bool TvxCustomPDFDocument::LoadFromFile(const std::string& Name) {
     throw EFileNotFound(FormatMessage(msg::FileNotFound, FWorkFileName));
   if (FFilename.empty()) FFilename = FWorkFileName;
 
-  return LoadFromMemory(ReadFileToString(FWorkFileName));
+  return LoadSource(TvxPDFSource::OpenFile(FWorkFileName));
 }
 
 bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
+  return LoadSource(TvxPDFSource::FromMemory(std::move(Bytes)));
+}
+
+bool TvxCustomPDFDocument::LoadSource(const TvxPDFSourcePtr& Source) {
+  // The view serves the tokenizer only while loading; later reads of stream
+  // data go through the open file.
+  struct TvxEndView {
+    const TvxPDFSourcePtr& Source;
+    ~TvxEndView() { Source->ReleaseView(); }
+  } EndView{Source};
   try {
-    return LoadBytes(Bytes, lmExact);
+    return LoadBytes(Source, lmExact);
   } catch (const std::exception& E) {
     if (!RepairDamaged || !IsDamagedStructureError(E)) throw;
     DoWarning(FormatMessage(msg::RepairStarted, E.what()));
   }
   // Offsets count from the header, wherever it stands.
-  const int64_t Header = TvxRepair::FindHeader(Bytes);
+  const int64_t Header = TvxRepair::FindHeader(Source->View());
+  TvxPDFSourcePtr From = Source;
   if (Header > 0) {
     DoWarning(FormatMessage(msg::RepairHeaderMoved, static_cast<int32_t>(Header)));
-    Bytes.erase(0, static_cast<size_t>(Header));
+    From = Source->Tail(Header);
   } else if (Header < 0) {
     DoWarning(std::string(msg::RepairNoHeader));
   }
   // A file whose only fault is its header loads as it describes itself.
-  if (Header != 0 || !TvxRepair::HeaderIsSound(Bytes)) {
+  if (Header != 0 || !TvxRepair::HeaderIsSound(From->View())) {
     try {
-      return LoadBytes(Bytes, lmHeaderMoved);
+      return LoadBytes(From, lmHeaderMoved);
     } catch (const std::exception& E) {
       if (!IsDamagedStructureError(E)) throw;
     }
   }
-  return LoadBytes(Bytes, lmRebuilt);
+  return LoadBytes(From, lmRebuilt);
 }
 
-bool TvxCustomPDFDocument::LoadBytes(std::string& Bytes, TvxLoadMode Mode) {
+bool TvxCustomPDFDocument::LoadBytes(const TvxPDFSourcePtr& Source, TvxLoadMode Mode) {
   // Every load starts from a cleared document; keep the name a file load has
   // just set.
   std::string Work = FWorkFileName;
@@ -153,21 +165,21 @@ bool TvxCustomPDFDocument::LoadBytes(std::string& Bytes, TvxLoadMode Mode) {
   FWorkFileName = Work;
   FLoadMode = Mode;
   FRepairing = Mode != lmExact;
-  // The file's bytes are held only while loading, then handed back for a
-  // repair to try again.
-  auto Release = [this, &Bytes] {
+  // The reader lives only while loading; the pages of the view it walked no
+  // longer count once it is done.
+  auto Release = [this] {
     FReader.reset();
-    if (FSource) Bytes = std::move(FSource->DataString());
-    FSource.reset();
+    FSourceView.reset();
+    if (FSource) FSource->DropPages();
   };
   struct TvxCloseFile {
     decltype(Release)& Close;
     ~TvxCloseFile() { Close(); }
   } Close{Release};
   try {
-    FSource = std::make_unique<TvxMemoryStream>(std::move(Bytes));
-    ReadDocument(*FSource);
-
+    FSource = Source;
+    FSourceView = std::make_unique<TvxViewStream>(Source->View());
+    ReadDocument(*FSourceView);
     if (!FIsEncrypted) {
       FinishRead();
     } else if (OnPassword) {
@@ -206,6 +218,7 @@ bool TvxCustomPDFDocument::LoadBytes(std::string& Bytes, TvxLoadMode Mode) {
 void TvxCustomPDFDocument::ReadDocument(TvxStream& Stream) {
   FReader = std::make_unique<TvxPDFStreamReader>(FDocumentID, &Stream);
   FReader->Lenient = FRepairing;
+  if (&Stream == FSourceView.get()) FReader->Origin = FSource;
   try {
     TvxDocumentData& Data = *this;
     TvxDocumentEvents& Events = *this;
@@ -316,15 +329,19 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
   const std::string Target = TargetFileName(FileName);
   Outlines().SetNeedAppearances(AppearanceMode);
   DoStatusMessage(FormatMessage("Saving File %s", Target));
+  // Stream data still in the loaded file must be what was loaded: a file
+  // written to since is refused before anything is written.
+  if (FSource) FSource->CheckUnchanged();
 
   // Never lose the user's file: write beside it, rename into place when done.
   std::string Temp = Target + ".XXXXXX";
   int Fd = ::mkstemp(Temp.data());
   if (Fd < 0)
     throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
-  ::close(Fd);
   try {
-    TvxFileStream File(Temp, fmCreate);
+    // The new empty file is written as it is: truncating it would make the
+    // file system flush it at every close.
+    TvxFileStream File(Fd, Temp);
     TvxWriteOnlyFilter Output(&File);
     WriteDocument(Output);
     File.Close();

@@ -189,6 +189,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   // entries set so far encoded under it.
   TvxOutputEncryption* PrepareOutputEncryption();
   std::unique_ptr<TvxPDFDictObject> BuildEncryptDict(TvxPDFTrailer& Trailer) override;
+  TvxPDFVersion MinimumVersion() const override;
   bool EncryptionEnabled() const override;
   // Once the password is accepted: what was read before is dropped, and the
   // object streams are unpacked through the decryptor.
@@ -199,8 +200,10 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
     lmHeaderMoved,  // offsets from a header found late or damaged
     lmRebuilt       // cross-reference data rebuilt by scanning
   };
-  // One load of Bytes, which are handed back when it ends.
-  bool LoadBytes(std::string& Bytes, TvxLoadMode Mode);
+  // Loads Source, repairing it when it is damaged and repair is on.
+  bool LoadSource(const TvxPDFSourcePtr& Source);
+  // One load of Source.
+  bool LoadBytes(const TvxPDFSourcePtr& Source, TvxLoadMode Mode);
 
   TvxLoadMode FLoadMode = lmExact;
   std::string FFilename;

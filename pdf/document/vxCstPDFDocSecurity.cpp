@@ -42,6 +42,14 @@ std::string TvxCustomPDFDocument::EncryptData(std::string_view Data, int32_t Obj
   return FSecurity->EncryptData(Data, ObjNum);
 }
 
+TvxPDFVersion TvxCustomPDFDocument::MinimumVersion() const {
+  // AES-128 came with PDF 1.6, AES-256 at revision 6 with PDF 2.0. RC4 output
+  // keeps the document's version, as it always has.
+  const TvxPDFEncryption* E = FSecurity->Encryptor();
+  if (!E) return pvPDF10;
+  return E->Level() == elAES256 ? pvPDF20 : E->Level() == elAES128 ? pvPDF16 : pvPDF10;
+}
+
 bool TvxCustomPDFDocument::EncryptionEnabled() const {
   return FSecurity->Settings().Enabled();
 }

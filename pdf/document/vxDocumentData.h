@@ -32,8 +32,11 @@ class TvxDocumentEvents {
 
 struct TvxDocumentData {
   int32_t FDocumentID = 0;
-  // The file's bytes while it is being loaded.
-  std::unique_ptr<TvxMemoryStream> FSource;
+  // The loaded file (or memory). Stream data nobody changed stays there and
+  // is read or copied when needed, so it lives as long as the document.
+  TvxPDFSourcePtr FSource;
+  // The reader's view of FSource while it is being loaded.
+  std::unique_ptr<TvxViewStream> FSourceView;
   std::unique_ptr<TvxPDFStreamReader> FReader;
   std::unique_ptr<TvxPDFStreamReader> FSubReader;
   // Cross-reference entries by object number, the newest section's entry for

@@ -246,7 +246,8 @@ std::unique_ptr<TvxMemoryStream> DecodeStreamData(const TvxPDFStreamObject& Stre
       StepParams[I] = StepParamsFromDict(static_cast<const TvxPDFDictObject*>(P), Store);
   }
 
-  std::string Work = Stream.Data ? Stream.Data->DataString() : std::string();
+  // Data still in the source file is read for this call only.
+  std::string Work = Stream.Data.ReadAll();
   for (size_t I = 0; I < List.size(); ++I)
     Work = DecodeStep(List[I], std::move(Work), StepParams[I] ? &*StepParams[I] : nullptr);
   return NewMemoryStream(std::move(Work));

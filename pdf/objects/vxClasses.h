@@ -92,6 +92,9 @@ class TvxWriteOnlyFilter : public TvxStream {
   int64_t Read(void* Buffer, int64_t Count) override;
   int64_t Write(const void* Buffer, int64_t Count) override;
   int64_t Seek(int64_t Offset, TvxSeekOrigin Origin) override;
+  int64_t AppendFromFile(int Fd, int64_t Offset, int64_t Count) override {
+    return Source->AppendFromFile(Fd, Offset, Count);
+  }
 
   TvxStream* Source;
 };

@@ -64,6 +64,8 @@ VX_DECLARE_EXCEPTION(TvxException, Exception)
 VX_DECLARE_EXCEPTION(EInvalidID, TvxException)
 VX_DECLARE_EXCEPTION(EInvalidStream, TvxException)
 VX_DECLARE_EXCEPTION(EReadError, TvxException)
+// The file a document was loaded from no longer holds what was loaded.
+VX_DECLARE_EXCEPTION(ESourceChangedError, TvxException)
 
 // Message texts shared by several places.
 namespace msg {
@@ -94,6 +96,8 @@ inline constexpr std::string_view InvalidPDFFile = "Invalid PDF File";
 inline constexpr std::string_view FileOpen = "Cannot open file \"%s\"";
 inline constexpr std::string_view FileCreate = "Cannot create file \"%s\"";
 inline constexpr std::string_view EndOfData = "Unexpected end of PDF data";
+inline constexpr std::string_view SourceChanged =
+    "The file \"%s\" was changed since it was loaded; load it again";
 inline constexpr std::string_view NestingTooDeep =
     "PDF objects nested too deeply (more than %d levels)";
 }  // namespace msg

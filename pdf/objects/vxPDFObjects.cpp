@@ -231,13 +231,49 @@ void TvxPDFDictObject::Merge(const TvxPDFDictObject* Other) {
 
 // --- Stream, references ---
 
+void TvxStreamData::SetRange(TvxPDFSourcePtr Source, int64_t Offset, int64_t Length) {
+  FMem.reset();
+  FSource = std::move(Source);
+  FOffset = Offset;
+  FLength = Length;
+}
+
+int64_t TvxStreamData::Size() const {
+  if (FMem) return FMem->MemSize();
+  return FSource ? FLength : 0;
+}
+
+std::string TvxStreamData::ReadAll() const {
+  if (FMem) return FMem->DataString();
+  return FSource ? FSource->Read(FOffset, FLength) : std::string();
+}
+
+void TvxStreamData::WriteTo(TvxStream& Out) const {
+  if (FMem) {
+    const int64_t N = FMem->MemSize();
+    if (N > 0 && Out.Write(FMem->Memory(), N) != N)
+      throw EStreamError("Error writing the PDF file");
+  } else if (FSource) {
+    FSource->CopyTo(Out, FOffset, FLength);
+  }
+}
+
+void TvxStreamData::Load() const {
+  FMem = std::make_unique<TvxMemoryStream>(FSource->Read(FOffset, FLength));
+  FSource.reset();
+}
+
 TvxPDFObjectPtr TvxPDFStreamObject::Clone() const {
   if (!Dict) throw EInvalidCast(std::string(msg::InvalidTypecast));
-  std::unique_ptr<TvxMemoryStream> NewData;
-  if (Data) {
+  TvxStreamData NewData;
+  if (Data.InSource()) {
+    // The copy reads the same bytes when it needs them.
+    NewData.SetRange(Data.SourcePtr(), Data.Offset(), Data.Size());
+  } else if (Data) {
     Data->FPosition = 0;
-    NewData = std::make_unique<TvxMemoryStream>(Data->DataString());
-    NewData->FPosition = NewData->MemSize();
+    auto Copy = std::make_unique<TvxMemoryStream>(Data->DataString());
+    Copy->FPosition = Copy->MemSize();
+    NewData = std::move(Copy);
   }
   return std::make_unique<TvxPDFStreamObject>(Dict->CloneDict(), std::move(NewData));
 }

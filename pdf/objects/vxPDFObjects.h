@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pdf/objects/vxPDFSource.h"
 #include "pdf/objects/vxStreams.h"
 
 namespace vx {
@@ -168,17 +169,66 @@ class TvxPDFDictObject : public TvxPDFObject {
   std::vector<TvxPDFObjectPtr> Values;
 };
 
+// The data of a stream: bytes in memory, or where they lie in the source
+// file, read only when someone asks for them. Used like a pointer to a memory
+// stream; the first such use reads the data and keeps it.
+class TvxStreamData {
+ public:
+  TvxStreamData() = default;
+  TvxStreamData(std::nullptr_t) {}  // NOLINT: stands for "no data" as a pointer does
+  TvxStreamData(std::unique_ptr<TvxMemoryStream> AMem) : FMem(std::move(AMem)) {}  // NOLINT
+  TvxStreamData(TvxStreamData&&) = default;
+  TvxStreamData& operator=(TvxStreamData&&) = default;
+  TvxStreamData& operator=(std::unique_ptr<TvxMemoryStream> AMem) {
+    FMem = std::move(AMem);
+    FSource.reset();
+    return *this;
+  }
+  TvxStreamData& operator=(std::nullptr_t) { return *this = std::unique_ptr<TvxMemoryStream>(); }
+
+  // Length bytes at Offset of Source, not read yet.
+  void SetRange(TvxPDFSourcePtr Source, int64_t Offset, int64_t Length);
+  // True while the data is still only in the source.
+  bool InSource() const { return !FMem && FSource; }
+  const TvxPDFSource* Source() const { return FSource.get(); }
+  const TvxPDFSourcePtr& SourcePtr() const { return FSource; }
+  int64_t Offset() const { return FOffset; }
+  // The byte count, without reading the data.
+  int64_t Size() const;
+  // The bytes; data still in the source is read but not kept.
+  std::string ReadAll() const;
+  // Writes the bytes to Out; data still in the source is copied in bounded
+  // chunks.
+  void WriteTo(TvxStream& Out) const;
+
+  TvxMemoryStream* get() const {
+    if (!FMem && FSource) Load();
+    return FMem.get();
+  }
+  TvxMemoryStream* operator->() const { return get(); }
+  TvxMemoryStream& operator*() const { return *get(); }
+  explicit operator bool() const { return FMem || FSource; }
+  friend bool operator==(const TvxStreamData& D, std::nullptr_t) { return !D; }
+  void reset() { *this = nullptr; }
+
+ private:
+  void Load() const;
+  mutable std::unique_ptr<TvxMemoryStream> FMem;
+  mutable TvxPDFSourcePtr FSource;
+  int64_t FOffset = 0;
+  int64_t FLength = 0;
+};
+
 class TvxPDFStreamObject : public TvxPDFObject {
  public:
   explicit TvxPDFStreamObject(std::unique_ptr<TvxPDFDictObject> ADict)
       : TvxPDFObject(otStream), Dict(std::move(ADict)) {}
-  TvxPDFStreamObject(std::unique_ptr<TvxPDFDictObject> ADict,
-                     std::unique_ptr<TvxMemoryStream> AData)
+  TvxPDFStreamObject(std::unique_ptr<TvxPDFDictObject> ADict, TvxStreamData AData)
       : TvxPDFObject(otStream), Dict(std::move(ADict)), Data(std::move(AData)) {}
   TvxPDFObjectPtr Clone() const override;
 
   std::unique_ptr<TvxPDFDictObject> Dict;
-  std::unique_ptr<TvxMemoryStream> Data;  // as stored in the file, still encoded
+  TvxStreamData Data;  // as stored in the file, still encoded
 };
 
 class TvxPDFIndirectReference : public TvxPDFObject {

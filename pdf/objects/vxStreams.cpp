@@ -1,5 +1,7 @@
 #include "pdf/objects/vxStreams.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -37,6 +39,10 @@ int64_t TvxStream::CopyFrom(TvxStream& Source, int64_t Count) {
   return Total;
 }
 
+int64_t TvxStream::AppendFromFile(int, int64_t, int64_t) {
+  return 0;
+}
+
 // --- TvxMemoryStream ---
 
 void TvxMemoryStream::SetSize(int64_t NewSize) {
@@ -72,6 +78,31 @@ int64_t TvxMemoryStream::Seek(int64_t Offset, TvxSeekOrigin Origin) {
   return FPosition;
 }
 
+// --- TvxViewStream ---
+
+int64_t TvxViewStream::Read(void* Buffer, int64_t Count) {
+  const auto Size = static_cast<int64_t>(FView.size());
+  if (Count <= 0 || FPosition < 0 || FPosition >= Size) return 0;
+  int64_t N = std::min(Count, Size - FPosition);
+  std::memcpy(Buffer, FView.data() + FPosition, static_cast<size_t>(N));
+  FPosition += N;
+  return N;
+}
+
+int64_t TvxViewStream::Write(const void*, int64_t) {
+  throw EStreamError("Stream is read-only");
+}
+
+int64_t TvxViewStream::Seek(int64_t Offset, TvxSeekOrigin Origin) {
+  switch (Origin) {
+    case soBeginning: FPosition = Offset; break;
+    case soCurrent: FPosition += Offset; break;
+    case soEnd: FPosition = static_cast<int64_t>(FView.size()) + Offset; break;
+  }
+  if (FPosition < 0) FPosition = 0;
+  return FPosition;
+}
+
 // --- TvxFileStream ---
 
 TvxFileStream::TvxFileStream(const std::string& FileName, TvxFileMode Mode) : FFileName(FileName) {
@@ -81,6 +112,15 @@ TvxFileStream::TvxFileStream(const std::string& FileName, TvxFileMode Mode) : FF
     if (Mode == fmCreate)
       throw EFCreateError(FormatMessage(msg::FileCreate, FileName) + ". " + Reason);
     throw EFOpenError(FormatMessage(msg::FileOpen, FileName) + ". " + Reason);
+  }
+}
+
+TvxFileStream::TvxFileStream(int Fd, const std::string& FileName) : FFileName(FileName) {
+  FFile = ::fdopen(Fd, "w+b");
+  if (!FFile) {
+    std::string Reason = std::strerror(errno);
+    ::close(Fd);
+    throw EFCreateError(FormatMessage(msg::FileCreate, FileName) + ". " + Reason);
   }
 }
 
@@ -94,6 +134,24 @@ void TvxFileStream::Close() {
   Failed = (std::fclose(FFile) != 0) || Failed;
   FFile = nullptr;
   if (Failed) throw EStreamError("Error writing file \"" + FFileName + "\"");
+}
+
+int64_t TvxFileStream::AppendFromFile(int Fd, int64_t Offset, int64_t Count) {
+  if (!FFile || Count <= 0 || std::fflush(FFile) != 0) return 0;
+  // The copy appends at the file's end; the buffered stream is moved there
+  // after it.
+  const int Out = fileno(FFile);
+  if (::lseek(Out, 0, SEEK_END) < 0) return 0;
+  off_t In = static_cast<off_t>(Offset);
+  int64_t Done = 0;
+  while (Done < Count) {
+    ssize_t N = ::copy_file_range(Fd, &In, Out, nullptr, static_cast<size_t>(Count - Done), 0);
+    if (N < 0 && errno == EINTR) continue;
+    if (N <= 0) break;
+    Done += N;
+  }
+  fseeko(FFile, 0, SEEK_END);
+  return Done;
 }
 
 int64_t TvxFileStream::Read(void* Buffer, int64_t Count) {

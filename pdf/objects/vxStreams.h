@@ -31,6 +31,9 @@ class TvxStream {
   // Copies Count bytes (all when Count <= 0, from position 0) from Source.
   int64_t CopyFrom(TvxStream& Source, int64_t Count);
   void WriteText(std::string_view Text) { Write(Text.data(), static_cast<int64_t>(Text.size())); }
+  // Appends up to Count bytes at Offset of the open file Fd by the kernel's
+  // file-to-file copy; returns how many it copied (0 when it cannot).
+  virtual int64_t AppendFromFile(int Fd, int64_t Offset, int64_t Count);
 };
 
 // Growable in-memory stream. The data is one contiguous std::string so that
@@ -62,17 +65,38 @@ class TvxMemoryStream : public TvxStream {
   std::string FData;
 };
 
+// Read-only stream over bytes it does not own (a memory-mapped file, for
+// one); they must outlive it.
+class TvxViewStream : public TvxStream {
+ public:
+  explicit TvxViewStream(std::string_view AView) : FView(AView) {}
+
+  int64_t GetSize() override { return static_cast<int64_t>(FView.size()); }
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Write(const void* Buffer, int64_t Count) override;
+  int64_t Seek(int64_t Offset, TvxSeekOrigin Origin) override;
+
+  std::string_view View() const { return FView; }
+  int64_t FPosition = 0;
+
+ private:
+  std::string_view FView;
+};
+
 enum TvxFileMode : uint8_t { fmOpenRead, fmCreate };
 
 // A file on disk.
 class TvxFileStream : public TvxStream {
  public:
   TvxFileStream(const std::string& FileName, TvxFileMode Mode);
+  // Takes over Fd, a file open for writing (it is not truncated).
+  TvxFileStream(int Fd, const std::string& FileName);
   ~TvxFileStream() override;
 
   int64_t Read(void* Buffer, int64_t Count) override;
   int64_t Write(const void* Buffer, int64_t Count) override;
   int64_t Seek(int64_t Offset, TvxSeekOrigin Origin) override;
+  int64_t AppendFromFile(int Fd, int64_t Offset, int64_t Count) override;
   // Flushes and closes; reports a failed flush (full disk) as an exception.
   void Close();
   const std::string& FileName() const { return FFileName; }

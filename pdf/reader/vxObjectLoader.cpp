@@ -67,6 +67,10 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
   if (!Obj || !Obj->IsIndirectObject())
     throw EPDFFileCorruptedError(FormatMessage(msg::NoObjectAtOffset, Start));
   std::unique_ptr<TvxPDFIndirectObject> I(static_cast<TvxPDFIndirectObject*>(Obj.release()));
+  // Pages of the mapped file the reader has passed over (and the kernel
+  // mapped around them) are let go now and then, so that they never add up
+  // to the size of the file.
+  if (++FObjectsRead % 128 == 0 && D.FSource) D.FSource->DropPages();
   if (!I->Value || !I->Value->IsStream()) return I;
 
   auto* Stream = static_cast<TvxPDFStreamObject*>(I->Value.get());
@@ -85,22 +89,22 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
   if (TvxPDFObject* L = D.FStore->Resolve(Stream->Dict->Lookup("/Length")); L && L->IsInteger())
     Length = static_cast<TvxPDFIntegerObject*>(L)->Value;
   try {
-    Stream->Data = R->ReadStreamData(Length, I->ObjectNumber, I->Generation, Stream->Dict.get());
-    if (D.FRepairing && Length >= 0 && Stream->Data && Stream->Data->MemSize() != Length)
+    Stream->Data = R->ReadStreamContent(Length, I->ObjectNumber, I->Generation, Stream->Dict.get());
+    if (D.FRepairing && Length >= 0 && Stream->Data && Stream->Data.Size() != Length)
       E.DoWarning(FormatMessage(msg::RepairLength, I->ObjectNumber));
   } catch (const Exception&) {
     R->Seek(Q, soBeginning);
     TvxPDFObject* L1 = D.FStore->Resolve(Stream->Dict->Lookup("/Length1"));
     if (L1 && L1->IsInteger()) {
-      Stream->Data = R->ReadStreamData(static_cast<TvxPDFIntegerObject*>(L1)->Value,
-                                       I->ObjectNumber, I->Generation, Stream->Dict.get());
+      Stream->Data = R->ReadStreamContent(static_cast<TvxPDFIntegerObject*>(L1)->Value,
+                                          I->ObjectNumber, I->Generation, Stream->Dict.get());
     } else {
       // A /Length of 0 before real data would lose the data: the search for
       // "endstream" finds it instead. Without any "endstream" the stream
       // stays without data.
       try {
         R->Seek(Q, soBeginning);
-        Stream->Data = R->ReadStreamData(-1, I->ObjectNumber, I->Generation, Stream->Dict.get());
+        Stream->Data = R->ReadStreamContent(-1, I->ObjectNumber, I->Generation, Stream->Dict.get());
       } catch (const Exception&) {
         if (D.FRepairing) {
           // The data runs to the object's end.

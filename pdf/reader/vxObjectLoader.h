@@ -61,6 +61,7 @@ class TvxObjectLoader {
   // that long chains of references cannot exhaust the stack.
   std::vector<TvxPDFObject*> FPending;
   bool FWalking = false;
+  int32_t FObjectsRead = 0;
   bool FLoadingLength = false;
   int64_t FDirectLeft = 0;  // values a MakeDirect copy may still create
 };

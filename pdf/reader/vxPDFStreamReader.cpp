@@ -75,79 +75,103 @@ class TvxPDFStreamReader::TvxDepthGuard {
 };
 
 TvxPDFStreamReader::TvxPDFStreamReader(int32_t ADocumentID, TvxStream* ASource)
-    : TvxRandomAccessFilter(ASource), DocumentID(ADocumentID) {}
+    : TvxRandomAccessFilter(ASource), DocumentID(ADocumentID) {
+  if (auto* Mem = dynamic_cast<TvxMemoryStream*>(ASource)) {
+    FBuf = Mem->Memory();
+    FSize = Mem->MemSize();
+    FPos = Mem->FPosition;
+  } else if (auto* View = dynamic_cast<TvxViewStream*>(ASource)) {
+    FBuf = View->View().data();
+    FSize = static_cast<int64_t>(View->View().size());
+    FPos = View->FPosition;
+  } else {
+    FPos = ASource->GetPosition();
+    ASource->SetPosition(0);
+    FOwned.resize(static_cast<size_t>(std::max<int64_t>(ASource->GetSize(), 0)));
+    int64_t Got =
+        FOwned.empty() ? 0 : ASource->Read(FOwned.data(), static_cast<int64_t>(FOwned.size()));
+    FOwned.resize(static_cast<size_t>(std::max<int64_t>(Got, 0)));
+    FBuf = FOwned.data();
+    FSize = static_cast<int64_t>(FOwned.size());
+  }
+  FPos = std::max<int64_t>(FPos, 0);
+}
+
+int64_t TvxPDFStreamReader::Read(void* Buffer, int64_t Count) {
+  if (Count <= 0 || FPos < 0 || FPos >= FSize) return 0;
+  const int64_t N = std::min(Count, FSize - FPos);
+  std::memcpy(Buffer, FBuf + FPos, static_cast<size_t>(N));
+  FPos += N;
+  return N;
+}
+
+int64_t TvxPDFStreamReader::Seek(int64_t Offset, TvxSeekOrigin Origin) {
+  // Offset -1 is refused: the result is -1 and the position stays.
+  if (Offset == -1) return -1;
+  switch (Origin) {
+    case soBeginning: FPos = Offset; break;
+    case soCurrent: FPos += Offset; break;
+    case soEnd: FPos = FSize + Offset; break;
+  }
+  if (FPos < 0) FPos = 0;
+  return FPos;
+}
+
+std::string TvxPDFStreamReader::ReadString(int64_t N) {
+  if (N <= 0) return {};
+  std::string S(static_cast<size_t>(N), '\0');
+  const int64_t Got = FPos >= 0 && FPos < FSize ? std::min(N, FSize - FPos) : 0;
+  if (Got > 0) std::memcpy(S.data(), FBuf + FPos, static_cast<size_t>(Got));
+  FPos += Got;
+  return S;
+}
+
+std::string TvxPDFStreamReader::PeekString(int64_t N) {
+  const int64_t Start = FPos;
+  std::string S = ReadString(N);
+  FPos = Start;
+  return S;
+}
+
+void TvxPDFStreamReader::Skip(int64_t N) {
+  const int64_t Target = FPos + N;
+  if (Target == -1) return;
+  FPos = std::max<int64_t>(Target, 0);
+}
 
 void TvxPDFStreamReader::EndOfData() {
   throw EEndOfDataError(std::string(msg::EndOfData));
 }
 
 bool TvxPDFStreamReader::NextTwoAre(char C) {
-  if (FMem) {
-    int64_t Pos = FMem->FPosition;
-    return Pos >= 0 && Pos + 2 <= FMem->MemSize() && FMem->Memory()[Pos] == C &&
-           FMem->Memory()[Pos + 1] == C;
-  }
-  return PeekString(2) == std::string(2, C);
+  return FPos >= 0 && FPos + 2 <= FSize && FBuf[FPos] == C && FBuf[FPos + 1] == C;
 }
 
 void TvxPDFStreamReader::SkipWhitespace() {
-  if (FMem) {
-    // The same walk over memory without per-byte calls.
-    const char* Data = FMem->Memory();
-    const int64_t Size = FMem->MemSize();
-    int64_t Pos = std::max<int64_t>(FMem->FPosition, 0);
-    while (Pos < Size) {
-      auto B = static_cast<uint8_t>(Data[Pos]);
-      if (B == '%') {
-        ++Pos;
-        while (Pos < Size && Data[Pos] != 13 && Data[Pos] != 10) ++Pos;
-      } else if (Classes.White[B]) {
-        ++Pos;
-      } else {
-        break;
-      }
-    }
-    if (Pos > FMem->FPosition) FMem->FPosition = Pos;
-    return;
-  }
-  while (!AtEnd()) {
-    uint8_t B = PeekByte();
+  int64_t Pos = std::max<int64_t>(FPos, 0);
+  while (Pos < FSize) {
+    auto B = static_cast<uint8_t>(FBuf[Pos]);
     if (B == '%') {
       // Comment: up to, not including, the end-of-line byte.
-      ReadByte();
-      while (!AtEnd()) {
-        uint8_t C = PeekByte();
-        if (C == 13 || C == 10) break;
-        ReadByte();
-      }
+      ++Pos;
+      while (Pos < FSize && FBuf[Pos] != 13 && FBuf[Pos] != 10) ++Pos;
     } else if (Classes.White[B]) {
-      ReadByte();
+      ++Pos;
     } else {
       break;
     }
   }
+  if (Pos > FPos) FPos = Pos;
 }
 
 void TvxPDFStreamReader::ReadTokenInto(std::string& Out) {
   Out.clear();
   if (AtEnd()) return;
-  if (FMem) {
-    // Same walk over memory without per-byte calls.
-    const char* Data = FMem->Memory();
-    int64_t Size = FMem->MemSize();
-    int64_t Start = FMem->FPosition;
-    int64_t Pos = Start + 1;
-    while (Pos < Size && !Classes.TokenDelim[static_cast<uint8_t>(Data[Pos])]) ++Pos;
-    Out.assign(Data + Start, static_cast<size_t>(Pos - Start));
-    FMem->FPosition = Pos;
-  } else {
-    Out.push_back(static_cast<char>(ReadByte()));
-    while (!AtEnd()) {
-      uint8_t B = PeekByte();
-      if (Classes.TokenDelim[B]) break;
-      Out.push_back(static_cast<char>(ReadByte()));
-    }
-  }
+  const int64_t Start = FPos;
+  int64_t Pos = Start + 1;
+  while (Pos < FSize && !Classes.TokenDelim[static_cast<uint8_t>(FBuf[Pos])]) ++Pos;
+  Out.assign(FBuf + Start, static_cast<size_t>(Pos - Start));
+  FPos = Pos;
   SkipWhitespace();
 }
 
@@ -159,17 +183,11 @@ std::string TvxPDFStreamReader::ReadToken() {
 
 std::string TvxPDFStreamReader::PeekKeyword() {
   SkipWhitespace();
-  int64_t Start = Position();
-  std::string Word;
-  while (!AtEnd()) {
-    uint8_t B = PeekByte();
-    if (Classes.NameDelim[B]) break;
-    Word.push_back(static_cast<char>(ReadByte()));
-    // No keyword is this long; stop before swallowing a whole stream.
-    if (Word.size() > 64) break;
-  }
-  Seek(Start, soBeginning);
-  return Word;
+  int64_t Pos = FPos;
+  // No keyword is this long; stop before swallowing a whole stream.
+  const int64_t Limit = std::min(FSize, FPos + 65);
+  while (Pos < Limit && !Classes.NameDelim[static_cast<uint8_t>(FBuf[Pos])]) ++Pos;
+  return std::string(FBuf + FPos, static_cast<size_t>(Pos - FPos));
 }
 
 TvxPDFObjectPtr TvxPDFStreamReader::ParseObject() {
@@ -303,25 +321,13 @@ std::unique_ptr<TvxPDFNameObject> TvxPDFStreamReader::ReadName() {
   uint8_t First = ReadByte();
   if (First != '/') throw ENameReadError(FormatMessage(msg::NameRead, ByteText(First)));
   std::string Text = "/";
-  if (FMem) {
-    const char* Data = FMem->Memory();
-    const int64_t Size = FMem->MemSize();
-    int64_t Start = FMem->FPosition, Pos = Start;
-    while (Pos < Size && !Classes.NameDelim[static_cast<uint8_t>(Data[Pos])]) ++Pos;
-    Text.append(Data + Start, static_cast<size_t>(Pos - Start));
-    // A blank delimiter is consumed, any other given back.
-    if (Pos < Size && Classes.White[static_cast<uint8_t>(Data[Pos])]) ++Pos;
-    FMem->FPosition = Pos;
-    return std::make_unique<TvxPDFNameObject>(std::move(Text));
-  }
-  while (!AtEnd()) {
-    uint8_t B = ReadByte();
-    if (Classes.NameDelim[B]) {
-      if (!Classes.White[B]) BackUp();
-      break;
-    }
-    Text.push_back(static_cast<char>(B));
-  }
+  const int64_t Start = FPos;
+  int64_t Pos = Start;
+  while (Pos < FSize && !Classes.NameDelim[static_cast<uint8_t>(FBuf[Pos])]) ++Pos;
+  Text.append(FBuf + Start, static_cast<size_t>(Pos - Start));
+  // A blank delimiter is consumed, any other given back.
+  if (Pos < FSize && Classes.White[static_cast<uint8_t>(FBuf[Pos])]) ++Pos;
+  FPos = Pos;
   return std::make_unique<TvxPDFNameObject>(std::move(Text));
 }
 
@@ -374,31 +380,17 @@ std::unique_ptr<TvxPDFDictObject> TvxPDFStreamReader::ReadDictionary() {
 }
 
 bool TvxPDFStreamReader::IsEndStreamAt(int64_t Pos) {
-  int64_t Size = GetSize();
-  if (Pos < 0 || Pos + static_cast<int64_t>(EndStreamWord.size()) > Size) return false;
-  if (FMem)
-    return std::memcmp(FMem->Memory() + Pos, EndStreamWord.data(), EndStreamWord.size()) == 0;
-  Seek(Pos, soBeginning);
-  return PeekString(static_cast<int64_t>(EndStreamWord.size())) == EndStreamWord;
+  if (Pos < 0 || Pos + static_cast<int64_t>(EndStreamWord.size()) > FSize) return false;
+  return std::memcmp(FBuf + Pos, EndStreamWord.data(), EndStreamWord.size()) == 0;
 }
 
 int64_t TvxPDFStreamReader::FindEndStream(int64_t From) {
   constexpr std::string_view EndObj = "endobj";
-  if (!FMem) {
-    // Without the bytes in memory: a walk that ends at this object's end.
-    const int64_t Size = GetSize();
-    for (int64_t P = From; P + static_cast<int64_t>(EndObj.size()) <= Size; ++P) {
-      if (IsEndStreamAt(P)) return P;
-      Seek(P, soBeginning);
-      if (PeekString(static_cast<int64_t>(EndObj.size())) == EndObj) return -1;
-    }
-    return -1;
-  }
   // Every keyword position of the file is found once; each stream then costs
   // two binary searches, however many streams lack their keyword.
   if (!FKeywordsIndexed) {
     FKeywordsIndexed = true;
-    std::string_view All(FMem->Memory(), static_cast<size_t>(FMem->MemSize()));
+    const std::string_view All = Bytes();
     for (size_t P = All.find("end"); P != std::string_view::npos; P = All.find("end", P + 3)) {
       std::string_view Rest = All.substr(P);
       if (Rest.substr(0, EndStreamWord.size()) == EndStreamWord)
@@ -414,56 +406,77 @@ int64_t TvxPDFStreamReader::FindEndStream(int64_t From) {
   return *S;
 }
 
+void TvxPDFStreamReader::LocateStreamData(int32_t Length, int64_t& Start, int64_t& Len) {
+  SkipWhitespace();
+  if (ReadString(6) != "stream") throw EStreamReadError(std::string(msg::StreamRead));
+  Start = FPos;
+  Len = 0;
+  if (Length == 0) {
+    SkipWhitespace();
+    return;
+  }
+  while (!AtEnd() && (PeekByte() == ' ' || PeekByte() == '\t')) ReadByte();
+  if (!AtEnd() && PeekByte() == 13) ReadByte();
+  if (!AtEnd() && PeekByte() == 10) ReadByte();
+  const int64_t S = FPos;
+  const int64_t W = static_cast<int64_t>(EndStreamWord.size());
+  Start = S;
+  Len = Length;
+  bool Found = false;
+  // Is the given length right?
+  if (Len > 0 && S + Len <= FSize) {
+    FPos = S + Len;
+    SkipWhitespace();
+    Found = ReadString(W) == EndStreamWord;
+  }
+  if (!Found) {
+    // The first "endstream" of this object: forward from the data, never
+    // past an "endobj".
+    int64_t P = FindEndStream(S);
+    if (P >= 0) {
+      Len = P - S;
+      Found = true;
+    }
+  }
+  if (!Found) {
+    FPos = FSize;
+    Len = -1;
+    return;
+  }
+  Len = std::max<int64_t>(Len, 0);
+  // A length of 1 or less right before "endstream" holds nothing.
+  if (Len <= 1 && IsEndStreamAt(S)) Len = 0;
+  FPos = S + Len;
+  SkipWhitespace();
+}
+
 std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadStreamData(int32_t Length,
                                                                     int32_t ObjectNumber,
                                                                     int32_t Generation,
                                                                     TvxPDFDictObject* Dict) {
-  SkipWhitespace();
-  if (ReadString(6) != "stream") throw EStreamReadError(std::string(msg::StreamRead));
-  auto Data = std::make_unique<TvxMemoryStream>();
-  if (Length == 0) {
-    SkipWhitespace();
-  } else {
-    while (!AtEnd() && (PeekByte() == ' ' || PeekByte() == '\t')) ReadByte();
-    if (!AtEnd() && PeekByte() == 13) ReadByte();
-    if (!AtEnd() && PeekByte() == 10) ReadByte();
-    const int64_t S = Position();
-    const int64_t Size = GetSize();
-    const int64_t W = static_cast<int64_t>(EndStreamWord.size());
-    int64_t Len = Length;
-    bool Found = false;
-    // Is the given length right?
-    if (Len > 0 && S + Len <= Size) {
-      Seek(S + Len, soBeginning);
-      SkipWhitespace();
-      Found = ReadString(W) == EndStreamWord;
-    }
-    if (!Found) {
-      // The first "endstream" of this object: forward from the data, never
-      // past an "endobj".
-      int64_t P = FindEndStream(S);
-      if (P >= 0) {
-        Len = P - S;
-        Found = true;
-      }
-    }
-    if (Found) {
-      Len = std::max<int64_t>(Len, 0);
-      Seek(S, soBeginning);
-      if (!(Len <= 1 && IsEndStreamAt(S))) {
-        std::string Bytes = ReadString(Len);
-        Data = std::make_unique<TvxMemoryStream>(std::move(Bytes));
-        if (Decryptor) Decryptor->DecryptStream(*Data, ObjectNumber, Generation, Dict);
-        Data->FPosition = 0;
-      }
-      Seek(S + Len, soBeginning);
-      SkipWhitespace();
-    } else {
-      Seek(Size, soBeginning);
-    }
-  }
+  int64_t Start = 0, Len = 0;
+  LocateStreamData(Length, Start, Len);
   if (ReadString(static_cast<int64_t>(EndStreamWord.size())) != EndStreamWord)
     throw EEndStreamError(std::string(msg::EndStream));
+  auto Data = std::make_unique<TvxMemoryStream>();
+  if (Len > 0) {
+    Data = std::make_unique<TvxMemoryStream>(std::string(FBuf + Start, static_cast<size_t>(Len)));
+    if (Decryptor) Decryptor->DecryptStream(*Data, ObjectNumber, Generation, Dict);
+    Data->FPosition = 0;
+  }
+  return Data;
+}
+
+TvxStreamData TvxPDFStreamReader::ReadStreamContent(int32_t Length, int32_t ObjectNumber,
+                                                    int32_t Generation, TvxPDFDictObject* Dict) {
+  if (!Origin || Decryptor) return ReadStreamData(Length, ObjectNumber, Generation, Dict);
+  int64_t Start = 0, Len = 0;
+  LocateStreamData(Length, Start, Len);
+  if (ReadString(static_cast<int64_t>(EndStreamWord.size())) != EndStreamWord)
+    throw EEndStreamError(std::string(msg::EndStream));
+  if (Len <= 0) return std::make_unique<TvxMemoryStream>();
+  TvxStreamData Data;
+  Data.SetRange(Origin, Start, Len);
   return Data;
 }
 
@@ -475,13 +488,13 @@ std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadUnterminatedStreamData(
   if (!AtEnd() && PeekByte() == 13) ReadByte();
   if (!AtEnd() && PeekByte() == 10) ReadByte();
   const int64_t S = Position();
-  int64_t End = GetSize();
+  int64_t End = FSize;
   // FindEndStream has indexed the keywords of the data.
   FindEndStream(S);
   auto O = std::lower_bound(FEndObjs.begin(), FEndObjs.end(), S);
   if (O != FEndObjs.end()) End = *O;
   if (Length >= 0 && S + Length <= End) End = S + Length;
-  Seek(S, soBeginning);
+  FPos = S;
   auto Data = std::make_unique<TvxMemoryStream>(ReadString(End - S));
   if (Decryptor) Decryptor->DecryptStream(*Data, ObjectNumber, Generation, Dict);
   Data->FPosition = 0;
@@ -489,20 +502,7 @@ std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadUnterminatedStreamData(
 }
 
 int32_t TvxPDFStreamReader::FindStartXRef() {
-  std::string Owned;
-  std::string_view All;
-  if (FMem) {
-    All = std::string_view(FMem->Memory(), static_cast<size_t>(FMem->MemSize()));
-  } else if (dynamic_cast<TvxFileStream*>(Source)) {
-    Source->SetPosition(0);
-    Owned.resize(static_cast<size_t>(std::max<int64_t>(Source->GetSize(), 0)));
-    int64_t Got =
-        Owned.empty() ? 0 : Source->Read(Owned.data(), static_cast<int64_t>(Owned.size()));
-    Owned.resize(static_cast<size_t>(std::max<int64_t>(Got, 0)));
-    All = Owned;
-  } else {
-    throw Exception(std::string(msg::UnexpectedStreamType));
-  }
+  const std::string_view All = Bytes();
   constexpr std::string_view Word = "startxref";
   auto IsAlnum = [](char C) {
     return IsDigit(C) || (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z');

@@ -1,4 +1,6 @@
-// Tokenizer and object parser over a byte stream.
+// Tokenizer and object parser. It walks one contiguous view of the bytes: a
+// memory stream's memory, a view stream's bytes (a memory-mapped file), or,
+// for any other stream, its content read once at creation.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +22,30 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
 
   TvxPDFStreamReader(int32_t ADocumentID, TvxStream* ASource);
 
+  // The wrapper's byte operations as pointer steps over the view.
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Seek(int64_t Offset, TvxSeekOrigin Origin) override;
+  int64_t GetSize() override { return FSize; }
+  uint8_t ReadByte() { return FPos >= 0 && FPos < FSize ? static_cast<uint8_t>(FBuf[FPos++]) : 0; }
+  uint8_t PeekByte() {
+    if (FPos >= 0 && FPos < FSize) {
+      EndOfStream = FPos + 1 >= FSize;
+      return static_cast<uint8_t>(FBuf[FPos]);
+    }
+    EndOfStream = true;
+    return 0;
+  }
+  void BackUp() {
+    if (FPos > 0) --FPos;
+  }
+  bool AtEnd() const { return FPos >= FSize; }
+  int64_t Position() const { return FPos; }
+  std::string ReadString(int64_t N);
+  std::string PeekString(int64_t N);
+  void Skip(int64_t N);
+  // All the bytes the reader walks.
+  std::string_view Bytes() const { return {FBuf, static_cast<size_t>(FSize)}; }
+
   void SkipWhitespace();
   std::string ReadToken();
   std::string PeekKeyword();
@@ -35,6 +61,10 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
                                                   TvxPDFDictObject* Dict = nullptr);
   // Data of a stream without "endstream": up to the object's "endobj" (or
   // the end of the data), or Length bytes when they fit before it.
+  // As ReadStreamData; when the reader walks Origin and decrypts nothing, the
+  // data is left in the source and only its place is kept.
+  TvxStreamData ReadStreamContent(int32_t Length, int32_t ObjectNumber, int32_t Generation,
+                                  TvxPDFDictObject* Dict = nullptr);
   std::unique_ptr<TvxMemoryStream> ReadUnterminatedStreamData(int32_t Length, int32_t ObjectNumber,
                                                               int32_t Generation,
                                                               TvxPDFDictObject* Dict = nullptr);
@@ -46,6 +76,8 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   TvxPDFDecryptor* Decryptor = nullptr;  // not owned
   int32_t CurrentObjectNumber = 0;
   int32_t CurrentGeneration = 0;
+  // The source whose view the reader walks (offsets are the same), or nil.
+  TvxPDFSourcePtr Origin;
   // Set for a repair: a token that is no number reads as null, and a value
   // without a key in a dictionary is dropped.
   bool Lenient = false;
@@ -59,10 +91,18 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   // True when the 9 bytes at Pos read "endstream".
   bool IsEndStreamAt(int64_t Pos);
   [[noreturn]] void EndOfData();
+  // Finds the data after "stream" (see ReadStreamData): its start and
+  // length, or -1 as length when "endstream" is nowhere. Leaves the reader
+  // after the data and the white space behind it.
+  void LocateStreamData(int32_t Length, int64_t& Start, int64_t& Len);
   // Position of the first "endstream" at or after From that comes before
   // any "endobj", or -1.
   int64_t FindEndStream(int64_t From);
 
+  const char* FBuf = nullptr;
+  int64_t FSize = 0;
+  int64_t FPos = 0;
+  std::string FOwned;  // the content of a stream that offers no view
   int FDepth = 0;
   std::string FToken1, FToken2, FToken3;
   bool FKeywordsIndexed = false;

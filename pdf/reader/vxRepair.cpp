@@ -133,9 +133,7 @@ TvxPDFVersion TvxRepair::LenientVersion(std::string_view Bytes) {
 }
 
 void TvxRepair::Rebuild() {
-  auto* Mem = dynamic_cast<TvxMemoryStream*>(D.FReader->Source);
-  if (!Mem) throw Exception(std::string(msg::UnexpectedStreamType));
-  const std::string_view All = Mem->DataString();
+  const std::string_view All = D.FReader->Bytes();
   const int64_t Size = static_cast<int64_t>(All.size());
   D.FPDFVersion = HeaderIsSound(All) ? static_cast<TvxPDFVersion>(D.FReader->ReadHeaderVersion())
                                      : LenientVersion(All);

@@ -64,8 +64,7 @@ void TvxXRefLoader::ReadXRef() {
   TvxPDFStreamReader& R = *D.FReader;
   if (D.FRepairing) {
     // A repair takes a damaged header for what it most likely means.
-    auto* Mem = dynamic_cast<TvxMemoryStream*>(R.Source);
-    std::string_view Bytes = Mem ? std::string_view(Mem->DataString()) : std::string_view();
+    const std::string_view Bytes = R.Bytes();
     D.FPDFVersion = TvxRepair::HeaderIsSound(Bytes)
                         ? static_cast<TvxPDFVersion>(R.ReadHeaderVersion())
                         : TvxRepair::LenientVersion(Bytes);

@@ -22,6 +22,8 @@ namespace vx {
 
 // A file encrypted by a method this handler does not implement.
 VX_DECLARE_EXCEPTION(EUnsupportedEncryption, EPDFException)
+// Encryption settings the output cannot be made with.
+VX_DECLARE_EXCEPTION(EEncryptionSettingsError, EPDFException)
 
 namespace msg {
 inline constexpr std::string_view UnsupportedEncryption = "Unsupported encryption (%s)";
@@ -32,6 +34,11 @@ inline constexpr std::string_view ShortAESData = "Encrypted data of object %s is
 inline constexpr std::string_view BadAESPadding = "Encrypted data of object %s has bad AES padding";
 inline constexpr std::string_view PermsMismatch =
     "The /Perms entry does not match the encryption dictionary";
+inline constexpr std::string_view UnpreparablePassword =
+    "The password cannot be used for AES-256 (%s)";
+inline constexpr std::string_view UserPasswordUnknown =
+    "Set a user password: the AES-256 source's user password is unknown after an owner-password "
+    "open and cannot be carried to another encryption level";
 }  // namespace msg
 
 // An owner password nobody knows, for the settings after a user-password
@@ -138,6 +145,12 @@ class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
   void ApplyPermissions();
 
   bool IsOwnerFlag() const { return FIsOwner; }
+  // False after an owner-password open at revision 5 or 6 when the user
+  // password is not the empty one: it cannot be recovered.
+  bool UserPasswordKnown() const { return FUserPasswordKnown; }
+  // Revisions 5 and 6: the bytes the accepted password was checked as (the
+  // prepared password, or the raw one).
+  const std::string& CheckedPasswordBytes() const { return FCheckedBytes; }
   int32_t P() const { return FP; }
   // The 32 bytes of the user password that verified.
   const std::string& PaddedUserPassword() const { return FPaddedUser; }
@@ -161,6 +174,8 @@ class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
   TvxEncryptParams FParams;
   int32_t FP = 0;
   bool FIsOwner = false;
+  bool FUserPasswordKnown = true;
+  std::string FCheckedBytes;
   std::string FPaddedUser;
   std::string FOwnerEncKey;
   std::string FUserEncKey;
@@ -177,6 +192,12 @@ struct TvxSourceEncryption {
   std::string PaddedUserPassword;
   // AES-128 at revision 4 (else RC4).
   bool AES = false;
+  // See TvxPDFDecrypt::UserPasswordKnown.
+  bool UserPasswordKnown = true;
+  // Revisions 5 and 6 after an owner-password open: the password as typed
+  // and the bytes it was accepted as.
+  std::string OwnerPassword;
+  std::string OwnerPasswordBytes;
   // Revisions 5 and 6: /U, /OE, /UE and the file key are kept as well.
   std::string UserKey;
   std::string OwnerEncKey;
@@ -188,9 +209,10 @@ struct TvxSourceEncryption {
 class TvxPDFEncryption : public TvxBasePDFCrypt {
  public:
   // From the settings. The file identifier is the MD5 of FileName followed
-  // by DateText.
+  // by DateText. At AES-256, OwnerBytes, when given, are the owner
+  // password's bytes as a source accepted them, taken without SASLprep.
   TvxPDFEncryption(const std::string& FileName, const TvxPDFEncryptionSettings& Settings,
-                   const std::string& DateText);
+                   const std::string& DateText, std::string_view OwnerBytes = {});
   // Keeping the source's /O, /P, revision and key length, with a new
   // identifier.
   TvxPDFEncryption(const std::string& FileName, const TvxSourceEncryption& Source,
@@ -212,7 +234,7 @@ class TvxPDFEncryption : public TvxBasePDFCrypt {
   std::string GetPerms() const { return FPerms; }
 
  private:
-  void SetupAES256(std::string_view FileKey);
+  void SetupAES256(std::string_view FileKey, std::string_view OwnerBytes);
   std::string FOwnerPrepared;
 
   std::string FOwnerEncKey;

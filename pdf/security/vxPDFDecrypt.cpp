@@ -128,13 +128,19 @@ bool TvxPDFDecrypt::CheckPaddedUser(std::string_view PaddedUser) {
 }
 
 bool TvxPDFDecrypt::CheckAES256(std::string_view Password, bool Owner) {
-  std::string Key;
-  if (!CheckAES256Password(SASLprepPassword(Password), Owner, FOwnerKey, FUserKey,
-                           Owner ? FOwnerEncKey : FUserEncKey, FRevision, Key))
-    return false;
-  FKey = std::move(Key);
-  CheckPerms();
-  return true;
+  // A password that fails SASLprep, or that a tool stored unprepared, opens
+  // by its own bytes.
+  for (const std::string& Candidate : AES256PasswordCandidates(Password)) {
+    std::string Key;
+    if (!CheckAES256Password(Candidate, Owner, FOwnerKey, FUserKey,
+                             Owner ? FOwnerEncKey : FUserEncKey, FRevision, Key))
+      continue;
+    FKey = std::move(Key);
+    FCheckedBytes = Candidate;
+    CheckPerms();
+    return true;
+  }
+  return false;
 }
 
 void TvxPDFDecrypt::CheckPerms() {
@@ -148,8 +154,16 @@ bool TvxPDFDecrypt::CheckUserPassword(std::string_view Password) {
 }
 
 bool TvxPDFDecrypt::CheckOwnerPassword(std::string_view Password, std::string& UserPassword) {
-  // The user password cannot be recovered at revisions 5 and 6.
-  if (FRevision >= 5) return CheckAES256(Password, true);
+  if (FRevision >= 5) {
+    if (!CheckAES256(Password, true)) return false;
+    // The user password cannot be recovered at revisions 5 and 6; only the
+    // empty one can be told.
+    std::string Key;
+    FUserPasswordKnown =
+        CheckAES256Password("", false, FOwnerKey, FUserKey, FUserEncKey, FRevision, Key);
+    UserPassword.clear();
+    return true;
+  }
   std::string PaddedUser = RecoverPaddedUser(Password, FOwnerKey, FRevision, FKeyLength);
   if (!CheckPaddedUser(PaddedUser)) return false;
   UserPassword = UnpadPassword(PaddedUser);

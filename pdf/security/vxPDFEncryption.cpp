@@ -9,7 +9,7 @@ namespace vx {
 
 TvxPDFEncryption::TvxPDFEncryption(const std::string& FileName,
                                    const TvxPDFEncryptionSettings& Settings,
-                                   const std::string& DateText) {
+                                   const std::string& DateText, std::string_view OwnerBytes) {
   FOwnerPassword = Settings.OwnerPassword();
   FUserPassword = Settings.UserPassword();
   SetLevel(Settings.Level());
@@ -18,7 +18,7 @@ TvxPDFEncryption::TvxPDFEncryption(const std::string& FileName,
   FP = vx::PermissionValue(FLevel, FPermissions);
   if (FLevel == elAES256) {
     // The file key does not depend on the passwords: it is random.
-    SetupAES256(RandomBytes(32));
+    SetupAES256(RandomBytes(32), OwnerBytes);
     return;
   }
   FPaddedOwner = PadPassword(FOwnerPassword.empty() ? FUserPassword : FOwnerPassword);
@@ -58,10 +58,20 @@ TvxPDFEncryption::TvxPDFEncryption(const std::string& FileName, const TvxSourceE
   FUserKey = ComputeUserKey(FKey, FFileID, FRevision);
 }
 
-void TvxPDFEncryption::SetupAES256(std::string_view FileKey) {
+void TvxPDFEncryption::SetupAES256(std::string_view FileKey, std::string_view OwnerBytes) {
   FKey = FileKey;
-  const std::string User = SASLprepPassword(FUserPassword);
-  const std::string Owner = FOwnerPassword.empty() ? User : SASLprepPassword(FOwnerPassword);
+  // A password SASLprep refuses is refused here too: a reader that prepares
+  // passwords could not open the file with it.
+  auto Prepare = [](const std::string& Password) {
+    std::string Prepared, Problem;
+    if (!SASLprepPassword(Password, Prepared, Problem))
+      throw EEncryptionSettingsError(FormatMessage(msg::UnpreparablePassword, Problem));
+    return Prepared;
+  };
+  const std::string User = Prepare(FUserPassword);
+  const std::string Owner = !OwnerBytes.empty()      ? std::string(OwnerBytes)
+                            : FOwnerPassword.empty() ? User
+                                                     : Prepare(FOwnerPassword);
   FOwnerPrepared = Owner;
   TvxAES256Keys K = ComputeAES256Keys(FKey, User, Owner, RandomBytes(32), FRevision);
   FOwnerKey = std::move(K.OwnerKey);

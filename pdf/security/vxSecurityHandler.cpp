@@ -169,6 +169,11 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
   Source.P = Decrypt->P();
   Source.PaddedUserPassword = Decrypt->PaddedUserPassword();
   Source.AES = Decrypt->Level() == elAES128;
+  Source.UserPasswordKnown = Decrypt->UserPasswordKnown();
+  if (Decrypt->IsOwnerFlag() && Decrypt->Revision() >= 5) {
+    Source.OwnerPassword = Password;
+    Source.OwnerPasswordBytes = Decrypt->CheckedPasswordBytes();
+  }
   if (Decrypt->Revision() >= 5) {
     Source.UserKey = Decrypt->GetUserKey();
     Source.OwnerEncKey = Decrypt->GetOwnerEncKey();
@@ -189,11 +194,21 @@ void TvxSecurityHandler::CreateEncryptor() {
   if (FSource && FSettings.Revision() == FSourceRevision) {
     FEncryptor = std::make_unique<TvxPDFEncryption>(Name, *FSource, Date);
   } else {
-    FEncryptor = std::make_unique<TvxPDFEncryption>(Name, FSettings, Date);
+    // Another level would be made with the empty user password and leave the
+    // copy open to anyone.
+    const bool UserPasswordKept =
+        FSource && FSettings.UserPasswordRevision() == FSourceUserPasswordRevision;
+    if (UserPasswordKept && !FSource->UserPasswordKnown && FSettings.Level() != elAES256)
+      throw EEncryptionSettingsError(std::string(msg::UserPasswordUnknown));
+    // The source's owner password, still set, keeps the bytes it opened
+    // with, though SASLprep may refuse it.
+    const bool OwnerKept = FSource && !FSource->OwnerPasswordBytes.empty() &&
+                           FSettings.OwnerPassword() == FSource->OwnerPassword;
+    FEncryptor = std::make_unique<TvxPDFEncryption>(
+        Name, FSettings, Date, OwnerKept ? FSource->OwnerPasswordBytes : std::string());
     // An owner-password open of AES-256 leaves the user password unknown:
     // unless it was set since, the source's one stays.
-    if (FSource && FSettings.UserPasswordRevision() == FSourceUserPasswordRevision)
-      FEncryptor->KeepUserKeys(*FSource);
+    if (UserPasswordKept) FEncryptor->KeepUserKeys(*FSource);
   }
   FEncryptorRevision = FSettings.Revision();
 }

@@ -1,5 +1,6 @@
 #include "pdf/writer/vxDocumentWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -205,26 +206,33 @@ void TvxDocumentWriter::AppendReference(std::string& Out, const TvxPDFIndirectRe
 
 std::string TvxDocumentWriter::StreamToText(int32_t ObjNum, const TvxPDFStreamObject& Stream) {
   // A stream the loader could not read is written empty.
-  std::string Data = Stream.Data ? Stream.Data->DataString() : std::string();
+  std::string Data = Stream.Data.ReadAll();
   std::unique_ptr<TvxPDFDictObject> Dict =
       Stream.Dict ? Stream.Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
   if (FCompression.Enabled == 1) CompressStream(*Dict, Data);
   // Before /Length is set: AES data is longer than the plain data.
   if (FEncryption) Data = EncryptData(Data, ObjNum);
-  // The written /Length always matches the written data, also where the
-  // source's length was wrong and the data was found by searching.
-  TvxPDFObject* Length = Dict->Lookup("/Length");
-  if (!Length || !Length->IsInteger() ||
-      static_cast<TvxPDFIntegerObject*>(Length)->Value != static_cast<int64_t>(Data.size()))
-    Dict->SetValue("/Length",
-                   std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Data.size())));
   std::string Text;
   Text.reserve(Data.size() + 128);
-  AppendObject(Text, ObjNum, Dict.get());
-  Text.append("\r\nstream\r\n");
+  AppendStreamHead(Text, ObjNum, *Dict, static_cast<int64_t>(Data.size()));
   Text.append(Data);
   Text.append("\r\nendstream");
   return Text;
+}
+
+void TvxDocumentWriter::AppendStreamHead(std::string& Out, int32_t ObjNum, TvxPDFDictObject& Dict,
+                                         int64_t Size) {
+  // The written /Length always matches the written data, also where the
+  // source's length was wrong and the data was found by searching.
+  TvxPDFObject* Length = Dict.Lookup("/Length");
+  if (!Length || !Length->IsInteger() || static_cast<TvxPDFIntegerObject*>(Length)->Value != Size)
+    Dict.SetValue("/Length", std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Size)));
+  AppendObject(Out, ObjNum, &Dict);
+  Out.append("\r\nstream\r\n");
+}
+
+bool TvxDocumentWriter::CopiesFromSource(const TvxPDFStreamObject& Stream) const {
+  return Stream.Data.InSource() && !FEncryption && FCompression.Enabled != 1;
 }
 
 void TvxDocumentWriter::CompressStream(TvxPDFDictObject& Dict, std::string& Data) {
@@ -309,8 +317,24 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
   FChunk.append(CRLF);
   AppendInt(FChunk, Obj.OutputNumber);
   FChunk.append(" 0 obj\r\n");
-  AppendObject(FChunk, Obj.OutputNumber, Obj.Value.get());
-  if (!Obj.Value) FChunk.append("null");
+  const TvxPDFObject* Value = Obj.Value.get();
+  if (Value && Value->IsStream() &&
+      CopiesFromSource(*static_cast<const TvxPDFStreamObject*>(Value))) {
+    // Data nobody changed goes from the source file to the output in
+    // bounded chunks, never whole through memory.
+    const auto& Stream = *static_cast<const TvxPDFStreamObject*>(Value);
+    std::unique_ptr<TvxPDFDictObject> Dict =
+        Stream.Dict ? Stream.Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
+    const int64_t Size = Stream.Data.Size();
+    AppendStreamHead(FChunk, Obj.OutputNumber, *Dict, Size);
+    WriteChunk(FChunk);
+    Stream.Data.WriteTo(*FOutput);
+    FOutputSize += Size;
+    Write("\r\nendstream\r\nendobj\r\n");
+    return;
+  }
+  AppendObject(FChunk, Obj.OutputNumber, Value);
+  if (!Value) FChunk.append("null");
   FChunk.append("\r\nendobj\r\n");
   WriteChunk(FChunk);
 }
@@ -350,7 +374,10 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
 }
 
 void TvxDocumentWriter::WriteHeader() {
-  Write("%PDF-" + VersionText(D.FPDFVersion) + "\r\n%\xE2\xE3\xCF\xD3\r\n");
+  TvxPDFVersion Version = D.FPDFVersion <= pvPDF20 ? D.FPDFVersion : pvPDF14;
+  // Raised, never lowered, for a method the document's own version lacks.
+  if (FEncryption) Version = std::max(Version, FEncryption->MinimumVersion());
+  Write("%PDF-" + VersionText(Version) + "\r\n%\xE2\xE3\xCF\xD3\r\n");
 }
 
 void TvxDocumentWriter::WriteCatalog() {

@@ -31,6 +31,9 @@ class TvxOutputEncryption {
   virtual std::string EncryptData(std::string_view Data, int32_t ObjNum) = 0;
   // The encryption dictionary; also gives the trailer a new ID array.
   virtual std::unique_ptr<TvxPDFDictObject> BuildEncryptDict(TvxPDFTrailer& Trailer) = 0;
+  // The lowest header version the method needs; a document's own higher
+  // version stays.
+  virtual TvxPDFVersion MinimumVersion() const { return pvPDF10; }
 };
 
 inline constexpr std::string_view ProducerText = "Quillory Paginor V2.5";
@@ -67,6 +70,10 @@ class TvxDocumentWriter {
   // The written object a reference stands for, or nil.
   const TvxPDFIndirectObject* WrittenTarget(const TvxPDFIndirectReference& Ref);
   void CompressStream(TvxPDFDictObject& Dict, std::string& Data);
+  // The stream's dictionary with the /Length of Size bytes, then "stream".
+  void AppendStreamHead(std::string& Out, int32_t ObjNum, TvxPDFDictObject& Dict, int64_t Size);
+  // True when the stream's data goes out exactly as it lies in the source.
+  bool CopiesFromSource(const TvxPDFStreamObject& Stream) const;
   std::string EncryptData(std::string_view Data, int32_t ObjNum);
   int32_t NextObjectNumber() { return ++FLastObjectNumber; }
   void Write(std::string_view Text);

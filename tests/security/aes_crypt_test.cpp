@@ -3,6 +3,7 @@
 // AES decryption of damaged data.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -158,37 +159,160 @@ TEST(AES256Keys, ComputedKeysVerifyWithEitherPasswordAndNoOther) {
   EXPECT_TRUE(PermsMatch(FileKey, Perms, -3904));
 }
 
-TEST(SASLprep, MapsSpacesDropsInvisiblesAndNormalizes) {
+// The prepared password, or "error: " and the problem.
+std::string Prep(std::string_view Password) {
+  std::string Out, Problem;
+  return SASLprepPassword(Password, Out, Problem) ? Hex(Out) : "error: " + Problem;
+}
+
+// RFC 4013 section 3.
+TEST(SASLprep, RfcExamples) {
+  EXPECT_EQ(Prep("I\xC2\xAD"
+                 "X"),
+            Hex("IX"));
+  EXPECT_EQ(Prep("user"), Hex("user"));
+  EXPECT_EQ(Prep("USER"), Hex("USER"));
+  EXPECT_EQ(Prep("\xC2\xAA"), Hex("a"));
+  EXPECT_EQ(Prep("\xE2\x85\xA8"), Hex("IX"));
+  EXPECT_EQ(Prep("\x07"), "error: prohibited character U+0007");
+  EXPECT_EQ(Prep("\xD8\xA7"
+                 "1"),
+            "error: right-to-left text that does not start and end with a right-to-left "
+            "character");
+}
+
+// NFKC of Unicode 3.2 across scripts, with the mapping step.
+TEST(SASLprep, MapsAndNormalizesEveryScript) {
   const std::pair<std::string, std::string> Cases[] = {
-      {"abc", "abc"},
-      {"ho\xCC\x82tel", "h\xC3\xB4tel"},  // o + combining circumflex
-      {"h\xC3\xB4tel", "h\xC3\xB4tel"},
       {"a\xC2\xA0"
-       "b",
-       "a b"},  // no-break space
-      {"a\xE3\x80\x80"
-       "b",
-       "a b"},                           // ideographic space
-      {"pass\xC2\xADword", "password"},  // soft hyphen
-      {"x\xE2\x80\x8D"
-       "y",
-       "xy"},  // zero-width joiner
-      {"\xEF\xAC\x81"
-       "le",
-       "file"},                               // fi ligature
-      {"\xEF\xBC\xA1\xEF\xBC\xA2", "AB"},     // full-width
-      {"\xE2\x85\xA0", "I"},                  // Roman numeral one
-      {"\xC2\xAA", "a"},                      // feminine ordinal
-      {"A\xCC\x8A", "\xC3\x85"},              // A + ring above
-      {"a\xCC\xA3\xCC\x82", "\xE1\xBA\xAD"},  // marks in canonical order
-      {"a\xCC\x82\xCC\xA3", "\xE1\xBA\xAD"},  // and reordered first
-      {"\xE6\xBC\xA2", "\xE6\xBC\xA2"}};      // outside the tables: kept
-  for (const auto& [In, Out] : Cases) EXPECT_EQ(Hex(SASLprepPassword(In)), Hex(Out)) << In;
+       "b\xE3\x80\x80"
+       "c\xE1\x9A\x80"
+       "d",
+       "a b c d"},                                               // non-ASCII spaces
+      {"pass\xC2\xADw\xE2\x80\x8Dord\xEF\xBB\xBF", "password"},  // mapped to nothing
+      {"\xEF\xAC\x81le \xEF\xAC\x80", "file ff"},                // ligatures
+      {"\xEF\xBC\xA1\xEF\xBD\x82\xEF\xBC\x91", "Ab1"},           // full-width
+      {"\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8", "\xEA\xB0\x81"},  // conjoining jamo
+      {"\xEA\xB0\x80\xE1\x86\xA8", "\xEA\xB0\x81"},              // LV syllable + T
+      {"\xE3\x84\xB1\xE3\x85\x8F", "\xEA\xB0\x80"},              // compatibility jamo
+      {"\xED\x9E\xA3\xEA\xB0\x81", "\xED\x9E\xA3\xEA\xB0\x81"},  // syllables stay
+      {"\xEF\xBB\xBB", "\xD9\x84\xD8\xA7"},                      // lam-alef form
+      {"\xEF\xBA\x8E\xEF\xBA\x91", "\xD8\xA7\xD8\xA8"},          // alef, beh forms
+      {"\xCF\x93", "\xCE\x8E"},                                  // Greek upsilon hook
+      {"\xD0\x98\xCC\x86", "\xD0\x99"},                          // Cyrillic short i
+      {"a\xCC\xA3\xCC\x82", "\xE1\xBA\xAD"},                     // marks in order
+      {"a\xCC\x82\xCC\xA3", "\xE1\xBA\xAD"},                     // and reordered
+      {"a\xCC\x81\xCC\x81", "\xC3\xA1\xCC\x81"},                 // a blocked second mark
+      {"\xE0\xA5\x98", "\xE0\xA4\x95\xE0\xA4\xBC"},              // composition exclusion
+      {"\xEF\xA4\x80", "\xE8\xB1\x88"},                          // CJK compatibility
+      {"\xE3\x8C\x80", "\xE3\x82\xA2\xE3\x83\x91\xE3\x83\xBC\xE3\x83\x88"},  // square katakana
+      {"\xF0\x9D\x90\x80", "A"},                                             // mathematical bold
+      // Unassigned in Unicode 3.2, so kept, although later versions fold
+      // it to "0.".
+      {"\xF0\x9F\x84\x80", "\xF0\x9F\x84\x80"},
+      {"\xE6\xBC\xA2\xE5\xAD\x97", "\xE6\xBC\xA2\xE5\xAD\x97"}};
+  for (const auto& [In, Out] : Cases) EXPECT_EQ(Prep(In), Hex(Out)) << Hex(In);
+  // Eighteen code points from one.
+  EXPECT_EQ(Prep("\xEF\xB7\xBA"),
+            Hex("\xD8\xB5\xD9\x84\xD9\x89 \xD8\xA7\xD9\x84\xD9\x84\xD9\x87 \xD8\xB9\xD9\x84\xD9\x8A"
+                "\xD9\x87 \xD9\x88\xD8\xB3\xD9\x84\xD9\x85"));
   // Not UTF-8: PDFDocEncoding, as 8-bit password text of the other revisions.
-  EXPECT_EQ(SASLprepPassword("h\xF4tel"), "h\xC3\xB4tel");
-  EXPECT_EQ(SASLprepPassword("\x80"), "\xE2\x80\xA2");
-  // Cut to 127 bytes.
-  EXPECT_EQ(SASLprepPassword(std::string(200, 'q')), std::string(127, 'q'));
+  EXPECT_EQ(Prep("h\xF4tel"), Hex("h\xC3\xB4tel"));
+  EXPECT_EQ(Prep("\x80"), Hex("\xE2\x80\xA2"));
+  // Cut to 127 bytes, after normalizing.
+  EXPECT_EQ(Prep(std::string(200, 'q')), Hex(std::string(127, 'q')));
+  std::string Wide;
+  for (int I = 0; I < 60; ++I) Wide += "\xEF\xBC\xA1";
+  EXPECT_EQ(Prep(Wide), Hex(std::string(60, 'A')));
+}
+
+TEST(SASLprep, ProhibitedOutputAndBidiRules) {
+  const std::pair<std::string, std::string> Prohibited[] = {
+      {"a\x7F", "U+007F"},                // C.2.1
+      {"a\xC2\x85", "U+0085"},            // C.2.2
+      {"a\xE2\x80\xA8", "U+2028"},        // C.2.2
+      {"a\xEE\x80\x80", "U+E000"},        // C.3 private use
+      {"a\xF3\xB0\x80\x80", "U+F0000"},   // C.3 plane 15
+      {"a\xEF\xB7\x90", "U+FDD0"},        // C.4 non-character
+      {"a\xEF\xBF\xBD", "U+FFFD"},        // C.6
+      {"a\xE2\xBF\xB0", "U+2FF0"},        // C.7
+      {"a\xE2\x80\x8E", "U+200E"},        // C.8
+      {"a\xF3\xA0\x80\x81", "U+E0001"}};  // C.9
+  for (const auto& [In, Code] : Prohibited)
+    EXPECT_EQ(Prep(In), "error: prohibited character " + Code) << Hex(In);
+  // Right to left alone, with digits and spaces inside.
+  EXPECT_EQ(Prep("\xD7\x90\xD7\x91"), Hex("\xD7\x90\xD7\x91"));
+  EXPECT_EQ(Prep("\xD8\xA7 1\xD8\xA8"), Hex("\xD8\xA7 1\xD8\xA8"));
+  EXPECT_EQ(Prep("\xD7\x90"
+                 "a\xD7\x91"),
+            "error: right-to-left text mixed with left-to-right text");
+  EXPECT_EQ(Prep("1\xD7\x90"),
+            "error: right-to-left text that does not start and end with a right-to-left "
+            "character");
+  // A presentation form checked after it is normalized.
+  EXPECT_EQ(Prep("\xEF\xBB\xBB"
+                 "x"),
+            "error: right-to-left text mixed with left-to-right text");
+}
+
+// Opening tries the prepared password, then the raw bytes: a password that
+// fails the checks, or a file whose maker did not prepare, still opens.
+TEST(SASLprep, OpeningCandidates) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(AES256PasswordCandidates("secret"), V{"secret"});
+  EXPECT_EQ(AES256PasswordCandidates("\xEF\xAC\x81le"), (V{"file", "\xEF\xAC\x81le"}));
+  EXPECT_EQ(AES256PasswordCandidates("\x07"
+                                     "bell"),
+            V{"\x07"
+              "bell"});
+  EXPECT_EQ(AES256PasswordCandidates("h\xF4tel"), V{"h\xC3\xB4tel"});
+  EXPECT_EQ(AES256PasswordCandidates(""), V{""});
+}
+
+// A revision-6 decryptor for keys made from the given password bytes, as
+// written; Owner names the owner password's bytes.
+std::unique_ptr<TvxPDFDecrypt> AES256Decryptor(const std::string& User, const std::string& Owner) {
+  const std::string FileKey = RandomBytes(32);
+  TvxAES256Keys K = ComputeAES256Keys(FileKey, User, Owner, RandomBytes(32), 6);
+  TvxEncryptParams P;
+  P.V = 5;
+  P.R = 6;
+  P.Length = 256;
+  P.StmF = P.StrF = P.EFF = cmAESV3;
+  auto D = std::make_unique<TvxPDFDecrypt>();
+  D->SetParams(P);
+  auto Token = [](const std::string& B) { return "<" + BytesToHex(B) + ">"; };
+  D->SetOwnerKey(Token(K.OwnerKey));
+  D->SetUserKey(Token(K.UserKey));
+  D->SetAES256Keys(Token(K.OwnerEncKey), Token(K.UserEncKey),
+                   Token(ComputePerms(FileKey, -4, true, "1234")));
+  D->SetPermissions(-4);
+  return D;
+}
+
+// Passwords as a maker that prepares stored them, and as one that stores the
+// bytes typed (qpdf, poppler): what the user types opens both.
+TEST(SASLprep, PasswordsOpenPreparedOrRaw) {
+  const std::string Ligature = "\xEF\xAC\x81le";
+  const std::string Bell =
+      "\x07"
+      "bell";
+  struct Case {
+    std::string StoredUser, StoredOwner, Typed, Wrong;
+  };
+  const Case Cases[] = {{"file", "own", Ligature, "\xEF\xAC\x81"},
+                        {Ligature, "own", Ligature, "file"},
+                        {Bell, "own", Bell, "bell"},
+                        {"u", Bell, Bell, "bell"}};
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(Hex(C.Typed));
+    const bool Owner = C.StoredOwner == C.Typed;
+    TvxPDFEncryptionSettings S;
+    EXPECT_FALSE(AES256Decryptor(C.StoredUser, C.StoredOwner)->VerifyPassword(C.Wrong, S));
+    auto D = AES256Decryptor(C.StoredUser, C.StoredOwner);
+    ASSERT_TRUE(D->VerifyPassword(C.Typed, S));
+    EXPECT_EQ(D->IsOwnerFlag(), Owner);
+  }
 }
 
 // An AES-128 decryptor for a file with the empty password, and strings

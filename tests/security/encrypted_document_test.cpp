@@ -2,6 +2,8 @@
 // password, saving encrypted, and what a re-saved copy keeps.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxPDFCrypt.h"
+#include "pdf/writer/vxDocumentWriter.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;
@@ -403,6 +406,117 @@ TEST(EncryptedDocument, MissingKeysAndPermissionsAreReportedNotDereferenced) {
     else
       vxtest::ExpectError<Exception>([&] { Doc.LoadFromMemory(File); }, Message);
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::string HeaderOf(const std::string& File) {
+  return File.substr(0, File.find('\r'));
+}
+
+// AES output carries at least the version that brought its method; RC4 and a
+// higher version of the document's own are left as they are.
+TEST(EncryptedDocument, HeaderVersionIsRaisedForAES) {
+  struct Case {
+    TvxPDFVersion Own;
+    TvxPDFEncryptionLevel Level;
+    const char* Header;
+  };
+  const Case Cases[] = {{pvPDF14, el40bit, "%PDF-1.4"},  {pvPDF13, el128bit, "%PDF-1.3"},
+                        {pvPDF14, elAES128, "%PDF-1.6"}, {pvPDF14, elAES256, "%PDF-2.0"},
+                        {pvPDF17, elAES128, "%PDF-1.7"}, {pvPDF17, elAES256, "%PDF-2.0"},
+                        {pvPDF20, elAES128, "%PDF-2.0"}};
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Header);
+    TvxPDFDocument Doc;
+    ASSERT_TRUE(Doc.LoadFromMemory(PlainSource()));
+    Doc.SetPDFVersion(C.Own);
+    Doc.Encryption().SetEnabled(true);
+    Doc.Encryption().SetLevel(C.Level);
+    Doc.Encryption().SetUserPassword("user");
+    EXPECT_EQ(HeaderOf(Save(Doc)), C.Header);
+    // The document's own version is not changed by it.
+    EXPECT_EQ(Doc.PDFVersion(), C.Own);
+    Doc.Encryption().SetEnabled(false);
+    EXPECT_EQ(HeaderOf(Save(Doc)), "%PDF-" + TvxDocumentWriter::VersionText(C.Own));
+  }
+}
+
+// A password SASLprep refuses is not written into an AES-256 file: readers
+// that prepare passwords could not open it. The target stays untouched.
+TEST(EncryptedDocument, AES256RefusesPasswordsSASLprepRejects) {
+  const std::string Target = vxtest::TempPath("refused_password.pdf");
+  std::remove(Target.c_str());
+  struct Case {
+    std::string User, Owner, Problem;
+  };
+  const Case Cases[] = {{"a\x07", "owner", "prohibited character U+0007"},
+                        {"user", "\xD7\x90x", "right-to-left text mixed with left-to-right text"},
+                        {"\xEE\x80\x80", "", "prohibited character U+E000"}};
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Problem);
+    TvxPDFDocument Doc;
+    ASSERT_TRUE(Doc.LoadFromMemory(PlainSource()));
+    TvxPDFEncryptionSettings& E = Doc.Encryption();
+    E.SetEnabled(true);
+    E.SetLevel(elAES256);
+    E.SetUserPassword(C.User);
+    E.SetOwnerPassword(C.Owner);
+    vxtest::ExpectError<EEncryptionSettingsError>(
+        [&] { Doc.SaveToFile(Target); },
+        "The password cannot be used for AES-256 (" + C.Problem + ")");
+    EXPECT_FALSE(std::ifstream(Target).good());
+    // The other levels take the bytes as they are.
+    E.SetLevel(elAES128);
+    const std::string File = Save(Doc);
+    TvxPDFDocument Reopened;
+    EXPECT_TRUE(LoadWith(Reopened, File, {C.User}));
+  }
+}
+
+// After an owner-password open of AES-256 the user password is unknown. A
+// copy at another level would have the empty one, so it needs one set; when
+// the source's user password is the empty one, nothing is lost.
+TEST(EncryptedDocument, LowerLevelAfterAES256OwnerOpenNeedsAUserPassword) {
+  const std::string File = EncryptedCopy(elAES256, TvxUserPermissions::All());
+  for (TvxPDFEncryptionLevel Level : {el40bit, el128bit, elAES128}) {
+    SCOPED_TRACE(static_cast<int>(Level));
+    TvxPDFDocument Doc;
+    ASSERT_TRUE(LoadWith(Doc, File, {"owner"}));
+    Doc.Encryption().SetLevel(Level);
+    vxtest::ExpectError<EEncryptionSettingsError>(
+        [&] { Save(Doc); },
+        "Set a user password: the AES-256 source's user password is unknown after an "
+        "owner-password open and cannot be carried to another encryption level");
+    Doc.Encryption().SetUserPassword("new");
+    const std::string Copy = Save(Doc);
+    TvxPDFDocument Empty;
+    EXPECT_FALSE(LoadWith(Empty, Copy, {""}));
+    TvxPDFDocument ByUser;
+    ASSERT_TRUE(LoadWith(ByUser, Copy, {"new"}));
+    EXPECT_EQ(ByUser.Encryption().Level(), Level);
+    EXPECT_EQ(ContentOf(ByUser), "BT /F1 24 Tf 72 700 Td (Hello secret) Tj ET");
+  }
+
+  TvxPDFDocument Open;
+  ASSERT_TRUE(Open.LoadFromMemory(PlainSource()));
+  Open.Encryption().SetEnabled(true);
+  Open.Encryption().SetLevel(elAES256);
+  Open.Encryption().SetOwnerPassword("owner");
+  const std::string NoUserPassword = Save(Open);
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(LoadWith(Doc, NoUserPassword, {"owner"}));
+  EXPECT_TRUE(Doc.IsOwner());
+  Doc.Encryption().SetLevel(elAES128);
+  const std::string Copy = Save(Doc);
+  TvxPDFDocument ByUser;
+  ASSERT_TRUE(LoadWith(ByUser, Copy, {""}));
+  EXPECT_FALSE(ByUser.IsOwner());
+  TvxPDFDocument ByOwner;
+  ASSERT_TRUE(LoadWith(ByOwner, Copy, {"owner"}));
+  EXPECT_TRUE(ByOwner.IsOwner());
 }
 
 }  // namespace

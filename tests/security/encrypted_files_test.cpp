@@ -119,15 +119,15 @@ std::string PageText(const std::string& Path, const std::string& Password) {
 }
 
 // AES and crypt filters: every file whose password the manifest gives opens
-// with the user and the owner password. A copy saved by the owner, plain and
-// re-encrypted at AES-256, reads as the source does; a copy saved by the user
-// keeps the source's encryption and its owner password.
+// with the user and the owner password. Every open with owner rights saves a
+// copy, plain and re-encrypted at AES-256, that reads as the source does; a
+// copy saved by the user keeps the source's encryption and its owner password.
 TEST(EncryptedCorpus, AESAndCryptFilterFilesOpenWithEitherPasswordAndSaveAgain) {
   std::vector<vxtest::CorpusFile> Files = vxtest::LoadManifest();
   if (Files.empty()) GTEST_SKIP() << "corpus not present";
   const bool Tools = HaveTool("qpdf") && HaveTool("pdftotext");
   auto Exceptions = vxtest::LoadExceptionList("corpus_load_exceptions.tsv");
-  int Opened = 0;
+  int Opened = 0, Rewritten = 0;
   for (const auto& F : Files) {
     if (!IsStandardHandler(F) || IsSupportedRC4(F) || Exceptions.count(F.Name)) continue;
     SCOPED_TRACE(F.Name);
@@ -139,43 +139,48 @@ TEST(EncryptedCorpus, AESAndCryptFilterFilesOpenWithEitherPasswordAndSaveAgain) 
     // Our engine takes either form; the tools want UTF-8 for AES-256.
     const bool Utf8 = F.Fields.at("encryption_detail").find(" V=5 ") != std::string::npos;
     const std::string ToolUser = Utf8 ? F.Fields.at("user_password") : User;
+    const std::string ToolOwner = Utf8 ? F.Fields.at("owner_password") : Owner;
+    // The source as qpdf decrypts it (poppler does not cut long passwords).
+    std::string Expected, Out;
+    if (Tools && (UserKnown || !Owner.empty())) {
+      const std::string Decrypted = vxtest::TempPath("aes_qpdf.pdf");
+      EXPECT_EQ(Capture("qpdf --decrypt --password=" + Quote(UserKnown ? ToolUser : ToolOwner) +
+                            " " + Quote(F.Path) + " " + Quote(Decrypted),
+                        Out) %
+                    3,
+                0);
+      Expected = PageText(Decrypted, "");
+    }
+    auto RewriteAsOwner = [&](TvxPDFDocument& Doc) {
+      ++Rewritten;
+      const std::string Plain = vxtest::TempPath("aes_plain.pdf");
+      Doc.Encryption().SetEnabled(false);
+      Doc.SaveToFile(Plain);
+      const std::string Again = vxtest::TempPath("aes_again.pdf");
+      TvxPDFEncryptionSettings& E = Doc.Encryption();
+      E.SetEnabled(true);
+      E.SetLevel(elAES256);
+      E.SetUserPassword("u");
+      E.SetOwnerPassword("o");
+      Doc.SaveToFile(Again);
+      TvxPDFDocument Reopened;
+      ASSERT_TRUE(Load(Reopened, Again, "o"));
+      EXPECT_TRUE(Reopened.IsOwner());
+      EXPECT_EQ(std::to_string(Reopened.PageCount()), Pages);
+      if (Tools) {
+        EXPECT_EQ(Capture("qpdf --check " + Quote(Plain), Out), 0) << Out;
+        EXPECT_EQ(Capture("qpdf --check --password=u " + Quote(Again), Out), 0) << Out;
+        EXPECT_EQ(PageText(Plain, ""), Expected);
+        EXPECT_EQ(PageText(Again, "u"), Expected);
+      }
+    };
     if (UserKnown) {
       TvxPDFDocument Doc;
       ASSERT_TRUE(Load(Doc, F.Path, User));
       EXPECT_EQ(std::to_string(Doc.PageCount()), Pages);
       ++Opened;
-      // The source as qpdf decrypts it (poppler does not cut long passwords).
-      std::string Expected, Out;
-      if (Tools) {
-        const std::string Decrypted = vxtest::TempPath("aes_qpdf.pdf");
-        EXPECT_EQ(Capture("qpdf --decrypt --password=" + Quote(ToolUser) + " " + Quote(F.Path) +
-                              " " + Quote(Decrypted),
-                          Out) %
-                      3,
-                  0);
-        Expected = PageText(Decrypted, "");
-      }
       if (Doc.IsOwner()) {
-        const std::string Plain = vxtest::TempPath("aes_plain.pdf");
-        Doc.Encryption().SetEnabled(false);
-        Doc.SaveToFile(Plain);
-        const std::string Again = vxtest::TempPath("aes_again.pdf");
-        TvxPDFEncryptionSettings& E = Doc.Encryption();
-        E.SetEnabled(true);
-        E.SetLevel(elAES256);
-        E.SetUserPassword("u");
-        E.SetOwnerPassword("o");
-        Doc.SaveToFile(Again);
-        TvxPDFDocument Reopened;
-        ASSERT_TRUE(Load(Reopened, Again, "o"));
-        EXPECT_TRUE(Reopened.IsOwner());
-        EXPECT_EQ(std::to_string(Reopened.PageCount()), Pages);
-        if (Tools) {
-          EXPECT_EQ(Capture("qpdf --check " + Quote(Plain), Out), 0) << Out;
-          EXPECT_EQ(Capture("qpdf --check --password=u " + Quote(Again), Out), 0) << Out;
-          EXPECT_EQ(PageText(Plain, ""), Expected);
-          EXPECT_EQ(PageText(Again, "u"), Expected);
-        }
+        if (Owner.empty()) RewriteAsOwner(Doc);
       } else {
         const std::string Copy = vxtest::TempPath("aes_copy.pdf");
         Doc.SaveToFile(Copy);
@@ -200,10 +205,13 @@ TEST(EncryptedCorpus, AESAndCryptFilterFilesOpenWithEitherPasswordAndSaveAgain) 
       EXPECT_EQ(Doc.Encryption().UserPermissions(), TvxUserPermissions::All());
       EXPECT_EQ(std::to_string(Doc.PageCount()), Pages);
       ++Opened;
+      RewriteAsOwner(Doc);
     }
   }
-  std::printf("encrypted corpus: %d opens of AES and crypt-filter files\n", Opened);
+  std::printf("encrypted corpus: %d opens of AES and crypt-filter files, %d rewritten\n", Opened,
+              Rewritten);
   EXPECT_GT(Opened, 0);
+  EXPECT_GT(Rewritten, 0);
 }
 
 // The manifest leaves this user password out: it is one space.
@@ -260,6 +268,7 @@ TEST(EncryptedOutput, ToolsReadWhatWeWrote) {
   const char* const Names[] = {"40", "128", "aes128", "aes256"};
   const char* const Revisions[] = {"R = 2", "R = 3", "R = 4", "R = 6"};
   const char* const Methods[] = {"", "", "AESv2", "AESv3"};
+  const char* const Versions[] = {"1.4", "1.4", "1.6", "2.0"};
   for (TvxPDFEncryptionLevel Level : {el40bit, el128bit, elAES128, elAES256}) {
     SCOPED_TRACE(Names[Level]);
     // AES-256 takes UTF-8, the other levels PDFDocEncoding.
@@ -283,6 +292,8 @@ TEST(EncryptedOutput, ToolsReadWhatWeWrote) {
     const std::string Owner = " --password=" + Quote(OwnerPw) + " ";
     std::string Out;
     EXPECT_EQ(Capture("qpdf --check" + User + Quote(Path), Out), 0) << Out;
+    EXPECT_NE(Out.find(std::string("PDF Version: ") + Versions[Level] + "\n"), std::string::npos)
+        << Out;
     EXPECT_EQ(Capture("qpdf --check" + Owner + Quote(Path), Out), 0) << Out;
     ASSERT_EQ(Capture("qpdf --show-encryption" + Owner + Quote(Path), Out), 0);
     EXPECT_NE(Out.find("Supplied password is owner password"), std::string::npos) << Out;
@@ -305,6 +316,9 @@ TEST(EncryptedOutput, ToolsReadWhatWeWrote) {
     EXPECT_NE(Out.find("Hello secret"), std::string::npos) << Out;
     EXPECT_EQ(Capture("pdfinfo -upw " + Quote("us er") + " " + Quote(Path), Out), 0);
     EXPECT_TRUE(std::regex_search(Out, std::regex("Title: +Secret report\n"))) << Out;
+    EXPECT_TRUE(
+        std::regex_search(Out, std::regex(std::string("PDF version: +") + Versions[Level] + "\n")))
+        << Out;
     std::string After;
     EXPECT_EQ(Capture("pdftoppm -r 30 -gray -upw " + Quote("us er") + " " + Quote(Path), After), 0);
     EXPECT_EQ(After, Before) << "page 1 renders differently";
@@ -314,6 +328,64 @@ TEST(EncryptedOutput, ToolsReadWhatWeWrote) {
       EXPECT_EQ(Again.PageCount(), 1);
       EXPECT_EQ(Again.Info().GetTitle(), u"Secret report");
     }
+  }
+}
+
+// qpdf and poppler take AES-256 passwords as typed, without SASLprep. A
+// file qpdf made opens here with what was typed, even a password SASLprep
+// refuses; ours, made with the prepared password, opens in qpdf with the
+// prepared form and here with either.
+TEST(EncryptedOutput, AES256PasswordsAcrossToolsThatDoNotPrepare) {
+  if (!HaveTool("qpdf")) GTEST_SKIP() << "qpdf missing";
+  vxtest::PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] >>");
+  const std::string Source = vxtest::WriteTempFile("prep_src.pdf", B.FinishTable("/Root 1 0 R"));
+  const std::string Ligature = "\xEF\xAC\x81le";
+  const std::string Bell = "\x07own";
+  const std::string Theirs = vxtest::TempPath("prep_qpdf.pdf");
+  std::string Out;
+  ASSERT_EQ(Capture("qpdf --encrypt " + Quote(Ligature) + " " + Quote(Bell) + " 256 -- " +
+                        Quote(Source) + " " + Quote(Theirs),
+                    Out),
+            0);
+  for (const std::string& Password : {Ligature, Bell}) {
+    TvxPDFDocument Doc;
+    ASSERT_TRUE(Load(Doc, Theirs, Password));
+    EXPECT_EQ(Doc.IsOwner(), Password == Bell);
+  }
+  TvxPDFDocument Prepared;
+  EXPECT_FALSE(Load(Prepared, Theirs, "file"));
+  // Saved again by its owner with new permissions: the owner password that
+  // SASLprep refuses keeps the bytes it opened with.
+  {
+    TvxPDFDocument Owner;
+    ASSERT_TRUE(Load(Owner, Theirs, Bell));
+    Owner.Encryption().SetUserPermissions(TvxUserPermissions::None());
+    const std::string Copy = vxtest::TempPath("prep_copy.pdf");
+    Owner.SaveToFile(Copy);
+    EXPECT_EQ(Capture("qpdf --check --password=" + Quote(Bell) + " " + Quote(Copy), Out), 0) << Out;
+    TvxPDFDocument ByOwner, ByUser;
+    ASSERT_TRUE(Load(ByOwner, Copy, Bell));
+    EXPECT_TRUE(ByOwner.IsOwner());
+    ASSERT_TRUE(Load(ByUser, Copy, Ligature));
+    EXPECT_FALSE(ByUser.IsOwner());
+    EXPECT_EQ(ByUser.Encryption().UserPermissions(), TvxUserPermissions::None());
+  }
+
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromFile(Source));
+  Doc.Encryption().SetEnabled(true);
+  Doc.Encryption().SetLevel(elAES256);
+  Doc.Encryption().SetUserPassword(Ligature);
+  Doc.Encryption().SetOwnerPassword("o");
+  const std::string Ours = vxtest::TempPath("prep_ours.pdf");
+  Doc.SaveToFile(Ours);
+  EXPECT_EQ(Capture("qpdf --check --password=file " + Quote(Ours), Out), 0) << Out;
+  for (const std::string& Password : {Ligature, std::string("file")}) {
+    TvxPDFDocument Again;
+    EXPECT_TRUE(Load(Again, Ours, Password));
   }
 }
 
