@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/vxCliOptions.h"
@@ -313,8 +314,11 @@ int Stamp(int argc, char** argv) {
   auto Pages = Args.Options.find("--pages");
   const vxcli::TvxEncryptionOptions Encryption = vxcli::ParseEncryptionOptions(Args.Options);
 
+  // The font is found and analysed while the document loads.
+  std::jthread FontWork([Font = *Template.Font] { vx::PrepareWatermarkFont(Font); });
   vx::TvxPDFDocument Doc;
   Load(Doc, Args.Positional[0], Args);
+  FontWork.join();
   vxcli::ApplyEncryptionOptions(Doc, Encryption);
   Doc.MeasurementUnit = vx::muPoints;
   if (Pages == Args.Options.end())

@@ -130,8 +130,10 @@ TvxEncryptionOptions ParseEncryptionOptions(const TvxOptions& Options) {
     throw TvxUsageError{"--encrypt takes 40, 128, aes128 or aes256"};
   // AES-256 takes passwords as UTF-8, the others as PDFDocEncoding bytes.
   const bool Utf8 = Result.Level == vx::elAES256;
-  Result.UserPassword = PasswordOption(Options, "--user-password", Utf8);
-  Result.OwnerPassword = PasswordOption(Options, "--owner-password", Utf8);
+  if (Options.count("--user-password"))
+    Result.UserPassword = PasswordOption(Options, "--user-password", Utf8);
+  if (Options.count("--owner-password"))
+    Result.OwnerPassword = PasswordOption(Options, "--owner-password", Utf8);
   if (auto P = Options.find("--permissions"); P != Options.end())
     Result.Permissions = ParsePermissions(P->second);
   return Result;
@@ -142,8 +144,8 @@ void ApplyEncryptionOptions(vx::TvxCustomPDFDocument& Doc, const TvxEncryptionOp
   vx::TvxPDFEncryptionSettings& E = Doc.Encryption();
   E.SetEnabled(true);
   E.SetLevel(Options.Level);
-  E.SetUserPassword(Options.UserPassword);
-  E.SetOwnerPassword(Options.OwnerPassword);
+  if (Options.UserPassword) E.SetUserPassword(*Options.UserPassword);
+  if (Options.OwnerPassword) E.SetOwnerPassword(*Options.OwnerPassword);
   E.SetUserPermissions(Options.Permissions);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,8 +39,10 @@ extern const std::vector<std::string> EncryptionOptionNames;
 struct TvxEncryptionOptions {
   bool Encrypt = false;
   vx::TvxPDFEncryptionLevel Level = vx::el128bit;
-  std::string UserPassword;   // PDFDocEncoding bytes; UTF-8 for elAES256
-  std::string OwnerPassword;  // PDFDocEncoding bytes; UTF-8 for elAES256
+  // Only the passwords given are set, so an owner-opened file keeps the
+  // passwords it had unless the command line replaces them.
+  std::optional<std::string> UserPassword;   // PDFDocEncoding bytes; UTF-8 for elAES256
+  std::optional<std::string> OwnerPassword;  // PDFDocEncoding bytes; UTF-8 for elAES256
   vx::TvxUserPermissions Permissions = vx::TvxUserPermissions::All();
 };
 

@@ -79,6 +79,15 @@ std::string ReadWholeFile(const std::string& Path) {
   std::string Data;
   std::FILE* F = std::fopen(Path.c_str(), "rb");
   if (!F) return Data;
+  // Read at its size in one piece: no buffer grows past the file.
+  if (std::fseek(F, 0, SEEK_END) == 0) {
+    long Size = std::ftell(F);
+    if (Size > 0 && std::fseek(F, 0, SEEK_SET) == 0) {
+      Data.resize(static_cast<size_t>(Size));
+      Data.resize(std::fread(Data.data(), 1, Data.size(), F));
+    }
+  }
+  // A file that grew meanwhile (or cannot seek) is read on to its end.
   char Buf[65536];
   size_t N;
   while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0) Data.append(Buf, N);
@@ -164,10 +173,15 @@ constexpr TvxCharsetProbe CharsetProbes[] = {
 };
 
 struct TvxFontFile {
-  std::string Data;  // the face's own data (a collection's face extracted)
-  std::string RawData;
+  std::string RawData;  // the file
+  std::string Face;     // a collection's face extracted
+  bool Collection = false;
   int FaceIndex = 0;
+  // The face's own data.
+  const std::string& Data() const { return Collection ? Face : RawData; }
 };
+
+const std::string NoData;
 
 class TvxFreeTypeFont : public TvxPlatformFont {
  public:
@@ -202,7 +216,13 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     }
     return TvxTextExtent{static_cast<int32_t>(std::min<int64_t>(W, INT32_MAX)), FMetrics.Height};
   }
-  const std::string& FontData() const override { return FData; }
+  const std::string& FontData() const override { return *FData; }
+  std::shared_ptr<const std::string> SharedFontData() const override {
+    // The file stays with the font's file record, which holds no FreeType
+    // state, so the data may outlive the library.
+    if (FData->empty()) return std::make_shared<const std::string>();
+    return std::shared_ptr<const std::string>(FFile, FData);
+  }
   const std::string& FaceName() const override { return FFaceName; }
 
  private:
@@ -288,7 +308,7 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     }
 
     // A variable font's file is not the instance drawn: it is not embedded.
-    if (TrueType && !HasTable(FT_MAKE_TAG('f', 'v', 'a', 'r'))) FData = FFile->Data;
+    if (TrueType && !HasTable(FT_MAKE_TAG('f', 'v', 'a', 'r'))) FData = &FFile->Data();
     for (int B = 0; B < 256; ++B) FByteAdvance[B] = -1;
   }
 
@@ -331,7 +351,7 @@ class TvxFreeTypeFont : public TvxPlatformFont {
 
   std::shared_ptr<const TvxFontFile> FFile;
   std::string FFaceName;
-  std::string FData;
+  const std::string* FData = &NoData;
   FT_Face FFace = nullptr;
   double FScale = 1;
   bool FSymbol = false;
@@ -522,10 +542,8 @@ class TvxFontConfigService : public TvxFontService {
     auto F = std::make_shared<TvxFontFile>();
     F->RawData = ReadWholeFile(Path);
     F->FaceIndex = Index;
-    if (F->RawData.size() >= 12 && F->RawData.compare(0, 4, "ttcf") == 0)
-      F->Data = ExtractCollectionFace(F->RawData, static_cast<uint32_t>(Index));
-    else
-      F->Data = F->RawData;
+    F->Collection = F->RawData.size() >= 12 && F->RawData.compare(0, 4, "ttcf") == 0;
+    if (F->Collection) F->Face = ExtractCollectionFace(F->RawData, static_cast<uint32_t>(Index));
     if (FFiles.size() >= MaxCachedFiles) FFiles.clear();
     FFiles.emplace(Key, F);
     return F;

@@ -132,6 +132,11 @@ class TvxPlatformFont {
   // The whole font file for a TrueType font (glyf outlines); empty for any
   // other font.
   virtual const std::string& FontData() const = 0;
+  // The same data, kept alive by the result alone (it may outlive the font
+  // and the service); by default a copy.
+  virtual std::shared_ptr<const std::string> SharedFontData() const {
+    return std::make_shared<const std::string>(FontData());
+  }
   // The face name to write into PDF: the face asked for when the font used
   // is that face or a metric-compatible stand-in for it, else the face used.
   virtual const std::string& FaceName() const = 0;

@@ -1,6 +1,7 @@
 #include "pdf/fonts/vxFontResources.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
@@ -287,14 +288,24 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
   TvxEntryReader R(FStore);
   std::string WantBase = NormalName(BaseFont);
   std::string PlainBase = NormalName(EscapePDFName(Base));
+  // Pages mostly name the same few font objects, often through one shared
+  // font dictionary: each object is judged once, in page order, so the
+  // first match is the one a full walk finds.
+  const TvxPDFDictObject* LastFonts = nullptr;
+  std::unordered_set<TvxObjectKey, TvxObjectKeyHash> SeenRefs;
   for (TvxPDFIndirectObject* Page : FPages) {
     const TvxPDFDictObject* PageDict = Page ? R.Dict(Page) : nullptr;
     const TvxPDFDictObject* Resources = PageDict ? R.Dict(PageDict->Lookup("/Resources")) : nullptr;
     const TvxPDFDictObject* Fonts = Resources ? R.Dict(Resources->Lookup("/Font")) : nullptr;
-    if (!Fonts) continue;
+    if (!Fonts || Fonts == LastFonts) continue;
+    LastFonts = Fonts;
     for (int32_t I = 0; I < Fonts->Count(); ++I) {
       TvxPDFObject* V = Fonts->GetValue(I);
       if (!V || !V->IsIndirectReference()) continue;
+      const auto* Ref = static_cast<const TvxPDFIndirectReference*>(V);
+      if (!SeenRefs.insert(TvxObjectKey{Ref->DocumentID, Ref->ObjectNumber, Ref->Generation})
+               .second)
+        continue;
       TvxFontEntry E = R.Entry(V);
       if (!E.Dict || E.Subtype != Subtype || E.Encoding != Encoding) continue;
       if (E.BaseFont != WantBase && E.BaseFont != PlainBase) continue;

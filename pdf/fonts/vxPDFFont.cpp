@@ -23,7 +23,19 @@ struct TvxPDFFont::TvxAnalysis {
   std::vector<uint16_t> GlyphIDs;
   std::vector<char16_t> CodePoints;
   std::vector<int32_t> GlyphWidths;
-  std::vector<int32_t> FirstGlyph;  // by code unit: the first cmap entry's glyph, or -1
+  // By code unit: the first cmap entry's glyph, or -1. Made on first use
+  // (a quarter megabyte for most fonts, needed only to encode glyphs).
+  mutable std::once_flag FirstGlyphMade;
+  mutable std::vector<int32_t> FirstGlyph;
+  const std::vector<int32_t>& FirstGlyphs() const {
+    std::call_once(FirstGlyphMade, [this] {
+      char16_t Top = 0;
+      for (char16_t C : CodePoints) Top = std::max(Top, C);
+      FirstGlyph.assign(CodePoints.empty() ? 0 : Top + 1u, -1);
+      for (size_t K = CodePoints.size(); K-- > 0;) FirstGlyph[CodePoints[K]] = GlyphIDs[K];
+    });
+    return FirstGlyph;
+  }
 };
 
 namespace {
@@ -121,17 +133,13 @@ std::shared_ptr<const TvxAnalysis> Analyse(const TvxFont& Font, bool CheckCharse
     A->HasOutline = Ref->OutlineMetrics(A->Outline);
     if (A->HasOutline) I.ItalicAngle = A->Outline.ItalicAngle / 10;
     I.StemV = 78;
-    A->File = std::make_unique<TvxTrueTypeFile>(Data);
+    // The platform's copy of the file is shared, not copied again.
+    A->File = std::make_unique<TvxTrueTypeFile>(Ref->SharedFontData());
     bool Lists = CollectUsed || (Font.Charset != AnsiCharset && Font.Charset != DefaultCharset &&
                                  CodePageService().AnsiCodePage() == 1252);
     if (Lists) {
       A->File->ReadCmap(A->GlyphIDs, A->CodePoints);
       A->GlyphWidths = A->File->ReadGlyphWidths();
-      char16_t Top = 0;
-      for (char16_t C : A->CodePoints) Top = std::max(Top, C);
-      A->FirstGlyph.assign(A->CodePoints.empty() ? 0 : Top + 1u, -1);
-      for (size_t K = A->CodePoints.size(); K-- > 0;)
-        A->FirstGlyph[A->CodePoints[K]] = A->GlyphIDs[K];
     }
   }
   return A;
@@ -215,7 +223,8 @@ const std::vector<int32_t>& TvxPDFFont::GlyphWidths() const {
 }
 
 int32_t TvxPDFFont::GlyphOf(char16_t C) const {
-  return C < FAnalysis->FirstGlyph.size() ? FAnalysis->FirstGlyph[C] : -1;
+  const std::vector<int32_t>& First = FAnalysis->FirstGlyphs();
+  return C < First.size() ? First[C] : -1;
 }
 
 void TvxPDFFont::AddUsedChars(std::u16string_view Chars) {
@@ -260,7 +269,7 @@ std::string TvxPDFFont::EncodeGlyphText(std::u16string_view Text, uint8_t Charse
 
 void TvxPDFFont::GetFontFile(TvxMemoryStream& Stream) const {
   if (FInfo->FontKind != fkTrueType || !FAnalysis->File) return;
-  const std::string& Data = FAnalysis->File->Data();
+  std::string_view Data = FAnalysis->File->Data();
   Stream.Write(Data.data(), static_cast<int64_t>(Data.size()));
 }
 

@@ -84,15 +84,19 @@ uint32_t TableChecksum(std::string_view Table) {
   return Sum;
 }
 
-TvxTrueTypeFile::TvxTrueTypeFile(std::string Data) : FData(std::move(Data)) {
-  TvxTableReader R(FData, "table directory");
+TvxTrueTypeFile::TvxTrueTypeFile(std::string Data)
+    : TvxTrueTypeFile(std::make_shared<const std::string>(std::move(Data))) {}
+
+TvxTrueTypeFile::TvxTrueTypeFile(std::shared_ptr<const std::string> Data)
+    : FData(Data ? std::move(Data) : std::make_shared<const std::string>()) {
+  TvxTableReader R(*FData, "table directory");
   uint16_t NumTables = R.U16(4);
   R.Need(12, static_cast<size_t>(NumTables) * 16);
   FTables.reserve(NumTables);
   for (uint16_t I = 0; I < NumTables; ++I) {
     size_t E = 12 + static_cast<size_t>(I) * 16;
     TvxTableEntry T{R.U32(E), R.U32(E + 4), R.U32(E + 8), R.U32(E + 12)};
-    if (T.Offset > FData.size() || FData.size() - T.Offset < T.Length) {
+    if (T.Offset > FData->size() || FData->size() - T.Offset < T.Length) {
       std::string Tag;
       for (int K = 3; K >= 0; --K) {
         char C = static_cast<char>(T.Tag >> (K * 8));
@@ -114,7 +118,7 @@ const TvxTableEntry* TvxTrueTypeFile::FindTable(std::string_view Tag) const {
 std::string_view TvxTrueTypeFile::Table(std::string_view Tag) const {
   const TvxTableEntry* E = FindTable(Tag);
   if (!E) return {};
-  return std::string_view(FData).substr(E->Offset, E->Length);
+  return std::string_view(*FData).substr(E->Offset, E->Length);
 }
 
 bool TvxTrueTypeFile::HasTrueTypeOutlines() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,8 +35,10 @@ class TvxTrueTypeFile {
   // Reads the table directory of a single font (sfnt); raises EFontFileError
   // when it does not fit in the data.
   explicit TvxTrueTypeFile(std::string Data);
+  // The same over data shared with its owner (nothing is copied).
+  explicit TvxTrueTypeFile(std::shared_ptr<const std::string> Data);
 
-  const std::string& Data() const { return FData; }
+  std::string_view Data() const { return *FData; }
   const std::vector<TvxTableEntry>& Tables() const { return FTables; }
   // Nil when the font has no such table.
   const TvxTableEntry* FindTable(std::string_view Tag) const;
@@ -62,7 +65,7 @@ class TvxTrueTypeFile {
   std::string BuildSubset(const std::vector<bool>& Keep) const;
 
  private:
-  std::string FData;
+  std::shared_ptr<const std::string> FData;
   std::vector<TvxTableEntry> FTables;
 };
 

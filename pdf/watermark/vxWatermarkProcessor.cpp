@@ -40,8 +40,8 @@ TvxPageRect PageRectOf(const TvxPDFRect& R) {
   return TvxPageRect{R.Left, R.Bottom, R.Right, R.Top};
 }
 
-std::unique_ptr<TvxMemoryStream> DataOf(std::string_view Text) {
-  return std::make_unique<TvxMemoryStream>(std::string(Text));
+std::unique_ptr<TvxMemoryStream> DataOf(std::string Text) {
+  return std::make_unique<TvxMemoryStream>(std::move(Text));
 }
 
 // A name drawn again while it already stands for something else in Dict.
@@ -95,6 +95,12 @@ size_t TvxWatermarkProcessor::TvxBoxHash::operator()(const TvxBoxKey& K) const n
   return static_cast<size_t>(H ^ (H >> 31));
 }
 
+size_t TvxWatermarkProcessor::TvxContentHash::operator()(const TvxContentKey& K) const noexcept {
+  std::hash<std::string> Text;
+  return (static_cast<size_t>(K.Box) * 0x9E3779B97F4A7C15ull ^ Text(K.FontName)) * 31 +
+         Text(K.GSName);
+}
+
 TvxWatermarkProcessor::TvxWatermarkProcessor(TvxCustomPDFDocument& ADocument,
                                              TvxMeasurementUnit AUnit,
                                              TvxCustomWatermarkTemplate& ATemplate)
@@ -123,44 +129,55 @@ int32_t TvxWatermarkProcessor::FindPageRect(const TvxPageRect& Box) const {
   return It == FRectIndex.end() ? -1 : It->second;
 }
 
-const TvxPDFIndirectReference* TvxWatermarkProcessor::GetStreamRef(int32_t Index) const {
+std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkProcessor::GetStreamRef(int32_t Index) const {
   if (Index < 0 || Index >= static_cast<int32_t>(StreamRefs.size()))
     throw EListError(FormatMessage(msg::ListIndexOutOfBounds, Index));
-  return StreamRefs[static_cast<size_t>(Index)].get();
+  const TvxStreamID& ID = StreamRefs[static_cast<size_t>(Index)];
+  return std::make_unique<TvxPDFIndirectReference>(ID.DocumentID, ID.ObjectNumber, 0);
 }
 
 std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStream(
     const std::string& FontName, const std::string& GSName, const TvxPageRect& Box,
     int32_t DocumentID, int32_t ObjectNumber) {
   std::string Content;
-  std::string Key;
-  int32_t Found = FindPageRect(Box);
+  bool Reused = false;
+  const int32_t Found = FindPageRect(Box);
+  const int32_t Index = static_cast<int32_t>(PageRects.size());
   if (ReuseContent && Found >= 0) {
-    Key = std::to_string(Found) + '\n' + FontName + '\n' + GSName;
-    if (auto It = FContents.find(Key); It != FContents.end()) Content = It->second;
+    // The text was built for an earlier page with the same box and names.
+    auto Same = [&](const TvxContentKey& K) {
+      return K.Box == Found && K.FontName == FontName && K.GSName == GSName;
+    };
+    if (!FLastContent || !Same(FLastContent->first)) {
+      auto It = FContents.find(TvxContentKey{Found, FontName, GSName});
+      FLastContent = It == FContents.end() ? nullptr : &*It;
+    }
+    if (FLastContent) {
+      Content = FLastContent->second;
+      Reused = true;
+    }
   }
-  if (Content.empty()) {
+  if (!Reused) {
     double X = 0, Y = 0;
     ComputeAnchor(Box, X, Y);
     Template.PageBox = TvxPDFRect{Box.Left, Box.Bottom, Box.Right, Box.Top};
     Template.BuildContent(FontName, GSName, X, Y, Unit, Content);
+    if (ReuseContent) {
+      auto It = FContents.try_emplace(TvxContentKey{Found >= 0 ? Found : Index, FontName, GSName},
+                                      Content);
+      FLastContent = &*It.first;
+    }
   }
 
   auto Dict = std::make_unique<TvxPDFDictObject>();
   Dict->AddInteger("/Length", static_cast<int32_t>(Content.size()));
-  auto Stream = std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf(Content));
+  auto Stream = std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf(std::move(Content)));
   auto Obj =
       std::make_unique<TvxPDFIndirectObject>(DocumentID, ObjectNumber, 0, true, std::move(Stream));
 
-  StreamRefs.push_back(std::make_unique<TvxPDFIndirectReference>(DocumentID, ObjectNumber, 0));
-  PageRects.push_back(std::make_unique<TvxPageRect>(Box));
-  const int32_t Index = static_cast<int32_t>(PageRects.size()) - 1;
+  StreamRefs.push_back(TvxStreamID{DocumentID, ObjectNumber});
+  PageRects.push_back(Box);
   FRectIndex.try_emplace(TvxBoxKey{Box.Left, Box.Bottom, Box.Right, Box.Top}, Index);
-  if (ReuseContent) {
-    if (Found < 0) Key = std::to_string(Index) + '\n' + FontName + '\n' + GSName;
-    auto* Data = static_cast<TvxPDFStreamObject*>(Obj->Value.get())->Data.get();
-    FContents.try_emplace(Key, Data->DataString());
-  }
   return Obj;
 }
 
@@ -357,6 +374,9 @@ void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFInd
   if (!Target || !Target->Value || Target->Value->IsNull()) return OnlyWatermark();
   if (Target->Value->IsArray()) {
     auto* Array = static_cast<TvxPDFArrayObject*>(Target->Value.get());
+    // Counted when first needed: until then no page that names an array
+    // object has changed.
+    if (!FArraysCounted) CountSharedArrays();
     auto Users = FArrayUsers.find(Target);
     if (Users == FArrayUsers.end() || Users->second <= 1)
       return AddToContentsArray(*Array, Ref, Overlay);
@@ -369,6 +389,7 @@ void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFInd
     return AddToContentsArray(Copy, Ref, Overlay);
   }
   auto Array = std::make_unique<TvxPDFArrayObject>();
+  Array->Items.reserve(Overlay ? 4 : 2);
   if (Overlay) {
     Array->Add(Contents->Clone());
     WrapPageContent(*Array);
@@ -382,6 +403,7 @@ void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFInd
 
 void TvxWatermarkStamper::CountSharedArrays() {
   FArrayUsers.clear();
+  FArraysCounted = true;
   for (TvxPDFIndirectObject* PageObj : D.FPages) {
     if (!PageObj->Value || !PageObj->Value->IsDict()) continue;
     TvxPDFObject* Contents =
@@ -477,25 +499,35 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   const double SavedX = T.X, SavedY = T.Y;
   const bool PerPageText = SavedText.find(u"<%") != std::u16string::npos;
   Processor.ReuseContent = !PerPageText;
-  CountSharedArrays();
+  FArraysCounted = false;
 
   bool FontCreated = false, FirstPage = true;
   std::string CreatedName, GSName;
   std::unique_ptr<TvxPDFIndirectReference> FontRef, GSRef;
   // The font found among a font dictionary's entries. Pages often share one
   // dictionary, or hold their own naming the same font objects: the answer
-  // depends only on the keys and the objects they name, in order.
+  // depends only on the keys and the objects they name, in order. A
+  // reference stands for its object by its numbers (one reference always
+  // reaches the same object), a direct value by its address.
   std::unordered_map<std::string, std::string> FoundNames;
-  auto Signature = [this](const TvxPDFDictObject& Dict) {
-    std::string Sig;
-    Sig.reserve(static_cast<size_t>(Dict.Count()) * 24);
+  const TvxPDFDictObject* LastFontDict = nullptr;
+  std::string LastFoundName, Sig;
+  auto Signature = [&Sig](const TvxPDFDictObject& Dict) {
+    Sig.clear();
     for (int32_t I = 0; I < Dict.Count(); ++I) {
-      const TvxPDFObject* Target = D.FStore->Resolve(Dict.Values[I].get());
+      const TvxPDFObject* V = Dict.Values[I].get();
       Sig += Dict.Keys[I]->Text;
-      Sig.push_back('\0');
-      Sig.append(reinterpret_cast<const char*>(&Target), sizeof Target);
+      if (V && V->IsIndirectReference()) {
+        const auto* R = static_cast<const TvxPDFIndirectReference*>(V);
+        const int64_t Numbers[2] = {static_cast<int64_t>(R->DocumentID) << 32 | R->Generation,
+                                    R->ObjectNumber};
+        Sig.push_back('\1');
+        Sig.append(reinterpret_cast<const char*>(Numbers), sizeof Numbers);
+      } else {
+        Sig.push_back('\2');
+        Sig.append(reinterpret_cast<const char*>(&V), sizeof V);
+      }
     }
-    return Sig;
   };
 
   for (int32_t P : Pages) {
@@ -522,12 +554,15 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     TvxPDFDictObject* Resources = EnsurePageResources(P);
     TvxPDFDictObject* FontDict = AsDict(Resources->Lookup("/Font"));
     std::string FoundName;
-    if (FontDict) {
-      std::string Sig = Signature(*FontDict);
+    if (FontDict && FontDict == LastFontDict) {
+      // Nothing is added to a dictionary that had a usable font.
+      FoundName = LastFoundName;
+    } else if (FontDict) {
+      Signature(*FontDict);
       auto It = FoundNames.find(Sig);
       if (It == FoundNames.end()) {
         Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding);
-        It = FoundNames.emplace(std::move(Sig), FoundName).first;
+        It = FoundNames.emplace(Sig, FoundName).first;
       }
       FoundName = It->second;
     }
@@ -555,7 +590,14 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     auto Stream = Processor.CreateWatermarkStream(FontName, PageGSName, PageRectOf(Box),
                                                   D.FDocumentID, D.FStore->NewObjectNumber());
     TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Stream));
-    AttachWatermarkContent(P, *MakeReference(*Stored), T.Overlay);
+    const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber, Stored->Generation);
+    AttachWatermarkContent(P, Ref, T.Overlay);
+    if (FontDict && FontName == FoundName) {
+      LastFontDict = FontDict;
+      LastFoundName = FoundName;
+    } else {
+      LastFontDict = nullptr;
+    }
   }
   T.Text = SavedText;
 }

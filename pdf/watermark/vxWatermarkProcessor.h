@@ -42,12 +42,19 @@ class TvxWatermarkProcessor {
                                                               int32_t ObjectNumber);
   // Index of the first stamped box equal to Box, or -1.
   int32_t FindPageRect(const TvxPageRect& Box) const;
-  const TvxPDFIndirectReference* GetStreamRef(int32_t Index) const;
+  // A new reference to the stream made for the Index-th page.
+  std::unique_ptr<TvxPDFIndirectReference> GetStreamRef(int32_t Index) const;
+
+  struct TvxStreamID {
+    int32_t DocumentID, ObjectNumber;
+  };
 
   TvxCustomPDFDocument& Document;
   TvxCustomWatermarkTemplate& Template;
-  std::vector<std::unique_ptr<TvxPageRect>> PageRects;
-  std::vector<std::unique_ptr<TvxPDFIndirectReference>> StreamRefs;
+  // One entry per stream made, in order (held by value: a page costs no
+  // allocation here).
+  std::vector<TvxPageRect> PageRects;
+  std::vector<TvxStreamID> StreamRefs;
   TvxMeasurementUnit Unit;
   // When set, a page whose box, font name and opacity name equal an earlier
   // page's takes that page's content text instead of building it again (the
@@ -62,8 +69,20 @@ class TvxWatermarkProcessor {
   struct TvxBoxHash {
     size_t operator()(const TvxBoxKey& K) const noexcept;
   };
+  // What a page's content text depends on besides the template: its box
+  // and its two resource names.
+  struct TvxContentKey {
+    int32_t Box;
+    std::string FontName, GSName;
+    bool operator==(const TvxContentKey&) const = default;
+  };
+  struct TvxContentHash {
+    size_t operator()(const TvxContentKey& K) const noexcept;
+  };
   std::unordered_map<TvxBoxKey, int32_t, TvxBoxHash> FRectIndex;
-  std::unordered_map<std::string, std::string> FContents;
+  std::unordered_map<TvxContentKey, std::string, TvxContentHash> FContents;
+  // The entry used last: pages in a row mostly share it.
+  const std::pair<const TvxContentKey, std::string>* FLastContent = nullptr;
 };
 
 // The document-side work of InsertWatermark; the document delegates to it.
@@ -127,6 +146,7 @@ class TvxWatermarkStamper {
   TvxDocumentData& D;
   TvxCustomPDFDocument& Doc;
   std::unordered_map<const TvxPDFIndirectObject*, int32_t> FArrayUsers;
+  bool FArraysCounted = false;
   std::unordered_map<int32_t, int32_t> FStateStreams;  // +count "Q", -count "q" -> object number
 };
 

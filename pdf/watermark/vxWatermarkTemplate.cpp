@@ -57,6 +57,17 @@ void TvxTextWatermarkTemplate::SetFont(const TvxFont& Source) {
     Font = std::make_unique<TvxFont>(Source);
 }
 
+void PrepareWatermarkFont(const TvxFont& Font) {
+  try {
+    // The analyses of the text measurement, of the font lookup and of the
+    // font creation, and the font at its own size.
+    TvxPDFFont Measured(Font, false, false);
+    TvxPDFFont Created(Font, false, true);
+    MeasureText(" ", Font);
+  } catch (...) {
+  }
+}
+
 void EscapeAndSplitLines(std::u16string_view T, std::string& E, std::vector<std::string>& L) {
   E.clear();
   L.clear();

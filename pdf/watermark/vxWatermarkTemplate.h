@@ -74,6 +74,11 @@ class TvxTextWatermarkTemplate : public TvxCustomWatermarkTemplate {
   int32_t Opacity = 100;      // percent
 };
 
+// Makes and analyses Font as stamping with it will (safe on another thread,
+// say while the document loads): stamping then finds it all made. Errors
+// are left for stamping to meet again.
+void PrepareWatermarkFont(const TvxFont& Font);
+
 // Converts T to single-byte text in the system ANSI code page ("?" for what
 // it lacks), then gives the escaped string body E, where each line feed
 // becomes ")Tj T* (", and the unescaped lines L. An empty T gives an empty E

@@ -187,6 +187,41 @@ foreach(CASE "aes256;αβγ;AESv3" "aes128;hôtel;AESv2")
     endif()
   endif()
 endforeach()
+# An owner open re-encrypted without password options keeps both passwords;
+# an AES-256 source's user password is unknown, so it must be given.
+set(KEPT ${WORK}/kept.pdf)
+file(REMOVE ${KEPT})
+execute_process(COMMAND ${CLI} rewrite ${ENC} -o ${KEPT} --password boss --encrypt aes128
+  RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0)
+  message(FATAL_ERROR "owner re-encryption failed (${RC}): ${ERR}")
+endif()
+foreach(CASE "hôtel;owner: no" "boss;owner: yes")
+  list(GET CASE 0 PW)
+  list(GET CASE 1 LINE)
+  execute_process(COMMAND ${CLI} info ${KEPT} --password "${PW}" RESULT_VARIABLE RC
+    OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+  if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "${LINE}")
+    message(FATAL_ERROR "re-encrypted copy with ${PW}: expected '${LINE}' (${RC}, ${ERR}):\n${OUT2}")
+  endif()
+endforeach()
+execute_process(COMMAND ${CLI} info ${KEPT} RESULT_VARIABLE RC OUTPUT_QUIET ERROR_QUIET)
+if(NOT RC EQUAL 1)
+  message(FATAL_ERROR "the re-encrypted copy must still need a password, got ${RC}")
+endif()
+file(REMOVE ${WORK}/lower.pdf)
+execute_process(COMMAND ${CLI} rewrite ${WORK}/aes256.pdf -o ${WORK}/lower.pdf --password boss
+  --encrypt aes128 RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 1 OR NOT ERR MATCHES "Set a user password" OR EXISTS ${WORK}/lower.pdf)
+  message(FATAL_ERROR "a lower level after an AES-256 owner open needs a user password, got ${RC}: ${ERR}")
+endif()
+execute_process(COMMAND ${CLI} rewrite ${WORK}/aes256.pdf -o ${WORK}/lower.pdf --password boss
+  --encrypt aes128 --user-password new RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
+execute_process(COMMAND ${CLI} info ${WORK}/lower.pdf --password new RESULT_VARIABLE RC2
+  OUTPUT_VARIABLE OUT2 ERROR_QUIET)
+if(NOT RC EQUAL 0 OR NOT RC2 EQUAL 0 OR NOT OUT2 MATCHES "owner: no")
+  message(FATAL_ERROR "a lower level with a new user password failed (${RC}, ${RC2}): ${ERR}\n${OUT2}")
+endif()
 execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${WORK}/bad.pdf --encrypt aes512
   RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
 if(NOT RC EQUAL 2 OR NOT ERR MATCHES "40, 128, aes128 or aes256")

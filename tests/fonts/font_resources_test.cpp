@@ -230,6 +230,38 @@ TEST_F(FontResourcesTest, FontsThatCannotShowTheTextAreNotReused) {
   EXPECT_EQ(Doc.Store().Count(), Before);
 }
 
+TEST_F(FontResourcesTest, ReuseTakesTheFirstUsableFontInPageOrder) {
+  // Pages 2 and 3 share one font dictionary; unusable fonts come back on
+  // later pages beside usable ones.
+  const std::string Usable =
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
+      "/FirstChar 32 /LastChar 255 >>";
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2,
+           "<< /Type /Pages /Kids [3 0 R 4 0 R 10 0 R 11 0 R] /Count 4 "
+           "/MediaBox [0 0 612 792] >>");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /H 5 0 R >> >> >>");
+  B.Object(4, "<< /Type /Page /Parent 2 0 R /Resources << /Font 9 0 R >> >>");
+  B.Object(10, "<< /Type /Page /Parent 2 0 R /Resources << /Font 9 0 R >> >>");
+  B.Object(11,
+           "<< /Type /Page /Parent 2 0 R /Resources << /Font << /Bad 8 0 R /H 5 0 R /Good 6 0 R "
+           "/Later 7 0 R >> >> >>");
+  B.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  B.Object(6, Usable);
+  B.Object(7, Usable);
+  B.Object(8,
+           "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /MacRomanEncoding "
+           "/FirstChar 32 /LastChar 255 >>");
+  B.Object(9, "<< /H 5 0 R /Bad 8 0 R >>");
+  ASSERT_TRUE(
+      Doc.LoadFromFile(vxtest::WriteTempFile("fonts_order.pdf", B.FinishTable("/Root 1 0 R"))));
+  int32_t Before = Doc.Store().Count();
+  auto Ref = Doc.CreateFontResource(MakeFont("Arial"), "/ZF", feNone, 0, u"Hi");
+  EXPECT_EQ(Ref->ObjectNumber, 6);
+  EXPECT_EQ(Doc.Store().Count(), Before);
+}
+
 TEST_F(FontResourcesTest, CreatedObjectsAreInTheStoreAndMarked) {
   Load();
   int32_t Before = Doc.Store().Count();

@@ -1,7 +1,9 @@
 // InsertWatermark on small documents, with fonts of known metrics.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "pdf/document/vxCstPDFDoc.h"
@@ -11,6 +13,7 @@
 #include "platform/vxClock.h"
 #include "support/expect_error.h"
 #include "support/pdf_builder.h"
+#include "support/tools.h"
 #include "watermark/fake_fonts.h"
 
 using namespace vx;
@@ -259,4 +262,96 @@ TEST_F(InsertWatermarkTest, ABoxWithSwappedCornersIsTakenInOrder) {
   auto* Contents = static_cast<TvxPDFArrayObject*>(Page->Lookup("/Contents"));
   auto* S = static_cast<TvxPDFStreamObject*>(D.Store().Resolve(Contents->GetItem(0)));
   EXPECT_NE(S->Data->DataString().find(" 0.000 756.000 Tm\r"), std::string::npos);
+}
+
+// Pages 1, 2, 4 and 5 share one font dictionary without a usable font; page
+// 3 has its own with one; page 4 has a box of its own.
+TEST_F(InsertWatermarkTest, SharedFontDictionariesAndRepeatedBoxes) {
+  vxtest::PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2,
+           "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R 7 0 R] /Count 5 "
+           "/MediaBox [0 0 612 792] >>");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font 30 0 R >> >>");
+  B.Object(4, "<< /Type /Page /Parent 2 0 R /Resources << /Font 30 0 R >> >>");
+  B.Object(5, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /Own 21 0 R >> >> >>");
+  B.Object(6,
+           "<< /Type /Page /Parent 2 0 R /CropBox [50 50 400 500] "
+           "/Resources << /Font 30 0 R >> >>");
+  B.Object(7, "<< /Type /Page /Parent 2 0 R /Resources << /Font 30 0 R >> >>");
+  B.Object(20, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  B.Object(21,
+           "<< /Type /Font /Subtype /Type1 /BaseFont /HalfEmSans /Encoding /WinAnsiEncoding "
+           "/FirstChar 32 /LastChar 255 >>");
+  B.Object(30, "<< /F1 20 0 R >>");
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  T.HorizontalPosition = hpCenter;
+  T.VerticalPosition = vpCenter;
+  Doc.InsertWatermark(T);
+  std::vector<std::string> W;
+  for (int32_t P = 1; P <= 5; ++P) {
+    SCOPED_TRACE(P);
+    ASSERT_EQ(Watermarks(P).size(), 1u);
+    W.push_back(Watermarks(P)[0]);
+    // Each page names a font its own dictionary holds, and it is ours.
+    TvxPDFObject* Font = Doc.Store().Resolve(Resources(P, "/Font")->Lookup(FontNameOf(W.back())));
+    ASSERT_TRUE(Font && Font->IsDict());
+    auto* Base = static_cast<TvxPDFDictObject*>(Font)->Lookup("/BaseFont");
+    EXPECT_EQ(static_cast<TvxPDFNameObject*>(Base)->Text, "/HalfEmSans");
+  }
+  EXPECT_EQ(FontNameOf(W[2]), "/Own");
+  // The shared dictionary got the font once; the pages after the first
+  // found it there.
+  EXPECT_EQ(Resources(1, "/Font")->Count(), 2);
+  EXPECT_EQ(FontNameOf(W[1]), FontNameOf(W[0]));
+  // Content is shared only between pages of equal box and names.
+  EXPECT_EQ(W[1], W[0]);
+  EXPECT_EQ(W[4], W[0]);
+  EXPECT_NE(W[2], W[0]);
+  EXPECT_NE(W[3], W[0]);
+  EXPECT_EQ(W[2].substr(W[2].find(" Tf\r")), W[0].substr(W[0].find(" Tf\r")));
+  // Every page has a stream of its own.
+  std::vector<int32_t> Numbers;
+  for (int32_t P = 1; P <= 5; ++P)
+    Numbers.push_back(static_cast<TvxPDFIndirectReference*>(Contents(P)->GetItem(0))->ObjectNumber);
+  std::sort(Numbers.begin(), Numbers.end());
+  EXPECT_EQ(std::unique(Numbers.begin(), Numbers.end()), Numbers.end());
+}
+
+// The CLI prepares the font on a thread of its own while the document loads:
+// stamping afterwards writes the same file as stamping without it.
+TEST_F(InsertWatermarkTest, AFontPreparedOnAnotherThreadStampsTheSame) {
+  auto StampOnce = [&](bool Prepare, const std::string& Name) {
+    vxtest::UseHalfEmFonts Fresh;  // nothing of an earlier run is cached
+    RandomSeed(5);
+    std::thread Work;
+    if (Prepare) Work = std::thread([Font = *T.Font] { PrepareWatermarkFont(Font); });
+    TvxPDFDocument D;
+    EXPECT_TRUE(D.LoadFromMemory(ThreePages()));
+    if (Prepare) Work.join();
+    D.MeasurementUnit = muPoints;
+    TvxTextWatermarkTemplate U;
+    U.Text = u"Draft";
+    U.SetFont(*T.Font);
+    U.Font->Underline = true;
+    D.InsertWatermark(U);
+    std::string Path = vxtest::TempPath(Name);
+    D.SaveToFile(Path);
+    return vxtest::ReadAll(Path);
+  };
+  const std::string Plain = StampOnce(false, "plain.pdf");
+  EXPECT_NE(Plain.find("/HalfEmSans"), std::string::npos);
+  EXPECT_EQ(StampOnce(true, "prepared.pdf"), Plain);
+  // A font the service cannot make is no error of the preparation (on its
+  // thread it would end the program); stamping meets the error itself.
+  struct NoFonts : TvxFontService {
+    std::shared_ptr<const TvxPlatformFont> CreateFont(const TvxLogFont&) override {
+      throw Exception("No font found");
+    }
+    std::vector<uint8_t> FontCharsets(std::string_view) override { return {}; }
+  } None;
+  SetFontService(&None);
+  EXPECT_NO_THROW(PrepareWatermarkFont(*T.Font));
+  EXPECT_THROW(Doc.InsertWatermark(T), Exception);
+  SetFontService(nullptr);
 }
