@@ -591,4 +591,7 @@ uint32_t FontServiceGeneration() {
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libfontconfig.so\n";
 }
+// The statistics of used suppressions would end up on standard error of every
+// command that touched fontconfig, mixed into its own messages.
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
