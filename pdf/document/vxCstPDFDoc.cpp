@@ -72,9 +72,10 @@ void TvxCustomPDFDocument::InitDocumentData() {
     FSecurity->SetOnWarning([this](const std::string& Msg) { DoWarning(Msg); });
   }
   // Every load starts from plain output: encryption off (el40bit, no
-  // passwords) and no compression.
+  // passwords), no compression and no ASCII encoding.
   FSecurity->Reset();
   FCompression = TvxCompression{};
+  FAsciiEncoding = false;
   FPDFVersion = pvPDF14;
   FPageMode = pmNone;
   FPageLayout = plNone;

@@ -82,6 +82,10 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   void WriteDocument(TvxStream& Output);
   void SetCompression(uint8_t Method, uint8_t Level);
   const TvxCompression& Compression() const { return FCompression; }
+  // ASCII encoding of binary stream data on output; off after every
+  // initialisation, and no save applies it yet.
+  bool AsciiEncoding() const { return FAsciiEncoding; }
+  void SetAsciiEncoding(bool Value) { FAsciiEncoding = Value; }
   // The name a save writes to: ".pdf" appended unless the name ends so.
   static std::string TargetFileName(const std::string& FileName);
 
@@ -220,6 +224,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   std::string FFilename;
   std::string FWorkFileName;
   TvxCompression FCompression;
+  bool FAsciiEncoding = false;
   std::unique_ptr<TvxSecurityHandler> FSecurity;
   std::unique_ptr<TvxObjectLoader> FLoader;
   std::unique_ptr<TvxOutlineManager> FCatalogHandlers;

@@ -233,19 +233,23 @@ TEST_F(WriterTest, EveryLoadStartsWithPlainOutputSettings) {
   const std::string Source = TwoPageSource();
   TvxPDFDocument Doc;
   Doc.SetCompression(0, 3);
+  Doc.SetAsciiEncoding(true);
   Doc.Encryption().SetLevel(elAES256);
   Doc.Encryption().SetUserPassword("u");
   Doc.Encryption().SetEnabled(true);
   Load(Doc, "plain_settings.pdf", Source);
   EXPECT_EQ(Doc.Compression().Enabled, 0);
+  EXPECT_FALSE(Doc.AsciiEncoding());
   EXPECT_FALSE(Doc.Encryption().Enabled());
   EXPECT_EQ(Doc.Encryption().Level(), el40bit);
   EXPECT_EQ(Doc.Encryption().UserPassword(), "");
   // Set after the load, the compression holds for the save.
   Doc.SetCompression(0, 3);
   EXPECT_NE(Save(Doc, "plain_settings_out.pdf").find("/FlateDecode"), std::string::npos);
+  Doc.SetAsciiEncoding(true);
   Doc.ClearDocument();
   EXPECT_EQ(Doc.Compression().Enabled, 0);
+  EXPECT_FALSE(Doc.AsciiEncoding());
 }
 
 TEST_F(WriterTest, PageTransitionsOnTheDocumentReachTheFile) {
