@@ -17,7 +17,7 @@ namespace {
 
 using vxcli::TvxUsageError;
 
-const char* const Usage =
+constexpr const char* Usage =
     "Usage: vellumark-cli COMMAND [OPTIONS]\n"
     "\n"
     "Stamps text watermarks onto PDF files.\n"

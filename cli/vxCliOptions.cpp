@@ -12,8 +12,8 @@ namespace vxcli {
 namespace {
 
 // In the order of the permission bits.
-const char* const PermissionNames[] = {"copy", "modify",        "print",    "annotate",
-                                       "fill", "accessibility", "assemble", "hiresprint"};
+constexpr const char* PermissionNames[] = {"copy", "modify",        "print",    "annotate",
+                                           "fill", "accessibility", "assemble", "hiresprint"};
 
 // The password's PDFDocEncoding bytes; false when a character has none.
 bool DocBytes(const std::string& Utf8, std::string& Out) {

@@ -593,5 +593,7 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 // The statistics of used suppressions would end up on standard error of every
 // command that touched fontconfig, mixed into its own messages.
-extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
+extern "C" const char* __lsan_default_options() {
+  return "print_suppressions=0";
+}
 #endif

@@ -8,7 +8,7 @@
 namespace vx {
 
 // Generous for real documents (page contents, fonts, object streams).
-inline constexpr int64_t kDefaultMaxDecodedSize = int64_t{256} * 1024 * 1024;
+inline constexpr int64_t DefaultMaxDecodedSize = int64_t{256} * 1024 * 1024;
 
 // The current ceiling, process-wide.
 int64_t MaxDecodedSize();

@@ -18,7 +18,7 @@ namespace vx {
 // --- Decode limit ---
 
 namespace {
-std::atomic<int64_t> GMaxDecodedSize{kDefaultMaxDecodedSize};
+std::atomic<int64_t> GMaxDecodedSize{DefaultMaxDecodedSize};
 }
 
 int64_t MaxDecodedSize() {
@@ -26,7 +26,7 @@ int64_t MaxDecodedSize() {
 }
 
 void SetMaxDecodedSize(int64_t Limit) {
-  GMaxDecodedSize.store(Limit > 0 ? Limit : kDefaultMaxDecodedSize, std::memory_order_relaxed);
+  GMaxDecodedSize.store(Limit > 0 ? Limit : DefaultMaxDecodedSize, std::memory_order_relaxed);
 }
 
 void CheckDecodedSize(uint64_t Size) {
@@ -79,13 +79,13 @@ std::unique_ptr<TvxMemoryStream> NewMemoryStream(std::string Data) {
 
 namespace {
 
-constexpr std::array<std::string_view, kDecodeFilterCount> KFilterNames = {
+constexpr std::array<std::string_view, DecodeFilterCount> FilterNameTexts = {
     "/ASCIIHexDecode", "/ASCII85Decode",  "/FlateDecode", "/RunLengthDecode",
     "/LZWDecode",      "/CCITTFaxDecode", "/DCTDecode",
 };
 
 bool IsKnownKind(TvxDecodeFilter Kind) {
-  return Kind < kDecodeFilterCount;
+  return Kind < DecodeFilterCount;
 }
 
 [[noreturn]] void Unsupported(TvxDecodeFilter Kind) {
@@ -100,7 +100,7 @@ bool CanDecode(TvxDecodeFilter Kind) {
 }  // namespace
 
 std::string_view FilterName(TvxDecodeFilter Kind) {
-  return IsKnownKind(Kind) ? KFilterNames[Kind] : std::string_view();
+  return IsKnownKind(Kind) ? FilterNameTexts[Kind] : std::string_view();
 }
 
 std::unique_ptr<TvxFilter> CreateFilter(TvxDecodeFilter Kind) {

@@ -28,7 +28,7 @@ enum TvxDecodeFilter : uint8_t {
   ftCCITTFaxDecode,
   ftDCTDecode,
 };
-inline constexpr int kDecodeFilterCount = 7;
+inline constexpr int DecodeFilterCount = 7;
 
 // Element 0 is applied first when decoding.
 using TvxFilterList = std::vector<TvxDecodeFilter>;
@@ -45,7 +45,7 @@ class TvxDecodeFilters {
 
  private:
   static uint8_t Bit(TvxDecodeFilter F) {
-    return F < kDecodeFilterCount ? static_cast<uint8_t>(1u << F) : 0;
+    return F < DecodeFilterCount ? static_cast<uint8_t>(1u << F) : 0;
   }
   uint8_t FBits = 0;
 };

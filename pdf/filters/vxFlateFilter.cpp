@@ -12,7 +12,7 @@ namespace vx {
 namespace {
 
 // zlib counts in uInt; larger inputs are fed in slices.
-constexpr size_t KMaxSlice = size_t{1} << 30;
+constexpr size_t MaxSlice = size_t{1} << 30;
 
 Bytef* InBytes(const std::string& S, size_t Offset) {
   return reinterpret_cast<Bytef*>(const_cast<char*>(S.data() + Offset));
@@ -51,7 +51,7 @@ std::string TvxFlateFilter::EncodeString(const std::string& Source, TvxCompressi
   TvxDeflateGuard Guard{&Z};
 
   std::string Out;
-  if (Source.size() <= KMaxSlice) {
+  if (Source.size() <= MaxSlice) {
     // One call with room for the worst case, as zlib's own compress2 does:
     // stored blocks are cut to the output space, so chunked output would
     // give other bytes at level 0.
@@ -66,10 +66,10 @@ std::string TvxFlateFilter::EncodeString(const std::string& Source, TvxCompressi
     return Out;
   }
   size_t Fed = 0;
-  std::string Chunk(KMaxSlice / 16, '\0');
+  std::string Chunk(MaxSlice / 16, '\0');
   for (;;) {
     if (Z.avail_in == 0 && Fed < Source.size()) {
-      size_t Slice = std::min(Source.size() - Fed, KMaxSlice);
+      size_t Slice = std::min(Source.size() - Fed, MaxSlice);
       Z.next_in = InBytes(Source, Fed);
       Z.avail_in = static_cast<uInt>(Slice);
       Fed += Slice;
@@ -94,10 +94,10 @@ std::string TvxFlateFilter::DecodeString(const std::string& Source) {
   TvxInflateGuard Guard{&Z};
 
   size_t Fed = 0;
-  char Chunk[kFlateChunkSize];
+  char Chunk[FlateChunkSize];
   for (;;) {
     if (Z.avail_in == 0 && Fed < Source.size()) {
-      size_t Slice = std::min(Source.size() - Fed, KMaxSlice);
+      size_t Slice = std::min(Source.size() - Fed, MaxSlice);
       Z.next_in = InBytes(Source, Fed);
       Z.avail_in = static_cast<uInt>(Slice);
       Fed += Slice;

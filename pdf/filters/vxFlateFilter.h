@@ -8,7 +8,7 @@
 namespace vx {
 
 // Decompressed output is collected in chunks of this size.
-inline constexpr size_t kFlateChunkSize = 10240;
+inline constexpr size_t FlateChunkSize = 10240;
 
 // The zlib level for a compression setting: 0, 1, 6 (zlib's default), 9.
 int ZlibLevel(TvxCompressionLevel Level);

@@ -7,10 +7,10 @@
 namespace vx {
 
 namespace {
-constexpr unsigned KClear = 256;
-constexpr unsigned KEndOfData = 257;
-constexpr size_t KMaxEntries = 4096;  // 12-bit codes
-constexpr unsigned KMaxWidth = 12;
+constexpr unsigned ClearCode = 256;
+constexpr unsigned EndOfDataCode = 257;
+constexpr size_t MaxEntries = 4096;  // 12-bit codes
+constexpr unsigned MaxCodeWidth = 12;
 }  // namespace
 
 void TvxLZWFilter::ResetTable() {
@@ -20,7 +20,7 @@ void TvxLZWFilter::ResetTable() {
     return;
   }
   FTable.clear();
-  FTable.reserve(KMaxEntries);
+  FTable.reserve(MaxEntries);
   for (unsigned B = 0; B < 256; ++B) FTable.emplace_back(1, static_cast<char>(B));
   FTable.emplace_back(1, '\0');
 }
@@ -46,13 +46,13 @@ std::string TvxLZWFilter::DecodeString(const std::string& Source) {
     unsigned Code = static_cast<unsigned>(Buffer >> (Bits - Width)) & ((1u << Width) - 1);
     Bits -= Width;
 
-    if (Code == KClear) {
+    if (Code == ClearCode) {
       ResetTable();
       Width = 9;
       HavePrev = false;
       continue;
     }
-    if (Code == KEndOfData) break;
+    if (Code == EndOfDataCode) break;
 
     const size_t Size = FTable.size();
     std::string Entry;
@@ -68,7 +68,7 @@ std::string TvxLZWFilter::DecodeString(const std::string& Source) {
     Out += Entry;
 
     // A full table stays as it is until the encoder sends Clear.
-    if (Size < KMaxEntries) {
+    if (Size < MaxEntries) {
       if (HavePrev) {
         std::string New = FTable[Prev];
         New.push_back(Entry[0]);
@@ -77,7 +77,7 @@ std::string TvxLZWFilter::DecodeString(const std::string& Source) {
         // Right after a reset: the filler at 257 that no code refers to.
         FTable.emplace_back(1, Entry[0]);
       }
-      if (FTable.size() + Early >= (size_t{1} << Width) && Width < KMaxWidth) ++Width;
+      if (FTable.size() + Early >= (size_t{1} << Width) && Width < MaxCodeWidth) ++Width;
     }
     Prev = Code;
     HavePrev = true;

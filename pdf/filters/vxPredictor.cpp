@@ -154,7 +154,7 @@ std::string ApplyPredictor(const std::string& Data, const TvxPredictorParams& Pa
   const bool Png = Params.Predictor >= 10 && Params.Predictor <= 15;
   if (Params.Predictor == 0 || Params.Predictor == 1) return Data;
   if (!Png && Params.Predictor != 2) BadParam("/Predictor", Params.Predictor);
-  if (Params.Colors < 1 || Params.Colors > kMaxPredictorColors) BadParam("/Colors", Params.Colors);
+  if (Params.Colors < 1 || Params.Colors > MaxPredictorColors) BadParam("/Colors", Params.Colors);
   const int32_t Bpc = Params.BitsPerComponent;
   if (Bpc != 1 && Bpc != 2 && Bpc != 4 && Bpc != 8 && Bpc != 16) BadParam("/BitsPerComponent", Bpc);
   if (Params.Columns < 1) BadParam("/Columns", Params.Columns);

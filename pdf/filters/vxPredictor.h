@@ -14,7 +14,7 @@ class TvxPDFDictObject;
 class TvxPDFObjectStore;
 
 // Beyond what any colour space needs (DeviceN has at most 32 components).
-inline constexpr int32_t kMaxPredictorColors = 32;
+inline constexpr int32_t MaxPredictorColors = 32;
 
 // The PNG Paeth function on left, above and above-left.
 uint8_t PaethPredictor(uint8_t Left, uint8_t Above, uint8_t AboveLeft);

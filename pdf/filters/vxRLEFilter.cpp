@@ -8,7 +8,7 @@ namespace vx {
 
 namespace {
 
-constexpr uint8_t KEndOfData = 128;
+constexpr uint8_t EndOfDataCode = 128;
 
 void FlushLiterals(std::string& Out, std::string& Lit) {
   size_t Pos = 0;
@@ -37,7 +37,7 @@ void EmitRun(std::string& Out, char Cur, size_t N) {
 
 std::string TvxRLEFilter::EncodeString(const std::string& Source) {
   std::string Out;
-  if (Source.empty()) return std::string(1, static_cast<char>(KEndOfData));
+  if (Source.empty()) return std::string(1, static_cast<char>(EndOfDataCode));
   Out.reserve(Source.size() + Source.size() / 128 + 2);
   std::string Lit;
   char Cur = Source[0];
@@ -70,20 +70,20 @@ std::string TvxRLEFilter::EncodeString(const std::string& Source) {
   if (N == 1) Lit.push_back(Cur);
   if (!Lit.empty()) FlushLiterals(Out, Lit);
   if (N > 1) EmitRun(Out, Cur, N);
-  Out.push_back(static_cast<char>(KEndOfData));
+  Out.push_back(static_cast<char>(EndOfDataCode));
   return Out;
 }
 
 std::string TvxRLEFilter::DecodeString(const std::string& Source) {
-  if (Source.empty() || static_cast<uint8_t>(Source.back()) != KEndOfData)
+  if (Source.empty() || static_cast<uint8_t>(Source.back()) != EndOfDataCode)
     throw Exception(std::string(msg::RLEEndOfDataMarkerWrong));
   const size_t Last = Source.size() - 1;  // the end-of-data byte
   std::string Out;
   size_t Pos = 0;
   while (Pos < Last) {
     uint8_t B = static_cast<uint8_t>(Source[Pos]);
-    if (B == KEndOfData) throw Exception(std::string(msg::PrematureEndOfData));
-    if (B < KEndOfData) {
+    if (B == EndOfDataCode) throw Exception(std::string(msg::PrematureEndOfData));
+    if (B < EndOfDataCode) {
       size_t Len = size_t{B} + 1;
       if (Pos + 1 + Len > Last) throw Exception(std::string(msg::UnexpectedEndOfFile));
       CheckDecodedSize(Out.size() + Len);

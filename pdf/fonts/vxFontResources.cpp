@@ -5,6 +5,7 @@
 
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxUtils.h"
 #include "platform/vxCodePage.h"
 
 namespace vx {
@@ -147,7 +148,6 @@ std::string MakeBaseFontName(const TvxFont& Font) {
 }
 
 std::string EscapePDFName(std::string_view Raw) {
-  static const char Hex[] = "0123456789ABCDEF";
   std::string Out = "/";
   for (char Ch : Raw) {
     auto C = static_cast<uint8_t>(Ch);
@@ -157,8 +157,7 @@ std::string EscapePDFName(std::string_view Raw) {
       Out.push_back(Ch);
     } else {
       Out.push_back('#');
-      Out.push_back(Hex[C >> 4]);
-      Out.push_back(Hex[C & 15]);
+      Out += BytesToHex(std::string_view(&Ch, 1));
     }
   }
   return Out;

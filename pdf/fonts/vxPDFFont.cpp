@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "pdf/fonts/vxTrueType.h"
+#include "pdf/objects/vxUtils.h"
 #include "pdf/watermark/vxUnits.h"
 #include "platform/vxCodePage.h"
 
@@ -168,10 +169,9 @@ std::shared_ptr<const TvxAnalysis> CachedAnalysis(const TvxFont& Font, bool Chec
   return A;
 }
 
-const char HexDigits[] = "0123456789ABCDEF";
-
 void AppendHex4(std::string& S, uint32_t V) {
-  for (int Shift = 12; Shift >= 0; Shift -= 4) S.push_back(HexDigits[(V >> Shift) & 0xF]);
+  const char Bytes[2] = {static_cast<char>((V >> 8) & 0xFF), static_cast<char>(V & 0xFF)};
+  S += BytesToHex(std::string_view(Bytes, 2));
 }
 
 }  // namespace

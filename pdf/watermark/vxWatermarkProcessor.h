@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "pdf/objects/vxPDFObjects.h"
 #include "pdf/document/vxDocumentData.h"
+#include "pdf/objects/vxPDFObjects.h"
 #include "pdf/watermark/vxUnits.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 
@@ -82,7 +82,7 @@ class TvxWatermarkProcessor {
   std::unordered_map<TvxBoxKey, int32_t, TvxBoxHash> FRectIndex;
   std::unordered_map<TvxContentKey, std::string, TvxContentHash> FContents;
   // The entry used last: pages in a row mostly share it.
-  const std::pair<const TvxContentKey, std::string>* FLastContent = nullptr;
+  const std::pair<const TvxContentKey, std::string>* FLastContent = nullptr;  // not owned
 };
 
 // The document-side work of InsertWatermark; the document delegates to it.
