@@ -10,38 +10,7 @@
 # Usage: bench/stamp_bench.sh [SOURCE.pdf] (default: a corpus file)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-CLI=${CLI:-build/cli/vellumark-cli}
-SRC=${1:-../shared/corpus/files/pdfjs-tracemonkey.pdf}
-[ -f "$SRC" ] || SRC=$(ls ../shared/corpus/files/*.pdf | head -1)
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-
-pages=$(qpdf --show-npages "$SRC")
-make_doc() {  # N pages from SRC repeated
-  local want=$1 out=$2 args=() have=0
-  while [ "$have" -lt "$want" ]; do args+=("$SRC" "1-z"); have=$((have + pages)); done
-  qpdf --empty --pages "${args[@]}" -- "$WORK/tmp.pdf"
-  qpdf --empty --pages "$WORK/tmp.pdf" "1-$want" -- "$out"
-}
-
-make_scans() { python3 bench/make_scans.py "$1" "$2"; }
-
-# Best of 3: "milliseconds peak-KiB cpu-milliseconds" of the fastest run.
-measure() {
-  local best="" mem="" cpu=""
-  for _ in 1 2 3; do
-    /usr/bin/time -f "%e %M %U %S" -o "$WORK/time" "$@" >/dev/null 2>&1 || true
-    read -r secs kib user sys <"$WORK/time"
-    local ms
-    ms=$(awk -v s="$secs" 'BEGIN { printf "%d", s * 1000 }')
-    if [ -z "$best" ] || [ "$ms" -lt "$best" ]; then
-      best=$ms
-      mem=$kib
-      cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%d", (u + s) * 1000 }')
-    fi
-  done
-  echo "$best $mem $cpu"
-}
+. bench/bench_common.sh
 # "-" when the divisor is 0 (processor times come in 10 ms steps).
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
 

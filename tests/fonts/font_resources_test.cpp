@@ -56,8 +56,7 @@ class FontResourcesTest : public ::testing::Test {
   void Load(const std::string& FontBody = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
             const std::vector<std::pair<int, std::string>>& Extra = {}) {
     PdfBuilder B;
-    B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 612 792] >>");
+    B.PageTree({3, 4}, "", "/MediaBox [0 0 612 792]");
     B.Object(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /F1 5 0 R >> >> >>");
     B.Object(4, "<< /Type /Page /Parent 2 0 R >>");
     B.Object(5, FontBody);
@@ -237,10 +236,7 @@ TEST_F(FontResourcesTest, ReuseTakesTheFirstUsableFontInPageOrder) {
       "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
       "/FirstChar 32 /LastChar 255 >>";
   PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2,
-           "<< /Type /Pages /Kids [3 0 R 4 0 R 10 0 R 11 0 R] /Count 4 "
-           "/MediaBox [0 0 612 792] >>");
+  B.PageTree({3, 4, 10, 11}, "", "/MediaBox [0 0 612 792]");
   B.Object(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /H 5 0 R >> >> >>");
   B.Object(4, "<< /Type /Page /Parent 2 0 R /Resources << /Font 9 0 R >> >>");
   B.Object(10, "<< /Type /Page /Parent 2 0 R /Resources << /Font 9 0 R >> >>");

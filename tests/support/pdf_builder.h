@@ -62,13 +62,16 @@ class PdfBuilder {
   void Raw(const std::string& Text) { FData += Text; }
 
   // The smallest document frame: catalog 1 (with CatalogEntries) over the
-  // page tree root 2 whose kids are the objects Kids, counted in /Count.
-  void PageTree(const std::vector<int>& Kids, const std::string& CatalogEntries = "") {
+  // page tree root 2 (with PagesEntries, e.g. an inherited /MediaBox) whose
+  // kids are the objects Kids, counted in /Count.
+  void PageTree(const std::vector<int>& Kids, const std::string& CatalogEntries = "",
+                const std::string& PagesEntries = "") {
     std::string List;
     for (int K : Kids) List += (List.empty() ? "" : " ") + std::to_string(K) + " 0 R";
     Object(1, "<< /Type /Catalog /Pages 2 0 R" +
                   (CatalogEntries.empty() ? "" : " " + CatalogEntries) + " >>");
-    Object(2, "<< /Type /Pages /Kids [" + List + "] /Count " + std::to_string(Kids.size()) + " >>");
+    Object(2, "<< /Type /Pages /Kids [" + List + "] /Count " + std::to_string(Kids.size()) +
+                  (PagesEntries.empty() ? "" : " " + PagesEntries) + " >>");
   }
   size_t Size() const { return FData.size(); }
 

@@ -25,8 +25,7 @@ namespace {
 // /Font.
 std::string ThreePages() {
   vxtest::PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 /MediaBox [0 0 612 792] >>");
+  B.PageTree({3, 4, 5}, "", "/MediaBox [0 0 612 792]");
   B.Object(3,
            "<< /Type /Page /Parent 2 0 R /Contents 10 0 R "
            "/Resources << /Font << /F1 20 0 R >> >> >>");
@@ -268,10 +267,7 @@ TEST_F(InsertWatermarkTest, ABoxWithSwappedCornersIsTakenInOrder) {
 // 3 has its own with one; page 4 has a box of its own.
 TEST_F(InsertWatermarkTest, SharedFontDictionariesAndRepeatedBoxes) {
   vxtest::PdfBuilder B;
-  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
-  B.Object(2,
-           "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R 6 0 R 7 0 R] /Count 5 "
-           "/MediaBox [0 0 612 792] >>");
+  B.PageTree({3, 4, 5, 6, 7}, "", "/MediaBox [0 0 612 792]");
   B.Object(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font 30 0 R >> >>");
   B.Object(4, "<< /Type /Page /Parent 2 0 R /Resources << /Font 30 0 R >> >>");
   B.Object(5, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /Own 21 0 R >> >> >>");
