@@ -1,6 +1,7 @@
 #include "pdf/objects/vxNumberText.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <cstring>
 
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxNumberTextFast.h"
 
 namespace vx {
 
@@ -222,11 +224,79 @@ double TextToFloatDot(std::string_view Text) {
   return V;
 }
 
-std::string RealToPDFText(double Value) {
+std::string RealToPDFTextGeneral(double Value) {
   if (!std::isfinite(Value)) return "0.0000000000";
   TvxDecimal D = ToDecimal(Value, 10);
   if (!D.Digits.empty() && D.Exp >= 10) return ExponentText(D, 10, 0);
   return SignificantFixedText(Value, 10, 10);
+}
+
+// Every finite value below 1e10 in magnitude is written as N / 10^Scale with
+// ten decimals, where Scale is 10 below 1 and 9 - (exponent of the leading
+// digit) from 1 on, and N is |Value| * 10^Scale rounded half to even on the
+// exact binary value, as the general path's conversions round. Value is
+// M * 2^-Shift with a 53-bit M, so M * 10^Scale (below 2^87) and its
+// remainder are exact in 128 bits. Rounding to ten significant digits may
+// carry into a new leading digit (9.99999999996 gives N = 10^10, "10.0"); the
+// general path then shows one decimal fewer and pads it with a zero, which
+// is the same text. Only the carry to 1e10 needs the exponent form.
+size_t FastRealToPDFText(double Value, char* Buf) {
+  constexpr uint64_t Pow10[] = {1,       10,       100,       1000,       10000,         100000,
+                                1000000, 10000000, 100000000, 1000000000, 10000000000ull};
+  constexpr double Pow10D[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+  const uint64_t Bits = std::bit_cast<uint64_t>(Value);
+  const bool Negative = (Bits >> 63) != 0;
+  const int BiasedExp = static_cast<int>((Bits >> 52) & 0x7FF);
+  const double A = std::fabs(Value);
+  if (BiasedExp == 0x7FF || !(A < 1e10)) return 0;
+  uint64_t N = 0;
+  int Scale = 10;
+  // Below 2^-40 the value times 10^10 is under 0.01: zero, like zero itself
+  // and the subnormals.
+  if (BiasedExp >= 1023 - 40) {
+    const uint64_t M = (Bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+    const int Shift = 1075 - BiasedExp;  // 19..92 in this range
+    if (A >= 1) {
+      int Lead = 0;
+      while (Lead < 9 && A >= Pow10D[Lead + 1]) ++Lead;
+      Scale = 9 - Lead;
+    }
+    const unsigned __int128 P = static_cast<unsigned __int128>(M) * Pow10[Scale];
+    const unsigned __int128 One = 1;
+    N = static_cast<uint64_t>(P >> Shift);
+    const unsigned __int128 Rem = P & ((One << Shift) - 1);
+    const unsigned __int128 Half = One << (Shift - 1);
+    if (Rem > Half || (Rem == Half && (N & 1) != 0)) ++N;
+    if (Scale == 0 && N >= Pow10[10]) return 0;  // rounds to 1e10: exponent form
+  }
+  char* P = Buf;
+  // A negative value that rounds to zero is written without its sign.
+  if (Negative && N != 0) *P++ = '-';
+  P = std::to_chars(P, P + 12, N / Pow10[Scale]).ptr;
+  *P++ = '.';
+  // The Scale shown decimals followed by the padding zeros: ten digits.
+  uint64_t Frac = (N % Pow10[Scale]) * Pow10[10 - Scale];
+  for (int I = 9; I >= 0; --I) {
+    P[I] = static_cast<char>('0' + Frac % 10);
+    Frac /= 10;
+  }
+  P += 10;
+  return static_cast<size_t>(P - Buf);
+}
+
+void AppendRealToPDFText(std::string& Out, double Value) {
+  char Buf[RealTextBufferSize];
+  size_t Len = FastRealToPDFText(Value, Buf);
+  if (Len != 0)
+    Out.append(Buf, Len);
+  else
+    Out.append(RealToPDFTextGeneral(Value));
+}
+
+std::string RealToPDFText(double Value) {
+  char Buf[RealTextBufferSize];
+  size_t Len = FastRealToPDFText(Value, Buf);
+  return Len != 0 ? std::string(Buf, Len) : RealToPDFTextGeneral(Value);
 }
 
 }  // namespace vx

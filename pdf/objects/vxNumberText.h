@@ -21,5 +21,6 @@ double TextToFloatDot(std::string_view Text);
 bool TryTextToFloatDot(std::string_view Text, double& Value);
 // Text of a real as the writer puts it: ten significant digits, ten decimals.
 std::string RealToPDFText(double Value);
+void AppendRealToPDFText(std::string& Out, double Value);
 
 }  // namespace vx

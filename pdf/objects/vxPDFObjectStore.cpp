@@ -62,20 +62,26 @@ TvxPDFIndirectObject* TvxPDFObjectStore::AddObject(std::unique_ptr<TvxPDFIndirec
   TvxPDFIndirectObject* Raw = Obj.get();
   int32_t Index = Objects.Add(ListID, Raw);
   FOwned.push_back(std::move(Obj));
-  FIndex.try_emplace(TvxObjectKey{Raw->DocumentID, Raw->ObjectNumber, Raw->Generation}, Index);
-  FIDIndex.try_emplace(ID, Index);
+  FIndex.Insert(TvxObjectKey{Raw->DocumentID, Raw->ObjectNumber, Raw->Generation}, Index);
+  if (FIDIndexBuilt) FIDIndex.Insert(ID, Index);
   return Raw;
 }
 
 int32_t TvxPDFObjectStore::IndexOfObject(int32_t DocumentID, int32_t ObjectNumber,
                                          uint16_t Generation) const {
-  auto It = FIndex.find(TvxObjectKey{DocumentID, ObjectNumber, Generation});
-  return It == FIndex.end() ? -1 : It->second;
+  return FIndex.Find(TvxObjectKey{DocumentID, ObjectNumber, Generation});
 }
 
 int32_t TvxPDFObjectStore::IndexOfID(int32_t UniqueID) const {
-  auto It = FIDIndex.find(UniqueID);
-  return It == FIDIndex.end() ? -1 : It->second;
+  if (!FIDIndexBuilt) {
+    // In list order, so that the first object of an ID is the one found.
+    for (int32_t I = 0; I < Count(); ++I) {
+      const TvxPDFIndirectObject* Obj = GetObject(I);
+      FIDIndex.Insert(MakeUniqueID(Obj->DocumentID, Obj->ObjectNumber, Obj->Generation), I);
+    }
+    FIDIndexBuilt = true;
+  }
+  return FIDIndex.Find(UniqueID);
 }
 
 TvxPDFIndirectObject* TvxPDFObjectStore::GetObject(int32_t Index) const {

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "pdf/objects/vxClasses.h"
+#include "pdf/objects/vxFlatIndex.h"
 #include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxViewerPreferences.h"
 
@@ -28,12 +28,16 @@ struct TvxObjectKey {
 };
 
 struct TvxObjectKeyHash {
-  size_t operator()(const TvxObjectKey& K) const noexcept {
-    uint64_t H = static_cast<uint32_t>(K.DocumentID);
-    H = H * 0x9E3779B97F4A7C15ull ^ static_cast<uint32_t>(K.ObjectNumber);
-    H = H * 0x9E3779B97F4A7C15ull ^ K.Generation;
-    return static_cast<size_t>(H ^ (H >> 29));
+  uint64_t operator()(const TvxObjectKey& K) const noexcept {
+    // Within one document only the number and generation vary.
+    return MixIndexKey(static_cast<uint32_t>(K.ObjectNumber) ^
+                       (static_cast<uint64_t>(K.Generation) << 32) ^
+                       (static_cast<uint64_t>(static_cast<uint32_t>(K.DocumentID)) << 48));
   }
+};
+
+struct TvxUniqueIDHash {
+  uint64_t operator()(int32_t ID) const noexcept { return MixIndexKey(static_cast<uint32_t>(ID)); }
 };
 
 class TvxPDFObjectStore {
@@ -73,8 +77,11 @@ class TvxPDFObjectStore {
   TvxPDFObject* Follow(TvxPDFObject* Obj) const;
 
   std::vector<std::unique_ptr<TvxPDFIndirectObject>> FOwned;
-  std::unordered_map<TvxObjectKey, int32_t, TvxObjectKeyHash> FIndex;
-  std::unordered_map<int32_t, int32_t> FIDIndex;
+  TvxFlatIndex<TvxObjectKey, TvxObjectKeyHash> FIndex;
+  // Built on the first IndexOfID (loading and saving never ask) and kept up
+  // to date from then on; the store is used by one thread at a time.
+  mutable TvxFlatIndex<int32_t, TvxUniqueIDHash> FIDIndex;
+  mutable bool FIDIndexBuilt = false;
 };
 
 struct TvxXRefItem {

@@ -8,6 +8,7 @@
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/filters/vxRLEFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxNumberText.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/writer/vxOutlineBuilder.h"
 #include "platform/vxCodePage.h"
@@ -94,7 +95,9 @@ void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const Tvx
     case otBoolean: Out.append(static_cast<const TvxPDFBooleanObject*>(Value)->AsText()); break;
     case otInteger: AppendInt(Out, static_cast<const TvxPDFIntegerObject*>(Value)->Value); break;
     case otInt64: AppendInt(Out, static_cast<const TvxPDFInt64Object*>(Value)->Value); break;
-    case otReal: Out.append(static_cast<const TvxPDFRealObject*>(Value)->AsText()); break;
+    case otReal:
+      AppendRealToPDFText(Out, static_cast<const TvxPDFRealObject*>(Value)->Value);
+      break;
     case otString: AppendString(Out, ObjNum, *static_cast<const TvxPDFStringObject*>(Value)); break;
     case otName: Out.append(static_cast<const TvxPDFNameObject*>(Value)->Text); break;
     case otArray:

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <random>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "pdf/objects/vxPDFObjectStore.h"
@@ -181,4 +185,79 @@ TEST(ObjectStore, ReferenceCyclesResolveToNothing) {
   EXPECT_EQ(Store.Resolve(Ref(1, 1).get()), nullptr);
   EXPECT_EQ(Store.ResolveDict(Ref(1, 1).get()), nullptr);
   EXPECT_EQ(Store.ResolveArray(Ref(1, 2).get(), Owned), nullptr);
+}
+
+TEST(FlatIndex, GrowsAndKeepsTheFirstEntry) {
+  TvxFlatIndex<int32_t, TvxUniqueIDHash> Index;
+  EXPECT_EQ(Index.Find(0), -1);  // empty: nothing allocated, nothing found
+  size_t LastCapacity = 0;
+  int Growths = 0;
+  for (int32_t K = 0; K < 5000; ++K) {
+    EXPECT_TRUE(Index.Insert(K * 7, K));
+    // Power-of-two sizes, never more than 70 % in use.
+    ASSERT_EQ(Index.Capacity() & (Index.Capacity() - 1), 0u);
+    ASSERT_LE(Index.Count() * 10, Index.Capacity() * 7);
+    if (Index.Capacity() != LastCapacity) ++Growths, LastCapacity = Index.Capacity();
+  }
+  EXPECT_EQ(Index.Count(), 5000u);
+  EXPECT_GE(Growths, 9);               // 16 up to 8192
+  EXPECT_FALSE(Index.Insert(21, 99));  // a repeat leaves the first in place
+  EXPECT_EQ(Index.Count(), 5000u);
+  for (int32_t K = 0; K < 5000; ++K) {
+    ASSERT_EQ(Index.Find(K * 7), K);
+    ASSERT_EQ(Index.Find(K * 7 + 3), -1);
+  }
+  EXPECT_EQ(Index.Find(-7), -1);
+  Index.Clear();
+  EXPECT_EQ(Index.Find(0), -1);
+  EXPECT_TRUE(Index.Insert(0, 4));
+  EXPECT_EQ(Index.Find(0), 4);
+}
+
+TEST(ObjectStore, ManyObjectsFoundAsTheFirstAdded) {
+  // Numbers in shuffled order with repeats, generations, a second document
+  // whose triples give the same UniqueIDs ((1, 1n, g) and (11, n, g)) and
+  // numbers whose UniqueID is negative. The oracle: the first position of
+  // each triple and of each UniqueID, in list order.
+  std::vector<std::tuple<int32_t, int32_t, uint16_t>> Triples;
+  for (int32_t N = 1; N <= 30000; ++N) Triples.emplace_back(1, N, 0);
+  for (int32_t N = 1; N <= 3000; ++N) Triples.emplace_back(11, N, 0);
+  for (int32_t N = 1; N <= 2000; ++N) Triples.emplace_back(1, N * 3, static_cast<uint16_t>(N % 5));
+  for (int32_t N = 0; N < 500; ++N) Triples.emplace_back(12, 12345678 + N, 0);
+  for (int32_t N = 1; N <= 3000; N += 3) Triples.emplace_back(1, N, 0);  // repeats
+  std::mt19937 Rng(7);
+  std::shuffle(Triples.begin(), Triples.end(), Rng);
+
+  std::map<std::tuple<int32_t, int32_t, uint16_t>, int32_t> FirstOfTriple;
+  std::map<int32_t, int32_t> FirstOfID;
+  auto ExpectAllFound = [&](const TvxPDFObjectStore& Store) {
+    for (const auto& [T, I] : FirstOfTriple) {
+      auto [D, N, G] = T;
+      ASSERT_EQ(Store.IndexOfObject(D, N, G), I) << D << " " << N << " " << G;
+      ASSERT_EQ(Store.FindObject(Ref(D, N, G).get()), Store.GetObject(I));
+    }
+    for (const auto& [ID, I] : FirstOfID) ASSERT_EQ(Store.IndexOfID(ID), I) << ID;
+  };
+
+  TvxPDFObjectStore Store;
+  int32_t Index = 0;
+  for (const auto& T : Triples) {
+    auto [D, N, G] = T;
+    Store.AddObject(Obj(D, N, G));
+    FirstOfTriple.emplace(T, Index);
+    FirstOfID.emplace(MakeUniqueID(D, N, G), Index);
+    ++Index;
+    // The UniqueID index is built on first use and kept up after it.
+    if (Index == 20000) ExpectAllFound(Store);
+  }
+  EXPECT_LT(FirstOfID.size(), FirstOfTriple.size());  // some IDs are shared
+  EXPECT_LT(FirstOfTriple.size(), Triples.size());    // some triples repeat
+  ExpectAllFound(Store);
+
+  // Absent: numbers never added, other generations, other documents.
+  for (int32_t N : {0, 30001, 99999, -1}) EXPECT_EQ(Store.IndexOfObject(1, N, 0), -1) << N;
+  EXPECT_EQ(Store.IndexOfObject(1, 5, 7), -1);
+  EXPECT_EQ(Store.IndexOfObject(2, 5, 0), -1);
+  EXPECT_EQ(Store.FindObject(Ref(3, 1).get()), nullptr);
+  EXPECT_EQ(Store.IndexOfID(MakeUniqueID(2, 5, 0)), -1);
 }

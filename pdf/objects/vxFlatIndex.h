@@ -1,0 +1,82 @@
+// A hash index from keys to list positions in one flat array: open
+// addressing with linear probing, one allocation however many entries.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vx {
+
+// Spreads a 64-bit key over all bits. The seed differs from process to
+// process, so that object numbers chosen by a file cannot be made to pile up
+// in one run of slots.
+uint64_t MixIndexKey(uint64_t X);
+
+// TKey: equality-comparable and default-constructible; THash gives its
+// 64-bit hash. Positions are never negative: -1 marks an empty slot and
+// stands for "absent". Entries are never removed.
+template <typename TKey, typename THash>
+class TvxFlatIndex {
+ public:
+  // The position stored for Key, or -1.
+  int32_t Find(const TKey& Key) const {
+    if (FCount == 0) return -1;
+    for (size_t I = THash{}(Key)&FMask;; I = (I + 1) & FMask) {
+      const TvxSlot& S = FSlots[I];
+      if (S.Index < 0) return -1;
+      if (S.Key == Key) return S.Index;
+    }
+  }
+
+  // Stores Index for Key unless Key is already there: the first one stays.
+  // True when it was stored.
+  bool Insert(const TKey& Key, int32_t Index) {
+    if ((FCount + 1) * 10 > FSlots.size() * 7) Grow();
+    return Place(Key, Index);
+  }
+
+  size_t Count() const { return FCount; }
+  size_t Capacity() const { return FSlots.size(); }
+
+  void Clear() {
+    FSlots = {};
+    FMask = 0;
+    FCount = 0;
+  }
+
+ private:
+  struct TvxSlot {
+    TKey Key;
+    int32_t Index;
+  };
+
+  bool Place(const TKey& Key, int32_t Index) {
+    for (size_t I = THash{}(Key)&FMask;; I = (I + 1) & FMask) {
+      TvxSlot& S = FSlots[I];
+      if (S.Index < 0) {
+        S = TvxSlot{Key, Index};
+        ++FCount;
+        return true;
+      }
+      if (S.Key == Key) return false;
+    }
+  }
+
+  // Doubles the slots (at most 70 % in use after an insert) and places the
+  // entries again; their keys are distinct, so their order does not matter.
+  void Grow() {
+    std::vector<TvxSlot> Old(FSlots.size() < 16 ? 16 : FSlots.size() * 2, TvxSlot{TKey{}, -1});
+    Old.swap(FSlots);
+    FMask = FSlots.size() - 1;
+    FCount = 0;
+    for (const TvxSlot& S : Old)
+      if (S.Index >= 0) Place(S.Key, S.Index);
+  }
+
+  std::vector<TvxSlot> FSlots;
+  size_t FMask = 0;
+  size_t FCount = 0;
+};
+
+}  // namespace vx
