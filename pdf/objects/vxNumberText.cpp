@@ -231,6 +231,11 @@ std::string RealToPDFTextGeneral(double Value) {
   return SignificantFixedText(Value, 10, 10);
 }
 
+constexpr char DigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Every finite value below 1e10 in magnitude is written as N / 10^Scale with
 // ten decimals, where Scale is 10 below 1 and 9 - (exponent of the leading
 // digit) from 1 on, and N is |Value| * 10^Scale rounded half to even on the
@@ -241,9 +246,9 @@ std::string RealToPDFTextGeneral(double Value) {
 // general path then shows one decimal fewer and pads it with a zero, which
 // is the same text. Only the carry to 1e10 needs the exponent form.
 size_t FastRealToPDFText(double Value, char* Buf) {
-  constexpr uint64_t Pow10[] = {1,       10,       100,       1000,       10000,         100000,
-                                1000000, 10000000, 100000000, 1000000000, 10000000000ull};
-  constexpr double Pow10D[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+  static constexpr uint64_t Pow10[] = {
+      1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000, 10000000000ull};
+  static constexpr double Pow10D[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
   const uint64_t Bits = std::bit_cast<uint64_t>(Value);
   const bool Negative = (Bits >> 63) != 0;
   const int BiasedExp = static_cast<int>((Bits >> 52) & 0x7FF);
@@ -274,11 +279,12 @@ size_t FastRealToPDFText(double Value, char* Buf) {
   if (Negative && N != 0) *P++ = '-';
   P = std::to_chars(P, P + 12, N / Pow10[Scale]).ptr;
   *P++ = '.';
-  // The Scale shown decimals followed by the padding zeros: ten digits.
+  // The Scale shown decimals followed by the padding zeros: ten digits,
+  // two at a time.
   uint64_t Frac = (N % Pow10[Scale]) * Pow10[10 - Scale];
-  for (int I = 9; I >= 0; --I) {
-    P[I] = static_cast<char>('0' + Frac % 10);
-    Frac /= 10;
+  for (int I = 8; I >= 0; I -= 2) {
+    std::memcpy(P + I, DigitPairs + 2 * (Frac % 100), 2);
+    Frac /= 100;
   }
   P += 10;
   return static_cast<size_t>(P - Buf);

@@ -25,12 +25,25 @@ void AppendInt(std::string& Out, int64_t N) {
   Out.append(Buf, Res.ptr);
 }
 
-// "%.10d %.5d %s" and the line end: always 20 bytes.
-std::string XRefEntry(int64_t Offset, int Generation, char Type) {
-  char Buf[32];
-  std::snprintf(Buf, sizeof Buf, "%.10lld %.5d %c\r\n", static_cast<long long>(Offset), Generation,
-                Type);
-  return Buf;
+// "%.10d %.5d %s" and the line end: 20 bytes for every offset below 10^10.
+void AppendXRefEntry(std::string& Out, int64_t Offset, int Generation, char Type) {
+  if (Offset < 0 || Offset >= 10000000000 || Generation < 0 || Generation > 99999) {
+    char Buf[48];
+    int Len = std::snprintf(Buf, sizeof Buf, "%.10lld %.5d %c\r\n", static_cast<long long>(Offset),
+                            Generation, Type);
+    Out.append(Buf, static_cast<size_t>(std::clamp(Len, 0, static_cast<int>(sizeof Buf) - 1)));
+    return;
+  }
+  char Buf[20];
+  for (int I = 9; I >= 0; --I, Offset /= 10) Buf[I] = static_cast<char>('0' + Offset % 10);
+  Buf[10] = ' ';
+  for (int I = 15; I >= 11; --I, Generation /= 10)
+    Buf[I] = static_cast<char>('0' + Generation % 10);
+  Buf[16] = ' ';
+  Buf[17] = Type;
+  Buf[18] = '\r';
+  Buf[19] = '\n';
+  Out.append(Buf, sizeof Buf);
 }
 
 const TvxPDFNameObject* AsName(const TvxPDFObject* Obj) {
@@ -449,8 +462,8 @@ void TvxDocumentWriter::WriteXRefAndTrailer() {
   const size_t Count = FXRefOffsets.size();
   std::string Text = "xref\r\n0 " + std::to_string(Count + 1) + "\r\n";
   Text.reserve(Text.size() + 20 * (Count + 1) + 256);
-  Text += XRefEntry(0, 65535, 'f');
-  for (int64_t Offset : FXRefOffsets) Text += XRefEntry(Offset, 0, 'n');
+  AppendXRefEntry(Text, 0, 65535, 'f');
+  for (int64_t Offset : FXRefOffsets) AppendXRefEntry(Text, Offset, 0, 'n');
   std::string Lines;
   Lines += KeyLine("/Size", std::to_string(Count + 1));
   Lines += KeyLine("/Root", RefText(1));
