@@ -13,27 +13,43 @@ namespace vx {
 // in one run of slots.
 uint64_t MixIndexKey(uint64_t X);
 
+struct TvxNoPayload {};
+
 // TKey: equality-comparable and default-constructible; THash gives its
 // 64-bit hash. Positions are never negative: -1 marks an empty slot and
-// stands for "absent". Entries are never removed.
-template <typename TKey, typename THash>
+// stands for "absent". A payload kept beside the position spares the caller
+// a second memory access for what the position leads to. Entries are never
+// removed.
+template <typename TKey, typename THash, typename TPayload = TvxNoPayload>
 class TvxFlatIndex {
  public:
+  struct TvxSlot {
+    TKey Key;
+    int32_t Index;
+    [[no_unique_address]] TPayload Payload;
+  };
+
   // The position stored for Key, or -1.
   int32_t Find(const TKey& Key) const {
-    if (FCount == 0) return -1;
-    for (size_t I = THash{}(Key)&FMask;; I = (I + 1) & FMask) {
+    const TvxSlot* S = FindSlot(Key);
+    return S ? S->Index : -1;
+  }
+
+  // The entry of Key, or nil.
+  const TvxSlot* FindSlot(const TKey& Key) const {
+    if (FCount == 0) return nullptr;
+    for (size_t I = Start(Key);; I = (I + 1) & FMask) {
       const TvxSlot& S = FSlots[I];
-      if (S.Index < 0) return -1;
-      if (S.Key == Key) return S.Index;
+      if (S.Index < 0) return nullptr;
+      if (S.Key == Key) return &S;
     }
   }
 
   // Stores Index for Key unless Key is already there: the first one stays.
   // True when it was stored.
-  bool Insert(const TKey& Key, int32_t Index) {
+  bool Insert(const TKey& Key, int32_t Index, TPayload Payload = {}) {
     if ((FCount + 1) * 10 > FSlots.size() * 7) Grow();
-    return Place(Key, Index);
+    return Place(TvxSlot{Key, Index, Payload});
   }
 
   size_t Count() const { return FCount; }
@@ -46,32 +62,29 @@ class TvxFlatIndex {
   }
 
  private:
-  struct TvxSlot {
-    TKey Key;
-    int32_t Index;
-  };
+  size_t Start(const TKey& Key) const { return static_cast<size_t>(THash{}(Key)) & FMask; }
 
-  bool Place(const TKey& Key, int32_t Index) {
-    for (size_t I = THash{}(Key)&FMask;; I = (I + 1) & FMask) {
+  bool Place(const TvxSlot& New) {
+    for (size_t I = Start(New.Key);; I = (I + 1) & FMask) {
       TvxSlot& S = FSlots[I];
       if (S.Index < 0) {
-        S = TvxSlot{Key, Index};
+        S = New;
         ++FCount;
         return true;
       }
-      if (S.Key == Key) return false;
+      if (S.Key == New.Key) return false;
     }
   }
 
   // Doubles the slots (at most 70 % in use after an insert) and places the
   // entries again; their keys are distinct, so their order does not matter.
   void Grow() {
-    std::vector<TvxSlot> Old(FSlots.size() < 16 ? 16 : FSlots.size() * 2, TvxSlot{TKey{}, -1});
+    std::vector<TvxSlot> Old(FSlots.size() < 16 ? 16 : FSlots.size() * 2, TvxSlot{TKey{}, -1, {}});
     Old.swap(FSlots);
     FMask = FSlots.size() - 1;
     FCount = 0;
     for (const TvxSlot& S : Old)
-      if (S.Index >= 0) Place(S.Key, S.Index);
+      if (S.Index >= 0) Place(S);
   }
 
   std::vector<TvxSlot> FSlots;

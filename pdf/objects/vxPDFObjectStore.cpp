@@ -62,7 +62,7 @@ TvxPDFIndirectObject* TvxPDFObjectStore::AddObject(std::unique_ptr<TvxPDFIndirec
   TvxPDFIndirectObject* Raw = Obj.get();
   int32_t Index = Objects.Add(ListID, Raw);
   FOwned.push_back(std::move(Obj));
-  FIndex.Insert(TvxObjectKey{Raw->DocumentID, Raw->ObjectNumber, Raw->Generation}, Index);
+  FIndex.Insert(TvxObjectKey{Raw->DocumentID, Raw->ObjectNumber, Raw->Generation}, Index, Raw);
   if (FIDIndexBuilt) FIDIndex.Insert(ID, Index);
   return Raw;
 }
@@ -90,15 +90,18 @@ TvxPDFIndirectObject* TvxPDFObjectStore::GetObject(int32_t Index) const {
 
 TvxPDFIndirectObject* TvxPDFObjectStore::FindObject(const TvxPDFObject* Obj) const {
   if (!Obj) return nullptr;
-  int32_t Index = -1;
+  TvxObjectKey Key;
   if (Obj->IsIndirectReference()) {
     auto* R = static_cast<const TvxPDFIndirectReference*>(Obj);
-    Index = IndexOfObject(R->DocumentID, R->ObjectNumber, R->Generation);
+    Key = {R->DocumentID, R->ObjectNumber, R->Generation};
   } else if (Obj->IsIndirectObject()) {
     auto* O = static_cast<const TvxPDFIndirectObject*>(Obj);
-    Index = IndexOfObject(O->DocumentID, O->ObjectNumber, O->Generation);
+    Key = {O->DocumentID, O->ObjectNumber, O->Generation};
+  } else {
+    return nullptr;
   }
-  return Index < 0 ? nullptr : GetObject(Index);
+  const auto* Slot = FIndex.FindSlot(Key);
+  return Slot ? Slot->Payload : nullptr;
 }
 
 TvxPDFObject* TvxPDFObjectStore::Follow(TvxPDFObject* Obj) const {

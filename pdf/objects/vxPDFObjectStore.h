@@ -77,7 +77,8 @@ class TvxPDFObjectStore {
   TvxPDFObject* Follow(TvxPDFObject* Obj) const;
 
   std::vector<std::unique_ptr<TvxPDFIndirectObject>> FOwned;
-  TvxFlatIndex<TvxObjectKey, TvxObjectKeyHash> FIndex;
+  // The object itself beside its position: a lookup touches one slot.
+  TvxFlatIndex<TvxObjectKey, TvxObjectKeyHash, TvxPDFIndirectObject*> FIndex;
   // Built on the first IndexOfID (loading and saving never ask) and kept up
   // to date from then on; the store is used by one thread at a time.
   mutable TvxFlatIndex<int32_t, TvxUniqueIDHash> FIDIndex;
