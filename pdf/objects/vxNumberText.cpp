@@ -190,7 +190,34 @@ std::string FloatToTextFmtDot(double Value, TvxFloatFormat Format, int Precision
   return GeneralText(Value, Precision);
 }
 
-bool TryTextToFloatDot(std::string_view Text, double& Value) {
+// Plain decimal text of at most 15 digits ("72.004", "0.5", "612."): the
+// digits as an integer and the power of ten are exact doubles, so one
+// division gives the correctly rounded value, as the full conversion does.
+bool FastDecimalValue(std::string_view Text, double& Value) {
+  static constexpr double Pow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  uint64_t M = 0;
+  int Digits = 0;
+  int Frac = -1;  // digits after the point; -1 before it
+  for (char C : Text) {
+    if (C >= '0' && C <= '9') {
+      if (++Digits > 15) return false;
+      M = M * 10 + static_cast<uint64_t>(C - '0');
+      if (Frac >= 0) ++Frac;
+    } else if (C == '.' && Frac < 0) {
+      Frac = 0;
+    } else {
+      return false;
+    }
+  }
+  if (Digits == 0) return false;
+  Value = static_cast<double>(M) / Pow10[Frac < 0 ? 0 : Frac];
+  return true;
+}
+
+namespace {
+
+bool TextToFloat(std::string_view Text, double& Value, bool Fast) {
   while (!Text.empty() && (Text.front() == ' ' || Text.front() == '\t')) Text.remove_prefix(1);
   while (!Text.empty() && (Text.back() == ' ' || Text.back() == '\t')) Text.remove_suffix(1);
   if (Text.empty()) return false;
@@ -204,6 +231,10 @@ bool TryTextToFloatDot(std::string_view Text, double& Value) {
       !(std::isdigit(static_cast<unsigned char>(Text.front())) || Text.front() == '.'))
     return false;
   double Result = 0;
+  if (Fast && FastDecimalValue(Text, Result)) {
+    Value = Negative ? -Result : Result;
+    return true;
+  }
   auto Res =
       std::from_chars(Text.data(), Text.data() + Text.size(), Result, std::chars_format::general);
   if (Res.ptr != Text.data() + Text.size()) return false;
@@ -216,6 +247,16 @@ bool TryTextToFloatDot(std::string_view Text, double& Value) {
   }
   Value = Negative ? -Result : Result;
   return true;
+}
+
+}  // namespace
+
+bool TryTextToFloatDot(std::string_view Text, double& Value) {
+  return TextToFloat(Text, Value, true);
+}
+
+bool TryTextToFloatDotGeneral(std::string_view Text, double& Value) {
+  return TextToFloat(Text, Value, false);
 }
 
 double TextToFloatDot(std::string_view Text) {

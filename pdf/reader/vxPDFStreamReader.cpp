@@ -35,6 +35,13 @@ bool IsDigit(char C) {
 // A decimal integer with an optional sign, nothing else.
 bool ParseInt64(std::string_view Text, int64_t& Value) {
   if (Text.empty()) return false;
+  // Plain digits, the common case, too short to overflow.
+  if (Text.size() <= 18 && std::all_of(Text.begin(), Text.end(), IsDigit)) {
+    int64_t V = 0;
+    for (char C : Text) V = V * 10 + (C - '0');
+    Value = V;
+    return true;
+  }
   const char* First = Text.data();
   const char* Last = First + Text.size();
   if (*First == '+') ++First;
@@ -44,7 +51,7 @@ bool ParseInt64(std::string_view Text, int64_t& Value) {
   return Res.ec == std::errc() && Res.ptr == Last;
 }
 
-int32_t ToInt32OrConvertError(const std::string& Text) {
+int32_t ToInt32OrConvertError(std::string_view Text) {
   int64_t V = 0;
   if (!ParseInt64(Text, V) || V < std::numeric_limits<int32_t>::min() ||
       V > std::numeric_limits<int32_t>::max())
@@ -164,21 +171,19 @@ void TvxPDFStreamReader::SkipWhitespace() {
   if (Pos > FPos) FPos = Pos;
 }
 
-void TvxPDFStreamReader::ReadTokenInto(std::string& Out) {
-  Out.clear();
-  if (AtEnd()) return;
+std::string_view TvxPDFStreamReader::ReadTokenView() {
+  if (AtEnd()) return {};
   const int64_t Start = FPos;
   int64_t Pos = Start + 1;
   while (Pos < FSize && !Classes.TokenDelim[static_cast<uint8_t>(FBuf[Pos])]) ++Pos;
-  Out.assign(FBuf + Start, static_cast<size_t>(Pos - Start));
+  std::string_view Token(FBuf + Start, static_cast<size_t>(Pos - Start));
   FPos = Pos;
   SkipWhitespace();
+  return Token;
 }
 
 std::string TvxPDFStreamReader::ReadToken() {
-  std::string T;
-  ReadTokenInto(T);
-  return T;
+  return std::string(ReadTokenView());
 }
 
 std::string TvxPDFStreamReader::PeekKeyword() {
@@ -220,24 +225,24 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseObject() {
 
 TvxPDFObjectPtr TvxPDFStreamReader::ParseNumberOrReference() {
   SkipWhitespace();
-  ReadTokenInto(FToken1);
+  // Views of the data: a token is never copied to be looked at.
+  const std::string_view T1 = ReadTokenView();
   int64_t P = Position();
   // Only an unsigned integer can start a reference or an object header; any
   // other first token leaves T2 and T3 unread (they would be given back).
-  bool MaybeRef = !FToken1.empty() &&
-                  std::all_of(FToken1.begin(), FToken1.end(), [](char C) { return IsDigit(C); });
+  bool MaybeRef =
+      !T1.empty() && std::all_of(T1.begin(), T1.end(), [](char C) { return IsDigit(C); });
   if (MaybeRef && !AtEnd() && IsDigit(static_cast<char>(PeekByte()))) {
-    ReadTokenInto(FToken2);
-    ReadTokenInto(FToken3);
-    if (FToken3 == "R") {
-      int32_t Num = ToInt32OrConvertError(FToken1);
-      int32_t Gen = ToInt32OrConvertError(FToken2);
+    const std::string_view T2 = ReadTokenView();
+    const std::string_view T3 = ReadTokenView();
+    if (T3 == "R") {
+      int32_t Num = ToInt32OrConvertError(T1);
+      int32_t Gen = ToInt32OrConvertError(T2);
       return std::make_unique<TvxPDFIndirectReference>(DocumentID, Num, static_cast<uint16_t>(Gen));
     }
-    if (FToken3.size() == 3 && (FToken3[0] | 0x20) == 'o' && (FToken3[1] | 0x20) == 'b' &&
-        (FToken3[2] | 0x20) == 'j') {
-      int32_t Num = ToInt32OrConvertError(FToken1);
-      int32_t Gen = ToInt32OrConvertError(FToken2);
+    if (T3.size() == 3 && (T3[0] | 0x20) == 'o' && (T3[1] | 0x20) == 'b' && (T3[2] | 0x20) == 'j') {
+      int32_t Num = ToInt32OrConvertError(T1);
+      int32_t Gen = ToInt32OrConvertError(T2);
       CurrentObjectNumber = Num;
       CurrentGeneration = Gen;
       TvxDepthGuard Guard(FDepth);
@@ -252,16 +257,16 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseNumberOrReference() {
     }
     Seek(P, soBeginning);
   }
-  if (FToken1.find('.') != std::string::npos) {
+  if (T1.find('.') != std::string::npos) {
     double V = 0;
-    if (TryTextToFloatDot(FToken1, V)) return std::make_unique<TvxPDFRealObject>(V);
-    return std::make_unique<TvxPDFStringObject>(FToken1, false);
+    if (TryTextToFloatDot(T1, V)) return std::make_unique<TvxPDFRealObject>(V);
+    return std::make_unique<TvxPDFStringObject>(std::string(T1), false);
   }
   int64_t V = 0;
-  if (!ParseInt64(FToken1, V)) {
+  if (!ParseInt64(T1, V)) {
     // A damaged token read by a repair stands for nothing.
     if (Lenient) return std::make_unique<TvxPDFNullObject>();
-    throw Exception(FormatMessage(msg::NotValidInteger, FToken1));
+    throw Exception(FormatMessage(msg::NotValidInteger, T1));
   }
   if (V >= std::numeric_limits<int32_t>::min() && V <= std::numeric_limits<int32_t>::max())
     return std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(V));

@@ -84,7 +84,8 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
 
  private:
   class TvxDepthGuard;
-  void ReadTokenInto(std::string& Out);
+  // The next token as a view of the data (valid while the reader lives).
+  std::string_view ReadTokenView();
   // True when the next two bytes are C, C (for "<<" and ">>").
   bool NextTwoAre(char C);
   TvxPDFObjectPtr ParseNumberOrReference();
@@ -104,7 +105,6 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   int64_t FPos = 0;
   std::string FOwned;  // the content of a stream that offers no view
   int FDepth = 0;
-  std::string FToken1, FToken2, FToken3;
   bool FKeywordsIndexed = false;
   std::vector<int64_t> FEndStreams, FEndObjs;  // keyword positions, ascending
 };

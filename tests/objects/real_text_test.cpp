@@ -200,3 +200,45 @@ TEST(RealText, FastPathMatchesGeneralPath) {
   EXPECT_EQ(C.FMissed, 0);
   EXPECT_GT(C.FFast, C.FChecked / 2);
 }
+
+TEST(RealText, DecimalReadingMatchesGeneralPath) {
+  // Texts as files write them, short and long: the fast division must give
+  // the very double the full conversion gives, and leave the rest to it.
+  EXPECT_EQ(TextToFloatDot("72.004"), 72.004);
+  EXPECT_EQ(std::bit_cast<uint64_t>(TextToFloatDot("-0.0")), std::bit_cast<uint64_t>(-0.0));
+  double V = 0;
+  for (const char* NotPlain : {"1e-7", "1.2.3", ".", "", "1234567890123456", "-1", "+1", "1,5"})
+    EXPECT_FALSE(FastDecimalValue(NotPlain, V)) << NotPlain;
+
+  std::mt19937_64 Rng(72004);
+  std::uniform_int_distribution<int> DigitCount(1, 18);
+  std::uniform_int_distribution<int> Digit(0, 9);
+  int64_t Fast = 0, Failures = 0;
+  for (int I = 0; I < PerFamily * 2; ++I) {
+    std::string Text;
+    if (I % 3 == 0) Text.push_back('-');
+    int Count = DigitCount(Rng);
+    std::uniform_int_distribution<int> Point(-1, Count);
+    int At = Point(Rng);  // -1: no point
+    for (int K = 0; K < Count; ++K) {
+      if (K == At) Text.push_back('.');
+      Text.push_back(static_cast<char>('0' + Digit(Rng)));
+    }
+    if (At == Count) Text.push_back('.');
+    double Got = -1, Want = -2;
+    bool GotOk = TryTextToFloatDot(Text, Got);
+    bool WantOk = TryTextToFloatDotGeneral(Text, Want);
+    double Plain = 0;
+    std::string_view Unsigned(Text);
+    if (!Unsigned.empty() && Unsigned[0] == '-') Unsigned.remove_prefix(1);
+    if (FastDecimalValue(Unsigned, Plain)) {
+      ++Fast;
+      if (Count > 15) ADD_FAILURE() << Text << " taken with more than 15 digits";
+    }
+    if (GotOk != WantOk || std::bit_cast<uint64_t>(Got) != std::bit_cast<uint64_t>(Want)) {
+      if (Failures++ < 10) ADD_FAILURE() << Text << ": " << Got << " against " << Want;
+    }
+  }
+  EXPECT_EQ(Failures, 0);
+  EXPECT_GT(Fast, PerFamily);  // most texts took the fast way
+}
