@@ -8,10 +8,20 @@
 
 namespace vx {
 
-// Spreads a 64-bit key over all bits. The seed differs from process to
-// process, so that object numbers chosen by a file cannot be made to pile up
-// in one run of slots.
-uint64_t MixIndexKey(uint64_t X);
+// Differs from process to process, so that object numbers chosen by a file
+// cannot be made to pile up in one run of slots.
+extern const uint64_t IndexKeySeed;
+
+// Spreads a 64-bit key over all bits.
+inline uint64_t MixIndexKey(uint64_t X) {
+  X ^= IndexKeySeed;
+  X ^= X >> 33;
+  X *= 0xFF51AFD7ED558CCDull;
+  X ^= X >> 33;
+  X *= 0xC4CEB9FE1A85EC53ull;
+  X ^= X >> 33;
+  return X;
+}
 
 struct TvxNoPayload {};
 
