@@ -73,7 +73,8 @@ struct TvxSharedPool {
       SpareRegions.pop_back();
       return R;
     }
-    Blocks.push_back(std::make_unique<std::byte[]>(BlockBytes));
+    // Not zeroed: pages are touched only as pieces are handed out.
+    Blocks.push_back(std::unique_ptr<std::byte[]>(new std::byte[BlockBytes]));
     std::byte* B = Blocks.back().get();
     return TvxRegion{B, B + BlockBytes};
   }
