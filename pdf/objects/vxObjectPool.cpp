@@ -182,7 +182,7 @@ void* PoolAllocate(size_t Size) {
 void PoolFree(void* P, size_t Size) noexcept {
   if (!P) return;
   if (Size == 0 || Size > MaxPooledSize) {
-    ::operator delete(P, Size);
+    ::operator delete(P);
     return;
   }
   const size_t C = ClassOf(Size);
@@ -207,8 +207,8 @@ size_t PoolReservedBytes() {
 void* PoolAllocate(size_t Size) {
   return ::operator new(Size);
 }
-void PoolFree(void* P, size_t Size) noexcept {
-  ::operator delete(P, Size);
+void PoolFree(void* P, size_t /*Size*/) noexcept {
+  ::operator delete(P);
 }
 size_t PoolReservedBytes() {
   return 0;
