@@ -239,19 +239,19 @@ void TvxStreamData::SetRange(TvxPDFSourcePtr Source, int64_t Offset, int64_t Len
   FSource = std::move(Source);
   FOffset = Offset;
   FLength = Length;
-  FCrypt = std::move(Crypt);
+  FCrypt = Crypt.Decryptor ? std::make_unique<TvxStreamCrypt>(std::move(Crypt)) : nullptr;
 }
 
 int64_t TvxStreamData::Size() const {
   if (FMem) return FMem->MemSize();
   if (!FSource) return 0;
-  return FCrypt.Decryptor ? std::max<int64_t>(FLength - FCrypt.Overhead, 0) : FLength;
+  return FCrypt ? std::max<int64_t>(FLength - FCrypt->Overhead, 0) : FLength;
 }
 
 std::string TvxStreamData::ReadAll() const {
   if (FMem) return FMem->DataString();
   if (!FSource) return std::string();
-  if (!FCrypt.Decryptor) return FSource->Read(FOffset, FLength);
+  if (!FCrypt) return FSource->Read(FOffset, FLength);
   std::string All;
   All.reserve(static_cast<size_t>(Size()));
   ReadPieces([&All](std::string_view Piece, bool) { All.append(Piece); });
@@ -266,8 +266,8 @@ void TvxStreamData::ReadPieces(
   }
   constexpr int64_t PieceSize = int64_t{1} << 20;
   std::unique_ptr<TvxChunkCipher> Cipher;
-  if (FCrypt.Decryptor) {
-    Cipher = FCrypt.Decryptor->StartDecryption(FCrypt);
+  if (FCrypt) {
+    Cipher = FCrypt->Decryptor->StartDecryption(*FCrypt);
     if (!Cipher) throw Exception("Stream data cannot be decrypted");
   }
   std::string Buffer, Plain;
@@ -296,7 +296,7 @@ void TvxStreamData::WriteTo(TvxStream& Out) const {
     const int64_t N = FMem->MemSize();
     if (N > 0 && Out.Write(FMem->Memory(), N) != N)
       throw EStreamError("Error writing the PDF file");
-  } else if (FSource && FCrypt.Decryptor) {
+  } else if (FSource && FCrypt) {
     ReadPieces([&Out](std::string_view Piece, bool) {
       const auto N = static_cast<int64_t>(Piece.size());
       if (N > 0 && Out.Write(Piece.data(), N) != N)
@@ -310,7 +310,7 @@ void TvxStreamData::WriteTo(TvxStream& Out) const {
 void TvxStreamData::Load() const {
   FMem = std::make_unique<TvxMemoryStream>(ReadAll());
   FSource.reset();
-  FCrypt = TvxStreamCrypt{};
+  FCrypt.reset();
 }
 
 TvxPDFObjectPtr TvxPDFStreamObject::Clone() const {

@@ -185,7 +185,7 @@ class TvxStreamData {
   TvxStreamData& operator=(std::unique_ptr<TvxMemoryStream> AMem) {
     FMem = std::move(AMem);
     FSource.reset();
-    FCrypt = TvxStreamCrypt{};
+    FCrypt.reset();
     return *this;
   }
   TvxStreamData& operator=(std::nullptr_t) { return *this = std::unique_ptr<TvxMemoryStream>(); }
@@ -200,7 +200,7 @@ class TvxStreamData {
   int64_t Offset() const { return FOffset; }
   // The byte count in the source, encrypted.
   int64_t StoredSize() const { return FLength; }
-  const TvxStreamCrypt& Crypt() const { return FCrypt; }
+  const TvxStreamCrypt& Crypt() const { return FCrypt ? *FCrypt : NoCrypt; }
   // The byte count (decrypted), without reading the data.
   int64_t Size() const;
   // The bytes; data still in the source is read (and decrypted) but not kept.
@@ -229,7 +229,10 @@ class TvxStreamData {
   mutable TvxPDFSourcePtr FSource;
   int64_t FOffset = 0;
   int64_t FLength = 0;
-  mutable TvxStreamCrypt FCrypt;
+  // Nil for plain data: most documents have none, and a stream costs 8 bytes
+  // for it then.
+  mutable std::unique_ptr<TvxStreamCrypt> FCrypt;
+  inline static const TvxStreamCrypt NoCrypt{};
 };
 
 class TvxPDFStreamObject : public TvxPDFObject {
