@@ -336,20 +336,20 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
           Cipher ? FEncryption->EncryptedSize(Stream.Data.Size()) : Stream.Data.Size();
       AppendStreamHead(FChunk, Obj.OutputNumber, *Dict, Size);
       WriteChunk(FChunk);
-      const int64_t Start = FOutputSize;
-      if (!Cipher && !Stream.Data.Crypt().Decryptor) {
+      if (!Cipher) {
         Stream.Data.WriteTo(*FOutput);
         FOutputSize += Size;
       } else {
+        const int64_t Start = FOutputSize;
         std::string Out;
         Stream.Data.ReadPieces([&](std::string_view Piece, bool Last) {
-          if (!Cipher) return Write(Piece);
           Out.clear();
           Cipher->Update(Piece, Last, Out);
           Write(Out);
         });
+        // The /Length written ahead must hold.
+        if (FOutputSize - Start != Size) throw EStreamError("Error writing the PDF file");
       }
-      if (FOutputSize - Start != Size) throw EStreamError("Error writing the PDF file");
       Write("\r\nendstream\r\nendobj\r\n");
       return;
     }
