@@ -401,6 +401,13 @@ bool TvxCustomPDFDocument::FindFontResource(const TvxPDFDictObject* FontDict, co
       .FindFontResource(FontDict, Font, ResourceName, FontEncoding);
 }
 
+bool TvxCustomPDFDocument::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
+                                            std::string& ResourceName, uint8_t FontEncoding,
+                                            TvxFontLookupCache& Cache) {
+  return TvxFontResources(*FStore, FPages, FDocumentID)
+      .FindFontResource(FontDict, Font, ResourceName, FontEncoding, Cache);
+}
+
 std::unique_ptr<TvxPDFIndirectReference> TvxCustomPDFDocument::CreateFontResource(
     const TvxFont& Font, const std::string& ResourceName, uint8_t FontEmbedding,
     uint8_t FontEncoding, std::u16string_view Text) {

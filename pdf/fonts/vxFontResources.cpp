@@ -209,24 +209,40 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::AddFontStream(const s
 
 bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
                                         std::string& ResourceName, uint8_t FontEncoding) {
+  TvxFontLookupCache Cache;
+  return FindFontResource(FontDict, Font, ResourceName, FontEncoding, Cache);
+}
+
+bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
+                                        std::string& ResourceName, uint8_t FontEncoding,
+                                        TvxFontLookupCache& Cache) {
   ResourceName.clear();
-  TvxPDFFont F(Font, false, false);
-  std::string BaseFont = NormalName(EscapePDFName(MakeBaseFontName(F)));
-  bool Composite = NeedsCIDFont(Font.Charset);
-  // Composite text is glyph numbers of our own TrueType program: only such a
-  // font can show it.
-  if (Composite && F.FontKind() != fkTrueType) return false;
-  std::string Subtype = Composite ? "/Type0" : F.FontKind() != fkTrueType ? "/Type1" : "/TrueType";
-  std::string Encoding = Composite ? "/Identity-H" : "/" + std::string(EncodingName(FontEncoding));
-  if (!FontDict) return false;
+  TvxFontLookupCache& C = Cache;
+  if (!C.Prepared) {
+    C.Prepared = true;
+    TvxPDFFont F(Font, false, false);
+    C.BaseFont = NormalName(EscapePDFName(MakeBaseFontName(F)));
+    C.Composite = NeedsCIDFont(Font.Charset);
+    // Composite text is glyph numbers of our own TrueType program: only such
+    // a font can show it.
+    C.Usable = !C.Composite || F.FontKind() == fkTrueType;
+    C.Subtype = C.Composite ? "/Type0" : F.FontKind() != fkTrueType ? "/Type1" : "/TrueType";
+    C.Encoding = C.Composite ? "/Identity-H" : "/" + std::string(EncodingName(FontEncoding));
+    if (C.Composite) C.ProgramSize = F.FontFileSize();
+  }
+  if (!C.Usable || !FontDict) return false;
   TvxEntryReader R(FStore);
   for (int32_t I = 0; I < FontDict->Count(); ++I) {
-    TvxFontEntry E = R.Entry(FontDict->GetValue(I));
-    if (!E.Dict || E.Subtype != Subtype || E.BaseFont != BaseFont || E.Encoding != Encoding)
-      continue;
-    if (Composite ? !R.IsIdentityCIDFont(*E.Dict, false, F.FontFileSize())
-                  : !R.CoversWinAnsiRange(*E.Dict))
-      continue;
+    const TvxPDFDictObject* Entry = R.Dict(FontDict->GetValue(I));
+    if (!Entry) continue;
+    auto [It, New] = C.Judged.try_emplace(Entry, false);
+    if (New) {
+      TvxFontEntry E = R.Entry(FontDict->GetValue(I));
+      It->second = E.Subtype == C.Subtype && E.BaseFont == C.BaseFont && E.Encoding == C.Encoding &&
+                   (C.Composite ? R.IsIdentityCIDFont(*Entry, false, C.ProgramSize)
+                                : R.CoversWinAnsiRange(*Entry));
+    }
+    if (!It->second) continue;
     ResourceName = FontDict->GetKey(I)->Text;
     return true;
   }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "pdf/fonts/vxPDFFont.h"
@@ -37,6 +38,19 @@ std::unique_ptr<TvxMemoryStream> CompressFontStream(const std::string& Data);
 std::unique_ptr<TvxPDFArrayObject> BuildWidthsArray(const std::vector<int32_t>& GlyphWidths,
                                                     const std::vector<bool>* Keep = nullptr);
 
+// What one stamping learnt about font entries, for one font and encoding:
+// the text of the font's own names, and each entry dictionary judged so far
+// (pages share font objects, and judging one resolves several names). Valid
+// only while no judged dictionary is freed, so it lives for one stamping.
+struct TvxFontLookupCache {
+  bool Prepared = false;
+  bool Usable = true;  // false: no entry can show the text
+  bool Composite = false;
+  int64_t ProgramSize = 0;
+  std::string BaseFont, Subtype, Encoding;
+  std::unordered_map<const TvxPDFDictObject*, bool> Judged;
+};
+
 class TvxFontResources {
  public:
   TvxFontResources(TvxPDFObjectStore& Store, const std::vector<TvxPDFIndirectObject*>& Pages,
@@ -48,6 +62,10 @@ class TvxFontResources {
   // the first usable entry, or empty; returns whether one was found.
   bool FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
                         std::string& ResourceName, uint8_t FontEncoding);
+  // The same, remembering in Cache what it learnt (always the same Font and
+  // FontEncoding with one Cache).
+  bool FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
+                        std::string& ResourceName, uint8_t FontEncoding, TvxFontLookupCache& Cache);
   // A usable font already in the document's pages, else a new font object
   // with everything it needs, all added to the store and marked for output.
   // Text is the watermark text, used to collect the characters of a subset.

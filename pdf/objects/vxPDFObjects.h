@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pdf/objects/vxDecryptor.h"
+#include "pdf/objects/vxObjectPool.h"
 #include "pdf/objects/vxPDFSource.h"
 #include "pdf/objects/vxStreams.h"
 
@@ -40,6 +41,11 @@ class TvxPDFObject {
 
   // A new, independent deep copy.
   virtual TvxPDFObjectPtr Clone() const = 0;
+
+  // Every value lives in the object pool; the virtual destructor gives
+  // delete the size of the real class.
+  static void* operator new(size_t Size) { return PoolAllocate(Size); }
+  static void operator delete(void* P, size_t Size) noexcept { PoolFree(P, Size); }
 
   bool IsBoolean() const { return ObjectType == otBoolean; }
   bool IsInteger() const { return ObjectType == otInteger; }

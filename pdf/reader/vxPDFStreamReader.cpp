@@ -331,23 +331,51 @@ std::unique_ptr<TvxPDFNameObject> TvxPDFStreamReader::ReadName() {
   return std::make_unique<TvxPDFNameObject>(std::move(Text));
 }
 
+namespace {
+
+// The elements a container pushed on a pending stack since it started; they
+// are dropped if reading it fails.
+template <class T>
+class TvxPendingGuard {
+ public:
+  explicit TvxPendingGuard(std::vector<T>& AStack) : FStack(AStack), FStart(AStack.size()) {}
+  TvxPendingGuard(const TvxPendingGuard&) = delete;
+  TvxPendingGuard& operator=(const TvxPendingGuard&) = delete;
+  ~TvxPendingGuard() { FStack.resize(FStart); }
+  void MoveInto(std::vector<T>& Target) {
+    const auto First = FStack.begin() + static_cast<std::ptrdiff_t>(FStart);
+    Target.reserve(static_cast<size_t>(FStack.end() - First));
+    Target.insert(Target.end(), std::make_move_iterator(First),
+                  std::make_move_iterator(FStack.end()));
+    FStack.resize(FStart);
+  }
+
+ private:
+  std::vector<T>& FStack;
+  const size_t FStart;
+};
+
+}  // namespace
+
 std::unique_ptr<TvxPDFArrayObject> TvxPDFStreamReader::ReadArray() {
   SkipWhitespace();
   if (AtEnd()) throw EArrayReadError(FormatMessage(msg::ArrayRead, "end of data"));
   uint8_t B = ReadByte();
   if (B != '[') throw EArrayReadError(FormatMessage(msg::ArrayRead, ByteText(B)));
   TvxDepthGuard Guard(FDepth);
-  auto Array = std::make_unique<TvxPDFArrayObject>();
+  TvxPendingGuard<TvxPDFObjectPtr> Pending(FPendingItems);
   SkipWhitespace();
   for (;;) {
     TvxPDFObjectPtr V = ParseObject();
     if (!V) break;
-    Array->Add(std::move(V));
+    FPendingItems.push_back(std::move(V));
     SkipWhitespace();
     if (AtEnd()) EndOfData();
     if (PeekByte() == ']') break;
   }
   ReadByte();
+  auto Array = std::make_unique<TvxPDFArrayObject>();
+  Pending.MoveInto(Array->Items);
   return Array;
 }
 
@@ -359,7 +387,8 @@ std::unique_ptr<TvxPDFDictObject> TvxPDFStreamReader::ReadDictionary() {
     if (B != '<') throw EDictionaryReadError(FormatMessage(msg::DictionaryRead, ByteText(B)));
   }
   TvxDepthGuard Guard(FDepth);
-  auto Dict = std::make_unique<TvxPDFDictObject>();
+  TvxPendingGuard<std::unique_ptr<TvxPDFNameObject>> PendingKeys(FPendingKeys);
+  TvxPendingGuard<TvxPDFObjectPtr> PendingValues(FPendingItems);
   for (;;) {
     SkipWhitespace();
     if (AtEnd()) throw EDictionaryReadError(FormatMessage(msg::DictionaryRead, "end of data"));
@@ -372,10 +401,12 @@ std::unique_ptr<TvxPDFDictObject> TvxPDFStreamReader::ReadDictionary() {
       if (!ParseObject()) ReadByte();
       continue;
     }
-    std::unique_ptr<TvxPDFNameObject> Key = ReadName();
-    TvxPDFObjectPtr Value = ParseObject();
-    Dict->AddEntry(std::move(Key), std::move(Value));
+    FPendingKeys.push_back(ReadName());
+    FPendingItems.push_back(ParseObject());
   }
+  auto Dict = std::make_unique<TvxPDFDictObject>();
+  PendingKeys.MoveInto(Dict->Keys);
+  PendingValues.MoveInto(Dict->Values);
   return Dict;
 }
 

@@ -107,6 +107,11 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   std::string FOwned;  // the content of a stream that offers no view
   int FDepth = 0;
   std::string FToken1, FToken2, FToken3;
+  // Elements of the arrays and dictionaries being read, nested ones above
+  // outer ones; each is moved into a vector of its exact size when complete,
+  // so a document's many small dictionaries carry no spare capacity.
+  std::vector<TvxPDFObjectPtr> FPendingItems;
+  std::vector<std::unique_ptr<TvxPDFNameObject>> FPendingKeys;
   bool FKeywordsIndexed = false;
   std::vector<int64_t> FEndStreams, FEndObjs;  // keyword positions, ascending
 };

@@ -510,6 +510,7 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   // reference stands for its object by its numbers (one reference always
   // reaches the same object), a direct value by its address.
   std::unordered_map<std::string, std::string> FoundNames;
+  TvxFontLookupCache FontLookups;
   const TvxPDFDictObject* LastFontDict = nullptr;
   std::string LastFoundName, Sig;
   auto Signature = [&Sig](const TvxPDFDictObject& Dict) {
@@ -561,7 +562,7 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
       Signature(*FontDict);
       auto It = FoundNames.find(Sig);
       if (It == FoundNames.end()) {
-        Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding);
+        Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding, FontLookups);
         It = FoundNames.emplace(Sig, FoundName).first;
       }
       FoundName = It->second;

@@ -194,6 +194,39 @@ TEST_F(FontResourcesTest, FindFontResourceMatchesSubtypeNameAndEncoding) {
   EXPECT_EQ(Name, "");
 }
 
+// One stamping remembers its judgements of font objects; the name found is
+// always the key of the dictionary asked about, and a rejected font stays
+// rejected wherever it appears.
+TEST_F(FontResourcesTest, LookupsOfOneStampingShareJudgements) {
+  Load(
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
+      "/FirstChar 32 /LastChar 255 >>",
+      {{6,
+        "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /MacRomanEncoding "
+        "/FirstChar 32 /LastChar 255 >>"}});
+  TvxFontLookupCache Cache;
+  const TvxFont Arial = MakeFont("Arial");
+  std::string Name;
+  ASSERT_TRUE(Doc.FindFontResource(FontDictOf(0), Arial, Name, 0, Cache));
+  EXPECT_EQ(Name, "/F1");
+
+  // Another dictionary naming the same objects under other keys, the
+  // unusable one first.
+  TvxPDFDictObject Other;
+  Other.Add("/Mac", std::make_unique<TvxPDFIndirectReference>(Doc.DocumentID(), 6, 0));
+  Other.Add("/Again", std::make_unique<TvxPDFIndirectReference>(Doc.DocumentID(), 5, 0));
+  ASSERT_TRUE(Doc.FindFontResource(&Other, Arial, Name, 0, Cache));
+  EXPECT_EQ(Name, "/Again");
+  TvxPDFDictObject OnlyMac;
+  OnlyMac.Add("/Mac", std::make_unique<TvxPDFIndirectReference>(Doc.DocumentID(), 6, 0));
+  EXPECT_FALSE(Doc.FindFontResource(&OnlyMac, Arial, Name, 0, Cache));
+  EXPECT_EQ(Name, "");
+  // The answers equal those of lookups that remember nothing.
+  EXPECT_TRUE(Doc.FindFontResource(&Other, Arial, Name, 0));
+  EXPECT_EQ(Name, "/Again");
+  EXPECT_FALSE(Doc.FindFontResource(&OnlyMac, Arial, Name, 0));
+}
+
 TEST_F(FontResourcesTest, FontsThatCannotShowTheTextAreNotReused) {
   const char* Unusable[] = {
       // MacRoman codes are not the watermark's codes.

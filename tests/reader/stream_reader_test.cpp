@@ -351,3 +351,33 @@ TEST_F(ReaderTest, WorksOverNonMemoryStreams) {
 }
 
 }  // namespace
+
+// Containers collect their elements on one shared stack; nesting, and a
+// failed read on the same reader, must leave each container exactly its own.
+TEST_F(ReaderTest, NestedContainersKeepTheirOwnElements) {
+  auto& R = Over("<< /A [1 [2 3] << /B [4] /C << >> >> 5] /D 6 >> [7 << /E [8 9 ] >>]");
+  auto* D = As<TvxPDFDictObject>(R.ParseObject());
+  ASSERT_EQ(D->Count(), 2);
+  EXPECT_EQ(D->GetKey(1)->Text, "/D");
+  auto* A = static_cast<TvxPDFArrayObject*>(D->Lookup("/A"));
+  ASSERT_EQ(A->Count(), 4);
+  EXPECT_EQ(static_cast<TvxPDFArrayObject*>(A->GetItem(1))->Count(), 2);
+  auto* Inner = static_cast<TvxPDFDictObject*>(A->GetItem(2));
+  ASSERT_EQ(Inner->Count(), 2);
+  EXPECT_EQ(static_cast<TvxPDFArrayObject*>(Inner->Lookup("/B"))->Count(), 1);
+  EXPECT_EQ(static_cast<TvxPDFDictObject*>(Inner->Lookup("/C"))->Count(), 0);
+  EXPECT_EQ(static_cast<TvxPDFIntegerObject*>(A->GetItem(3))->Value, 5);
+  auto* Next = As<TvxPDFArrayObject>(R.ParseObject());
+  ASSERT_EQ(Next->Count(), 2);
+  EXPECT_EQ(static_cast<TvxPDFIntegerObject*>(Next->GetItem(0))->Value, 7);
+
+  // A key that is not a name fails the read deep inside; the next read on
+  // the same reader sees none of the failed containers' elements.
+  const std::string Bytes = "<< /A [1 2 << /B true 1 >> ] >> [3 4]";
+  auto& Failing = Over(Bytes);
+  EXPECT_THROW(Failing.ParseObject(), Exception);
+  Failing.Seek(static_cast<int64_t>(Bytes.find("[3")), soBeginning);
+  auto* Whole = As<TvxPDFArrayObject>(Failing.ParseObject());
+  ASSERT_EQ(Whole->Count(), 2);
+  EXPECT_EQ(static_cast<TvxPDFIntegerObject*>(Whole->GetItem(0))->Value, 3);
+}
