@@ -24,17 +24,39 @@ void DecryptAllWays(TvxPDFDecrypt& D, const std::string& Data) {
   std::string S = Data;
   D.DecryptString(S, 7, 0);
   for (const char* Kind : {"", "/Metadata", "/EmbeddedFile", "/XRef", "/Crypt"}) {
-    TvxPDFDictObject Dict;
-    if (std::string(Kind) == "/Crypt") {
-      Dict.AddName("/Filter", "/Crypt");
-      auto Parms = std::make_unique<TvxPDFDictObject>();
-      Parms->AddName("/Name", Data.size() % 2 ? "/StdCF" : "/Identity");
-      Dict.Add("/DecodeParms", std::move(Parms));
-    } else if (*Kind) {
-      Dict.AddName("/Type", Kind);
-    }
+    auto MakeDict = [&] {
+      auto Dict = std::make_unique<TvxPDFDictObject>();
+      if (std::string(Kind) == "/Crypt") {
+        Dict->AddName("/Filter", "/Crypt");
+        auto Parms = std::make_unique<TvxPDFDictObject>();
+        Parms->AddName("/Name", Data.size() % 2 ? "/StdCF" : "/Identity");
+        Dict->Add("/DecodeParms", std::move(Parms));
+      } else if (*Kind) {
+        Dict->AddName("/Type", Kind);
+      }
+      return Dict;
+    };
     TvxMemoryStream M(Data);
-    D.DecryptStream(M, 7, 1, &Dict);
+    D.DecryptStream(M, 7, 1, MakeDict().get());
+    if (Data.empty()) continue;
+    // Planned at load and decrypted piece by piece when read, the data
+    // must come out as whole decryption gives it.
+    TvxStreamCrypt Plan;
+    TvxMemoryStream Now;
+    std::string Lazy;
+    if (!D.PlanStream(Data, 7, 1, MakeDict().get(), Plan, Now)) {
+      Lazy = Now.DataString();
+    } else if (Plan.Method == 0) {
+      Lazy = Data;
+    } else {
+      std::unique_ptr<TvxChunkCipher> C = D.StartDecryption(Plan);
+      if (!C) __builtin_trap();
+      const size_t Step = 1 + Data.size() / 3;
+      for (size_t At = 0; At < Data.size(); At += Step)
+        C->Update(std::string_view(Data).substr(At, Step), At + Step >= Data.size(), Lazy);
+      if (Lazy.size() + Plan.Overhead != Data.size()) __builtin_trap();
+    }
+    if (Lazy != M.DataString()) __builtin_trap();
   }
 }
 

@@ -165,6 +165,8 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   // Data encrypted for output object ObjNum; creates the encryptor first
   // when there is none.
   std::string EncryptData(std::string_view Data, int32_t ObjNum) override;
+  std::unique_ptr<TvxChunkCipher> StartEncryption(int32_t ObjNum) override;
+  int64_t EncryptedSize(int64_t Size) override;
 
   bool OpenAfterSave = false;
   bool ShowSetupDialog = false;

@@ -6,10 +6,10 @@
 namespace vx {
 
 bool TvxCustomPDFDocument::ReadEncryptDict(const std::string& Password) {
-  std::unique_ptr<TvxPDFDecrypt> Decrypt =
+  std::shared_ptr<TvxPDFDecrypt> Decrypt =
       FSecurity->ReadEncryptDict(FTrailer->Encrypt.get(), FTrailer->ID.get(), Password);
   if (!Decrypt) return false;
-  if (FReader) FReader->Decryptor = Decrypt.get();
+  if (FReader) FReader->Decryptor = Decrypt;
   FDecryptor = std::move(Decrypt);
   return true;
 }
@@ -40,6 +40,14 @@ void TvxCustomPDFDocument::CreateEncryptor() {
 
 std::string TvxCustomPDFDocument::EncryptData(std::string_view Data, int32_t ObjNum) {
   return FSecurity->EncryptData(Data, ObjNum);
+}
+
+std::unique_ptr<TvxChunkCipher> TvxCustomPDFDocument::StartEncryption(int32_t ObjNum) {
+  return FSecurity->StartEncryption(ObjNum);
+}
+
+int64_t TvxCustomPDFDocument::EncryptedSize(int64_t Size) {
+  return FSecurity->EncryptedSize(Size);
 }
 
 TvxPDFVersion TvxCustomPDFDocument::MinimumVersion() const {

@@ -49,7 +49,8 @@ struct TvxDocumentData {
   std::unique_ptr<TvxPDFInfo> FInfo;
   std::vector<TvxPDFIndirectObject*> FPages;  // owned by FStore
   TvxPDFObjectPtr FPendingID;
-  std::unique_ptr<TvxPDFDecryptor> FDecryptor;
+  // Shared with stream data left in the file, which it decrypts when read.
+  std::shared_ptr<TvxPDFDecryptor> FDecryptor;
 
   TvxPDFVersion FPDFVersion = pvPDF14;
   bool FIsLoaded = false;

@@ -1,5 +1,7 @@
 #include "pdf/objects/vxPDFObjects.h"
 
+#include <algorithm>
+
 #include "pdf/objects/vxExceptions.h"
 #include "pdf/objects/vxUtils.h"
 #include "platform/vxCodePage.h"
@@ -231,21 +233,62 @@ void TvxPDFDictObject::Merge(const TvxPDFDictObject* Other) {
 
 // --- Stream, references ---
 
-void TvxStreamData::SetRange(TvxPDFSourcePtr Source, int64_t Offset, int64_t Length) {
+void TvxStreamData::SetRange(TvxPDFSourcePtr Source, int64_t Offset, int64_t Length,
+                             TvxStreamCrypt Crypt) {
   FMem.reset();
   FSource = std::move(Source);
   FOffset = Offset;
   FLength = Length;
+  FCrypt = Crypt.Decryptor ? std::make_unique<TvxStreamCrypt>(std::move(Crypt)) : nullptr;
 }
 
 int64_t TvxStreamData::Size() const {
   if (FMem) return FMem->MemSize();
-  return FSource ? FLength : 0;
+  if (!FSource) return 0;
+  return FCrypt ? std::max<int64_t>(FLength - FCrypt->Overhead, 0) : FLength;
 }
 
 std::string TvxStreamData::ReadAll() const {
   if (FMem) return FMem->DataString();
-  return FSource ? FSource->Read(FOffset, FLength) : std::string();
+  if (!FSource) return std::string();
+  if (!FCrypt) return FSource->Read(FOffset, FLength);
+  std::string All;
+  All.reserve(static_cast<size_t>(Size()));
+  ReadPieces([&All](std::string_view Piece, bool) { All.append(Piece); });
+  return All;
+}
+
+void TvxStreamData::ReadPieces(
+    const std::function<void(std::string_view Piece, bool Last)>& Sink) const {
+  if (!InSource()) {
+    Sink(FMem ? std::string_view(FMem->DataString()) : std::string_view(), true);
+    return;
+  }
+  constexpr int64_t PieceSize = int64_t{1} << 20;
+  std::unique_ptr<TvxChunkCipher> Cipher;
+  if (FCrypt) {
+    Cipher = FCrypt->Decryptor->StartDecryption(*FCrypt);
+    if (!Cipher) throw Exception("Stream data cannot be decrypted");
+  }
+  std::string Buffer, Plain;
+  int64_t Done = 0, Given = 0;
+  do {
+    const int64_t N = std::min(FLength - Done, PieceSize);
+    FSource->ReadPiece(Buffer, FOffset + Done, N);
+    Done += N;
+    const bool Last = Done >= FLength;
+    std::string_view Piece = Buffer;
+    if (Cipher) {
+      Plain.clear();
+      Cipher->Update(Buffer, Last, Plain);
+      Piece = Plain;
+    }
+    Given += static_cast<int64_t>(Piece.size());
+    // What was announced as the size is what comes.
+    if (Given > Size() || (Last && Given != Size()))
+      throw Exception("Stream data cannot be decrypted");
+    Sink(Piece, Last);
+  } while (Done < FLength);
 }
 
 void TvxStreamData::WriteTo(TvxStream& Out) const {
@@ -253,14 +296,21 @@ void TvxStreamData::WriteTo(TvxStream& Out) const {
     const int64_t N = FMem->MemSize();
     if (N > 0 && Out.Write(FMem->Memory(), N) != N)
       throw EStreamError("Error writing the PDF file");
+  } else if (FSource && FCrypt) {
+    ReadPieces([&Out](std::string_view Piece, bool) {
+      const auto N = static_cast<int64_t>(Piece.size());
+      if (N > 0 && Out.Write(Piece.data(), N) != N)
+        throw EStreamError("Error writing the PDF file");
+    });
   } else if (FSource) {
     FSource->CopyTo(Out, FOffset, FLength);
   }
 }
 
 void TvxStreamData::Load() const {
-  FMem = std::make_unique<TvxMemoryStream>(FSource->Read(FOffset, FLength));
+  FMem = std::make_unique<TvxMemoryStream>(ReadAll());
   FSource.reset();
+  FCrypt.reset();
 }
 
 TvxPDFObjectPtr TvxPDFStreamObject::Clone() const {
@@ -268,7 +318,7 @@ TvxPDFObjectPtr TvxPDFStreamObject::Clone() const {
   TvxStreamData NewData;
   if (Data.InSource()) {
     // The copy reads the same bytes when it needs them.
-    NewData.SetRange(Data.SourcePtr(), Data.Offset(), Data.Size());
+    NewData.SetRange(Data.SourcePtr(), Data.Offset(), Data.StoredSize(), Data.Crypt());
   } else if (Data) {
     Data->FPosition = 0;
     auto Copy = std::make_unique<TvxMemoryStream>(Data->DataString());

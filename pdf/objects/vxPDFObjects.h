@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "pdf/objects/vxDecryptor.h"
 #include "pdf/objects/vxObjectPool.h"
 #include "pdf/objects/vxPDFSource.h"
 #include "pdf/objects/vxStreams.h"
@@ -176,8 +178,9 @@ class TvxPDFDictObject : public TvxPDFObject {
 };
 
 // The data of a stream: bytes in memory, or where they lie in the source
-// file, read only when someone asks for them. Used like a pointer to a memory
-// stream; the first such use reads the data and keeps it.
+// file (with how to decrypt them), read only when someone asks for them.
+// Used like a pointer to a memory stream; the first such use reads the data
+// and keeps it.
 class TvxStreamData {
  public:
   TvxStreamData() = default;
@@ -188,21 +191,30 @@ class TvxStreamData {
   TvxStreamData& operator=(std::unique_ptr<TvxMemoryStream> AMem) {
     FMem = std::move(AMem);
     FSource.reset();
+    FCrypt.reset();
     return *this;
   }
   TvxStreamData& operator=(std::nullptr_t) { return *this = std::unique_ptr<TvxMemoryStream>(); }
 
-  // Length bytes at Offset of Source, not read yet.
-  void SetRange(TvxPDFSourcePtr Source, int64_t Offset, int64_t Length);
+  // Length bytes at Offset of Source, not read yet; Crypt decrypts them
+  // when they are read.
+  void SetRange(TvxPDFSourcePtr Source, int64_t Offset, int64_t Length, TvxStreamCrypt Crypt = {});
   // True while the data is still only in the source.
   bool InSource() const { return !FMem && FSource; }
   const TvxPDFSource* Source() const { return FSource.get(); }
   const TvxPDFSourcePtr& SourcePtr() const { return FSource; }
   int64_t Offset() const { return FOffset; }
-  // The byte count, without reading the data.
+  // The byte count in the source, encrypted.
+  int64_t StoredSize() const { return FLength; }
+  const TvxStreamCrypt& Crypt() const { return FCrypt ? *FCrypt : NoCrypt; }
+  // The byte count (decrypted), without reading the data.
   int64_t Size() const;
-  // The bytes; data still in the source is read but not kept.
+  // The bytes; data still in the source is read (and decrypted) but not kept.
   std::string ReadAll() const;
+  // Calls Sink with the bytes in order, in pieces of at most a mebibyte read
+  // (and decrypted) one at a time from the source; Last marks the final
+  // piece, which may be empty.
+  void ReadPieces(const std::function<void(std::string_view Piece, bool Last)>& Sink) const;
   // Writes the bytes to Out; data still in the source is copied in bounded
   // chunks.
   void WriteTo(TvxStream& Out) const;
@@ -223,6 +235,10 @@ class TvxStreamData {
   mutable TvxPDFSourcePtr FSource;
   int64_t FOffset = 0;
   int64_t FLength = 0;
+  // Nil for plain data: most documents have none, and a stream costs 8 bytes
+  // for it then.
+  mutable std::unique_ptr<TvxStreamCrypt> FCrypt;
+  inline static const TvxStreamCrypt NoCrypt{};
 };
 
 class TvxPDFStreamObject : public TvxPDFObject {

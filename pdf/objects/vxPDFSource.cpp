@@ -123,6 +123,14 @@ std::string TvxPDFSource::Read(int64_t Offset, int64_t Count) const {
   return Result;
 }
 
+void TvxPDFSource::ReadPiece(std::string& Buffer, int64_t Offset, int64_t Count) const {
+  Count = std::max<int64_t>(Count, 0);
+  if (Offset < 0 || Offset > FSize || Count > FSize - Offset)
+    throw ESourceChangedError(FormatMessage(msg::SourceChanged, FShared->FileName));
+  Buffer.resize(static_cast<size_t>(Count));
+  if (Count > 0) ReadInto(Buffer.data(), Offset, Count);
+}
+
 void TvxPDFSource::CopyTo(TvxStream& Out, int64_t Offset, int64_t Count) const {
   if (Count <= 0) return;
   if (!IsFile()) {

@@ -36,6 +36,8 @@ class TvxPDFSource {
   // Count bytes at Offset. Raises ESourceChangedError when the file no
   // longer holds them.
   std::string Read(int64_t Offset, int64_t Count) const;
+  // The same into Buffer, whose memory is reused from piece to piece.
+  void ReadPiece(std::string& Buffer, int64_t Offset, int64_t Count) const;
   // Copies Count bytes at Offset to Out in bounded chunks.
   void CopyTo(TvxStream& Out, int64_t Offset, int64_t Count) const;
   // Raises ESourceChangedError when the file was written to since it was

@@ -505,14 +505,24 @@ std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadStreamData(int32_t Leng
 
 TvxStreamData TvxPDFStreamReader::ReadStreamContent(int32_t Length, int32_t ObjectNumber,
                                                     int32_t Generation, TvxPDFDictObject* Dict) {
-  if (!Origin || Decryptor) return ReadStreamData(Length, ObjectNumber, Generation, Dict);
+  if (!Origin) return ReadStreamData(Length, ObjectNumber, Generation, Dict);
   int64_t Start = 0, Len = 0;
   LocateStreamData(Length, Start, Len);
   if (ReadString(static_cast<int64_t>(EndStreamWord.size())) != EndStreamWord)
     throw EEndStreamError(std::string(msg::EndStream));
   if (Len <= 0) return std::make_unique<TvxMemoryStream>();
   TvxStreamData Data;
-  Data.SetRange(Origin, Start, Len);
+  TvxStreamCrypt Plan;
+  if (Decryptor) {
+    auto Now = std::make_unique<TvxMemoryStream>();
+    const std::string_view Cipher(FBuf + Start, static_cast<size_t>(Len));
+    if (!Decryptor->PlanStream(Cipher, ObjectNumber, Generation, Dict, Plan, *Now)) {
+      Now->FPosition = 0;
+      return Now;
+    }
+    if (Plan.Method != 0) Plan.Decryptor = Decryptor;
+  }
+  Data.SetRange(Origin, Start, Len, std::move(Plan));
   return Data;
 }
 

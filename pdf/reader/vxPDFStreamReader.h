@@ -59,12 +59,13 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   std::unique_ptr<TvxMemoryStream> ReadStreamData(int32_t Length, int32_t ObjectNumber,
                                                   int32_t Generation,
                                                   TvxPDFDictObject* Dict = nullptr);
-  // Data of a stream without "endstream": up to the object's "endobj" (or
-  // the end of the data), or Length bytes when they fit before it.
-  // As ReadStreamData; when the reader walks Origin and decrypts nothing, the
-  // data is left in the source and only its place is kept.
+  // As ReadStreamData; when the reader walks Origin, the data is left in the
+  // source and only its place is kept, with how to decrypt it (the decision
+  // and any edit of Dict made now, as ReadStreamData makes them).
   TvxStreamData ReadStreamContent(int32_t Length, int32_t ObjectNumber, int32_t Generation,
                                   TvxPDFDictObject* Dict = nullptr);
+  // Data of a stream without "endstream": up to the object's "endobj" (or
+  // the end of the data), or Length bytes when they fit before it.
   std::unique_ptr<TvxMemoryStream> ReadUnterminatedStreamData(int32_t Length, int32_t ObjectNumber,
                                                               int32_t Generation,
                                                               TvxPDFDictObject* Dict = nullptr);
@@ -73,7 +74,8 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   int32_t ReadHeaderVersion();
 
   int32_t DocumentID;
-  TvxPDFDecryptor* Decryptor = nullptr;  // not owned
+  // Shared with the stream data it is to decrypt when read.
+  std::shared_ptr<TvxPDFDecryptor> Decryptor;
   int32_t CurrentObjectNumber = 0;
   int32_t CurrentGeneration = 0;
   // The source whose view the reader walks (offsets are the same), or nil.

@@ -5,6 +5,9 @@
 
 #include <climits>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
 
 #include "pdf/objects/vxExceptions.h"
 
@@ -95,8 +98,30 @@ std::string SHA2Bytes(int Bits, std::string_view Data) {
   return std::string(reinterpret_cast<const char*>(Digest), Len);
 }
 
+namespace {
+
+std::mutex SeededLock;
+std::optional<std::mt19937_64> Seeded;
+
+}  // namespace
+
+void SeedRandomBytes(uint64_t Seed) {
+  std::lock_guard<std::mutex> Guard(SeededLock);
+  if (Seed == 0)
+    Seeded.reset();
+  else
+    Seeded.emplace(Seed);
+}
+
 std::string RandomBytes(size_t Count) {
   std::string Out(Count, '\0');
+  {
+    std::lock_guard<std::mutex> Guard(SeededLock);
+    if (Seeded) {
+      for (char& C : Out) C = static_cast<char>((*Seeded)() >> 56);
+      return Out;
+    }
+  }
   if (Count > 0 &&
       RAND_bytes(reinterpret_cast<unsigned char*>(Out.data()), static_cast<int>(Count)) != 1)
     throw Exception("No random data");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -29,5 +30,9 @@ std::string SHA2Bytes(int Bits, std::string_view Data);
 // Bytes from the system's random source; raises Exception "No random data"
 // when it fails.
 std::string RandomBytes(size_t Count);
+// For tests that compare whole encrypted files: a Seed other than 0 makes
+// RandomBytes draw from a reproducible generator; 0 gives back the system's
+// random source. Never used by the program itself.
+void SeedRandomBytes(uint64_t Seed);
 
 }  // namespace vx

@@ -161,8 +161,16 @@ class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
   // /EFF; a /Crypt filter first in /Filter names its own and is removed.
   void DecryptStream(TvxMemoryStream& Data, int32_t ObjectNumber, int32_t Generation,
                      TvxPDFDictObject* Dict = nullptr) override;
+  // RC4 and AES data that ends in valid padding are decrypted when read;
+  // AES data too short, not of whole blocks or badly padded is decrypted
+  // now, with its warnings.
+  bool PlanStream(std::string_view Cipher, int32_t ObjectNumber, int32_t Generation,
+                  TvxPDFDictObject* Dict, TvxStreamCrypt& Plan, TvxMemoryStream& Data) override;
+  std::unique_ptr<TvxChunkCipher> StartDecryption(const TvxStreamCrypt& Plan) const override;
 
  private:
+  // The key Method uses for one object; empty for cmIdentity.
+  std::string StreamKey(TvxCryptMethod Method, int32_t ObjectNumber, int32_t Generation) const;
   static std::string KeyBytes(std::string_view Text, size_t Size);
   bool CheckPaddedUser(std::string_view PaddedUser);
   bool CheckAES256(std::string_view Password, bool Owner);
@@ -224,6 +232,11 @@ class TvxPDFEncryption : public TvxBasePDFCrypt {
   void KeepUserKeys(const TvxSourceEncryption& Source);
   // RC4 keeps the length; AES puts a random IV in front and pads.
   std::string EncryptForObject(std::string_view Data, int32_t ObjectNumber);
+  // The same encryption piece by piece; the AES IV is drawn here, as
+  // EncryptForObject draws it.
+  std::unique_ptr<TvxChunkCipher> StartEncryption(int32_t ObjectNumber);
+  // The length EncryptForObject gives for Size bytes.
+  int64_t EncryptedSize(int64_t Size) const;
   int32_t PermissionValue() const { return FP; }
   // /V as written: 1 for a 40-bit key, 2 for other RC4 keys, 4 for AES-128,
   // 5 for AES-256.

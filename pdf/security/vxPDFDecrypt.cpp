@@ -6,6 +6,7 @@
 #include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxAES.h"
+#include "pdf/security/vxChunkCiphers.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxRC4.h"
 #include "pdf/security/vxSASLprep.h"
@@ -280,6 +281,51 @@ TvxCryptMethod TvxPDFDecrypt::StreamMethod(TvxPDFDictObject* Dict) const {
 void TvxPDFDecrypt::DecryptStream(TvxMemoryStream& Data, int32_t ObjectNumber, int32_t Generation,
                                   TvxPDFDictObject* Dict) {
   Decrypt(StreamMethod(Dict), Data.DataString(), ObjectNumber, Generation);
+}
+
+std::string TvxPDFDecrypt::StreamKey(TvxCryptMethod Method, int32_t ObjectNumber,
+                                     int32_t Generation) const {
+  switch (Method) {
+    case cmRC4: return ObjectKey(FKey, ObjectNumber, Generation);
+    case cmAESV2: return ObjectKeyAES(FKey, ObjectNumber, Generation);
+    case cmAESV3: return FKey;
+    default: return {};
+  }
+}
+
+bool TvxPDFDecrypt::PlanStream(std::string_view Cipher, int32_t ObjectNumber, int32_t Generation,
+                               TvxPDFDictObject* Dict, TvxStreamCrypt& Plan,
+                               TvxMemoryStream& Data) {
+  const TvxCryptMethod Method = StreamMethod(Dict);
+  Plan = TvxStreamCrypt{};
+  Plan.ObjectNumber = ObjectNumber;
+  Plan.Generation = Generation;
+  if (Method == cmIdentity || Cipher.empty()) return true;
+  if (Method == cmRC4) {
+    Plan.Method = Method;
+    return true;
+  }
+  // The last two blocks tell the plain length, which a save needs before
+  // the data.
+  const std::string Key = StreamKey(Method, ObjectNumber, Generation);
+  if (Key.size() == 16 || Key.size() == 32) {
+    if (const int Padding = AESPaddingOf(Key, Cipher)) {
+      Plan.Method = Method;
+      Plan.Overhead = static_cast<uint8_t>(16 + Padding);
+      return true;
+    }
+  }
+  Data.DataString().assign(Cipher);
+  Decrypt(Method, Data.DataString(), ObjectNumber, Generation);
+  return false;
+}
+
+std::unique_ptr<TvxChunkCipher> TvxPDFDecrypt::StartDecryption(const TvxStreamCrypt& Plan) const {
+  const auto Method = static_cast<TvxCryptMethod>(Plan.Method);
+  const std::string Key = StreamKey(Method, Plan.ObjectNumber, Plan.Generation);
+  if (Method == cmRC4) return MakeRC4Chunks(Key);
+  if (Method == cmAESV2 || Method == cmAESV3) return MakeAESDecryptChunks(Key, Plan.Overhead - 16);
+  return nullptr;
 }
 
 }  // namespace vx

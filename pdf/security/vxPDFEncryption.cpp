@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "pdf/security/vxAES.h"
+#include "pdf/security/vxChunkCiphers.h"
 #include "pdf/security/vxMD5.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxSASLprep.h"
@@ -117,6 +118,20 @@ std::string TvxPDFEncryption::EncryptForObject(std::string_view Data, int32_t Ob
   std::string Out(Data);
   CryptForObject(reinterpret_cast<uint8_t*>(Out.data()), Out.size(), ObjectNumber, 0);
   return Out;
+}
+
+std::unique_ptr<TvxChunkCipher> TvxPDFEncryption::StartEncryption(int32_t ObjectNumber) {
+  if (FLevel == elAES128 || FLevel == elAES256) {
+    const std::string& Key =
+        AESKeyForObject(FLevel == elAES128 ? cmAESV2 : cmAESV3, ObjectNumber, 0);
+    return MakeAESEncryptChunks(Key, RandomBytes(16));
+  }
+  return MakeRC4Chunks(ObjectKey(FKey, ObjectNumber, 0));
+}
+
+int64_t TvxPDFEncryption::EncryptedSize(int64_t Size) const {
+  if (FLevel == elAES128 || FLevel == elAES256) return 16 + (Size / 16 + 1) * 16;
+  return Size;
 }
 
 }  // namespace vx

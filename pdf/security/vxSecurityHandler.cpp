@@ -222,6 +222,16 @@ std::string TvxSecurityHandler::EncryptData(std::string_view Data, int32_t ObjNu
   return FEncryptor->EncryptForObject(Data, ObjNum);
 }
 
+std::unique_ptr<TvxChunkCipher> TvxSecurityHandler::StartEncryption(int32_t ObjNum) {
+  if (!FEncryptor) CreateEncryptor();
+  return FEncryptor->StartEncryption(ObjNum);
+}
+
+int64_t TvxSecurityHandler::EncryptedSize(int64_t Size) {
+  if (!FEncryptor) CreateEncryptor();
+  return FEncryptor->EncryptedSize(Size);
+}
+
 std::unique_ptr<TvxPDFDictObject> TvxSecurityHandler::BuildEncryptDict(TvxPDFTrailer& Trailer) {
   if (!FEncryptor) CreateEncryptor();
   const TvxPDFEncryption& E = *FEncryptor;

@@ -51,6 +51,9 @@ class TvxSecurityHandler {
   // Data encrypted for object ObjNum, generation 0; creates the encryptor
   // when there is none.
   std::string EncryptData(std::string_view Data, int32_t ObjNum);
+  // The same piece by piece, and the length it gives for Size bytes.
+  std::unique_ptr<TvxChunkCipher> StartEncryption(int32_t ObjNum);
+  int64_t EncryptedSize(int64_t Size);
   // The encryption dictionary of the output; gives Trailer a new ID array.
   std::unique_ptr<TvxPDFDictObject> BuildEncryptDict(TvxPDFTrailer& Trailer);
 

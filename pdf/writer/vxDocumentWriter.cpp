@@ -248,7 +248,8 @@ void TvxDocumentWriter::AppendStreamHead(std::string& Out, int32_t ObjNum, TvxPD
 }
 
 bool TvxDocumentWriter::CopiesFromSource(const TvxPDFStreamObject& Stream) const {
-  return Stream.Data.InSource() && !FEncryption && FCompression.Enabled != 1;
+  // Compressed data must be whole before its /Length is known.
+  return Stream.Data.InSource() && FCompression.Enabled != 1;
 }
 
 void TvxDocumentWriter::CompressStream(TvxPDFDictObject& Dict, std::string& Data) {
@@ -337,17 +338,37 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
   if (Value && Value->IsStream() &&
       CopiesFromSource(*static_cast<const TvxPDFStreamObject*>(Value))) {
     // Data nobody changed goes from the source file to the output in
-    // bounded chunks, never whole through memory.
+    // bounded pieces, never whole through memory, decrypted and encrypted
+    // on the way.
     const auto& Stream = *static_cast<const TvxPDFStreamObject*>(Value);
-    std::unique_ptr<TvxPDFDictObject> Dict =
-        Stream.Dict ? Stream.Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
-    const int64_t Size = Stream.Data.Size();
-    AppendStreamHead(FChunk, Obj.OutputNumber, *Dict, Size);
-    WriteChunk(FChunk);
-    Stream.Data.WriteTo(*FOutput);
-    FOutputSize += Size;
-    Write("\r\nendstream\r\nendobj\r\n");
-    return;
+    // Drawn before the dictionary's strings are encrypted, as for data in
+    // memory.
+    std::unique_ptr<TvxChunkCipher> Cipher;
+    if (FEncryption) Cipher = FEncryption->StartEncryption(Obj.OutputNumber);
+    if (!FEncryption || Cipher) {
+      std::unique_ptr<TvxPDFDictObject> Dict =
+          Stream.Dict ? Stream.Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
+      const int64_t Size =
+          Cipher ? FEncryption->EncryptedSize(Stream.Data.Size()) : Stream.Data.Size();
+      AppendStreamHead(FChunk, Obj.OutputNumber, *Dict, Size);
+      WriteChunk(FChunk);
+      if (!Cipher) {
+        Stream.Data.WriteTo(*FOutput);
+        FOutputSize += Size;
+      } else {
+        const int64_t Start = FOutputSize;
+        std::string Out;
+        Stream.Data.ReadPieces([&](std::string_view Piece, bool Last) {
+          Out.clear();
+          Cipher->Update(Piece, Last, Out);
+          Write(Out);
+        });
+        // The /Length written ahead must hold.
+        if (FOutputSize - Start != Size) throw EStreamError("Error writing the PDF file");
+      }
+      Write("\r\nendstream\r\nendobj\r\n");
+      return;
+    }
   }
   AppendObject(FChunk, Obj.OutputNumber, Value);
   if (!Value) FChunk.append("null");

@@ -29,6 +29,14 @@ class TvxOutputEncryption {
   virtual ~TvxOutputEncryption() = default;
   // Data encrypted for object ObjNum, generation 0; same length.
   virtual std::string EncryptData(std::string_view Data, int32_t ObjNum) = 0;
+  // EncryptData piece by piece, making the same random draws in the same
+  // order; nil when only whole data can be encrypted.
+  virtual std::unique_ptr<TvxChunkCipher> StartEncryption(int32_t ObjNum) {
+    (void)ObjNum;
+    return nullptr;
+  }
+  // The length EncryptData gives for Size bytes.
+  virtual int64_t EncryptedSize(int64_t Size) { return Size; }
   // The encryption dictionary; also gives the trailer a new ID array.
   virtual std::unique_ptr<TvxPDFDictObject> BuildEncryptDict(TvxPDFTrailer& Trailer) = 0;
   // The lowest header version the method needs; a document's own higher
@@ -72,7 +80,7 @@ class TvxDocumentWriter {
   void CompressStream(TvxPDFDictObject& Dict, std::string& Data);
   // The stream's dictionary with the /Length of Size bytes, then "stream".
   void AppendStreamHead(std::string& Out, int32_t ObjNum, TvxPDFDictObject& Dict, int64_t Size);
-  // True when the stream's data goes out exactly as it lies in the source.
+  // True when the stream's data goes out from the source piece by piece.
   bool CopiesFromSource(const TvxPDFStreamObject& Stream) const;
   std::string EncryptData(std::string_view Data, int32_t ObjNum);
   int32_t NextObjectNumber() { return ++FLastObjectNumber; }

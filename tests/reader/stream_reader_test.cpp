@@ -275,9 +275,10 @@ class TvxReverser : public TvxPDFDecryptor {
 };
 
 TEST_F(ReaderTest, DecryptsStringsAndStreams) {
-  TvxReverser Rev;
+  auto Shared = std::make_shared<TvxReverser>();
+  TvxReverser& Rev = *Shared;
   Over("4 2 obj << /S (abc) /H <616263> /E () >> stream\nxyz\nendstream");
-  FReader->Decryptor = &Rev;
+  FReader->Decryptor = Shared;
   auto Obj = FReader->ParseObject();
   auto* Ind = static_cast<TvxPDFIndirectObject*>(Obj.get());
   auto* Stream = static_cast<TvxPDFStreamObject*>(Ind->Value.get());
