@@ -228,7 +228,9 @@ void TvxXRefLoader::ReadTableEntries(int64_t Offset, std::vector<int32_t>& Freed
     for (int64_t I = 0; I < N && !R.AtEnd(); ++I) {
       // "oooooooooo ggggg t" and a two-byte end of line; end-of-line forms of
       // other lengths are tolerated.
-      std::string Entry = R.ReadString(18);
+      // Read in place: bytes past the end of the data stay zero.
+      char Entry[18] = {};
+      R.Read(Entry, sizeof Entry);
       while (!R.AtEnd()) {
         uint8_t B = R.PeekByte();
         if (B != ' ' && B != '\r' && B != '\n') break;
@@ -236,8 +238,8 @@ void TvxXRefLoader::ReadTableEntries(int64_t Offset, std::vector<int32_t>& Freed
       }
       TvxXRefItem Item;
       Item.ObjectNumber = static_cast<int32_t>(std::min<int64_t>(First + I, INT32_MAX));
-      int64_t Off = DigitsValue(Entry.substr(0, 10));
-      int64_t Gen = DigitsValue(Entry.substr(11, 5));
+      int64_t Off = DigitsValue(std::string_view(Entry, 10));
+      int64_t Gen = DigitsValue(std::string_view(Entry + 11, 5));
       Item.Offset = static_cast<int32_t>(std::max<int64_t>(Off, 0));
       Item.Generation = static_cast<int32_t>(std::max<int64_t>(Gen, 0));
       Item.EntryType = Entry[17];
@@ -255,7 +257,7 @@ bool TvxXRefLoader::Claim(int64_t K) {
   // Object 0 is the head of the free list, never an object.
   if (K <= 0 || K > MaxObjectNumber) return false;
   auto N = static_cast<int32_t>(K);
-  if (!FClaimed.insert(N).second) return false;
+  if (!FClaimed.Insert(N, 0)) return false;
   FMaxNumber = std::max(FMaxNumber, N);
   return true;
 }

@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "pdf/objects/vxFlatIndex.h"
+#include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/reader/vxObjectLoader.h"
 
 namespace vx {
@@ -51,7 +53,8 @@ class TvxXRefLoader {
   TvxDocumentEvents& E;
   TvxObjectLoader& L;
   std::unordered_set<int64_t> FVisited;
-  std::unordered_set<int32_t> FClaimed;
+  // Object numbers already entered (a set: the position is unused).
+  TvxFlatIndex<int32_t, TvxUniqueIDHash> FClaimed;
   int32_t FMaxNumber = 0;
 };
 
