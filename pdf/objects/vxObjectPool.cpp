@@ -64,6 +64,7 @@ struct TvxSharedPool {
   std::atomic<bool> HasSpare[ClassCount] = {};
   std::vector<TvxRegion> SpareRegions;
   TvxRegion Bump;  // for threads past their end
+  int64_t RetiredInUse = 0;
   std::vector<std::unique_ptr<std::byte[]>> Blocks;
 
   // Under Lock.
@@ -95,6 +96,7 @@ TvxSharedPool& Shared() {
 struct TvxThreadCache {
   TvxFreeList Free[ClassCount];
   TvxRegion Bump;
+  int64_t InUse = 0;
   bool Registered = false;
   bool Retired = false;
 };
@@ -118,6 +120,8 @@ struct TvxThreadRetirer {
     if (Cache.Bump.End - Cache.Bump.Begin >= static_cast<std::ptrdiff_t>(MaxPooledSize))
       S.SpareRegions.push_back(Cache.Bump);
     Cache.Bump = TvxRegion{};
+    S.RetiredInUse += Cache.InUse;
+    Cache.InUse = 0;
     Cache.Retired = true;
   }
 };
@@ -175,6 +179,7 @@ void* PoolAllocate(size_t Size) {
   if (Size == 0 || Size > MaxPooledSize) return ::operator new(Size);
   const size_t C = ClassOf(Size);
   TvxThreadCache& T = Cache;
+  T.InUse += static_cast<int64_t>((C + 1) * Granule);
   if (T.Free[C].Head) return T.Free[C].Pop();
   return AllocateSlow(C);
 }
@@ -187,12 +192,15 @@ void PoolFree(void* P, size_t Size) noexcept {
   }
   const size_t C = ClassOf(Size);
   TvxThreadCache& T = Cache;
+  const auto Bytes = static_cast<int64_t>((C + 1) * Granule);
   if (!T.Retired) {
+    T.InUse -= Bytes;
     T.Free[C].Push(P);
     return;
   }
   TvxSharedPool& S = Shared();
   std::lock_guard<std::mutex> G(S.Lock);
+  S.RetiredInUse -= Bytes;
   S.PushSpare(C, P);
 }
 
@@ -200,6 +208,12 @@ size_t PoolReservedBytes() {
   TvxSharedPool& S = Shared();
   std::lock_guard<std::mutex> G(S.Lock);
   return S.Blocks.size() * BlockBytes;
+}
+
+int64_t PoolInUseBytes() {
+  TvxSharedPool& S = Shared();
+  std::lock_guard<std::mutex> G(S.Lock);
+  return Cache.InUse + S.RetiredInUse;
 }
 
 #else
@@ -211,6 +225,9 @@ void PoolFree(void* P, size_t /*Size*/) noexcept {
   ::operator delete(P);
 }
 size_t PoolReservedBytes() {
+  return 0;
+}
+int64_t PoolInUseBytes() {
   return 0;
 }
 

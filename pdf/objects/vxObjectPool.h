@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VX_OBJECT_POOL 0
@@ -31,5 +32,8 @@ void PoolFree(void* P, size_t Size) noexcept;
 
 // Bytes in blocks the pool holds, in use or free (for the benchmarks).
 size_t PoolReservedBytes();
+// Bytes of pieces in use (for the benchmarks): those the calling thread and
+// threads that ended took, less those they gave back.
+int64_t PoolInUseBytes();
 
 }  // namespace vx

@@ -102,3 +102,24 @@ TEST(ObjectPool, ValuesCrossThreadsAndMemoryIsReused) {
   // One spare block per thread at most beyond the warm-up.
   EXPECT_LE(PoolReservedBytes(), Reserved + 2 * 256 * 1024);
 }
+
+// The in-use count follows pieces by their size class, whichever thread
+// frees them.
+TEST(ObjectPool, InUseCountsPiecesByClass) {
+  if (!VX_OBJECT_POOL) GTEST_SKIP() << "the pool is off under AddressSanitizer";
+  const int64_t Before = PoolInUseBytes();
+  std::vector<void*> Pieces;
+  for (int I = 0; I < 10; ++I) Pieces.push_back(PoolAllocate(20));  // class of 24
+  EXPECT_EQ(PoolInUseBytes() - Before, 240);
+  void* Big = PoolAllocate(MaxPooledSize + 1);  // not pooled, not counted
+  EXPECT_EQ(PoolInUseBytes() - Before, 240);
+  PoolFree(Big, MaxPooledSize + 1);
+  for (void* P : Pieces) PoolFree(P, 20);
+  EXPECT_EQ(PoolInUseBytes(), Before);
+  // A thread that takes pieces and ends counts them until they come back.
+  std::vector<TvxPDFObjectPtr> Made;
+  std::thread([&] { Made = MakeValues(10); }).join();
+  EXPECT_GT(PoolInUseBytes(), Before);
+  Made.clear();
+  EXPECT_EQ(PoolInUseBytes(), Before);
+}
