@@ -15,19 +15,12 @@
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxPDFCryptKeys.h"
 #include "pdf/security/vxRC4.h"
+#include "support/pdf_builder.h"
 
 using namespace vx;
+using vxtest::Noise;
 
 namespace {
-
-std::string Noise(size_t N, unsigned Seed) {
-  std::string S(N, '\0');
-  for (char& C : S) {
-    Seed = Seed * 1103515245u + 12345u;
-    C = static_cast<char>(Seed >> 16);
-  }
-  return S;
-}
 
 // Data through Cipher in pieces of Step bytes (0: one piece), then an
 // empty last piece when the data ended on a piece boundary.

@@ -15,6 +15,17 @@
 
 namespace vxtest {
 
+// N bytes of seeded pseudo-random data, in which no byte pattern of the
+// syntax ("endstream", say) turns up by design.
+inline std::string Noise(size_t N, unsigned Seed) {
+  std::string S(N, '\0');
+  for (char& C : S) {
+    Seed = Seed * 1103515245u + 12345u;
+    C = static_cast<char>(Seed >> 16);
+  }
+  return S;
+}
+
 inline std::string Deflate(const std::string& In) {
   uLongf Size = compressBound(static_cast<uLong>(In.size()));
   std::string Out(Size, '\0');

@@ -22,18 +22,10 @@
 #include "support/tools.h"
 
 using namespace vx;
+using vxtest::Noise;
 using vxtest::PdfBuilder;
 
 namespace {
-
-std::string Noise(size_t N, unsigned Seed) {
-  std::string S(N, '\0');
-  for (char& C : S) {
-    Seed = Seed * 1103515245u + 12345u;
-    C = static_cast<char>(Seed >> 16);
-  }
-  return S;
-}
 
 const std::string PageText = "BT /F1 24 Tf 72 700 Td (Hello secret) Tj ET";
 // Longer than one piece of a copy, and not of whole AES blocks.

@@ -16,19 +16,10 @@
 #include "support/tools.h"
 
 using namespace vx;
+using vxtest::Noise;
 using vxtest::PdfBuilder;
 
 namespace {
-
-// Data no byte pattern of the syntax can be mistaken in.
-std::string Noise(size_t N, unsigned Seed) {
-  std::string S(N, '\0');
-  for (char& C : S) {
-    Seed = Seed * 1103515245u + 12345u;
-    C = static_cast<char>(Seed >> 16);
-  }
-  return S;
-}
 
 // Two pages, each drawing an image of its own; the images are the bulk.
 std::string TwoImagePages() {
