@@ -139,8 +139,7 @@ std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkProcessor::GetStreamRef(int
 std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStream(
     const std::string& FontName, const std::string& GSName, const TvxPageRect& Box,
     int32_t DocumentID, int32_t ObjectNumber) {
-  std::string Content;
-  bool Reused = false;
+  TvxPDFSourcePtr Shared;
   const int32_t Found = FindPageRect(Box);
   const int32_t Index = static_cast<int32_t>(PageRects.size());
   if (ReuseContent && Found >= 0) {
@@ -152,26 +151,32 @@ std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStre
       auto It = FContents.find(TvxContentKey{Found, FontName, GSName});
       FLastContent = It == FContents.end() ? nullptr : &*It;
     }
-    if (FLastContent) {
-      Content = FLastContent->second;
-      Reused = true;
-    }
+    if (FLastContent) Shared = FLastContent->second;
   }
-  if (!Reused) {
+  std::string Content;
+  if (!Shared) {
     double X = 0, Y = 0;
     ComputeAnchor(Box, X, Y);
     Template.PageBox = TvxPDFRect{Box.Left, Box.Bottom, Box.Right, Box.Top};
     Template.BuildContent(FontName, GSName, X, Y, Unit, Content);
     if (ReuseContent) {
+      Shared = TvxPDFSource::FromMemory(std::move(Content));
       auto It = FContents.try_emplace(TvxContentKey{Found >= 0 ? Found : Index, FontName, GSName},
-                                      Content);
+                                      Shared);
       FLastContent = &*It.first;
     }
   }
 
   auto Dict = std::make_unique<TvxPDFDictObject>();
-  Dict->AddInteger("/Length", static_cast<int32_t>(Content.size()));
-  auto Stream = std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf(std::move(Content)));
+  std::unique_ptr<TvxPDFStreamObject> Stream;
+  if (Shared) {
+    Dict->AddInteger("/Length", static_cast<int32_t>(Shared->Size()));
+    Stream = std::make_unique<TvxPDFStreamObject>(std::move(Dict));
+    Stream->Data.SetRange(Shared, 0, Shared->Size());
+  } else {
+    Dict->AddInteger("/Length", static_cast<int32_t>(Content.size()));
+    Stream = std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf(std::move(Content)));
+  }
   auto Obj =
       std::make_unique<TvxPDFIndirectObject>(DocumentID, ObjectNumber, 0, true, std::move(Stream));
 

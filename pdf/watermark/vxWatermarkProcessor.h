@@ -12,6 +12,7 @@
 
 #include "pdf/document/vxDocumentData.h"
 #include "pdf/objects/vxPDFObjects.h"
+#include "pdf/objects/vxPDFSource.h"
 #include "pdf/watermark/vxUnits.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 
@@ -57,8 +58,8 @@ class TvxWatermarkProcessor {
   std::vector<TvxStreamID> StreamRefs;
   TvxMeasurementUnit Unit;
   // When set, a page whose box, font name and opacity name equal an earlier
-  // page's takes that page's content text instead of building it again (the
-  // text then holds no per-page variables).
+  // page's shares that page's content bytes instead of building them again
+  // (the text then holds no per-page variables).
   bool ReuseContent = false;
 
  private:
@@ -80,9 +81,11 @@ class TvxWatermarkProcessor {
     size_t operator()(const TvxContentKey& K) const noexcept;
   };
   std::unordered_map<TvxBoxKey, int32_t, TvxBoxHash> FRectIndex;
-  std::unordered_map<TvxContentKey, std::string, TvxContentHash> FContents;
+  // Each content text once, held in memory as a source that every stream
+  // showing it reads from: 10,000 pages with one box keep one copy.
+  std::unordered_map<TvxContentKey, TvxPDFSourcePtr, TvxContentHash> FContents;
   // The entry used last: pages in a row mostly share it.
-  const std::pair<const TvxContentKey, std::string>* FLastContent = nullptr;  // not owned
+  const std::pair<const TvxContentKey, TvxPDFSourcePtr>* FLastContent = nullptr;  // not owned
 };
 
 // The document-side work of InsertWatermark; the document delegates to it.

@@ -127,7 +127,7 @@ void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const Tvx
       break;
     case otDict: AppendDict(Out, ObjNum, *static_cast<const TvxPDFDictObject*>(Value)); break;
     case otStream:
-      Out.append(StreamToText(ObjNum, *static_cast<const TvxPDFStreamObject*>(Value)));
+      AppendStream(Out, ObjNum, *static_cast<const TvxPDFStreamObject*>(Value));
       break;
     case otNull: Out.append("null"); break;
     case otIndirectReference:
@@ -221,6 +221,25 @@ void TvxDocumentWriter::AppendReference(std::string& Out, const TvxPDFIndirectRe
 }
 
 std::string TvxDocumentWriter::StreamToText(int32_t ObjNum, const TvxPDFStreamObject& Stream) {
+  std::string Text;
+  AppendStream(Text, ObjNum, Stream);
+  return Text;
+}
+
+void TvxDocumentWriter::AppendStream(std::string& Out, int32_t ObjNum,
+                                     const TvxPDFStreamObject& Stream) {
+  if (FCompression.Enabled != 1 && !FEncryption) {
+    // Written as it stands: no copy of the dictionary or the data.
+    const int64_t Size = Stream.Data.Size();
+    Out.reserve(Out.size() + static_cast<size_t>(Size) + 128);
+    AppendStreamHead(Out, ObjNum, Stream.Dict.get(), Size);
+    if (Stream.Data.InSource())
+      Out.append(Stream.Data.ReadAll());
+    else if (Stream.Data)
+      Out.append(Stream.Data->DataString());
+    Out.append("\r\nendstream");
+    return;
+  }
   // A stream the loader could not read is written empty.
   std::string Data = Stream.Data.ReadAll();
   std::unique_ptr<TvxPDFDictObject> Dict =
@@ -228,12 +247,10 @@ std::string TvxDocumentWriter::StreamToText(int32_t ObjNum, const TvxPDFStreamOb
   if (FCompression.Enabled == 1) CompressStream(*Dict, Data);
   // Before /Length is set: AES data is longer than the plain data.
   if (FEncryption) Data = EncryptData(Data, ObjNum);
-  std::string Text;
-  Text.reserve(Data.size() + 128);
-  AppendStreamHead(Text, ObjNum, *Dict, static_cast<int64_t>(Data.size()));
-  Text.append(Data);
-  Text.append("\r\nendstream");
-  return Text;
+  Out.reserve(Out.size() + Data.size() + 128);
+  AppendStreamHead(Out, ObjNum, *Dict, static_cast<int64_t>(Data.size()));
+  Out.append(Data);
+  Out.append("\r\nendstream");
 }
 
 void TvxDocumentWriter::AppendStreamHead(std::string& Out, int32_t ObjNum, TvxPDFDictObject& Dict,
@@ -245,6 +262,21 @@ void TvxDocumentWriter::AppendStreamHead(std::string& Out, int32_t ObjNum, TvxPD
     Dict.SetValue("/Length", std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Size)));
   AppendObject(Out, ObjNum, &Dict);
   Out.append("\r\nstream\r\n");
+}
+
+void TvxDocumentWriter::AppendStreamHead(std::string& Out, int32_t ObjNum,
+                                         const TvxPDFDictObject* Dict, int64_t Size) {
+  const TvxPDFObject* Length = Dict ? Dict->Lookup("/Length") : nullptr;
+  if (Length && Length->IsInteger() &&
+      static_cast<const TvxPDFIntegerObject*>(Length)->Value == Size) {
+    // Already right: the dictionary is written as it is.
+    AppendObject(Out, ObjNum, Dict);
+    Out.append("\r\nstream\r\n");
+    return;
+  }
+  std::unique_ptr<TvxPDFDictObject> Copy =
+      Dict ? Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
+  AppendStreamHead(Out, ObjNum, *Copy, Size);
 }
 
 bool TvxDocumentWriter::CopiesFromSource(const TvxPDFStreamObject& Stream) const {
@@ -346,11 +378,9 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
     std::unique_ptr<TvxChunkCipher> Cipher;
     if (FEncryption) Cipher = FEncryption->StartEncryption(Obj.OutputNumber);
     if (!FEncryption || Cipher) {
-      std::unique_ptr<TvxPDFDictObject> Dict =
-          Stream.Dict ? Stream.Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
       const int64_t Size =
           Cipher ? FEncryption->EncryptedSize(Stream.Data.Size()) : Stream.Data.Size();
-      AppendStreamHead(FChunk, Obj.OutputNumber, *Dict, Size);
+      AppendStreamHead(FChunk, Obj.OutputNumber, Stream.Dict.get(), Size);
       WriteChunk(FChunk);
       if (!Cipher) {
         Stream.Data.WriteTo(*FOutput);

@@ -63,6 +63,7 @@ class TvxDocumentWriter {
   // -1 for none.
   std::string ObjectToText(int32_t ObjNum, const TvxPDFObject* Value);
   std::string StreamToText(int32_t ObjNum, const TvxPDFStreamObject& Stream);
+  void AppendStream(std::string& Out, int32_t ObjNum, const TvxPDFStreamObject& Stream);
   static std::string ObjText(int32_t N);
   static std::string RefText(int32_t N);
   static std::string KeyLine(std::string_view Key, std::string_view Text);
@@ -80,6 +81,9 @@ class TvxDocumentWriter {
   void CompressStream(TvxPDFDictObject& Dict, std::string& Data);
   // The stream's dictionary with the /Length of Size bytes, then "stream".
   void AppendStreamHead(std::string& Out, int32_t ObjNum, TvxPDFDictObject& Dict, int64_t Size);
+  // The same for a dictionary that is copied only when its /Length is wrong.
+  void AppendStreamHead(std::string& Out, int32_t ObjNum, const TvxPDFDictObject* Dict,
+                        int64_t Size);
   // True when the stream's data goes out from the source piece by piece.
   bool CopiesFromSource(const TvxPDFStreamObject& Stream) const;
   std::string EncryptData(std::string_view Data, int32_t ObjNum);

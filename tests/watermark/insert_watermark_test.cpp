@@ -196,6 +196,23 @@ TEST_F(InsertWatermarkTest, PagesWithTheSameBoxGetEqualContent) {
   EXPECT_EQ(FontNameOf(W1), FontNameOf(W2));
   EXPECT_EQ(W1, W2);
   EXPECT_NE(W1, Watermarks(3)[0]);
+  // The pages share the bytes, not the streams: one page's data changed
+  // leaves the other's as it was, and a save writes each with its length.
+  auto Stream = [&](int32_t P) {
+    return static_cast<TvxPDFStreamObject*>(Doc.Store().Resolve(Contents(P)->GetItem(0)));
+  };
+  Stream(1)->Data->DataString() += "0 0 m";
+  EXPECT_EQ(Watermarks(2)[0], W2);
+  EXPECT_EQ(Watermarks(1)[0], W1 + "0 0 m");
+  TvxMemoryStream Out;
+  Doc.WriteDocument(Out);
+  const std::string& Saved = Out.DataString();
+  EXPECT_NE(Saved.find("/Length " + std::to_string(W1.size() + 5) + "\r\n>>\r\nstream\r\n" + W1 +
+                       "0 0 m\r\nendstream"),
+            std::string::npos);
+  EXPECT_NE(Saved.find("/Length " + std::to_string(W2.size()) + "\r\n>>\r\nstream\r\n" + W2 +
+                       "\r\nendstream"),
+            std::string::npos);
 }
 
 TEST_F(InsertWatermarkTest, APageWithoutABoxIsNamed) {
