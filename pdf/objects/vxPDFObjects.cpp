@@ -136,6 +136,13 @@ std::unique_ptr<TvxPDFDictObject> TvxPDFDictObject::CloneDict() const {
 }
 
 void TvxPDFDictObject::AddEntry(std::unique_ptr<TvxPDFNameObject> KeyName, TvxPDFObjectPtr Value) {
+  if (Keys.size() == Keys.capacity() && Keys.size() >= 4) {
+    // Read dictionaries come exactly full, and most get an entry or two
+    // (a page's font, its /Contents): grow by half, not double.
+    const size_t Want = Keys.size() + Keys.size() / 2;
+    Keys.reserve(Want);
+    Values.reserve(Want);
+  }
   Keys.push_back(std::move(KeyName));
   Values.push_back(std::move(Value));
 }
