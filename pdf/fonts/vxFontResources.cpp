@@ -1,10 +1,10 @@
 #include "pdf/fonts/vxFontResources.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxFlatIndex.h"
 #include "pdf/objects/vxUtils.h"
 #include "platform/vxCodePage.h"
 
@@ -307,7 +307,7 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
   // font dictionary: each object is judged once, in page order, so the
   // first match is the one a full walk finds.
   const TvxPDFDictObject* LastFonts = nullptr;
-  std::unordered_set<TvxObjectKey, TvxObjectKeyHash> SeenRefs;
+  TvxFlatIndex<TvxObjectKey, TvxObjectKeyHash> SeenRefs;
   for (TvxPDFIndirectObject* Page : FPages) {
     const TvxPDFDictObject* PageDict = Page ? R.Dict(Page) : nullptr;
     const TvxPDFDictObject* Resources = PageDict ? R.Dict(PageDict->Lookup("/Resources")) : nullptr;
@@ -318,8 +318,7 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
       TvxPDFObject* V = Fonts->GetValue(I);
       if (!V || !V->IsIndirectReference()) continue;
       const auto* Ref = static_cast<const TvxPDFIndirectReference*>(V);
-      if (!SeenRefs.insert(TvxObjectKey{Ref->DocumentID, Ref->ObjectNumber, Ref->Generation})
-               .second)
+      if (!SeenRefs.Insert(TvxObjectKey{Ref->DocumentID, Ref->ObjectNumber, Ref->Generation}, 0))
         continue;
       TvxFontEntry E = R.Entry(V);
       if (!E.Dict || E.Subtype != Subtype || E.Encoding != Encoding) continue;

@@ -1,11 +1,13 @@
 #include "pdf/watermark/vxWatermarkProcessor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/filters/vxFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxFlatIndex.h"
 #include "pdf/objects/vxRandom.h"
 #include "pdf/watermark/vxContentScan.h"
 #include "pdf/watermark/vxPageRange.h"
@@ -59,6 +61,49 @@ std::string_view NamePrefix(std::string_view Name) {
   size_t End = Name.size();
   while (End > 1 && Name[End - 1] >= '0' && Name[End - 1] <= '9') --End;
   return Name.substr(0, End);
+}
+
+// A font dictionary's entries as the stamper judges them: the keys, and the
+// objects they name (a reference by its numbers, a direct value by its
+// address: one reference always reaches the same object).
+uint64_t FontEntriesHash(const TvxPDFDictObject& Dict) {
+  uint64_t H = MixIndexKey(static_cast<uint64_t>(Dict.Count()));
+  for (size_t I = 0; I < Dict.Keys.size(); ++I) {
+    const TvxPDFNameObject* K = Dict.Keys[I].get();
+    const TvxPDFObject* V = Dict.Values[I].get();
+    uint64_t Part = K ? std::hash<std::string_view>{}(K->Text) : 0;
+    if (V && V->IsIndirectReference()) {
+      const auto* R = static_cast<const TvxPDFIndirectReference*>(V);
+      Part ^= static_cast<uint64_t>(static_cast<uint32_t>(R->ObjectNumber)) << 1 ^
+              static_cast<uint64_t>(R->Generation) << 33 ^
+              static_cast<uint64_t>(static_cast<uint32_t>(R->DocumentID)) << 49;
+    } else {
+      Part ^= static_cast<uint64_t>(reinterpret_cast<uintptr_t>(V));
+    }
+    H = MixIndexKey(H ^ Part);
+  }
+  return H;
+}
+
+// True when Dict holds exactly the first Count entries of Earlier, in order,
+// by the same reading.
+bool SameFontEntries(const TvxPDFDictObject& Earlier, int32_t Count, const TvxPDFDictObject& Dict) {
+  if (Dict.Count() != Count || Earlier.Count() < Count) return false;
+  for (size_t I = 0; I < static_cast<size_t>(Count); ++I) {
+    const TvxPDFNameObject* A = Earlier.Keys[I].get();
+    const TvxPDFNameObject* B = Dict.Keys[I].get();
+    if (!A != !B || (A && A->Text != B->Text)) return false;
+    const TvxPDFObject* X = Earlier.Values[I].get();
+    const TvxPDFObject* Y = Dict.Values[I].get();
+    if (X == Y) continue;
+    if (!X || !Y || !X->IsIndirectReference() || !Y->IsIndirectReference()) return false;
+    const auto* R = static_cast<const TvxPDFIndirectReference*>(X);
+    const auto* T = static_cast<const TvxPDFIndirectReference*>(Y);
+    if (R->ObjectNumber != T->ObjectNumber || R->DocumentID != T->DocumentID ||
+        R->Generation != T->Generation)
+      return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -512,29 +557,17 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   // The font found among a font dictionary's entries. Pages often share one
   // dictionary, or hold their own naming the same font objects: the answer
   // depends only on the keys and the objects they name, in order. A
-  // reference stands for its object by its numbers (one reference always
-  // reaches the same object), a direct value by its address.
-  std::unordered_map<std::string, std::string> FoundNames;
+  // dictionary is compared with the first one judged that had its entries,
+  // as that one was then (entries are only ever added after).
+  struct TvxJudged {
+    const TvxPDFDictObject* Dict;
+    int32_t Count;
+    std::string Name;
+  };
+  std::unordered_map<uint64_t, std::vector<TvxJudged>> Judged;
   TvxFontLookupCache FontLookups;
   const TvxPDFDictObject* LastFontDict = nullptr;
-  std::string LastFoundName, Sig;
-  auto Signature = [&Sig](const TvxPDFDictObject& Dict) {
-    Sig.clear();
-    for (int32_t I = 0; I < Dict.Count(); ++I) {
-      const TvxPDFObject* V = Dict.Values[I].get();
-      Sig += Dict.Keys[I]->Text;
-      if (V && V->IsIndirectReference()) {
-        const auto* R = static_cast<const TvxPDFIndirectReference*>(V);
-        const int64_t Numbers[2] = {static_cast<int64_t>(R->DocumentID) << 32 | R->Generation,
-                                    R->ObjectNumber};
-        Sig.push_back('\1');
-        Sig.append(reinterpret_cast<const char*>(Numbers), sizeof Numbers);
-      } else {
-        Sig.push_back('\2');
-        Sig.append(reinterpret_cast<const char*>(&V), sizeof V);
-      }
-    }
-  };
+  std::string LastFoundName;
 
   for (int32_t P : Pages) {
     TvxPDFDictObject& Page = PageDict(P);
@@ -564,13 +597,16 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
       // Nothing is added to a dictionary that had a usable font.
       FoundName = LastFoundName;
     } else if (FontDict) {
-      Signature(*FontDict);
-      auto It = FoundNames.find(Sig);
-      if (It == FoundNames.end()) {
+      std::vector<TvxJudged>& Same = Judged[FontEntriesHash(*FontDict)];
+      auto It = std::find_if(Same.begin(), Same.end(), [&](const TvxJudged& J) {
+        return SameFontEntries(*J.Dict, J.Count, *FontDict);
+      });
+      if (It == Same.end()) {
         Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding, FontLookups);
-        It = FoundNames.emplace(Sig, FoundName).first;
+        Same.push_back(TvxJudged{FontDict, FontDict->Count(), FoundName});
+      } else {
+        FoundName = It->Name;
       }
-      FoundName = It->second;
     }
     if (FoundName.empty() && !FontCreated) {
       CreatedName = RandomResourceName(FontResourcePrefix);
