@@ -119,4 +119,95 @@ std::string TvxFlateFilter::DecodeString(const std::string& Source) {
   return Out;
 }
 
+// --- TvxFlateEncoder ---
+
+struct TvxFlateEncoder::TvxZ {
+  z_stream Z{};
+  ~TvxZ() { deflateEnd(&Z); }
+};
+
+namespace {
+
+// zlib's own stored blocks hold at most this many bytes.
+constexpr size_t MaxStoredBlock = 65535;
+
+}  // namespace
+
+TvxFlateEncoder::TvxFlateEncoder(TvxCompressionLevel Level) {
+  const int ZLevel = ZlibLevel(Level);
+  if (ZLevel == 0) return;
+  auto Z = std::make_unique<TvxZ>();
+  int Rc = deflateInit2(&Z->Z, ZLevel, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY);
+  if (Rc != Z_OK) {
+    // Nothing to end: the stream was never set up.
+    Z->Z.state = nullptr;
+    throw EZCompressionError(zError(Rc));
+  }
+  FZ = std::move(Z);
+}
+
+TvxFlateEncoder::~TvxFlateEncoder() = default;
+
+void TvxFlateEncoder::StoredBlock(std::string_view Data, bool Final, std::string& Out) {
+  const auto Len = static_cast<uint16_t>(Data.size());
+  const auto NLen = static_cast<uint16_t>(~Len);
+  Out.push_back(static_cast<char>(Final ? 1 : 0));
+  Out.push_back(static_cast<char>(Len & 0xFF));
+  Out.push_back(static_cast<char>(Len >> 8));
+  Out.push_back(static_cast<char>(NLen & 0xFF));
+  Out.push_back(static_cast<char>(NLen >> 8));
+  Out.append(Data);
+}
+
+void TvxFlateEncoder::Update(std::string_view Piece, bool Last, std::string& Out) {
+  if (!FZ) {
+    // Level 0, as deflate writes it with room for all of it: blocks of the
+    // largest stored size, the last one marked final (empty data gives one
+    // empty final block).
+    if (!FStarted) {
+      Out.push_back(static_cast<char>(0x78));
+      Out.push_back(static_cast<char>(0x01));
+      FStarted = true;
+    }
+    while (!Piece.empty()) {
+      // A full block is written only when more data follows it: the last
+      // block carries the final mark.
+      if (FPending.size() == MaxStoredBlock) {
+        StoredBlock(FPending, false, Out);
+        FPending.clear();
+      }
+      const size_t Take = std::min(Piece.size(), MaxStoredBlock - FPending.size());
+      FAdler = static_cast<uint32_t>(
+          adler32(FAdler, reinterpret_cast<const Bytef*>(Piece.data()), static_cast<uInt>(Take)));
+      FPending.append(Piece.substr(0, Take));
+      Piece.remove_prefix(Take);
+    }
+    if (Last) {
+      StoredBlock(FPending, true, Out);
+      FPending.clear();
+      for (int Shift = 24; Shift >= 0; Shift -= 8)
+        Out.push_back(static_cast<char>((FAdler >> Shift) & 0xFF));
+    }
+    return;
+  }
+  z_stream& Z = FZ->Z;
+  char Chunk[16384];
+  do {
+    const size_t Slice = std::min(Piece.size(), MaxSlice);
+    Z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(Piece.data()));
+    Z.avail_in = static_cast<uInt>(Slice);
+    Piece.remove_prefix(Slice);
+    const int Flush = Last && Piece.empty() ? Z_FINISH : Z_NO_FLUSH;
+    int Rc;
+    do {
+      Z.next_out = reinterpret_cast<Bytef*>(Chunk);
+      Z.avail_out = sizeof Chunk;
+      Rc = deflate(&Z, Flush);
+      if (Rc != Z_OK && Rc != Z_STREAM_END && Rc != Z_BUF_ERROR)
+        throw EZCompressionError(zError(Rc));
+      Out.append(Chunk, sizeof Chunk - Z.avail_out);
+    } while (Flush == Z_FINISH ? Rc != Z_STREAM_END : Z.avail_out == 0);
+  } while (!Piece.empty());
+}
+
 }  // namespace vx

@@ -37,41 +37,67 @@ void EmitRun(std::string& Out, char Cur, size_t N) {
 
 std::string TvxRLEFilter::EncodeString(const std::string& Source) {
   std::string Out;
-  if (Source.empty()) return std::string(1, static_cast<char>(EndOfDataCode));
   Out.reserve(Source.size() + Source.size() / 128 + 2);
-  std::string Lit;
-  char Cur = Source[0];
-  size_t N = 1;
-  for (size_t I = 1; I < Source.size(); ++I) {
-    char X = Source[I];
-    if (X == Cur) {
-      if (++N >= 3 && !Lit.empty()) FlushLiterals(Out, Lit);
+  TvxRLEEncoder().Update(Source, true, Out);
+  return Out;
+}
+
+void TvxRLEEncoder::Step(char X, bool HasNext, char Next, std::string& Out) {
+  if (X == FCur) {
+    if (++FN >= 3 && !FLit.empty()) FlushLiterals(Out, FLit);
+    return;
+  }
+  if (FN >= 3) {
+    EmitRun(Out, FCur, FN);
+  } else if (FN == 2) {
+    // A pair is cheaper inside a literal unless another run follows.
+    if (FLit.empty()) {
+      EmitRun(Out, FCur, 2);
+    } else if (!HasNext || Next != X) {
+      FLit.push_back(FCur);
+      FLit.push_back(FCur);
+    } else {
+      FlushLiterals(Out, FLit);
+      EmitRun(Out, FCur, 2);
+    }
+  } else {
+    FLit.push_back(FCur);
+  }
+  FCur = X;
+  FN = 1;
+  // More than a packet: the first 128 bytes are a full packet whatever
+  // follows, so they need not wait.
+  if (FLit.size() > 128) {
+    Out.push_back(static_cast<char>(127));
+    Out.append(FLit, 0, 128);
+    FLit.erase(0, 128);
+  }
+}
+
+void TvxRLEEncoder::Update(std::string_view Piece, bool Last, std::string& Out) {
+  for (char B : Piece) {
+    if (!FStarted) {
+      FStarted = true;
+      FCur = B;
+      FN = 1;
       continue;
     }
-    if (N >= 3) {
-      EmitRun(Out, Cur, N);
-    } else if (N == 2) {
-      // A pair is cheaper inside a literal unless another run follows.
-      if (Lit.empty()) {
-        EmitRun(Out, Cur, 2);
-      } else if (I + 1 == Source.size() || Source[I + 1] != X) {
-        Lit.push_back(Cur);
-        Lit.push_back(Cur);
-      } else {
-        FlushLiterals(Out, Lit);
-        EmitRun(Out, Cur, 2);
-      }
-    } else {
-      Lit.push_back(Cur);
-    }
-    Cur = X;
-    N = 1;
+    if (FHasPending) Step(FPending, true, B, Out);
+    FPending = B;
+    FHasPending = true;
   }
-  if (N == 1) Lit.push_back(Cur);
-  if (!Lit.empty()) FlushLiterals(Out, Lit);
-  if (N > 1) EmitRun(Out, Cur, N);
+  if (!Last) return;
+  if (FHasPending) Step(FPending, false, 0, Out);
+  FHasPending = false;
+  if (FStarted) {
+    if (FN == 1) FLit.push_back(FCur);
+    if (!FLit.empty()) FlushLiterals(Out, FLit);
+    if (FN > 1) EmitRun(Out, FCur, FN);
+  }
   Out.push_back(static_cast<char>(EndOfDataCode));
-  return Out;
+  FLit.clear();
+  FStarted = false;
+  FN = 0;
 }
 
 std::string TvxRLEFilter::DecodeString(const std::string& Source) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <random>
+#include <vector>
+
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/objects/vxExceptions.h"
 #include "support/expect_error.h"
@@ -59,3 +62,35 @@ TEST(FlateFilter, CorruptDataRaisesZlibText) {
 }
 
 }  // namespace
+
+// The writer compresses data it reads from the source piece by piece: every
+// split must give the bytes of the whole, at every level, across stored
+// block edges and across window slides.
+TEST(FlateEncoder, PiecesGiveTheBytesOfTheWhole) {
+  std::mt19937 Rng(5);
+  std::string Noise(200000, '\0');
+  for (char& C : Noise) C = static_cast<char>(Rng());
+  std::vector<std::string> Inputs = {std::string(),
+                                     "x",
+                                     vx::test::MixedData(65535, 1),
+                                     vx::test::MixedData(65536, 2),
+                                     vx::test::MixedData(131070, 3),
+                                     Noise,
+                                     vx::test::MixedData(3 << 20, 4)};
+  for (const std::string& Data : Inputs) {
+    for (TvxCompressionLevel Level : {clNone, clFastest, clDefault, clMax}) {
+      const std::string Whole = TvxFlateFilter().EncodeString(Data, Level);
+      for (size_t Piece : {size_t{1} << 20, size_t{65535}, size_t{7000}, size_t{1}}) {
+        if (Piece == 1 && Data.size() > 70000) continue;  // slow, and no new edge
+        SCOPED_TRACE(testing::Message() << Data.size() << " bytes, level " << Level << ", pieces "
+                                        << Piece);
+        TvxFlateEncoder E(Level);
+        std::string Out;
+        for (size_t At = 0; At < Data.size(); At += Piece)
+          E.Update(std::string_view(Data).substr(At, Piece), false, Out);
+        E.Update({}, true, Out);
+        ASSERT_TRUE(Out == Whole);
+      }
+    }
+  }
+}
