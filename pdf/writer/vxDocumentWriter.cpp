@@ -1,6 +1,7 @@
 #include "pdf/writer/vxDocumentWriter.h"
 
 #include <algorithm>
+#include <optional>
 #include <charconv>
 #include <cstdio>
 
@@ -280,40 +281,107 @@ void TvxDocumentWriter::AppendStreamHead(std::string& Out, int32_t ObjNum,
 }
 
 bool TvxDocumentWriter::CopiesFromSource(const TvxPDFStreamObject& Stream) const {
-  // Compressed data must be whole before its /Length is known.
-  return Stream.Data.InSource() && FCompression.Enabled != 1;
+  return Stream.Data.InSource() &&
+         (FCompression.Enabled != 1 || !WillCompress(Stream.Dict.get()));
+}
+
+bool TvxDocumentWriter::CompressesFromSource(const TvxPDFStreamObject& Stream) const {
+  // Small data is compressed whole, in one pass.
+  return Stream.Data.InSource() && FCompression.Enabled == 1 &&
+         Stream.Data.Size() > WholeCompressionLimit && WillCompress(Stream.Dict.get());
+}
+
+void TvxDocumentWriter::Compress(const TvxStreamData& Data, const TvxChunkSink& Sink) {
+  const auto Level = static_cast<TvxCompressionLevel>(std::min<int>(FCompression.Level, 3));
+  std::optional<TvxFlateEncoder> Flate;
+  std::optional<TvxRLEEncoder> RLE;
+  if (FCompression.Method == 1)
+    RLE.emplace();
+  else
+    Flate.emplace(Level);
+  std::string Out;
+  Data.ReadPieces([&](std::string_view Piece, bool Last) {
+    Out.clear();
+    if (RLE)
+      RLE->Update(Piece, Last, Out);
+    else
+      Flate->Update(Piece, Last, Out);
+    Sink(Out, Last);
+  });
+}
+
+void TvxDocumentWriter::WriteCompressedFromSource(const TvxPDFIndirectObject& Obj,
+                                                  const TvxPDFStreamObject& Stream,
+                                                  std::unique_ptr<TvxChunkCipher> Cipher) {
+  // The data is compressed twice, piece by piece: once for the /Length the
+  // dictionary needs first, then for the output. It is never whole in
+  // memory.
+  int64_t Packed = 0;
+  Compress(Stream.Data, [&Packed](std::string_view Piece, bool) {
+    Packed += static_cast<int64_t>(Piece.size());
+  });
+  std::unique_ptr<TvxPDFDictObject> Dict =
+      Stream.Dict ? Stream.Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
+  MarkCompressed(*Dict, Packed);
+  const int64_t Size = Cipher ? FEncryption->EncryptedSize(Packed) : Packed;
+  AppendStreamHead(FChunk, Obj.OutputNumber, *Dict, Size);
+  WriteChunk(FChunk);
+  const int64_t Start = FOutputSize;
+  std::string Sealed;
+  Compress(Stream.Data, [&](std::string_view Piece, bool Last) {
+    if (!Cipher) return Write(Piece);
+    Sealed.clear();
+    Cipher->Update(Piece, Last, Sealed);
+    Write(Sealed);
+  });
+  // The /Length written ahead must hold.
+  if (FOutputSize - Start != Size) throw EStreamError("Error writing the PDF file");
+  Write("\r\nendstream\r\nendobj\r\n");
+}
+
+TvxPDFObject* TvxDocumentWriter::StreamFilter(const TvxPDFDictObject* Dict) const {
+  TvxPDFObject* F = Dict ? D.FStore->Resolve(Dict->Lookup("/Filter")) : nullptr;
+  // /Filter null, or a reference to nothing, means no filter.
+  return F && F->IsNull() ? nullptr : F;
+}
+
+bool TvxDocumentWriter::WillCompress(const TvxPDFDictObject* Dict) const {
+  const std::string_view M = FCompression.Method == 1 ? "/RunLengthDecode" : "/FlateDecode";
+  TvxPDFObject* F = StreamFilter(Dict);
+  if (!F) return true;
+  if (F->IsName()) {
+    const std::string& N = static_cast<TvxPDFNameObject*>(F)->Text;
+    return !(N == "/DCTDecode" || N == "/JBIG2Decode" || N == M || N == "/CCITTFaxDecode");
+  }
+  if (F->IsArray()) {
+    for (const auto& Item : static_cast<TvxPDFArrayObject*>(F)->Items) {
+      const TvxPDFNameObject* N = AsName(D.FStore->Resolve(Item.get()));
+      if (N && (N->Text == "/FlateDecode" || N->Text == "/RunLengthDecode" ||
+                N->Text == "/CCITTFaxDecode"))
+        return false;
+    }
+    return true;
+  }
+  throw document::EUnexpectedObjectError(FormatMessage(msg::UnexpectedFilterObject, F->TypeName()));
 }
 
 void TvxDocumentWriter::CompressStream(TvxPDFDictObject& Dict, std::string& Data) {
-  const std::string_view M = FCompression.Method == 1 ? "/RunLengthDecode" : "/FlateDecode";
-  TvxPDFObject* F = D.FStore->Resolve(Dict.Lookup("/Filter"));
-  // /Filter null, or a reference to nothing, means no filter: then any
-  // decode parameters belong to no filter either.
-  if (F && F->IsNull()) F = nullptr;
-  if (!F) Dict.Remove("/DecodeParms");
-  if (F) {
-    if (F->IsName()) {
-      const std::string& N = static_cast<TvxPDFNameObject*>(F)->Text;
-      if (N == "/DCTDecode" || N == "/JBIG2Decode" || N == M || N == "/CCITTFaxDecode") return;
-    } else if (F->IsArray()) {
-      for (const auto& Item : static_cast<TvxPDFArrayObject*>(F)->Items) {
-        const TvxPDFNameObject* N = AsName(D.FStore->Resolve(Item.get()));
-        if (N && (N->Text == "/FlateDecode" || N->Text == "/RunLengthDecode" ||
-                  N->Text == "/CCITTFaxDecode"))
-          return;
-      }
-    } else {
-      throw document::EUnexpectedObjectError(
-          FormatMessage(msg::UnexpectedFilterObject, F->TypeName()));
-    }
-  }
+  if (!StreamFilter(&Dict)) Dict.Remove("/DecodeParms");
+  if (!WillCompress(&Dict)) return;
   if (FCompression.Method == 1)
     Data = TvxRLEFilter().EncodeString(Data);
   else
     Data = TvxFlateFilter().EncodeString(
         Data, static_cast<TvxCompressionLevel>(std::min<int>(FCompression.Level, 3)));
-  Dict.SetValue("/Length",
-                std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Data.size())));
+  MarkCompressed(Dict, static_cast<int64_t>(Data.size()));
+}
+
+void TvxDocumentWriter::MarkCompressed(TvxPDFDictObject& Dict, int64_t Size) {
+  const std::string_view M = FCompression.Method == 1 ? "/RunLengthDecode" : "/FlateDecode";
+  // Decode parameters without a filter belong to no filter.
+  TvxPDFObject* F = StreamFilter(&Dict);
+  if (!F) Dict.Remove("/DecodeParms");
+  Dict.SetValue("/Length", std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Size)));
   if (!F) {
     Dict.SetValue("/Filter", std::make_unique<TvxPDFNameObject>(std::string(M)));
     return;
@@ -367,6 +435,15 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
   AppendInt(FChunk, Obj.OutputNumber);
   FChunk.append(" 0 obj\r\n");
   const TvxPDFObject* Value = Obj.Value.get();
+  if (Value && Value->IsStream() &&
+      CompressesFromSource(*static_cast<const TvxPDFStreamObject*>(Value))) {
+    const auto& Stream = *static_cast<const TvxPDFStreamObject*>(Value);
+    // Drawn before the dictionary's strings are encrypted, as for data in
+    // memory.
+    std::unique_ptr<TvxChunkCipher> Cipher;
+    if (FEncryption) Cipher = FEncryption->StartEncryption(Obj.OutputNumber);
+    if (!FEncryption || Cipher) return WriteCompressedFromSource(Obj, Stream, std::move(Cipher));
+  }
   if (Value && Value->IsStream() &&
       CopiesFromSource(*static_cast<const TvxPDFStreamObject*>(Value))) {
     // Data nobody changed goes from the source file to the output in

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -48,6 +49,10 @@ inline constexpr std::string_view ProducerText = "Quillory Paginor V2.5";
 
 class TvxDocumentWriter {
  public:
+  // Data in the source up to this size is compressed whole; larger data
+  // piece by piece.
+  static constexpr int64_t WholeCompressionLimit = int64_t{1} << 20;
+
   TvxDocumentWriter(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxPDFOutline* OutlineRoot,
                     const TvxCompression& Compression, TvxOutputEncryption* Encryption)
       : D(Data),
@@ -86,6 +91,20 @@ class TvxDocumentWriter {
                         int64_t Size);
   // True when the stream's data goes out from the source piece by piece.
   bool CopiesFromSource(const TvxPDFStreamObject& Stream) const;
+  // Data in the source that the save compresses, and too large to compress
+  // whole in memory.
+  bool CompressesFromSource(const TvxPDFStreamObject& Stream) const;
+  using TvxChunkSink = std::function<void(std::string_view Piece, bool Last)>;
+  // The data compressed as the save asks, given to Sink piece by piece.
+  void Compress(const TvxStreamData& Data, const TvxChunkSink& Sink);
+  void WriteCompressedFromSource(const TvxPDFIndirectObject& Obj, const TvxPDFStreamObject& Stream,
+                                 std::unique_ptr<TvxChunkCipher> Cipher);
+  // The stream's filter, nil for none.
+  TvxPDFObject* StreamFilter(const TvxPDFDictObject* Dict) const;
+  // Whether a compressing save compresses data with this dictionary.
+  bool WillCompress(const TvxPDFDictObject* Dict) const;
+  // Sets /Length, /Filter and /DecodeParms for data compressed to Size.
+  void MarkCompressed(TvxPDFDictObject& Dict, int64_t Size);
   std::string EncryptData(std::string_view Data, int32_t ObjNum);
   int32_t NextObjectNumber() { return ++FLastObjectNumber; }
   void Write(std::string_view Text);
