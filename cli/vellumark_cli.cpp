@@ -1,4 +1,6 @@
 // vellumark-cli: drives the engine from scripts and tests.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -9,6 +11,7 @@
 #include "cli/vxCliOptions.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
+#include "platform/vxFontService.h"
 #include "pdf/reader/vxRepair.h"
 #include "platform/vxCodePage.h"
 #include "platform/vxUnicode.h"
@@ -315,7 +318,12 @@ int Stamp(int argc, char** argv) {
   const vxcli::TvxEncryptionOptions Encryption = vxcli::ParseEncryptionOptions(Args.Options);
 
   // The font is found and analysed while the document loads.
-  std::jthread FontWork([Font = *Template.Font] { vx::PrepareWatermarkFont(Font); });
+  // The font is the only one this run needs: once it is found, the font
+  // configuration goes, and the document reuses its memory.
+  std::jthread FontWork([Font = *Template.Font] {
+    vx::PrepareWatermarkFont(Font);
+    vx::FontService().ReleaseLookups();
+  });
   vx::TvxPDFDocument Doc;
   Load(Doc, Args.Positional[0], Args);
   FontWork.join();
@@ -350,6 +358,9 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // One heap for all threads: what the font thread frees serves the
+  // document afterwards instead of staying in a heap of its own.
+  mallopt(M_ARENA_MAX, 1);
   try {
     return Run(argc, argv);
   } catch (const TvxUsageError& E) {

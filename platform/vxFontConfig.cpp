@@ -403,6 +403,14 @@ class TvxFontConfigService : public TvxFontService {
     return Font;
   }
 
+  void ReleaseLookups() override {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    if (!FFcLoaded) return;
+    // Every pattern and set was destroyed after its use.
+    FcFini();
+    FFcLoaded = false;
+  }
+
   std::vector<uint8_t> FontCharsets(std::string_view FaceName) override {
     std::lock_guard<std::mutex> Lock(FMutex);
     Init();
@@ -481,8 +489,11 @@ class TvxFontConfigService : public TvxFontService {
   }
 
   void Init() {
+    if (!FFcLoaded) {
+      if (!FcInit()) throw Exception("Cannot initialise fontconfig");
+      FFcLoaded = true;
+    }
     if (FLibrary) return;
-    if (!FcInit()) throw Exception("Cannot initialise fontconfig");
     if (FT_Init_FreeType(&FLibrary) != 0) {
       FLibrary = nullptr;
       throw Exception("Cannot initialise FreeType");
@@ -551,6 +562,7 @@ class TvxFontConfigService : public TvxFontService {
 
   std::mutex FMutex;
   FT_Library FLibrary = nullptr;
+  bool FFcLoaded = false;
   std::unordered_map<TvxLogFont, std::shared_ptr<const TvxPlatformFont>, TvxLogFontHash> FFonts;
   std::map<std::string, std::shared_ptr<const TvxFontFile>> FFiles;
 };

@@ -150,6 +150,10 @@ class TvxFontService {
   // The character sets a face offers, in ascending order; empty when the
   // face is not installed.
   virtual std::vector<uint8_t> FontCharsets(std::string_view FaceName) = 0;
+  // Lets go of what finding faces took (the system's font configuration and
+  // lists); fonts already created stay usable, and the next lookup loads it
+  // again. For a program that has found the one font it needs.
+  virtual void ReleaseLookups() {}
 };
 
 // Face Index of a font collection (.ttc) as a font file of its own: its table

@@ -436,6 +436,19 @@ TEST(InstalledFonts, CharacterSetsOfAFaceAndTheirCheck) {
             fkTrueType);
 }
 
+// The command line lets the font configuration go once its font is found:
+// that font keeps measuring, and later lookups load the configuration again.
+TEST(InstalledFonts, LookupsWorkAgainAfterTheyAreReleased) {
+  TvxFont F = MakeFont("Arial");
+  const TvxTextExtent Before = MeasureText("Hello", F);
+  FontService().ReleaseLookups();
+  EXPECT_EQ(MeasureText("Hello", F).Width, Before.Width);
+  FontService().ReleaseLookups();  // twice is harmless
+  TvxPDFFont Courier(MakeFont("Courier New"), false, false);
+  EXPECT_TRUE(Courier.FixedPitch());
+  EXPECT_FALSE(FontService().FontCharsets("Arial").empty());
+}
+
 TEST(InstalledFonts, MeasureTextAddsRoundedAdvances) {
   TvxFont F = MakeFont("Arial");
   // 36 points at 96 pixels per inch: an em of 48 pixels.
