@@ -7,17 +7,26 @@ namespace vx {
 
 namespace {
 
+// 0 regular, 1 white space, 2 delimiter: one load per byte on the hot path.
+constexpr auto ClassTable = [] {
+  struct {
+    uint8_t C[256] = {};
+  } T;
+  for (unsigned char W : {0, 9, 10, 12, 13, 32}) T.C[W] = 1;
+  for (unsigned char D : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) T.C[D] = 2;
+  return T;
+}();
+
 bool IsWhite(unsigned char C) {
-  return C == 0 || C == 9 || C == 10 || C == 12 || C == 13 || C == 32;
+  return ClassTable.C[C] == 1;
 }
 
 bool IsDelimiter(unsigned char C) {
-  return C == '(' || C == ')' || C == '<' || C == '>' || C == '[' || C == ']' || C == '{' ||
-         C == '}' || C == '/' || C == '%';
+  return ClassTable.C[C] == 2;
 }
 
 bool IsRegular(unsigned char C) {
-  return !IsWhite(C) && !IsDelimiter(C);
+  return ClassTable.C[C] == 0;
 }
 
 // Position after the inline image data that starts at I (just after "ID"):
