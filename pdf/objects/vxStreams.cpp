@@ -1,5 +1,6 @@
 #include "pdf/objects/vxStreams.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -136,6 +137,19 @@ void TvxFileStream::Close() {
   if (Failed) throw EStreamError("Error writing file \"" + FFileName + "\"");
 }
 
+void TvxFileStream::StartWriteBack(int64_t Count) {
+  constexpr int64_t Step = int64_t{32} << 20;
+  FUnsynced += Count;
+  if (FUnsynced < Step || !FFile || std::fflush(FFile) != 0) return;
+  FUnsynced = 0;
+  const off_t End = ftello(FFile);
+  if (End <= FSyncedUpTo) return;
+  // Only a request: the writing goes on while the save does; failures show
+  // in the final flush.
+  (void)::sync_file_range(fileno(FFile), FSyncedUpTo, End - FSyncedUpTo, SYNC_FILE_RANGE_WRITE);
+  FSyncedUpTo = End;
+}
+
 int64_t TvxFileStream::AppendFromFile(int Fd, int64_t Offset, int64_t Count) {
   if (!FFile || Count <= 0 || std::fflush(FFile) != 0) return 0;
   // The copy appends at the file's end; the buffered stream is moved there
@@ -151,6 +165,7 @@ int64_t TvxFileStream::AppendFromFile(int Fd, int64_t Offset, int64_t Count) {
     Done += N;
   }
   fseeko(FFile, 0, SEEK_END);
+  StartWriteBack(Done);
   return Done;
 }
 
@@ -161,7 +176,10 @@ int64_t TvxFileStream::Read(void* Buffer, int64_t Count) {
 
 int64_t TvxFileStream::Write(const void* Buffer, int64_t Count) {
   if (!FFile || Count <= 0) return 0;
-  return static_cast<int64_t>(std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile));
+  const auto Done =
+      static_cast<int64_t>(std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile));
+  StartWriteBack(Done);
+  return Done;
 }
 
 int64_t TvxFileStream::Seek(int64_t Offset, TvxSeekOrigin Origin) {

@@ -102,8 +102,13 @@ class TvxFileStream : public TvxStream {
   const std::string& FileName() const { return FFileName; }
 
  private:
+  // Every so many bytes written, the disk is asked to start writing them,
+  // so that the flush at the end of a large save has little left to do.
+  void StartWriteBack(int64_t Count);
   std::FILE* FFile = nullptr;  // owned: closed by Close and the destructor
   std::string FFileName;
+  int64_t FUnsynced = 0;      // bytes written since the last request
+  int64_t FSyncedUpTo = 0;    // the offset up to which writing was requested
 };
 
 // Reads a whole file into memory.

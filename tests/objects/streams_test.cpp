@@ -200,3 +200,43 @@ TEST(FileStream, WriteReadAndErrors) {
     EXPECT_EQ(E.Message().rfind("Cannot open file \"" + Path + "\"", 0), 0u) << E.Message();
   }
 }
+
+// A large save mixes buffered writes with the kernel's file-to-file copy and
+// asks the disk to start writing every 32 MiB on the way: none of that may
+// move or lose a byte.
+TEST(FileStream, LargeOutputOfWritesAndCopiesKeepsEveryByte) {
+  const auto Dir = std::filesystem::temp_directory_path();
+  const std::string Pid = std::to_string(::getpid());
+  const std::string SourcePath = (Dir / ("vx_streams_src_" + Pid)).string();
+  const std::string OutPath = (Dir / ("vx_streams_out_" + Pid)).string();
+  std::string Block(3 << 20, '\0');
+  for (size_t I = 0; I < Block.size(); ++I) Block[I] = static_cast<char>((I * 131) >> 7);
+  {
+    TvxFileStream Source(SourcePath, fmCreate);
+    Source.Write(Block.data(), static_cast<int64_t>(Block.size()));
+    Source.Close();
+  }
+  std::string Expected;
+  {
+    std::FILE* In = std::fopen(SourcePath.c_str(), "rb");
+    ASSERT_TRUE(In);
+    TvxFileStream Out(OutPath, fmCreate);
+    for (int I = 0; I < 40; ++I) {
+      const std::string Text = "piece " + std::to_string(I) + "\n";
+      Out.WriteText(Text);
+      Expected += Text;
+      const int64_t At = (I * 4099) % (1 << 20);
+      const int64_t Count = (1 << 21) + I;
+      ASSERT_EQ(Out.AppendFromFile(fileno(In), At, Count), Count);
+      Expected.append(Block, static_cast<size_t>(At), static_cast<size_t>(Count));
+      Out.Write(Block.data() + I, 1 << 20);
+      Expected.append(Block, static_cast<size_t>(I), size_t{1} << 20);
+    }
+    Out.Close();
+    std::fclose(In);
+  }
+  EXPECT_GT(Expected.size(), size_t{100} << 20);
+  EXPECT_TRUE(ReadFileToString(OutPath) == Expected);
+  std::filesystem::remove(SourcePath);
+  std::filesystem::remove(OutPath);
+}
