@@ -49,7 +49,10 @@ class TvxFakeOpener {
 TEST(Shell, OpenDoesNotWaitForTheViewer) {
   // The viewer runs until the test releases it (or ten seconds pass).
   std::string Dir = vxtest::TempPath("shell/");
-  TvxFakeOpener Fake("echo \"$1\" > '" + Dir + "started'\n" + "i=0\nwhile [ ! -e '" + Dir +
+  // "started" appears whole (written aside, then renamed), so the test never
+  // reads it half written.
+  TvxFakeOpener Fake("echo \"$1\" > '" + Dir + "started.part' && mv '" + Dir + "started.part' '" +
+                     Dir + "started'\n" + "i=0\nwhile [ ! -e '" + Dir +
                      "release' ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done\n" + "touch '" +
                      Dir + "done'\n");
   ASSERT_TRUE(vx::ShellService().Execute("open", "some file.pdf"));
