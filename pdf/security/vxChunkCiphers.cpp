@@ -21,13 +21,7 @@ class TvxRC4Chunks : public TvxChunkCipher {
     const size_t Start = Out.size();
     Out.append(In);
     auto* Data = reinterpret_cast<uint8_t*>(Out.data() + Start);
-    uint8_t* S = FContext.State;
-    for (size_t N = 0; N < In.size(); ++N) {
-      FI = static_cast<uint8_t>(FI + 1);
-      FJ = static_cast<uint8_t>(FJ + S[FI]);
-      std::swap(S[FI], S[FJ]);
-      Data[N] ^= S[static_cast<uint8_t>(S[FI] + S[FJ])];
-    }
+    RC4Continue(FContext, FI, FJ, Data, Data, In.size());
   }
 
  private:

@@ -18,18 +18,34 @@ void RC4Init(TvxRC4Context& Context, const void* Key, int32_t KeyLength) {
   std::memcpy(Context.Initial, Context.State, 256);
 }
 
-void RC4Crypt(TvxRC4Context& Context, const void* In, void* Out, size_t Count) {
-  std::memcpy(Context.State, Context.Initial, 256);
-  uint8_t* S = Context.State;
+void RC4Continue(TvxRC4Context& Context, uint8_t& I, uint8_t& J, const void* In, void* Out,
+                 size_t Count) {
+  // The permutation and indices are worked on in locals: the output bytes
+  // cannot alias them, so the loop keeps them in registers and cache instead
+  // of reloading them after every byte written.
+  uint8_t S[256];
+  std::memcpy(S, Context.State, 256);
+  uint8_t A = I, B = J;
   const auto* Src = static_cast<const uint8_t*>(In);
   auto* Dst = static_cast<uint8_t*>(Out);
-  uint8_t I = 0, J = 0;
   for (size_t N = 0; N < Count; ++N) {
-    I = static_cast<uint8_t>(I + 1);
-    J = static_cast<uint8_t>(J + S[I]);
-    std::swap(S[I], S[J]);
-    Dst[N] = Src[N] ^ S[static_cast<uint8_t>(S[I] + S[J])];
+    A = static_cast<uint8_t>(A + 1);
+    const uint8_t X = S[A];
+    B = static_cast<uint8_t>(B + X);
+    const uint8_t Y = S[B];
+    S[A] = Y;
+    S[B] = X;
+    Dst[N] = Src[N] ^ S[static_cast<uint8_t>(X + Y)];
   }
+  std::memcpy(Context.State, S, 256);
+  I = A;
+  J = B;
+}
+
+void RC4Crypt(TvxRC4Context& Context, const void* In, void* Out, size_t Count) {
+  std::memcpy(Context.State, Context.Initial, 256);
+  uint8_t I = 0, J = 0;
+  RC4Continue(Context, I, J, In, Out, Count);
 }
 
 void RC4Apply(std::string_view Key, uint8_t* Data, size_t Count) {

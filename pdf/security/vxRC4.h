@@ -21,6 +21,12 @@ void RC4Init(TvxRC4Context& Context, const void* Key, int32_t KeyLength);
 // In and Out may be the same buffer.
 void RC4Crypt(TvxRC4Context& Context, const void* In, void* Out, size_t Count);
 
+// XORs Count bytes with the key stream where it stands: State and the
+// indices I and J carry on from the previous call. In and Out may be the
+// same buffer.
+void RC4Continue(TvxRC4Context& Context, uint8_t& I, uint8_t& J, const void* In, void* Out,
+                 size_t Count);
+
 // Data run through RC4 under Key, in place.
 void RC4Apply(std::string_view Key, std::string& Data);
 void RC4Apply(std::string_view Key, uint8_t* Data, size_t Count);
