@@ -11,9 +11,9 @@
 #include "cli/vxCliOptions.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
-#include "platform/vxFontService.h"
 #include "pdf/reader/vxRepair.h"
 #include "platform/vxCodePage.h"
+#include "platform/vxFontService.h"
 #include "platform/vxUnicode.h"
 
 namespace {

@@ -176,8 +176,7 @@ int64_t TvxFileStream::Read(void* Buffer, int64_t Count) {
 
 int64_t TvxFileStream::Write(const void* Buffer, int64_t Count) {
   if (!FFile || Count <= 0) return 0;
-  const auto Done =
-      static_cast<int64_t>(std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile));
+  const auto Done = static_cast<int64_t>(std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile));
   StartWriteBack(Done);
   return Done;
 }

@@ -107,8 +107,8 @@ class TvxFileStream : public TvxStream {
   void StartWriteBack(int64_t Count);
   std::FILE* FFile = nullptr;  // owned: closed by Close and the destructor
   std::string FFileName;
-  int64_t FUnsynced = 0;      // bytes written since the last request
-  int64_t FSyncedUpTo = 0;    // the offset up to which writing was requested
+  int64_t FUnsynced = 0;    // bytes written since the last request
+  int64_t FSyncedUpTo = 0;  // the offset up to which writing was requested
 };
 
 // Reads a whole file into memory.

@@ -1,9 +1,9 @@
 #include "pdf/writer/vxDocumentWriter.h"
 
 #include <algorithm>
-#include <optional>
 #include <charconv>
 #include <cstdio>
+#include <optional>
 
 #include "pdf/filters/vxFilter.h"
 #include "pdf/filters/vxFlateFilter.h"
@@ -127,9 +127,7 @@ void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const Tvx
       Out.push_back(']');
       break;
     case otDict: AppendDict(Out, ObjNum, *static_cast<const TvxPDFDictObject*>(Value)); break;
-    case otStream:
-      AppendStream(Out, ObjNum, *static_cast<const TvxPDFStreamObject*>(Value));
-      break;
+    case otStream: AppendStream(Out, ObjNum, *static_cast<const TvxPDFStreamObject*>(Value)); break;
     case otNull: Out.append("null"); break;
     case otIndirectReference:
       AppendReference(Out, *static_cast<const TvxPDFIndirectReference*>(Value));
@@ -281,8 +279,7 @@ void TvxDocumentWriter::AppendStreamHead(std::string& Out, int32_t ObjNum,
 }
 
 bool TvxDocumentWriter::CopiesFromSource(const TvxPDFStreamObject& Stream) const {
-  return Stream.Data.InSource() &&
-         (FCompression.Enabled != 1 || !WillCompress(Stream.Dict.get()));
+  return Stream.Data.InSource() && (FCompression.Enabled != 1 || !WillCompress(Stream.Dict.get()));
 }
 
 bool TvxDocumentWriter::CompressesFromSource(const TvxPDFStreamObject& Stream) const {
@@ -366,7 +363,6 @@ bool TvxDocumentWriter::WillCompress(const TvxPDFDictObject* Dict) const {
 }
 
 void TvxDocumentWriter::CompressStream(TvxPDFDictObject& Dict, std::string& Data) {
-  if (!StreamFilter(&Dict)) Dict.Remove("/DecodeParms");
   if (!WillCompress(&Dict)) return;
   if (FCompression.Method == 1)
     Data = TvxRLEFilter().EncodeString(Data);

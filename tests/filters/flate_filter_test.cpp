@@ -82,8 +82,8 @@ TEST(FlateEncoder, PiecesGiveTheBytesOfTheWhole) {
       const std::string Whole = TvxFlateFilter().EncodeString(Data, Level);
       for (size_t Piece : {size_t{1} << 20, size_t{65535}, size_t{7000}, size_t{1}}) {
         if (Piece == 1 && Data.size() > 70000) continue;  // slow, and no new edge
-        SCOPED_TRACE(testing::Message() << Data.size() << " bytes, level " << Level << ", pieces "
-                                        << Piece);
+        SCOPED_TRACE(testing::Message()
+                     << Data.size() << " bytes, level " << Level << ", pieces " << Piece);
         TvxFlateEncoder E(Level);
         std::string Out;
         for (size_t At = 0; At < Data.size(); At += Piece)
