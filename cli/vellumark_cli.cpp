@@ -333,6 +333,9 @@ int Stamp(int argc, char** argv) {
     Doc.InsertWatermark(Template);
   else
     Doc.InsertWatermark(Template, Pages->second);
+  // The fonts and their files are not needed to write: their memory goes
+  // before the save needs its own.
+  vx::ReleaseWatermarkFonts();
   Doc.OpenAfterSave = Args.Has("--open");
   Doc.SaveToFile(Out->second);
   return 0;

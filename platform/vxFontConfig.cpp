@@ -185,12 +185,12 @@ const std::string NoData;
 
 class TvxFreeTypeFont : public TvxPlatformFont {
  public:
-  TvxFreeTypeFont(FT_Library Library, std::shared_ptr<const TvxFontFile> File,
+  TvxFreeTypeFont(std::shared_ptr<FT_LibraryRec_> Library, std::shared_ptr<const TvxFontFile> File,
                   const TvxLogFont& LogFont, std::string PDFName, int32_t FaceWeight,
                   bool FaceItalic)
-      : FFile(std::move(File)), FFaceName(std::move(PDFName)) {
+      : FLibrary(std::move(Library)), FFile(std::move(File)), FFaceName(std::move(PDFName)) {
     const std::string& Src = FFile->RawData;
-    if (FT_New_Memory_Face(Library, reinterpret_cast<const FT_Byte*>(Src.data()),
+    if (FT_New_Memory_Face(FLibrary.get(), reinterpret_cast<const FT_Byte*>(Src.data()),
                            static_cast<FT_Long>(Src.size()), FFile->FaceIndex, &FFace) != 0)
       throw Exception("Cannot load font \"" + LogFont.FaceName + "\"");
     Setup(LogFont, FaceWeight, FaceItalic);
@@ -349,6 +349,9 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     return static_cast<int32_t>((FFace->glyph->advance.x + 32) >> 6);
   }
 
+  // The face lives in the library: it goes first, the library with the
+  // last font made in it.
+  std::shared_ptr<FT_LibraryRec_> FLibrary;
   std::shared_ptr<const TvxFontFile> FFile;
   std::string FFaceName;
   const std::string* FData = &NoData;
@@ -387,10 +390,7 @@ struct TvxLogFontHash {
 class TvxFontConfigService : public TvxFontService {
  public:
   TvxFontConfigService() = default;
-  ~TvxFontConfigService() override {
-    FFonts.clear();
-    if (FLibrary) FT_Done_FreeType(FLibrary);
-  }
+  ~TvxFontConfigService() override = default;
 
   std::shared_ptr<const TvxPlatformFont> CreateFont(const TvxLogFont& LogFont) override {
     std::lock_guard<std::mutex> Lock(FMutex);
@@ -409,6 +409,13 @@ class TvxFontConfigService : public TvxFontService {
     // Every pattern and set was destroyed after its use.
     FcFini();
     FFcLoaded = false;
+  }
+
+  void ReleaseFonts() override {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    FFonts.clear();
+    FFiles.clear();
+    FLibrary.reset();
   }
 
   std::vector<uint8_t> FontCharsets(std::string_view FaceName) override {
@@ -494,10 +501,9 @@ class TvxFontConfigService : public TvxFontService {
       FFcLoaded = true;
     }
     if (FLibrary) return;
-    if (FT_Init_FreeType(&FLibrary) != 0) {
-      FLibrary = nullptr;
-      throw Exception("Cannot initialise FreeType");
-    }
+    FT_Library Library = nullptr;
+    if (FT_Init_FreeType(&Library) != 0) throw Exception("Cannot initialise FreeType");
+    FLibrary = std::shared_ptr<FT_LibraryRec_>(Library, FT_Done_FreeType);
   }
 
   std::shared_ptr<const TvxPlatformFont> Make(const TvxLogFont& L) {
@@ -561,7 +567,7 @@ class TvxFontConfigService : public TvxFontService {
   }
 
   std::mutex FMutex;
-  FT_Library FLibrary = nullptr;
+  std::shared_ptr<FT_LibraryRec_> FLibrary;
   bool FFcLoaded = false;
   std::unordered_map<TvxLogFont, std::shared_ptr<const TvxPlatformFont>, TvxLogFontHash> FFonts;
   std::map<std::string, std::shared_ptr<const TvxFontFile>> FFiles;

@@ -154,6 +154,10 @@ class TvxFontService {
   // lists); fonts already created stay usable, and the next lookup loads it
   // again. For a program that has found the one font it needs.
   virtual void ReleaseLookups() {}
+  // Lets go of the fonts made so far and their files; a font still held
+  // elsewhere stays usable, and the next request makes it again. For a
+  // program that has laid out its last text.
+  virtual void ReleaseFonts() {}
 };
 
 // Face Index of a font collection (.ttc) as a font file of its own: its table

@@ -146,10 +146,20 @@ std::shared_ptr<const TvxAnalysis> Analyse(const TvxFont& Font, bool CheckCharse
   return A;
 }
 
+std::mutex& AnalysisMutex() {
+  static std::mutex Mutex;
+  return Mutex;
+}
+
+std::map<std::string, std::shared_ptr<const TvxAnalysis>>& AnalysisCache() {
+  static std::map<std::string, std::shared_ptr<const TvxAnalysis>> Cache;
+  return Cache;
+}
+
 std::shared_ptr<const TvxAnalysis> CachedAnalysis(const TvxFont& Font, bool CheckCharset,
                                                   bool CollectUsed) {
-  static std::mutex Mutex;
-  static std::map<std::string, std::shared_ptr<const TvxAnalysis>> Cache;
+  std::mutex& Mutex = AnalysisMutex();
+  auto& Cache = AnalysisCache();
   std::string Key = Font.Name;
   Key += '\0';
   Key += static_cast<char>(Font.Bold | Font.Italic << 1 | CheckCharset << 2 | CollectUsed << 3);
@@ -175,6 +185,14 @@ void AppendHex4(std::string& S, uint32_t V) {
 }
 
 }  // namespace
+
+void ReleaseFontAnalyses() {
+  std::map<std::string, std::shared_ptr<const TvxAnalysis>> Gone;
+  {
+    std::lock_guard<std::mutex> Lock(AnalysisMutex());
+    Gone.swap(AnalysisCache());
+  }
+}
 
 bool NeedsCIDFont(uint8_t Charset) {
   if (Charset == AnsiCharset || Charset == SymbolCharset) return false;

@@ -23,6 +23,10 @@ inline constexpr uint8_t fkOther = 2;
 // True when text in Charset needs a composite font.
 bool NeedsCIDFont(uint8_t Charset);
 
+// Forgets the analyses kept for fonts made so far; fonts still held keep
+// theirs, and the next font made is analysed again.
+void ReleaseFontAnalyses();
+
 // Sum modulo 2^32 of the big-endian 32-bit words of Table, zero-padded to a
 // multiple of four.
 uint32_t TableChecksum(std::string_view Table);

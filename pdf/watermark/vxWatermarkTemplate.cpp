@@ -68,6 +68,11 @@ void PrepareWatermarkFont(const TvxFont& Font) {
   }
 }
 
+void ReleaseWatermarkFonts() {
+  ReleaseFontAnalyses();
+  FontService().ReleaseFonts();
+}
+
 void EscapeAndSplitLines(std::u16string_view T, std::string& E, std::vector<std::string>& L) {
   E.clear();
   L.clear();

@@ -78,6 +78,10 @@ class TvxTextWatermarkTemplate : public TvxCustomWatermarkTemplate {
 // say while the document loads): stamping then finds it all made. Errors
 // are left for stamping to meet again.
 void PrepareWatermarkFont(const TvxFont& Font);
+// Lets go of every font made and analysed so far, with their files, for a
+// program that has stamped its last watermark: what it writes afterwards
+// needs none of them.
+void ReleaseWatermarkFonts();
 
 // Converts T to single-byte text in the system ANSI code page ("?" for what
 // it lacks), then gives the escaped string body E, where each line feed

@@ -11,6 +11,7 @@
 #include "pdf/fonts/vxPDFFont.h"
 #include "pdf/fonts/vxTrueType.h"
 #include "pdf/watermark/vxUnits.h"
+#include "pdf/watermark/vxWatermarkTemplate.h"
 #include "platform/vxCodePage.h"
 #include "support/expect_error.h"
 #include "support/ttf_builder.h"
@@ -447,6 +448,39 @@ TEST(InstalledFonts, LookupsWorkAgainAfterTheyAreReleased) {
   TvxPDFFont Courier(MakeFont("Courier New"), false, false);
   EXPECT_TRUE(Courier.FixedPitch());
   EXPECT_FALSE(FontService().FontCharsets("Arial").empty());
+}
+
+// After the command line stamps, it lets every font go before it saves:
+// fonts still held keep their face and file, and later requests make the
+// fonts and their analyses again, alike.
+TEST(InstalledFonts, FontsHeldStayUsableAfterTheyAreReleased) {
+  const TvxLogFont L = LogFontOf(MakeFont("Arial"), 48);
+  std::shared_ptr<const TvxPlatformFont> A = FontService().CreateFont(L);
+  EXPECT_EQ(FontService().CreateFont(L), A);
+  const int32_t Hello = A->TextExtent("Hello").Width;
+  const std::string File = A->FontData();
+  auto Analysed = std::make_unique<TvxPDFFont>(MakeFont("Arial"), false, true);
+  const std::vector<int32_t> GlyphWidths = Analysed->GlyphWidths();
+  const TvxPDFFontInfo Info = Analysed->Info();
+
+  ReleaseWatermarkFonts();
+  std::shared_ptr<const TvxPlatformFont> B = FontService().CreateFont(L);
+  EXPECT_NE(B, A);
+  // Glyphs the held font never measured still load from its own face.
+  EXPECT_GT(A->TextExtent("World!").Width, 0);
+  EXPECT_EQ(A->TextExtent("World!").Width, B->TextExtent("World!").Width);
+  EXPECT_EQ(A->TextExtent("Hello").Width, Hello);
+  EXPECT_EQ(A->FontData(), File);
+  EXPECT_EQ(B->FontData(), File);
+  EXPECT_EQ(Analysed->GlyphWidths(), GlyphWidths);
+  Analysed.reset();
+  TvxPDFFont Again(MakeFont("Arial"), false, true);
+  EXPECT_EQ(Again.GlyphWidths(), GlyphWidths);
+  EXPECT_EQ(Again.Info().Widths, Info.Widths);
+  EXPECT_EQ(Again.Info().Ascent, Info.Ascent);
+  ReleaseWatermarkFonts();
+  A.reset();  // the last font of the first library goes after the library's service handle
+  EXPECT_EQ(B->TextExtent("Hello").Width, Hello);
 }
 
 TEST(InstalledFonts, MeasureTextAddsRoundedAdvances) {
