@@ -5,6 +5,7 @@
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "support/documents.h"
 #include "support/expect_error.h"
 #include "support/pdf_builder.h"
 
@@ -290,9 +291,7 @@ TEST(DocumentLoad, CatalogAndPagesWithoutType) {
     ASSERT_NE(Type, nullptr);
     EXPECT_EQ(static_cast<TvxPDFNameObject*>(Type)->Text, "/Page");
   }
-  TvxMemoryStream Out;
-  Doc.WriteDocument(Out);
-  const std::string Text = Out.DataString();
+  const std::string Text = vxtest::Written(Doc);
   size_t Parents = 0;
   for (size_t At = Text.find("/Type /Page\r\n"); At != std::string::npos;
        At = Text.find("/Type /Page\r\n", At + 1))

@@ -9,6 +9,7 @@
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/reader/vxRepair.h"
+#include "support/documents.h"
 #include "support/expect_error.h"
 #include "support/pdf_builder.h"
 
@@ -43,11 +44,7 @@ struct TvxLoad {
       if (W.find(Text) != std::string::npos) return true;
     return false;
   }
-  std::string Written() {
-    TvxMemoryStream Out;
-    Doc.WriteDocument(Out);
-    return Out.DataString();
-  }
+  std::string Written() { return vxtest::Written(Doc); }
   // The data of page P's content stream.
   std::string Content(int P) {
     auto* Page = static_cast<TvxPDFDictObject*>(Doc.Pages()[static_cast<size_t>(P)]->Value.get());
@@ -182,9 +179,7 @@ TEST(Repair, EncryptedFileStillAsksForItsPassword) {
   Source.Encryption().SetEnabled(true);
   Source.Encryption().SetLevel(el128bit);
   Source.Encryption().SetUserPassword("user");
-  TvxMemoryStream Out;
-  Source.WriteDocument(Out);
-  std::string Bytes = Out.DataString();
+  std::string Bytes = vxtest::Written(Source);
   Bytes = Bytes.substr(0, Bytes.rfind("xref")) + Bytes.substr(Bytes.rfind("trailer"));
   Bytes = Bytes.substr(0, Bytes.rfind("startxref"));
   for (const char* Password : {"wrong", "user"}) {

@@ -12,6 +12,7 @@
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/writer/vxDocumentWriter.h"
+#include "support/documents.h"
 #include "support/expect_error.h"
 #include "support/pdf_builder.h"
 
@@ -42,12 +43,6 @@ std::string PlainSource() {
   B.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
   B.Object(6, "<< /Title (Plain title) >>");
   return B.FinishTable("/Root 1 0 R /Info 6 0 R");
-}
-
-std::string Save(TvxCustomPDFDocument& Doc) {
-  TvxMemoryStream Out;
-  Doc.WriteDocument(Out);
-  return Out.DataString();
 }
 
 // Loads Bytes trying each password in turn; records the tries asked for.
@@ -89,7 +84,7 @@ std::string EncryptedCopy(TvxPDFEncryptionLevel Level, TvxUserPermissions Permis
   E.SetUserPassword("user");
   E.SetOwnerPassword("owner");
   E.SetUserPermissions(Permissions);
-  return Save(Doc);
+  return vxtest::Written(Doc);
 }
 
 std::smatch Find(const std::string& Text, const std::string& Pattern) {
@@ -155,12 +150,12 @@ TEST(EncryptedDocument, EverySaveOfOneDocumentIsTheSameUntilTheSettingsChange) {
   Doc.Info().SetCreationDate("D:20240102030405");
   Doc.Encryption().SetEnabled(true);
   Doc.Encryption().SetUserPassword("u");
-  const std::string First = Save(Doc);
-  EXPECT_EQ(Save(Doc), First);
+  const std::string First = vxtest::Written(Doc);
+  EXPECT_EQ(vxtest::Written(Doc), First);
   // The 40-bit default with all permissions.
   EXPECT_NE(First.find("/P -4\r\n/V 1\r\n/R 2\r\n/Length 40\r\n"), std::string::npos);
   Doc.Encryption().SetOwnerPassword("new owner");
-  const std::string Second = Save(Doc);
+  const std::string Second = vxtest::Written(Doc);
   EXPECT_NE(Find(Second, "/O <[0-9A-F]+>").str(), Find(First, "/O <[0-9A-F]+>").str());
   EXPECT_EQ(Find(Second, "/ID [^\\r]+").str(), Find(First, "/ID [^\\r]+").str());
   TvxPDFDocument Again;
@@ -178,7 +173,7 @@ TEST(EncryptedDocument, ResavedCopyKeepsOwnerPasswordAndPermissions) {
     SCOPED_TRACE(Password);
     TvxPDFDocument Doc;
     ASSERT_TRUE(LoadWith(Doc, Source, {Password}));
-    const std::string Copy = Save(Doc);
+    const std::string Copy = vxtest::Written(Doc);
     EXPECT_EQ(Find(Copy, "/P -?\\d+").str(), SourceP);
     EXPECT_EQ(Find(Copy, "/O <[0-9A-F]+>").str(), Find(Source, "/O <[0-9A-F]+>").str());
     TvxPDFDocument ByOwner, ByUser;
@@ -193,7 +188,7 @@ TEST(EncryptedDocument, ResavedCopyKeepsOwnerPasswordAndPermissions) {
   TvxPDFDocument Doc;
   ASSERT_TRUE(LoadWith(Doc, Source, {"owner"}));
   Doc.Encryption().SetUserPermissions(TvxUserPermissions::All());
-  EXPECT_NE(Save(Doc).find("/P -4\r\n"), std::string::npos);
+  EXPECT_NE(vxtest::Written(Doc).find("/P -4\r\n"), std::string::npos);
 }
 
 TEST(EncryptedDocument, WrongPasswordsAskAgainAndARefusalLeavesNothingLoaded) {
@@ -220,7 +215,7 @@ TEST(EncryptedDocument, WrongPasswordsAskAgainAndARefusalLeavesNothingLoaded) {
   EmptyUser.Encryption().SetLevel(el128bit);
   EmptyUser.Encryption().SetOwnerPassword("owner");
   TvxPDFDocument Opened;
-  EXPECT_TRUE(Opened.LoadFromMemory(Save(EmptyUser)));
+  EXPECT_TRUE(Opened.LoadFromMemory(vxtest::Written(EmptyUser)));
   EXPECT_EQ(Opened.PageCount(), 1);
   EXPECT_FALSE(Opened.IsOwner());
 }
@@ -254,7 +249,7 @@ TEST(EncryptedDocument, ObjectStreamsAreUnpackedThroughTheDecryptor) {
   EXPECT_EQ(ContentOf(Doc), "0 0 m 10 10 l S");
   // Saved again, it reopens the same.
   TvxPDFDocument Again;
-  ASSERT_TRUE(LoadWith(Again, Save(Doc), {"u"}));
+  ASSERT_TRUE(LoadWith(Again, vxtest::Written(Doc), {"u"}));
   EXPECT_EQ(StringBytes(Page(Again).Lookup("/Note")), "as stored");
   EXPECT_EQ(ContentOf(Again), "0 0 m 10 10 l S");
 }
@@ -281,7 +276,7 @@ TEST(EncryptedDocument, KeyLengthAndRevisionComeFromTheDictionary) {
   ASSERT_TRUE(LoadWith(Doc, File, {"u"}));
   EXPECT_EQ(ContentOf(Doc), "0 0 m 10 10 l S");
   EXPECT_EQ(Doc.Encryption().UserPermissions().Bits, 1 << AllowPrint);
-  const std::string Copy = Save(Doc);
+  const std::string Copy = vxtest::Written(Doc);
   EXPECT_NE(Copy.find("/P -3900\r\n/V 2\r\n/R 3\r\n/Length 56\r\n"), std::string::npos);
   TvxPDFDocument ByOwner;
   ASSERT_TRUE(LoadWith(ByOwner, Copy, {"o"}));
@@ -292,7 +287,7 @@ TEST(EncryptedDocument, KeyLengthAndRevisionComeFromTheDictionary) {
   TvxPDFDocument Forty;
   ASSERT_TRUE(Forty.LoadFromMemory(PlainSource()));
   Forty.Encryption().SetEnabled(true);
-  std::string Short = Save(Forty);
+  std::string Short = vxtest::Written(Forty);
   const std::string Entry = "/R 2\r\n/Length 40\r\n";
   size_t At = Short.find(Entry);
   ASSERT_NE(At, std::string::npos);
@@ -325,7 +320,7 @@ TEST(EncryptedDocument, AESCopiesRoundTripAndKeepTheUnknownUserPassword) {
     TvxUserPermissions Set = TvxUserPermissions::None();
     Set.Include(AllowPrint);
     Owner.Encryption().SetUserPermissions(Set);
-    const std::string Copy = Save(Owner);
+    const std::string Copy = vxtest::Written(Owner);
     TvxPDFDocument ByUser;
     if (Level == elAES256) {
       ASSERT_TRUE(LoadWith(ByUser, Copy, {"", "user"}));
@@ -442,11 +437,11 @@ TEST(EncryptedDocument, HeaderVersionIsRaisedForAES) {
     Doc.Encryption().SetEnabled(true);
     Doc.Encryption().SetLevel(C.Level);
     Doc.Encryption().SetUserPassword("user");
-    EXPECT_EQ(HeaderOf(Save(Doc)), C.Header);
+    EXPECT_EQ(HeaderOf(vxtest::Written(Doc)), C.Header);
     // The document's own version is not changed by it.
     EXPECT_EQ(Doc.PDFVersion(), C.Own);
     Doc.Encryption().SetEnabled(false);
-    EXPECT_EQ(HeaderOf(Save(Doc)), "%PDF-" + TvxDocumentWriter::VersionText(C.Own));
+    EXPECT_EQ(HeaderOf(vxtest::Written(Doc)), "%PDF-" + TvxDocumentWriter::VersionText(C.Own));
   }
 }
 
@@ -476,7 +471,7 @@ TEST(EncryptedDocument, AES256RefusesPasswordsSASLprepRejects) {
     EXPECT_FALSE(std::ifstream(Target).good());
     // The other levels take the bytes as they are.
     E.SetLevel(elAES128);
-    const std::string File = Save(Doc);
+    const std::string File = vxtest::Written(Doc);
     TvxPDFDocument Reopened;
     EXPECT_TRUE(LoadWith(Reopened, File, {C.User}));
   }
@@ -493,11 +488,11 @@ TEST(EncryptedDocument, LowerLevelAfterAES256OwnerOpenNeedsAUserPassword) {
     ASSERT_TRUE(LoadWith(Doc, File, {"owner"}));
     Doc.Encryption().SetLevel(Level);
     vxtest::ExpectError<EEncryptionSettingsError>(
-        [&] { Save(Doc); },
+        [&] { vxtest::Written(Doc); },
         "Set a user password: the AES-256 source's user password is unknown after an "
         "owner-password open and cannot be carried to another encryption level");
     Doc.Encryption().SetUserPassword("new");
-    const std::string Copy = Save(Doc);
+    const std::string Copy = vxtest::Written(Doc);
     TvxPDFDocument Empty;
     EXPECT_FALSE(LoadWith(Empty, Copy, {""}));
     TvxPDFDocument ByUser;
@@ -511,12 +506,12 @@ TEST(EncryptedDocument, LowerLevelAfterAES256OwnerOpenNeedsAUserPassword) {
   Open.Encryption().SetEnabled(true);
   Open.Encryption().SetLevel(elAES256);
   Open.Encryption().SetOwnerPassword("owner");
-  const std::string NoUserPassword = Save(Open);
+  const std::string NoUserPassword = vxtest::Written(Open);
   TvxPDFDocument Doc;
   ASSERT_TRUE(LoadWith(Doc, NoUserPassword, {"owner"}));
   EXPECT_TRUE(Doc.IsOwner());
   Doc.Encryption().SetLevel(elAES128);
-  const std::string Copy = Save(Doc);
+  const std::string Copy = vxtest::Written(Doc);
   TvxPDFDocument ByUser;
   ASSERT_TRUE(LoadWith(ByUser, Copy, {""}));
   EXPECT_FALSE(ByUser.IsOwner());

@@ -11,6 +11,7 @@
 #include "pdf/objects/vxRandom.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 #include "platform/vxClock.h"
+#include "support/documents.h"
 #include "support/expect_error.h"
 #include "support/pdf_builder.h"
 #include "support/tools.h"
@@ -204,9 +205,7 @@ TEST_F(InsertWatermarkTest, PagesWithTheSameBoxGetEqualContent) {
   Stream(1)->Data->DataString() += "0 0 m";
   EXPECT_EQ(Watermarks(2)[0], W2);
   EXPECT_EQ(Watermarks(1)[0], W1 + "0 0 m");
-  TvxMemoryStream Out;
-  Doc.WriteDocument(Out);
-  const std::string& Saved = Out.DataString();
+  const std::string Saved = vxtest::Written(Doc);
   EXPECT_NE(Saved.find("/Length " + std::to_string(W1.size() + 5) + "\r\n>>\r\nstream\r\n" + W1 +
                        "0 0 m\r\nendstream"),
             std::string::npos);

@@ -18,6 +18,7 @@
 #include "pdf/security/vxAES.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "support/corpus.h"
+#include "support/documents.h"
 #include "support/expect_error.h"
 #include "support/pdf_builder.h"
 #include "support/tools.h"
@@ -53,12 +54,6 @@ std::string PlainSource() {
   B.Stream(9, "/Type /Metadata /Subtype /XML", "<x:xmpmeta/>");
   B.Object(10, "<< /Title (Plain title) /CreationDate (D:20240102030405) >>");
   return B.FinishTable("/Root 1 0 R /Info 10 0 R");
-}
-
-std::string Save(TvxCustomPDFDocument& Doc) {
-  TvxMemoryStream Out;
-  Doc.WriteDocument(Out);
-  return Out.DataString();
 }
 
 void UsePassword(TvxCustomPDFDocument& Doc, const std::string& Password) {
@@ -132,7 +127,7 @@ std::string Resave(const std::string& Source, const std::string& Password, TvxOu
   if (Eager) ReadAllStreams(Doc);
   SetOutput(Doc, Output);
   if (Compress) Doc.SetCompression(Method, 2);
-  return Save(Doc);
+  return vxtest::Written(Doc);
 }
 
 // The plain source saved encrypted at each level by this program, and by
@@ -145,7 +140,7 @@ std::map<std::string, std::string> Sources() {
     TvxPDFDocument Doc;
     EXPECT_TRUE(Doc.LoadFromMemory(PlainSource()));
     SetOutput(Doc, O);
-    S[Name(O)] = Save(Doc);
+    S[Name(O)] = vxtest::Written(Doc);
   }
   return S;
 }
@@ -344,7 +339,7 @@ class EncryptedSourceFile : public ::testing::Test {
     UsePassword(Doc, "owner2");
     EXPECT_TRUE(Doc.LoadFromMemory(Bytes));
     Doc.Encryption().SetEnabled(false);
-    return Save(Doc);
+    return vxtest::Written(Doc);
   }
   bool Load(TvxPDFDocument& Doc) {
     UsePassword(Doc, "owner2");
@@ -375,7 +370,7 @@ TEST_F(EncryptedSourceFile, SourceCutShortIsRefusedBeforeAnythingIsWritten) {
   vxtest::ExpectError<ESourceChangedError>([&] { Doc.SaveToFile(Target, 2); }, Message);
   EXPECT_EQ(vxtest::ReadAll(Target), "old");
   // Past the check, reading the encrypted data finds it gone.
-  vxtest::ExpectError<ESourceChangedError>([&] { Save(Doc); }, Message);
+  vxtest::ExpectError<ESourceChangedError>([&] { vxtest::Written(Doc); }, Message);
   vxtest::ExpectError<ESourceChangedError>([&] { StreamOf(Doc, 7)->Data.get(); }, Message);
 }
 
@@ -403,10 +398,10 @@ TEST(EncryptedSourceCorpus, CopiesAreTheSameWithDataLeftInTheFile) {
           if (!Doc.LoadFromMemory(Source)) throw Exception("not opened");
           if (Eager) ReadAllStreams(Doc);
           Owner = Doc.IsOwner();
-          Copies[Eager] = Save(Doc);
+          Copies[Eager] = vxtest::Written(Doc);
           if (Owner) {
             Doc.Encryption().SetEnabled(false);
-            Copies[Eager] += Save(Doc);
+            Copies[Eager] += vxtest::Written(Doc);
           }
         }
       } catch (const Exception&) {

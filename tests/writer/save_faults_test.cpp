@@ -10,6 +10,7 @@
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/filters/vxFilter.h"
+#include "support/documents.h"
 #include "support/pdf_builder.h"
 #include "support/tools.h"
 
@@ -18,12 +19,6 @@ using vxtest::HaveTool;
 using vxtest::PdfBuilder;
 
 namespace {
-
-std::string Saved(TvxCustomPDFDocument& Doc) {
-  TvxMemoryStream Out;
-  Doc.WriteDocument(Out);
-  return Out.DataString();
-}
 
 // The body of object N in a written file.
 std::string Body(const std::string& File, int N) {
@@ -65,7 +60,7 @@ TEST(SaveFaults, ReferenceUnderAnotherGenerationReachesTheObject) {
   B.FinishTable("/Root 1 0 R");
   TvxPDFDocument Doc;
   ASSERT_TRUE(Doc.LoadFromMemory(B.Data()));
-  std::string Out = Saved(Doc);
+  std::string Out = vxtest::Written(Doc);
   const int Contents = NumberOf(Out, "(Generation) Tj");
   ASSERT_GT(Contents, 0);
   EXPECT_NE(Body(Out, 4).find("/Contents " + std::to_string(Contents) + " 0 R"), std::string::npos)
@@ -97,7 +92,7 @@ std::string TaggedSource() {
 TEST(SaveFaults, CatalogKeepsTheEntriesItDoesNotName) {
   TvxPDFDocument Doc;
   ASSERT_TRUE(Doc.LoadFromMemory(TaggedSource()));
-  std::string Out = Saved(Doc);
+  std::string Out = vxtest::Written(Doc);
   const std::string Tree = std::to_string(NumberOf(Out, "/Type /StructTreeRoot"));
   const std::string Group = std::to_string(NumberOf(Out, "/Type /OCG"));
   EXPECT_EQ(Body(Out, 1),
@@ -130,7 +125,7 @@ TEST(SaveFaults, CompressionReplacesANullOrDanglingFilter) {
   ASSERT_TRUE(Doc.LoadFromMemory(B.Data()));
   Doc.SetCompression(0, 1);
   std::string Out;
-  ASSERT_NO_THROW(Out = Saved(Doc));
+  ASSERT_NO_THROW(Out = vxtest::Written(Doc));
   TvxPDFDocument Again;
   ASSERT_TRUE(Again.LoadFromMemory(Out));
   std::string Data;
@@ -162,7 +157,7 @@ TEST(SaveFaults, OutlineChainRunningIntoAFieldLeavesTheField) {
   B.FinishTable("/Root 1 0 R");
   TvxPDFDocument Doc;
   ASSERT_TRUE(Doc.LoadFromMemory(B.Data()));
-  std::string Out = Saved(Doc);
+  std::string Out = vxtest::Written(Doc);
   const int Field = NumberOf(Out, "/T (name)");
   ASSERT_GT(Field, 0) << "the field is written";
   EXPECT_NE(Out.find("/Fields [ " + std::to_string(Field) + " 0 R ]"), std::string::npos);

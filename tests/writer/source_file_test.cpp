@@ -11,6 +11,7 @@
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxPDFSource.h"
+#include "support/documents.h"
 #include "support/expect_error.h"
 #include "support/pdf_builder.h"
 #include "support/tools.h"
@@ -40,11 +41,7 @@ std::string TwoImagePages() {
   return B.Data();
 }
 
-std::string Written(TvxCustomPDFDocument& Doc) {
-  TvxMemoryStream Out;
-  Doc.WriteDocument(Out);
-  return Out.DataString();
-}
+using vxtest::Written;
 
 // What the document gives when it is loaded from memory: the reference.
 std::string FromMemory(const std::string& Bytes, bool Compress = false) {
