@@ -139,7 +139,7 @@ bool TvxCustomPDFDocument::LoadSource(const TvxPDFSourcePtr& Source) {
   try {
     return LoadBytes(Source, lmExact);
   } catch (const std::exception& E) {
-    if (!RepairDamaged || !IsDamagedStructureError(E)) throw;
+    if (!RepairDamaged || !IsDamagedStructureError(E) || Source->ViewFaulted()) throw;
     DoWarning(FormatMessage(msg::RepairStarted, E.what()));
   }
   // Offsets count from the header, wherever it stands.
@@ -205,6 +205,7 @@ bool TvxCustomPDFDocument::LoadBytes(const TvxPDFSourcePtr& Source, TvxLoadMode 
       // A refused empty password is a cancelled password dialog.
       ClearDocument();
     }
+    if (Source->ViewFaulted()) throw ESourceChangedError("");
   } catch (...) {
     // A failed load leaves an empty document, not half of one.
     Release();
@@ -213,6 +214,9 @@ bool TvxCustomPDFDocument::LoadBytes(const TvxPDFSourcePtr& Source, TvxLoadMode 
     FWorkFileName = Work;
     FRepairing = false;
     FLoadMode = lmExact;
+    // Whatever the bytes that vanished while loading made of it.
+    if (Source->ViewFaulted())
+      throw ESourceChangedError(FormatMessage(msg::SourceChanged, Source->FileName()));
     throw;
   }
   FRepairing = false;

@@ -1,13 +1,17 @@
 #include "pdf/objects/vxPDFSource.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <mutex>
 
 #include "pdf/objects/vxExceptions.h"
 
@@ -18,6 +22,87 @@ namespace {
 // Bounded copies: the output never holds more than this of the source.
 constexpr int64_t CopyChunk = int64_t{1} << 20;
 
+// A file cut short while its map is read would end the process with SIGBUS
+// at the first page past its new end. The handler puts a page of zeros in
+// place of such a page and notes it; the load then fails with a clear error
+// instead. The maps are registered in fixed slots the handler can read
+// without locks.
+struct TvxMapSlot {
+  std::atomic<int> Used{0};
+  std::atomic<uintptr_t> Begin{0};
+  std::atomic<uintptr_t> End{0};
+  std::atomic<bool> Faulted{false};
+};
+constexpr int MapSlotCount = 256;
+TvxMapSlot MapSlots[MapSlotCount];
+uintptr_t PageSize = 4096;
+struct sigaction PreviousBusAction;
+
+void OnBusError(int Signal, siginfo_t* Info, void* Context) {
+  const auto Address = reinterpret_cast<uintptr_t>(Info->si_addr);
+  for (TvxMapSlot& Slot : MapSlots) {
+    const uintptr_t Begin = Slot.Begin.load(std::memory_order_acquire);
+    if (!Begin || Address < Begin || Address >= Slot.End.load(std::memory_order_acquire)) continue;
+    void* Page = reinterpret_cast<void*>(Address & ~(PageSize - 1));
+    if (::mmap(Page, PageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+        MAP_FAILED) {
+      Slot.Faulted.store(true, std::memory_order_release);
+      return;
+    }
+    break;
+  }
+  // Not one of ours: as it would have gone without this handler.
+  if (PreviousBusAction.sa_flags & SA_SIGINFO) {
+    if (PreviousBusAction.sa_sigaction)
+      return PreviousBusAction.sa_sigaction(Signal, Info, Context);
+  } else if (PreviousBusAction.sa_handler != SIG_DFL && PreviousBusAction.sa_handler != SIG_IGN) {
+    return PreviousBusAction.sa_handler(Signal);
+  }
+  // The fault comes again on return and ends the process as usual.
+  struct sigaction Default {};
+  Default.sa_handler = SIG_DFL;
+  sigemptyset(&Default.sa_mask);
+  ::sigaction(Signal, &Default, nullptr);
+}
+
+void InstallBusHandler() {
+  static std::once_flag Once;
+  std::call_once(Once, [] {
+    const long Size = ::sysconf(_SC_PAGESIZE);
+    if (Size > 0) PageSize = static_cast<uintptr_t>(Size);
+    struct sigaction Action {};
+    Action.sa_sigaction = OnBusError;
+    Action.sa_flags = SA_SIGINFO;
+    sigemptyset(&Action.sa_mask);
+    ::sigaction(SIGBUS, &Action, &PreviousBusAction);
+  });
+}
+
+// The slot now guarding [Begin, End), or -1 when all are taken (the map then
+// goes unguarded).
+int GuardMap(const void* Begin, int64_t Size) {
+  InstallBusHandler();
+  for (int I = 0; I < MapSlotCount; ++I) {
+    int Free = 0;
+    if (!MapSlots[I].Used.compare_exchange_strong(Free, 1)) continue;
+    MapSlots[I].Faulted.store(false);
+    MapSlots[I].End.store(reinterpret_cast<uintptr_t>(Begin) + static_cast<uintptr_t>(Size));
+    MapSlots[I].Begin.store(reinterpret_cast<uintptr_t>(Begin), std::memory_order_release);
+    return I;
+  }
+  return -1;
+}
+
+// Whether a page of the map was replaced; the slot is free afterwards.
+bool UnguardMap(int Slot) {
+  if (Slot < 0) return false;
+  MapSlots[Slot].Begin.store(0, std::memory_order_release);
+  MapSlots[Slot].End.store(0);
+  const bool Faulted = MapSlots[Slot].Faulted.load(std::memory_order_acquire);
+  MapSlots[Slot].Used.store(0);
+  return Faulted;
+}
+
 }  // namespace
 
 struct TvxPDFSource::TvxShared {
@@ -25,11 +110,20 @@ struct TvxPDFSource::TvxShared {
   int Fd = -1;
   void* Map = nullptr;
   int64_t MapSize = 0;
+  int GuardSlot = -1;
+  bool MapFaulted = false;
   struct stat Loaded {};
   std::string Bytes;  // the caller's memory, when not a file
 
+  void Unmap() {
+    if (!Map) return;
+    MapFaulted = UnguardMap(GuardSlot) || MapFaulted;
+    GuardSlot = -1;
+    ::munmap(Map, static_cast<size_t>(MapSize));
+    Map = nullptr;
+  }
   ~TvxShared() {
-    if (Map) ::munmap(Map, static_cast<size_t>(MapSize));
+    Unmap();
     if (Fd >= 0) ::close(Fd);
   }
 };
@@ -50,6 +144,7 @@ std::shared_ptr<TvxPDFSource> TvxPDFSource::OpenFile(const std::string& FileName
     if (Map == MAP_FAILED)
       throw EFOpenError(FormatMessage(msg::FileOpen, FileName) + ". " + std::strerror(errno));
     Shared->Map = Map;
+    Shared->GuardSlot = GuardMap(Map, Shared->MapSize);
     // The tokenizer jumps from object to object: no read-ahead, so that the
     // data of large streams it passes over is not read from the disk.
     ::madvise(Map, static_cast<size_t>(Shared->MapSize), MADV_RANDOM);
@@ -86,9 +181,13 @@ std::string_view TvxPDFSource::View() const {
 }
 
 void TvxPDFSource::ReleaseView() {
-  if (!FShared->Map) return;
-  ::munmap(FShared->Map, static_cast<size_t>(FShared->MapSize));
-  FShared->Map = nullptr;
+  FShared->Unmap();
+}
+
+bool TvxPDFSource::ViewFaulted() const {
+  if (FShared->MapFaulted) return true;
+  const int Slot = FShared->GuardSlot;
+  return Slot >= 0 && MapSlots[Slot].Faulted.load(std::memory_order_acquire);
 }
 
 void TvxPDFSource::DropPages() const {

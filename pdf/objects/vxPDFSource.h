@@ -29,6 +29,10 @@ class TvxPDFSource {
   const std::string& FileName() const;
   // Ends the memory map of a file (ranged reads go on through the open file).
   void ReleaseView();
+  // True when the file lost bytes of the view while it was mapped (cut
+  // short by another program): those bytes read as zeros instead of ending
+  // the process, and what was read from them cannot be trusted.
+  bool ViewFaulted() const;
   // Pages of the view read so far no longer count against the process's
   // memory; touched again, they come back from the file.
   void DropPages() const;

@@ -167,6 +167,64 @@ TEST_F(SourceFileTest, SaveOverTheSourceItself) {
   EXPECT_EQ(StreamOf(Doc, 8)->Data->DataString(), Noise(5000, 6));
 }
 
+// A file cut short by another program while it loads would fault the map:
+// its missing pages read as zeros, the view says so, and the load fails with
+// a clear error instead of ending the process.
+TEST(PDFSource, AFileCutShortWhileMappedReadsAsZeros) {
+  const std::string Data = Noise(3 * 65536, 9);
+  const std::string Path = vxtest::WriteTempFile("source_cut.pdf", Data);
+  auto Source = TvxPDFSource::OpenFile(Path);
+  auto Other = TvxPDFSource::FromMemory(Data);
+  ASSERT_EQ(Source->View().substr(70000, 100), Data.substr(70000, 100));
+  EXPECT_FALSE(Source->ViewFaulted());
+  ASSERT_EQ(::truncate(Path.c_str(), 4096), 0);
+  EXPECT_EQ(Source->View().substr(0, 100), Data.substr(0, 100));
+  EXPECT_FALSE(Source->ViewFaulted());
+  EXPECT_EQ(Source->View()[70000], '\0');
+  EXPECT_EQ(Source->View()[3 * 65536 - 1], '\0');
+  EXPECT_TRUE(Source->ViewFaulted());
+  EXPECT_FALSE(Other->ViewFaulted());
+  Source->ReleaseView();
+  EXPECT_TRUE(Source->ViewFaulted());
+  // A later map of the same file starts clean.
+  auto Again = TvxPDFSource::OpenFile(Path);
+  EXPECT_EQ(Again->View(), Data.substr(0, 4096));
+  EXPECT_FALSE(Again->ViewFaulted());
+  std::remove(Path.c_str());
+}
+
+TEST_F(SourceFileTest, AFileCutShortWhileItLoadsIsRefused) {
+  // Encrypted, so that the password is asked for between reading the
+  // cross-reference data and reading the pages.
+  TvxPDFDocument Plain;
+  ASSERT_TRUE(Plain.LoadFromMemory(Bytes));
+  Plain.Encryption().SetEnabled(true);
+  Plain.Encryption().SetLevel(el128bit);
+  Plain.Encryption().SetUserPassword("user");
+  Plain.SaveToFile(Path, 2);
+  TvxPDFDocument Doc;
+  int32_t Asked = 0;
+  Doc.OnPassword = [&](TvxCustomPDFDocument&, std::string& Pw, bool& Continue, int32_t Tries) {
+    ++Asked;
+    Continue = Tries == 0;
+    Pw = "user";
+    ASSERT_EQ(::truncate(Path.c_str(), 0), 0);
+  };
+  vxtest::ExpectError<ESourceChangedError>(
+      [&] { Doc.LoadFromFile(Path); },
+      "The file \"" + Path + "\" was changed since it was loaded; load it again");
+  EXPECT_EQ(Asked, 1);
+  EXPECT_EQ(Doc.PageCount(), 0);
+  // Written again, the file loads.
+  Plain.SaveToFile(Path, 2);
+  Doc.OnPassword = [](TvxCustomPDFDocument&, std::string& Pw, bool& Continue, int32_t Tries) {
+    Continue = Tries == 0;
+    Pw = "user";
+  };
+  ASSERT_TRUE(Doc.LoadFromFile(Path));
+  EXPECT_EQ(Doc.PageCount(), 2);
+}
+
 TEST(PDFSource, RangesOutsideTheDataAreRefused) {
   auto Source = TvxPDFSource::FromMemory("0123456789");
   EXPECT_EQ(Source->Read(2, 3), "234");
