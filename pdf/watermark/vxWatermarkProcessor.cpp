@@ -66,12 +66,20 @@ std::string_view NamePrefix(std::string_view Name) {
 // A font dictionary's entries as the stamper judges them: the keys, and the
 // objects they name (a reference by its numbers, a direct value by its
 // address: one reference always reaches the same object).
+// Resource names are short: a byte loop beats a general string hash. It
+// starts from the process's seed, and every key is mixed again below.
+uint64_t NameHash(std::string_view Text) {
+  uint64_t H = IndexKeySeed ^ Text.size();
+  for (char C : Text) H = (H ^ static_cast<uint8_t>(C)) * 0x100000001B3ull;
+  return H;
+}
+
 uint64_t FontEntriesHash(const TvxPDFDictObject& Dict) {
   uint64_t H = MixIndexKey(static_cast<uint64_t>(Dict.Count()));
   for (size_t I = 0; I < Dict.Keys.size(); ++I) {
     const TvxPDFNameObject* K = Dict.Keys[I].get();
     const TvxPDFObject* V = Dict.Values[I].get();
-    uint64_t Part = K ? std::hash<std::string_view>{}(K->Text) : 0;
+    uint64_t Part = K ? NameHash(K->Text) : 0;
     if (V && V->IsIndirectReference()) {
       const auto* R = static_cast<const TvxPDFIndirectReference*>(V);
       Part ^= static_cast<uint64_t>(static_cast<uint32_t>(R->ObjectNumber)) << 1 ^
@@ -559,12 +567,18 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   // depends only on the keys and the objects they name, in order. A
   // dictionary is compared with the first one judged that had its entries,
   // as that one was then (entries are only ever added after).
+  // Those with one hash are chained in the order judged.
   struct TvxJudged {
     const TvxPDFDictObject* Dict;
     int32_t Count;
+    int32_t Next;
     std::string Name;
   };
-  std::unordered_map<uint64_t, std::vector<TvxJudged>> Judged;
+  struct TvxHashAsIs {
+    uint64_t operator()(uint64_t H) const { return H; }
+  };
+  std::vector<TvxJudged> Judged;
+  TvxFlatIndex<uint64_t, TvxHashAsIs> FirstJudged;
   TvxFontLookupCache FontLookups;
   const TvxPDFDictObject* LastFontDict = nullptr;
   std::string LastFoundName;
@@ -597,15 +611,23 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
       // Nothing is added to a dictionary that had a usable font.
       FoundName = LastFoundName;
     } else if (FontDict) {
-      std::vector<TvxJudged>& Same = Judged[FontEntriesHash(*FontDict)];
-      auto It = std::find_if(Same.begin(), Same.end(), [&](const TvxJudged& J) {
-        return SameFontEntries(*J.Dict, J.Count, *FontDict);
-      });
-      if (It == Same.end()) {
+      const uint64_t Hash = FontEntriesHash(*FontDict);
+      int32_t Last = -1;
+      int32_t I = FirstJudged.Find(Hash);
+      while (I >= 0 && !SameFontEntries(*Judged[I].Dict, Judged[I].Count, *FontDict)) {
+        Last = I;
+        I = Judged[I].Next;
+      }
+      if (I < 0) {
         Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding, FontLookups);
-        Same.push_back(TvxJudged{FontDict, FontDict->Count(), FoundName});
+        const auto New = static_cast<int32_t>(Judged.size());
+        Judged.push_back(TvxJudged{FontDict, FontDict->Count(), -1, FoundName});
+        if (Last < 0)
+          FirstJudged.Insert(Hash, New);
+        else
+          Judged[Last].Next = New;
       } else {
-        FoundName = It->Name;
+        FoundName = Judged[I].Name;
       }
     }
     if (FoundName.empty() && !FontCreated) {
