@@ -235,14 +235,15 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
   for (int32_t I = 0; I < FontDict->Count(); ++I) {
     const TvxPDFDictObject* Entry = R.Dict(FontDict->GetValue(I));
     if (!Entry) continue;
-    auto [It, New] = C.Judged.try_emplace(Entry, false);
-    if (New) {
+    int32_t Usable = C.Judged.Find(Entry);
+    if (Usable < 0) {
       TvxFontEntry E = R.Entry(FontDict->GetValue(I));
-      It->second = E.Subtype == C.Subtype && E.BaseFont == C.BaseFont && E.Encoding == C.Encoding &&
-                   (C.Composite ? R.IsIdentityCIDFont(*Entry, false, C.ProgramSize)
-                                : R.CoversWinAnsiRange(*Entry));
+      Usable = E.Subtype == C.Subtype && E.BaseFont == C.BaseFont && E.Encoding == C.Encoding &&
+               (C.Composite ? R.IsIdentityCIDFont(*Entry, false, C.ProgramSize)
+                            : R.CoversWinAnsiRange(*Entry));
+      C.Judged.Insert(Entry, Usable);
     }
-    if (!It->second) continue;
+    if (!Usable) continue;
     ResourceName = FontDict->GetKey(I)->Text;
     return true;
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pdf/fonts/vxPDFFont.h"
+#include "pdf/objects/vxFlatIndex.h"
 #include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/objects/vxPDFObjects.h"
 
@@ -48,7 +49,13 @@ struct TvxFontLookupCache {
   bool Composite = false;
   int64_t ProgramSize = 0;
   std::string BaseFont, Subtype, Encoding;
-  std::unordered_map<const TvxPDFDictObject*, bool> Judged;
+  // Each font dictionary met, with its verdict (1 usable, 0 not).
+  struct TvxDictHash {
+    uint64_t operator()(const TvxPDFDictObject* D) const {
+      return MixIndexKey(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(D)));
+    }
+  };
+  TvxFlatIndex<const TvxPDFDictObject*, TvxDictHash> Judged;
 };
 
 class TvxFontResources {
