@@ -510,6 +510,11 @@ TvxStreamData TvxPDFStreamReader::ReadStreamContent(int32_t Length, int32_t Obje
   LocateStreamData(Length, Start, Len);
   if (ReadString(static_cast<int64_t>(EndStreamWord.size())) != EndStreamWord)
     throw EEndStreamError(std::string(msg::EndStream));
+  return DataInSource(Start, Len, ObjectNumber, Generation, Dict);
+}
+
+TvxStreamData TvxPDFStreamReader::DataInSource(int64_t Start, int64_t Len, int32_t ObjectNumber,
+                                               int32_t Generation, TvxPDFDictObject* Dict) {
   if (Len <= 0) return std::make_unique<TvxMemoryStream>();
   TvxStreamData Data;
   TvxStreamCrypt Plan;
@@ -526,8 +531,9 @@ TvxStreamData TvxPDFStreamReader::ReadStreamContent(int32_t Length, int32_t Obje
   return Data;
 }
 
-std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadUnterminatedStreamData(
-    int32_t Length, int32_t ObjectNumber, int32_t Generation, TvxPDFDictObject* Dict) {
+TvxStreamData TvxPDFStreamReader::ReadUnterminatedStreamData(int32_t Length, int32_t ObjectNumber,
+                                                             int32_t Generation,
+                                                             TvxPDFDictObject* Dict) {
   SkipWhitespace();
   if (ReadString(6) != "stream") throw EStreamReadError(std::string(msg::StreamRead));
   while (!AtEnd() && (PeekByte() == ' ' || PeekByte() == '\t')) ReadByte();
@@ -540,6 +546,10 @@ std::unique_ptr<TvxMemoryStream> TvxPDFStreamReader::ReadUnterminatedStreamData(
   auto O = std::lower_bound(FEndObjs.begin(), FEndObjs.end(), S);
   if (O != FEndObjs.end()) End = *O;
   if (Length >= 0 && S + Length <= End) End = S + Length;
+  if (Origin) {
+    FPos = End;
+    return DataInSource(S, End - S, ObjectNumber, Generation, Dict);
+  }
   FPos = S;
   auto Data = std::make_unique<TvxMemoryStream>(ReadString(End - S));
   if (Decryptor) Decryptor->DecryptStream(*Data, ObjectNumber, Generation, Dict);

@@ -65,10 +65,10 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   TvxStreamData ReadStreamContent(int32_t Length, int32_t ObjectNumber, int32_t Generation,
                                   TvxPDFDictObject* Dict = nullptr);
   // Data of a stream without "endstream": up to the object's "endobj" (or
-  // the end of the data), or Length bytes when they fit before it.
-  std::unique_ptr<TvxMemoryStream> ReadUnterminatedStreamData(int32_t Length, int32_t ObjectNumber,
-                                                              int32_t Generation,
-                                                              TvxPDFDictObject* Dict = nullptr);
+  // the end of the data), or Length bytes when they fit before it; left in
+  // the source as ReadStreamContent leaves it.
+  TvxStreamData ReadUnterminatedStreamData(int32_t Length, int32_t ObjectNumber, int32_t Generation,
+                                           TvxPDFDictObject* Dict = nullptr);
   int32_t FindStartXRef();
   std::unique_ptr<TvxPDFDictObject> ReadTrailer();
   int32_t ReadHeaderVersion();
@@ -98,6 +98,10 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   // length, or -1 as length when "endstream" is nowhere. Leaves the reader
   // after the data and the white space behind it.
   void LocateStreamData(int32_t Length, int64_t& Start, int64_t& Len);
+  // Len bytes at Start of Origin as stream data, with how to decrypt them;
+  // in memory, decrypted now, when the decryptor cannot work piecewise.
+  TvxStreamData DataInSource(int64_t Start, int64_t Len, int32_t ObjectNumber, int32_t Generation,
+                             TvxPDFDictObject* Dict);
   // Position of the first "endstream" at or after From that comes before
   // any "endobj", or -1.
   int64_t FindEndStream(int64_t From);

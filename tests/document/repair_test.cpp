@@ -45,6 +45,13 @@ struct TvxLoad {
     return false;
   }
   std::string Written() { return vxtest::Written(Doc); }
+  // Page P's content stream, or nil.
+  TvxPDFStreamObject* Stream(int P) {
+    auto* Page = static_cast<TvxPDFDictObject*>(Doc.Pages()[static_cast<size_t>(P)]->Value.get());
+    TvxPDFIndirectObject* C = Doc.Store().FindObject(Page->Lookup("/Contents"));
+    if (!C || !C->Value || !C->Value->IsStream()) return nullptr;
+    return static_cast<TvxPDFStreamObject*>(C->Value.get());
+  }
   // The data of page P's content stream.
   std::string Content(int P) {
     auto* Page = static_cast<TvxPDFDictObject*>(Doc.Pages()[static_cast<size_t>(P)]->Value.get());
@@ -155,8 +162,38 @@ TEST(Repair, StreamFaultsAndCountAreWarnings) {
   EXPECT_TRUE(L.Warned("Stream of object 4: /Length is wrong"));
   EXPECT_TRUE(L.Warned("Stream of object 6 has no endstream"));
   EXPECT_TRUE(L.Warned("The page tree's /Count disagrees with the 2 pages it holds"));
+  // Data without "endstream" is left in the source like any other.
+  EXPECT_TRUE(L.Stream(1)->Data.InSource());
   EXPECT_EQ(L.Content(0), "BT (long) Tj ET\n");
   EXPECT_EQ(L.Content(1), "BT (no end) Tj ET");
+}
+
+TEST(Repair, EncryptedDataWithoutEndStreamIsDecryptedWhenRead) {
+  TvxPDFDocument Source;
+  ASSERT_TRUE(Source.LoadFromMemory(ThreePages().FinishTable("/Root 1 0 R")));
+  Source.Encryption().SetEnabled(true);
+  Source.Encryption().SetLevel(el128bit);
+  Source.Encryption().SetUserPassword("user");
+  std::string Bytes = vxtest::Written(Source);
+  // Page 2's content, the second stream written, loses its "endstream";
+  // the table goes too.
+  const size_t End = Bytes.find("endstream", Bytes.find("endstream") + 9);
+  ASSERT_NE(End, std::string::npos);
+  Bytes.erase(End, 9);
+  Bytes = Bytes.substr(0, Bytes.rfind("xref")) + Bytes.substr(Bytes.rfind("trailer"));
+  TvxLoad L(true);
+  L.Doc.OnPassword = [](TvxCustomPDFDocument&, std::string& Pw, bool& Continue, int32_t Tries) {
+    Continue = Tries == 0;
+    Pw = "user";
+  };
+  ASSERT_TRUE(L.Doc.LoadFromMemory(Bytes));
+  EXPECT_TRUE(L.Warned("has no endstream"));
+  ASSERT_GE(L.Doc.PageCount(), 2);
+  ASSERT_NE(L.Stream(1), nullptr);
+  EXPECT_TRUE(L.Stream(1)->Data.InSource());
+  // Up to "endobj": the line end before it is read as data too.
+  EXPECT_EQ(L.Content(1).substr(0, 17), "BT (page 2) Tj ET");
+  EXPECT_EQ(L.Content(0), "BT (page 1) Tj ET");
 }
 
 TEST(Repair, ObjectStreamsFoundByTheScan) {
