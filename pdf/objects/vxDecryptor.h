@@ -33,7 +33,8 @@ struct TvxStreamCrypt {
   int32_t ObjectNumber = 0;
   int32_t Generation = 0;
   uint8_t Method = 0;    // the decryptor's own code; 0 decrypts nothing
-  uint8_t Overhead = 0;  // bytes decryption removes (AES: IV and padding)
+  uint8_t Overhead = 0;  // bytes decryption removes (AES: IV, padding, trailing bytes)
+  uint8_t Trailing = 0;  // AES: bytes after the last whole block, left out (damaged data)
 };
 
 class TvxPDFDecryptor {

@@ -56,7 +56,8 @@ class TvxBlockGatherer {
 
 class TvxAESDecryptChunks : public TvxChunkCipher {
  public:
-  TvxAESDecryptChunks(std::string_view Key, int Padding) : FKey(Key), FPadding(Padding) {}
+  TvxAESDecryptChunks(std::string_view Key, int Padding, int Trailing)
+      : FKey(Key), FPadding(Padding), FTrailing(Trailing) {}
   void Update(std::string_view In, bool Last, std::string& Out) override {
     if (FIV.size() < Block) {
       const size_t Take = std::min(Block - FIV.size(), In.size());
@@ -74,7 +75,7 @@ class TvxAESDecryptChunks : public TvxChunkCipher {
     if (!Last) return;
     // The padding was checked at load; data that no longer ends in whole
     // blocks is not the data that was checked.
-    if (!FBlocks.Pending().empty() || FHeld.size() != Block)
+    if (FBlocks.Pending().size() != static_cast<size_t>(FTrailing) || FHeld.size() != Block)
       throw Exception("AES: Invalid block size");
     Out.append(FHeld, 0, Block - static_cast<size_t>(FPadding));
   }
@@ -82,6 +83,7 @@ class TvxAESDecryptChunks : public TvxChunkCipher {
  private:
   std::string FKey;
   int FPadding;
+  int FTrailing;
   std::string FIV;
   std::string FHeld;
   TvxBlockGatherer FBlocks;
@@ -120,9 +122,12 @@ std::unique_ptr<TvxChunkCipher> MakeRC4Chunks(std::string_view Key) {
   return std::make_unique<TvxRC4Chunks>(Key);
 }
 
-std::unique_ptr<TvxChunkCipher> MakeAESDecryptChunks(std::string_view Key, int Padding) {
-  if (Padding < 1 || Padding > static_cast<int>(Block)) throw Exception("AES: Invalid block size");
-  return std::make_unique<TvxAESDecryptChunks>(Key, Padding);
+std::unique_ptr<TvxChunkCipher> MakeAESDecryptChunks(std::string_view Key, int Padding,
+                                                     int Trailing) {
+  if (Padding < 0 || Padding > static_cast<int>(Block) || Trailing < 0 ||
+      Trailing >= static_cast<int>(Block))
+    throw Exception("AES: Invalid block size");
+  return std::make_unique<TvxAESDecryptChunks>(Key, Padding, Trailing);
 }
 
 std::unique_ptr<TvxChunkCipher> MakeAESEncryptChunks(std::string_view Key, std::string_view IV) {

@@ -17,7 +17,10 @@ namespace vx {
 std::unique_ptr<TvxChunkCipher> MakeRC4Chunks(std::string_view Key);
 // AES-CBC decryption of a 16-byte IV followed by whole blocks whose
 // plaintext ends in Padding (1 to 16) bytes of padding, which are left out.
-std::unique_ptr<TvxChunkCipher> MakeAESDecryptChunks(std::string_view Key, int Padding);
+// Damaged data: Padding 0 keeps the last block whole, and Trailing (0 to 15)
+// bytes after the last whole block are left out.
+std::unique_ptr<TvxChunkCipher> MakeAESDecryptChunks(std::string_view Key, int Padding,
+                                                     int Trailing = 0);
 // AES-CBC encryption: IV first, then the data with PKCS#5 padding added.
 std::unique_ptr<TvxChunkCipher> MakeAESEncryptChunks(std::string_view Key, std::string_view IV);
 

@@ -306,25 +306,38 @@ bool TvxPDFDecrypt::PlanStream(std::string_view Cipher, int32_t ObjectNumber, in
     return true;
   }
   // The last two blocks tell the plain length, which a save needs before
-  // the data.
-  const std::string Key = StreamKey(Method, ObjectNumber, Generation);
-  if (Key.size() == 16 || Key.size() == 32) {
-    if (const int Padding = AESPaddingOf(Key, Cipher)) {
-      Plan.Method = Method;
-      Plan.Overhead = static_cast<uint8_t>(16 + Padding);
-      return true;
-    }
+  // the data. Damaged data is planned as Decrypt takes it, with its
+  // warnings now: what cannot be decrypted is kept as read, a ragged end is
+  // left out, and a padding that is none is kept.
+  if (Cipher.size() < 16) {
+    Warn(msg::ShortAESData, ObjectNumber);
+    return true;
   }
-  Data.DataString().assign(Cipher);
-  Decrypt(Method, Data.DataString(), ObjectNumber, Generation);
-  return false;
+  const std::string Key = StreamKey(Method, ObjectNumber, Generation);
+  if (Key.size() != 16 && Key.size() != 32) return true;
+  const size_t Whole = (Cipher.size() - 16) / 16 * 16;
+  const size_t Trailing = Cipher.size() - 16 - Whole;
+  if (Whole == 0) {
+    // Nothing decrypts: no data.
+    Data.DataString().assign(Cipher);
+    Decrypt(Method, Data.DataString(), ObjectNumber, Generation);
+    return false;
+  }
+  if (Trailing) Warn(msg::ShortAESData, ObjectNumber);
+  const int Padding = AESPaddingOf(Key, Cipher.substr(0, 16 + Whole));
+  if (!Padding) Warn(msg::BadAESPadding, ObjectNumber);
+  Plan.Method = Method;
+  Plan.Trailing = static_cast<uint8_t>(Trailing);
+  Plan.Overhead = static_cast<uint8_t>(16 + Padding + Trailing);
+  return true;
 }
 
 std::unique_ptr<TvxChunkCipher> TvxPDFDecrypt::StartDecryption(const TvxStreamCrypt& Plan) const {
   const auto Method = static_cast<TvxCryptMethod>(Plan.Method);
   const std::string Key = StreamKey(Method, Plan.ObjectNumber, Plan.Generation);
   if (Method == cmRC4) return MakeRC4Chunks(Key);
-  if (Method == cmAESV2 || Method == cmAESV3) return MakeAESDecryptChunks(Key, Plan.Overhead - 16);
+  if (Method == cmAESV2 || Method == cmAESV3)
+    return MakeAESDecryptChunks(Key, Plan.Overhead - 16 - Plan.Trailing, Plan.Trailing);
   return nullptr;
 }
 
