@@ -32,6 +32,16 @@ PdfBuilder ThreePages(const std::string& Header = "%PDF-1.4\n") {
   return B;
 }
 
+// The three pages written with RC4-128 and the user password "user".
+std::string EncryptedThreePages() {
+  TvxPDFDocument Source;
+  EXPECT_TRUE(Source.LoadFromMemory(ThreePages().FinishTable("/Root 1 0 R")));
+  Source.Encryption().SetEnabled(true);
+  Source.Encryption().SetLevel(el128bit);
+  Source.Encryption().SetUserPassword("user");
+  return vxtest::Written(Source);
+}
+
 struct TvxLoad {
   TvxPDFDocument Doc;
   std::vector<std::string> Warnings;
@@ -169,12 +179,7 @@ TEST(Repair, StreamFaultsAndCountAreWarnings) {
 }
 
 TEST(Repair, EncryptedDataWithoutEndStreamIsDecryptedWhenRead) {
-  TvxPDFDocument Source;
-  ASSERT_TRUE(Source.LoadFromMemory(ThreePages().FinishTable("/Root 1 0 R")));
-  Source.Encryption().SetEnabled(true);
-  Source.Encryption().SetLevel(el128bit);
-  Source.Encryption().SetUserPassword("user");
-  std::string Bytes = vxtest::Written(Source);
+  std::string Bytes = EncryptedThreePages();
   // Page 2's content, the second stream written, loses its "endstream";
   // the table goes too.
   const size_t End = Bytes.find("endstream", Bytes.find("endstream") + 9);
@@ -211,12 +216,7 @@ TEST(Repair, ObjectStreamsFoundByTheScan) {
 }
 
 TEST(Repair, EncryptedFileStillAsksForItsPassword) {
-  TvxPDFDocument Source;
-  ASSERT_TRUE(Source.LoadFromMemory(ThreePages().FinishTable("/Root 1 0 R")));
-  Source.Encryption().SetEnabled(true);
-  Source.Encryption().SetLevel(el128bit);
-  Source.Encryption().SetUserPassword("user");
-  std::string Bytes = vxtest::Written(Source);
+  std::string Bytes = EncryptedThreePages();
   Bytes = Bytes.substr(0, Bytes.rfind("xref")) + Bytes.substr(Bytes.rfind("trailer"));
   Bytes = Bytes.substr(0, Bytes.rfind("startxref"));
   for (const char* Password : {"wrong", "user"}) {
