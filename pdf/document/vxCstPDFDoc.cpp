@@ -156,7 +156,7 @@ bool TvxCustomPDFDocument::LoadSource(const TvxPDFSourcePtr& Source) {
     try {
       return LoadBytes(From, lmHeaderMoved);
     } catch (const std::exception& E) {
-      if (!IsDamagedStructureError(E)) throw;
+      if (!IsDamagedStructureError(E) || Source->ViewFaulted()) throw;
     }
   }
   return LoadBytes(From, lmRebuilt);
@@ -205,6 +205,8 @@ bool TvxCustomPDFDocument::LoadBytes(const TvxPDFSourcePtr& Source, TvxLoadMode 
       // A refused empty password is a cancelled password dialog.
       ClearDocument();
     }
+    // Bytes that vanished while loading read as zeros: the catch below
+    // turns any outcome into the changed-file error.
     if (Source->ViewFaulted()) throw ESourceChangedError("");
   } catch (...) {
     // A failed load leaves an empty document, not half of one.
@@ -214,7 +216,6 @@ bool TvxCustomPDFDocument::LoadBytes(const TvxPDFSourcePtr& Source, TvxLoadMode 
     FWorkFileName = Work;
     FRepairing = false;
     FLoadMode = lmExact;
-    // Whatever the bytes that vanished while loading made of it.
     if (Source->ViewFaulted())
       throw ESourceChangedError(FormatMessage(msg::SourceChanged, Source->FileName()));
     throw;

@@ -63,9 +63,6 @@ std::string_view NamePrefix(std::string_view Name) {
   return Name.substr(0, End);
 }
 
-// A font dictionary's entries as the stamper judges them: the keys, and the
-// objects they name (a reference by its numbers, a direct value by its
-// address: one reference always reaches the same object).
 // Resource names are short: a byte loop beats a general string hash. It
 // starts from the process's seed, and every key is mixed again below.
 uint64_t NameHash(std::string_view Text) {
@@ -74,6 +71,9 @@ uint64_t NameHash(std::string_view Text) {
   return H;
 }
 
+// A font dictionary's entries as the stamper judges them: the keys, and the
+// objects they name (a reference by its numbers, a direct value by its
+// address: one reference always reaches the same object).
 uint64_t FontEntriesHash(const TvxPDFDictObject& Dict) {
   uint64_t H = MixIndexKey(static_cast<uint64_t>(Dict.Count()));
   for (size_t I = 0; I < Dict.Keys.size(); ++I) {
