@@ -49,6 +49,21 @@ bool ReadBox(const TvxPDFDictObject& Page, std::string_view Key, const TvxPDFObj
   return true;
 }
 
+// Key of Page as a rectangle when it is an array whose first four elements
+// are numbers; false otherwise, without raising.
+bool ReadUsableBox(const TvxPDFDictObject& Page, std::string_view Key,
+                   const TvxPDFObjectStore& Store, TvxPDFRect& Box) {
+  const TvxPDFObject* Value = Store.Resolve(Page.Lookup(Key));
+  if (!Value || !Value->IsArray()) return false;
+  const auto* Array = static_cast<const TvxPDFArrayObject*>(Value);
+  if (Array->Count() < 4) return false;
+  for (int32_t I = 0; I < 4; ++I) {
+    const TvxPDFObject* V = Store.Resolve(Array->GetItem(I));
+    if (!V || !(V->IsInteger() || V->IsReal())) return false;
+  }
+  return ReadBox(Page, Key, Store, Box);
+}
+
 }  // namespace
 
 int32_t PixelsPerInch() {
@@ -99,6 +114,12 @@ TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& S
   if (ReadBox(Page, "/CropBox", Store, Box)) return Box;
   if (ReadBox(Page, "/MediaBox", Store, Box)) return Box;
   throw EPDFFileCorruptedError(std::string(msg::NoUsablePageBox));
+}
+
+bool FindUsablePageBox(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
+                       TvxPDFRect& Box) {
+  return ReadUsableBox(Page, "/CropBox", Store, Box) ||
+         ReadUsableBox(Page, "/MediaBox", Store, Box);
 }
 
 TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,

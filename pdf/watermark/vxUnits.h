@@ -52,6 +52,10 @@ struct TvxPageSize {
 TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store);
 TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
                         TvxMeasurementUnit Unit);
+// The first of the page's /CropBox and /MediaBox that is an array of four
+// numbers, as GetPageBoxOf reads it; false when neither is.
+bool FindUsablePageBox(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
+                       TvxPDFRect& Box);
 TvxPageSize GetPageSizeOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
                           TvxMeasurementUnit Unit);
 

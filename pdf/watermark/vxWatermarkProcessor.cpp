@@ -393,7 +393,8 @@ TvxPDFDictObject* TvxWatermarkStamper::EnsurePageResources(int32_t PageNo) {
 std::string TvxWatermarkStamper::AddOpacityResource(int32_t PageNo, const std::string& Name,
                                                     const TvxPDFIndirectReference* Ref) {
   if (!Ref) return Name;
-  return AddPageResource(AsDict(PageDict(PageNo).Lookup("/Resources")), "/ExtGState", *Ref, Name);
+  // A page without /Resources gets them here, so opacity works on every page.
+  return AddPageResource(EnsurePageResources(PageNo), "/ExtGState", *Ref, Name);
 }
 
 void TvxWatermarkStamper::AddToContentsArray(TvxPDFArrayObject& Array,
@@ -495,30 +496,25 @@ std::u16string TvxWatermarkStamper::ExpandFixedVariables(const std::u16string& T
 std::u16string TvxWatermarkStamper::ExpandApplicationVariables(const std::u16string& Text,
                                                                int32_t PageNo) const {
   // One pass: a value is never searched again, so a value holding markers
-  // cannot make the expansion run for ever.
+  // cannot make the expansion run for ever. Otherwise the scan is the
+  // described one: "<%>" and "<%%>" are passed over, and a marker opened
+  // again before its close sends the search on two characters past that.
   std::u16string Out;
   Out.reserve(Text.size());
   std::unordered_map<std::u16string, std::u16string> Values;  // by upper-case name
-  size_t Pos = 0;
-  while (Pos < Text.size()) {
-    size_t Open = Text.find(u"<%", Pos);
+  size_t Copied = 0, From = 0;
+  while (From < Text.size()) {
+    const size_t Open = Text.find(u"<%", From);
     if (Open == std::u16string::npos) break;
-    size_t Close = Text.find(u"%>", Open);
+    const size_t Close = Text.find(u"%>", Open);
     if (Close == std::u16string::npos) break;
-    if (Close - Open < 2) {  // "<%>" holds no name
-      Out.append(Text, Pos, Close + 2 - Pos);
-      Pos = Close + 2;
+    if (Close - Open < 3) {
+      From = Close + 2;
       continue;
     }
-    size_t Inner = Text.find(u"<%", Open + 2);
+    const size_t Inner = Text.find(u"<%", Open + 2);
     if (Inner != std::u16string::npos && Inner < Close) {
-      Out.append(Text, Pos, Inner - Pos);
-      Pos = Inner;
-      continue;
-    }
-    if (Close == Open + 2) {  // "<%%>"
-      Out.append(Text, Pos, Close + 2 - Pos);
-      Pos = Close + 2;
+      From = Open + 4;
       continue;
     }
     std::u16string Name = Text.substr(Open + 2, Close - Open - 2);
@@ -530,11 +526,11 @@ std::u16string TvxWatermarkStamper::ExpandApplicationVariables(const std::u16str
       Doc.OnCalcVariables(Doc, Name, Value, PageNo);
       It = Values.emplace(std::move(Key), std::move(Value)).first;
     }
-    Out.append(Text, Pos, Open - Pos);
+    Out.append(Text, Copied, Open - Copied);
     Out += It->second;
-    Pos = Close + 2;
+    Copied = From = Close + 2;
   }
-  if (Pos < Text.size()) Out.append(Text, Pos, std::u16string::npos);
+  if (Copied < Text.size()) Out.append(Text, Copied, std::u16string::npos);
   return Out;
 }
 
@@ -585,12 +581,10 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
 
   for (int32_t P : Pages) {
     TvxPDFDictObject& Page = PageDict(P);
+    // A box that is no array of four numbers gives way to the other one.
     TvxPDFRect Box;
-    try {
-      Box = GetPageBoxOf(Page, *D.FStore);
-    } catch (const EPDFFileCorruptedError&) {
+    if (!FindUsablePageBox(Page, *D.FStore, Box))
       throw EPDFFileCorruptedError(FormatMessage("Page %d has no usable /CropBox or /MediaBox", P));
-    }
 
     // Placement: custom offsets run from the box's top left corner.
     T.Angle = SavedAngle;
@@ -604,8 +598,8 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     }
 
     // Every page is looked up, so every page names a font it has.
-    TvxPDFDictObject* Resources = EnsurePageResources(P);
-    TvxPDFDictObject* FontDict = AsDict(Resources->Lookup("/Font"));
+    TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"));
+    TvxPDFDictObject* FontDict = Resources ? AsDict(Resources->Lookup("/Font")) : nullptr;
     std::string FoundName;
     if (FontDict && FontDict == LastFontDict) {
       // Nothing is added to a dictionary that had a usable font.
@@ -646,14 +640,19 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     if (PerPageText && Doc.OnCalcVariables) T.Text = ExpandApplicationVariables(T.Text, P);
 
     const std::string PageGSName = AddOpacityResource(P, GSName, GSRef.get());
+    if (!Resources && GSRef) Resources = AsDict(Page.Lookup("/Resources"));
+    // The font's name is settled before the stream shows it. A page still
+    // without /Resources gets them after its stream, empty, so the name
+    // stays as made.
     std::string FontName = FoundName;
-    if (FontName.empty()) {
-      FontName = AddPageResource(Resources, "/Font", *FontRef, CreatedName);
-    }
+    if (FontName.empty())
+      FontName =
+          Resources ? AddPageResource(Resources, "/Font", *FontRef, CreatedName) : CreatedName;
 
     auto Stream = Processor.CreateWatermarkStream(FontName, PageGSName, PageRectOf(Box),
                                                   D.FDocumentID, D.FStore->NewObjectNumber());
     TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Stream));
+    if (!Resources) AddPageResource(EnsurePageResources(P), "/Font", *FontRef, CreatedName);
     const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber, Stored->Generation);
     AttachWatermarkContent(P, Ref, T.Overlay);
     if (FontDict && FontName == FoundName) {

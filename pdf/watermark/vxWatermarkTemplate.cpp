@@ -256,11 +256,14 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
       Segment(-T - F * static_cast<double>(K), LineWidths[K]);
   }
   if (Font->StrikeOut) {
-    const double Lift = std::fabs(PixelsToPoints(Info.StrikeoutPosition)) +
-                        std::fabs(PixelsToPoints(Info.StrikeoutSize));
+    // The position counts as a distance; the thickness as the font gives it.
+    const double Lift =
+        std::fabs(PixelsToPoints(Info.StrikeoutPosition)) + PixelsToPoints(Info.StrikeoutSize);
     LinePrefix();
     for (size_t K = 0; K < Lines.size(); ++K)
       Segment(Lift - F * static_cast<double>(K), LineWidths[K]);
+    // Text with no line at all still gets its one, empty, line.
+    if (Lines.empty()) Segment(Lift, 0);
   }
   Content += "Q\r\n";
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "pdf/watermark/vxWatermarkTemplate.h"
+#include "support/ttf_builder.h"
 #include "watermark/fake_fonts.h"
 
 using namespace vx;
@@ -111,4 +112,76 @@ TEST_F(BuildContentTest, StrikeOutAtZeroAndAlongTheBaselineAt90Degrees) {
   std::string C = Build(0, 792);
   EXPECT_NE(C.find(" 36.000 702.000 Tm\r"), std::string::npos);
   EXPECT_NE(C.find(Strike + "28.500 702.000 m 28.500 792.000 l B\r"), std::string::npos) << C;
+
+  // Empty text: the block has no line, yet one empty strike-out segment is
+  // drawn where the first line would be (the underline draws none).
+  T.Text = u"";
+  T.Angle = 0;
+  T.Font->Underline = true;
+  EXPECT_EQ(Build(0, 792), Head +
+                               "1.0000 0.0000 0.0000 1.0000 0.000 756.000 Tm\r"
+                               "() Tj\r\rET\r" +
+                               Strike + Strike + "0.000 763.500 m 0.000 763.500 l B\rQ\r\n");
+}
+
+namespace {
+
+// Outline metrics with a strike-out thickness below zero, as a damaged
+// font's may be.
+class NegativeStrikeFont : public vxtest::HalfEmFont {
+ public:
+  explicit NegativeStrikeFont(const TvxLogFont& Log) : HalfEmFont(Log) {
+    FMetrics = HalfEmFont::TextMetrics();
+    FMetrics.PitchAndFamily = tmpfVariablePitch | tmpfVector | tmpfTrueType | ffSwiss;
+    vxtest::TtfLayout L;
+    L.Glyphs.assign(4, vxtest::SimpleGlyph());
+    L.Advances = {500, 500, 500, 500};
+    L.Cmap31 = vxtest::Format4({{0xFFFF, 0xFFFF, 1, 0}});
+    FData = vxtest::BuildTtf(L);
+  }
+  const TvxTextMetrics& TextMetrics() const override { return FMetrics; }
+  const std::string& FontData() const override { return FData; }
+  bool OutlineMetrics(TvxOutlineMetrics& M) const override {
+    M = TvxOutlineMetrics{};
+    // Pixels of the 1000-point reference size (1333 px to the em).
+    M.StrikeoutPosition = 400;
+    M.StrikeoutSize = -100;
+    M.UnderscoreSize = 100;
+    M.UnderscorePosition = -100;
+    return true;
+  }
+
+ private:
+  TvxTextMetrics FMetrics;
+  std::string FData;
+};
+
+class NegativeStrikeService : public vxtest::HalfEmFontService {
+ public:
+  std::shared_ptr<const TvxPlatformFont> CreateFont(const TvxLogFont& Log) override {
+    return std::make_shared<NegativeStrikeFont>(Log);
+  }
+};
+
+}  // namespace
+
+TEST(BuildContent, StrikeOutLiftTakesTheThicknessWithItsSign) {
+  NegativeStrikeService Service;
+  SetFontService(&Service);
+  TvxTextWatermarkTemplate T;
+  T.Font->Name = "Negative Strike Sans";  // analyses are cached by face
+  T.Font->Size = 36;
+  T.Font->StrikeOut = true;
+  T.PageBox = TvxPDFRect{0, 0, 612, 792};
+  T.Text = u"Hello";
+  std::string C;
+  T.BuildContent("/F1", "", 0, 792, muPoints, C);
+  SetFontService(nullptr);
+  // At 36 points the position is 11 px and the thickness -3 px: the line
+  // lies 8 px, 6 points, above the baseline at 756 (it is drawn as thick as
+  // the underline, 3 px).
+  EXPECT_NE(C.find("2.25 w 0.0000 0.0000 0.0000 rg 0.0000 0.0000 0.0000 RG "
+                   "0.000 762.000 m 90.000 762.000 l B\r"),
+            std::string::npos)
+      << C;
 }

