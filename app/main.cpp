@@ -75,13 +75,16 @@ int main(int argc, char** argv) {
 
   QCommandLineParser Options;
   Options.setApplicationDescription(QStringLiteral("Stamps text watermarks onto PDF files."));
-  Options.addHelpOption();
-  Options.addVersionOption();
+  const QCommandLineOption Help = Options.addHelpOption();
+  const QCommandLineOption Version = Options.addVersionOption();
   QCommandLineOption Screenshot(QStringLiteral("screenshot"),
                                 QStringLiteral("Save a picture of the window to FILE and exit."),
                                 QStringLiteral("FILE"));
   Options.addOption(Screenshot);
-  Options.process(App);
+  // The window takes no arguments: anything it does not know is passed over.
+  Options.parse(QCoreApplication::arguments());
+  if (Options.isSet(Help)) Options.showHelp();
+  if (Options.isSet(Version)) Options.showVersion();
 
   vx::app::TvxQtScreen Screen;
   vx::SetScreenService(&Screen);

@@ -109,37 +109,15 @@ int32_t StrToInt(const QString& Text) {
   while (I < N && (Text[I] == u' ' || Text[I] == u'\t')) ++I;
   bool Negative = false;
   if (I < N && (Text[I] == u'+' || Text[I] == u'-')) Negative = Text[I++] == u'-';
-  int Base = 10;
-  if (I < N && Text[I] == u'$') {
-    Base = 16;
-    ++I;
-  } else if (I + 1 < N && Text[I] == u'0' && (Text[I + 1] == u'x' || Text[I + 1] == u'X')) {
-    Base = 16;
-    I += 2;
-  }
   if (I >= N) ThrowNotInteger(Text);
-  // Hexadecimal text may fill all 32 bits; decimal must fit the signed range.
   const uint64_t Limit =
-      Base == 16 ? 0xFFFFFFFFull
-                 : static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) + (Negative ? 1 : 0);
+      static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) + (Negative ? 1 : 0);
   uint64_t Value = 0;
   for (; I < N; ++I) {
-    char16_t C = Text[I].unicode();
-    int Digit;
-    if (C >= u'0' && C <= u'9')
-      Digit = C - u'0';
-    else if (Base == 16 && C >= u'a' && C <= u'f')
-      Digit = C - u'a' + 10;
-    else if (Base == 16 && C >= u'A' && C <= u'F')
-      Digit = C - u'A' + 10;
-    else
-      ThrowNotInteger(Text);
-    Value = Value * static_cast<uint64_t>(Base) + static_cast<uint64_t>(Digit);
+    const char16_t C = Text[I].unicode();
+    if (C < u'0' || C > u'9') ThrowNotInteger(Text);
+    Value = Value * 10 + static_cast<uint64_t>(C - u'0');
     if (Value > Limit) ThrowNotInteger(Text);
-  }
-  if (Base == 16) {
-    auto Bits = static_cast<int32_t>(static_cast<uint32_t>(Value));
-    return Negative ? static_cast<int32_t>(0u - static_cast<uint32_t>(Bits)) : Bits;
   }
   return Negative ? static_cast<int32_t>(-static_cast<int64_t>(Value))
                   : static_cast<int32_t>(Value);

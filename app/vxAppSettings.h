@@ -48,7 +48,7 @@ QString ColorToIdent(TvxColor Color);
 // "Arial, 36, clRed".
 QString FontSummary(const TvxFontSpec& Font);
 
-// A decimal (or "$"/"0x" hexadecimal) 32-bit integer with optional leading
+// A decimal 32-bit integer with optional leading
 // blanks and sign; anything else raises EConvertError with
 // "'%s' is not a valid integer value". Never depends on the locale.
 int32_t StrToInt(const QString& Text);

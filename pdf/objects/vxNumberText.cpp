@@ -268,7 +268,15 @@ double TextToFloatDot(std::string_view Text) {
 std::string RealToPDFTextGeneral(double Value) {
   if (!std::isfinite(Value)) return "0.0000000000";
   TvxDecimal D = ToDecimal(Value, 10);
-  if (!D.Digits.empty() && D.Exp >= 10) return ExponentText(D, 10, 0);
+  if (!D.Digits.empty() && D.Exp >= 10) {
+    // PDF numbers have no exponent form: the ten significant digits are
+    // written out in full, zeros after them up to the point.
+    std::string S = D.Negative ? "-" : "";
+    S += D.Digits;
+    S.append(static_cast<size_t>(D.Exp + 1) - D.Digits.size(), '0');
+    S += ".0000000000";
+    return S;
+  }
   return SignificantFixedText(Value, 10, 10);
 }
 

@@ -99,17 +99,21 @@ TEST(RealText, KnownTexts) {
   EXPECT_EQ(RealToPDFText(-0.0), "0.0000000000");
   EXPECT_EQ(RealToPDFText(-4e-11), "0.0000000000");
   EXPECT_EQ(RealToPDFText(-DBL_TRUE_MIN), "0.0000000000");
-  // Ten digits before the point, or a carry to them: exponent form.
+  // More than ten digits before the point, or a carry to them: the ten
+  // significant digits written out, since PDF numbers have no exponent form.
   EXPECT_EQ(RealToPDFText(9999999999.4), "9999999999.0000000000");
-  EXPECT_EQ(RealToPDFText(9999999999.6), "1.000000000E+10");
-  EXPECT_EQ(RealToPDFText(-12345678901.0), "-1.234567890E+10");
+  EXPECT_EQ(RealToPDFText(9999999999.6), "10000000000.0000000000");
+  EXPECT_EQ(RealToPDFText(-12345678901.0), "-12345678900.0000000000");
+  EXPECT_EQ(RealToPDFText(-1.5e20), "-150000000000000000000.0000000000");
+  EXPECT_EQ(RealToPDFText(DBL_MAX).size(), 309u + 11u);
+  EXPECT_EQ(RealToPDFText(DBL_MAX).rfind("1797693135", 0), 0u);
   EXPECT_EQ(RealToPDFText(std::numeric_limits<double>::infinity()), "0.0000000000");
   EXPECT_EQ(RealToPDFText(std::nan("")), "0.0000000000");
 
   std::string Out = "[ ";
   AppendRealToPDFText(Out, 0.5);
   AppendRealToPDFText(Out, 1e12);
-  EXPECT_EQ(Out, "[ 0.50000000001.000000000E+12");
+  EXPECT_EQ(Out, "[ 0.50000000001000000000000.0000000000");
 }
 
 TEST(RealText, FastPathMatchesGeneralPath) {
