@@ -172,6 +172,8 @@ class TvxPDFDecrypt : public TvxBasePDFCrypt, public TvxPDFDecryptor {
   // The key Method uses for one object; empty for cmIdentity.
   std::string StreamKey(TvxCryptMethod Method, int32_t ObjectNumber, int32_t Generation) const;
   static std::string KeyBytes(std::string_view Text, size_t Size);
+  // A string's text in hexadecimal form: first character "<", last ">".
+  static bool IsHexString(std::string_view Text);
   bool CheckPaddedUser(std::string_view PaddedUser);
   bool CheckAES256(std::string_view Password, bool Owner);
   void CheckPerms();

@@ -60,10 +60,14 @@ TvxCryptMethod TvxEncryptParams::FilterMethod(std::string_view Name) const {
   return cmIdentity;
 }
 
+bool TvxPDFDecrypt::IsHexString(std::string_view Text) {
+  return !Text.empty() && Text.front() == '<' && Text.back() == '>';
+}
+
 std::string TvxPDFDecrypt::KeyBytes(std::string_view Text, size_t Size) {
   std::string_view Body = Text.size() >= 2 ? Text.substr(1, Text.size() - 2) : std::string_view();
   std::string Bytes;
-  if (!Text.empty() && Text.front() == '<' && Text.back() == '>') {
+  if (IsHexString(Text)) {
     // Only as many digits as give Size bytes are decoded.
     std::string Digits;
     for (char C : Body) {
