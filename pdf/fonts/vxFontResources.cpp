@@ -309,11 +309,13 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
   // first match is the one a full walk finds.
   const TvxPDFDictObject* LastFonts = nullptr;
   TvxFlatIndex<TvxObjectKey, TvxObjectKeyHash> SeenRefs;
+  TvxFlatIndex<const TvxPDFDictObject*, TvxFontLookupCache::TvxDictHash> SeenFonts;
   for (TvxPDFIndirectObject* Page : FPages) {
     const TvxPDFDictObject* PageDict = Page ? R.Dict(Page) : nullptr;
     const TvxPDFDictObject* Resources = PageDict ? R.Dict(PageDict->Lookup("/Resources")) : nullptr;
     const TvxPDFDictObject* Fonts = Resources ? R.Dict(Resources->Lookup("/Font")) : nullptr;
-    if (!Fonts || Fonts == LastFonts) continue;
+    // A dictionary shared by pages that take turns is walked once too.
+    if (!Fonts || Fonts == LastFonts || !SeenFonts.Insert(Fonts, 0)) continue;
     LastFonts = Fonts;
     for (int32_t I = 0; I < Fonts->Count(); ++I) {
       TvxPDFObject* V = Fonts->GetValue(I);

@@ -104,10 +104,16 @@ TvxPDFIndirectObject* TvxPDFObjectStore::FindObject(const TvxPDFObject* Obj) con
   return Slot ? Slot->Payload : nullptr;
 }
 
+namespace {
+// References to references occur in real files one or two deep. A longer
+// chain, or one that loops, ends as a missing object after this many steps,
+// so that no lookup costs time in proportion to the store.
+constexpr int64_t MaxChainSteps = 64;
+}  // namespace
+
 TvxPDFObject* TvxPDFObjectStore::Follow(TvxPDFObject* Obj) const {
-  // A chain cannot be longer than the store without visiting an object twice.
   for (int64_t Steps = 0; Obj && Obj->IsIndirectReference(); ++Steps) {
-    if (Steps > Count()) return nullptr;
+    if (Steps >= MaxChainSteps) return nullptr;
     TvxPDFIndirectObject* Target = FindObject(Obj);
     if (!Target) return nullptr;
     Obj = Target->Value.get();
@@ -117,7 +123,7 @@ TvxPDFObject* TvxPDFObjectStore::Follow(TvxPDFObject* Obj) const {
 
 TvxPDFObject* TvxPDFObjectStore::Resolve(TvxPDFObject* Obj) const {
   for (int64_t Steps = 0; Obj && (Obj->IsIndirectReference() || Obj->IsIndirectObject()); ++Steps) {
-    if (Steps > 2 * static_cast<int64_t>(Count()) + 2) return nullptr;
+    if (Steps >= 2 * MaxChainSteps) return nullptr;
     if (Obj->IsIndirectObject()) {
       Obj = static_cast<TvxPDFIndirectObject*>(Obj)->Value.get();
     } else {

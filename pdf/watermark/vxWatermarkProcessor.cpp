@@ -575,6 +575,11 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   };
   std::vector<TvxJudged> Judged;
   TvxFlatIndex<uint64_t, TvxHashAsIs> FirstJudged;
+  // A dictionary met again (pages taking turns with shared ones) gives the
+  // name it gave before, the font it had or the one added to it, without its
+  // entries being hashed or searched again.
+  TvxFlatIndex<const TvxPDFDictObject*, TvxFontLookupCache::TvxDictHash> JudgedDicts;
+  std::vector<std::string> DictNames;
   TvxFontLookupCache FontLookups;
   const TvxPDFDictObject* LastFontDict = nullptr;
   std::string LastFoundName;
@@ -601,9 +606,12 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"));
     TvxPDFDictObject* FontDict = Resources ? AsDict(Resources->Lookup("/Font")) : nullptr;
     std::string FoundName;
+    int32_t DictSlot = -1;
     if (FontDict && FontDict == LastFontDict) {
       // Nothing is added to a dictionary that had a usable font.
       FoundName = LastFoundName;
+    } else if (FontDict && (DictSlot = JudgedDicts.Find(FontDict)) >= 0) {
+      FoundName = DictNames[static_cast<size_t>(DictSlot)];
     } else if (FontDict) {
       const uint64_t Hash = FontEntriesHash(*FontDict);
       int32_t Last = -1;
@@ -623,6 +631,9 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
       } else {
         FoundName = Judged[I].Name;
       }
+      DictSlot = static_cast<int32_t>(DictNames.size());
+      JudgedDicts.Insert(FontDict, DictSlot);
+      DictNames.push_back(FoundName);
     }
     if (FoundName.empty() && !FontCreated) {
       CreatedName = RandomResourceName(FontResourcePrefix);
@@ -653,6 +664,7 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
                                                   D.FDocumentID, D.FStore->NewObjectNumber());
     TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Stream));
     if (!Resources) AddPageResource(EnsurePageResources(P), "/Font", *FontRef, CreatedName);
+    if (DictSlot >= 0 && FoundName.empty()) DictNames[static_cast<size_t>(DictSlot)] = FontName;
     const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber, Stored->Generation);
     AttachWatermarkContent(P, Ref, T.Overlay);
     if (FontDict && FontName == FoundName) {

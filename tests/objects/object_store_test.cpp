@@ -187,6 +187,22 @@ TEST(ObjectStore, ReferenceCyclesResolveToNothing) {
   EXPECT_EQ(Store.ResolveArray(Ref(1, 2).get(), Owned), nullptr);
 }
 
+// A chain is followed a few dozen references deep, never further: a longer
+// one (only a hostile file makes it) ends as missing, whatever the store's
+// size, so that looking it up stays cheap.
+TEST(ObjectStore, LongReferenceChainsEndAsMissing) {
+  TvxPDFObjectStore Store;
+  for (int32_t N = 1; N < 200; ++N) Store.AddObject(Obj(1, N, 0, Ref(1, N + 1)));
+  Store.AddObject(Obj(1, 200, 0, std::make_unique<TvxPDFIntegerObject>(7)));
+  std::unique_ptr<TvxPDFArrayObject> Owned;
+  TvxPDFObject* Near = Store.Resolve(Ref(1, 170).get());
+  ASSERT_NE(Near, nullptr);
+  EXPECT_TRUE(Near->IsInteger());
+  EXPECT_EQ(Store.ResolveInteger(Ref(1, 190).get())->Value, 7);
+  EXPECT_EQ(Store.Resolve(Ref(1, 1).get()), nullptr);
+  EXPECT_EQ(Store.ResolveArray(Ref(1, 1).get(), Owned), nullptr);
+}
+
 TEST(FlatIndex, GrowsAndKeepsTheFirstEntry) {
   TvxFlatIndex<int32_t, TvxUniqueIDHash> Index;
   EXPECT_EQ(Index.Find(0), -1);  // empty: nothing allocated, nothing found
