@@ -138,13 +138,15 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
     return Result;
   }
   int64_t Offset = GetObjectOffset(K);
-  if (Offset == 0 || !D.FReader) return Result;
+  if (Offset == 0 || !D.FReader || FMisplaced.Find(K) >= 0) return Result;
   D.FReader->Seek(Offset, soBeginning);
   Result.Fresh = ReadIndirectObject();
   // An entry that leads to another object is wrong; trusting it would store
-  // that object again on every reference to K.
+  // that object again on every reference to K. It is read and reported
+  // once: reading it again for every reference could take for ever.
   if (Result.Fresh && Result.Fresh->ObjectNumber != K) {
     E.DoWarning(FormatMessage(msg::WrongObjectAtOffset, K));
+    FMisplaced.Insert(K, 0);
     Result.Fresh.reset();
   }
   // An object the store already holds under the numbers found in the file

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "pdf/document/vxDocumentData.h"
+#include "pdf/objects/vxFlatIndex.h"
+#include "pdf/objects/vxPDFObjectStore.h"
 
 namespace vx {
 
@@ -60,6 +62,8 @@ class TvxObjectLoader {
   // Objects whose contents still have to be walked; walking is iterative so
   // that long chains of references cannot exhaust the stack.
   std::vector<TvxPDFObject*> FPending;
+  // Object numbers whose entry leads to another object: read once.
+  TvxFlatIndex<int32_t, TvxUniqueIDHash> FMisplaced;
   bool FWalking = false;
   int32_t FObjectsRead = 0;
   bool FLoadingLength = false;

@@ -228,10 +228,12 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseNumberOrReference() {
   // Views of the data: a token is never copied to be looked at.
   const std::string_view T1 = ReadTokenView();
   int64_t P = Position();
-  // Only an unsigned integer can start a reference or an object header; any
-  // other first token leaves T2 and T3 unread (they would be given back).
-  bool MaybeRef =
-      !T1.empty() && std::all_of(T1.begin(), T1.end(), [](char C) { return IsDigit(C); });
+  // Only an integer, signed or not, can start a reference or an object
+  // header ("-1 0 R" is a reference to warn about); any other first token
+  // leaves T2 and T3 unread (they would be given back).
+  const std::string_view Digits = !T1.empty() && (T1[0] == '-' || T1[0] == '+') ? T1.substr(1) : T1;
+  bool MaybeRef = !Digits.empty() &&
+                  std::all_of(Digits.begin(), Digits.end(), [](char C) { return IsDigit(C); });
   if (MaybeRef && !AtEnd() && IsDigit(static_cast<char>(PeekByte()))) {
     const std::string_view T2 = ReadTokenView();
     const std::string_view T3 = ReadTokenView();

@@ -226,6 +226,9 @@ void TvxXRefLoader::ReadTableEntries(int64_t Offset, std::vector<int32_t>& Freed
     if (First < 0 || N <= 0) return;
     ToDigit();
     for (int64_t I = 0; I < N && !R.AtEnd(); ++I) {
+      // A count larger than the entries there ends at the trailer: reading
+      // on would take the rest of the file as entries, for every section.
+      if (R.PeekByte() == 't' && R.PeekString(7) == "trailer") return;
       // "oooooooooo ggggg t" and a two-byte end of line; end-of-line forms of
       // other lengths are tolerated.
       // Read in place: bytes past the end of the data stay zero.
@@ -385,6 +388,12 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
   TvxPDFStreamReader& Sub = *D.FSubReader;
   Sub.Lenient = D.FRepairing;
   const int32_t InfoNumber = D.FTrailer->Info ? D.FTrailer->Info->ObjectNumber : -1;
+  struct TvxMember {
+    int32_t ObjNum;
+    int64_t Start;
+    TvxPDFObjectPtr Value;
+  };
+  std::vector<TvxMember> Members;
   for (int32_t I = 0; I < N && !Sub.AtEnd(); ++I) {
     std::string NumText = Sub.ReadToken();
     std::string OffText = Sub.ReadToken();
@@ -395,33 +404,46 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
       throw EConvertError(FormatMessage(msg::NotValidInteger, NumText));
     if (R2.ec != std::errc() || R2.ptr != OffText.data() + OffText.size())
       throw EConvertError(FormatMessage(msg::NotValidInteger, OffText));
-    const int64_t Back = Sub.Position();
     // Only the object the cross-reference data places here: an older copy
     // replaced by an update must not shadow the current one.
     auto Entry = D.FXRefStmItems.find(ObjNum);
     bool Current = Entry != D.FXRefStmItems.end() && Entry->second.EntryType == 2 &&
                    Entry->second.Field2 == StreamNumber;
-    if (Current && D.FStore->IndexOfObject(D.FDocumentID, ObjNum, 0) < 0) {
-      Sub.Seek(static_cast<int64_t>(First) + Off, soBeginning);
-      TvxPDFObjectPtr V = Sub.ParseObject();
-      if (V) {
-        bool IsPages = false;
-        if (V->IsDict()) {
-          TvxPDFObject* T = static_cast<TvxPDFDictObject*>(V.get())->Lookup("/Type");
-          IsPages = T && T->IsName() && static_cast<TvxPDFNameObject*>(T)->Text == "/Pages";
-        }
-        if (!IsPages) L.LoadReferences(V.get());
-        if (ObjNum == InfoNumber && V->IsDict()) {
-          D.FInfo->AssignDictionary(
-              std::unique_ptr<TvxPDFDictObject>(static_cast<TvxPDFDictObject*>(V.release())));
-        } else {
-          auto Obj = std::make_unique<TvxPDFIndirectObject>(D.FDocumentID, ObjNum, 0, std::move(V));
-          if (!IsPages) Obj->MarkUsed();
-          D.FStore->AddObject(std::move(Obj));
-        }
-      }
+    if (Current && D.FStore->IndexOfObject(D.FDocumentID, ObjNum, 0) < 0)
+      Members.push_back(TvxMember{ObjNum, static_cast<int64_t>(First) + Off, nullptr});
+  }
+  // Read in the order of their places, each from where the one before
+  // ended: members that overlap (one place named for many objects) are read
+  // once, so no stream costs more than its own bytes.
+  std::vector<size_t> ByPlace(Members.size());
+  for (size_t I = 0; I < ByPlace.size(); ++I) ByPlace[I] = I;
+  std::stable_sort(ByPlace.begin(), ByPlace.end(),
+                   [&](size_t A, size_t B) { return Members[A].Start < Members[B].Start; });
+  int64_t ReadUpTo = -1;
+  for (size_t I : ByPlace) {
+    if (Members[I].Start < ReadUpTo) continue;
+    Sub.Seek(Members[I].Start, soBeginning);
+    Members[I].Value = Sub.ParseObject();
+    ReadUpTo = std::max(Sub.Position(), Members[I].Start + 1);
+  }
+  for (TvxMember& M : Members) {
+    TvxPDFObjectPtr V = std::move(M.Value);
+    const int32_t ObjNum = M.ObjNum;
+    if (!V || D.FStore->IndexOfObject(D.FDocumentID, ObjNum, 0) >= 0) continue;
+    bool IsPages = false;
+    if (V->IsDict()) {
+      TvxPDFObject* T = static_cast<TvxPDFDictObject*>(V.get())->Lookup("/Type");
+      IsPages = T && T->IsName() && static_cast<TvxPDFNameObject*>(T)->Text == "/Pages";
     }
-    Sub.Seek(Back, soBeginning);
+    if (!IsPages) L.LoadReferences(V.get());
+    if (ObjNum == InfoNumber && V->IsDict()) {
+      D.FInfo->AssignDictionary(
+          std::unique_ptr<TvxPDFDictObject>(static_cast<TvxPDFDictObject*>(V.release())));
+    } else {
+      auto Obj = std::make_unique<TvxPDFIndirectObject>(D.FDocumentID, ObjNum, 0, std::move(V));
+      if (!IsPages) Obj->MarkUsed();
+      D.FStore->AddObject(std::move(Obj));
+    }
   }
 }
 

@@ -50,6 +50,14 @@ TEST_F(ReaderTest, ReferencesAndIndirectObjects) {
   EXPECT_EQ(Ref->DocumentID, 7);
   EXPECT_EQ(Ref->ObjectNumber, 12);
   EXPECT_EQ(Ref->Generation, 0);
+  // A signed first number still makes a reference (the loader warns about
+  // numbers below 1); a real does not.
+  EXPECT_EQ(As<TvxPDFIndirectReference>(Parse("-1 0 R"))->ObjectNumber, -1);
+  EXPECT_EQ(As<TvxPDFIndirectReference>(Parse("+5 0 R"))->ObjectNumber, 5);
+  auto Items = As<TvxPDFArrayObject>(Parse("[-1.5 0 -2 0]"));
+  ASSERT_NE(Items, nullptr);
+  EXPECT_TRUE(Items->GetItem(0)->IsReal());
+  EXPECT_EQ(Items->Count(), 4);  // "-2 0" without "R" stays two numbers
 
   for (const char* Text : {"12 0 obj << /A 1 >> endobj", "12 3 OBJ<</A 1>>endobj"}) {
     auto Ind = As<TvxPDFIndirectObject>(Parse(Text));
