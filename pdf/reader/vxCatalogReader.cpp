@@ -45,17 +45,39 @@ void TvxCatalogReader::ReadCatalog() {
     if (TvxPDFDictObject* Info = L.ResolveDictLoading(D.FTrailer->Info.get(), false, Owned))
       D.FInfo->AssignDictionary(Info->CloneDict());
   }
+  // Entries kept elsewhere in the file (a title in an object of its own) are
+  // taken in: the information is written without the objects it names.
+  {
+    TvxPDFDictObject& Info = D.FInfo->Dict();
+    for (int32_t I = 0; I < Info.Count(); ++I) {
+      TvxPDFObject* V = Info.GetValue(I);
+      if (!V || !V->IsIndirectReference()) continue;
+      TvxPDFObjectPtr Value = L.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V));
+      if (Value && (Value->IsString() || Value->IsName() || Value->IsInteger() || Value->IsReal() ||
+                    Value->IsBoolean()))
+        TvxPDFObjectPtr Old = Info.PutValueAt(I, std::move(Value));
+    }
+  }
 
   // 2. The catalog; one read from the file is not stored.
   TvxLoadedObject Root = L.LoadObject(D.FTrailer->RootObjectNumber);
   if (!Root || !Root.Object->Value || !Root.Object->Value->IsDict()) InvalidCast();
   TvxPDFDictObject& C = *static_cast<TvxPDFDictObject*>(Root.Object->Value.get());
 
-  // 3. Page mode and layout; a name outside the tables means the default.
-  D.FPageMode = static_cast<TvxPageMode>(
-      std::max(0, IndexOfName(PageModeNames, 4, NameText(Entry(C, "/PageMode")))));
+  // 3. Page mode and layout; a name outside the tables means the default,
+  // and so does a value that is no name (a whole document is not refused for
+  // how it asks to be shown). A name kept in an object of its own counts.
+  auto ModeName = [&](std::string_view Key) -> std::string {
+    TvxPDFObject* V = Entry(C, Key);
+    TvxPDFObjectPtr Loaded;
+    if (V && V->IsIndirectReference())
+      V = (Loaded = L.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V))).get();
+    return V && V->IsName() ? NameText(V) : std::string();
+  };
+  D.FPageMode =
+      static_cast<TvxPageMode>(std::max(0, IndexOfName(PageModeNames, 4, ModeName("/PageMode"))));
   D.FPageLayout = static_cast<TvxPageLayout>(
-      std::max(0, IndexOfName(PageLayoutNames, 4, NameText(Entry(C, "/PageLayout")))));
+      std::max(0, IndexOfName(PageLayoutNames, 4, ModeName("/PageLayout"))));
 
   // 4. Viewer preferences.
   if (TvxPDFObject* VP = Entry(C, "/ViewerPreferences")) {

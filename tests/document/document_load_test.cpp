@@ -516,3 +516,33 @@ TEST(DocumentLoad, ObjectWithAnotherGenerationIsStoredOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// Values kept in objects of their own: a page mode given by reference counts,
+// one that is no name means the default instead of failing the load, and
+// information entries are taken in rather than written as null.
+TEST(DocumentLoad, CatalogAndInformationValuesByReference) {
+  PdfBuilder B;
+  B.PageTree({3}, "/PageMode 4 0 R /PageLayout (SinglePage)", "/MediaBox [0 0 612 792]");
+  B.Object(3, "<< /Type /Page /Parent 2 0 R >>");
+  B.Object(4, "/UseOutlines");
+  B.Object(5, "(Indirect title)");
+  B.Object(6, "/True");
+  B.Object(7, "<< /Title 5 0 R /Author (Ann) /Trapped 6 0 R >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R /Info 7 0 R")));
+  EXPECT_EQ(Doc.PageMode(), pmUseOutlines);
+  EXPECT_EQ(Doc.PageLayout(), plNone);
+  EXPECT_EQ(Doc.Info().GetTitle(), u"Indirect title");
+  const std::string Saved = vxtest::Written(Doc);
+  EXPECT_EQ(Saved.find("null"), std::string::npos);
+  EXPECT_NE(Saved.find("/Trapped /True"), std::string::npos);
+  TvxPDFDocument Again;
+  ASSERT_TRUE(Again.LoadFromMemory(Saved));
+  EXPECT_EQ(Again.Info().GetTitle(), u"Indirect title");
+  EXPECT_EQ(Again.Info().GetAuthor(), u"Ann");
+  EXPECT_EQ(Again.PageMode(), pmUseOutlines);
+}
+
+}  // namespace
