@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "pdf/document/vxOutlineManager.h"
@@ -350,7 +351,21 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
   if (FSource) FSource->CheckUnchanged();
 
   // Never lose the user's file: write beside it, rename into place when done.
-  std::string Temp = Target + ".XXXXXX";
+  // An existing file is replaced as writing it would change it: through a
+  // link, the file linked to; keeping its permissions and, where allowed,
+  // its owner; not at all when it may not be written.
+  std::string Real = Target;
+  struct stat Old {};
+  const bool Replaces = ::stat(Target.c_str(), &Old) == 0 && S_ISREG(Old.st_mode);
+  if (Replaces) {
+    if (char* Resolved = ::realpath(Target.c_str(), nullptr)) {
+      Real = Resolved;
+      std::free(Resolved);
+    }
+    if (::access(Real.c_str(), W_OK) != 0)
+      throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
+  }
+  std::string Temp = Real + ".XXXXXX";
   int Fd = ::mkstemp(Temp.data());
   if (Fd < 0)
     throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
@@ -361,15 +376,22 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
     TvxWriteOnlyFilter Output(&File);
     WriteDocument(Output);
     File.Close();
-    // A new file gets the permissions a created file would have.
-    mode_t Mask = ::umask(0);
-    ::umask(Mask);
-    ::chmod(Temp.c_str(), 0666 & ~Mask);
+    if (Replaces) {
+      if (::chown(Temp.c_str(), Old.st_uid, Old.st_gid) != 0) {
+        // Only the owner's group may not be ours to give: the file stays ours.
+      }
+      ::chmod(Temp.c_str(), Old.st_mode & 07777);
+    } else {
+      // A new file gets the permissions a created file would have.
+      mode_t Mask = ::umask(0);
+      ::umask(Mask);
+      ::chmod(Temp.c_str(), 0666 & ~Mask);
+    }
     // The data reaches the disk before the name does, so that a power cut
     // leaves the old file or the whole new one, never an empty one.
     if (!SyncPath(Temp, O_RDONLY))
       throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
-    if (std::rename(Temp.c_str(), Target.c_str()) != 0)
+    if (std::rename(Temp.c_str(), Real.c_str()) != 0)
       throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
   } catch (...) {
     std::remove(Temp.c_str());
@@ -377,8 +399,8 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
   }
   // The rename itself is made lasting by flushing the folder; a folder that
   // cannot be flushed leaves the file saved all the same.
-  size_t Slash = Target.find_last_of('/');
-  (void)SyncPath(Slash == std::string::npos ? "." : Target.substr(0, Slash + 1),
+  size_t Slash = Real.find_last_of('/');
+  (void)SyncPath(Slash == std::string::npos ? "." : Real.substr(0, Slash + 1),
                  O_RDONLY | O_DIRECTORY);
   if (OpenAfterSave) ShellService().Execute("open", Target);
   DoStatusMessage("Save Complete");

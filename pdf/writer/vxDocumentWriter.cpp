@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 
@@ -252,22 +253,36 @@ void TvxDocumentWriter::AppendStream(std::string& Out, int32_t ObjNum,
   Out.append("\r\nendstream");
 }
 
+namespace {
+
+// A /Length value: past 2 GiB a 64-bit number, which a 32-bit one would
+// turn negative.
+TvxPDFObjectPtr LengthObject(int64_t Size) {
+  if (Size > INT32_MAX) return std::make_unique<TvxPDFInt64Object>(Size);
+  return std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Size));
+}
+
+// Whether Length already says Size.
+bool LengthSays(const TvxPDFObject* Length, int64_t Size) {
+  if (!Length) return false;
+  if (Length->IsInteger()) return static_cast<const TvxPDFIntegerObject*>(Length)->Value == Size;
+  return Length->IsInt64() && static_cast<const TvxPDFInt64Object*>(Length)->Value == Size;
+}
+
+}  // namespace
+
 void TvxDocumentWriter::AppendStreamHead(std::string& Out, int32_t ObjNum, TvxPDFDictObject& Dict,
                                          int64_t Size) {
   // The written /Length always matches the written data, also where the
   // source's length was wrong and the data was found by searching.
-  TvxPDFObject* Length = Dict.Lookup("/Length");
-  if (!Length || !Length->IsInteger() || static_cast<TvxPDFIntegerObject*>(Length)->Value != Size)
-    Dict.SetValue("/Length", std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Size)));
+  if (!LengthSays(Dict.Lookup("/Length"), Size)) Dict.SetValue("/Length", LengthObject(Size));
   AppendObject(Out, ObjNum, &Dict);
   Out.append("\r\nstream\r\n");
 }
 
 void TvxDocumentWriter::AppendStreamHead(std::string& Out, int32_t ObjNum,
                                          const TvxPDFDictObject* Dict, int64_t Size) {
-  const TvxPDFObject* Length = Dict ? Dict->Lookup("/Length") : nullptr;
-  if (Length && Length->IsInteger() &&
-      static_cast<const TvxPDFIntegerObject*>(Length)->Value == Size) {
+  if (LengthSays(Dict ? Dict->Lookup("/Length") : nullptr, Size)) {
     // Already right: the dictionary is written as it is.
     AppendObject(Out, ObjNum, Dict);
     Out.append("\r\nstream\r\n");
@@ -377,7 +392,7 @@ void TvxDocumentWriter::MarkCompressed(TvxPDFDictObject& Dict, int64_t Size) {
   // Decode parameters without a filter belong to no filter.
   TvxPDFObject* F = StreamFilter(&Dict);
   if (!F) Dict.Remove("/DecodeParms");
-  Dict.SetValue("/Length", std::make_unique<TvxPDFIntegerObject>(static_cast<int32_t>(Size)));
+  Dict.SetValue("/Length", LengthObject(Size));
   if (!F) {
     Dict.SetValue("/Filter", std::make_unique<TvxPDFNameObject>(std::string(M)));
     return;

@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/objects/vxDocumentExceptions.h"
 #include "support/pdf_builder.h"
 
 namespace {
@@ -63,6 +65,54 @@ TEST(SaveDurability, FileFlushedBeforeRenameFolderAfter) {
   EXPECT_FALSE(Seen[0].TargetExists) << "flushed before the rename";
   EXPECT_EQ(Seen[1].Path, Dir);
   EXPECT_TRUE(Seen[1].TargetExists) << "the folder flushed after the rename";
+}
+
+std::string FileText(const std::string& Path) {
+  std::string Text;
+  if (FILE* F = std::fopen(Path.c_str(), "rb")) {
+    char Buf[4096];
+    size_t N;
+    while ((N = std::fread(Buf, 1, sizeof Buf, F)) > 0) Text.append(Buf, N);
+    std::fclose(F);
+  }
+  return Text;
+}
+
+// An existing target is replaced as writing to it would change it: through a
+// link the linked file changes and the link stays; the permissions stay; a
+// file the user may not write is refused and left as it was.
+TEST(SaveDurability, ReplacedFilesKeepTheirLinkAndPermissions) {
+  std::string Dir = vxtest::TempPath("replace");
+  std::system(("rm -rf '" + Dir + "' && mkdir -p '" + Dir + "/real'").c_str());
+  vxtest::PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] >>");
+  vx::TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+
+  const std::string Linked = Dir + "/real/target.pdf", Link = Dir + "/link.pdf";
+  std::FILE* F = std::fopen(Linked.c_str(), "wb");
+  ASSERT_NE(F, nullptr);
+  std::fputs("old", F);
+  std::fclose(F);
+  ASSERT_EQ(::chmod(Linked.c_str(), 0640), 0);
+  ASSERT_EQ(::symlink("real/target.pdf", Link.c_str()), 0);
+  Doc.SaveToFile(Link);
+  struct stat St {};
+  ASSERT_EQ(::lstat(Link.c_str(), &St), 0);
+  EXPECT_TRUE(S_ISLNK(St.st_mode));
+  EXPECT_EQ(FileText(Linked).rfind("%PDF-", 0), 0u);
+  ASSERT_EQ(::stat(Linked.c_str(), &St), 0);
+  EXPECT_EQ(St.st_mode & 07777, 0640u);
+
+  // Write protection holds for everyone but the superuser.
+  ASSERT_EQ(::chmod(Linked.c_str(), 0444), 0);
+  if (::geteuid() != 0) {
+    EXPECT_THROW(Doc.SaveToFile(Linked), vx::EFCreateError);
+    EXPECT_EQ(::stat(Linked.c_str(), &St), 0);
+    EXPECT_EQ(St.st_mode & 07777, 0444u);
+  }
+  std::system(("rm -rf '" + Dir + "'").c_str());
 }
 
 }  // namespace
