@@ -342,11 +342,12 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     Dict->AddName("/Name", ResourceName);
     Dict->AddName("/BaseFont", BaseFont);
     Dict->AddName("/Encoding", "/Identity-H");
-    std::unique_ptr<TvxPDFIndirectReference> Descendant =
-        BuildCIDFont(F, Embedding, Program.DataString(), BaseFont);
+    // The ToUnicode stream is made before the descendant font and its file.
     TvxMemoryStream CMap;
     F.WriteToUnicodeCMap(CMap);
     Dict->Add("/ToUnicode", AddFontStream(CMap.DataString(), false));
+    std::unique_ptr<TvxPDFIndirectReference> Descendant =
+        BuildCIDFont(F, Embedding, Program.DataString(), BaseFont);
     auto Fonts = std::make_unique<TvxPDFArrayObject>();
     Fonts->Add(std::move(Descendant));
     Dict->Add("/DescendantFonts", std::move(Fonts));

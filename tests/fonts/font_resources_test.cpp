@@ -362,6 +362,13 @@ TEST_F(FontResourcesTest, SubsetWidthsCoverTheSpace) {
   auto* Kids =
       static_cast<TvxPDFArrayObject*>(Doc.Store().Resolve(Type0.Lookup("/DescendantFonts")));
   TvxPDFDictObject& Cid = Resolved(Kids->GetItem(0));
+  // The ToUnicode stream is made first, then the descendant font (after its
+  // file and descriptor), then the font itself.
+  auto Number = [](TvxPDFObject* R) {
+    return static_cast<TvxPDFIndirectReference*>(R)->ObjectNumber;
+  };
+  EXPECT_LT(Number(Type0.Lookup("/ToUnicode")), Number(Kids->GetItem(0)));
+  EXPECT_LT(Number(Kids->GetItem(0)), Ref->ObjectNumber);
   EXPECT_EQ(NameOf(Cid, "/CIDToGIDMap"), "/Identity");
   EXPECT_EQ(IntOf(Cid, "/DW"), 1000);
   auto* W = static_cast<TvxPDFArrayObject*>(Doc.Store().Resolve(Cid.Lookup("/W")));
