@@ -258,10 +258,12 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
   for (int32_t I = 0; I < Kids->Count(); ++I) {
     TvxPDFObject* Kid = Kids->GetItem(I);
     if (Kid && Kid->IsDict()) {
-      // A page given directly instead of by reference gets an object of its own.
-      TvxPDFObject* KidType = static_cast<TvxPDFDictObject*>(Kid)->Lookup("/Type");
-      if (KidType && KidType->IsName() && static_cast<TvxPDFNameObject*>(KidType)->Text == "/Pages")
-        throw EUnexpectedError(std::string(msg::UnexpectedError));
+      // A page given directly instead of by reference gets an object of its
+      // own. Any other node must be a reference, as every kid must.
+      const auto& KidDict = *static_cast<TvxPDFDictObject*>(Kid);
+      std::string KidType = NameText(KidDict.Lookup("/Type"));
+      if (KidType.empty()) KidType = KidDict.Lookup("/Kids") ? "/Pages" : "/Page";
+      if (KidType != "/Page") InvalidCast();
       AddPage(NewPageObject(Kid->Clone()), New.get());
       continue;
     }

@@ -257,6 +257,19 @@ TEST(DocumentLoad, DamagedStructuresEnd) {
   ASSERT_EQ(Doc.PageCount(), 2);
   EXPECT_EQ(GetNumberValue(PageDict(Doc, 1).Lookup("/Rotate")), 90);
   EXPECT_NE(Doc.Store().FindObject(PageDict(Doc, 0).Lookup("/Contents")), nullptr);
+  // Any other node given directly is refused as a kid that is no reference.
+  for (const char* Kid :
+       {"<< /Type /Catalog >>", "<< /Type /Pages /Kids [] >>", "<< /Kids [] >>"}) {
+    SCOPED_TRACE(Kid);
+    PdfBuilder N;
+    N.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    N.Object(2, "<< /Type /Pages /Kids [" + std::string(Kid) + "] >>");
+    vxtest::ExpectError<EInvalidCast>(
+        [&] {
+          Doc.LoadFromFile(vxtest::WriteTempFile("directnode.pdf", N.FinishTable("/Root 1 0 R")));
+        },
+        "Invalid class typecast");
+  }
 
   PdfBuilder C;
   C.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
