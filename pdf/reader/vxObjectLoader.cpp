@@ -1,5 +1,7 @@
 #include "pdf/reader/vxObjectLoader.h"
 
+#include <optional>
+
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/reader/vxRepair.h"
 
@@ -13,23 +15,23 @@ constexpr int MaxDirectDepth = 512;
   throw document::EUnexpectedObjectError(std::string(msg::UnexpectedObject));
 }
 
-// Clears the pending walk when an error passes through.
+// Clears the running walk when an error passes through.
+template <typename TFrames>
 class TvxWalkGuard {
  public:
-  TvxWalkGuard(bool& Walking, std::vector<TvxPDFObject*>& Pending)
-      : FWalking(Walking), FPending(Pending) {
+  TvxWalkGuard(bool& Walking, TFrames& Frames) : FWalking(Walking), FFrames(Frames) {
     FWalking = true;
   }
   ~TvxWalkGuard() {
     FWalking = false;
-    FPending.clear();
+    FFrames.clear();
   }
   TvxWalkGuard(const TvxWalkGuard&) = delete;
   TvxWalkGuard& operator=(const TvxWalkGuard&) = delete;
 
  private:
   bool& FWalking;
-  std::vector<TvxPDFObject*>& FPending;
+  TFrames& FFrames;
 };
 
 }  // namespace
@@ -189,49 +191,57 @@ void TvxObjectLoader::LoadReference(const TvxPDFIndirectReference& R) {
 
 void TvxObjectLoader::LoadReferences(TvxPDFObject* X) {
   if (!X) return;
-  FPending.push_back(X);
-  if (FWalking) return;  // the running walk takes it
-  TvxWalkGuard Guard(FWalking, FPending);
-  while (!FPending.empty()) {
-    TvxPDFObject* Next = FPending.back();
-    FPending.pop_back();
-    Walk(Next);
-  }
+  // Inside a walk everything read is walked by the walk, in its turn.
+  std::optional<TvxWalkGuard<std::vector<TvxWalkFrame>>> Guard;
+  if (!FWalking) Guard.emplace(FWalking, FFrames);
+  if (X->IsIndirectReference())
+    LoadReference(*static_cast<TvxPDFIndirectReference*>(X));
+  else
+    PushWalk(X);
+  if (Guard) RunWalk();  // else the running walk goes on with it
 }
 
-void TvxObjectLoader::Walk(TvxPDFObject* X) {
-  if (!X) return;
-  switch (X->ObjectType) {
-    case otArray:
-      for (auto& Item : static_cast<TvxPDFArrayObject*>(X)->Items) {
-        if (!Item) continue;
-        if (Item->IsArray() || Item->IsDict())
-          Walk(Item.get());
-        else if (Item->IsStream())
-          E.DoWarning(std::string(msg::StreamInsideArray));
-        else if (Item->IsIndirectReference())
-          LoadReference(*static_cast<TvxPDFIndirectReference*>(Item.get()));
+void TvxObjectLoader::PushWalk(TvxPDFObject* X) {
+  while (X && X->IsIndirectObject()) X = static_cast<TvxPDFIndirectObject*>(X)->Value.get();
+  if (X && X->IsStream()) X = static_cast<TvxPDFStreamObject*>(X)->Dict.get();
+  if (X && (X->IsArray() || X->IsDict())) FFrames.push_back(TvxWalkFrame{X, 0});
+}
+
+void TvxObjectLoader::RunWalk() {
+  while (!FFrames.empty()) {
+    // Read before anything is loaded: loading may push frames and move them.
+    TvxWalkFrame& Top = FFrames.back();
+    TvxPDFObject* Container = Top.Container;
+    const int32_t I = Top.Next++;
+    if (Container->IsArray()) {
+      auto& Items = static_cast<TvxPDFArrayObject*>(Container)->Items;
+      if (I >= static_cast<int32_t>(Items.size())) {
+        FFrames.pop_back();
+        continue;
       }
-      break;
-    case otDict: WalkDict(static_cast<TvxPDFDictObject*>(X)); break;
-    case otStream: WalkDict(static_cast<TvxPDFStreamObject*>(X)->Dict.get()); break;
-    case otIndirectReference: LoadReference(*static_cast<TvxPDFIndirectReference*>(X)); break;
-    case otIndirectObject: Walk(static_cast<TvxPDFIndirectObject*>(X)->Value.get()); break;
-    default: break;
-  }
-}
-
-void TvxObjectLoader::WalkDict(TvxPDFDictObject* Dict) {
-  if (!Dict) return;
-  for (int32_t I = 0; I < Dict->Count(); ++I) {
-    TvxPDFObject* V = Dict->Values[I].get();
+      TvxPDFObject* Item = Items[static_cast<size_t>(I)].get();
+      if (!Item) continue;
+      if (Item->IsArray() || Item->IsDict())
+        PushWalk(Item);
+      else if (Item->IsStream())
+        E.DoWarning(std::string(msg::StreamInsideArray));
+      else if (Item->IsIndirectReference())
+        LoadReference(*static_cast<TvxPDFIndirectReference*>(Item));
+      continue;
+    }
+    auto* Dict = static_cast<TvxPDFDictObject*>(Container);
+    if (I >= Dict->Count()) {
+      FFrames.pop_back();
+      continue;
+    }
+    TvxPDFObject* V = Dict->Values[static_cast<size_t>(I)].get();
     if (!V) continue;
     if (V->IsArray() || V->IsDict()) {
-      Walk(V);
+      PushWalk(V);
     } else if (V->IsIndirectReference()) {
       LoadReference(*static_cast<TvxPDFIndirectReference*>(V));
     } else if ((V->IsString() || V->IsName()) && D.FFindNamedDest) {
-      const std::string& Key = Dict->Keys[I]->Text;
+      const std::string& Key = Dict->Keys[static_cast<size_t>(I)]->Text;
       if (Key != "/Dest" && Key != "/D") continue;
       // These actions name a destination in another file or a thread.
       if (Key == "/D") {
@@ -243,7 +253,8 @@ void TvxObjectLoader::WalkDict(TvxPDFDictObject* Dict) {
       }
       std::string Name = V->IsString() ? static_cast<TvxPDFStringObject*>(V)->GetValue()
                                        : static_cast<TvxPDFNameObject*>(V)->GetName();
-      if (TvxPDFObjectPtr Dest = D.FFindNamedDest(Name)) Dict->Values[I] = std::move(Dest);
+      if (TvxPDFObjectPtr Dest = D.FFindNamedDest(Name))
+        Dict->Values[static_cast<size_t>(I)] = std::move(Dest);
     }
   }
 }

@@ -48,8 +48,6 @@ class TvxObjectLoader {
   TvxPDFObjectPtr LoadValueCopy(const TvxPDFIndirectReference& R);
 
  private:
-  void Walk(TvxPDFObject* X);
-  void WalkDict(TvxPDFDictObject* Dict);
   // The value a reference leads to, following chains; an object read from the
   // file is marked used and either stored (Keep) or handed to Holder.
   TvxPDFObject* Target(TvxPDFObject* X, bool Keep, std::unique_ptr<TvxPDFIndirectObject>& Holder,
@@ -59,9 +57,16 @@ class TvxObjectLoader {
 
   TvxDocumentData& D;
   TvxDocumentEvents& E;
-  // Objects whose contents still have to be walked; walking is iterative so
-  // that long chains of references cannot exhaust the stack.
-  std::vector<TvxPDFObject*> FPending;
+  // The containers being walked, each with the index of its next value, the
+  // innermost last: the walk is depth first, as a recursive one would be, but
+  // iterative, so that long chains of references cannot exhaust the stack.
+  struct TvxWalkFrame {
+    TvxPDFObject* Container;  // an array or a dictionary
+    int32_t Next;
+  };
+  std::vector<TvxWalkFrame> FFrames;
+  void PushWalk(TvxPDFObject* X);
+  void RunWalk();
   // Object numbers whose entry leads to another object: read once.
   TvxFlatIndex<int32_t, TvxUniqueIDHash> FMisplaced;
   bool FWalking = false;

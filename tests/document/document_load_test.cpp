@@ -559,3 +559,30 @@ TEST(DocumentLoad, CatalogAndInformationValuesByReference) {
 }
 
 }  // namespace
+
+namespace {
+
+// Objects enter the store, and so the written file, in the order of a depth
+// first walk: an object's references right after it, before its siblings.
+TEST(DocumentLoad, ObjectsAreStoredDepthFirst) {
+  PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3,
+           "<< /Type /Page /MediaBox [0 0 10 10] /Resources << /Font << /F1 5 0 R /F2 6 0 R >> >> "
+           "/Contents 9 0 R >>");
+  B.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Marker 7 0 R >>");
+  B.Object(6, "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /Marker [8 0 R] >>");
+  B.Object(7, "(seven)");
+  B.Object(8, "(eight)");
+  B.Stream(9, "", "q Q");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  std::vector<int32_t> Order;
+  for (int32_t I = 0; I < Doc.Store().Count(); ++I) {
+    const int32_t N = Doc.Store().GetObject(I)->ObjectNumber;
+    if (N >= 5) Order.push_back(N);
+  }
+  EXPECT_EQ(Order, (std::vector<int32_t>{5, 7, 6, 8, 9}));
+}
+
+}  // namespace
