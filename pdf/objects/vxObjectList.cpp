@@ -42,7 +42,8 @@ int32_t TvxObjectList::IndexOf(int32_t UniqueID) const {
 }
 
 void TvxObjectList::Clear() {
-  if (FCount == 0 && FCapacity == 0) return;
+  // An empty list keeps its room.
+  if (FCount == 0) return;
   FCount = 0;
   SetCapacity(0);
 }

@@ -173,16 +173,14 @@ std::u16string HexTextToUnicode(std::string_view Hex) {
   std::u16string Out;
   Out.reserve(Body.size() / 4);
   size_t I = 0;
+  // Each step: a dot, then one embedded byte-order mark skipped, then one
+  // unit, whatever follows the mark.
   while (I < Body.size()) {
     if (Body[I] == '.') {
       Out.push_back(u'.');
       ++I;
-      continue;
     }
-    if (I + 4 <= Body.size() && IEquals(Body.substr(I, 4), "FEFF")) {
-      I += 4;
-      continue;
-    }
+    if (I + 4 <= Body.size() && IEquals(Body.substr(I, 4), "FEFF")) I += 4;
     // An incomplete last group yields nothing.
     if (I + 4 > Body.size()) break;
     uint8_t Hi = HexToByte(Body.substr(I, 2));

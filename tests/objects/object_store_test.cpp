@@ -64,6 +64,10 @@ TEST(ObjectList, GrowthAddInsertAndErrors) {
   EXPECT_EQ(Capacities, (std::vector<int32_t>{4, 8, 12, 28, 44, 60, 76, 95}));
   L.Clear();
   EXPECT_EQ(L.Capacity(), 0);
+  // An empty list keeps the room made for it.
+  L.SetCapacity(10);
+  L.Clear();
+  EXPECT_EQ(L.Capacity(), 10);
 
   L.Add(7, &A);
   L.Add(9, &A);

@@ -74,6 +74,8 @@ TEST(TextUtils, HexTextToUnicode) {
   EXPECT_EQ(HexTextToUnicode("FEFF"), u"");
   // An embedded mark is skipped; the length stays one unit per four digits.
   EXPECT_EQ(HexTextToUnicode("FEFF0041FEFF0042"), std::u16string(u"AB\0", 3));
+  // One mark a step: the next group is a unit even when it reads FEFF too.
+  EXPECT_EQ(HexTextToUnicode("FEFFFEFFFEFF0041"), std::u16string(u"\uFEFFA\0", 3));
   // An incomplete last group yields nothing.
   EXPECT_EQ(HexTextToUnicode("FEFF004100"), u"A");
   EXPECT_EQ(HexTextToUnicode("FEFF0041.0042"), u"A.B");
