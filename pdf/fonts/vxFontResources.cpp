@@ -343,9 +343,7 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     Dict->AddName("/BaseFont", BaseFont);
     Dict->AddName("/Encoding", "/Identity-H");
     // The ToUnicode stream is made before the descendant font and its file.
-    TvxMemoryStream CMap;
-    F.WriteToUnicodeCMap(CMap);
-    Dict->Add("/ToUnicode", AddFontStream(CMap.DataString(), false));
+    Dict->Add("/ToUnicode", BuildToUnicodeStream(F));
     std::unique_ptr<TvxPDFIndirectReference> Descendant =
         BuildCIDFont(F, Embedding, Program.DataString(), BaseFont);
     auto Fonts = std::make_unique<TvxPDFArrayObject>();
@@ -363,6 +361,13 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     Dict->Add("/FontDescriptor", BuildFontDescriptor(F, Embedding, Program.DataString(), BaseFont));
   }
   return MakeReference(*AddNew(std::move(Dict)));
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::BuildToUnicodeStream(
+    const TvxPDFFont& Font) {
+  TvxMemoryStream CMap;
+  Font.WriteToUnicodeCMap(CMap);
+  return AddFontStream(CMap.DataString(), false);
 }
 
 std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::BuildFontDescriptor(

@@ -97,6 +97,8 @@ class TvxFontResources {
   // A new indirect object in the store, marked used once.
   TvxPDFIndirectObject* AddNew(TvxPDFObjectPtr Value);
   std::unique_ptr<TvxPDFIndirectReference> AddFontStream(const std::string& Data, bool WithLength1);
+  // The font's ToUnicode CMap as a new compressed stream object.
+  std::unique_ptr<TvxPDFIndirectReference> BuildToUnicodeStream(const TvxPDFFont& Font);
 
   TvxPDFObjectStore& FStore;
   const std::vector<TvxPDFIndirectObject*>& FPages;
