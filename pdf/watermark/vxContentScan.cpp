@@ -1,5 +1,6 @@
 #include "pdf/watermark/vxContentScan.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -104,6 +105,16 @@ int32_t CountUnclosedSaves(std::string_view S, int32_t* StrayRestores) {
   }
   if (StrayRestores) *StrayRestores = Stray;
   return Open;
+}
+
+TvxSaveBalance TvxSaveBalance::After(const TvxSaveBalance& Before) const {
+  // This stream's stray restores close what the streams before left open.
+  const int32_t Closed = std::min(Before.Open, Stray);
+  TvxSaveBalance R;
+  R.Open = static_cast<int32_t>(std::min<int64_t>(int64_t{Before.Open} - Closed + Open, INT32_MAX));
+  R.Stray =
+      static_cast<int32_t>(std::min<int64_t>(int64_t{Before.Stray} + Stray - Closed, INT32_MAX));
+  return R;
 }
 
 }  // namespace vx

@@ -13,4 +13,14 @@ namespace vx {
 // in the size of Content.
 int32_t CountUnclosedSaves(std::string_view Content, int32_t* StrayRestores = nullptr);
 
+// What one stream of a page's content does to the graphics state on its own:
+// the saves it leaves open and the restores it makes with nothing of its own
+// open. Streams read in order combine without being joined.
+struct TvxSaveBalance {
+  int32_t Open = 0;
+  int32_t Stray = 0;
+  // This stream read after Before.
+  TvxSaveBalance After(const TvxSaveBalance& Before) const;
+};
+
 }  // namespace vx

@@ -322,20 +322,31 @@ std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::StatesRef(int32_t 
 
 int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents,
                                            int32_t& Stray) const {
-  // The page's streams are one content stream, read in order.
-  std::string All;
+  // The page's streams are one content stream, read in order. Each stream is
+  // decoded and scanned once however many pages or entries name it, one at a
+  // time, and the balances combine.
+  TvxSaveBalance Page;
   for (const auto& Item : Contents.Items) {
     TvxPDFObject* Obj = D.FStore->Resolve(Item.get());
     if (!Obj || !Obj->IsStream()) continue;
-    try {
-      auto Data = DecodeStreamData(*static_cast<TvxPDFStreamObject*>(Obj), D.FStore.get());
-      All += Data->DataString();
-      All.push_back('\n');
-    } catch (const Exception&) {
-      // Content no viewer can decode draws nothing and opens nothing.
+    auto It = FBalances.find(Obj);
+    if (It == FBalances.end()) {
+      TvxSaveBalance Own;
+      try {
+        auto Data = DecodeStreamData(*static_cast<TvxPDFStreamObject*>(Obj), D.FStore.get());
+        Own.Open = CountUnclosedSaves(Data->DataString(), &Own.Stray);
+      } catch (const Exception&) {
+        // Content no viewer can decode draws nothing and opens nothing.
+      }
+      It = FBalances.emplace(Obj, Own).first;
     }
+    Page = It->second.After(Page);
   }
-  return CountUnclosedSaves(All, &Stray);
+  // Past this many, the streams that balance them would grow the output more
+  // than any page needs.
+  constexpr int32_t MaxBalanced = 4096;
+  Stray = std::min(Page.Stray, MaxBalanced);
+  return std::min(Page.Open, MaxBalanced);
 }
 
 void TvxWatermarkStamper::WrapPageContent(TvxPDFArrayObject& Array) {

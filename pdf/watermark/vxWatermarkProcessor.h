@@ -13,6 +13,7 @@
 #include "pdf/document/vxDocumentData.h"
 #include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxPDFSource.h"
+#include "pdf/watermark/vxContentScan.h"
 #include "pdf/watermark/vxUnits.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 
@@ -151,6 +152,8 @@ class TvxWatermarkStamper {
   std::unordered_map<const TvxPDFIndirectObject*, int32_t> FArrayUsers;
   bool FArraysCounted = false;
   std::unordered_map<int32_t, int32_t> FStateStreams;  // +count "Q", -count "q" -> object number
+  // The save balance of each content stream scanned, by stream.
+  mutable std::unordered_map<const TvxPDFObject*, TvxSaveBalance> FBalances;
 };
 
 // Every occurrence of What in Text replaced by With, ASCII letters compared

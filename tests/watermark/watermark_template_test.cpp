@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,30 @@ TEST(CountUnclosedSaves, CountsOnlyOperatorsOutsideStringsCommentsAndImages) {
   // Unterminated string or image data ends the scan without running past it.
   EXPECT_EQ(CountUnclosedSaves("q (unterminated q q"), 1);
   EXPECT_EQ(CountUnclosedSaves("q BI ID q q q"), 1);
+}
+
+// Streams scanned one by one and combined count as the joined content does.
+TEST(CountUnclosedSaves, BalancesOfStreamsCombineAsTheirJoinedContent) {
+  std::mt19937 Rng(7);
+  const char* Ops[] = {"q ", "Q ", "0 0 m ", "(Q) Tj ", "% q\n"};
+  for (int Round = 0; Round < 300; ++Round) {
+    std::string Joined;
+    TvxSaveBalance Combined;
+    const int Streams = 1 + static_cast<int>(Rng() % 5);
+    for (int S = 0; S < Streams; ++S) {
+      std::string Stream;
+      const int Tokens = static_cast<int>(Rng() % 8);
+      for (int T = 0; T < Tokens; ++T) Stream += Ops[Rng() % 5];
+      TvxSaveBalance Own;
+      Own.Open = CountUnclosedSaves(Stream, &Own.Stray);
+      Combined = Own.After(Combined);
+      Joined += Stream + "\n";
+    }
+    int32_t Stray = 0;
+    const int32_t Open = CountUnclosedSaves(Joined, &Stray);
+    ASSERT_EQ(Combined.Open, Open) << Joined;
+    ASSERT_EQ(Combined.Stray, Stray) << Joined;
+  }
 }
 
 TEST(ReplaceAllNoCase, ReplacesEveryOccurrenceWhateverTheCase) {
