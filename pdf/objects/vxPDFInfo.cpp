@@ -140,7 +140,8 @@ void TvxPDFInfo::Store(TvxInfoField Field) {
   FDict->SetValue(Key, std::make_unique<TvxPDFNameObject>("(" + Body + ")"));
   // A loaded dictionary may repeat the key; a later copy must not contradict
   // the value just set.
-  for (int32_t I = FDict->Count() - 1; I > FDict->IndexOf(Key); --I)
+  const int32_t First = FDict->IndexOf(Key);
+  for (int32_t I = FDict->Count() - 1; I > First; --I)
     if (FDict->GetKey(I) && FDict->GetKey(I)->Text == Key) FDict->DeleteAt(I);
 }
 

@@ -1,5 +1,6 @@
 #include "pdf/reader/vxFormReader.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "pdf/objects/vxObjectCasts.h"
@@ -65,6 +66,10 @@ void TvxFormReader::ReadField(const TvxRefKey& Ref) {
   // Kids are taken from a list, not by recursion: field trees can be deep
   // or name their own ancestors.
   std::vector<TvxRefKey> Pending{Ref};
+  // A kid is listed once, and a /Kids array object shared by many fields is
+  // expanded once: the list stays as long as the file.
+  std::unordered_set<int64_t> Listed{(int64_t{Ref.ObjectNumber} << 16) | Ref.Generation};
+  std::unordered_set<int32_t> KidsExpanded;
   while (!Pending.empty()) {
     TvxRefKey R = Pending.back();
     Pending.pop_back();
@@ -81,6 +86,8 @@ void TvxFormReader::ReadField(const TvxRefKey& Ref) {
       if (!Dict->Keys[I] || Dict->Keys[I]->Text != "/Kids") L.LoadReferences(Dict->Values[I].get());
     TvxPDFObject* Kids = Dict->Lookup("/Kids");
     if (!Kids || !(Kids->IsArray() || Kids->IsIndirectReference())) continue;
+    if (Kids->IsIndirectReference() && !KidsExpanded.insert(AsReference(Kids).ObjectNumber).second)
+      continue;
     std::unique_ptr<TvxPDFIndirectObject> Holder;
     TvxPDFArrayObject* A = L.ResolveArrayLoading(Kids, true, Holder);
     if (!A) continue;
@@ -90,7 +97,8 @@ void TvxFormReader::ReadField(const TvxRefKey& Ref) {
       TvxPDFObject* Kid = A->GetItem(I);
       if (Kid && Kid->IsIndirectReference()) {
         const auto& K = AsReference(Kid);
-        Pending.push_back({K.DocumentID, K.ObjectNumber, K.Generation});
+        if (Listed.insert((int64_t{K.ObjectNumber} << 16) | K.Generation).second)
+          Pending.push_back({K.DocumentID, K.ObjectNumber, K.Generation});
       } else {
         L.LoadReferences(Kid);
       }

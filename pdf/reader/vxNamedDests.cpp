@@ -26,7 +26,7 @@ TvxPDFObjectPtr TvxNamedDests::FindNamedDest(const std::string& Name) const {
   auto It = FNamedDestIndex.find(Name);
   if (It == FNamedDestIndex.end()) return nullptr;
   const TvxPDFObjectPtr& Value = FNamedDests[It->second].Value;
-  return Value ? Value->Clone() : nullptr;
+  return Value ? L.CountedCopy(Value.get()) : nullptr;
 }
 
 TvxPDFObjectPtr TvxNamedDests::DestinationValue(TvxPDFObject* V) {
@@ -45,9 +45,9 @@ TvxPDFObjectPtr TvxNamedDests::DestinationValue(TvxPDFObject* V) {
     if (Inner && Inner->IsIndirectReference())
       Result = L.LoadValueCopy(AsReference(Inner));
     else if (Inner)
-      Result = Inner->Clone();
+      Result = L.CountedCopy(Inner);
   } else if (V->IsArray()) {
-    Result = V->Clone();
+    Result = L.CountedCopy(V);
   } else {
     throw EUnexpectedError(std::string(msg::UnexpectedObject));
   }
@@ -133,14 +133,22 @@ void TvxNamedDests::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber)
     return V && V->IsArray() ? static_cast<TvxPDFArrayObject*>(V) : nullptr;
   };
 
+  // An array object shared by many nodes is read once.
+  std::unordered_set<int32_t> ArraysRead;
+  auto Shared = [&](TvxPDFObject* V) {
+    return V && V->IsIndirectReference() && !ArraysRead.insert(AsReference(V).ObjectNumber).second;
+  };
   auto Visit = [&](TvxPDFDictObject& N) {
     TvxPDFObjectPtr Owned;
     if (TvxPDFObject* Kids = N.Lookup("/Kids")) {
+      if (Shared(Kids)) return;
       if (TvxPDFArrayObject* A = ArrayOf(Kids, Owned))
         for (int32_t I = A->Count(); I-- > 0;)
-          if (int32_t K = ReferenceNumber(A->GetItem(I)); K > 0) Pending.push_back(K);
+          if (int32_t K = ReferenceNumber(A->GetItem(I)); K > 0 && !Seen.count(K))
+            Pending.push_back(K);
       return;
     }
+    if (Shared(N.Lookup("/Names"))) return;
     TvxPDFArrayObject* A = ArrayOf(N.Lookup("/Names"), Owned);
     if (!A) return;
     for (int32_t I = 0; I < A->Count(); I += 2) {

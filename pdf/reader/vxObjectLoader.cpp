@@ -141,6 +141,12 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
   }
   int64_t Offset = GetObjectOffset(K);
   if (Offset == 0 || !D.FReader || FMisplaced.Find(K) >= 0) return Result;
+  // Many entries may give the place of one object: it is read once.
+  if (FOtherAt.count(Offset)) {
+    E.DoWarning(FormatMessage(msg::WrongObjectAtOffset, K));
+    FMisplaced.Insert(K, 0);
+    return Result;
+  }
   D.FReader->Seek(Offset, soBeginning);
   Result.Fresh = ReadIndirectObject();
   // An entry that leads to another object is wrong; trusting it would store
@@ -149,6 +155,7 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
   if (Result.Fresh && Result.Fresh->ObjectNumber != K) {
     E.DoWarning(FormatMessage(msg::WrongObjectAtOffset, K));
     FMisplaced.Insert(K, 0);
+    FOtherAt.insert(Offset);
     Result.Fresh.reset();
   }
   // An object the store already holds under the numbers found in the file
@@ -243,13 +250,17 @@ void TvxObjectLoader::RunWalk() {
     } else if ((V->IsString() || V->IsName()) && D.FFindNamedDest) {
       const std::string& Key = Dict->Keys[static_cast<size_t>(I)]->Text;
       if (Key != "/Dest" && Key != "/D") continue;
-      // These actions name a destination in another file or a thread.
+      // These actions name a destination in another file or a thread; the
+      // kind is looked up once a dictionary.
       if (Key == "/D") {
-        auto* S = Dict->Lookup("/S");
-        if (S && S->IsName()) {
-          const std::string& Kind = static_cast<TvxPDFNameObject*>(S)->Text;
-          if (Kind == "/GoToR" || Kind == "/GoToE" || Kind == "/Thread") continue;
+        TvxWalkFrame& Frame = FFrames.back();
+        if (Frame.Remote < 0) {
+          auto* S = Dict->Lookup("/S");
+          const std::string* Kind =
+              S && S->IsName() ? &static_cast<TvxPDFNameObject*>(S)->Text : nullptr;
+          Frame.Remote = Kind && (*Kind == "/GoToR" || *Kind == "/GoToE" || *Kind == "/Thread");
         }
+        if (Frame.Remote) continue;
       }
       std::string Name = V->IsString() ? static_cast<TvxPDFStringObject*>(V)->GetValue()
                                        : static_cast<TvxPDFNameObject*>(V)->GetName();
@@ -304,10 +315,11 @@ TvxPDFObject* TvxObjectLoader::Target(TvxPDFObject* X, bool Keep,
                                       std::unique_ptr<TvxPDFIndirectObject>& Holder,
                                       bool* FromFile) {
   if (FromFile) *FromFile = false;
-  // A chain cannot visit more objects than the file describes without looping.
-  size_t Limit = D.FXRefItems.size() + D.FXRefStmItems.size() + D.FStore->Count() + 1;
+  // References to references are one or two deep in real files: a longer
+  // chain, or one that loops, ends as missing, as in the store, instead of
+  // costing a read for every object the file describes.
   for (size_t Steps = 0; X && X->IsIndirectReference(); ++Steps) {
-    if (Steps > Limit) return nullptr;
+    if (Steps >= 64) return nullptr;
     TvxPDFIndirectObject* Found = D.FStore->FindObject(X);
     if (!Found) {
       TvxLoadedObject Loaded = LoadObject(static_cast<TvxPDFIndirectReference*>(X)->ObjectNumber);
@@ -361,8 +373,8 @@ std::unique_ptr<TvxPDFStringObject> TvxObjectLoader::ResolveStringCopy(TvxPDFObj
   TvxPDFObject* T = Target(X, false, Holder);
   if (!T) return nullptr;
   if (!T->IsString()) UnexpectedObject();
-  auto* S = static_cast<TvxPDFStringObject*>(T);
-  return std::make_unique<TvxPDFStringObject>(S->Text, S->IsHex);
+  TvxPDFObjectPtr Copy = CountedCopy(T);
+  return std::unique_ptr<TvxPDFStringObject>(static_cast<TvxPDFStringObject*>(Copy.release()));
 }
 
 std::unique_ptr<TvxPDFNameObject> TvxObjectLoader::ResolveNameCopy(TvxPDFObject* X) {
@@ -379,7 +391,41 @@ TvxPDFObjectPtr TvxObjectLoader::LoadValueCopy(const TvxPDFIndirectReference& R)
   std::unique_ptr<TvxPDFIndirectObject> Holder;
   TvxPDFIndirectReference Copy(R.DocumentID, R.ObjectNumber, R.Generation);
   TvxPDFObject* T = Target(&Copy, false, Holder);
-  return T ? T->Clone() : nullptr;
+  return T ? CountedCopy(T) : nullptr;
+}
+
+TvxPDFObjectPtr TvxObjectLoader::CountedCopy(const TvxPDFObject* V) {
+  if (!V) return nullptr;
+  // Every sound file copies far less than this: each entry its own small
+  // value, a few times over.
+  if (!FCopyBudgetSet) {
+    FCopyLeft = (int64_t{1} << 20) + 8 * (D.FReader ? D.FReader->GetSize() : 0);
+    FCopyBudgetSet = true;
+  }
+  // The values V holds; containers nest at most as deep as the parser lets.
+  std::vector<const TvxPDFObject*> Todo{V};
+  while (!Todo.empty()) {
+    const TvxPDFObject* X = Todo.back();
+    Todo.pop_back();
+    // Long text counts by its size.
+    if (X && X->IsString())
+      FCopyLeft -=
+          static_cast<int64_t>(static_cast<const TvxPDFStringObject*>(X)->Text.size() / 16);
+    if (--FCopyLeft < 0) {
+      FCopyLeft = 0;
+      throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+    }
+    if (!X) continue;
+    if (X->IsArray())
+      for (const auto& Item : static_cast<const TvxPDFArrayObject*>(X)->Items)
+        Todo.push_back(Item.get());
+    else if (X->IsDict())
+      for (const auto& Value : static_cast<const TvxPDFDictObject*>(X)->Values)
+        Todo.push_back(Value.get());
+    else if (X->IsStream() && static_cast<const TvxPDFStreamObject*>(X)->Dict)
+      Todo.push_back(static_cast<const TvxPDFStreamObject*>(X)->Dict.get());
+  }
+  return V->Clone();
 }
 
 }  // namespace vx

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "pdf/document/vxDocumentData.h"
@@ -46,6 +47,11 @@ class TvxObjectLoader {
   std::unique_ptr<TvxPDFStringObject> ResolveStringCopy(TvxPDFObject* X);
   std::unique_ptr<TvxPDFNameObject> ResolveNameCopy(TvxPDFObject* X);
   TvxPDFObjectPtr LoadValueCopy(const TvxPDFIndirectReference& R);
+  // A copy of V, counted against what one load may copy: a value shared by
+  // many entries (outline items, named destinations) is copied for each, and
+  // a hostile file could otherwise make a small file copy without end.
+  // Raises EPDFFileCorruptedError when the allowance is spent.
+  TvxPDFObjectPtr CountedCopy(const TvxPDFObject* V);
 
  private:
   // The value a reference leads to, following chains; an object read from the
@@ -63,16 +69,20 @@ class TvxObjectLoader {
   struct TvxWalkFrame {
     TvxPDFObject* Container;  // an array or a dictionary
     int32_t Next;
+    int8_t Remote = -1;  // a dictionary's /S names a remote action: 1, not: 0, unknown: -1
   };
   std::vector<TvxWalkFrame> FFrames;
   void PushWalk(TvxPDFObject* X);
   void RunWalk();
   // Object numbers whose entry leads to another object: read once.
   TvxFlatIndex<int32_t, TvxUniqueIDHash> FMisplaced;
+  std::unordered_set<int64_t> FOtherAt;  // offsets found to hold another object
   bool FWalking = false;
   int32_t FObjectsRead = 0;
   bool FLoadingLength = false;
   int64_t FDirectLeft = 0;  // values a MakeDirect copy may still create
+  int64_t FCopyLeft = 0;    // values CountedCopy may still copy, set on first use
+  bool FCopyBudgetSet = false;
 };
 
 }  // namespace vx

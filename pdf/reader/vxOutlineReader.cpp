@@ -11,7 +11,10 @@ namespace {
 
 // Every entry under Key, so that a repeated key cannot bring back a link.
 void RemoveAll(TvxPDFDictObject& Dict, std::string_view Key) {
-  for (int32_t I = Dict.IndexOf(Key); I >= 0; I = Dict.IndexOf(Key)) Dict.DeleteAt(I);
+  // From the end, one pass: a dictionary repeating the key many times costs
+  // no more than its size.
+  for (int32_t I = Dict.Count() - 1; I >= 0; --I)
+    if (Dict.GetKey(I) && Dict.GetKey(I)->Text == Key) Dict.DeleteAt(I);
 }
 
 }  // namespace
@@ -86,7 +89,7 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
   if (!Loaded || !IsOutlineCopy(*Loaded.Object)) return nullptr;
   TvxPDFIndirectObject& Src = *Loaded.Object;
   auto Item = std::make_unique<TvxPDFOutline>(Src.DocumentID, Src.ObjectNumber, Src.Generation,
-                                              Src.Value->Clone());
+                                              L.CountedCopy(Src.Value.get()));
   // A copy already in the store (an object stream, or reached through
   // another object) stays there valid but unwritten; the rebuilt item keeps
   // its numbers, so that every reference to it reaches the rebuilt one.

@@ -239,7 +239,11 @@ void TvxRepair::Rebuild() {
   // The members of each object stream, unless the data is still encrypted; a
   // member is newer than any definition before its stream.
   if (!Encrypted) {
+    // Each stream number is unpacked once, from its newest definition, however
+    // many older ones the file holds.
+    std::unordered_set<int32_t> Unpacked;
     for (const auto& [Pos, Number] : ObjectStreams) {
+      if (!Unpacked.insert(Number).second) continue;
       try {
         D.FReader->Seek(Found[Number].Offset, soBeginning);
         std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();

@@ -362,6 +362,9 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
   std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
   if (!O || !O->Value || !O->Value->IsStream())
     throw EInvalidCast(std::string(msg::InvalidTypecast));
+  // An entry leading to another object stream would decode that one again
+  // under every number that names it.
+  if (O->ObjectNumber != StreamNumber) return;
   auto* S = static_cast<TvxPDFStreamObject*>(O->Value.get());
   if (!S->Data) return;
   TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));

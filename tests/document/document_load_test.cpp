@@ -586,3 +586,23 @@ TEST(DocumentLoad, ObjectsAreStoredDepthFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+// Entries that all name one large value are copied for each entry: past an
+// allowance proportional to the file the load is refused instead of growing
+// without end (a few kilobytes could otherwise cost gigabytes).
+TEST(DocumentLoad, SharedValuesCopiedPerEntryHaveABound) {
+  PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] >>");
+  B.Object(5, "(" + std::string(10000, 'A') + ")");
+  std::string Entries;
+  for (int K = 0; K < 3000; ++K) Entries += "/K" + std::to_string(K) + " 5 0 R";
+  B.Object(6, "<< " + Entries + " >>");
+  TvxPDFDocument Doc;
+  vxtest::ExpectError<EPDFFileCorruptedError>(
+      [&] { Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R /Info 6 0 R")); }, "File is corrupted");
+}
+
+}  // namespace
