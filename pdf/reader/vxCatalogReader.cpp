@@ -200,8 +200,7 @@ void TvxCatalogReader::AddPage(TvxPDFIndirectObject* Page, const TvxPDFDictObjec
     for (int32_t I = 0; I < Inherited->Count(); ++I) {
       const std::string& Key = Inherited->Keys[I]->Text;
       if (Dict.IndexOf(Key) < 0)
-        Dict.AddEntry(Inherited->Keys[I]->CloneName(),
-                      Inherited->Values[I] ? Inherited->Values[I]->Clone() : nullptr);
+        Dict.AddEntry(Inherited->Keys[I]->CloneName(), L.CountedCopy(Inherited->Values[I].get()));
     }
   }
   for (int32_t I = 0; I < Dict.Count(); ++I) {
@@ -232,7 +231,7 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
     TvxPDFIndirectObject* Page = Node.Object;
     if (!FPagesSeen.insert(K).second) {
       // The same page listed twice becomes two pages, each its own object.
-      Page = NewPageObject(Page->Value->Clone());
+      Page = NewPageObject(L.CountedCopy(Page->Value.get()));
     } else if (Node.Fresh) {
       Page = D.FStore->AddObject(std::move(Node.Fresh));
     }
@@ -243,11 +242,12 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
 
   std::unique_ptr<TvxPDFIndirectObject> KidsHolder;
   TvxPDFArrayObject* Kids = L.ResolveArrayLoading(Dict.Lookup("/Kids"), false, KidsHolder);
-  std::unique_ptr<TvxPDFDictObject> New = Inherited ? Inherited->CloneDict() : nullptr;
+  std::unique_ptr<TvxPDFDictObject> New(
+      Inherited ? static_cast<TvxPDFDictObject*>(L.CountedCopy(Inherited).release()) : nullptr);
   for (const char* Key : {"/Rotate", "/MediaBox", "/Resources", "/CropBox"}) {
     if (TvxPDFObject* V = Dict.Lookup(Key)) {
       if (!New) New = std::make_unique<TvxPDFDictObject>();
-      New->SetValue(Key, V->Clone());
+      New->SetValue(Key, L.CountedCopy(V));
     }
   }
   FNodesExpanded.insert(K);
@@ -264,7 +264,7 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
       std::string KidType = NameText(KidDict.Lookup("/Type"));
       if (KidType.empty()) KidType = KidDict.Lookup("/Kids") ? "/Pages" : "/Page";
       if (KidType != "/Page") InvalidCast();
-      AddPage(NewPageObject(Kid->Clone()), New.get());
+      AddPage(NewPageObject(L.CountedCopy(Kid)), New.get());
       continue;
     }
     ReadPageTree(ReferenceNumber(Kid), New.get(), Depth + 1);
