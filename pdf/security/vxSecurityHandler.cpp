@@ -61,6 +61,15 @@ void ReadCryptFilters(const TvxPDFDictObject& Dict, TvxEncryptParams& P) {
         Method = cmAESV3;
       else
         continue;  // refused below when a default names it
+      // Real files hold one to three, and each stream looks its own up: past
+      // 64 only the defaults are kept.
+      if (P.Filters.size() >= 64) {
+        bool Default = false;
+        for (const char* Key : {"/StmF", "/StrF", "/EFF"})
+          if (const TvxPDFNameObject* N = NameEntry(Dict, Key); N && N->Text == Name)
+            Default = true;
+        if (!Default) continue;
+      }
       P.Filters.emplace_back(Name, Method);
     }
   }

@@ -357,6 +357,10 @@ TvxPDFObject* TvxDocumentWriter::StreamFilter(const TvxPDFDictObject* Dict) cons
   return F && F->IsNull() ? nullptr : F;
 }
 
+namespace {
+constexpr int32_t MaxCompressedChain = 8;
+}  // namespace
+
 bool TvxDocumentWriter::WillCompress(const TvxPDFDictObject* Dict) const {
   const std::string_view M = FCompression.Method == 1 ? "/RunLengthDecode" : "/FlateDecode";
   TvxPDFObject* F = StreamFilter(Dict);
@@ -366,6 +370,9 @@ bool TvxDocumentWriter::WillCompress(const TvxPDFDictObject* Dict) const {
     return !(N == "/DCTDecode" || N == "/JBIG2Decode" || N == M || N == "/CCITTFaxDecode");
   }
   if (F->IsArray()) {
+    // A chain longer than any real one is left as it is: compressing would
+    // copy it into every stream that shares it.
+    if (static_cast<TvxPDFArrayObject*>(F)->Count() > MaxCompressedChain) return false;
     for (const auto& Item : static_cast<TvxPDFArrayObject*>(F)->Items) {
       const TvxPDFNameObject* N = AsName(D.FStore->Resolve(Item.get()));
       if (N && (N->Text == "/FlateDecode" || N->Text == "/RunLengthDecode" ||

@@ -174,7 +174,7 @@ TEST_F(WriterTest, ValueTextThroughASave) {
 TEST_F(WriterTest, CompressionRules) {
   PdfBuilder B;
   B.PageTree({3});
-  B.Object(3, "<< /Type /Page /Contents [4 0 R 5 0 R 6 0 R 7 0 R 8 0 R] >>");
+  B.Object(3, "<< /Type /Page /Contents [4 0 R 5 0 R 6 0 R 7 0 R 8 0 R 9 0 R] >>");
   std::string Plain(200, 'a');
   B.Stream(4, "/Filter /DCTDecode", "\xFF\xD8jpegdata");
   B.Stream(5, "/Filter /RunLengthDecode",
@@ -187,6 +187,10 @@ TEST_F(WriterTest, CompressionRules) {
                        3));
   B.Stream(7, "", Plain);
   B.Stream(8, "/Filter /ASCIIHexDecode /DecodeParms << /X 1 >>", "6161>");
+  // A chain longer than eight filters stays as it is.
+  std::string Chain;
+  for (int K = 0; K < 9; ++K) Chain += " /ASCIIHexDecode";
+  B.Stream(9, "/Filter [" + Chain + "]", "3636>");
   TvxPDFDocument Doc;
   Load(Doc, "comp.pdf", B.FinishTable("/Root 1 0 R"));
   Doc.SetCompression(0, 2);
@@ -199,6 +203,8 @@ TEST_F(WriterTest, CompressionRules) {
   // Parameters stay with their filter when one is put in front.
   EXPECT_NE(Out.find("/Filter [ /FlateDecode /ASCIIHexDecode ]"), std::string::npos);
   EXPECT_NE(Out.find("/DecodeParms [ null <<\r\n/X 1\r\n>> ]"), std::string::npos);
+  EXPECT_NE(Out.find("/Filter [" + Chain + " ]\r\n/Length 5\r\n>>\r\nstream\r\n3636>"),
+            std::string::npos);
   // The stored dictionaries are not changed by a save.
   auto* S7 = static_cast<TvxPDFStreamObject*>(
       Doc.Store().GetObject(Doc.Store().IndexOfObject(Doc.DocumentID(), 7, 0))->Value.get());
