@@ -178,6 +178,10 @@ void TvxObjectLoader::LoadReference(const TvxPDFIndirectReference& R) {
     E.DoWarning(FormatMessage(msg::InvalidObjectNumber, R.ObjectNumber));
     return;
   }
+  // Numbers given to new objects stay above every number the document names:
+  // a reference to a missing object must not come to name one of ours.
+  if (R.ObjectNumber > D.FStore->LastObjectNumber && R.ObjectNumber <= MaxObjectNumber)
+    D.FStore->LastObjectNumber = R.ObjectNumber;
   if (TvxPDFIndirectObject* Found = D.FStore->FindObject(&R)) {
     Found->MarkUsed();
     return;

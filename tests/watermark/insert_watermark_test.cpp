@@ -417,3 +417,27 @@ TEST_F(InsertWatermarkTest, AFontPreparedOnAnotherThreadStampsTheSame) {
   EXPECT_THROW(Doc.InsertWatermark(T), Exception);
   SetFontService(nullptr);
 }
+
+// A reference to a missing object keeps naming nothing: the objects stamping
+// makes are numbered above every number the document names, so the overlay's
+// own "q" cannot be taken for it and the page is still wrapped.
+TEST_F(InsertWatermarkTest, DanglingReferencesDoNotNameNewObjects) {
+  vxtest::PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3, "<< /Type /Page /MediaBox [0 0 612 792] /Contents [5 0 R 7 0 R] >>");
+  B.Stream(5, "", "0 0 0 0 re W n");
+  TvxPDFDocument D;
+  ASSERT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  T.Overlay = true;
+  D.InsertWatermark(T);
+  TvxPDFIndirectReference Seven(D.DocumentID(), 7, 0);
+  EXPECT_EQ(D.Store().FindObject(&Seven), nullptr);
+  auto& Page = *static_cast<TvxPDFDictObject*>(D.Pages()[0]->Value.get());
+  auto* C = static_cast<TvxPDFArrayObject*>(D.Store().Resolve(Page.Lookup("/Contents")));
+  ASSERT_NE(C, nullptr);
+  // The shared "q" first, the page's own entries, the shared "Q", the watermark.
+  ASSERT_EQ(C->Count(), 5);
+  auto* First = static_cast<TvxPDFStreamObject*>(D.Store().Resolve(C->GetItem(0)));
+  ASSERT_NE(First, nullptr);
+  EXPECT_EQ(First->Data->DataString(), "q");
+}
