@@ -48,6 +48,18 @@ bool TvxXRefLoader::IsXRefAt(int64_t Offset) {
   return Five.substr(First, Last - First) == "xref";
 }
 
+int64_t TvxXRefLoader::MaxEntries() const {
+  return (int64_t{1} << 20) + 32 * (D.FReader ? D.FReader->GetSize() : 0);
+}
+
+bool TvxXRefLoader::StartsToken(int64_t Offset) {
+  TvxPDFStreamReader& R = *D.FReader;
+  if (Offset <= 0 || Offset > R.GetSize()) return true;
+  R.Seek(Offset - 1, soBeginning);
+  const uint8_t Before = R.PeekByte();
+  return Before < '0' || Before > '9';
+}
+
 bool TvxXRefLoader::IsDigitAt(int64_t Offset) {
   TvxPDFStreamReader& R = *D.FReader;
   R.Seek(Offset, soBeginning);
@@ -132,7 +144,9 @@ void TvxXRefLoader::ReadChain(int64_t Offset, bool IsStream) {
       // entries come first, then the stream's, then the table's free ones.
       if (const TvxPDFObject* Stm = Dict->Lookup("/XRefStm")) {
         int64_t At = IntegerValue(Stm);
-        if (IsDigitAt(At) && FVisited.insert(At).second) {
+        // An offset into the middle of a number (the leading zeros of one
+        // stream) would read that stream again under every such offset.
+        if (StartsToken(At) && IsDigitAt(At) && FVisited.insert(At).second) {
           std::unique_ptr<TvxPDFStreamObject> S = ReadXRefStreamObject(At);
           ApplyTrailerValues(*S->Dict);
           ReadStreamEntries(*S);
@@ -260,6 +274,10 @@ bool TvxXRefLoader::Claim(int64_t K) {
   // Object 0 is the head of the free list, never an object.
   if (K <= 0 || K > MaxObjectNumber) return false;
   auto N = static_cast<int32_t>(K);
+  // Entries cost memory: a compressed table of one-byte rows could name
+  // millions of objects from a few kilobytes. Past what any file of this
+  // size could hold, the rest are ignored.
+  if (FClaimed.Count() >= static_cast<size_t>(MaxEntries())) return false;
   if (!FClaimed.Insert(N, 0)) return false;
   FMaxNumber = std::max(FMaxNumber, N);
   return true;

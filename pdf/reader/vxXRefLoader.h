@@ -55,6 +55,10 @@ class TvxXRefLoader {
   std::unordered_set<int64_t> FVisited;
   // Object numbers already entered (a set: the position is unused).
   TvxFlatIndex<int32_t, TvxUniqueIDHash> FClaimed;
+  // The most entries a file of this size is taken to have.
+  int64_t MaxEntries() const;
+  // Whether Offset is not inside a number.
+  bool StartsToken(int64_t Offset);
   int32_t FMaxNumber = 0;
 };
 
