@@ -135,6 +135,11 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
     if (Gen > 0 && Gen <= 65535)
       Index = D.FStore->IndexOfObject(D.FDocumentID, K, static_cast<uint16_t>(Gen));
   }
+  // One the file gave under yet another generation is that one too: it is
+  // not read again for every reference.
+  if (Index < 0)
+    if (auto It = FFileGeneration.find(K); It != FFileGeneration.end())
+      Index = D.FStore->IndexOfObject(D.FDocumentID, K, It->second);
   if (Index >= 0) {
     Result.Object = D.FStore->GetObject(Index);
     return Result;
@@ -162,6 +167,7 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
   // (a reference with another generation) is that object: reading it again
   // must not add it again, or a walk could go on for ever.
   if (Result.Fresh) {
+    if (Result.Fresh->Generation != 0) FFileGeneration[K] = Result.Fresh->Generation;
     int32_t Known = D.FStore->IndexOfObject(D.FDocumentID, K, Result.Fresh->Generation);
     if (Known >= 0) {
       Result.Fresh.reset();

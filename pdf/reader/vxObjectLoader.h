@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -76,7 +77,8 @@ class TvxObjectLoader {
   void RunWalk();
   // Object numbers whose entry leads to another object: read once.
   TvxFlatIndex<int32_t, TvxUniqueIDHash> FMisplaced;
-  std::unordered_set<int64_t> FOtherAt;  // offsets found to hold another object
+  std::unordered_set<int64_t> FOtherAt;                   // offsets found to hold another object
+  std::unordered_map<int32_t, uint16_t> FFileGeneration;  // numbers read under another generation
   bool FWalking = false;
   int32_t FObjectsRead = 0;
   bool FLoadingLength = false;
