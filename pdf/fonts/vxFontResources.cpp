@@ -310,10 +310,14 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
   const TvxPDFDictObject* LastFonts = nullptr;
   TvxFlatIndex<TvxObjectKey, TvxObjectKeyHash> SeenRefs;
   TvxFlatIndex<const TvxPDFDictObject*, TvxFontLookupCache::TvxDictHash> SeenFonts;
+  const TvxPDFDictObject* LastResources = nullptr;
   for (TvxPDFIndirectObject* Page : FPages) {
     const TvxPDFDictObject* PageDict = Page ? R.Dict(Page) : nullptr;
     const TvxPDFDictObject* Resources = PageDict ? R.Dict(PageDict->Lookup("/Resources")) : nullptr;
-    const TvxPDFDictObject* Fonts = Resources ? R.Dict(Resources->Lookup("/Font")) : nullptr;
+    // Pages sharing one resource dictionary share its fonts too.
+    if (!Resources || Resources == LastResources) continue;
+    LastResources = Resources;
+    const TvxPDFDictObject* Fonts = R.Dict(Resources->Lookup("/Font"));
     // A dictionary shared by pages that take turns is walked once too.
     if (!Fonts || Fonts == LastFonts || !SeenFonts.Insert(Fonts, 0)) continue;
     LastFonts = Fonts;

@@ -366,6 +366,24 @@ std::string TvxWatermarkStamper::AddPageResource(TvxPDFDictObject* Resources,
                                                  const TvxPDFIndirectReference& Ref,
                                                  const std::string& Name) {
   if (!Resources) throw EUnexpectedError("Error inserting page resource");
+  // A dictionary shared by many pages answers as it did the first time (only
+  // entries are added), without being searched again: a large one would
+  // cost its size on every page.
+  std::string MemoKey;
+  MemoKey.reserve(Category.size() + Name.size() + 1);
+  MemoKey.append(Category).push_back(' ');
+  MemoKey.append(Name);
+  auto& Memo = FAddedNames[Resources];
+  if (auto It = Memo.find(MemoKey); It != Memo.end()) return It->second;
+  std::string Result = AddPageResourceOnce(Resources, Category, Ref, Name);
+  Memo.emplace(std::move(MemoKey), Result);
+  return Result;
+}
+
+std::string TvxWatermarkStamper::AddPageResourceOnce(TvxPDFDictObject* Resources,
+                                                     std::string_view Category,
+                                                     const TvxPDFIndirectReference& Ref,
+                                                     const std::string& Name) {
   TvxPDFDictObject* Sub = AsDict(Resources->Lookup(Category));
   if (!Sub) {
     // A missing, null or broken entry is replaced, never doubled.
@@ -594,6 +612,8 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   TvxFontLookupCache FontLookups;
   const TvxPDFDictObject* LastFontDict = nullptr;
   std::string LastFoundName;
+  TvxPDFDictObject* LastResources = nullptr;
+  TvxPDFDictObject* LastResourceFonts = nullptr;
 
   for (int32_t P : Pages) {
     TvxPDFDictObject& Page = PageDict(P);
@@ -615,7 +635,15 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
 
     // Every page is looked up, so every page names a font it has.
     TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"));
-    TvxPDFDictObject* FontDict = Resources ? AsDict(Resources->Lookup("/Font")) : nullptr;
+    // Pages sharing one resource dictionary find its fonts once.
+    TvxPDFDictObject* FontDict = nullptr;
+    if (Resources == LastResources) {
+      FontDict = LastResourceFonts;
+    } else if (Resources) {
+      FontDict = AsDict(Resources->Lookup("/Font"));
+      LastResources = Resources;
+      LastResourceFonts = FontDict;
+    }
     std::string FoundName;
     int32_t DictSlot = -1;
     if (FontDict && FontDict == LastFontDict) {

@@ -152,6 +152,11 @@ class TvxWatermarkStamper {
   std::unordered_map<const TvxPDFIndirectObject*, int32_t> FArrayUsers;
   bool FArraysCounted = false;
   std::unordered_map<int32_t, int32_t> FStateStreams;  // +count "Q", -count "q" -> object number
+  // The names AddPageResource gave, by resource dictionary, category and name.
+  std::unordered_map<const TvxPDFDictObject*, std::unordered_map<std::string, std::string>>
+      FAddedNames;
+  std::string AddPageResourceOnce(TvxPDFDictObject* Resources, std::string_view Category,
+                                  const TvxPDFIndirectReference& Ref, const std::string& Name);
   // The save balance of each content stream scanned, by stream.
   mutable std::unordered_map<const TvxPDFObject*, TvxSaveBalance> FBalances;
 };
