@@ -319,7 +319,10 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     LastResources = Resources;
     const TvxPDFDictObject* Fonts = R.Dict(Resources->Lookup("/Font"));
     // A dictionary shared by pages that take turns is walked once too.
-    if (!Fonts || Fonts == LastFonts || !SeenFonts.Insert(Fonts, 0)) continue;
+    if (!Fonts || Fonts == LastFonts) continue;
+    // Large dictionaries shared by pages taking turns are walked once; small
+    // ones cost little to walk again and much to remember for every page.
+    if (Fonts->Count() > 32 && !SeenFonts.Insert(Fonts, 0)) continue;
     LastFonts = Fonts;
     for (int32_t I = 0; I < Fonts->Count(); ++I) {
       TvxPDFObject* V = Fonts->GetValue(I);

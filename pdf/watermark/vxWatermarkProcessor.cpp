@@ -16,6 +16,12 @@
 namespace vx {
 
 namespace {
+// Dictionaries with more entries than this are searched once a stamping and
+// their answers remembered; smaller ones are cheaper to search again.
+constexpr int32_t LargeDictionary = 32;
+}  // namespace
+
+namespace {
 
 char16_t Upper(char16_t C) {
   return C >= u'a' && C <= u'z' ? static_cast<char16_t>(C - 32) : C;
@@ -373,6 +379,11 @@ std::string TvxWatermarkStamper::AddPageResource(TvxPDFDictObject* Resources,
   MemoKey.reserve(Category.size() + Name.size() + 1);
   MemoKey.append(Category).push_back(' ');
   MemoKey.append(Name);
+  if (Resources->Count() <= LargeDictionary) {
+    const TvxPDFDictObject* Sub = AsDict(Resources->Lookup(Category));
+    if (!Sub || Sub->Count() <= LargeDictionary)
+      return AddPageResourceOnce(Resources, Category, Ref, Name);
+  }
   auto& Memo = FAddedNames[Resources];
   if (auto It = Memo.find(MemoKey); It != Memo.end()) return It->second;
   std::string Result = AddPageResourceOnce(Resources, Category, Ref, Name);
@@ -670,9 +681,13 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
       } else {
         FoundName = Judged[I].Name;
       }
-      DictSlot = static_cast<int32_t>(DictNames.size());
-      JudgedDicts.Insert(FontDict, DictSlot);
-      DictNames.push_back(FoundName);
+      // Only large dictionaries are worth remembering: a small one is judged
+      // again at little cost, and remembering every page's would cost memory.
+      if (FontDict->Count() > LargeDictionary) {
+        DictSlot = static_cast<int32_t>(DictNames.size());
+        JudgedDicts.Insert(FontDict, DictSlot);
+        DictNames.push_back(FoundName);
+      }
     }
     if (FoundName.empty() && !FontCreated) {
       CreatedName = RandomResourceName(FontResourcePrefix);
