@@ -377,10 +377,11 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
     WriteDocument(Output);
     File.Close();
     if (Replaces) {
-      if (::chown(Temp.c_str(), Old.st_uid, Old.st_gid) != 0) {
-        // Only the owner's group may not be ours to give: the file stays ours.
-      }
-      ::chmod(Temp.c_str(), Old.st_mode & 07777);
+      mode_t Mode = Old.st_mode & 07777;
+      // Where the owner cannot be given, the file stays ours, and without
+      // set-user or set-group bits that were meant for another owner.
+      if (::chown(Temp.c_str(), Old.st_uid, Old.st_gid) != 0) Mode &= 0777;
+      ::chmod(Temp.c_str(), Mode);
     } else {
       // A new file gets the permissions a created file would have.
       mode_t Mask = ::umask(0);

@@ -318,7 +318,6 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     if (!Resources || Resources == LastResources) continue;
     LastResources = Resources;
     const TvxPDFDictObject* Fonts = R.Dict(Resources->Lookup("/Font"));
-    // A dictionary shared by pages that take turns is walked once too.
     if (!Fonts || Fonts == LastFonts) continue;
     // Large dictionaries shared by pages taking turns are walked once; small
     // ones cost little to walk again and much to remember for every page.

@@ -104,16 +104,9 @@ TvxPDFIndirectObject* TvxPDFObjectStore::FindObject(const TvxPDFObject* Obj) con
   return Slot ? Slot->Payload : nullptr;
 }
 
-namespace {
-// References to references occur in real files one or two deep. A longer
-// chain, or one that loops, ends as a missing object after this many steps,
-// so that no lookup costs time in proportion to the store.
-constexpr int64_t MaxChainSteps = 64;
-}  // namespace
-
 TvxPDFObject* TvxPDFObjectStore::Follow(TvxPDFObject* Obj) const {
   for (int64_t Steps = 0; Obj && Obj->IsIndirectReference(); ++Steps) {
-    if (Steps >= MaxChainSteps) return nullptr;
+    if (Steps >= MaxReferenceChain) return nullptr;
     TvxPDFIndirectObject* Target = FindObject(Obj);
     if (!Target) return nullptr;
     Obj = Target->Value.get();
@@ -123,7 +116,7 @@ TvxPDFObject* TvxPDFObjectStore::Follow(TvxPDFObject* Obj) const {
 
 TvxPDFObject* TvxPDFObjectStore::Resolve(TvxPDFObject* Obj) const {
   for (int64_t Steps = 0; Obj && (Obj->IsIndirectReference() || Obj->IsIndirectObject()); ++Steps) {
-    if (Steps >= 2 * MaxChainSteps) return nullptr;
+    if (Steps >= 2 * MaxReferenceChain) return nullptr;
     if (Obj->IsIndirectObject()) {
       Obj = static_cast<TvxPDFIndirectObject*>(Obj)->Value.get();
     } else {

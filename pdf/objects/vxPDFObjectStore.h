@@ -36,6 +36,11 @@ struct TvxObjectKeyHash {
   }
 };
 
+// References to references occur in real files one or two deep. A longer
+// chain, or one that loops, ends as a missing object after this many steps,
+// so that no lookup costs time in proportion to the store.
+inline constexpr int64_t MaxReferenceChain = 64;
+
 struct TvxUniqueIDHash {
   uint64_t operator()(int32_t ID) const noexcept { return MixIndexKey(static_cast<uint32_t>(ID)); }
 };

@@ -325,11 +325,10 @@ TvxPDFObject* TvxObjectLoader::Target(TvxPDFObject* X, bool Keep,
                                       std::unique_ptr<TvxPDFIndirectObject>& Holder,
                                       bool* FromFile) {
   if (FromFile) *FromFile = false;
-  // References to references are one or two deep in real files: a longer
-  // chain, or one that loops, ends as missing, as in the store, instead of
-  // costing a read for every object the file describes.
-  for (size_t Steps = 0; X && X->IsIndirectReference(); ++Steps) {
-    if (Steps >= 64) return nullptr;
+  // A chain ends as missing as in the store, instead of costing a read for
+  // every object the file describes.
+  for (int64_t Steps = 0; X && X->IsIndirectReference(); ++Steps) {
+    if (Steps >= MaxReferenceChain) return nullptr;
     TvxPDFIndirectObject* Found = D.FStore->FindObject(X);
     if (!Found) {
       TvxLoadedObject Loaded = LoadObject(static_cast<TvxPDFIndirectReference*>(X)->ObjectNumber);

@@ -375,15 +375,15 @@ std::string TvxWatermarkStamper::AddPageResource(TvxPDFDictObject* Resources,
   // A dictionary shared by many pages answers as it did the first time (only
   // entries are added), without being searched again: a large one would
   // cost its size on every page.
-  std::string MemoKey;
-  MemoKey.reserve(Category.size() + Name.size() + 1);
-  MemoKey.append(Category).push_back(' ');
-  MemoKey.append(Name);
   if (Resources->Count() <= LargeDictionary) {
     const TvxPDFDictObject* Sub = AsDict(Resources->Lookup(Category));
     if (!Sub || Sub->Count() <= LargeDictionary)
       return AddPageResourceOnce(Resources, Category, Ref, Name);
   }
+  std::string MemoKey;
+  MemoKey.reserve(Category.size() + Name.size() + 1);
+  MemoKey.append(Category).push_back(' ');
+  MemoKey.append(Name);
   auto& Memo = FAddedNames[Resources];
   if (auto It = Memo.find(MemoKey); It != Memo.end()) return It->second;
   std::string Result = AddPageResourceOnce(Resources, Category, Ref, Name);
