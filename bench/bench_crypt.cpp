@@ -32,7 +32,7 @@ BENCHMARK(BM_MD5);
 void BM_DecryptStrings(benchmark::State& State) {
   vx::TvxPDFEncryptionSettings S;
   S.SetLevel(vx::el128bit);
-  vx::TvxPDFEncryption E("Output1.pdf", S, "");
+  vx::TvxPDFEncryption E(S);
   vx::TvxPDFDecrypt D;
   D.SetKeyLengthAndRevision(E.KeyLength(), E.Revision());
   D.SetFileID(E.GetFileID());
@@ -69,7 +69,7 @@ BENCHMARK(BM_HashRevision6);
 void BM_DecryptStringsAES(benchmark::State& State) {
   vx::TvxPDFEncryptionSettings S;
   S.SetLevel(vx::elAES128);
-  vx::TvxPDFEncryption E("Output1.pdf", S, "");
+  vx::TvxPDFEncryption E(S);
   vx::TvxEncryptParams P;
   P.V = 4;
   P.R = 4;

@@ -55,7 +55,10 @@ constexpr const char* Usage =
     "print,\n"
     "annotate, fill, accessibility, assemble, hiresprint (default all) or none.\n"
     "An encrypted input opened with its user password is saved with the same\n"
-    "encryption.\n"
+    "encryption. Restricted permissions without --owner-password get a random\n"
+    "owner password that nobody learns.\n"
+    "--password-file, --user-password-file and --owner-password-file FILE take\n"
+    "the password from the first line of FILE (- for standard input) instead.\n"
     "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
@@ -99,6 +102,7 @@ TvxArgs ParseArgs(int argc, char** argv, int First, const std::vector<std::strin
       Args.Positional.push_back(A);
     }
   }
+  vxcli::ResolvePasswordFiles(Args.Options);
   return Args;
 }
 
@@ -114,7 +118,7 @@ void Load(vx::TvxPDFDocument& Doc, const std::string& File, const TvxArgs& Args)
 }
 
 int Info(int argc, char** argv) {
-  TvxArgs Args = ParseArgs(argc, argv, 2, {"--password"});
+  TvxArgs Args = ParseArgs(argc, argv, 2, {"--password", "--password-file"});
   if (Args.Positional.size() != 1) throw TvxUsageError{"info takes one FILE"};
   vx::TvxPDFDocument Doc;
   Load(Doc, Args.Positional[0], Args);
@@ -149,8 +153,8 @@ uint8_t LevelOption(const TvxArgs& Args) {
 }
 
 int Rewrite(int argc, char** argv) {
-  std::vector<std::string> Known = {"-o", "--password", "--compress", "--level",
-                                    "--need-appearances"};
+  std::vector<std::string> Known = {"-o",         "--password-file", "--password",
+                                    "--compress", "--level",         "--need-appearances"};
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
   TvxArgs Args = ParseArgs(argc, argv, 2, Known);
@@ -275,10 +279,10 @@ std::u16string WatermarkText(const std::string& Utf8) {
 }
 
 int Stamp(int argc, char** argv) {
-  std::vector<std::string> Known = {"-o",        "--password",   "--text",     "--angle",
-                                    "--font",    "--size",       "--color",    "--stroke-color",
-                                    "--render",  "--horizontal", "--vertical", "--pages",
-                                    "--opacity", "--embed"};
+  std::vector<std::string> Known = {
+      "-o",           "--password", "--password-file", "--text",         "--angle",
+      "--font",       "--size",     "--color",         "--stroke-color", "--render",
+      "--horizontal", "--vertical", "--pages",         "--opacity",      "--embed"};
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
   TvxArgs Args =

@@ -34,8 +34,44 @@ std::string PasswordOption(const TvxOptions& Options, const char* Name, bool Utf
 
 const std::vector<std::string> FlagOptionNames = {"--repair"};
 
-const std::vector<std::string> EncryptionOptionNames = {"--encrypt", "--user-password",
-                                                        "--owner-password", "--permissions"};
+const std::vector<std::string> EncryptionOptionNames = {
+    "--encrypt",     "--user-password",      "--owner-password",
+    "--permissions", "--user-password-file", "--owner-password-file"};
+
+namespace {
+
+// The first line of File ("-": standard input), without its line end.
+std::string ReadPasswordLine(const std::string& File) {
+  std::FILE* In = File == "-" ? stdin : std::fopen(File.c_str(), "rb");
+  if (!In) throw vx::Exception("Cannot read the password file " + File);
+  std::string Line;
+  int C;
+  while ((C = std::fgetc(In)) != EOF && C != '\n') Line.push_back(static_cast<char>(C));
+  const bool Failed = std::ferror(In) != 0;
+  if (In != stdin) std::fclose(In);
+  if (Failed) throw vx::Exception("Cannot read the password file " + File);
+  if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+  return Line;
+}
+
+}  // namespace
+
+void ResolvePasswordFiles(TvxOptions& Options) {
+  bool StdinUsed = false;
+  for (const char* Name : {"--password", "--user-password", "--owner-password"}) {
+    const std::string FileOption = std::string(Name) + "-file";
+    auto It = Options.find(FileOption);
+    if (It == Options.end()) continue;
+    if (Options.count(Name))
+      throw TvxUsageError{std::string(Name) + " and " + FileOption + " exclude each other"};
+    if (It->second == "-") {
+      if (StdinUsed) throw TvxUsageError{"only one password file can be standard input"};
+      StdinUsed = true;
+    }
+    Options[Name] = ReadPasswordLine(It->second);
+    Options.erase(FileOption);
+  }
+}
 
 void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
                   const TvxOptions& Options) {

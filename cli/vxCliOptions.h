@@ -17,6 +17,14 @@ struct TvxUsageError {
 
 using TvxOptions = std::map<std::string, std::string>;
 
+// "--password-file", "--user-password-file", "--owner-password-file" FILE:
+// the first line of FILE, without its line end ("-" reads standard input),
+// becomes the value of "--password", "--user-password", "--owner-password",
+// so that a password need not show in the process list. Raises
+// TvxUsageError when both forms are given or two read standard input, and
+// vx::Exception when FILE cannot be read.
+void ResolvePasswordFiles(TvxOptions& Options);
+
 // Options every command takes, without a value.
 extern const std::vector<std::string> FlagOptionNames;
 

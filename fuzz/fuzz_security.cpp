@@ -65,7 +65,7 @@ void DecryptAllWays(TvxPDFDecrypt& D, const std::string& Data) {
 std::unique_ptr<TvxPDFDecrypt> MakeDecryptor(TvxPDFEncryptionLevel Level) {
   TvxPDFEncryptionSettings S;
   S.SetLevel(Level);
-  TvxPDFEncryption E("x", S, "");
+  TvxPDFEncryption E(S);
   TvxEncryptParams P;
   P.V = E.VersionValue();
   P.R = E.Revision();
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Bytes, size_t Size) {
     TvxMemoryStream Source(DictText);
     TvxPDFStreamReader R(1, &Source);
     TvxPDFObjectPtr Encrypt = R.ParseObject();
-    TvxSecurityHandler H(nullptr);
+    TvxSecurityHandler H;
     auto ID = std::make_unique<TvxPDFArrayObject>();
     ID->Add(std::make_unique<TvxPDFStringObject>("<0123456789ABCDEF0123456789ABCDEF>", true));
     for (const char* Password : {"", "owner"}) {

@@ -69,7 +69,7 @@ void TvxCustomPDFDocument::InitDocumentData() {
   FDecryptor.reset();
   FPendingID.reset();
   if (!FSecurity) {
-    FSecurity = std::make_unique<TvxSecurityHandler>([this] { return FInfo->GetCreationDate(); });
+    FSecurity = std::make_unique<TvxSecurityHandler>();
     FSecurity->SetOnWarning([this](const std::string& Msg) { DoWarning(Msg); });
   }
   // Every load starts from plain output: encryption off (el40bit, no

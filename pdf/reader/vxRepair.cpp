@@ -107,10 +107,12 @@ int32_t ReferencedNumber(const TvxPDFObject* Obj) {
 
 bool IsDamagedStructureError(const std::exception& E) {
   // Not damage: a file that cannot be found or read, a method the security
-  // handler lacks, a limit on decoded data.
+  // handler lacks or key material no repair can recover, a limit on decoded
+  // data.
   return dynamic_cast<const Exception*>(&E) && !dynamic_cast<const EFileNotFound*>(&E) &&
          !dynamic_cast<const EStreamError*>(&E) &&
          !dynamic_cast<const EUnsupportedEncryption*>(&E) &&
+         !dynamic_cast<const EDamagedEncryption*>(&E) &&
          !dynamic_cast<const EInvalidPermission*>(&E) &&
          !dynamic_cast<const EDecodeLimitError*>(&E);
 }

@@ -22,6 +22,9 @@ namespace vx {
 
 // A file encrypted by a method this handler does not implement.
 VX_DECLARE_EXCEPTION(EUnsupportedEncryption, EPDFException)
+// An encryption dictionary whose key material is missing or cut short: no
+// password can recover the file key.
+VX_DECLARE_EXCEPTION(EDamagedEncryption, EPDFException)
 // Encryption settings the output cannot be made with.
 VX_DECLARE_EXCEPTION(EEncryptionSettingsError, EPDFException)
 
@@ -32,8 +35,18 @@ inline constexpr std::string_view InvalidUserKey = "Invalid User Key.";
 inline constexpr std::string_view InvalidPermission = "Invalid permission in encryption dictionary";
 inline constexpr std::string_view ShortAESData = "Encrypted data of object %s is too short for AES";
 inline constexpr std::string_view BadAESPadding = "Encrypted data of object %s has bad AES padding";
-inline constexpr std::string_view PermsMismatch =
-    "The /Perms entry does not match the encryption dictionary";
+inline constexpr std::string_view PermsUnreadable =
+    "The /Perms entry cannot be read: the permissions of /P are kept";
+inline constexpr std::string_view PermsOverrideP =
+    "The /P entry does not match /Perms: the permissions /Perms holds are taken";
+inline constexpr std::string_view NoOwnerPassword =
+    "no owner password given: the restrictions can only be lifted by re-encrypting from the "
+    "original";
+inline constexpr std::string_view UnexpressiblePermissions =
+    "The encryption level cannot hold these permissions as asked: %s";
+inline constexpr std::string_view DamagedAES256Key =
+    "The encryption dictionary's %s entry is missing or too short: the file key cannot be "
+    "recovered";
 inline constexpr std::string_view UnpreparablePassword =
     "The password cannot be used for AES-256 (%s)";
 inline constexpr std::string_view UserPasswordUnknown =
@@ -215,19 +228,23 @@ struct TvxSourceEncryption {
   std::string FileKey;
 };
 
-// Writing side: identifier and keys are fixed at construction.
+// Writing side: identifier and keys are fixed at construction. Every
+// encryptor draws its own file identifier from the system's random source,
+// so no two saved files share a file key or an RC4 key stream.
 class TvxPDFEncryption : public TvxBasePDFCrypt {
  public:
-  // From the settings. The file identifier is the MD5 of FileName followed
-  // by DateText. At AES-256, OwnerBytes, when given, are the owner
+  // From the settings. At AES-256, OwnerBytes, when given, are the owner
   // password's bytes as a source accepted them, taken without SASLprep.
-  TvxPDFEncryption(const std::string& FileName, const TvxPDFEncryptionSettings& Settings,
-                   const std::string& DateText, std::string_view OwnerBytes = {});
+  // Restricted permissions without an owner password get a random owner
+  // password of 32 bytes, which nobody learns (OwnerPasswordGenerated).
+  explicit TvxPDFEncryption(const TvxPDFEncryptionSettings& Settings,
+                            std::string_view OwnerBytes = {});
   // Keeping the source's /O, /P, revision and key length, with a new
   // identifier.
-  TvxPDFEncryption(const std::string& FileName, const TvxSourceEncryption& Source,
-                   const std::string& DateText);
+  explicit TvxPDFEncryption(const TvxSourceEncryption& Source);
 
+  // True when the owner password is a random one nobody knows.
+  bool OwnerPasswordGenerated() const { return FOwnerGenerated; }
   // At AES-256: the file key, /U and /UE of Source instead of new ones, so
   // that its user password, which an owner-password open cannot learn, still
   // opens the output; /O, /OE and /Perms follow the settings.
@@ -260,6 +277,7 @@ class TvxPDFEncryption : public TvxBasePDFCrypt {
   std::string FPaddedOwner;
   std::string FPaddedUser;
   int32_t FP = 0;
+  bool FOwnerGenerated = false;
 };
 
 }  // namespace vx

@@ -1,6 +1,7 @@
 #include "pdf/security/vxPDFCryptKeys.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "pdf/security/vxAES.h"
 #include "pdf/security/vxMD5.h"
@@ -227,10 +228,20 @@ std::string ComputePerms(std::string_view FileKey, int32_t P, bool EncryptMetada
   return AESEncryptBlock(FileKey, Block);
 }
 
-bool PermsMatch(std::string_view FileKey, std::string_view Perms, int32_t P) {
+bool PermsValue(std::string_view FileKey, std::string_view Perms, int32_t& P) {
   if (Perms.size() < 16 || FileKey.size() != 32) return false;
   const std::string Block = AESDecryptBlock(FileKey, Perms.substr(0, 16));
-  return Block.compare(9, 3, "adb") == 0 && Block.compare(0, 4, PermissionBytes(P)) == 0;
+  if (Block.compare(9, 3, "adb") != 0) return false;
+  uint32_t Value = 0;
+  for (int I = 3; I >= 0; --I)
+    Value = Value << 8 | static_cast<uint8_t>(Block[static_cast<size_t>(I)]);
+  P = static_cast<int32_t>(Value);
+  return true;
+}
+
+bool PermsMatch(std::string_view FileKey, std::string_view Perms, int32_t P) {
+  int32_t Signed = 0;
+  return PermsValue(FileKey, Perms, Signed) && Signed == P;
 }
 
 int32_t PermissionValue(TvxPDFEncryptionLevel Level, TvxUserPermissions Permissions) {
@@ -242,6 +253,39 @@ int32_t PermissionValue(TvxPDFEncryptionLevel Level, TvxUserPermissions Permissi
     P |= static_cast<uint32_t>(B.Bit);
   }
   return static_cast<int32_t>(P);
+}
+
+std::string_view PermissionName(TvxUserPermissionsType Permission) {
+  static constexpr std::string_view Names[] = {"copy", "modify",        "print",    "annotate",
+                                               "fill", "accessibility", "assemble", "hiresprint"};
+  return Names[Permission & 7];
+}
+
+std::string UnexpressiblePermissions(TvxPDFEncryptionLevel Level, TvxUserPermissions Permissions) {
+  std::string List;
+  auto Add = [&List](TvxUserPermissionsType P, std::string_view Why) {
+    if (!List.empty()) List += ", ";
+    List += PermissionName(P);
+    List += " (";
+    List += Why;
+    List += ')';
+  };
+  if (Level == el40bit) {
+    // Revision 2 has no bits of their own for these: each goes with an older
+    // permission.
+    static constexpr std::pair<TvxUserPermissionsType, TvxUserPermissionsType> Follow[] = {
+        {AllowFormFill, AllowAnnotation},
+        {AllowAccessibility, AllowCopy},
+        {AllowDocAssembly, AllowModify},
+        {AllowHighResPrint, AllowPrint}};
+    for (const auto& [Own, Older] : Follow)
+      if (Permissions.Has(Own) != Permissions.Has(Older))
+        Add(Own, std::string("goes with ") + std::string(PermissionName(Older)) + " at 40 bits");
+    return List;
+  }
+  if (Permissions.Has(AllowHighResPrint) && !Permissions.Has(AllowPrint))
+    Add(AllowHighResPrint, "needs print");
+  return List;
 }
 
 TvxUserPermissions PermissionsFromP(int32_t Length, int64_t P) {

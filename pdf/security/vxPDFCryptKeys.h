@@ -72,11 +72,20 @@ TvxAES256Keys ComputeAES256Keys(std::string_view FileKey, std::string_view UserP
 // /Perms: P, EncryptMetadata and "adb" with 4 random bytes, under the file key.
 std::string ComputePerms(std::string_view FileKey, int32_t P, bool EncryptMetadata,
                          std::string_view Random4);
+// P as /Perms holds it, when /Perms decrypts to a block marked "adb".
+bool PermsValue(std::string_view FileKey, std::string_view Perms, int32_t& P);
 // True when /Perms decrypts to P (low four bytes) and "adb".
 bool PermsMatch(std::string_view FileKey, std::string_view Perms, int32_t P);
 
 // P for writing: the level's base value plus the bits of the permissions.
 int32_t PermissionValue(TvxPDFEncryptionLevel Level, TvxUserPermissions Permissions);
+// The permission's name as users give it: "copy", "modify", "print",
+// "annotate", "fill", "accessibility", "assemble", "hiresprint".
+std::string_view PermissionName(TvxUserPermissionsType Permission);
+// The permissions the level's P cannot hold as they are set, each with the
+// reason ("fill (goes with annotate at 40 bits)"), comma-separated; empty
+// when P holds them all.
+std::string UnexpressiblePermissions(TvxPDFEncryptionLevel Level, TvxUserPermissions Permissions);
 // The permissions P grants; the last four bits count only from 128 bits on.
 TvxUserPermissions PermissionsFromP(int32_t Length, int64_t P);
 // Permissions with every one whose bit in P is 0 removed; at el40bit the

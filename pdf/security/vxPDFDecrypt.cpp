@@ -149,8 +149,17 @@ bool TvxPDFDecrypt::CheckAES256(std::string_view Password, bool Owner) {
 }
 
 void TvxPDFDecrypt::CheckPerms() {
-  // A damaged /Perms does not keep the document shut; /P counts.
-  if (!PermsMatch(FKey, FPerms, FP) && OnWarning) OnWarning(std::string(msg::PermsMismatch));
+  // /Perms holds P under the file key, where no one without the key can
+  // change it; /P can be changed by anyone. A damaged /Perms does not keep
+  // the document shut: /P counts then.
+  int32_t Signed = 0;
+  if (!PermsValue(FKey, FPerms, Signed)) {
+    if (OnWarning) OnWarning(std::string(msg::PermsUnreadable));
+    return;
+  }
+  if (Signed == FP) return;
+  if (OnWarning) OnWarning(std::string(msg::PermsOverrideP));
+  FP = Signed;
 }
 
 bool TvxPDFDecrypt::CheckUserPassword(std::string_view Password) {

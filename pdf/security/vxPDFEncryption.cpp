@@ -2,26 +2,35 @@
 
 #include "pdf/security/vxAES.h"
 #include "pdf/security/vxChunkCiphers.h"
-#include "pdf/security/vxMD5.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxSASLprep.h"
 
 namespace vx {
 
-TvxPDFEncryption::TvxPDFEncryption(const std::string& FileName,
-                                   const TvxPDFEncryptionSettings& Settings,
-                                   const std::string& DateText, std::string_view OwnerBytes) {
+TvxPDFEncryption::TvxPDFEncryption(const TvxPDFEncryptionSettings& Settings,
+                                   std::string_view OwnerBytes) {
   FOwnerPassword = Settings.OwnerPassword();
   FUserPassword = Settings.UserPassword();
   SetLevel(Settings.Level());
   FPermissions = Settings.UserPermissions();
-  FFileID = MD5Bytes(FileName + DateText);
+  FFileID = RandomBytes(16);
   FP = vx::PermissionValue(FLevel, FPermissions);
+  // Without an owner password the user password would open the file as its
+  // owner, and every reader would grant every right.
+  std::string Generated;
+  if (Settings.Changeable() && FOwnerPassword.empty() && OwnerBytes.empty() &&
+      FP != vx::PermissionValue(FLevel, TvxUserPermissions::All())) {
+    Generated = RandomBytes(32);
+    FOwnerGenerated = true;
+  }
   if (FLevel == elAES256) {
-    // The file key does not depend on the passwords: it is random.
-    SetupAES256(RandomBytes(32), OwnerBytes);
+    // The file key does not depend on the passwords: it is random. A
+    // generated owner password is used as bytes, as SASLprep would refuse
+    // most of them.
+    SetupAES256(RandomBytes(32), FOwnerGenerated ? std::string_view(Generated) : OwnerBytes);
     return;
   }
+  if (FOwnerGenerated) FOwnerPassword = Generated;
   FPaddedOwner = PadPassword(FOwnerPassword.empty() ? FUserPassword : FOwnerPassword);
   FPaddedUser = PadPassword(FUserPassword);
   FOwnerKey = ComputeOwnerKey(FPaddedOwner, FPaddedUser, FRevision, FKeyLength);
@@ -29,9 +38,8 @@ TvxPDFEncryption::TvxPDFEncryption(const std::string& FileName,
   FUserKey = ComputeUserKey(FKey, FFileID, FRevision);
 }
 
-TvxPDFEncryption::TvxPDFEncryption(const std::string& FileName, const TvxSourceEncryption& Source,
-                                   const std::string& DateText) {
-  FFileID = MD5Bytes(FileName + DateText);
+TvxPDFEncryption::TvxPDFEncryption(const TvxSourceEncryption& Source) {
+  FFileID = RandomBytes(16);
   FP = Source.P;
   FPermissions = PermissionsFromP(Source.Revision >= 3 ? 128 : 40, static_cast<int64_t>(Source.P));
   if (Source.Revision >= 5) {

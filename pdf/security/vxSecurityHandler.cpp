@@ -1,5 +1,8 @@
 #include "pdf/security/vxSecurityHandler.h"
 
+#include <cctype>
+#include <utility>
+
 #include "pdf/objects/vxUtils.h"
 
 namespace vx {
@@ -30,6 +33,17 @@ std::string HexToken(std::string_view Bytes) {
   Token += BytesToHex(Bytes);
   Token += '>';
   return Token;
+}
+
+// The byte count of a string value; 0 for anything else.
+size_t StringSize(const TvxPDFObject* V) {
+  if (!V || !V->IsString()) return 0;
+  const auto* S = static_cast<const TvxPDFStringObject*>(V);
+  if (S->Text.size() < 2) return 0;
+  if (S->Text.front() != '<') return S->Text.size() - 2;
+  size_t Digits = 0;
+  for (char C : S->Text) Digits += std::isxdigit(static_cast<unsigned char>(C)) ? 1 : 0;
+  return (Digits + 1) / 2;
 }
 
 [[noreturn]] void Unsupported(const std::string& Method) {
@@ -126,6 +140,12 @@ TvxEncryptParams TvxSecurityHandler::CheckEncryptDict(const TvxPDFObject* Encryp
   if (V == 5 && (R == 5 || R == 6)) {
     P.Length = 256;
     ReadCryptFilters(Dict, P);
+    // Zeros in place of missing key bytes would open the file with a wrong
+    // key, and a save would encrypt the garbage it decrypts.
+    for (const auto& [Key, Size] :
+         {std::pair<std::string_view, size_t>{"/O", 48}, {"/U", 48}, {"/OE", 32}, {"/UE", 32}})
+      if (StringSize(Dict.Lookup(Key)) < Size)
+        throw EDamagedEncryption(FormatMessage(msg::DamagedAES256Key, std::string(Key)));
     return P;
   }
   if ((V != 1 && V != 2) || !HasR || (R != 2 && R != 3))
@@ -198,32 +218,34 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
 }
 
 void TvxSecurityHandler::CreateEncryptor() {
-  const std::string Date = FDateText ? FDateText() : std::string();
-  const std::string Name(OutputIDFileName);
-  if (FSource && FSettings.Revision() == FSourceRevision) {
-    FEncryptor = std::make_unique<TvxPDFEncryption>(Name, *FSource, Date);
-  } else {
-    // Another level would be made with the empty user password and leave the
-    // copy open to anyone.
-    const bool UserPasswordKept =
-        FSource && FSettings.UserPasswordRevision() == FSourceUserPasswordRevision;
-    if (UserPasswordKept && !FSource->UserPasswordKnown && FSettings.Level() != elAES256)
-      throw EEncryptionSettingsError(std::string(msg::UserPasswordUnknown));
-    // The source's owner password, still set, keeps the bytes it opened
-    // with, though SASLprep may refuse it.
-    const bool OwnerKept = FSource && !FSource->OwnerPasswordBytes.empty() &&
-                           FSettings.OwnerPassword() == FSource->OwnerPassword;
-    FEncryptor = std::make_unique<TvxPDFEncryption>(
-        Name, FSettings, Date, OwnerKept ? FSource->OwnerPasswordBytes : std::string());
-    // An owner-password open of AES-256 leaves the user password unknown:
-    // unless it was set since, the source's one stays.
-    if (UserPasswordKept) FEncryptor->KeepUserKeys(*FSource);
+  FFromSettings = !(FSource && FSettings.Revision() == FSourceRevision);
+  if (!FFromSettings) {
+    FEncryptor = std::make_unique<TvxPDFEncryption>(*FSource);
+    return;
   }
-  FEncryptorRevision = FSettings.Revision();
+  // Another level would be made with the empty user password and leave the
+  // copy open to anyone.
+  const bool UserPasswordKept =
+      FSource && FSettings.UserPasswordRevision() == FSourceUserPasswordRevision;
+  if (UserPasswordKept && !FSource->UserPasswordKnown && FSettings.Level() != elAES256)
+    throw EEncryptionSettingsError(std::string(msg::UserPasswordUnknown));
+  // The source's owner password, still set, keeps the bytes it opened
+  // with, though SASLprep may refuse it.
+  const bool OwnerKept = FSource && !FSource->OwnerPasswordBytes.empty() &&
+                         FSettings.OwnerPassword() == FSource->OwnerPassword;
+  FEncryptor = std::make_unique<TvxPDFEncryption>(
+      FSettings, OwnerKept ? FSource->OwnerPasswordBytes : std::string());
+  // An owner-password open of AES-256 leaves the user password unknown:
+  // unless it was set since, the source's one stays.
+  if (UserPasswordKept) FEncryptor->KeepUserKeys(*FSource);
 }
 
 void TvxSecurityHandler::PrepareEncryptor() {
-  if (!FEncryptor || FEncryptorRevision != FSettings.Revision()) CreateEncryptor();
+  CreateEncryptor();
+  if (!FOnWarning || !FFromSettings) return;
+  if (FEncryptor->OwnerPasswordGenerated()) FOnWarning(std::string(msg::NoOwnerPassword));
+  const std::string Lost = UnexpressiblePermissions(FSettings.Level(), FSettings.UserPermissions());
+  if (!Lost.empty()) FOnWarning(FormatMessage(msg::UnexpressiblePermissions, Lost));
 }
 
 std::string TvxSecurityHandler::EncryptData(std::string_view Data, int32_t ObjNum) {

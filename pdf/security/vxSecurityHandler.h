@@ -15,15 +15,9 @@
 
 namespace vx {
 
-// The name the output's file identifier is derived from.
-inline constexpr std::string_view OutputIDFileName = "Output1.pdf";
-
 class TvxSecurityHandler {
  public:
-  // DateText gives the information's creation date, an input of the
-  // output's file identifier.
-  explicit TvxSecurityHandler(std::function<std::string()> DateText)
-      : FDateText(std::move(DateText)) {}
+  TvxSecurityHandler() = default;
 
   TvxPDFEncryptionSettings& Settings() { return FSettings; }
   const TvxPDFEncryptionSettings& Settings() const { return FSettings; }
@@ -45,7 +39,9 @@ class TvxSecurityHandler {
   // A new encryptor from the settings, or from the source's values while the
   // settings are as the open left them.
   void CreateEncryptor();
-  // Creates the encryptor when there is none or the settings changed since.
+  // A new encryptor for each save, so no two saved files share an
+  // identifier or keys; warns of an owner password made up for it and of
+  // permissions the level cannot express.
   void PrepareEncryptor();
   TvxPDFEncryption* Encryptor() const { return FEncryptor.get(); }
   // Data encrypted for object ObjNum, generation 0; creates the encryptor
@@ -66,10 +62,10 @@ class TvxSecurityHandler {
   }
 
  private:
-  std::function<std::string()> FDateText;
   TvxPDFEncryptionSettings FSettings;
   std::unique_ptr<TvxPDFEncryption> FEncryptor;
-  uint64_t FEncryptorRevision = 0;
+  // The encryptor was made from the settings, not from the source's values.
+  bool FFromSettings = false;
   std::optional<TvxSourceEncryption> FSource;
   uint64_t FSourceRevision = 0;
   uint64_t FSourceUserPasswordRevision = 0;

@@ -12,6 +12,7 @@
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxNumberText.h"
 #include "pdf/objects/vxUtils.h"
+#include "pdf/security/vxAES.h"
 #include "pdf/writer/vxOutlineBuilder.h"
 #include "platform/vxCodePage.h"
 
@@ -597,6 +598,23 @@ void TvxDocumentWriter::WritePages() {
   }
 }
 
+std::unique_ptr<TvxPDFArrayObject> TvxDocumentWriter::PlainOutputID(
+    const TvxPDFArrayObject* Source) {
+  // The first element names the document and stays; the second names this
+  // version of it.
+  auto Fresh = [] {
+    return std::make_unique<TvxPDFStringObject>("<" + BytesToHex(RandomBytes(16)) + ">", true);
+  };
+  auto ID = std::make_unique<TvxPDFArrayObject>();
+  const TvxPDFObject* First = Source && Source->Count() > 0 ? Source->GetItem(0) : nullptr;
+  if (First && First->IsString() && static_cast<const TvxPDFStringObject*>(First)->Text.size() > 2)
+    ID->Add(First->Clone());
+  else
+    ID->Add(Fresh());
+  ID->Add(Fresh());
+  return ID;
+}
+
 void TvxDocumentWriter::WriteXRefAndTrailer() {
   int32_t EncryptNumber = 0;
   if (FEncryption) {
@@ -614,7 +632,12 @@ void TvxDocumentWriter::WriteXRefAndTrailer() {
   Lines += KeyLine("/Size", std::to_string(Count + 1));
   Lines += KeyLine("/Root", RefText(1));
   Lines += KeyLine("/Info", RefText(2));
-  if (D.FTrailer->ID) Lines += KeyLine("/ID", ObjectToText(-1, D.FTrailer->ID.get()));
+  if (EncryptNumber) {
+    Lines += KeyLine("/ID", ObjectToText(-1, D.FTrailer->ID.get()));
+  } else {
+    const std::unique_ptr<TvxPDFArrayObject> ID = PlainOutputID(D.FTrailer->ID.get());
+    Lines += KeyLine("/ID", ObjectToText(-1, ID.get()));
+  }
   if (EncryptNumber) Lines += KeyLine("/Encrypt", RefText(EncryptNumber));
   Text += "trailer\r\n" + WrapDict(Lines) + "\r\nstartxref\r\n" + std::to_string(Start) +
           "\r\n%%EOF\r\n";

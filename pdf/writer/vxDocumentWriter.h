@@ -114,6 +114,9 @@ class TvxDocumentWriter {
   void WriteCatalog();
   void WritePages();
   void WriteXRefAndTrailer();
+  // The /ID of unencrypted output: the source's first element, where it has
+  // one, and a fresh random second.
+  static std::unique_ptr<TvxPDFArrayObject> PlainOutputID(const TvxPDFArrayObject* Source);
 
   TvxDocumentData& D;
   TvxDocumentEvents& E;

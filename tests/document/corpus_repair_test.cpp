@@ -13,6 +13,7 @@
 #include "pdf/objects/vxExceptions.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "support/corpus.h"
+#include "support/documents.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;
@@ -105,9 +106,7 @@ TEST(CorpusRepair, SoundFilesLoadTheSame) {
       Doc.RepairDamaged = Repair == 1;
       try {
         if (!Doc.LoadFromFile(F.Path)) continue;
-        TvxMemoryStream Stream;
-        Doc.WriteDocument(Stream);
-        Written[Repair] = Stream.DataString();
+        Written[Repair] = vxtest::Written(Doc);
       } catch (const vx::Exception&) {
       }
     }

@@ -322,7 +322,7 @@ class AESDecryptTest : public ::testing::Test {
   void SetUp() override {
     TvxPDFEncryptionSettings S;
     S.SetLevel(elAES128);
-    Encryptor = std::make_unique<TvxPDFEncryption>("x", S, "");
+    Encryptor = std::make_unique<TvxPDFEncryption>(S);
     TvxEncryptParams P;
     P.V = 4;
     P.R = 4;

@@ -227,7 +227,7 @@ TEST(EncryptedDocument, ObjectStreamsAreUnpackedThroughTheDecryptor) {
   TvxPDFEncryptionSettings S;
   S.SetLevel(el128bit);
   S.SetUserPassword("u");
-  TvxPDFEncryption E("x", S, "");
+  TvxPDFEncryption E(S);
   PdfBuilder B;
   B.Stream(4, "", E.EncryptForObject("0 0 m 10 10 l S", 4));
   B.ObjectStream(5,
@@ -263,7 +263,7 @@ TEST(EncryptedDocument, KeyLengthAndRevisionComeFromTheDictionary) {
   Source.P = -3904 + 4;
   Source.PaddedUserPassword = PadPassword("u");
   Source.OwnerKey = ComputeOwnerKey(PadPassword("o"), Source.PaddedUserPassword, 3, 7);
-  TvxPDFEncryption E("x", Source, "");
+  TvxPDFEncryption E(Source);
   PdfBuilder B;
   B.PageTree({3});
   B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>");

@@ -222,7 +222,7 @@ TEST(StreamPlan, DecidesEditsAndDecryptsAsWholeDecryptionDoes) {
     const bool AES = Level == elAES128 || Level == elAES256;
     TvxPDFEncryptionSettings Settings;
     Settings.SetLevel(Level);
-    TvxPDFEncryption E("x", Settings, "");
+    TvxPDFEncryption E(Settings);
     std::vector<std::string> WholeWarnings, LazyWarnings;
     // Two decryptors of the same keys: one decrypts whole, one plans.
     auto Whole = DecryptorFor(E, WholeWarnings);

@@ -398,6 +398,7 @@ TEST_F(InsertWatermarkTest, AFontPreparedOnAnotherThreadStampsTheSame) {
     U.Font->Underline = true;
     D.InsertWatermark(U);
     std::string Path = vxtest::TempPath(Name);
+    vxtest::SeededRandom Seeded(3);
     D.SaveToFile(Path);
     return vxtest::ReadAll(Path);
   };

@@ -108,13 +108,7 @@ TvxPDFStreamObject* StreamOf(TvxCustomPDFDocument& Doc, int32_t Number) {
   return V && V->IsStream() ? static_cast<TvxPDFStreamObject*>(V) : nullptr;
 }
 
-// Random draws (AES keys and IVs) repeat from a seed, so that two saves
-// can be compared byte for byte.
-class SeededRandom {
- public:
-  explicit SeededRandom(uint64_t Seed) { SeedRandomBytes(Seed); }
-  ~SeededRandom() { SeedRandomBytes(0); }
-};
+using vxtest::SeededRandom;
 
 // Bytes saved from Source loaded with Password and saved to Output; Eager
 // reads every stream's data into memory first.
@@ -249,7 +243,7 @@ TEST(EncryptedSource, ToolsReadTheCopiesAsTheSource) {
 TEST(EncryptedSource, DamagedAESDataWarnsAtLoadAndReadsAsBefore) {
   TvxPDFEncryptionSettings Settings;
   Settings.SetLevel(elAES128);
-  TvxPDFEncryption E("x", Settings, "");
+  TvxPDFEncryption E(Settings);
   // Page 10 + 2 I shows stream 11 + 2 I, whose data is damaged in the I-th way.
   const std::string Plain = "0 0 m 10 10 l S";
   auto Damaged = [&](int Object, size_t I) {
@@ -356,7 +350,7 @@ TEST_F(EncryptedSourceFile, RemovedSourceIsWrittenAsLoaded) {
   ASSERT_TRUE(Load(Doc));
   ASSERT_TRUE(StreamOf(Doc, 7)->Data.InSource());
   ASSERT_EQ(std::remove(Path.c_str()), 0);
-  Doc.SaveToFile(Target, 2);
+  vxtest::SaveAsWritten(Doc, Target);
   EXPECT_TRUE(vxtest::ReadAll(Target) == Expected());
 }
 
@@ -367,7 +361,7 @@ TEST_F(EncryptedSourceFile, SourceCutShortIsRefusedBeforeAnythingIsWritten) {
   TvxPDFDocument Doc;
   ASSERT_TRUE(Load(Doc));
   ASSERT_EQ(::truncate(Path.c_str(), 2000), 0);
-  vxtest::ExpectError<ESourceChangedError>([&] { Doc.SaveToFile(Target, 2); }, Message);
+  vxtest::ExpectError<ESourceChangedError>([&] { vxtest::SaveAsWritten(Doc, Target); }, Message);
   EXPECT_EQ(vxtest::ReadAll(Target), "old");
   // Past the check, reading the encrypted data finds it gone.
   vxtest::ExpectError<ESourceChangedError>([&] { vxtest::Written(Doc); }, Message);

@@ -113,7 +113,7 @@ TEST_F(SourceFileTest, RemovedOrReplacedSourceIsWrittenAsLoaded) {
   TvxPDFDocument Removed;
   ASSERT_TRUE(Removed.LoadFromFile(Path));
   ASSERT_EQ(std::remove(Path.c_str()), 0);
-  Removed.SaveToFile(Target, 2);
+  vxtest::SaveAsWritten(Removed, Target);
   EXPECT_EQ(vxtest::ReadAll(Target), Expected);
 
   vxtest::WriteTempFile("source_file.pdf", Bytes);
@@ -121,7 +121,7 @@ TEST_F(SourceFileTest, RemovedOrReplacedSourceIsWrittenAsLoaded) {
   ASSERT_TRUE(Replaced.LoadFromFile(Path));
   const std::string Other = vxtest::WriteTempFile("source_file_other.pdf", Noise(300, 1));
   ASSERT_EQ(std::rename(Other.c_str(), Path.c_str()), 0);
-  Replaced.SaveToFile(Target, 2);
+  vxtest::SaveAsWritten(Replaced, Target);
   EXPECT_EQ(vxtest::ReadAll(Target), Expected);
 }
 
@@ -134,7 +134,7 @@ TEST_F(SourceFileTest, SourceChangedInPlaceIsRefusedBeforeAnythingIsWritten) {
   TvxPDFDocument Cut;
   ASSERT_TRUE(Cut.LoadFromFile(Path));
   ASSERT_EQ(::truncate(Path.c_str(), 1000), 0);
-  vxtest::ExpectError<ESourceChangedError>([&] { Cut.SaveToFile(Target, 2); }, Message);
+  vxtest::ExpectError<ESourceChangedError>([&] { vxtest::SaveAsWritten(Cut, Target); }, Message);
   EXPECT_EQ(vxtest::ReadAll(Target), "old");
   // Written past the check, the copy finds the data gone and stops.
   vxtest::ExpectError<ESourceChangedError>([&] { Written(Cut); }, Message);
@@ -151,7 +151,8 @@ TEST_F(SourceFileTest, SourceChangedInPlaceIsRefusedBeforeAnythingIsWritten) {
   struct timespec Times[2] = {St.st_atim, St.st_mtim};
   Times[1].tv_sec += 5;
   ASSERT_EQ(::utimensat(AT_FDCWD, Path.c_str(), Times, 0), 0);
-  vxtest::ExpectError<ESourceChangedError>([&] { Rewritten.SaveToFile(Target, 2); }, Message);
+  vxtest::ExpectError<ESourceChangedError>([&] { vxtest::SaveAsWritten(Rewritten, Target); },
+                                           Message);
   EXPECT_EQ(vxtest::ReadAll(Target), "old");
 }
 
@@ -159,10 +160,10 @@ TEST_F(SourceFileTest, SaveOverTheSourceItself) {
   const std::string Expected = FromMemory(Bytes);
   TvxPDFDocument Doc;
   ASSERT_TRUE(Doc.LoadFromFile(Path));
-  Doc.SaveToFile(Path, 2);
+  vxtest::SaveAsWritten(Doc, Path);
   EXPECT_EQ(vxtest::ReadAll(Path), Expected);
   // The document still reads its data from the file as loaded.
-  Doc.SaveToFile(Path, 2);
+  vxtest::SaveAsWritten(Doc, Path);
   EXPECT_EQ(vxtest::ReadAll(Path), Expected);
   EXPECT_EQ(StreamOf(Doc, 8)->Data->DataString(), Noise(5000, 6));
 }
@@ -201,7 +202,7 @@ TEST_F(SourceFileTest, AFileCutShortWhileItLoadsIsRefused) {
   Plain.Encryption().SetEnabled(true);
   Plain.Encryption().SetLevel(el128bit);
   Plain.Encryption().SetUserPassword("user");
-  Plain.SaveToFile(Path, 2);
+  vxtest::SaveAsWritten(Plain, Path);
   TvxPDFDocument Doc;
   int32_t Asked = 0;
   Doc.OnPassword = [&](TvxCustomPDFDocument&, std::string& Pw, bool& Continue, int32_t Tries) {
@@ -216,7 +217,7 @@ TEST_F(SourceFileTest, AFileCutShortWhileItLoadsIsRefused) {
   EXPECT_EQ(Asked, 1);
   EXPECT_EQ(Doc.PageCount(), 0);
   // Written again, the file loads.
-  Plain.SaveToFile(Path, 2);
+  vxtest::SaveAsWritten(Plain, Path);
   Doc.OnPassword = [](TvxCustomPDFDocument&, std::string& Pw, bool& Continue, int32_t Tries) {
     Continue = Tries == 0;
     Pw = "user";
