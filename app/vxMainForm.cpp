@@ -406,8 +406,20 @@ void TForm1::Button3Click() {
 
     std::optional<QString> Target = ChooseTarget();
     if (!Target) return;
+    // What the file cannot show (an owner password made up for restricted
+    // permissions, a permission the level cannot hold) is said after the
+    // save.
+    QStringList Warnings;
+    PDOC->OnWarning = [&Warnings](TvxCustomPDFDocument&, const std::string& Warning) {
+      Warnings << QString::fromStdString(Warning);
+    };
+    struct TvxEndWarnings {
+      TvxCustomPDFDocument& Doc;
+      ~TvxEndWarnings() { Doc.OnWarning = nullptr; }
+    } EndWarnings{*PDOC};
     PDOC->SaveToFile(LocalPath(*Target), 2);
     FUnsavedStamp = false;
+    if (!Warnings.isEmpty()) FPlatform.MessageBox(this, Warnings.join(QLatin1Char('\n')));
     if (S.OpenAfterSave) FPlatform.ShellOpen(QStringLiteral("open"), *Target);
   });
 }

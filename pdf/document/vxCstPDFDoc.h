@@ -167,6 +167,8 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   std::string EncryptData(std::string_view Data, int32_t ObjNum) override;
   std::unique_ptr<TvxChunkCipher> StartEncryption(int32_t ObjNum) override;
   int64_t EncryptedSize(int64_t Size) override;
+  bool EncryptsStrings() const override;
+  bool EncryptsStream(const TvxPDFDictObject* Dict) const override;
 
   bool OpenAfterSave = false;
   bool ShowSetupDialog = false;

@@ -50,6 +50,19 @@ int64_t TvxCustomPDFDocument::EncryptedSize(int64_t Size) {
   return FSecurity->EncryptedSize(Size);
 }
 
+bool TvxCustomPDFDocument::EncryptsStrings() const {
+  const TvxPDFEncryption* E = FSecurity->Encryptor();
+  return !E || !E->AttachmentsOnly();
+}
+
+bool TvxCustomPDFDocument::EncryptsStream(const TvxPDFDictObject* Dict) const {
+  const TvxPDFEncryption* E = FSecurity->Encryptor();
+  if (!E || !E->AttachmentsOnly()) return true;
+  const TvxPDFObject* Type = Dict ? Dict->Lookup("/Type") : nullptr;
+  return Type && Type->IsName() &&
+         static_cast<const TvxPDFNameObject*>(Type)->Text == "/EmbeddedFile";
+}
+
 TvxPDFVersion TvxCustomPDFDocument::MinimumVersion() const {
   // AES-128 came with PDF 1.6, AES-256 at revision 6 with PDF 2.0. RC4 output
   // keeps the document's version, as it always has.

@@ -44,6 +44,9 @@ inline constexpr std::string_view NoOwnerPassword =
     "original";
 inline constexpr std::string_view UnexpressiblePermissions =
     "The encryption level cannot hold these permissions as asked: %s";
+inline constexpr std::string_view AttachmentsOnlyLost =
+    "The source encrypts only its attachments; with new encryption settings the whole copy is "
+    "encrypted and needs the password to open";
 inline constexpr std::string_view DamagedAES256Key =
     "The encryption dictionary's %s entry is missing or too short: the file key cannot be "
     "recovered";
@@ -215,6 +218,9 @@ struct TvxSourceEncryption {
   std::string PaddedUserPassword;
   // AES-128 at revision 4 (else RC4).
   bool AES = false;
+  // Only embedded files are encrypted (/StmF and /StrF /Identity, /EFF a
+  // crypt filter): the password is asked for when an attachment is opened.
+  bool AttachmentsOnly = false;
   // See TvxPDFDecrypt::UserPasswordKnown.
   bool UserPasswordKnown = true;
   // Revisions 5 and 6 after an owner-password open: the password as typed
@@ -245,6 +251,9 @@ class TvxPDFEncryption : public TvxBasePDFCrypt {
 
   // True when the owner password is a random one nobody knows.
   bool OwnerPasswordGenerated() const { return FOwnerGenerated; }
+  // Only the data of embedded-file streams is encrypted; strings and other
+  // streams are written plain.
+  bool AttachmentsOnly() const { return FAttachmentsOnly; }
   // At AES-256: the file key, /U and /UE of Source instead of new ones, so
   // that its user password, which an owner-password open cannot learn, still
   // opens the output; /O, /OE and /Perms follow the settings.
@@ -278,6 +287,7 @@ class TvxPDFEncryption : public TvxBasePDFCrypt {
   std::string FPaddedUser;
   int32_t FP = 0;
   bool FOwnerGenerated = false;
+  bool FAttachmentsOnly = false;
 };
 
 }  // namespace vx

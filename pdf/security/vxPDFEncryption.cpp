@@ -41,6 +41,7 @@ TvxPDFEncryption::TvxPDFEncryption(const TvxPDFEncryptionSettings& Settings,
 TvxPDFEncryption::TvxPDFEncryption(const TvxSourceEncryption& Source) {
   FFileID = RandomBytes(16);
   FP = Source.P;
+  FAttachmentsOnly = Source.AttachmentsOnly;
   FPermissions = PermissionsFromP(Source.Revision >= 3 ? 128 : 40, static_cast<int64_t>(Source.P));
   if (Source.Revision >= 5) {
     // Passwords, salts and file key stay; /Perms is made again, as metadata
@@ -57,8 +58,9 @@ TvxPDFEncryption::TvxPDFEncryption(const TvxSourceEncryption& Source) {
     return;
   }
   FKeyLength = Source.AES ? 16 : Source.KeyLength;
-  // RC4 through crypt filters is written as revision 3: /O is made alike.
-  FRevision = Source.AES ? 4 : std::min(Source.Revision, 3);
+  // RC4 through crypt filters is written as revision 3, /O made alike,
+  // unless only attachments are encrypted, which takes crypt filters.
+  FRevision = Source.AES || Source.AttachmentsOnly ? 4 : std::min(Source.Revision, 3);
   FLevel = Source.AES ? elAES128 : FKeyLength == 5 ? el40bit : el128bit;
   FPaddedUser = Source.PaddedUserPassword;
   FUserPassword = UnpadPassword(FPaddedUser);
@@ -110,7 +112,7 @@ int32_t TvxPDFEncryption::VersionValue() const {
   switch (FLevel) {
     case elAES128: return 4;
     case elAES256: return 5;
-    default: return FKeyLength == 5 ? 1 : 2;
+    default: return FAttachmentsOnly ? 4 : FKeyLength == 5 ? 1 : 2;
   }
 }
 

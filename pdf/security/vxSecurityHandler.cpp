@@ -198,6 +198,8 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
   Source.P = Decrypt->P();
   Source.PaddedUserPassword = Decrypt->PaddedUserPassword();
   Source.AES = Decrypt->Level() == elAES128;
+  Source.AttachmentsOnly =
+      Params.StmF == cmIdentity && Params.StrF == cmIdentity && Params.EFF != cmIdentity;
   Source.UserPasswordKnown = Decrypt->UserPasswordKnown();
   if (Decrypt->IsOwnerFlag() && Decrypt->Revision() >= 5) {
     Source.OwnerPassword = Password;
@@ -244,6 +246,7 @@ void TvxSecurityHandler::PrepareEncryptor() {
   CreateEncryptor();
   if (!FOnWarning || !FFromSettings) return;
   if (FEncryptor->OwnerPasswordGenerated()) FOnWarning(std::string(msg::NoOwnerPassword));
+  if (FSource && FSource->AttachmentsOnly) FOnWarning(std::string(msg::AttachmentsOnlyLost));
   const std::string Lost = UnexpressiblePermissions(FSettings.Level(), FSettings.UserPermissions());
   if (!Lost.empty()) FOnWarning(FormatMessage(msg::UnexpressiblePermissions, Lost));
 }
@@ -275,16 +278,22 @@ std::unique_ptr<TvxPDFDictObject> TvxSecurityHandler::BuildEncryptDict(TvxPDFTra
   Dict->AddInteger("/V", E.VersionValue());
   Dict->AddInteger("/R", E.Revision());
   Dict->AddInteger("/Length", E.KeyLength() * 8);
-  if (E.Level() == elAES128 || E.Level() == elAES256) {
+  const bool AES = E.Level() == elAES128 || E.Level() == elAES256;
+  if (AES || E.AttachmentsOnly()) {
     auto StdCF = std::make_unique<TvxPDFDictObject>();
-    StdCF->AddName("/AuthEvent", "/DocOpen");
-    StdCF->AddName("/CFM", E.Level() == elAES128 ? "/AESV2" : "/AESV3");
-    StdCF->AddInteger("/Length", E.KeyLength());
+    // An attachment-only source asks for the password when an attachment
+    // is opened, and so does its copy.
+    StdCF->AddName("/AuthEvent", E.AttachmentsOnly() ? "/EFOpen" : "/DocOpen");
+    StdCF->AddName("/CFM", E.Level() == elAES128   ? "/AESV2"
+                           : E.Level() == elAES256 ? "/AESV3"
+                                                   : "/V2");
+    StdCF->AddInteger("/Length", AES ? E.KeyLength() : E.KeyLength() * 8);
     auto CF = std::make_unique<TvxPDFDictObject>();
     CF->Add("/StdCF", std::move(StdCF));
     Dict->Add("/CF", std::move(CF));
-    Dict->AddName("/StmF", "/StdCF");
-    Dict->AddName("/StrF", "/StdCF");
+    Dict->AddName("/StmF", E.AttachmentsOnly() ? "/Identity" : "/StdCF");
+    Dict->AddName("/StrF", E.AttachmentsOnly() ? "/Identity" : "/StdCF");
+    if (E.AttachmentsOnly()) Dict->AddName("/EFF", "/StdCF");
   }
   if (E.Level() == elAES256) {
     Dict->AddName("/OE", HexToken(E.GetOwnerEncKey()));

@@ -166,7 +166,7 @@ void TvxDocumentWriter::AppendDict(std::string& Out, int32_t ObjNum, const TvxPD
 
 void TvxDocumentWriter::AppendString(std::string& Out, int32_t ObjNum,
                                      const TvxPDFStringObject& S) {
-  if (FEncryption && ObjNum != -1) {
+  if (FEncryption && ObjNum != -1 && FEncryption->EncryptsStrings()) {
     // The string's own bytes: a literal's value, a hex string's digits.
     std::string Bytes =
         !S.Text.empty() && S.Text[0] == '<' ? HexToBytes(S.GetValue()) : S.GetValue();
@@ -227,9 +227,14 @@ std::string TvxDocumentWriter::StreamToText(int32_t ObjNum, const TvxPDFStreamOb
   return Text;
 }
 
+bool TvxDocumentWriter::Sealed(const TvxPDFStreamObject& Stream) const {
+  return FEncryption && FEncryption->EncryptsStream(Stream.Dict.get());
+}
+
 void TvxDocumentWriter::AppendStream(std::string& Out, int32_t ObjNum,
                                      const TvxPDFStreamObject& Stream) {
-  if (FCompression.Enabled != 1 && !FEncryption) {
+  const bool Seal = Sealed(Stream);
+  if (FCompression.Enabled != 1 && !Seal) {
     // Written as it stands: no copy of the dictionary or the data.
     const int64_t Size = Stream.Data.Size();
     Out.reserve(Out.size() + static_cast<size_t>(Size) + 128);
@@ -247,7 +252,7 @@ void TvxDocumentWriter::AppendStream(std::string& Out, int32_t ObjNum,
       Stream.Dict ? Stream.Dict->CloneDict() : std::make_unique<TvxPDFDictObject>();
   if (FCompression.Enabled == 1) CompressStream(*Dict, Data);
   // Before /Length is set: AES data is longer than the plain data.
-  if (FEncryption) Data = EncryptData(Data, ObjNum);
+  if (Seal) Data = EncryptData(Data, ObjNum);
   Out.reserve(Out.size() + Data.size() + 128);
   AppendStreamHead(Out, ObjNum, *Dict, static_cast<int64_t>(Data.size()));
   Out.append(Data);
@@ -460,8 +465,9 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
     // Drawn before the dictionary's strings are encrypted, as for data in
     // memory.
     std::unique_ptr<TvxChunkCipher> Cipher;
-    if (FEncryption) Cipher = FEncryption->StartEncryption(Obj.OutputNumber);
-    if (!FEncryption || Cipher) return WriteCompressedFromSource(Obj, Stream, std::move(Cipher));
+    const bool Seal = Sealed(Stream);
+    if (Seal) Cipher = FEncryption->StartEncryption(Obj.OutputNumber);
+    if (!Seal || Cipher) return WriteCompressedFromSource(Obj, Stream, std::move(Cipher));
   }
   if (Value && Value->IsStream() &&
       CopiesFromSource(*static_cast<const TvxPDFStreamObject*>(Value))) {
@@ -472,8 +478,9 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
     // Drawn before the dictionary's strings are encrypted, as for data in
     // memory.
     std::unique_ptr<TvxChunkCipher> Cipher;
-    if (FEncryption) Cipher = FEncryption->StartEncryption(Obj.OutputNumber);
-    if (!FEncryption || Cipher) {
+    const bool Seal = Sealed(Stream);
+    if (Seal) Cipher = FEncryption->StartEncryption(Obj.OutputNumber);
+    if (!Seal || Cipher) {
       const int64_t Size =
           Cipher ? FEncryption->EncryptedSize(Stream.Data.Size()) : Stream.Data.Size();
       AppendStreamHead(FChunk, Obj.OutputNumber, Stream.Dict.get(), Size);

@@ -43,6 +43,13 @@ class TvxOutputEncryption {
   // The lowest header version the method needs; a document's own higher
   // version stays.
   virtual TvxPDFVersion MinimumVersion() const { return pvPDF10; }
+  // What is encrypted: every string and stream, or, when only attachments
+  // are, no string and only embedded-file streams.
+  virtual bool EncryptsStrings() const { return true; }
+  virtual bool EncryptsStream(const TvxPDFDictObject* Dict) const {
+    (void)Dict;
+    return true;
+  }
 };
 
 inline constexpr std::string_view ProducerText = "Quillory Paginor V2.5";
@@ -117,6 +124,8 @@ class TvxDocumentWriter {
   // The /ID of unencrypted output: the source's first element, where it has
   // one, and a fresh random second.
   static std::unique_ptr<TvxPDFArrayObject> PlainOutputID(const TvxPDFArrayObject* Source);
+  // True when the stream's data is encrypted in the output.
+  bool Sealed(const TvxPDFStreamObject& Stream) const;
 
   TvxDocumentData& D;
   TvxDocumentEvents& E;

@@ -60,6 +60,7 @@ class TestJob : public QObject {
   void DamagedFileRepairedByTheJob();
   void EncryptedFileStamped();
   void SameBytesUnderDecimalCommaLocale();
+  void RestrictedSaveSaysTheOwnerPasswordIsMadeUp();
 
  private:
   QString Out(const QString& Name) const;

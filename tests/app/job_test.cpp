@@ -389,3 +389,35 @@ void TestJob::SameBytesUnderDecimalCommaLocale() {
   if (!Comma) QSKIP("no locale with a decimal comma could be set up");
   QCOMPARE(InGerman, InC);
 }
+
+// The settings dialog restricts the copy without an owner password: the
+// window says, after the save, that the restrictions cannot be lifted.
+void TestJob::RestrictedSaveSaysTheOwnerPasswordIsMadeUp() {
+  struct TRestrict : TvxSetupDialog {
+    int32_t Execute(TvxCustomPDFDocument& Doc) override {
+      Doc.Encryption().SetEnabled(true);
+      Doc.Encryption().SetLevel(el128bit);
+      Doc.Encryption().SetUserPassword("u");
+      Doc.Encryption().SetUserPermissions(TvxUserPermissions::None());
+      return 1;
+    }
+  } Restrict;
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.PDOC->ShowSetupDialog = true;
+  Form.PDOC->SetupDialog = &Restrict;
+  const QString Target = Out(QStringLiteral("restricted.pdf"));
+  OpenAndStamp(Form, Platform, Letter, Target);
+  QCOMPARE(Platform.Errors, QStringList());
+  QCOMPARE(Platform.Messages,
+           QStringList{QStringLiteral("no owner password given: the restrictions can only be "
+                                      "lifted by re-encrypting from the original")});
+  TvxPDFDocument Saved;
+  Saved.OnPassword = [](TvxCustomPDFDocument&, std::string& Pw, bool& Continue, int32_t Try) {
+    Pw = "u";
+    Continue = Try == 0;
+  };
+  QVERIFY(Saved.LoadFromFile(QFile::encodeName(Target).toStdString()));
+  QVERIFY(!Saved.IsOwner());
+  QVERIFY(Saved.Encryption().UserPermissions() == TvxUserPermissions::None());
+}

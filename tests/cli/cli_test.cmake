@@ -156,6 +156,64 @@ expect_usage("--user-password goes with --encrypt"
 expect_usage("--permissions: unknown permission 'fly' (copy, modify, print, annotate, fill, accessibility, assemble, hiresprint)"
   rewrite ${DATA}/two_pages.pdf -o ${WORK}/bad.pdf --encrypt 40 --permissions copy,fly)
 
+# Passwords from files (first line, line end dropped) or standard input, so
+# that they need not show in the process list.
+set(PWFILE ${WORK}/password.txt)
+file(WRITE ${PWFILE} "hôtel\r\nsecond line\n")
+execute_process(COMMAND ${CLI} info ${ENC} --password-file ${PWFILE} RESULT_VARIABLE RC
+  OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "owner: no")
+  message(FATAL_ERROR "--password-file failed (${RC}, ${ERR}):\n${OUT2}")
+endif()
+file(WRITE ${WORK}/owner.txt "boss")
+execute_process(COMMAND ${CLI} info ${ENC} --password-file - INPUT_FILE ${WORK}/owner.txt
+  RESULT_VARIABLE RC OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "owner: yes")
+  message(FATAL_ERROR "--password-file - failed (${RC}, ${ERR}):\n${OUT2}")
+endif()
+set(FROMFILES ${WORK}/from_files.pdf)
+file(REMOVE ${FROMFILES})
+execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${FROMFILES} --encrypt 128
+  --user-password-file ${PWFILE} --owner-password-file - INPUT_FILE ${WORK}/owner.txt
+  RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+foreach(CASE "hôtel;owner: no" "boss;owner: yes")
+  list(GET CASE 0 PW)
+  list(GET CASE 1 LINE)
+  execute_process(COMMAND ${CLI} info ${FROMFILES} --password "${PW}" RESULT_VARIABLE RC2
+    OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR2)
+  if(NOT RC EQUAL 0 OR NOT RC2 EQUAL 0 OR NOT OUT2 MATCHES "${LINE}")
+    message(FATAL_ERROR "passwords from files: '${PW}' must give '${LINE}' (${RC} ${ERR}, ${RC2}):\n${OUT2}")
+  endif()
+endforeach()
+expect_usage("--password and --password-file exclude each other"
+  info ${ENC} --password x --password-file ${PWFILE})
+expect_usage("only one password file can be standard input"
+  rewrite ${DATA}/two_pages.pdf -o ${WORK}/bad.pdf --encrypt 128 --user-password-file -
+  --owner-password-file -)
+expect_failure("Cannot read the password file ${WORK}/no-such-file"
+  info ${ENC} --password-file ${WORK}/no-such-file)
+
+# Restrictions without an owner password: a random owner password nobody
+# knows, said in one line; the user password opens the copy as a user only.
+set(RESTRICTED ${WORK}/restricted.pdf)
+file(REMOVE ${RESTRICTED})
+execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${RESTRICTED} --encrypt 128
+  --user-password u --permissions none RESULT_VARIABLE RC OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT OUT2 STREQUAL "" OR NOT ERR STREQUAL
+   "warning: no owner password given: the restrictions can only be lifted by re-encrypting from the original\n")
+  message(FATAL_ERROR "restricted rewrite without owner password (${RC}):\n${ERR}")
+endif()
+execute_process(COMMAND ${CLI} info ${RESTRICTED} --password u RESULT_VARIABLE RC
+  OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "owner: no" OR NOT OUT2 MATCHES "permissions: none")
+  message(FATAL_ERROR "the user password must open the restricted copy as a user (${RC}):\n${OUT2}")
+endif()
+execute_process(COMMAND ${CLI} rewrite ${DATA}/two_pages.pdf -o ${WORK}/forty.pdf --encrypt 40
+  --user-password u --owner-password o --permissions print,fill RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT ERR MATCHES "cannot hold these permissions as asked: fill \\(goes with annotate")
+  message(FATAL_ERROR "a permission 40 bits cannot hold must be named (${RC}):\n${ERR}")
+endif()
+
 # AES: aes256 takes a UTF-8 password (here one PDFDocEncoding lacks), aes128
 # an 8-bit one; qpdf reports the method, and both passwords open the copy.
 foreach(CASE "aes256;αβγ;AESv3" "aes128;hôtel;AESv2")

@@ -355,6 +355,69 @@ TEST(EncryptedOutput, ToolsReadWhatWeWrote) {
   }
 }
 
+// Restricted output without an owner password, as three other readers see
+// it: the user password opens it as a user only, with the restrictions, and
+// the pages read and render as before.
+TEST(EncryptedOutput, RestrictionsWithoutOwnerPasswordHoldInOtherReaders) {
+  if (!HaveTool("qpdf") || !HaveTool("pdftotext") || !HaveTool("pdftoppm"))
+    GTEST_SKIP() << "qpdf or poppler missing";
+  const bool Pike = vxtest::RunCommand("/usr/bin/python3 -c 'import pikepdf'") == 0;
+  vxtest::PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3,
+           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R "
+           "/Resources << /Font << /F1 5 0 R >> >> >>");
+  B.Stream(4, "", "BT /F1 24 Tf 20 100 Td (Hello secret) Tj ET 0 0 m 300 200 l S");
+  B.Object(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  const std::string Source =
+      vxtest::WriteTempFile("restricted_src.pdf", B.FinishTable("/Root 1 0 R"));
+  std::string Before;
+  ASSERT_EQ(Capture("pdftoppm -r 30 -gray " + Quote(Source), Before), 0);
+  const char* const Names[] = {"40", "128", "aes128", "aes256"};
+  for (TvxPDFEncryptionLevel Level : {el40bit, el128bit, elAES128, elAES256}) {
+    for (const std::string User : {"u", ""}) {
+      SCOPED_TRACE(std::string(Names[Level]) + " user '" + User + "'");
+      TvxPDFDocument Doc;
+      ASSERT_TRUE(Doc.LoadFromFile(Source));
+      TvxPDFEncryptionSettings& E = Doc.Encryption();
+      E.SetEnabled(true);
+      E.SetLevel(Level);
+      E.SetUserPassword(User);
+      TvxUserPermissions PrintOnly = TvxUserPermissions::None();
+      PrintOnly.Include(AllowPrint);
+      E.SetUserPermissions(PrintOnly);
+      const std::string Path =
+          vxtest::TempPath(std::string("restricted") + Names[Level] + User + ".pdf");
+      Doc.SaveToFile(Path);
+      std::string Out;
+      ASSERT_EQ(
+          Capture("qpdf --show-encryption --password=" + Quote(User) + " " + Quote(Path), Out), 0);
+      EXPECT_NE(Out.find("Supplied password is user password"), std::string::npos) << Out;
+      EXPECT_EQ(Out.find("Supplied password is owner password"), std::string::npos) << Out;
+      EXPECT_NE(Out.find("modify other: not allowed"), std::string::npos) << Out;
+      EXPECT_NE(Out.find("extract for any purpose: not allowed"), std::string::npos) << Out;
+      EXPECT_NE(Out.find("print low resolution: allowed"), std::string::npos) << Out;
+      EXPECT_EQ(Capture("qpdf --check --password=" + Quote(User) + " " + Quote(Path), Out), 0)
+          << Out;
+      EXPECT_EQ(Capture("pdftotext -upw " + Quote(User) + " " + Quote(Path) + " -", Out), 0);
+      EXPECT_NE(Out.find("Hello secret"), std::string::npos) << Out;
+      std::string After;
+      EXPECT_EQ(Capture("pdftoppm -r 30 -gray -upw " + Quote(User) + " " + Quote(Path), After), 0);
+      EXPECT_EQ(After, Before) << "page 1 renders differently";
+      if (Pike) {
+        EXPECT_EQ(Capture("/usr/bin/python3 -c 'import sys, pikepdf; p = pikepdf.open(sys.argv[1], "
+                          "password=sys.argv[2]); print(p.owner_password_matched, "
+                          "p.user_password_matched, p.allow.modify_other, p.allow.print_lowres, "
+                          "len(p.pages))' " +
+                              Quote(Path) + " " + Quote(User),
+                          Out),
+                  0);
+        EXPECT_EQ(Out, "False True False True 1\n");
+      }
+    }
+  }
+}
+
 // qpdf and poppler take AES-256 passwords as typed, without SASLprep. A
 // file qpdf made opens here with what was typed, even a password SASLprep
 // refuses; ours, made with the prepared password, opens in qpdf with the
