@@ -82,24 +82,27 @@ void EscapeAndSplitLines(std::u16string_view T, std::string& E, std::vector<std:
   const std::string Bytes = ToSingleByte(T);
   E.reserve(Bytes.size() + Bytes.size() / 4 + 8);
   std::string Line;
-  for (char C : Bytes) {
+  for (size_t I = 0; I < Bytes.size(); ++I) {
+    char C = Bytes[I];
+    // CR LF (as a multi-line edit box gives it), CR and LF all end a line.
+    if (C == '\r' || C == '\n') {
+      if (C == '\r' && I + 1 < Bytes.size() && Bytes[I + 1] == '\n') ++I;
+      E += ")Tj T* (";
+      L.push_back(std::move(Line));
+      Line.clear();
+      continue;
+    }
+    // A tab is a space; other control characters have no glyph to show and
+    // would be drawn and measured as the missing-glyph box.
+    if (C == '\t') C = ' ';
+    if (static_cast<unsigned char>(C) < 32 || C == '\x7F') continue;
     switch (C) {
-      case '\b': E += "\\b"; break;
-      case '\t': E += "\\t"; break;
-      case '\n': E += ")Tj T* ("; break;
-      case '\f': E += "\\f"; break;
-      case '\r': E += "\\r"; break;
       case '(': E += "\\("; break;
       case ')': E += "\\)"; break;
       case '\\': E += "\\\\"; break;
       default: E.push_back(C);
     }
-    if (C == '\n') {
-      L.push_back(std::move(Line));
-      Line.clear();
-    } else {
-      Line.push_back(C);
-    }
+    Line.push_back(C);
   }
   L.push_back(std::move(Line));
 }
@@ -200,7 +203,12 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
   std::string E;
   std::vector<std::string> Lines;
   EscapeAndSplitLines(Text, E, Lines);
-  std::string Bytes = ToSingleByte(Text);
+  // What is shown: the lines, each line end a line feed.
+  std::string Bytes;
+  for (size_t K = 0; K < Lines.size(); ++K) {
+    if (K > 0) Bytes.push_back('\n');
+    Bytes += Lines[K];
+  }
 
   // Each line measured once; the block is as wide as its widest line.
   std::vector<double> LineWidths;

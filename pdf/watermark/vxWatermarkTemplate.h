@@ -84,9 +84,10 @@ void PrepareWatermarkFont(const TvxFont& Font);
 void ReleaseWatermarkFonts();
 
 // Converts T to single-byte text in the system ANSI code page ("?" for what
-// it lacks), then gives the escaped string body E, where each line feed
-// becomes ")Tj T* (", and the unescaped lines L. An empty T gives an empty E
-// and no lines.
+// it lacks), then gives the escaped string body E, where each line end (CR
+// LF, CR or LF) becomes ")Tj T* (", and the unescaped lines L. A tab becomes
+// a space; other control characters are left out. An empty T gives an empty
+// E and no lines.
 void EscapeAndSplitLines(std::u16string_view T, std::string& E, std::vector<std::string>& L);
 
 // The Tc value that makes Text (single-byte, in a font of size F whose widths

@@ -167,9 +167,9 @@ void TestJob::StrokeAndOverlay() {
   const QByteArray W = vxtest::StreamData(File, Contents[3]);
   QVERIFY2(W.contains("\r1 Tr\r"), W.constData());
   QVERIFY(W.contains(Rg(MakeColor(0x12, 0x34, 0x56), "RG")));
-  // CR LF between the memo's lines: the CR stays in the string, the LF
-  // starts the next line.
-  QVERIFY2(W.contains("(Line one\\r)Tj T* (Price 5 \x80) Tj\r"), W.constData());
+  // CR LF between the memo's lines ends a line, and is neither shown nor
+  // measured.
+  QVERIFY2(W.contains("(Line one)Tj T* (Price 5 \x80) Tj\r"), W.constData());
 }
 
 void TestJob::EmptyMemoSavesUnchanged() {

@@ -96,6 +96,17 @@ TEST_F(BuildContentTest, TwoLinesUnderlinedAlongTheirBaselines) {
                                "Q\r\n");
 }
 
+TEST_F(BuildContentTest, EveryLineEndGivesTheContentOfALineFeed) {
+  T.Font->Underline = true;
+  T.Text = u"A\nB\tC";
+  const std::string Feeds = Build(0, 792);
+  EXPECT_NE(Feeds.find("(A)Tj T* (B C) Tj\r"), std::string::npos);
+  for (std::u16string Text : {u"A\r\nB\tC", u"A\rB\tC", u"A\r\nB\x01\tC\x02"}) {
+    T.Text = Text;
+    EXPECT_EQ(Build(0, 792), Feeds);
+  }
+}
+
 TEST_F(BuildContentTest, StrikeOutAtZeroAndAlongTheBaselineAt90Degrees) {
   T.Text = u"Hello";
   T.Font->StrikeOut = true;

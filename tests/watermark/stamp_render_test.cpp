@@ -209,6 +209,18 @@ TEST(StampRender, DefaultJobOnALetterPageIsCentred) {
     for (double Y : {0.0, 0.85}) EXPECT_EQ(Img.Count(X, Y, X + 0.15, Y + 0.15, Red), 0);
 }
 
+// A window's multi-line edit box gives CR LF between lines: drawn exactly
+// as with line feeds, with no missing-glyph box or spacing from the CR.
+TEST(StampRender, LinesEndedByCarriageReturnsRenderAsWithLineFeeds) {
+  if (!HaveTool("pdftoppm") || !HaveTool("qpdf")) GTEST_SKIP() << "pdftoppm or qpdf missing";
+  const Image Feeds = StampAndRender(LetterPage(false), "--text " + Quote("Top line\nSecond"));
+  EXPECT_GT(Feeds.Count(0, 0, 1, 1, [&](int X, int Y) { return Feeds.Red(X, Y); }), 10);
+  for (const char* Text : {"Top line\r\nSecond", "Top line\rSecond"}) {
+    const Image Returns = StampAndRender(LetterPage(false), std::string("--text ") + Quote(Text));
+    EXPECT_TRUE(Returns.Pixels == Feeds.Pixels);
+  }
+}
+
 TEST(StampRender, LeftTopAtZeroDegreesSitsInTheTopLeftCorner) {
   if (!HaveTool("pdftoppm") || !HaveTool("qpdf")) GTEST_SKIP() << "pdftoppm or qpdf missing";
   Image Img =

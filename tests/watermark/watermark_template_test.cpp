@@ -33,17 +33,26 @@ TEST(EscapeAndSplitLines, EscapesDelimitersAndControlCharacters) {
   Split S = Escape(u"a(b)\\c");
   EXPECT_EQ(S.E, "a\\(b\\)\\\\c");
   EXPECT_EQ(S.L, (std::vector<std::string>{"a(b)\\c"}));
-  EXPECT_EQ(Escape(u"\b\t\f").E, "\\b\\t\\f");
+  // A tab is a space; other control characters are neither drawn nor
+  // measured.
+  Split Controls = Escape(u"a\tb\bc\fd\x01" u"e\x7F");
+  EXPECT_EQ(Controls.E, "a bcde");
+  EXPECT_EQ(Controls.L, (std::vector<std::string>{"a bcde"}));
 }
 
-TEST(EscapeAndSplitLines, LineFeedsSplitLinesAndCarriageReturnsStayInTheirLine) {
+TEST(EscapeAndSplitLines, EveryKindOfLineEndSplitsLines) {
   Split Two = Escape(u"A\nB");
   EXPECT_EQ(Two.E, "A)Tj T* (B");
   EXPECT_EQ(Two.L, (std::vector<std::string>{"A", "B"}));
-  // As typed in a multi-line edit box.
-  Split Memo = Escape(u"A\r\nB");
-  EXPECT_EQ(Memo.E, "A\\r)Tj T* (B");
-  EXPECT_EQ(Memo.L, (std::vector<std::string>{"A\r", "B"}));
+  // As typed in a multi-line edit box, and as old Mac text has it.
+  for (std::u16string_view Text : {u"A\r\nB", u"A\rB"}) {
+    Split Memo = Escape(Text);
+    EXPECT_EQ(Memo.E, "A)Tj T* (B");
+    EXPECT_EQ(Memo.L, (std::vector<std::string>{"A", "B"}));
+  }
+  // CR LF is one line end; LF CR is two.
+  EXPECT_EQ(Escape(u"A\n\rB").L, (std::vector<std::string>{"A", "", "B"}));
+  EXPECT_EQ(Escape(u"A\r\n\r\nB").L, (std::vector<std::string>{"A", "", "B"}));
   Split Trailing = Escape(u"A\n");
   EXPECT_EQ(Trailing.E, "A)Tj T* (");
   EXPECT_EQ(Trailing.L, (std::vector<std::string>{"A", ""}));
