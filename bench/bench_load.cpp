@@ -16,6 +16,7 @@
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
 #include "pdf/objects/vxObjectPool.h"
+#include "pdf/watermark/vxWatermarkTemplate.h"
 #include "support/hostile_files.h"
 
 namespace {
@@ -107,7 +108,39 @@ void LoadHostile(benchmark::State& State, const std::string& Data, bool Repair =
   State.counters["peak_rss_mb"] = static_cast<double>(Usage.ru_maxrss) / 1024;
 }
 
+// Load, stamp over the content (which reads every page's content) and save.
+void StampHostile(benchmark::State& State, const std::string& Data) {
+  for (auto _ : State) {
+    vx::TvxPDFDocument Doc;
+    try {
+      Doc.LoadFromMemory(Data);
+      vx::TvxTextWatermarkTemplate T;
+      T.Text = u"Hostile";
+      T.Overlay = true;
+      Doc.MeasurementUnit = vx::muPoints;
+      Doc.InsertWatermark(T);
+      vx::TvxMemoryStream Out;
+      Doc.WriteDocument(Out);
+      benchmark::DoNotOptimize(Out.GetSize());
+    } catch (const vx::Exception&) {
+    }
+  }
+  State.SetBytesProcessed(State.iterations() * static_cast<int64_t>(Data.size()));
+}
+
 void RegisterHostile() {
+  // Many small streams that each decode to 8 MiB, and pages sharing one
+  // large /Contents array: time and memory per byte stay flat as they grow.
+  for (int N : {50, 200, 800}) {
+    std::string Large = vxtest::PagesWithLargeContents(N, 8 << 20);
+    benchmark::RegisterBenchmark(("Hostile/many_streams_decode/" + std::to_string(N)).c_str(),
+                                 [Large](benchmark::State& S) { StampHostile(S, Large); })
+        ->Unit(benchmark::kMillisecond);
+    std::string Shared = vxtest::PagesSharingOneContentsArray(N, 4 * N);
+    benchmark::RegisterBenchmark(("Hostile/shared_contents_array/" + std::to_string(N)).c_str(),
+                                 [Shared](benchmark::State& S) { StampHostile(S, Shared); })
+        ->Unit(benchmark::kMillisecond);
+  }
   for (int N : {1000, 4000, 16000}) {
     std::string Long = vxtest::StreamsWithLongLengths(N);
     benchmark::RegisterBenchmark(("Hostile/long_lengths/" + std::to_string(N)).c_str(),

@@ -131,6 +131,8 @@ bool TvxCustomPDFDocument::LoadFromMemory(std::string Bytes) {
 }
 
 bool TvxCustomPDFDocument::LoadSource(const TvxPDFSourcePtr& Source) {
+  // Repair attempts draw on the same allowance as the load that failed.
+  TvxDecodeBudgetScope Budget(FDecodeBudget, DecodeAllowanceFor(Source->Size()));
   // The view serves the tokenizer only while loading; later reads of stream
   // data go through the open file.
   struct TvxEndView {
@@ -307,6 +309,7 @@ std::string TvxCustomPDFDocument::TargetFileName(const std::string& FileName) {
 
 void TvxCustomPDFDocument::InsertWatermark(TvxCustomWatermarkTemplate& Template,
                                            std::string_view PageRange) {
+  TvxDecodeBudgetScope Budget(FDecodeBudget, DecodeAllowance());
   TvxDocumentData& Data = *this;
   TvxWatermarkStamper Stamper(Data, *this);
   Stamper.InsertWatermark(Template, PageRange);
@@ -333,7 +336,12 @@ void TvxCustomPDFDocument::SetCompression(uint8_t Method, uint8_t Level) {
   FCompression.Level = Level;
 }
 
+int64_t TvxCustomPDFDocument::DecodeAllowance() const {
+  return DecodeAllowanceFor(FSource ? FSource->Size() : 0);
+}
+
 void TvxCustomPDFDocument::WriteDocument(TvxStream& Output) {
+  TvxDecodeBudgetScope Budget(FDecodeBudget, DecodeAllowance());
   TvxDocumentData& Data = *this;
   TvxDocumentEvents& Events = *this;
   TvxOutputEncryption* Encryption = PrepareOutputEncryption();

@@ -207,6 +207,8 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   void DoStatusMessage(const std::string& Msg) override;
   void DoWarning(const std::string& Msg) override;
   void DoIOProgress(int32_t Percentage) override;
+  // What one operation on the loaded file may decode in all.
+  int64_t DecodeAllowance() const;
   // The output encryption for a save (nil when off), with the information
   // entries set so far encoded under it.
   TvxOutputEncryption* PrepareOutputEncryption();

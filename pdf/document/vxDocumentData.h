@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pdf/document/vxDocumentEnums.h"
+#include "pdf/filters/vxDecodeLimit.h"
 #include "pdf/objects/vxPDFInfo.h"
 #include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/objects/vxPDFVersion.h"
@@ -62,6 +63,9 @@ struct TvxDocumentData {
   TvxPageLayout FPageLayout = plNone;
   int32_t FSaveStateObjNo = -1;
   int32_t FRestoreStateObjNo = -1;
+
+  // What the current operation may still decode.
+  TvxDecodeBudget FDecodeBudget;
 
   // A named destination by its bare name, as a new object, or nil. Finds
   // nothing until a destination table is loaded.

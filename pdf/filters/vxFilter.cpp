@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <optional>
 
 #include "pdf/filters/vxAsciiFilters.h"
@@ -19,6 +20,29 @@ namespace vx {
 
 namespace {
 std::atomic<int64_t> GMaxDecodedSize{DefaultMaxDecodedSize};
+thread_local TvxDecodeBudget* GBudget = nullptr;
+}  // namespace
+
+int64_t DecodeAllowanceFor(int64_t FileSize) {
+  constexpr int64_t PerByte = 32;
+  const int64_t Base = MaxDecodedSize();
+  if (FileSize <= 0) return Base;
+  if (FileSize > (INT64_MAX - Base) / PerByte) return INT64_MAX;
+  return Base + PerByte * FileSize;
+}
+
+TvxDecodeBudgetScope::TvxDecodeBudgetScope(TvxDecodeBudget& Budget, int64_t Allowance)
+    : FSaved(GBudget) {
+  Budget.Reset(Allowance);
+  GBudget = &Budget;
+}
+
+TvxDecodeBudgetScope::~TvxDecodeBudgetScope() {
+  GBudget = FSaved;
+}
+
+void ChargeDecodedSize(uint64_t Size) {
+  if (GBudget) GBudget->Charge(Size);
 }
 
 int64_t MaxDecodedSize() {
@@ -33,6 +57,8 @@ void CheckDecodedSize(uint64_t Size) {
   int64_t Limit = MaxDecodedSize();
   if (Size > static_cast<uint64_t>(Limit))
     throw EDecodeLimitError(FormatMessage(msg::DecodeLimit, Limit));
+  if (GBudget && Size > static_cast<uint64_t>(GBudget->Allowance() - GBudget->Used()))
+    throw EDecodeLimitError(FormatMessage(msg::DecodeBudget, GBudget->Allowance()));
 }
 
 // --- TvxFilter ---
@@ -176,7 +202,7 @@ void StripTrailingEOL(std::string& Data) {
 // Line ends after the data are file layout for the text codecs and the
 // RunLength end marker. Flate and LZW data are binary, and a final code byte
 // may well be 10 or 13, so they keep every byte.
-std::string DecodeStep(TvxDecodeFilter Kind, std::string Data, const TvxStepParams* Params) {
+std::string DecodeOneStep(TvxDecodeFilter Kind, std::string Data, const TvxStepParams* Params) {
   switch (Kind) {
     case ftASCIIHexDecode:
       StripTrailingEOL(Data);
@@ -196,6 +222,12 @@ std::string DecodeStep(TvxDecodeFilter Kind, std::string Data, const TvxStepPara
     }
     default: Unsupported(Kind);
   }
+}
+
+std::string DecodeStep(TvxDecodeFilter Kind, std::string Data, const TvxStepParams* Params) {
+  std::string Out = DecodeOneStep(Kind, std::move(Data), Params);
+  ChargeDecodedSize(Out.size());
+  return Out;
 }
 
 void RequireDecodable(const TvxFilterList& List) {

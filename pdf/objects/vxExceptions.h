@@ -125,6 +125,8 @@ inline constexpr std::string_view EncodeNotSupported = "Filter cannot encode (%s
 inline constexpr std::string_view ImproperPNGAlgorithm = "Improper PNG algorithm tag in stream";
 inline constexpr std::string_view InvalidDecodeParms = "Invalid decode parameters (%s)";
 inline constexpr std::string_view DecodeLimit = "Decoded stream data exceeds the limit of %d bytes";
+inline constexpr std::string_view DecodeBudget =
+    "Decoded stream data of the document exceeds its allowance of %d bytes";
 inline constexpr std::string_view EndOfDataMarkerWrong = "EndOfData marker is wrong";
 inline constexpr std::string_view IllegalCharacter = "Illeagal character within stream";
 inline constexpr std::string_view ZInappropriate = "\"z\" found at inappropriate position";

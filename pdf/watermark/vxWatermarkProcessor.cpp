@@ -341,6 +341,8 @@ int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents,
       try {
         auto Data = DecodeStreamData(*static_cast<TvxPDFStreamObject*>(Obj), D.FStore.get());
         Own.Open = CountUnclosedSaves(Data->DataString(), &Own.Stray);
+      } catch (const EDecodeLimitError&) {
+        throw;  // more than the file may cost: no guess, an error
       } catch (const Exception&) {
         // Content no viewer can decode draws nothing and opens nothing.
       }
@@ -440,17 +442,33 @@ std::string TvxWatermarkStamper::AddOpacityResource(int32_t PageNo, const std::s
 void TvxWatermarkStamper::AddToContentsArray(TvxPDFArrayObject& Array,
                                              const TvxPDFIndirectReference& Ref, bool Overlay) {
   if (!Overlay) {
-    Array.Insert(0, Ref.Clone());
+    if (FStamping)
+      FPendingFront[&Array].push_back(Ref.Clone());
+    else
+      Array.Insert(0, Ref.Clone());
     return;
   }
-  bool Wrapped = false;
-  for (const auto& Item : Array.Items) {
-    if (Item && Item->IsIndirectReference() &&
-        static_cast<TvxPDFIndirectReference*>(Item.get())->ObjectNumber == D.FSaveStateObjNo)
-      Wrapped = true;
+  bool Wrapped = FStamping && FWrapped.count(&Array);
+  for (size_t I = 0; !Wrapped && I < Array.Items.size(); ++I) {
+    const TvxPDFObject* Item = Array.Items[I].get();
+    Wrapped = Item && Item->IsIndirectReference() &&
+              static_cast<const TvxPDFIndirectReference*>(Item)->ObjectNumber == D.FSaveStateObjNo;
   }
   if (!Wrapped) WrapPageContent(Array);
+  if (FStamping) FWrapped.insert(&Array);
   Array.Add(Ref.Clone());
+}
+
+void TvxWatermarkStamper::PutPendingInFront() {
+  // The last one added goes first, as inserting each in front would give.
+  for (auto& [Array, Refs] : FPendingFront) {
+    std::vector<TvxPDFObjectPtr> Items;
+    Items.reserve(Refs.size() + Array->Items.size());
+    for (auto It = Refs.rbegin(); It != Refs.rend(); ++It) Items.push_back(std::move(*It));
+    for (auto& Item : Array->Items) Items.push_back(std::move(Item));
+    Array->Items = std::move(Items);
+  }
+  FPendingFront.clear();
 }
 
 void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFIndirectReference& Ref,
@@ -498,6 +516,25 @@ void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFInd
     Array->Add(Contents->Clone());
   }
   Page.SetValue("/Contents", std::move(Array));
+}
+
+size_t TvxWatermarkStamper::TvxSharedCopyHash::operator()(const TvxSharedCopyKey& K) const {
+  size_t H = std::hash<const void*>()(K.Array);
+  auto Mix = [&H](size_t V) { H ^= V + 0x9E3779B97F4A7C15ull + (H << 6) + (H >> 2); };
+  Mix(std::hash<std::string>()(K.FontName));
+  Mix(std::hash<std::string>()(K.GSName));
+  for (double V : {K.Left, K.Bottom, K.Right, K.Top}) Mix(std::hash<double>()(V));
+  return H;
+}
+
+TvxPDFIndirectObject* TvxWatermarkStamper::SharedContentsArray(TvxPDFDictObject& Page) {
+  TvxPDFObject* Contents = Page.Lookup("/Contents");
+  if (!Contents || !Contents->IsIndirectReference()) return nullptr;
+  TvxPDFIndirectObject* Target = D.FStore->FindObject(Contents);
+  if (!Target || !Target->Value || !Target->Value->IsArray()) return nullptr;
+  if (!FArraysCounted) CountSharedArrays();
+  auto Users = FArrayUsers.find(Target);
+  return Users != FArrayUsers.end() && Users->second > 1 ? Target : nullptr;
 }
 
 void TvxWatermarkStamper::CountSharedArrays() {
@@ -594,6 +631,22 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   const bool PerPageText = SavedText.find(u"<%") != std::u16string::npos;
   Processor.ReuseContent = !PerPageText;
   FArraysCounted = false;
+  FSharedCopies.clear();
+  FWrapped.clear();
+  FPendingFront.clear();
+  FStamping = true;
+  // Whatever ends the call, the watermarks made so far are in their pages.
+  struct TvxEndStamping {
+    TvxWatermarkStamper& S;
+    ~TvxEndStamping() {
+      S.FStamping = false;
+      try {
+        S.PutPendingInFront();
+      } catch (...) {
+      }
+      S.FWrapped.clear();
+    }
+  } EndStamping{*this};
 
   bool FontCreated = false, FirstPage = true;
   std::string CreatedName, GSName;
@@ -714,13 +767,39 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
       FontName =
           Resources ? AddPageResource(Resources, "/Font", *FontRef, CreatedName) : CreatedName;
 
-    auto Stream = Processor.CreateWatermarkStream(FontName, PageGSName, PageRectOf(Box),
-                                                  D.FDocumentID, D.FStore->NewObjectNumber());
-    TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Stream));
-    if (!Resources) AddPageResource(EnsurePageResources(P), "/Font", *FontRef, CreatedName);
+    // Pages that draw one shared /Contents array and are stamped alike get
+    // one copy of it, with one watermark: a copy for each page would
+    // multiply the array by the pages.
+    TvxPDFIndirectObject* Shared = PerPageText ? nullptr : SharedContentsArray(Page);
+    const TvxPageRect Rect = PageRectOf(Box);
+    TvxSharedCopyKey CopyKey{Shared,      FontName,   PageGSName, Rect.Left,
+                             Rect.Bottom, Rect.Right, Rect.Top};
+    auto Copied = Shared ? FSharedCopies.find(CopyKey) : FSharedCopies.end();
+    if (Copied != FSharedCopies.end()) {
+      if (!Resources) AddPageResource(EnsurePageResources(P), "/Font", *FontRef, CreatedName);
+      Page.SetValue("/Contents",
+                    std::make_unique<TvxPDFIndirectReference>(D.FDocumentID, Copied->second, 0));
+    } else {
+      auto Stream = Processor.CreateWatermarkStream(FontName, PageGSName, Rect, D.FDocumentID,
+                                                    D.FStore->NewObjectNumber());
+      TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Stream));
+      if (!Resources) AddPageResource(EnsurePageResources(P), "/Font", *FontRef, CreatedName);
+      const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber,
+                                        Stored->Generation);
+      if (Shared) {
+        auto Copy = std::unique_ptr<TvxPDFArrayObject>(
+            static_cast<TvxPDFArrayObject*>(Shared->Value->Clone().release()));
+        AddToContentsArray(*Copy, Ref, T.Overlay);
+        TvxPDFIndirectObject* Made = D.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+            D.FDocumentID, D.FStore->NewObjectNumber(), 0, true, std::move(Copy)));
+        Page.SetValue("/Contents", std::make_unique<TvxPDFIndirectReference>(
+                                       Made->DocumentID, Made->ObjectNumber, Made->Generation));
+        FSharedCopies.emplace(std::move(CopyKey), Made->ObjectNumber);
+      } else {
+        AttachWatermarkContent(P, Ref, T.Overlay);
+      }
+    }
     if (DictSlot >= 0 && FoundName.empty()) DictNames[static_cast<size_t>(DictSlot)] = FontName;
-    const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber, Stored->Generation);
-    AttachWatermarkContent(P, Ref, T.Overlay);
     if (FontDict && FontName == FoundName) {
       LastFontDict = FontDict;
       LastFoundName = FoundName;

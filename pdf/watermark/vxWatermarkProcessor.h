@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "pdf/document/vxDocumentData.h"
@@ -125,6 +126,8 @@ class TvxWatermarkStamper {
   // Notes which /Contents arrays several pages share, so that attaching gives
   // such a page a copy of its own.
   void CountSharedArrays();
+  // The /Contents array object the page shares with other pages, or nil.
+  TvxPDFIndirectObject* SharedContentsArray(TvxPDFDictObject& Page);
 
   // The variables replaced once per call: page count, dates and times, and
   // the document information.
@@ -151,6 +154,25 @@ class TvxWatermarkStamper {
   TvxCustomPDFDocument& Doc;
   std::unordered_map<const TvxPDFIndirectObject*, int32_t> FArrayUsers;
   bool FArraysCounted = false;
+  // Pages sharing a /Contents array and stamped alike share one copy of it
+  // with the watermark, by the array and the watermark's content.
+  struct TvxSharedCopyKey {
+    const TvxPDFIndirectObject* Array;
+    std::string FontName, GSName;
+    double Left, Bottom, Right, Top;
+    bool operator==(const TvxSharedCopyKey&) const = default;
+  };
+  struct TvxSharedCopyHash {
+    size_t operator()(const TvxSharedCopyKey& K) const;
+  };
+  std::unordered_map<TvxSharedCopyKey, int32_t, TvxSharedCopyHash> FSharedCopies;  // object number
+  // While InsertWatermark runs, a page listed many times must not cost its
+  // array's length each time: watermarks under the content are put in front
+  // all at once at the end, and arrays wrapped once are remembered.
+  bool FStamping = false;
+  std::unordered_map<TvxPDFArrayObject*, std::vector<TvxPDFObjectPtr>> FPendingFront;
+  std::unordered_set<const TvxPDFArrayObject*> FWrapped;
+  void PutPendingInFront();
   std::unordered_map<int32_t, int32_t> FStateStreams;  // +count "Q", -count "q" -> object number
   // The names AddPageResource gave, by resource dictionary, category and name.
   std::unordered_map<const TvxPDFDictObject*, std::unordered_map<std::string, std::string>>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "pdf/fonts/vxPDFFont.h"
 #include "platform/vxCodePage.h"
@@ -16,8 +17,30 @@ double Rad(double Degrees) {
   return Degrees * Pi / 180;
 }
 
+// Content streams have no exponent form: a number the formatter would write
+// with one (a page box beyond 10^10) is written out in plain decimals.
+std::string PlainDecimals(std::string Text, double V, int Decimals) {
+  if (Text.find_first_of("Ee") == std::string::npos) return Text;
+  if (!std::isfinite(V)) return "0";
+  char Buf[400];
+  std::snprintf(Buf, sizeof Buf, "%.*f", Decimals, V);
+  return Buf;
+}
+
 std::string Fixed(double V, int Decimals) {
-  return FloatToTextFmtDot(V, ffFixed, 10, Decimals);
+  return PlainDecimals(FloatToTextFmtDot(V, ffFixed, 10, Decimals), V, Decimals);
+}
+
+// The general form, in plain decimals: trailing zeros dropped.
+std::string General(double V) {
+  const std::string Text = FloatToTextDot(V);
+  if (Text.find_first_of("Ee") == std::string::npos) return Text;
+  std::string Plain = PlainDecimals(Text, V, 10);
+  if (Plain.find('.') != std::string::npos) {
+    while (Plain.back() == '0') Plain.pop_back();
+    if (Plain.back() == '.') Plain.pop_back();
+  }
+  return Plain == "-0" ? "0" : Plain;
 }
 
 // A point of text space (x along the baseline, y up) on the page.
@@ -229,7 +252,7 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
   Content.clear();
   Content.reserve(256 + E.size() + 64 * Lines.size());
   Content += "q\rBT\r";
-  Content += FloatToTextFmtDot(Tc, ffFixed, 18, 8);
+  Content += PlainDecimals(FloatToTextFmtDot(Tc, ffFixed, 18, 8), Tc, 8);
   Content += " Tc 0 Tw 100 Tz " + FText + " TL \r";
   Content += FillColor + " rg\r";
   Content += ColorToPDFText(StrokeColor) + " RG\r";
@@ -255,7 +278,7 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
                Fixed(O + Width * S, 3) + " l B\r";
   };
   auto LinePrefix = [&] {
-    Content += FloatToTextDot(T) + " w " + FillColor + " rg " + FillColor + " RG ";
+    Content += General(T) + " w " + FillColor + " rg " + FillColor + " RG ";
   };
   // Each line is decorated along its own rotated baseline, over its own width.
   if (Font->Underline) {

@@ -414,7 +414,7 @@ void TestJob::RestrictedSaveSaysTheOwnerPasswordIsMadeUp() {
                                       "lifted by re-encrypting from the original")});
   TvxPDFDocument Saved;
   Saved.OnPassword = [](TvxCustomPDFDocument&, std::string& Pw, bool& Continue, int32_t Try) {
-    Pw = "u";
+    Pw = std::string(1, 'u');
     Continue = Try == 0;
   };
   QVERIFY(Saved.LoadFromFile(QFile::encodeName(Target).toStdString()));

@@ -3,6 +3,8 @@
 // fuzzer's seeds; no test framework needed.
 #pragma once
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -41,6 +43,48 @@ std::string PageWithStreams(int Count, F Make) {
     Bodies.push_back(Make(I));
   }
   Bodies[2] = "<< /Type /Page /MediaBox [0 0 100 100] /Contents [" + Contents + "] >>";
+  return FileOfObjects(Bodies);
+}
+
+// Pages, each drawing one Flate stream of Size blank bytes: a few hundred
+// bytes each that decode to Size, many times over.
+inline std::string PagesWithLargeContents(int Pages, int Size) {
+  const std::string Plain(static_cast<size_t>(Size), ' ');
+  uLongf Packed = compressBound(static_cast<uLong>(Plain.size()));
+  std::string Data(Packed, '\0');
+  compress2(reinterpret_cast<Bytef*>(Data.data()), &Packed,
+            reinterpret_cast<const Bytef*>(Plain.data()), static_cast<uLong>(Plain.size()), 9);
+  Data.resize(Packed);
+  std::vector<std::string> Bodies = {"<< /Type /Catalog /Pages 2 0 R >>", ""};
+  std::string Kids;
+  for (int I = 0; I < Pages; ++I) {
+    const int Page = 3 + 2 * I;
+    Kids += std::to_string(Page) + " 0 R ";
+    Bodies.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] /Contents " +
+                     std::to_string(Page + 1) + " 0 R >>");
+    Bodies.push_back("<< /Length " + std::to_string(Data.size()) +
+                     " /Filter /FlateDecode >>\nstream\n" + Data + "\nendstream");
+  }
+  Bodies[1] = "<< /Type /Pages /Kids [" + Kids + "] /Count " + std::to_string(Pages) + " >>";
+  return FileOfObjects(Bodies);
+}
+
+// Pages all drawing one /Contents array of Streams small streams: a copy of
+// the array for each page stamped would multiply it by the pages.
+inline std::string PagesSharingOneContentsArray(int Pages, int Streams) {
+  std::vector<std::string> Bodies = {"<< /Type /Catalog /Pages 2 0 R >>", "", ""};
+  std::string Array;
+  for (int I = 0; I < Streams; ++I) {
+    Array += std::to_string(4 + Pages + I) + " 0 R ";
+  }
+  Bodies[2] = "[" + Array + "]";
+  std::string Kids;
+  for (int I = 0; I < Pages; ++I) {
+    Kids += std::to_string(4 + I) + " 0 R ";
+    Bodies.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 100 100] /Contents 3 0 R >>");
+  }
+  for (int I = 0; I < Streams; ++I) Bodies.push_back("<< /Length 1 >>\nstream\nn\nendstream");
+  Bodies[1] = "<< /Type /Pages /Kids [" + Kids + "] /Count " + std::to_string(Pages) + " >>";
   return FileOfObjects(Bodies);
 }
 

@@ -35,7 +35,9 @@ TEST(EscapeAndSplitLines, EscapesDelimitersAndControlCharacters) {
   EXPECT_EQ(S.L, (std::vector<std::string>{"a(b)\\c"}));
   // A tab is a space; other control characters are neither drawn nor
   // measured.
-  Split Controls = Escape(u"a\tb\bc\fd\x01" u"e\x7F");
+  Split Controls = Escape(
+      u"a\tb\bc\fd\x01"
+      u"e\x7F");
   EXPECT_EQ(Controls.E, "a bcde");
   EXPECT_EQ(Controls.L, (std::vector<std::string>{"a bcde"}));
 }

@@ -1,0 +1,150 @@
+// Stamping costs work in proportion to the file: decoded data has one
+// allowance per operation, pages sharing a /Contents array share its copy,
+// a page listed many times is stamped in linear time, and no number in the
+// content stream takes the exponent form.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/filters/vxDecodeLimit.h"
+#include "pdf/objects/vxExceptions.h"
+#include "pdf/watermark/vxWatermarkTemplate.h"
+#include "support/documents.h"
+#include "support/expect_error.h"
+#include "support/hostile_files.h"
+#include "support/pdf_builder.h"
+#include "watermark/fake_fonts.h"
+
+using namespace vx;
+
+namespace {
+
+class BoundedWorkTest : public testing::Test {
+ protected:
+  BoundedWorkTest() {
+    T.Text = u"Draft";
+    T.Font->Name = "HalfEm Sans";
+    T.Font->Size = 36;
+  }
+  TvxPDFArrayObject* Contents(TvxCustomPDFDocument& Doc, int32_t P) {
+    auto* Page =
+        static_cast<TvxPDFDictObject*>(Doc.Pages()[static_cast<size_t>(P - 1)]->Value.get());
+    TvxPDFObject* C = Doc.Store().Resolve(Page->Lookup("/Contents"));
+    return C && C->IsArray() ? static_cast<TvxPDFArrayObject*>(C) : nullptr;
+  }
+  std::string StreamText(TvxCustomPDFDocument& Doc, const TvxPDFObject* Ref) {
+    TvxPDFObject* S = Doc.Store().Resolve(const_cast<TvxPDFObject*>(Ref));
+    return S && S->IsStream() ? static_cast<TvxPDFStreamObject*>(S)->Data.ReadAll() : "";
+  }
+
+  vxtest::UseHalfEmFonts Fonts;
+  TvxTextWatermarkTemplate T;
+};
+
+}  // namespace
+
+// Each stream alone is far below the ceiling of one stream; together they
+// pass what the file's size allows, and the overlay, which reads every
+// page's content, stops with a clear error instead.
+TEST_F(BoundedWorkTest, DecodedDataHasOneAllowancePerOperation) {
+  TvxScopedDecodeLimit Limit(1 << 20);
+  const std::string Many = vxtest::PagesWithLargeContents(60, 512 * 1024);
+  ASSERT_LT(Many.size(), 64u * 1024);
+  T.Overlay = true;
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(Many));
+  ASSERT_EQ(Doc.PageCount(), 60);
+  const std::string Message =
+      "Decoded stream data of the document exceeds its allowance of " +
+      std::to_string(DecodeAllowanceFor(static_cast<int64_t>(Many.size()))) + " bytes";
+  vxtest::ExpectError<EDecodeLimitError>([&] { Doc.InsertWatermark(T); }, Message);
+
+  // A few such pages are within the allowance, and each operation has its
+  // own: stamping twice works.
+  TvxPDFDocument Few;
+  ASSERT_TRUE(Few.LoadFromMemory(vxtest::PagesWithLargeContents(2, 512 * 1024)));
+  Few.InsertWatermark(T);
+  TvxTextWatermarkTemplate Again;
+  Again.Text = u"Again";
+  Again.Font->Name = "HalfEm Sans";
+  Again.Overlay = true;
+  Few.InsertWatermark(Again);
+  EXPECT_EQ(Contents(Few, 1)->Count(), 5);  // q, the page, Q, two watermarks
+}
+
+TEST_F(BoundedWorkTest, PagesSharingAContentsArrayShareItsCopy) {
+  const std::string Shared = vxtest::PagesSharingOneContentsArray(200, 400);
+  for (bool Over : {false, true}) {
+    SCOPED_TRACE(Over ? "over" : "under");
+    T.Overlay = Over;
+    TvxPDFDocument Doc;
+    ASSERT_TRUE(Doc.LoadFromMemory(Shared));
+    Doc.InsertWatermark(T);
+    // A copy of the 400 references for each of 200 pages would be 80,000.
+    const std::string Out = vxtest::Written(Doc);
+    EXPECT_LT(Out.size(), 4 * Shared.size());
+    TvxPDFDocument Again;
+    ASSERT_TRUE(Again.LoadFromMemory(Out));
+    for (int32_t P : {1, 100, 200}) {
+      TvxPDFArrayObject* C = Contents(Again, P);
+      ASSERT_NE(C, nullptr);
+      const TvxPDFObject* Mark = Over ? C->GetItem(C->Count() - 1) : C->GetItem(0);
+      EXPECT_NE(StreamText(Again, Mark).find("(Draft) Tj"), std::string::npos) << P;
+      EXPECT_EQ(C->Count(), Over ? 403 : 401);
+    }
+  }
+}
+
+TEST_F(BoundedWorkTest, APageListedManyTimesGetsEveryWatermarkInOrder) {
+  vxtest::PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents [4 0 R] >>");
+  B.Stream(4, "", "0 0 m 10 10 l S");
+  const std::string One = B.FinishTable("/Root 1 0 R");
+  std::string Range = "1";
+  for (int I = 1; I < 3000; ++I) Range += ",1";
+  for (bool Over : {false, true}) {
+    SCOPED_TRACE(Over ? "over" : "under");
+    T.Overlay = Over;
+    TvxPDFDocument Doc;
+    ASSERT_TRUE(Doc.LoadFromMemory(One));
+    Doc.InsertWatermark(T, Range);
+    TvxPDFArrayObject* C = Contents(Doc, 1);
+    ASSERT_NE(C, nullptr);
+    ASSERT_EQ(C->Count(), Over ? 3003 : 3001);
+    // Under the content the last made comes first, as putting each in front
+    // gives; over it, in the order made, after the wrapped page.
+    auto Number = [&](int32_t I) {
+      return static_cast<const TvxPDFIndirectReference*>(C->GetItem(I))->ObjectNumber;
+    };
+    if (Over) {
+      EXPECT_LT(Number(3), Number(4));
+      EXPECT_LT(Number(3001), Number(3002));
+    } else {
+      EXPECT_GT(Number(0), Number(1));
+      EXPECT_GT(Number(2998), Number(2999));
+      EXPECT_EQ(Number(3000), 4);
+    }
+  }
+}
+
+TEST_F(BoundedWorkTest, HugePageBoxesGiveNumbersWithoutExponents) {
+  vxtest::PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 4000000000000000000000.0 5000] >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  T.Font->Underline = true;
+  T.HorizontalPosition = hpCenter;
+  T.VerticalPosition = vpCenter;
+  Doc.InsertWatermark(T);
+  TvxPDFArrayObject* C = Contents(Doc, 1);
+  ASSERT_NE(C, nullptr);
+  const std::string Text = StreamText(Doc, C->GetItem(0));
+  ASSERT_NE(Text.find(" Tm\r"), std::string::npos);
+  for (const char* Exponent : {"E+", "E-", "e+", "e-"})
+    EXPECT_EQ(Text.find(Exponent), std::string::npos) << Text;
+  EXPECT_NE(Text.find(" 2000000000000000000000.000 "), std::string::npos) << Text;
+}
