@@ -1,6 +1,8 @@
 #include "pdf/fonts/vxFontResources.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
@@ -102,6 +104,50 @@ class TvxEntryReader {
     int64_t First = 0, Last = 0;
     return Integer(D, "/FirstChar", First) && Integer(D, "/LastChar", Last) && First <= 32 &&
            Last >= 255;
+  }
+  // A simple font whose widths of the codes 32..255 are ours: the spacing
+  // is computed from ours, viewers place glyphs by the font's. One unit
+  // apart is rounding.
+  bool HasWidths(const TvxPDFDictObject& D, const std::array<int32_t, 224>& Ours) const {
+    int64_t First = 0;
+    TvxPDFObject* A = S.Resolve(D.Lookup("/Widths"));
+    if (!Integer(D, "/FirstChar", First) || First > 32 || First < 0 || !A || !A->IsArray())
+      return false;
+    auto* W = static_cast<TvxPDFArrayObject*>(A);
+    for (int32_t C = 32; C < 256; ++C) {
+      TvxPDFObject* V = S.Resolve(W->GetItem(static_cast<int32_t>(C - First)));
+      if (!V || !(V->IsInteger() || V->IsInt64() || V->IsReal()) ||
+          std::fabs(GetNumberValue(V) - Ours[C - 32]) > 1)
+        return false;
+    }
+    return true;
+  }
+  // The font program a font descriptor embeds: Length1 of its /FontFile2,
+  // 0 for a program of another kind or of unknown length, -1 for none.
+  int64_t ProgramLength(const TvxPDFDictObject& Font) const {
+    const TvxPDFDictObject* Desc = Dict(Font.Lookup("/FontDescriptor"));
+    if (!Desc) return -1;
+    TvxPDFObject* File = S.Resolve(Desc->Lookup("/FontFile2"));
+    if (File && File->IsStream()) {
+      const TvxPDFDictObject* FileDict = static_cast<TvxPDFStreamObject*>(File)->Dict.get();
+      int64_t Length1 = 0;
+      return FileDict && Integer(*FileDict, "/Length1", Length1) && Length1 > 0 ? Length1 : 0;
+    }
+    for (std::string_view Key : {"/FontFile", "/FontFile3"}) {
+      TvxPDFObject* Other = S.Resolve(Desc->Lookup(Key));
+      if (Other && Other->IsStream()) return 0;
+    }
+    return -1;
+  }
+  // Whether a simple font embeds what the job asks for: with no embedding
+  // anything goes (as before); a whole font must carry our program; a
+  // subset our tagged subset or our whole program.
+  bool EmbedsAsAsked(const TvxPDFDictObject& Font, uint8_t Embedding, int64_t ProgramSize,
+                     bool Tagged) const {
+    if (Embedding == feNone) return true;
+    int64_t Length = ProgramLength(Font);
+    if (Embedding == feSubset && Tagged) return Length >= 0;
+    return Length == ProgramSize && ProgramSize > 0;
   }
   // A composite font whose character codes are glyph numbers of an embedded
   // TrueType program: ours when its tagged name matched (a subset), or when
@@ -208,14 +254,15 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::AddFontStream(const s
 }
 
 bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
-                                        std::string& ResourceName, uint8_t FontEncoding) {
+                                        std::string& ResourceName, uint8_t FontEncoding,
+                                        uint8_t FontEmbedding) {
   TvxFontLookupCache Cache;
-  return FindFontResource(FontDict, Font, ResourceName, FontEncoding, Cache);
+  return FindFontResource(FontDict, Font, ResourceName, FontEncoding, FontEmbedding, Cache);
 }
 
 bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
                                         std::string& ResourceName, uint8_t FontEncoding,
-                                        TvxFontLookupCache& Cache) {
+                                        uint8_t FontEmbedding, TvxFontLookupCache& Cache) {
   ResourceName.clear();
   TvxFontLookupCache& C = Cache;
   if (!C.Prepared) {
@@ -228,7 +275,11 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
     C.Usable = !C.Composite || F.FontKind() == fkTrueType;
     C.Subtype = C.Composite ? "/Type0" : F.FontKind() != fkTrueType ? "/Type1" : "/TrueType";
     C.Encoding = C.Composite ? "/Identity-H" : "/" + std::string(EncodingName(FontEncoding));
-    if (C.Composite) C.ProgramSize = F.FontFileSize();
+    C.ProgramSize = F.FontFileSize();
+    C.Embedding = F.FontKind() != fkTrueType ? feNone
+                  : FontEmbedding > feSubset ? feFull
+                                             : FontEmbedding;
+    C.Widths = F.Info().Widths;
   }
   if (!C.Usable || !FontDict) return false;
   TvxEntryReader R(FStore);
@@ -240,7 +291,8 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
       TvxFontEntry E = R.Entry(FontDict->GetValue(I));
       Usable = E.Subtype == C.Subtype && E.BaseFont == C.BaseFont && E.Encoding == C.Encoding &&
                (C.Composite ? R.IsIdentityCIDFont(*Entry, false, C.ProgramSize)
-                            : R.CoversWinAnsiRange(*Entry));
+                            : R.CoversWinAnsiRange(*Entry) && R.HasWidths(*Entry, C.Widths) &&
+                                  R.EmbedsAsAsked(*Entry, C.Embedding, C.ProgramSize, false));
       C.Judged.Insert(Entry, Usable);
     }
     if (!Usable) continue;
@@ -334,7 +386,8 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
       if (E.BaseFont != WantBase && E.BaseFont != PlainBase) continue;
       bool Tagged = !Prefix.empty() && E.BaseFont == WantBase;
       if (Composite ? !R.IsIdentityCIDFont(*E.Dict, Tagged, F.FontFileSize())
-                    : !R.CoversWinAnsiRange(*E.Dict))
+                    : !R.CoversWinAnsiRange(*E.Dict) || !R.HasWidths(*E.Dict, F.Info().Widths) ||
+                          !R.EmbedsAsAsked(*E.Dict, Embedding, F.FontFileSize(), Tagged))
         continue;
       TvxPDFIndirectObject* Target = FStore.FindObject(V);
       if (Target) return MakeReference(*Target);

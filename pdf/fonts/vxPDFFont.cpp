@@ -316,7 +316,8 @@ void TvxPDFFont::BuildSubset(TvxMemoryStream& Stream) {
   Stream.Clear();
   GetFontFile(Stream);
   if (FInfo->FontKind != fkTrueType || !FAnalysis->File) return;
-  std::vector<bool> Keep = KeptGlyphs();
+  // The components of accented letters and the like come along.
+  std::vector<bool> Keep = FAnalysis->File->WithComponents(KeptGlyphs());
   std::string Subset = FAnalysis->File->BuildSubset(Keep);
   if (Subset.empty() || Subset.size() >= FAnalysis->File->Data().size()) return;
   Stream.Clear();
