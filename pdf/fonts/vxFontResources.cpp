@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "pdf/filters/vxFlateFilter.h"
+#include "pdf/fonts/vxFontEncodings.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxFlatIndex.h"
 #include "pdf/objects/vxUtils.h"
@@ -97,6 +98,8 @@ class TvxEntryReader {
     E.Subtype = Name(*E.Dict, "/Subtype");
     E.BaseFont = Name(*E.Dict, "/BaseFont");
     E.Encoding = Name(*E.Dict, "/Encoding");
+    // Only a font without /Encoding keeps its built-in one.
+    if (E.Encoding.empty() && E.Dict->Lookup("/Encoding")) E.Encoding = "?";
     return E;
   }
   // A simple font whose widths cover every code the watermark may use.
@@ -264,6 +267,7 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
                                         std::string& ResourceName, uint8_t FontEncoding,
                                         uint8_t FontEmbedding, TvxFontLookupCache& Cache) {
   ResourceName.clear();
+  CheckFontEncoding(FontEncoding);
   TvxFontLookupCache& C = Cache;
   if (!C.Prepared) {
     C.Prepared = true;
@@ -274,12 +278,14 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
     // a font can show it.
     C.Usable = !C.Composite || F.FontKind() == fkTrueType;
     C.Subtype = C.Composite ? "/Type0" : F.FontKind() != fkTrueType ? "/Type1" : "/TrueType";
-    C.Encoding = C.Composite ? "/Identity-H" : "/" + std::string(EncodingName(FontEncoding));
+    C.Encoding = C.Composite         ? "/Identity-H"
+                 : F.Info().Symbolic ? ""
+                                     : "/" + std::string(EncodingName(FontEncoding));
     C.ProgramSize = F.FontFileSize();
     C.Embedding = F.FontKind() != fkTrueType ? feNone
                   : FontEmbedding > feSubset ? feFull
                                              : FontEmbedding;
-    C.Widths = F.Info().Widths;
+    C.Widths = F.EncodedWidths(FontEncoding);
   }
   if (!C.Usable || !FontDict) return false;
   TvxEntryReader R(FStore);
@@ -305,6 +311,7 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
 std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     const TvxFont& Font, const std::string& ResourceName, uint8_t FontEmbedding,
     uint8_t FontEncoding, std::u16string_view Text) {
+  CheckFontEncoding(FontEncoding);
   TvxPDFFont F(Font, false, true);
   bool TrueType = F.FontKind() == fkTrueType;
   bool Composite = NeedsCIDFont(Font.Charset);
@@ -330,6 +337,7 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     bool Whole = FindNoCase(Shown, "<%") != std::u16string::npos;
     // A simple font shows what the system code page makes of the text.
     if (!Composite) Shown = AnsiToUnicode(UnicodeToAnsi(Shown));
+    if (!Composite && !F.Info().Symbolic) Shown = ShownInEncoding(Shown, FontEncoding);
     F.EncodeGlyphText(Shown, Font.Charset);
     if (PageNo) F.AddUsedChars(u"0123456789");
     bool Blank = std::all_of(Shown.begin(), Shown.end(), [](char16_t C) { return C <= u' '; });
@@ -349,7 +357,13 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
   std::string Base = MakeBaseFontName(F);
   std::string BaseFont = EscapePDFName(Prefix + Base);
   std::string Subtype = Composite ? "/Type0" : TrueType ? "/TrueType" : "/Type1";
-  std::string Encoding = Composite ? "/Identity-H" : "/" + std::string(EncodingName(FontEncoding));
+  // A symbolic face shows its codes through its own encoding: naming
+  // another would send readers to glyphs it does not have.
+  bool Symbolic = !Composite && F.Info().Symbolic;
+  std::string Encoding = Composite  ? "/Identity-H"
+                         : Symbolic ? ""
+                                    : "/" + std::string(EncodingName(FontEncoding));
+  const std::array<int32_t, 224> Widths = F.EncodedWidths(FontEncoding);
 
   // Reuse a font of the document only when it shows this text exactly as a
   // new one would.
@@ -386,7 +400,7 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
       if (E.BaseFont != WantBase && E.BaseFont != PlainBase) continue;
       bool Tagged = !Prefix.empty() && E.BaseFont == WantBase;
       if (Composite ? !R.IsIdentityCIDFont(*E.Dict, Tagged, F.FontFileSize())
-                    : !R.CoversWinAnsiRange(*E.Dict) || !R.HasWidths(*E.Dict, F.Info().Widths) ||
+                    : !R.CoversWinAnsiRange(*E.Dict) || !R.HasWidths(*E.Dict, Widths) ||
                           !R.EmbedsAsAsked(*E.Dict, Embedding, F.FontFileSize(), Tagged))
         continue;
       TvxPDFIndirectObject* Target = FStore.FindObject(V);
@@ -411,12 +425,12 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
   } else {
     Dict->AddName("/BaseFont", BaseFont);
     Dict->AddName("/Name", ResourceName);
-    Dict->AddName("/Encoding", Encoding);
+    if (!Encoding.empty()) Dict->AddName("/Encoding", Encoding);
     Dict->AddInteger("/FirstChar", 32);
     Dict->AddInteger("/LastChar", 255);
-    auto Widths = std::make_unique<TvxPDFArrayObject>();
-    for (int32_t C = 32; C < 256; ++C) Widths->AddInteger(F.Width(static_cast<uint8_t>(C)));
-    Dict->Add("/Widths", std::move(Widths));
+    auto WidthsArray = std::make_unique<TvxPDFArrayObject>();
+    for (int32_t W : Widths) WidthsArray->AddInteger(W);
+    Dict->Add("/Widths", std::move(WidthsArray));
     Dict->Add("/FontDescriptor", BuildFontDescriptor(F, Embedding, Program.DataString(), BaseFont));
   }
   return MakeReference(*AddNew(std::move(Dict)));
