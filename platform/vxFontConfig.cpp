@@ -283,7 +283,8 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     FSymbol = FFace->charmap && FFace->charmap->encoding == FT_ENCODING_MS_SYMBOL;
     if (FSymbol)
       FMetrics.Charset = SymbolCharset;
-    else if (L.Charset == DefaultCharset)
+    else if (L.Charset == DefaultCharset || L.Charset == SymbolCharset)
+      // A face without symbol data is no symbol font, whatever was asked.
       FMetrics.Charset = SystemDefaultCharset();
     else
       FMetrics.Charset = L.Charset;
