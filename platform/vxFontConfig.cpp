@@ -216,6 +216,10 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     }
     return TvxTextExtent{static_cast<int32_t>(std::min<int64_t>(W, INT32_MAX)), FMetrics.Height};
   }
+  TvxTextExtent CharExtent(char16_t C) const override {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    return TvxTextExtent{CharAdvance(C), FMetrics.Height};
+  }
   const std::string& FontData() const override { return *FData; }
   std::shared_ptr<const std::string> SharedFontData() const override {
     // The file stays with the font's file record, which holds no FreeType
@@ -243,7 +247,7 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     } else if (FFace->num_fixed_sizes > 0) {
       FT_Select_Size(FFace, 0);
     }
-    SelectCharmap();
+    SelectCharmap(Os2);
 
     int32_t Ascent, Descent;
     if (Os2 && Os2->version != 0xFFFF && (Os2->usWinAscent || Os2->usWinDescent)) {
@@ -279,7 +283,8 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     FSymbol = FFace->charmap && FFace->charmap->encoding == FT_ENCODING_MS_SYMBOL;
     if (FSymbol)
       FMetrics.Charset = SymbolCharset;
-    else if (L.Charset == DefaultCharset)
+    else if (L.Charset == DefaultCharset || L.Charset == SymbolCharset)
+      // A face without symbol data is no symbol font, whatever was asked.
       FMetrics.Charset = SystemDefaultCharset();
     else
       FMetrics.Charset = L.Charset;
@@ -322,7 +327,12 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     return FT_Load_Sfnt_Table(FFace, Tag, 0, nullptr, &Length) == 0 && Length > 0;
   }
 
-  void SelectCharmap() {
+  // A symbol face is drawn through its (3, 0) cmap, as PDF readers draw a
+  // symbolic TrueType font: when it has no Unicode cmap, or when its OS/2
+  // table says its character set is Symbol.
+  void SelectCharmap(const TT_OS2* Os2) {
+    bool SymbolSet = Os2 && Os2->version != 0xFFFF && (Os2->ulCodePageRange1 & 0x80000000u) != 0;
+    if (SymbolSet && FT_Select_Charmap(FFace, FT_ENCODING_MS_SYMBOL) == 0) return;
     if (FT_Select_Charmap(FFace, FT_ENCODING_UNICODE) == 0) return;
     FT_Select_Charmap(FFace, FT_ENCODING_MS_SYMBOL);
   }

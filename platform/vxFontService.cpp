@@ -6,6 +6,13 @@
 
 namespace vx {
 
+TvxTextExtent TvxPlatformFont::CharExtent(char16_t C) const {
+  int B = UnicodeToCp1252(C);
+  if (B < 0) return TvxTextExtent{0, TextMetrics().Height};
+  char Byte = static_cast<char>(B);
+  return TextExtent(std::string_view(&Byte, 1));
+}
+
 uint32_t CharsetCodePages(uint8_t Charset) {
   switch (Charset) {
     case AnsiCharset: return 1252;

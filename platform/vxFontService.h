@@ -129,6 +129,9 @@ class TvxPlatformFont {
   // Text on one line, each byte taken through the font's code page, glyph
   // advances as the rasteriser places them, no kerning.
   virtual TvxTextExtent TextExtent(std::string_view Text) const = 0;
+  // The advance of one character, whatever the font's code page holds; by
+  // default what TextExtent makes of its Windows-1252 byte, 0 without one.
+  virtual TvxTextExtent CharExtent(char16_t C) const;
   // The whole font file for a TrueType font (glyf outlines); empty for any
   // other font.
   virtual const std::string& FontData() const = 0;

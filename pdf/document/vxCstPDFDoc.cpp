@@ -432,16 +432,17 @@ void TvxCustomPDFDocument::DoIOProgress(int32_t Percentage) {
 namespace vx {
 
 bool TvxCustomPDFDocument::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
-                                            std::string& ResourceName, uint8_t FontEncoding) {
+                                            std::string& ResourceName, uint8_t FontEncoding,
+                                            uint8_t FontEmbedding) {
   return TvxFontResources(*FStore, FPages, FDocumentID)
-      .FindFontResource(FontDict, Font, ResourceName, FontEncoding);
+      .FindFontResource(FontDict, Font, ResourceName, FontEncoding, FontEmbedding);
 }
 
 bool TvxCustomPDFDocument::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
                                             std::string& ResourceName, uint8_t FontEncoding,
-                                            TvxFontLookupCache& Cache) {
+                                            uint8_t FontEmbedding, TvxFontLookupCache& Cache) {
   return TvxFontResources(*FStore, FPages, FDocumentID)
-      .FindFontResource(FontDict, Font, ResourceName, FontEncoding, Cache);
+      .FindFontResource(FontDict, Font, ResourceName, FontEncoding, FontEmbedding, Cache);
 }
 
 std::unique_ptr<TvxPDFIndirectReference> TvxCustomPDFDocument::CreateFontResource(

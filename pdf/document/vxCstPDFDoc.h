@@ -135,10 +135,11 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
 
   // Font resources for watermark text (see TvxFontResources).
   bool FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
-                        std::string& ResourceName, uint8_t FontEncoding);
+                        std::string& ResourceName, uint8_t FontEncoding, uint8_t FontEmbedding = 0);
   // The same within one stamping, which keeps Cache for its font.
   bool FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
-                        std::string& ResourceName, uint8_t FontEncoding, TvxFontLookupCache& Cache);
+                        std::string& ResourceName, uint8_t FontEncoding, uint8_t FontEmbedding,
+                        TvxFontLookupCache& Cache);
   std::unique_ptr<TvxPDFIndirectReference> CreateFontResource(const TvxFont& Font,
                                                               const std::string& ResourceName,
                                                               uint8_t FontEmbedding,

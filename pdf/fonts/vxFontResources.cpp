@@ -1,8 +1,11 @@
 #include "pdf/fonts/vxFontResources.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 #include "pdf/filters/vxFlateFilter.h"
+#include "pdf/fonts/vxFontEncodings.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxFlatIndex.h"
 #include "pdf/objects/vxUtils.h"
@@ -95,6 +98,8 @@ class TvxEntryReader {
     E.Subtype = Name(*E.Dict, "/Subtype");
     E.BaseFont = Name(*E.Dict, "/BaseFont");
     E.Encoding = Name(*E.Dict, "/Encoding");
+    // Only a font without /Encoding keeps its built-in one.
+    if (E.Encoding.empty() && E.Dict->Lookup("/Encoding")) E.Encoding = "?";
     return E;
   }
   // A simple font whose widths cover every code the watermark may use.
@@ -102,6 +107,50 @@ class TvxEntryReader {
     int64_t First = 0, Last = 0;
     return Integer(D, "/FirstChar", First) && Integer(D, "/LastChar", Last) && First <= 32 &&
            Last >= 255;
+  }
+  // A simple font whose widths of the codes 32..255 are ours: the spacing
+  // is computed from ours, viewers place glyphs by the font's. One unit
+  // apart is rounding.
+  bool HasWidths(const TvxPDFDictObject& D, const std::array<int32_t, 224>& Ours) const {
+    int64_t First = 0;
+    TvxPDFObject* A = S.Resolve(D.Lookup("/Widths"));
+    if (!Integer(D, "/FirstChar", First) || First > 32 || First < 0 || !A || !A->IsArray())
+      return false;
+    auto* W = static_cast<TvxPDFArrayObject*>(A);
+    for (int32_t C = 32; C < 256; ++C) {
+      TvxPDFObject* V = S.Resolve(W->GetItem(static_cast<int32_t>(C - First)));
+      if (!V || !(V->IsInteger() || V->IsInt64() || V->IsReal()) ||
+          std::fabs(GetNumberValue(V) - Ours[C - 32]) > 1)
+        return false;
+    }
+    return true;
+  }
+  // The font program a font descriptor embeds: Length1 of its /FontFile2,
+  // 0 for a program of another kind or of unknown length, -1 for none.
+  int64_t ProgramLength(const TvxPDFDictObject& Font) const {
+    const TvxPDFDictObject* Desc = Dict(Font.Lookup("/FontDescriptor"));
+    if (!Desc) return -1;
+    TvxPDFObject* File = S.Resolve(Desc->Lookup("/FontFile2"));
+    if (File && File->IsStream()) {
+      const TvxPDFDictObject* FileDict = static_cast<TvxPDFStreamObject*>(File)->Dict.get();
+      int64_t Length1 = 0;
+      return FileDict && Integer(*FileDict, "/Length1", Length1) && Length1 > 0 ? Length1 : 0;
+    }
+    for (std::string_view Key : {"/FontFile", "/FontFile3"}) {
+      TvxPDFObject* Other = S.Resolve(Desc->Lookup(Key));
+      if (Other && Other->IsStream()) return 0;
+    }
+    return -1;
+  }
+  // Whether a simple font embeds what the job asks for: with no embedding
+  // anything goes (as before); a whole font must carry our program; a
+  // subset our tagged subset or our whole program.
+  bool EmbedsAsAsked(const TvxPDFDictObject& Font, uint8_t Embedding, int64_t ProgramSize,
+                     bool Tagged) const {
+    if (Embedding == feNone) return true;
+    int64_t Length = ProgramLength(Font);
+    if (Embedding == feSubset && Tagged) return Length >= 0;
+    return Length == ProgramSize && ProgramSize > 0;
   }
   // A composite font whose character codes are glyph numbers of an embedded
   // TrueType program: ours when its tagged name matched (a subset), or when
@@ -208,15 +257,17 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::AddFontStream(const s
 }
 
 bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
-                                        std::string& ResourceName, uint8_t FontEncoding) {
+                                        std::string& ResourceName, uint8_t FontEncoding,
+                                        uint8_t FontEmbedding) {
   TvxFontLookupCache Cache;
-  return FindFontResource(FontDict, Font, ResourceName, FontEncoding, Cache);
+  return FindFontResource(FontDict, Font, ResourceName, FontEncoding, FontEmbedding, Cache);
 }
 
 bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
                                         std::string& ResourceName, uint8_t FontEncoding,
-                                        TvxFontLookupCache& Cache) {
+                                        uint8_t FontEmbedding, TvxFontLookupCache& Cache) {
   ResourceName.clear();
+  CheckFontEncoding(FontEncoding);
   TvxFontLookupCache& C = Cache;
   if (!C.Prepared) {
     C.Prepared = true;
@@ -227,8 +278,14 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
     // a font can show it.
     C.Usable = !C.Composite || F.FontKind() == fkTrueType;
     C.Subtype = C.Composite ? "/Type0" : F.FontKind() != fkTrueType ? "/Type1" : "/TrueType";
-    C.Encoding = C.Composite ? "/Identity-H" : "/" + std::string(EncodingName(FontEncoding));
-    if (C.Composite) C.ProgramSize = F.FontFileSize();
+    C.Encoding = C.Composite         ? "/Identity-H"
+                 : F.Info().Symbolic ? ""
+                                     : "/" + std::string(EncodingName(FontEncoding));
+    C.ProgramSize = F.FontFileSize();
+    C.Embedding = F.FontKind() != fkTrueType ? feNone
+                  : FontEmbedding > feSubset ? feFull
+                                             : FontEmbedding;
+    C.Widths = F.EncodedWidths(FontEncoding);
   }
   if (!C.Usable || !FontDict) return false;
   TvxEntryReader R(FStore);
@@ -240,7 +297,8 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
       TvxFontEntry E = R.Entry(FontDict->GetValue(I));
       Usable = E.Subtype == C.Subtype && E.BaseFont == C.BaseFont && E.Encoding == C.Encoding &&
                (C.Composite ? R.IsIdentityCIDFont(*Entry, false, C.ProgramSize)
-                            : R.CoversWinAnsiRange(*Entry));
+                            : R.CoversWinAnsiRange(*Entry) && R.HasWidths(*Entry, C.Widths) &&
+                                  R.EmbedsAsAsked(*Entry, C.Embedding, C.ProgramSize, false));
       C.Judged.Insert(Entry, Usable);
     }
     if (!Usable) continue;
@@ -253,6 +311,7 @@ bool TvxFontResources::FindFontResource(const TvxPDFDictObject* FontDict, const 
 std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     const TvxFont& Font, const std::string& ResourceName, uint8_t FontEmbedding,
     uint8_t FontEncoding, std::u16string_view Text) {
+  CheckFontEncoding(FontEncoding);
   TvxPDFFont F(Font, false, true);
   bool TrueType = F.FontKind() == fkTrueType;
   bool Composite = NeedsCIDFont(Font.Charset);
@@ -278,6 +337,7 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     bool Whole = FindNoCase(Shown, "<%") != std::u16string::npos;
     // A simple font shows what the system code page makes of the text.
     if (!Composite) Shown = AnsiToUnicode(UnicodeToAnsi(Shown));
+    if (!Composite && !F.Info().Symbolic) Shown = ShownInEncoding(Shown, FontEncoding);
     F.EncodeGlyphText(Shown, Font.Charset);
     if (PageNo) F.AddUsedChars(u"0123456789");
     bool Blank = std::all_of(Shown.begin(), Shown.end(), [](char16_t C) { return C <= u' '; });
@@ -297,7 +357,13 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
   std::string Base = MakeBaseFontName(F);
   std::string BaseFont = EscapePDFName(Prefix + Base);
   std::string Subtype = Composite ? "/Type0" : TrueType ? "/TrueType" : "/Type1";
-  std::string Encoding = Composite ? "/Identity-H" : "/" + std::string(EncodingName(FontEncoding));
+  // A symbolic face shows its codes through its own encoding: naming
+  // another would send readers to glyphs it does not have.
+  bool Symbolic = !Composite && F.Info().Symbolic;
+  std::string Encoding = Composite  ? "/Identity-H"
+                         : Symbolic ? ""
+                                    : "/" + std::string(EncodingName(FontEncoding));
+  const std::array<int32_t, 224> Widths = F.EncodedWidths(FontEncoding);
 
   // Reuse a font of the document only when it shows this text exactly as a
   // new one would.
@@ -334,7 +400,8 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
       if (E.BaseFont != WantBase && E.BaseFont != PlainBase) continue;
       bool Tagged = !Prefix.empty() && E.BaseFont == WantBase;
       if (Composite ? !R.IsIdentityCIDFont(*E.Dict, Tagged, F.FontFileSize())
-                    : !R.CoversWinAnsiRange(*E.Dict))
+                    : !R.CoversWinAnsiRange(*E.Dict) || !R.HasWidths(*E.Dict, Widths) ||
+                          !R.EmbedsAsAsked(*E.Dict, Embedding, F.FontFileSize(), Tagged))
         continue;
       TvxPDFIndirectObject* Target = FStore.FindObject(V);
       if (Target) return MakeReference(*Target);
@@ -358,12 +425,12 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
   } else {
     Dict->AddName("/BaseFont", BaseFont);
     Dict->AddName("/Name", ResourceName);
-    Dict->AddName("/Encoding", Encoding);
+    if (!Encoding.empty()) Dict->AddName("/Encoding", Encoding);
     Dict->AddInteger("/FirstChar", 32);
     Dict->AddInteger("/LastChar", 255);
-    auto Widths = std::make_unique<TvxPDFArrayObject>();
-    for (int32_t C = 32; C < 256; ++C) Widths->AddInteger(F.Width(static_cast<uint8_t>(C)));
-    Dict->Add("/Widths", std::move(Widths));
+    auto WidthsArray = std::make_unique<TvxPDFArrayObject>();
+    for (int32_t W : Widths) WidthsArray->AddInteger(W);
+    Dict->Add("/Widths", std::move(WidthsArray));
     Dict->Add("/FontDescriptor", BuildFontDescriptor(F, Embedding, Program.DataString(), BaseFont));
   }
   return MakeReference(*AddNew(std::move(Dict)));

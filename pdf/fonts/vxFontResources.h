@@ -2,6 +2,7 @@
 // resources and creating simple or composite fonts in the document's store.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -48,6 +49,8 @@ struct TvxFontLookupCache {
   bool Usable = true;  // false: no entry can show the text
   bool Composite = false;
   int64_t ProgramSize = 0;
+  uint8_t Embedding = 0;
+  std::array<int32_t, 224> Widths{};
   std::string BaseFont, Subtype, Encoding;
   // Each font dictionary met, with its verdict (1 usable, 0 not).
   struct TvxDictHash {
@@ -65,14 +68,16 @@ class TvxFontResources {
       : FStore(Store), FPages(Pages), FDocumentID(DocumentID) {}
 
   // Looks in a page's font dictionary (nil allowed) for a font that shows
-  // text in Font with FontEncoding. ResourceName gets the key (with slash) of
-  // the first usable entry, or empty; returns whether one was found.
+  // text in Font with FontEncoding, with our widths and embedded as
+  // FontEmbedding asks. ResourceName gets the key (with slash) of the first
+  // usable entry, or empty; returns whether one was found.
   bool FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
-                        std::string& ResourceName, uint8_t FontEncoding);
-  // The same, remembering in Cache what it learnt (always the same Font and
-  // FontEncoding with one Cache).
+                        std::string& ResourceName, uint8_t FontEncoding, uint8_t FontEmbedding = 0);
+  // The same, remembering in Cache what it learnt (always the same Font,
+  // FontEncoding and FontEmbedding with one Cache).
   bool FindFontResource(const TvxPDFDictObject* FontDict, const TvxFont& Font,
-                        std::string& ResourceName, uint8_t FontEncoding, TvxFontLookupCache& Cache);
+                        std::string& ResourceName, uint8_t FontEncoding, uint8_t FontEmbedding,
+                        TvxFontLookupCache& Cache);
   // A usable font already in the document's pages, else a new font object
   // with everything it needs, all added to the store and marked for output.
   // Text is the watermark text, used to collect the characters of a subset.

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "pdf/fonts/vxFontEncodings.h"
 #include "pdf/fonts/vxTrueType.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/watermark/vxUnits.h"
@@ -24,6 +25,8 @@ struct TvxPDFFont::TvxAnalysis {
   std::vector<uint16_t> GlyphIDs;
   std::vector<char16_t> CodePoints;
   std::vector<int32_t> GlyphWidths;
+  // Characters of the other encodings that Windows-1252 lacks, measured.
+  std::map<char16_t, int32_t> ExtraWidths;
   // By code unit: the first cmap entry's glyph, or -1. Made on first use
   // (a quarter megabyte for most fonts, needed only to encode glyphs).
   mutable std::once_flag FirstGlyphMade;
@@ -76,11 +79,11 @@ std::shared_ptr<const TvxAnalysis> Analyse(const TvxFont& Font, bool CheckCharse
   TvxFontService& Service = FontService();
   std::shared_ptr<const TvxPlatformFont> Ref = Service.CreateFont(RefLog);
   if (SameText(Font.Name, "Symbol")) {
-    // The symbol face keeps the reference proportions, upright and regular.
+    // The symbol face, upright and regular, in its own proportions: widths
+    // stretched to another face's would not be the widths readers draw.
     TvxLogFont Sym;
     Sym.FaceName = "Symbol";
     Sym.Height = RefHeight;
-    Sym.Width = Ref->TextExtent("W").Width;
     Sym.Weight = 400;
     Sym.Charset = SymbolCharset;
     Sym.TrueTypeOnly = true;
@@ -111,6 +114,15 @@ std::shared_ptr<const TvxAnalysis> Analyse(const TvxFont& Font, bool CheckCharse
     I.Widths[C - 32] =
         RoundToInt(PixelsToThousandths(Ref->TextExtent(std::string_view(&B, 1)).Width));
   }
+
+  I.Symbolic = Tm.Charset == SymbolCharset;
+  if (!I.Symbolic)
+    for (uint8_t Enc : {enMacRoman, enStandard})
+      for (int C = 32; C < 256; ++C) {
+        char16_t U = EncodedChar(Enc, static_cast<uint8_t>(C));
+        if (U && UnicodeToCp1252(U) < 0 && !A->ExtraWidths.count(U))
+          A->ExtraWidths[U] = RoundToInt(PixelsToThousandths(Ref->CharExtent(U).Width));
+      }
 
   I.Flags = 33;
   if (!I.FixedPitch) I.Flags -= 1;
@@ -224,6 +236,22 @@ TvxPDFFont::TvxPDFFont(const TvxFont& Font, bool CheckCharset, bool CollectUsed)
 
 TvxPDFFont::~TvxPDFFont() = default;
 
+std::array<int32_t, 224> TvxPDFFont::EncodedWidths(uint8_t FontEncoding) const {
+  std::array<int32_t, 224> W = FInfo->Widths;
+  if (FInfo->Symbolic || (FontEncoding != enMacRoman && FontEncoding != enStandard)) return W;
+  for (int C = 32; C < 256; ++C) {
+    char16_t U = EncodedChar(FontEncoding, static_cast<uint8_t>(C));
+    int B = U ? UnicodeToCp1252(U) : -1;
+    if (B >= 32) {
+      W[C - 32] = FInfo->Widths[B - 32];
+    } else {
+      auto It = FAnalysis->ExtraWidths.find(U);
+      W[C - 32] = It != FAnalysis->ExtraWidths.end() ? It->second : 0;
+    }
+  }
+  return W;
+}
+
 const std::string& TvxPDFFont::FaceName() const {
   return FAnalysis->FaceName;
 }
@@ -316,7 +344,8 @@ void TvxPDFFont::BuildSubset(TvxMemoryStream& Stream) {
   Stream.Clear();
   GetFontFile(Stream);
   if (FInfo->FontKind != fkTrueType || !FAnalysis->File) return;
-  std::vector<bool> Keep = KeptGlyphs();
+  // The components of accented letters and the like come along.
+  std::vector<bool> Keep = FAnalysis->File->WithComponents(KeptGlyphs());
   std::string Subset = FAnalysis->File->BuildSubset(Keep);
   if (Subset.empty() || Subset.size() >= FAnalysis->File->Data().size()) return;
   Stream.Clear();

@@ -35,6 +35,8 @@ uint32_t TableChecksum(std::string_view Table);
 struct TvxPDFFontInfo {
   uint8_t FontKind = fkOther;
   bool FixedPitch = false;
+  // The face's codes select its glyphs through its own built-in encoding.
+  bool Symbolic = false;
   int32_t Flags = 0;
   // FontBBox.
   int32_t BBoxLeft = -250;
@@ -76,6 +78,10 @@ class TvxPDFFont {
   bool CollectUsed() const { return FCollectUsed; }
   // Width of Code in thousandths of the font size; 0 below 32.
   int32_t Width(uint8_t Code) const { return Code < 32 ? 0 : FInfo->Widths[Code - 32]; }
+  // The widths of the codes 32..255 in FontEncoding (see vxFontEncodings):
+  // each code the width of its character, 0 for a code without one. A
+  // symbolic font has its own encoding only.
+  std::array<int32_t, 224> EncodedWidths(uint8_t FontEncoding) const;
   // The face name written into PDF (see TvxPlatformFont::FaceName).
   const std::string& FaceName() const;
 

@@ -201,20 +201,94 @@ std::vector<int32_t> TvxTrueTypeFile::ReadGlyphWidths() const {
   return Widths;
 }
 
-std::string TvxTrueTypeFile::BuildSubset(const std::vector<bool>& Keep) const {
+namespace {
+
+// The glyf data of each glyph through loca, every offset checked.
+class TvxGlyphLocator {
+ public:
+  explicit TvxGlyphLocator(const TvxTrueTypeFile& File)
+      : FLoca(File.Table("loca"), "loca"), FGlyf(File.Table("glyf")) {
+    TvxTableReader Head(File.Table("head"), "head");
+    FLong = Head.S16(50) == 1;
+    FGlyphs = File.NumGlyphs();
+  }
+  uint16_t Glyphs() const { return FGlyphs; }
+  std::string_view Glyph(size_t G) const {
+    size_t Start = Offset(G), End = Offset(G + 1);
+    if (Start > End || End > FGlyf.size()) Damaged("loca");
+    return FGlyf.substr(Start, End - Start);
+  }
+
+ private:
+  size_t Offset(size_t G) const {
+    return FLong ? FLoca.U32(G * 4) : static_cast<size_t>(FLoca.U16(G * 2)) * 2;
+  }
+  TvxTableReader FLoca;
+  std::string_view FGlyf;
+  bool FLong = false;
+  uint16_t FGlyphs = 0;
+};
+
+// Calls Visit with the glyph number of every component of a composite glyph.
+template <typename TVisit>
+void ForEachComponent(std::string_view Glyph, TVisit Visit) {
+  constexpr uint16_t ArgsAreWords = 0x0001, HaveScale = 0x0008, MoreComponents = 0x0020,
+                     HaveXYScale = 0x0040, HaveTwoByTwo = 0x0080;
+  TvxTableReader R(Glyph, "glyf");
+  if (R.Size() < 2 || R.S16(0) >= 0) return;
+  // Every component takes at least four bytes, so the walk ends with the data.
+  size_t Pos = 10;
+  for (;;) {
+    uint16_t Flags = R.U16(Pos);
+    Visit(R.U16(Pos + 2));
+    Pos += 4 + ((Flags & ArgsAreWords) ? 4 : 2);
+    if (Flags & HaveScale)
+      Pos += 2;
+    else if (Flags & HaveXYScale)
+      Pos += 4;
+    else if (Flags & HaveTwoByTwo)
+      Pos += 8;
+    if (!(Flags & MoreComponents)) break;
+  }
+}
+
+}  // namespace
+
+std::vector<bool> TvxTrueTypeFile::WithComponents(std::vector<bool> Keep) const {
+  if (!FindTable("glyf") || !FindTable("loca") || !FindTable("head") || !FindTable("maxp"))
+    return Keep;
+  TvxGlyphLocator L(*this);
+  // Each glyph enters the list once, so nesting and loops end after at most
+  // numGlyphs steps.
+  std::vector<uint16_t> Pending;
+  for (size_t G = 0; G < Keep.size() && G < L.Glyphs(); ++G)
+    if (Keep[G]) Pending.push_back(static_cast<uint16_t>(G));
+  while (!Pending.empty()) {
+    uint16_t G = Pending.back();
+    Pending.pop_back();
+    ForEachComponent(L.Glyph(G), [&](uint16_t C) {
+      // A component past the glyph count draws nothing.
+      if (C >= L.Glyphs()) return;
+      if (C >= Keep.size()) Keep.resize(C + 1u, false);
+      if (Keep[C]) return;
+      Keep[C] = true;
+      Pending.push_back(C);
+    });
+  }
+  return Keep;
+}
+
+std::string TvxTrueTypeFile::BuildSubset(const std::vector<bool>& Wanted) const {
   for (std::string_view Tag : SubsetTables)
     if (!FindTable(Tag)) return {};
   TvxTableReader Head(Table("head"), "head");
   bool LongOffsets = Head.S16(50) == 1;
-  uint16_t Glyphs = NumGlyphs();
-  TvxTableReader Loca(Table("loca"), "loca");
-  std::string_view Glyf = Table("glyf");
-  auto Offset = [&](size_t G) -> size_t {
-    return LongOffsets ? Loca.U32(G * 4) : static_cast<size_t>(Loca.U16(G * 2)) * 2;
-  };
+  TvxGlyphLocator L(*this);
+  uint16_t Glyphs = L.Glyphs();
+  std::vector<bool> Keep = WithComponents(Wanted);
 
   std::string NewGlyf, NewLoca;
-  NewGlyf.reserve(Glyf.size() / 4);
+  NewGlyf.reserve(Table("glyf").size() / 4);
   for (size_t G = 0; G <= Glyphs; ++G) {
     if (LongOffsets)
       AppendU32(NewLoca, static_cast<uint32_t>(NewGlyf.size()));
@@ -222,10 +296,7 @@ std::string TvxTrueTypeFile::BuildSubset(const std::vector<bool>& Keep) const {
       AppendU16(NewLoca, static_cast<uint16_t>(NewGlyf.size() / 2));
     if (G == Glyphs) break;
     if (G != 0 && (G >= Keep.size() || !Keep[G])) continue;
-    size_t Start = Offset(G), End = Offset(G + 1);
-    if (Start > End || End > Glyf.size()) Damaged("loca");
-    if (End - Start >= 2 && TvxTableReader(Glyf, "glyf").S16(Start) < 0) return {};
-    NewGlyf.append(Glyf.substr(Start, End - Start));
+    NewGlyf.append(L.Glyph(G));
   }
 
   std::string Out;

@@ -58,10 +58,13 @@ class TvxTrueTypeFile {
   // numGlyphs of maxp.
   uint16_t NumGlyphs() const;
 
+  // Keep with every glyph that a kept composite glyph draws from, at any
+  // depth, added. Damaged loca or glyf data raises EFontFileError.
+  std::vector<bool> WithComponents(std::vector<bool> Keep) const;
   // A font holding the ten subset tables with only the glyphs marked in Keep
-  // (glyph 0 always kept, the others emptied); empty when the font lacks one
-  // of the tables or a kept glyph is composite. Damaged loca or glyf data
-  // raises EFontFileError.
+  // and their components (glyph 0 always kept, the others emptied); empty
+  // when the font lacks one of the tables. Damaged loca or glyf data raises
+  // EFontFileError.
   std::string BuildSubset(const std::vector<bool>& Keep) const;
 
  private:

@@ -724,7 +724,8 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
         I = Judged[I].Next;
       }
       if (I < 0) {
-        Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding, FontLookups);
+        Doc.FindFontResource(FontDict, *T.Font, FoundName, T.FontEncoding, T.FontEmbedding,
+                             FontLookups);
         const auto New = static_cast<int32_t>(Judged.size());
         Judged.push_back(TvxJudged{FontDict, FontDict->Count(), -1, FoundName});
         if (Last < 0)

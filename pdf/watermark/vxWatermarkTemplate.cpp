@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "pdf/fonts/vxFontEncodings.h"
 #include "pdf/fonts/vxPDFFont.h"
 #include "platform/vxCodePage.h"
 
@@ -223,15 +224,23 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
   const double F = Font->Size;
   const std::string FText = std::to_string(Font->Size);
 
+  // A symbolic face keeps its own encoding; others write the bytes of the
+  // encoding the font names, characters it lacks shown as "?".
+  CheckFontEncoding(FontEncoding);
+  TvxPDFFont PDFFont(*Font, false, false);
+  const uint8_t Encoding = PDFFont.Info().Symbolic ? enWinAnsi : FontEncoding;
+  const std::u16string Shown = ShownInEncoding(Text, Encoding);
+
   std::string E;
   std::vector<std::string> Lines;
-  EscapeAndSplitLines(Text, E, Lines);
-  // What is shown: the lines, each line end a line feed.
-  std::string Bytes;
+  EscapeAndSplitLines(Shown, E, Lines);
+  // What is shown: the lines, each line end a line feed, in the encoding.
+  std::string Joined;
   for (size_t K = 0; K < Lines.size(); ++K) {
-    if (K > 0) Bytes.push_back('\n');
-    Bytes += Lines[K];
+    if (K > 0) Joined.push_back('\n');
+    Joined += Lines[K];
   }
+  const std::string Bytes = RecodeFromCp1252(Joined, Encoding);
 
   // Each line measured once; the block is as wide as its widest line.
   std::vector<double> LineWidths;
@@ -244,9 +253,9 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
     WSum += W;
   }
 
-  TvxPDFFont PDFFont(*Font, false, false);
   const TvxPDFFontInfo& Info = PDFFont.Info();
-  const double Tc = ComputeCharSpacing(Bytes, Info.Widths, WSum, F);
+  const std::array<int32_t, 224> Widths = PDFFont.EncodedWidths(Encoding);
+  const double Tc = ComputeCharSpacing(Bytes, Widths, WSum, F);
   const std::string FillColor = ColorToPDFText(Font->Color);
 
   Content.clear();
@@ -267,7 +276,7 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
              Fixed(AX, 3) + " " + Fixed(AY, 3) + " Tm\r";
   Text = AnsiToUnicode(E);
   if (!GSName.empty()) Content += " " + GSName + " gs \r";
-  Content += "(" + E + ") Tj\r";
+  Content += "(" + RecodeFromCp1252(E, Encoding) + ") Tj\r";
   Content += "\rET\r";
 
   const TvxTextFrame Frame{AX, AY, C, S};

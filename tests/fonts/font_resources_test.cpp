@@ -2,6 +2,7 @@
 // reused, and what qpdf, poppler and fontTools make of the saved file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/fonts/vxFontResources.h"
+#include "pdf/watermark/vxWatermarkTemplate.h"
 #include "platform/vxCodePage.h"
 #include "support/expect_error.h"
 #include "support/pdf_builder.h"
@@ -49,6 +51,14 @@ bool HaveTool(const std::string& Check) {
 }
 
 const char* FontToolsPython = "/usr/bin/python3";
+
+// The /Widths array our Arial writes.
+std::string ArialWidths() {
+  TvxPDFFont F(MakeFont("Arial"), false, false);
+  std::string W = "/Widths [";
+  for (int C = 32; C < 256; ++C) W += std::to_string(F.Width(static_cast<uint8_t>(C))) + " ";
+  return W + "]";
+}
 
 class FontResourcesTest : public ::testing::Test {
  protected:
@@ -182,7 +192,8 @@ TEST_F(FontResourcesTest, WidthsArrayTriples) {
 TEST_F(FontResourcesTest, FindFontResourceMatchesSubtypeNameAndEncoding) {
   Load(
       "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
-      "/FirstChar 32 /LastChar 255 >>");
+      "/FirstChar 32 /LastChar 255 " +
+      ArialWidths() + " >>");
   std::string Name = "/Stale";
   EXPECT_TRUE(Doc.FindFontResource(FontDictOf(0), MakeFont("Arial"), Name, 0));
   EXPECT_EQ(Name, "/F1");
@@ -200,14 +211,16 @@ TEST_F(FontResourcesTest, FindFontResourceMatchesSubtypeNameAndEncoding) {
 TEST_F(FontResourcesTest, LookupsOfOneStampingShareJudgements) {
   Load(
       "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
-      "/FirstChar 32 /LastChar 255 >>",
+      "/FirstChar 32 /LastChar 255 " +
+          ArialWidths() + " >>",
       {{6,
         "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /MacRomanEncoding "
-        "/FirstChar 32 /LastChar 255 >>"}});
+        "/FirstChar 32 /LastChar 255 " +
+            ArialWidths() + " >>"}});
   TvxFontLookupCache Cache;
   const TvxFont Arial = MakeFont("Arial");
   std::string Name;
-  ASSERT_TRUE(Doc.FindFontResource(FontDictOf(0), Arial, Name, 0, Cache));
+  ASSERT_TRUE(Doc.FindFontResource(FontDictOf(0), Arial, Name, 0, feNone, Cache));
   EXPECT_EQ(Name, "/F1");
 
   // Another dictionary naming the same objects under other keys, the
@@ -215,11 +228,11 @@ TEST_F(FontResourcesTest, LookupsOfOneStampingShareJudgements) {
   TvxPDFDictObject Other;
   Other.Add("/Mac", std::make_unique<TvxPDFIndirectReference>(Doc.DocumentID(), 6, 0));
   Other.Add("/Again", std::make_unique<TvxPDFIndirectReference>(Doc.DocumentID(), 5, 0));
-  ASSERT_TRUE(Doc.FindFontResource(&Other, Arial, Name, 0, Cache));
+  ASSERT_TRUE(Doc.FindFontResource(&Other, Arial, Name, 0, feNone, Cache));
   EXPECT_EQ(Name, "/Again");
   TvxPDFDictObject OnlyMac;
   OnlyMac.Add("/Mac", std::make_unique<TvxPDFIndirectReference>(Doc.DocumentID(), 6, 0));
-  EXPECT_FALSE(Doc.FindFontResource(&OnlyMac, Arial, Name, 0, Cache));
+  EXPECT_FALSE(Doc.FindFontResource(&OnlyMac, Arial, Name, 0, feNone, Cache));
   EXPECT_EQ(Name, "");
   // The answers equal those of lookups that remember nothing.
   EXPECT_TRUE(Doc.FindFontResource(&Other, Arial, Name, 0));
@@ -228,20 +241,23 @@ TEST_F(FontResourcesTest, LookupsOfOneStampingShareJudgements) {
 }
 
 TEST_F(FontResourcesTest, FontsThatCannotShowTheTextAreNotReused) {
-  const char* Unusable[] = {
+  const std::string Unusable[] = {
       // MacRoman codes are not the watermark's codes.
       "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /MacRomanEncoding "
-      "/FirstChar 32 /LastChar 255 >>",
+      "/FirstChar 32 /LastChar 255 " +
+          ArialWidths() + " >>",
       // Widths stop at y.
       "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
       "/FirstChar 32 /LastChar 121 >>",
       // Differences move glyphs around.
       "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding << /Differences [65 /B] >> "
-      "/FirstChar 32 /LastChar 255 >>",
+      "/FirstChar 32 /LastChar 255 " +
+          ArialWidths() + " >>",
       // No encoding at all.
-      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /FirstChar 32 /LastChar 255 >>",
+      "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /FirstChar 32 /LastChar 255 " +
+          ArialWidths() + " >>",
   };
-  for (const char* Body : Unusable) {
+  for (const std::string& Body : Unusable) {
     SCOPED_TRACE(Body);
     Load(Body);
     std::string Name = "/Stale";
@@ -255,11 +271,83 @@ TEST_F(FontResourcesTest, FontsThatCannotShowTheTextAreNotReused) {
   // The same font with a usable encoding is shared, nothing new is made.
   Load(
       "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
-      "/FirstChar 32 /LastChar 255 >>");
+      "/FirstChar 32 /LastChar 255 " +
+      ArialWidths() + " >>");
   int32_t Before = Doc.Store().Count();
   auto Ref = Doc.CreateFontResource(MakeFont("Arial"), "/ZF", feNone, 0, u"Hi");
   EXPECT_EQ(Ref->ObjectNumber, 5);
   EXPECT_EQ(Doc.Store().Count(), Before);
+}
+
+// A page's font serves only when it is embedded as the job asks and its
+// widths are ours: the spacing of the text is computed from our widths.
+TEST_F(FontResourcesTest, ReuseHonoursTheEmbeddingAndTheWidths) {
+  const TvxFont Arial = MakeFont("Arial");
+  const int64_t Size = TvxPDFFont(Arial, false, false).FontFileSize();
+  auto Body = [](const std::string& Widths, const std::string& Descriptor = "") {
+    return "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
+           "/FirstChar 32 /LastChar 255 " +
+           Widths + Descriptor + " >>";
+  };
+  auto Program = [](int64_t Length1) {
+    return std::vector<std::pair<int, std::string>>{
+        {6, "<< /Type /FontDescriptor /FontName /Arial /FontFile2 7 0 R >>"},
+        {7, "<< /Length1 " + std::to_string(Length1) + " /Length 0 >>\nstream\n\nendstream"}};
+  };
+  std::string Off = ArialWidths(), Near = ArialWidths();
+  // 'A' (667) written 669, or rounded the other way.
+  Off.replace(Off.find(" 667 "), 5, " 669 ");
+  Near.replace(Near.find(" 667 "), 5, " 666 ");
+  struct Case {
+    const char* Label;
+    std::string Font;
+    std::vector<std::pair<int, std::string>> Extra;
+    bool None, Full, Subset;  // reused for each request
+  };
+  const Case Cases[] = {
+      {"not embedded", Body(ArialWidths()), {}, true, false, false},
+      {"widths rounded otherwise", Body(Near), {}, true, false, false},
+      {"other widths", Body(Off), {}, false, false, false},
+      {"our program", Body(ArialWidths(), " /FontDescriptor 6 0 R"), Program(Size), true, true,
+       true},
+      {"another program", Body(ArialWidths(), " /FontDescriptor 6 0 R"), Program(Size + 1), true,
+       false, false},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Label);
+    const std::pair<uint8_t, bool> Requests[] = {
+        {feNone, C.None}, {feFull, C.Full}, {feSubset, C.Subset}};
+    for (auto [Embedding, Reused] : Requests) {
+      SCOPED_TRACE(static_cast<int>(Embedding));
+      Load(C.Font, C.Extra);
+      std::string Name;
+      EXPECT_EQ(Doc.FindFontResource(FontDictOf(0), Arial, Name, 0, Embedding), Reused);
+      auto Ref = Doc.CreateFontResource(Arial, "/ZF", Embedding, 0, u"Hi");
+      EXPECT_EQ(Ref->ObjectNumber == 5, Reused);
+      if (Reused || Embedding == feNone) continue;
+      TvxPDFDictObject& D = Resolved(Resolved(Ref.get()).Lookup("/FontDescriptor"));
+      EXPECT_NE(D.Lookup("/FontFile2"), nullptr);
+    }
+  }
+}
+
+// Stamped over a page that shows its own non-embedded Arial, a job asking
+// for an embedded font gets one, and poppler says so.
+TEST_F(FontResourcesTest, StampingEmbedsWhenAskedBesideAPageFont) {
+  if (!HaveTool("command -v pdffonts")) GTEST_SKIP() << "poppler missing";
+  for (uint8_t Embedding : {feFull, feSubset}) {
+    SCOPED_TRACE(static_cast<int>(Embedding));
+    Load(
+        "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
+        "/FirstChar 32 /LastChar 255 " +
+        ArialWidths() + " >>");
+    TvxTextWatermarkTemplate T;
+    T.Text = u"Draft";
+    T.FontEmbedding = Embedding;
+    Doc.InsertWatermark(T, "1");
+    std::string Fonts = Capture("pdffonts '" + Save("fonts_embed_beside.pdf") + "'");
+    EXPECT_NE(Fonts.find(Embedding == feFull ? "yes no " : "yes yes "), std::string::npos) << Fonts;
+  }
 }
 
 TEST_F(FontResourcesTest, ReuseTakesTheFirstUsableFontInPageOrder) {
@@ -267,7 +355,8 @@ TEST_F(FontResourcesTest, ReuseTakesTheFirstUsableFontInPageOrder) {
   // later pages beside usable ones.
   const std::string Usable =
       "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /WinAnsiEncoding "
-      "/FirstChar 32 /LastChar 255 >>";
+      "/FirstChar 32 /LastChar 255 " +
+      ArialWidths() + " >>";
   PdfBuilder B;
   B.PageTree({3, 4, 10, 11}, "", "/MediaBox [0 0 612 792]");
   B.Object(3, "<< /Type /Page /Parent 2 0 R /Resources << /Font << /H 5 0 R >> >> >>");
@@ -281,7 +370,8 @@ TEST_F(FontResourcesTest, ReuseTakesTheFirstUsableFontInPageOrder) {
   B.Object(7, Usable);
   B.Object(8,
            "<< /Type /Font /Subtype /TrueType /BaseFont /Arial /Encoding /MacRomanEncoding "
-           "/FirstChar 32 /LastChar 255 >>");
+           "/FirstChar 32 /LastChar 255 " +
+               ArialWidths() + " >>");
   B.Object(9, "<< /H 5 0 R /Bad 8 0 R >>");
   ASSERT_TRUE(
       Doc.LoadFromFile(vxtest::WriteTempFile("fonts_order.pdf", B.FinishTable("/Root 1 0 R"))));
@@ -404,8 +494,8 @@ TEST_F(FontResourcesTest, SavedFontsPassTheOracles) {
       {"greek_subset", GreekCharset, feSubset, Greek, true},
       {"cyrillic_none", RussianCharset, feNone, u"\u041F\u0440\u0438\u0432\u0435\u0442", false},
       {"ansi_subset", AnsiCharset, feSubset, u"Cafe \u20AC5", true},
-      // An accented letter is a composite glyph: the whole font goes in.
-      {"ansi_composite", AnsiCharset, feSubset, u"Caf\u00E9", false},
+      // An accented letter is a composite glyph: its parts come along.
+      {"ansi_composite", AnsiCharset, feSubset, u"Caf\u00E9", true},
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(C.Label);
@@ -453,6 +543,45 @@ TEST_F(FontResourcesTest, SavedFontsPassTheOracles) {
     }
     EXPECT_NE(Text.find(Utf8), std::string::npos) << Text;
   }
+}
+
+// Accented letters are composite glyphs in Liberation Sans: the subset takes
+// their parts, stays a fraction of the font, and draws what the whole font
+// draws.
+TEST_F(FontResourcesTest, SubsetOfAccentedTextDrawsLikeTheWholeFont) {
+  if (!HaveTool("command -v pdftoppm") || !HaveTool("command -v pdffonts"))
+    GTEST_SKIP() << "poppler missing";
+  const std::u16string Text = u"Z\u00FCrich \u20AC\u00C4\u00D6\u00DC\u00DF";
+  std::map<uint8_t, std::string> Pixels;
+  size_t SubsetSize = 0, WholeSize = 0;
+  for (uint8_t Embedding : {feFull, feSubset}) {
+    Load();
+    auto Ref = Doc.CreateFontResource(MakeFont("Arial"), "/ZF", Embedding, 0, Text);
+    TvxPDFDictObject& D = Resolved(Resolved(Ref.get()).Lookup("/FontDescriptor"));
+    auto* File = static_cast<TvxPDFStreamObject*>(Doc.Store().Resolve(D.Lookup("/FontFile2")));
+    ASSERT_TRUE(File && File->IsStream());
+    (Embedding == feFull ? WholeSize : SubsetSize) =
+        static_cast<size_t>(IntOf(*File->Dict, "/Length1"));
+    Stamp(0, "/ZF", *Ref, "(" + UnicodeToAnsi(Text) + ")");
+    std::string Path = Save("fonts_accents.pdf");
+    std::string Fonts = Capture("pdffonts '" + Path + "'");
+    EXPECT_NE(Fonts.find(Embedding == feSubset ? "yes yes " : "yes no "), std::string::npos)
+        << Fonts;
+    std::string Png = vxtest::TempPath("fonts_accents");
+    ASSERT_EQ(
+        std::system(("pdftoppm -r 72 -f 1 -l 1 -singlefile '" + Path + "' '" + Png + "'").c_str()),
+        0);
+    std::ifstream In(Png + ".ppm", std::ios::binary);
+    Pixels[Embedding] = std::string(std::istreambuf_iterator<char>(In), {});
+  }
+  EXPECT_GT(WholeSize, 0u);
+  EXPECT_LT(SubsetSize * 5, WholeSize);
+  ASSERT_FALSE(Pixels[feFull].empty());
+  EXPECT_EQ(Pixels[feSubset], Pixels[feFull]);
+  // Something was drawn at all.
+  size_t Ink = std::count_if(Pixels[feFull].begin() + 20, Pixels[feFull].end(),
+                             [](char C) { return static_cast<uint8_t>(C) < 128; });
+  EXPECT_GT(Ink, 100u);
 }
 
 TEST_F(FontResourcesTest, SubsetFontFileIsAValidFont) {

@@ -285,7 +285,10 @@ TEST_F(SubstituteFontTest, ToUnicodeBlocksHoldAtMostAHundredEntries) {
   EXPECT_EQ(T.find("> <0042>"), std::string::npos);  // one mapping per glyph
 }
 
-TEST_F(SubstituteFontTest, SymbolFaceIsMeasuredThroughASymbolFont) {
+// The symbol face keeps its own proportions (a width taken from another face
+// would stretch it), and being symbolic by its own data it keeps its
+// built-in encoding: no /Encoding, the symbolic flag, whatever the job names.
+TEST_F(SubstituteFontTest, SymbolFaceKeepsItsProportionsAndItsOwnEncoding) {
   Service.Symbol = std::make_shared<FakeFont>();
   Service.Symbol->Metrics = Service.Font->Metrics;
   Service.Symbol->Metrics.Charset = SymbolCharset;
@@ -295,13 +298,39 @@ TEST_F(SubstituteFontTest, SymbolFaceIsMeasuredThroughASymbolFont) {
   ASSERT_EQ(Service.Requests.size(), 2u);
   const TvxLogFont& L = Service.Requests[1];
   EXPECT_EQ(L.FaceName, "Symbol");
-  EXPECT_DOUBLE_EQ(L.Width, 900);
+  EXPECT_DOUBLE_EQ(L.Width, 0);
   EXPECT_EQ(L.Weight, 400);
   EXPECT_FALSE(L.Italic);
   EXPECT_EQ(L.Charset, SymbolCharset);
   EXPECT_TRUE(L.TrueTypeOnly);
   EXPECT_EQ(F.Width('a'), 3);
   EXPECT_EQ(F.Info().Flags, 4);
+  EXPECT_TRUE(F.Info().Symbolic);
+  EXPECT_EQ(F.EncodedWidths(1), F.Info().Widths);
+
+  TvxPDFDocument Doc;
+  for (uint8_t Encoding : {0, 1, 3}) {
+    auto Ref = Doc.CreateFontResource(MakeFont("Symbol"), "/ZF", feNone, Encoding, u"abc");
+    auto* Dict = static_cast<TvxPDFDictObject*>(Doc.Store().Resolve(Ref.get()));
+    EXPECT_EQ(Dict->Lookup("/Encoding"), nullptr);
+    auto* D = static_cast<TvxPDFDictObject*>(Doc.Store().Resolve(Dict->Lookup("/FontDescriptor")));
+    EXPECT_EQ(static_cast<TvxPDFIntegerObject*>(D->Lookup("/Flags"))->Value, 4);
+    // Found again only without an /Encoding.
+    TvxPDFDictObject Fonts;
+    Fonts.Add("/ZF", Ref->Clone());
+    std::string Name;
+    EXPECT_TRUE(Doc.FindFontResource(&Fonts, MakeFont("Symbol"), Name, Encoding));
+    Dict->AddName("/Encoding", "/WinAnsiEncoding");
+    EXPECT_FALSE(Doc.FindFontResource(&Fonts, MakeFont("Symbol"), Name, Encoding));
+  }
+  // The content writes the codes as typed, spaced by the face's own widths.
+  TvxTextWatermarkTemplate T;
+  T.Text = u"abc";
+  T.Font->Name = "Symbol";
+  T.FontEncoding = 3;
+  std::string Content;
+  T.BuildContent("/ZF", "", 0, 0, muPoints, Content);
+  EXPECT_NE(Content.find("(abc) Tj"), std::string::npos) << Content;
 }
 
 TEST_F(SubstituteFontTest, NonTrueTypeFontsAreType1WithoutFontFile) {

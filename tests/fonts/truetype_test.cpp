@@ -136,9 +136,56 @@ TEST(TrueTypeFile, SubsetKeepsChosenGlyphsAndSumsToTheMagicNumber) {
   }
 }
 
-TEST(TrueTypeFile, NoSubsetForACompositeGlyphOrAMissingTable) {
-  TvxTrueTypeFile F(BuildTtf(FourGlyphs()));
-  EXPECT_TRUE(F.BuildSubset({false, false, true, false}).empty());
+// A composite glyph of the given components, each with its flags (the
+// argument and transform sizes follow from them; more-components is set
+// between them).
+std::string Composite(const std::vector<std::pair<uint16_t, uint16_t>>& Parts) {
+  std::string G;
+  vxtest::PutU16(G, 0xFFFF);
+  for (int K = 0; K < 4; ++K) vxtest::PutU16(G, 0);
+  for (size_t I = 0; I < Parts.size(); ++I) {
+    uint16_t Flags = Parts[I].second | (I + 1 < Parts.size() ? 0x0020 : 0);
+    vxtest::PutU16(G, Flags);
+    vxtest::PutU16(G, Parts[I].first);
+    size_t Extra = ((Flags & 0x0001) ? 4 : 2) + ((Flags & 0x0008)   ? 2
+                                                 : (Flags & 0x0040) ? 4
+                                                 : (Flags & 0x0080) ? 8
+                                                                    : 0);
+    G.append(Extra, '\x01');
+  }
+  if (G.size() % 2) G.push_back('\0');
+  return G;
+}
+
+TEST(TrueTypeFile, SubsetTakesTheComponentsOfCompositeGlyphs) {
+  // 1 plain; 2 = 1 (byte args); 3 = 2 (word args, scale) + 4 (2x2);
+  // 5 = 6 (x/y scale), 6 = 5: a loop; 7 untouched; 8 names a glyph past
+  // the count.
+  TtfLayout S;
+  S.Glyphs = {vxtest::SimpleGlyph(),    vxtest::SimpleGlyph(),
+              Composite({{1, 0x0002}}), Composite({{2, 0x0001 | 0x0008}, {4, 0x0080}}),
+              vxtest::SimpleGlyph(),    Composite({{6, 0x0040}}),
+              Composite({{5, 0}}),      vxtest::SimpleGlyph(),
+              Composite({{500, 0}})};
+  S.Advances = {1000};
+  for (bool Long : {false, true}) {
+    S.LongLoca = Long;
+    TvxTrueTypeFile F(BuildTtf(S));
+    std::vector<bool> Want(9, false);
+    Want[3] = Want[5] = Want[8] = true;
+    EXPECT_EQ(F.WithComponents(Want),
+              (std::vector<bool>{false, true, true, true, true, true, true, false, true}));
+    std::string Sub = F.BuildSubset(Want);
+    ASSERT_FALSE(Sub.empty());
+    TvxTrueTypeFile Back(Sub);
+    std::string Expected;
+    for (size_t G = 0; G < S.Glyphs.size(); ++G)
+      if (G != 7) Expected += S.Glyphs[G];
+    EXPECT_EQ(Back.Table("glyf"), Expected);
+  }
+}
+
+TEST(TrueTypeFile, DamagedGlyphDataOrAMissingTable) {
   TtfLayout S = FourGlyphs();
   S.Omit = {"prep"};
   TvxTrueTypeFile NoPrep(BuildTtf(S));
@@ -151,6 +198,16 @@ TEST(TrueTypeFile, NoSubsetForACompositeGlyphOrAMissingTable) {
   Data[Loca->Offset + 4] = '\x7F';
   TvxTrueTypeFile BadLoca(Data);
   EXPECT_THROW(BadLoca.BuildSubset({true, true, false, true}), EFontFileError);
+  // A composite announcing more components than its data holds.
+  S = FourGlyphs();
+  std::string Cut = Composite({{1, 0x0002}, {1, 0x0002}});
+  S.Glyphs[2] = Cut.substr(0, Cut.size() - 4);
+  TvxTrueTypeFile Truncated(BuildTtf(S));
+  vxtest::ExpectError<EFontFileError>(
+      [&] {
+        Truncated.BuildSubset({false, false, true});
+      },
+      "Damaged font file (glyf)");
 }
 
 TEST(TrueTypeFile, TableChecksumPadsTheLastWord) {

@@ -342,9 +342,16 @@ TEST_F(InsertWatermarkTest, SharedFontDictionariesAndRepeatedBoxes) {
            "/Resources << /Font 30 0 R >> >>");
   B.Object(7, "<< /Type /Page /Parent 2 0 R /Resources << /Font 30 0 R >> >>");
   B.Object(20, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
-  B.Object(21,
-           "<< /Type /Font /Subtype /Type1 /BaseFont /HalfEmSans /Encoding /WinAnsiEncoding "
-           "/FirstChar 32 /LastChar 255 >>");
+  B.Object(
+      21,
+      "<< /Type /Font /Subtype /Type1 /BaseFont /HalfEmSans /Encoding /WinAnsiEncoding "
+      "/FirstChar 32 /LastChar 255 /Widths [" +
+          [] {
+            std::string W;
+            for (int C = 32; C < 256; ++C) W += "500 ";
+            return W;
+          }() +
+          "] >>");
   B.Object(30, "<< /F1 20 0 R >>");
   ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
   T.HorizontalPosition = hpCenter;
