@@ -354,6 +354,7 @@ void TForm1::Button1Click() {
     std::optional<QString> Path = FPlatform.OpenFileDialog(this, OpenDialog1);
     if (!Path) return;
     Edit1->setText(*Path);
+    FSavedPath.clear();
     LoadDocument(*Path);
   });
 }
@@ -395,10 +396,18 @@ void TForm1::Button3Click() {
     // The template's values first: a bad angle leaves the document as it is.
     TvxStampAction Stamp = PrepareWatermark(S);
 
-    // A stamp whose save did not happen is undone, so a retry stamps once.
-    if (FUnsavedStamp && !FLoadedPath.isEmpty() && !LoadDocument(FLoadedPath)) return;
+    // A stamp whose save did not happen is undone, so a retry stamps once;
+    // jobs saved before it stay, as the last save wrote them.
+    if (FUnsavedStamp) {
+      const QString Back =
+          !FSavedPath.isEmpty() && QFileInfo(FSavedPath).isFile() ? FSavedPath : FLoadedPath;
+      if (!Back.isEmpty() && !LoadDocument(Back)) return;
+    }
     // Never save an empty document: open the named file as "Open" would.
-    if (!PDOC->IsLoaded() && !LoadDocument(S.SourceFile)) return;
+    if (!PDOC->IsLoaded()) {
+      FSavedPath.clear();
+      if (!LoadDocument(S.SourceFile)) return;
+    }
 
     PDOC->MeasurementUnit = muPoints;
     FUnsavedStamp = true;
@@ -419,6 +428,10 @@ void TForm1::Button3Click() {
     } EndWarnings{*PDOC};
     PDOC->SaveToFile(LocalPath(*Target), 2);
     FUnsavedStamp = false;
+    FSavedPath = *Target;
+    // The copy keeps the source's passwords: one that opened the source
+    // opens the copy when a job is undone.
+    if (PDOC->IsEncrypted()) FPasswordPath = *Target;
     if (!Warnings.isEmpty()) FPlatform.MessageBox(this, Warnings.join(QLatin1Char('\n')));
     if (S.OpenAfterSave) FPlatform.ShellOpen(QStringLiteral("open"), *Target);
   });

@@ -111,6 +111,9 @@ class TForm1 : public QWidget {
   QSize FFixedSize;
   QString FLoadedPath;  // the file the document was loaded from
   bool FUnsavedStamp = false;
+  // The file the last save wrote: every job saved so far, the state a job
+  // whose save did not happen goes back to.
+  QString FSavedPath;
   // The password that opened FPasswordPath, tried without asking when that
   // file is loaded again (a job undone).
   QString FPasswordPath;

@@ -54,6 +54,7 @@ class TestJob : public QObject {
   void EmptyMemoSavesUnchanged();
   void TwoPressesTwoWatermarks();
   void CancelledSaveIsUndoneBeforeTheNextJob();
+  void UndoKeepsTheJobsSavedBefore();
   void NameWithoutPdfSuffix();
   void JobWithNothingLoaded();
   void BadFileThenGoodOne();

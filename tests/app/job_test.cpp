@@ -225,6 +225,30 @@ void TestJob::CancelledSaveIsUndoneBeforeTheNextJob() {
   QCOMPARE(vxtest::StreamData(File, Contents[1]), LetterContent);
 }
 
+// A saved job, then one whose save is cancelled: the retry undoes only the
+// cancelled one, and the saved watermark stays in the next file.
+void TestJob::UndoKeepsTheJobsSavedBefore() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  const QString First = Out(QStringLiteral("kept_first.pdf"));
+  OpenAndStamp(Form, Platform, Letter, First);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(vxtest::PageContents(vxtest::ReadAll(First)).size(), size_t(2));
+
+  Platform.SaveAnswers.clear();
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);  // cancelled
+  QVERIFY(Form.HasUnsavedStamp());
+  const QString Second = Out(QStringLiteral("kept_second.pdf"));
+  Platform.SaveAnswers = {Second};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+  const QByteArray File = vxtest::ReadAll(Second);
+  std::vector<int> Contents = vxtest::PageContents(File);
+  // The first job's watermark and the last one's, not the cancelled one.
+  QCOMPARE(Contents.size(), size_t(3));
+  QCOMPARE(vxtest::StreamData(File, Contents[2]), LetterContent);
+}
+
 void TestJob::NameWithoutPdfSuffix() {
   TFakePlatform Platform;
   TForm1 Form(Platform);
