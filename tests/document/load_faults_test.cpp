@@ -59,14 +59,29 @@ TEST(LoadFaults, DocumentWithoutReadablePagesIsCorrupted) {
       Doc.LoadFromMemory(Bytes);
     };
   };
+  const std::string NoneRead = "File is corrupted: the page tree names pages but none can be read";
   // /Pages names an object the file does not hold.
   vxtest::ExpectError<EPDFFileCorruptedError>(
-      Load(vxtest::FileOfObjects({"<< /Type /Catalog /Pages 9 0 R >>"})), "File is corrupted");
+      Load(vxtest::FileOfObjects({"<< /Type /Catalog /Pages 9 0 R >>"})), NoneRead);
   // Every kid is missing.
   vxtest::ExpectError<EPDFFileCorruptedError>(
       Load(vxtest::FileOfObjects({"<< /Type /Catalog /Pages 2 0 R >>",
                                   "<< /Type /Pages /Kids [8 0 R 9 0 R] /Count 2 >>"})),
-      "File is corrupted");
+      NoneRead);
+  // Kids that lead back up the tree, or a /Count that names pages the kids
+  // do not hold.
+  vxtest::ExpectError<EPDFFileCorruptedError>(
+      Load(vxtest::FileOfObjects({"<< /Type /Catalog /Pages 2 0 R >>",
+                                  "<< /Type /Pages /Kids [3 0 R] >>",
+                                  "<< /Type /Pages /Kids [2 0 R 3 0 R] >>"})),
+      NoneRead);
+  vxtest::ExpectError<EPDFFileCorruptedError>(
+      Load(vxtest::FileOfObjects(
+          {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [] /Count 4 >>"})),
+      NoneRead);
+  // No page tree at all.
+  vxtest::ExpectError<EPDFFileCorruptedError>(Load(vxtest::FileOfObjects({"<< /Type /Catalog >>"})),
+                                              "File is corrupted: the catalog names no page tree");
   // A page tree that really is empty loads with no pages.
   TvxPDFDocument Empty;
   ASSERT_TRUE(Empty.LoadFromMemory(vxtest::FileOfObjects(
@@ -120,6 +135,28 @@ TEST(LoadFaults, SharedObjectsDoNotUnfoldIntoAHugeCopy) {
   EXPECT_THROW(Small.ReadDocument(Source), vx::Exception);
   ASSERT_TRUE(Small.Trailer().Encrypt && Small.Trailer().Encrypt->IsArray());
   EXPECT_EQ(static_cast<TvxPDFArrayObject*>(Small.Trailer().Encrypt.get())->Count(), 2);
+}
+
+TEST(LoadFaults, PageTreeOfAnyDepthIsWalked) {
+  // A chain of 20,000 nodes: the page at its end inherits from the root,
+  // and a nearer node's value wins.
+  constexpr int Depth = 20000;
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  for (int N = 2; N < 2 + Depth; ++N)
+    B.Object(N, "<< /Type /Pages /Kids [" + std::to_string(N + 1) + " 0 R] /Count 1" +
+                    (N == 2 ? " /Rotate 90 /MediaBox [0 0 10 10]" : "") +
+                    (N == 3 ? " /Rotate 180" : "") + " >>");
+  B.Object(2 + Depth, "<< /Type /Page /Parent " + std::to_string(1 + Depth) + " 0 R >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  ASSERT_EQ(Doc.PageCount(), 1);
+  auto* Page = static_cast<TvxPDFDictObject*>(Doc.Pages()[0]->Value.get());
+  EXPECT_EQ(GetNumberValue(Page->Lookup("/Rotate")), 180);
+  // The keys in the order the root gave them first.
+  ASSERT_EQ(Page->Count(), 3);
+  EXPECT_EQ(Page->Keys[1]->Text, "/Rotate");
+  EXPECT_EQ(Page->Keys[2]->Text, "/MediaBox");
 }
 
 TEST(LoadFaults, PageTreeNodeIsExpandedOnce) {

@@ -237,6 +237,35 @@ TEST(Repair, EncryptedFileStillAsksForItsPassword) {
   }
 }
 
+TEST(Repair, PagesTheTreeDoesNotReachAreTakenWhenItGivesNone) {
+  // A chain of nodes ending in one whose kid is itself; the one page is
+  // linked from nowhere.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 3 0 R >>");
+  B.Object(2, "<< /Type /Page /MediaBox [0 0 612 792] /Contents 400 0 R >>");
+  for (int N = 3; N < 300; ++N)
+    B.Object(N, "<< /Type /Pages /Kids [" + std::to_string(N + 1) + " 0 R] /Count 1 >>");
+  B.Object(300, "<< /Type /Pages /Kids [300 0 R] /Count 1 >>");
+  B.Stream(400, "", "BT (unlisted) Tj ET");
+  const std::string Bytes = B.FinishTable("/Root 1 0 R");
+  TvxLoad L(true);
+  ExpectRepaired(Bytes, 1, L);
+  EXPECT_TRUE(L.Warned("the page tree names pages but none can be read"));
+  EXPECT_TRUE(L.Warned("Page object 2 is not in the page tree; taken as a page"));
+  EXPECT_EQ(L.Content(0), "BT (unlisted) Tj ET");
+  vxtest::ExpectError<EPDFFileCorruptedError>(
+      [&] { TvxLoad(false).Doc.LoadFromMemory(Bytes); },
+      "File is corrupted: the page tree names pages but none can be read");
+  // With no page object anywhere, the repair fails too rather than give an
+  // empty document.
+  PdfBuilder N;
+  N.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  N.Object(2, "<< /Type /Pages /Kids [2 0 R] /Count 1 >>");
+  vxtest::ExpectError<EPDFFileCorruptedError>(
+      [&] { TvxLoad(true).Doc.LoadFromMemory(N.FinishTable("/Root 1 0 R")); },
+      "File is corrupted: the page tree names pages but none can be read");
+}
+
 TEST(Repair, SoundFileLoadsTheSameAndGarbageFailsCleanly) {
   PdfBuilder B = ThreePages();
   B.Object(9, "<< /Title (Sound) >>");
