@@ -181,7 +181,7 @@ void TvxRepair::Rebuild() {
     bool IsStream = false;
     try {
       Value = Sub.ParseObject();
-      if (Value && Value->IsDict() && M.Number > 0 && Sub.PeekKeyword() == "stream") {
+      if (Value && Value->IsDict() && M.Number > 0 && Sub.AtStreamKeyword()) {
         IsStream = true;
         const int64_t DataStart = M.After + Sub.Position() + 6;
         auto It = std::lower_bound(EndStreams.begin(), EndStreams.end(), DataStart);

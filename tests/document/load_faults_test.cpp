@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
@@ -111,8 +112,23 @@ TEST(LoadFaults, StreamDataEndsAtItsOwnEndstream) {
   EXPECT_EQ(StreamData(Long, 4), "% stream 0\n");
   EXPECT_EQ(StreamData(Long, 6), "% stream 2\n");
 
-  // Without "endstream" a stream stays without data; the search does not
-  // run on into the next object.
+  // A damaged keyword after data that fits the object: the data is what
+  // /Length says, with a warning.
+  PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] /Contents [4 0 R 5 0 R] >>");
+  B.Object(4, "<< /Length 14 >>\nstream\n(Potato 13) Tj\nendstre\xA7m");
+  B.Object(5, "<< /Length 6 >>\nstream\n0 0 m\nendstream");
+  TvxPDFDocument Damaged;
+  std::vector<std::string> Warnings;
+  Damaged.OnWarning = [&](TvxCustomPDFDocument&, const std::string& W) { Warnings.push_back(W); };
+  ASSERT_TRUE(Damaged.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  EXPECT_EQ(StreamData(Damaged, 4), "(Potato 13) Tj");
+  EXPECT_EQ(StreamData(Damaged, 5), "0 0 m\n");
+  EXPECT_EQ(Warnings, std::vector<std::string>{"Stream of object 4 has no endstream"});
+
+  // Without "endstream" and with a length past the object, a stream stays
+  // without data; the search does not run on into the next object.
   TvxPDFDocument Missing;
   ASSERT_TRUE(Missing.LoadFromMemory(vxtest::StreamsWithoutEndstream(3)));
   EXPECT_EQ(StreamData(Missing, 4), "");
