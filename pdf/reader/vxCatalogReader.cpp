@@ -73,7 +73,11 @@ void TvxCatalogReader::ReadCatalog() {
   // and so does a value that is no name (a whole document is not refused for
   // how it asks to be shown). A name kept in an object of its own counts.
   auto ModeName = [&](std::string_view Key) -> std::string {
-    TvxPDFObject* V = Entry(C, Key);
+    // A repeated key: the last one, as viewers read the catalog.
+    TvxPDFObject* V = nullptr;
+    for (int32_t I = 0; I < C.Count(); ++I)
+      if (C.Keys[I]->Text == Key) V = C.Values[I].get();
+    if (V && V->IsNull()) V = nullptr;
     TvxPDFObjectPtr Loaded;
     if (V && V->IsIndirectReference())
       V = (Loaded = L.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V))).get();

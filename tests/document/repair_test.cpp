@@ -178,6 +178,21 @@ TEST(Repair, StreamFaultsAndCountAreWarnings) {
   EXPECT_EQ(L.Content(1), "BT (no end) Tj ET");
 }
 
+TEST(Repair, ObjectsAfterAStreamThatLostItsEndAreFound) {
+  // Object 4's "endstream" is gone; the next one found belongs to object 6,
+  // whose header must not be taken for data of object 4.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.Object(3, "<< /Type /Page /MediaBox [0 0 9 9] /Contents 6 0 R /Thumb 4 0 R >>");
+  B.Object(4, "<< /Length 5 >>\nstream\nthumb");
+  B.Object(5, "<< /Producer (x) >>");
+  B.Object(6, "<< /Length 19 >>\nstream\nBT (Potato 0) Tj ET\nendstream");
+  TvxLoad L(true);
+  ExpectRepaired(B.Data(), 1, L);
+  EXPECT_EQ(L.Content(0), "BT (Potato 0) Tj ET");
+}
+
 TEST(Repair, EncryptedDataWithoutEndStreamIsDecryptedWhenRead) {
   std::string Bytes = EncryptedThreePages();
   // Page 2's content, the second stream written, loses its "endstream";
