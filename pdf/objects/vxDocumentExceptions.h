@@ -34,6 +34,8 @@ inline constexpr std::string_view InvalidObjectNumber = "Invalid Object number i
 inline constexpr std::string_view StreamInsideArray = "Stream Object found inside Array!";
 inline constexpr std::string_view DocumentReadComplete = "Document read complete. Pages read = %d";
 inline constexpr std::string_view UnsupportedFont = "Unsupported Font (%s)";
+inline constexpr std::string_view NoXRefStream =
+    "File is corrupted: no cross-reference stream at offset %d";
 inline constexpr std::string_view NoCatalog = "File is corrupted: the trailer names no catalog";
 inline constexpr std::string_view CatalogMissing =
     "File is corrupted: the catalog (object %d) is not in the file";

@@ -356,7 +356,7 @@ void TvxRepair::Rebuild() {
         T.RootObjectNumber = O->ObjectNumber;
     }
   }
-  if (T.RootObjectNumber < 0) throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+  if (T.RootObjectNumber < 0) throw EPDFFileCorruptedError(std::string(msg::RepairNoCatalog));
 }
 
 }  // namespace vx

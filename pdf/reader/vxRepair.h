@@ -29,6 +29,7 @@ inline constexpr std::string_view RepairUnlistedPage =
     "Page object %d is not in the page tree; taken as a page";
 inline constexpr std::string_view RepairPageBox =
     "Page %d has no usable /MediaBox; taken as US Letter (0 0 612 792)";
+inline constexpr std::string_view RepairNoCatalog = "File is corrupted: no catalog can be found";
 inline constexpr std::string_view RepairMayRecover = "--repair may recover the file";
 }  // namespace msg
 

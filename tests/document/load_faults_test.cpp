@@ -53,6 +53,21 @@ TEST(LoadFaults, FailedLoadLeavesNothingBehind) {
   EXPECT_EQ(Doc.PageCount(), 2);
 }
 
+TEST(LoadFaults, BrokenPrevChainIsNamed) {
+  // /Prev leads to a page object, not to an older section.
+  PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3, "<< /Type /Page /MediaBox [0 0 10 10] >>");
+  const size_t Page = B.Data().find("3 0 obj");
+  const std::string Bytes = B.FinishTable("/Root 1 0 R /Prev " + std::to_string(Page));
+  vxtest::ExpectError<EPDFFileCorruptedError>(
+      [&] {
+        TvxPDFDocument Doc;
+        Doc.LoadFromMemory(Bytes);
+      },
+      "File is corrupted: no cross-reference stream at offset " + std::to_string(Page));
+}
+
 TEST(LoadFaults, DocumentWithoutReadablePagesIsCorrupted) {
   auto Load = [](const std::string& Bytes) {
     return [Bytes] {

@@ -307,7 +307,7 @@ TEST(Repair, SoundFileLoadsTheSameAndGarbageFailsCleanly) {
         TvxLoad L(true);
         L.Doc.LoadFromMemory("%PDF-1.4\n1 0 obj << /A 1 >> endobj\n");
       },
-      "File is corrupted");
+      "File is corrupted: no catalog can be found");
 }
 
 TEST(Repair, WhichFailuresAreDamage) {
