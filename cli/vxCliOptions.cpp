@@ -32,7 +32,7 @@ std::string PasswordOption(const TvxOptions& Options, const char* Name, bool Utf
 
 }  // namespace
 
-const std::vector<std::string> FlagOptionNames = {"--repair"};
+const std::vector<std::string> FlagOptionNames = {"--repair", "--no-repair"};
 
 const std::vector<std::string> EncryptionOptionNames = {
     "--encrypt",     "--user-password",      "--owner-password",
@@ -92,8 +92,12 @@ void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
     Continue = Try >= 0 && static_cast<size_t>(Try) < Tries.size();
     if (Continue) Pw = Tries[static_cast<size_t>(Try)];
   };
-  const bool Repair = Options.count("--repair") > 0;
-  Doc.RepairDamaged = Repair;
+  // As viewers do, a file whose structure is damaged is repaired unless
+  // --no-repair asks for the strict load; --repair says so explicitly.
+  const bool Strict = Options.count("--no-repair") > 0;
+  if (Strict && Options.count("--repair"))
+    throw TvxUsageError{"--repair and --no-repair exclude each other"};
+  Doc.RepairDamaged = !Strict;
   Doc.OnWarning = [](vx::TvxCustomPDFDocument&, const std::string& Warning) {
     std::fprintf(stderr, "warning: %s\n", Warning.c_str());
   };
@@ -101,7 +105,7 @@ void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
   try {
     Loaded = Doc.LoadFromFile(File);
   } catch (const std::exception& E) {
-    if (!Repair && vx::IsDamagedStructureError(E)) throw TvxDamagedFile{E.what()};
+    if (Strict && vx::IsDamagedStructureError(E)) throw TvxDamagedFile{E.what()};
     throw;
   }
   if (!Loaded) {

@@ -28,16 +28,18 @@ void ResolvePasswordFiles(TvxOptions& Options);
 // Options every command takes, without a value.
 extern const std::vector<std::string> FlagOptionNames;
 
-// A load that failed on damaged structure without "--repair": the message,
-// and a hint that the option may recover the file.
+// A load that failed on damaged structure with "--no-repair": the message,
+// and a hint that a repair may recover the file.
 struct TvxDamagedFile {
   std::string Message;
 };
 
 // Loads File, trying the "--password" option (or the empty password) as
-// PDFDocEncoding bytes and then as given, with repair when "--repair" is
-// given; warnings go to standard error. Raises vx::Exception when the
-// password is refused, TvxDamagedFile on damage without "--repair".
+// PDFDocEncoding bytes and then as given; a load that fails on damage is
+// repaired unless "--no-repair" is given; warnings go to standard error.
+// Raises vx::Exception when the password is refused or the repair fails,
+// TvxDamagedFile on damage with "--no-repair", TvxUsageError when both
+// options are given.
 void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
                   const TvxOptions& Options);
 

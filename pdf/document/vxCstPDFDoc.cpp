@@ -173,6 +173,7 @@ bool TvxCustomPDFDocument::LoadBytes(const TvxPDFSourcePtr& Source, TvxLoadMode 
   FWorkFileName = Work;
   FLoadMode = Mode;
   FRepairing = Mode != lmExact;
+  FRepairAllowed = RepairDamaged || FRepairing;
   // The reader lives only while loading; the pages of the view it walked no
   // longer count once it is done.
   auto Release = [this] {
@@ -218,12 +219,14 @@ bool TvxCustomPDFDocument::LoadBytes(const TvxPDFSourcePtr& Source, TvxLoadMode 
     ClearDocument();
     FWorkFileName = Work;
     FRepairing = false;
+    FRepairAllowed = false;
     FLoadMode = lmExact;
     if (Source->ViewFaulted())
       throw ESourceChangedError(FormatMessage(msg::SourceChanged, Source->FileName()));
     throw;
   }
   FRepairing = false;
+  FRepairAllowed = false;
   FLoadMode = lmExact;
   return FIsLoaded;
 }

@@ -59,6 +59,10 @@ struct TvxDocumentData {
   // Set while a damaged file is loaded by repair: damage is then tolerated
   // and reported through warnings.
   bool FRepairing = false;
+  // Set for any load that may repair (RepairDamaged): small faults a viewer
+  // gets past are then mended with a warning even when the structure is
+  // sound.
+  bool FRepairAllowed = false;
   TvxPageMode FPageMode = pmNone;
   TvxPageLayout FPageLayout = plNone;
   int32_t FSaveStateObjNo = -1;

@@ -34,6 +34,17 @@ inline constexpr std::string_view InvalidObjectNumber = "Invalid Object number i
 inline constexpr std::string_view StreamInsideArray = "Stream Object found inside Array!";
 inline constexpr std::string_view DocumentReadComplete = "Document read complete. Pages read = %d";
 inline constexpr std::string_view UnsupportedFont = "Unsupported Font (%s)";
+inline constexpr std::string_view NoXRefStream =
+    "File is corrupted: no cross-reference stream at offset %d";
+inline constexpr std::string_view NoCatalog = "File is corrupted: the trailer names no catalog";
+inline constexpr std::string_view CatalogMissing =
+    "File is corrupted: the catalog (object %d) is not in the file";
+inline constexpr std::string_view CatalogNoDictionary =
+    "File is corrupted: the catalog (object %d) is not a dictionary";
+inline constexpr std::string_view NoPages = "The document has no pages";
+inline constexpr std::string_view NoPageTree = "File is corrupted: the catalog names no page tree";
+inline constexpr std::string_view NoPageFound =
+    "File is corrupted: the page tree names pages but none can be read";
 inline constexpr std::string_view NoUsablePageBox = "Page has no usable /MediaBox";
 inline constexpr std::string_view OutlineDestNotPage =
     "Expected Page Indirect Reference in Outline Destination!";

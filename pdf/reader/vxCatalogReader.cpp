@@ -1,5 +1,6 @@
 #include "pdf/reader/vxCatalogReader.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_set>
 
@@ -60,15 +61,23 @@ void TvxCatalogReader::ReadCatalog() {
   }
 
   // 2. The catalog; one read from the file is not stored.
-  TvxLoadedObject Root = L.LoadObject(D.FTrailer->RootObjectNumber);
-  if (!Root || !Root.Object->Value || !Root.Object->Value->IsDict()) InvalidCast();
+  const int32_t RootNumber = D.FTrailer->RootObjectNumber;
+  if (RootNumber < 0) throw EPDFFileCorruptedError(std::string(msg::NoCatalog));
+  TvxLoadedObject Root = L.LoadObject(RootNumber);
+  if (!Root) throw EPDFFileCorruptedError(FormatMessage(msg::CatalogMissing, RootNumber));
+  if (!Root.Object->Value || !Root.Object->Value->IsDict())
+    throw EPDFFileCorruptedError(FormatMessage(msg::CatalogNoDictionary, RootNumber));
   TvxPDFDictObject& C = *static_cast<TvxPDFDictObject*>(Root.Object->Value.get());
 
   // 3. Page mode and layout; a name outside the tables means the default,
   // and so does a value that is no name (a whole document is not refused for
   // how it asks to be shown). A name kept in an object of its own counts.
   auto ModeName = [&](std::string_view Key) -> std::string {
-    TvxPDFObject* V = Entry(C, Key);
+    // A repeated key: the last one, as viewers read the catalog.
+    TvxPDFObject* V = nullptr;
+    for (int32_t I = 0; I < C.Count(); ++I)
+      if (C.Keys[I]->Text == Key) V = C.Values[I].get();
+    if (V && V->IsNull()) V = nullptr;
     TvxPDFObjectPtr Loaded;
     if (V && V->IsIndirectReference())
       V = (Loaded = L.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V))).get();
@@ -96,7 +105,10 @@ void TvxCatalogReader::ReadCatalog() {
   // 6. Pages.
   E.DoIOProgress(10);
   E.DoStatusMessage("Traversing Pages...");
-  ReadPageTree(ReferenceNumber(Entry(C, "/Pages")), nullptr);
+  {
+    TvxPDFObject* Pages = Entry(C, "/Pages");
+    ReadPageTree(Pages ? ReferenceNumber(Pages) : -1);
+  }
   E.DoIOProgress(75);
 
   // 7. Destinations.
@@ -165,22 +177,108 @@ void TvxCatalogReader::KeepOtherEntries(const TvxPDFDictObject& C) {
   }
 }
 
-void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited) {
+struct TvxCatalogReader::TvxNodeFrame {
+  TvxLoadedObject Node;  // keeps a node read from the file while below it
+  std::unique_ptr<TvxPDFIndirectObject> KidsHolder;
+  TvxPDFArrayObject* Kids = nullptr;
+  int32_t Next = 0;
+  TvxInherited Inherited;
+};
+
+void TvxCatalogReader::ReadPageTree(int32_t K) {
   FNodesExpanded.clear();
   FPagesSeen.clear();
   FNodesRead = 0;
   FKidsMissing = 0;
+  FNodesMetAgain = 0;
   FRootCount = -1;
-  ReadPageTree(K, Inherited, 0);
-  // Pages were listed but none could be read: saving this as an empty
-  // document would lose them all. A repair, asked for, goes on without them.
-  if (D.FPages.empty() && FKidsMissing > 0) {
-    if (!D.FRepairing) throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
-    E.DoWarning(std::string(msg::RepairNoPages));
+  // Depth first with a stack of its own: a tree as deep as the file is long
+  // must not exhaust the call stack. Each node is expanded once, so the
+  // stack never holds more nodes than the file.
+  std::vector<TvxNodeFrame> Stack;
+  if (K >= 0) VisitKid(K, {}, Stack);
+  while (!Stack.empty()) {
+    TvxNodeFrame& F = Stack.back();
+    if (!F.Kids || F.Next >= F.Kids->Count()) {
+      Stack.pop_back();
+      continue;
+    }
+    TvxPDFObject* Kid = F.Kids->GetItem(F.Next++);
+    if (Kid && Kid->IsDict()) {
+      // A page given directly instead of by reference gets an object of its
+      // own. Any other node must be a reference, as every kid must.
+      const auto& KidDict = *static_cast<TvxPDFDictObject*>(Kid);
+      std::string KidType = NameText(KidDict.Lookup("/Type"));
+      if (KidType.empty()) KidType = KidDict.Lookup("/Kids") ? "/Pages" : "/Page";
+      if (KidType != "/Page") InvalidCast();
+      AddPage(NewPageObject(L.CountedCopy(Kid)), F.Inherited);
+      continue;
+    }
+    const int32_t Number = ReferenceNumber(Kid);
+    // VisitKid is done with the inherited values before it pushes a node.
+    VisitKid(Number, F.Inherited, Stack);
+  }
+
+  const bool NamesPages = FKidsMissing > 0 || FNodesMetAgain > 0 || FRootCount > 0 || K < 0;
+  if (D.FPages.empty() && NamesPages) {
+    // Saving this as an empty document would lose every page. A repair
+    // takes the page objects the tree does not reach, as viewers do.
+    if (D.FRepairing) TakeUnlistedPages();
+    if (D.FPages.empty())
+      throw EPDFFileCorruptedError(std::string(K < 0 ? msg::NoPageTree : msg::NoPageFound));
+    return;
   }
   const auto Pages = static_cast<int32_t>(D.FPages.size());
   if (D.FRepairing && FRootCount >= 0 && FRootCount != Pages)
     E.DoWarning(FormatMessage(msg::RepairCount, Pages));
+}
+
+void TvxCatalogReader::TakeUnlistedPages() {
+  // Only the start of each object is parsed, each byte at most once; a page
+  // found is then loaded as any page.
+  std::vector<std::pair<int64_t, int32_t>> ByOffset;
+  for (const auto& [K, Item] : D.FXRefItems)
+    if (Item.Offset > 0) ByOffset.emplace_back(Item.Offset, K);
+  for (const auto& [K, Item] : D.FXRefStmItems)
+    if (Item.EntryType == 1 && Item.Field2 > 0) ByOffset.emplace_back(Item.Field2, K);
+  std::sort(ByOffset.begin(), ByOffset.end());
+  auto IsPage = [](const TvxPDFObject* V) {
+    if (!V || !V->IsDict()) return false;
+    const TvxPDFObject* T = static_cast<const TvxPDFDictObject*>(V)->Lookup("/Type");
+    return T && T->IsName() && static_cast<const TvxPDFNameObject*>(T)->Text == "/Page";
+  };
+  std::vector<int32_t> Found;
+  TvxPDFStreamReader& R = *D.FReader;
+  int64_t ReadUpTo = 0;
+  for (const auto& [Offset, K] : ByOffset) {
+    if (Offset < ReadUpTo || D.FStore->IndexOfObject(D.FDocumentID, K, 0) >= 0) continue;
+    try {
+      R.Seek(Offset, soBeginning);
+      TvxPDFObjectPtr Obj = R.ParseObject();
+      if (Obj && Obj->IsIndirectObject()) {
+        auto* I = static_cast<TvxPDFIndirectObject*>(Obj.get());
+        if (I->ObjectNumber == K && IsPage(I->Value.get())) Found.push_back(K);
+      }
+    } catch (const Exception&) {
+      // Not a page that can be read.
+    }
+    ReadUpTo = std::max(ReadUpTo, std::max(R.Position(), Offset + 1));
+  }
+  // Pages from object streams are in the store already.
+  for (int32_t I = 0; I < D.FStore->Count(); ++I) {
+    const TvxPDFIndirectObject* O = D.FStore->GetObject(I);
+    if (O->DocumentID == D.FDocumentID && IsPage(O->Value.get())) Found.push_back(O->ObjectNumber);
+  }
+  std::sort(Found.begin(), Found.end());
+  Found.erase(std::unique(Found.begin(), Found.end()), Found.end());
+  for (int32_t K : Found) {
+    TvxLoadedObject Node = L.LoadObject(K);
+    if (!Node || !IsPage(Node.Object->Value.get())) continue;
+    TvxPDFIndirectObject* Page =
+        Node.Fresh ? D.FStore->AddObject(std::move(Node.Fresh)) : Node.Object;
+    E.DoWarning(FormatMessage(msg::RepairUnlistedPage, K));
+    AddPage(Page, {});
+  }
 }
 
 TvxPDFIndirectObject* TvxCatalogReader::NewPageObject(TvxPDFObjectPtr Value) {
@@ -189,32 +287,58 @@ TvxPDFIndirectObject* TvxCatalogReader::NewPageObject(TvxPDFObjectPtr Value) {
   return D.FStore->AddObject(std::move(Obj));
 }
 
-void TvxCatalogReader::AddPage(TvxPDFIndirectObject* Page, const TvxPDFDictObject* Inherited) {
+namespace {
+
+// A box of four numbers, as the stamping needs one.
+bool UsableBox(const TvxPDFDictObject& Page, std::string_view Key, const TvxPDFObjectStore& Store) {
+  const TvxPDFObject* V = Store.Resolve(Page.Lookup(Key));
+  if (!V || !V->IsArray() || static_cast<const TvxPDFArrayObject*>(V)->Count() < 4) return false;
+  for (int32_t I = 0; I < 4; ++I) {
+    const TvxPDFObject* N = Store.Resolve(static_cast<const TvxPDFArrayObject*>(V)->GetItem(I));
+    if (!N || !(N->IsInteger() || N->IsReal())) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void TvxCatalogReader::AddPage(TvxPDFIndirectObject* Page, const TvxInherited& Inherited) {
   Page->MarkUsed();
   auto& Dict = *static_cast<TvxPDFDictObject*>(Page->Value.get());
-  Dict.Remove("/Parent");
+  // Every /Parent: the writer gives the page its new one.
+  while (Dict.IndexOf("/Parent") >= 0) Dict.Remove("/Parent");
   Dict.Remove("/B");
   // A page read without /Type gets one, so that it is written as a page.
   if (!Dict.Lookup("/Type")) Dict.AddName("/Type", "/Page");
-  if (Inherited) {
-    for (int32_t I = 0; I < Inherited->Count(); ++I) {
-      const std::string& Key = Inherited->Keys[I]->Text;
-      if (Dict.IndexOf(Key) < 0)
-        Dict.AddEntry(Inherited->Keys[I]->CloneName(), L.CountedCopy(Inherited->Values[I].get()));
-    }
+  for (const auto& [Key, Value] : Inherited) {
+    if (Dict.IndexOf(Key) < 0)
+      Dict.AddEntry(std::make_unique<TvxPDFNameObject>(std::string(Key)), L.CountedCopy(Value));
   }
   for (int32_t I = 0; I < Dict.Count(); ++I) {
     const std::string& Key = Dict.Keys[I]->Text;
     if (Key != "/Annots" && Key != "/B") L.LoadReferences(Dict.Values[I].get());
   }
   D.FPages.push_back(Page);
+  // Viewers show a page without a box as US Letter; a load that may repair
+  // does the same rather than refuse the page later.
+  if (D.FRepairAllowed && !UsableBox(Dict, "/CropBox", *D.FStore) &&
+      !UsableBox(Dict, "/MediaBox", *D.FStore)) {
+    auto Box = std::make_unique<TvxPDFArrayObject>();
+    for (int32_t V : {0, 0, 612, 792}) Box->Add(std::make_unique<TvxPDFIntegerObject>(V));
+    Dict.SetValue("/MediaBox", std::move(Box));
+    E.DoWarning(FormatMessage(msg::RepairPageBox, static_cast<int32_t>(D.FPages.size())));
+  }
 }
 
-void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited, int Depth) {
+void TvxCatalogReader::VisitKid(int32_t K, const TvxInherited& Inherited,
+                                std::vector<TvxNodeFrame>& Stack) {
   // A tree that repeats whole subtrees could otherwise grow without bound.
-  if (Depth > MaxTreeDepth || ++FNodesRead > 4 * static_cast<int64_t>(MaxObjectNumber))
+  if (++FNodesRead > 4 * static_cast<int64_t>(MaxObjectNumber))
     throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
-  if (FNodesExpanded.count(K)) return;
+  if (FNodesExpanded.count(K)) {
+    ++FNodesMetAgain;
+    return;
+  }
   TvxLoadedObject Node = L.LoadObject(K);
   if (!Node) {
     ++FKidsMissing;  // a kid the file does not describe
@@ -240,35 +364,26 @@ void TvxCatalogReader::ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited
   }
   if (Type != "/Pages") throw EUnexpectedError(std::string(msg::UnexpectedError));
 
-  std::unique_ptr<TvxPDFIndirectObject> KidsHolder;
-  TvxPDFArrayObject* Kids = L.ResolveArrayLoading(Dict.Lookup("/Kids"), false, KidsHolder);
-  std::unique_ptr<TvxPDFDictObject> New(
-      Inherited ? static_cast<TvxPDFDictObject*>(L.CountedCopy(Inherited).release()) : nullptr);
-  for (const char* Key : {"/Rotate", "/MediaBox", "/Resources", "/CropBox"}) {
-    if (TvxPDFObject* V = Dict.Lookup(Key)) {
-      if (!New) New = std::make_unique<TvxPDFDictObject>();
-      New->SetValue(Key, L.CountedCopy(V));
-    }
+  TvxNodeFrame F;
+  F.Kids = L.ResolveArrayLoading(Dict.Lookup("/Kids"), false, F.KidsHolder);
+  // A nearer ancestor's value wins; a key keeps the place it first took.
+  F.Inherited = Inherited;
+  for (std::string_view Key : {"/Rotate", "/MediaBox", "/Resources", "/CropBox"}) {
+    const TvxPDFObject* V = Dict.Lookup(Key);
+    if (!V) continue;
+    auto It = std::find_if(F.Inherited.begin(), F.Inherited.end(),
+                           [Key](const auto& E) { return E.first == Key; });
+    if (It != F.Inherited.end())
+      It->second = V;
+    else
+      F.Inherited.emplace_back(Key, V);
   }
   FNodesExpanded.insert(K);
-  if (Depth == 0)
+  if (Stack.empty())
     if (TvxPDFObject* Count = Dict.Lookup("/Count"); Count && Count->IsInteger())
       FRootCount = static_cast<TvxPDFIntegerObject*>(Count)->Value;
-  if (!Kids) return;
-  for (int32_t I = 0; I < Kids->Count(); ++I) {
-    TvxPDFObject* Kid = Kids->GetItem(I);
-    if (Kid && Kid->IsDict()) {
-      // A page given directly instead of by reference gets an object of its
-      // own. Any other node must be a reference, as every kid must.
-      const auto& KidDict = *static_cast<TvxPDFDictObject*>(Kid);
-      std::string KidType = NameText(KidDict.Lookup("/Type"));
-      if (KidType.empty()) KidType = KidDict.Lookup("/Kids") ? "/Pages" : "/Page";
-      if (KidType != "/Page") InvalidCast();
-      AddPage(NewPageObject(L.CountedCopy(Kid)), New.get());
-      continue;
-    }
-    ReadPageTree(ReferenceNumber(Kid), New.get(), Depth + 1);
-  }
+  F.Node = std::move(Node);
+  Stack.push_back(std::move(F));
 }
 
 }  // namespace vx

@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "pdf/reader/vxObjectLoader.h"
 
@@ -28,23 +31,30 @@ class TvxCatalogHandlers {
 
 class TvxCatalogReader {
  public:
-  // Deeper page trees are refused as damaged.
-  static constexpr int MaxTreeDepth = 256;
-
   TvxCatalogReader(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxObjectLoader& Loader,
                    TvxCatalogHandlers& Handlers)
       : D(Data), E(Events), L(Loader), H(Handlers) {}
 
   // Releases the file reader at its end, also on error.
   void ReadCatalog();
-  void ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited);
+  // Flattens the tree whose root is object K (-1: the catalog names none)
+  // into the page list; fails when the tree names pages and none is found.
+  void ReadPageTree(int32_t K);
+
+  // Attributes a node passes to the pages below it, in the order a page
+  // takes them; the values belong to the nodes on the walk's stack.
+  using TvxInherited = std::vector<std::pair<std::string_view, const TvxPDFObject*>>;
 
  private:
-  void ReadPageTree(int32_t K, const TvxPDFDictObject* Inherited, int Depth);
+  struct TvxNodeFrame;
+  // Takes kid K of a node: a page joins the list, a /Pages node is pushed.
+  void VisitKid(int32_t K, const TvxInherited& Inherited, std::vector<TvxNodeFrame>& Stack);
+  // Under repair: the page objects the file holds, when the tree gives none.
+  void TakeUnlistedPages();
   // Keeps the catalog entries no step reads, in source order.
   void KeepOtherEntries(const TvxPDFDictObject& C);
   // Takes a page node into the page list: inherited values, references.
-  void AddPage(TvxPDFIndirectObject* Page, const TvxPDFDictObject* Inherited);
+  void AddPage(TvxPDFIndirectObject* Page, const TvxInherited& Inherited);
   // A new stored object holding Value (a page given directly, or a second
   // copy of a page listed twice).
   TvxPDFIndirectObject* NewPageObject(TvxPDFObjectPtr Value);
@@ -58,8 +68,9 @@ class TvxCatalogReader {
   std::unordered_set<int32_t> FNodesExpanded;
   std::unordered_set<int32_t> FPagesSeen;  // pages already listed
   int64_t FNodesRead = 0;
-  int64_t FKidsMissing = 0;  // kids the file does not describe
-  int32_t FRootCount = -1;   // the root's /Count, -1 when it has none
+  int64_t FKidsMissing = 0;    // kids the file does not describe
+  int64_t FNodesMetAgain = 0;  // kids naming a node already expanded
+  int32_t FRootCount = -1;     // the root's /Count, -1 when it has none
 };
 
 }  // namespace vx

@@ -108,12 +108,22 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
         R->Seek(Q, soBeginning);
         Stream->Data = R->ReadStreamContent(-1, I->ObjectNumber, I->Generation, Stream->Dict.get());
       } catch (const Exception&) {
+        R->Seek(Q, soBeginning);
         if (D.FRepairing) {
           // The data runs to the object's end.
           E.DoWarning(FormatMessage(msg::RepairNoEndStream, I->ObjectNumber));
-          R->Seek(Q, soBeginning);
           Stream->Data = R->ReadUnterminatedStreamData(Length, I->ObjectNumber, I->Generation,
                                                        Stream->Dict.get());
+        } else if (Length > 0) {
+          // A damaged keyword after data whose length fits the object: the
+          // data is what /Length says, as viewers read it.
+          try {
+            Stream->Data = R->ReadUnterminatedStreamData(Length, I->ObjectNumber, I->Generation,
+                                                         Stream->Dict.get(), true);
+            E.DoWarning(FormatMessage(msg::RepairNoEndStream, I->ObjectNumber));
+          } catch (const Exception&) {
+            // Longer than the object: left without data.
+          }
         }
       }
     }

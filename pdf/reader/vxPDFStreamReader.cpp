@@ -195,6 +195,21 @@ std::string TvxPDFStreamReader::PeekKeyword() {
   return std::string(FBuf + FPos, static_cast<size_t>(Pos - FPos));
 }
 
+bool TvxPDFStreamReader::AtStreamKeyword() {
+  SkipWhitespace();
+  constexpr std::string_view Word = "stream";
+  if (FSize - FPos < static_cast<int64_t>(Word.size()) ||
+      std::string_view(FBuf + FPos, Word.size()) != Word)
+    return false;
+  const int64_t After = FPos + static_cast<int64_t>(Word.size());
+  if (After >= FSize) return true;
+  // Any byte that cannot continue a keyword ends it: "stream%..." is the
+  // keyword followed by data.
+  const char C = FBuf[After];
+  return Classes.NameDelim[static_cast<uint8_t>(C)] || C == 0 || C == 12 || C == '%' || C == '{' ||
+         C == '}';
+}
+
 TvxPDFObjectPtr TvxPDFStreamReader::ParseObject() {
   SkipWhitespace();
   if (AtEnd()) EndOfData();
@@ -249,7 +264,7 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseNumberOrReference() {
       CurrentGeneration = Gen;
       TvxDepthGuard Guard(FDepth);
       TvxPDFObjectPtr Value = ParseObject();
-      if (PeekKeyword() == "stream") {
+      if (AtStreamKeyword()) {
         if (!Value || !Value->IsDict()) throw EStreamReadError(std::string(msg::StreamRead));
         std::unique_ptr<TvxPDFDictObject> Dict(static_cast<TvxPDFDictObject*>(Value.release()));
         Value = std::make_unique<TvxPDFStreamObject>(std::move(Dict));
@@ -535,7 +550,8 @@ TvxStreamData TvxPDFStreamReader::DataInSource(int64_t Start, int64_t Len, int32
 
 TvxStreamData TvxPDFStreamReader::ReadUnterminatedStreamData(int32_t Length, int32_t ObjectNumber,
                                                              int32_t Generation,
-                                                             TvxPDFDictObject* Dict) {
+                                                             TvxPDFDictObject* Dict,
+                                                             bool LengthMustFit) {
   SkipWhitespace();
   if (ReadString(6) != "stream") throw EStreamReadError(std::string(msg::StreamRead));
   while (!AtEnd() && (PeekByte() == ' ' || PeekByte() == '\t')) ReadByte();
@@ -547,7 +563,10 @@ TvxStreamData TvxPDFStreamReader::ReadUnterminatedStreamData(int32_t Length, int
   FindEndStream(S);
   auto O = std::lower_bound(FEndObjs.begin(), FEndObjs.end(), S);
   if (O != FEndObjs.end()) End = *O;
-  if (Length >= 0 && S + Length <= End) End = S + Length;
+  if (Length >= 0 && S + Length <= End)
+    End = S + Length;
+  else if (LengthMustFit)
+    throw EEndStreamError(std::string(msg::EndStream));
   if (Origin) {
     FPos = End;
     return DataInSource(S, End - S, ObjectNumber, Generation, Dict);

@@ -49,6 +49,10 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
   void SkipWhitespace();
   std::string ReadToken();
   std::string PeekKeyword();
+  // After white space: whether the keyword "stream" comes next, also when a
+  // comment or another delimiter follows it without a line end (position
+  // after the white space).
+  bool AtStreamKeyword();
   // Nil when the next byte closes an enclosing construct.
   TvxPDFObjectPtr ParseObject();
   std::unique_ptr<TvxPDFStringObject> ReadLiteralOrHexString();
@@ -66,9 +70,11 @@ class TvxPDFStreamReader : public TvxRandomAccessFilter {
                                   TvxPDFDictObject* Dict = nullptr);
   // Data of a stream without "endstream": up to the object's "endobj" (or
   // the end of the data), or Length bytes when they fit before it; left in
-  // the source as ReadStreamContent leaves it.
+  // the source as ReadStreamContent leaves it. With LengthMustFit, Length
+  // bytes that do not fit there raise EEndStreamError instead.
   TvxStreamData ReadUnterminatedStreamData(int32_t Length, int32_t ObjectNumber, int32_t Generation,
-                                           TvxPDFDictObject* Dict = nullptr);
+                                           TvxPDFDictObject* Dict = nullptr,
+                                           bool LengthMustFit = false);
   int32_t FindStartXRef();
   std::unique_ptr<TvxPDFDictObject> ReadTrailer();
   int32_t ReadHeaderVersion();

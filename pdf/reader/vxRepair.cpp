@@ -144,6 +144,7 @@ void TvxRepair::Rebuild() {
   // positions of "endstream".
   std::vector<TvxMark> Marks;
   std::vector<int64_t> EndStreams;
+  std::vector<int64_t> StreamWords;  // "stream" keywords, not those of "endstream"
   for (size_t P = 0; P < All.size(); ++P) {
     const char C = All[P];
     if (C == 'o') {
@@ -152,6 +153,9 @@ void TvxRepair::Rebuild() {
         Marks.push_back(M);
     } else if (C == 'e') {
       if (StartsWith(All, P, "endstream")) EndStreams.push_back(static_cast<int64_t>(P));
+    } else if (C == 's') {
+      if (StartsWith(All, P, "stream") && (P == 0 || All[P - 1] != 'd'))
+        StreamWords.push_back(static_cast<int64_t>(P));
     } else if (C == 't') {
       if (StartsWith(All, P, "trailer"))
         Marks.push_back({static_cast<int64_t>(P), static_cast<int64_t>(P) + 7, 0, 0});
@@ -181,11 +185,15 @@ void TvxRepair::Rebuild() {
     bool IsStream = false;
     try {
       Value = Sub.ParseObject();
-      if (Value && Value->IsDict() && M.Number > 0 && Sub.PeekKeyword() == "stream") {
+      if (Value && Value->IsDict() && M.Number > 0 && Sub.AtStreamKeyword()) {
         IsStream = true;
         const int64_t DataStart = M.After + Sub.Position() + 6;
         auto It = std::lower_bound(EndStreams.begin(), EndStreams.end(), DataStart);
-        if (It != EndStreams.end()) SkipUntil = *It + 9;
+        // A later stream starting before that "endstream" owns it: this
+        // stream lost its own, and the objects after it are no data.
+        auto Next = std::lower_bound(StreamWords.begin(), StreamWords.end(), DataStart);
+        if (It != EndStreams.end() && (Next == StreamWords.end() || *Next > *It))
+          SkipUntil = *It + 9;
       }
     } catch (const Exception&) {
       if (M.Number > 0) E.DoWarning(FormatMessage(msg::RepairUnreadableObject, M.Number));
@@ -348,7 +356,7 @@ void TvxRepair::Rebuild() {
         T.RootObjectNumber = O->ObjectNumber;
     }
   }
-  if (T.RootObjectNumber < 0) throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
+  if (T.RootObjectNumber < 0) throw EPDFFileCorruptedError(std::string(msg::RepairNoCatalog));
 }
 
 }  // namespace vx

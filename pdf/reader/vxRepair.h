@@ -25,7 +25,11 @@ inline constexpr std::string_view RepairNoEndStream = "Stream of object %d has n
 inline constexpr std::string_view RepairLength = "Stream of object %d: /Length is wrong";
 inline constexpr std::string_view RepairCount =
     "The page tree's /Count disagrees with the %d pages it holds";
-inline constexpr std::string_view RepairNoPages = "No page of the page tree can be read";
+inline constexpr std::string_view RepairUnlistedPage =
+    "Page object %d is not in the page tree; taken as a page";
+inline constexpr std::string_view RepairPageBox =
+    "Page %d has no usable /MediaBox; taken as US Letter (0 0 612 792)";
+inline constexpr std::string_view RepairNoCatalog = "File is corrupted: no catalog can be found";
 inline constexpr std::string_view RepairMayRecover = "--repair may recover the file";
 }  // namespace msg
 

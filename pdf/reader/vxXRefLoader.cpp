@@ -198,8 +198,9 @@ void TvxXRefLoader::ApplyTrailerValues(const TvxPDFDictObject& Dict) {
 std::unique_ptr<TvxPDFStreamObject> TvxXRefLoader::ReadXRefStreamObject(int64_t Offset) {
   D.FReader->Seek(Offset, soBeginning);
   std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
+  // startxref or a /Prev naming some other object: the chain is broken.
   if (!O || !O->Value || !O->Value->IsStream())
-    throw EInvalidCast(std::string(msg::InvalidTypecast));
+    throw EPDFFileCorruptedError(FormatMessage(msg::NoXRefStream, Offset));
   std::unique_ptr<TvxPDFStreamObject> S(static_cast<TvxPDFStreamObject*>(O->Value.release()));
   if (!S->Data) S->Data = std::make_unique<TvxMemoryStream>();
   TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));

@@ -624,6 +624,8 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
 
   TvxWatermarkProcessor Processor(Doc, Doc.MeasurementUnit, T);
   if (T.Overlay) EnsureStateStreams();
+  // Any range would be out of bounds; say why.
+  if (Doc.PageCount() == 0) throw EInvalidPageError(std::string(msg::NoPages));
   const TvxPageList Pages = ParsePageRange(PageRange, Doc.PageCount());
 
   const int32_t SavedAngle = T.Angle;

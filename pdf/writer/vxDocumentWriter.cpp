@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <unordered_set>
 
 #include "pdf/filters/vxFilter.h"
 #include "pdf/filters/vxFlateFilter.h"
@@ -145,7 +146,22 @@ void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const Tvx
 
 void TvxDocumentWriter::AppendDict(std::string& Out, int32_t ObjNum, const TvxPDFDictObject& Dict) {
   Out.append("<<\r\n");
-  for (int32_t I = 0; I < Dict.Count(); ++I) {
+  const TvxPDFNameObject* Type = AsName(Dict.Lookup("/Type"));
+  const bool IsPage = Type && Type->Text == "/Page";
+  // Each key once, with the value a lookup finds (the first): a repeated
+  // key is a defect readers resolve each their own way. A page's own
+  // /Parent gives way to the one written below.
+  const int32_t Count = Dict.Count();
+  std::unordered_set<std::string_view> Seen;
+  auto Repeated = [&](int32_t I) {
+    const std::string& Key = Dict.Keys[I]->Text;
+    if (Count > 16) return !Seen.insert(Key).second;
+    for (int32_t J = 0; J < I; ++J)
+      if (Dict.Keys[J]->Text == Key) return true;
+    return false;
+  };
+  for (int32_t I = 0; I < Count; ++I) {
+    if ((IsPage && Dict.Keys[I]->Text == "/Parent") || Repeated(I)) continue;
     Out.append(Dict.Keys[I]->Text);
     Out.push_back(' ');
     const TvxPDFObject* V = Dict.Values[I].get();
@@ -155,8 +171,7 @@ void TvxDocumentWriter::AppendDict(std::string& Out, int32_t ObjNum, const TvxPD
       Out.append("null");  // a key read without a value
     Out.append(CRLF);
   }
-  const TvxPDFNameObject* Type = AsName(Dict.Lookup("/Type"));
-  if (Type && Type->Text == "/Page") {
+  if (IsPage) {
     Out.append("/Parent ");
     Out.append(RefText(3));
     Out.append(CRLF);

@@ -36,7 +36,17 @@ foreach(LINE "version: 1.4" "pages: 2" "encrypted: no" "title: Two pages" "autho
 endforeach()
 expect_usage("info takes one FILE" info)
 expect_usage("unknown option '--bogus'" info ${DATA}/two_pages.pdf --bogus x)
-expect_failure("Invalid PDF Header (This)\n--repair may recover the file" info ${DATA}/not_a_pdf.pdf)
+expect_failure("Invalid PDF Header (This)\n--repair may recover the file"
+  info ${DATA}/not_a_pdf.pdf --no-repair)
+# Without --no-repair a failed load is repaired; what cannot be repaired
+# fails with the repair's reason after its warnings.
+execute_process(COMMAND ${CLI} info ${DATA}/not_a_pdf.pdf RESULT_VARIABLE RC OUTPUT_VARIABLE OUT2
+  ERROR_VARIABLE ERR)
+string(FIND "${ERR}" "warning: The file is damaged (Invalid PDF Header (This)); repairing it\n" POS)
+if(NOT RC EQUAL 1 OR NOT POS EQUAL 0 OR NOT OUT2 STREQUAL ""
+   OR NOT ERR MATCHES "\nFile is corrupted: no catalog can be found\n$" OR ERR MATCHES "--repair")
+  message(FATAL_ERROR "an unrepairable file must fail after the repair's warnings (${RC}):\n${ERR}")
+endif()
 
 # rewrite: a new file with the same pages and the producer set.
 set(OUT ${WORK}/rewritten.pdf)
@@ -60,7 +70,12 @@ expect_usage("--need-appearances takes true or false"
 expect_usage("--level goes with --compress" rewrite ${DATA}/two_pages.pdf -o ${OUT} --level 1)
 expect_usage("rewrite takes IN and -o OUT" rewrite ${DATA}/two_pages.pdf)
 expect_failure("Invalid PDF Header (This)\n--repair may recover the file"
-  rewrite ${DATA}/not_a_pdf.pdf -o ${OUT})
+  rewrite ${DATA}/not_a_pdf.pdf -o ${OUT} --no-repair)
+execute_process(COMMAND ${CLI} rewrite ${DATA}/not_a_pdf.pdf -o ${OUT} RESULT_VARIABLE RC
+  OUTPUT_QUIET ERROR_QUIET)
+if(NOT RC EQUAL 1)
+  message(FATAL_ERROR "rewrite of an unrepairable file must fail, got ${RC}")
+endif()
 file(SHA256 ${OUT} AFTER)
 if(NOT BEFORE STREQUAL AFTER)
   message(FATAL_ERROR "a failed rewrite changed the existing target")
@@ -286,18 +301,22 @@ if(NOT RC EQUAL 2 OR NOT ERR MATCHES "40, 128, aes128 or aes256")
   message(FATAL_ERROR "--encrypt aes512 must exit with 2, got ${RC}: ${ERR}")
 endif()
 
-# Damaged files: the failure says that --repair may recover the file; with it
-# every command loads the file, warnings on standard error.
-execute_process(COMMAND ${CLI} info ${DATA}/damaged_two_pages.pdf RESULT_VARIABLE RC OUTPUT_QUIET
-  ERROR_VARIABLE ERR)
+# Damaged files: repaired as they load, warnings on standard error, exit 0;
+# --no-repair fails and says that --repair may recover the file.
+execute_process(COMMAND ${CLI} info ${DATA}/damaged_two_pages.pdf --no-repair RESULT_VARIABLE RC
+  OUTPUT_QUIET ERROR_VARIABLE ERR)
 if(NOT RC EQUAL 1 OR NOT ERR STREQUAL "Invalid PDF Header (junk)\n--repair may recover the file\n")
-  message(FATAL_ERROR "a damaged file without --repair must exit with 1 and name the option, got ${RC}: ${ERR}")
+  message(FATAL_ERROR "a damaged file with --no-repair must exit with 1 and name the option, got ${RC}: ${ERR}")
 endif()
-execute_process(COMMAND ${CLI} info ${DATA}/damaged_two_pages.pdf --repair RESULT_VARIABLE RC
-  OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
-if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "pages: 2" OR NOT ERR MATCHES "warning: The header starts at byte 23")
-  message(FATAL_ERROR "info --repair failed (${RC}): ${ERR}\n${OUT2}")
-endif()
+foreach(FLAG "" "--repair")
+  execute_process(COMMAND ${CLI} info ${DATA}/damaged_two_pages.pdf ${FLAG} RESULT_VARIABLE RC
+    OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+  if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "pages: 2" OR NOT ERR MATCHES "warning: The header starts at byte 23")
+    message(FATAL_ERROR "info ${FLAG} of a damaged file failed (${RC}): ${ERR}\n${OUT2}")
+  endif()
+endforeach()
+expect_usage("--repair and --no-repair exclude each other"
+  info ${DATA}/two_pages.pdf --repair --no-repair)
 set(REPAIRED ${WORK}/repaired.pdf)
 file(REMOVE ${REPAIRED})
 execute_process(COMMAND ${CLI} rewrite --repair ${DATA}/damaged_two_pages.pdf -o ${REPAIRED}
@@ -309,12 +328,15 @@ execute_process(COMMAND ${CLI} info ${REPAIRED} RESULT_VARIABLE RC OUTPUT_VARIAB
 if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "pages: 2" OR NOT OUT2 MATCHES "title: Two pages" OR NOT ERR STREQUAL "")
   message(FATAL_ERROR "the repaired file must load without repair (${RC}): ${ERR}\n${OUT2}")
 endif()
-# A sound file gives no warning with --repair; a missing file is no damage.
-execute_process(COMMAND ${CLI} info ${DATA}/two_pages.pdf --repair RESULT_VARIABLE RC OUTPUT_QUIET
-  ERROR_VARIABLE ERR)
-if(NOT RC EQUAL 0 OR NOT ERR STREQUAL "")
-  message(FATAL_ERROR "a sound file with --repair must load quietly (${RC}): ${ERR}")
-endif()
+# A sound file gives no warning with --repair or without; a missing file is
+# no damage.
+foreach(FLAG "" "--repair" "--no-repair")
+  execute_process(COMMAND ${CLI} info ${DATA}/two_pages.pdf ${FLAG} RESULT_VARIABLE RC OUTPUT_QUIET
+    ERROR_VARIABLE ERR)
+  if(NOT RC EQUAL 0 OR NOT ERR STREQUAL "")
+    message(FATAL_ERROR "a sound file with '${FLAG}' must load quietly (${RC}): ${ERR}")
+  endif()
+endforeach()
 execute_process(COMMAND ${CLI} info ${DATA}/no-such-file.pdf RESULT_VARIABLE RC OUTPUT_QUIET
   ERROR_VARIABLE ERR)
 if(NOT RC EQUAL 1 OR ERR MATCHES "--repair")
@@ -338,4 +360,39 @@ if(PDFTOTEXT)
   if(NOT TEXT MATCHES "Secret")
     message(FATAL_ERROR "the mark is not readable in the encrypted stamp:\n${TEXT}")
   endif()
+endif()
+
+# Corpus files that viewers open: the command line opens them too, saying
+# what it mended.
+find_program(PDFINFO pdfinfo)
+if(EXISTS ${CORPUS}/qpdf-page-no-content.pdf)
+  set(LETTER ${WORK}/letter.pdf)
+  file(REMOVE ${LETTER})
+  execute_process(COMMAND ${CLI} stamp ${CORPUS}/qpdf-page-no-content.pdf -o ${LETTER} --text Mark
+    RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
+  if(NOT RC EQUAL 0 OR NOT ERR STREQUAL
+     "warning: Page 2 has no usable /MediaBox; taken as US Letter (0 0 612 792)\n")
+    message(FATAL_ERROR "a page without a box must be stamped as US Letter (${RC}): ${ERR}")
+  endif()
+  if(PDFINFO)
+    execute_process(COMMAND ${PDFINFO} -f 2 -l 2 ${LETTER} OUTPUT_VARIABLE INFO)
+    if(NOT INFO MATCHES "Page +2 size: +612 x 792")
+      message(FATAL_ERROR "page 2 must be US Letter:\n${INFO}")
+    endif()
+  endif()
+  execute_process(COMMAND ${CLI} stamp ${CORPUS}/qpdf-page-no-content.pdf -o ${LETTER} --no-repair
+    RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
+  if(NOT RC EQUAL 1 OR NOT ERR STREQUAL "Page 2 has no usable /CropBox or /MediaBox\n")
+    message(FATAL_ERROR "--no-repair must keep the strict refusal (${RC}): ${ERR}")
+  endif()
+endif()
+if(EXISTS ${CORPUS}/qpdf-deep-pages.pdf)
+  execute_process(COMMAND ${CLI} info ${CORPUS}/qpdf-deep-pages.pdf RESULT_VARIABLE RC
+    OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+  if(NOT RC EQUAL 0 OR NOT OUT2 MATCHES "pages: 1\n"
+     OR NOT ERR MATCHES "warning: Page object 2 is not in the page tree; taken as a page")
+    message(FATAL_ERROR "the page the tree does not reach must be found (${RC}): ${ERR}\n${OUT2}")
+  endif()
+  expect_failure("File is corrupted: the page tree names pages but none can be read\n--repair may recover the file"
+    rewrite ${CORPUS}/qpdf-deep-pages.pdf -o ${WORK}/deep.pdf --no-repair)
 endif()

@@ -101,9 +101,11 @@ TEST(CorpusRepair, SoundFilesLoadTheSame) {
   for (const auto& F : Files) {
     if (F.Fields.at("qpdf_opens") != "yes" || F.Fields.at("encryption") != "none") continue;
     std::string Written[2];
+    std::vector<std::string> Warnings;
     for (int Repair = 0; Repair < 2; ++Repair) {
       TvxPDFDocument Doc;
       Doc.RepairDamaged = Repair == 1;
+      Doc.OnWarning = [&](TvxCustomPDFDocument&, const std::string& W) { Warnings.push_back(W); };
       try {
         if (!Doc.LoadFromFile(F.Path)) continue;
         Written[Repair] = vxtest::Written(Doc);
@@ -113,7 +115,11 @@ TEST(CorpusRepair, SoundFilesLoadTheSame) {
     // Only files the exact load takes are sound.
     if (Written[0].empty()) continue;
     ++Compared;
-    EXPECT_TRUE(Written[0] == Written[1]) << F.Name;
+    // A load that may repair mends a page without a box, and says so.
+    bool Mended = false;
+    for (const auto& W : Warnings)
+      Mended = Mended || W.find("taken as US Letter") != std::string::npos;
+    EXPECT_EQ(Written[0] == Written[1], !Mended) << F.Name;
   }
   vxtest::ExpectTriedAtLeast(Compared, 150);
 }

@@ -280,14 +280,17 @@ TEST(DocumentLoad, DamagedStructuresEnd) {
 }
 
 TEST(DocumentLoad, CatalogAndPagesWithoutType) {
-  // A /Root naming no dictionary is no catalog.
-  for (const char* Root : {"/Root 9 0 R", "/Root 3 0 R"}) {
+  // A /Root naming no dictionary is no catalog; the message says which.
+  for (const auto& [Root, Message] :
+       {std::pair{"/Root 9 0 R", "File is corrupted: the catalog (object 9) is not in the file"},
+        std::pair{"/Root 3 0 R", "File is corrupted: the catalog (object 3) is not a dictionary"},
+        std::pair{"", "File is corrupted: the trailer names no catalog"}}) {
     PdfBuilder B;
     B.PageTree({3});
     B.Object(3, "[ ]");
     TvxPDFDocument Doc;
-    vxtest::ExpectError<EInvalidCast>([&] { Doc.LoadFromMemory(B.FinishTable(Root)); },
-                                      "Invalid class typecast");
+    vxtest::ExpectError<EPDFFileCorruptedError>([&] { Doc.LoadFromMemory(B.FinishTable(Root)); },
+                                                Message);
   }
   // Nodes without /Type: /Kids makes a page tree node, anything else a page,
   // which gets /Type /Page so that it is written as a page with its /Parent.

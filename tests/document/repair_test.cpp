@@ -178,6 +178,21 @@ TEST(Repair, StreamFaultsAndCountAreWarnings) {
   EXPECT_EQ(L.Content(1), "BT (no end) Tj ET");
 }
 
+TEST(Repair, ObjectsAfterAStreamThatLostItsEndAreFound) {
+  // Object 4's "endstream" is gone; the next one found belongs to object 6,
+  // whose header must not be taken for data of object 4.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+  B.Object(3, "<< /Type /Page /MediaBox [0 0 9 9] /Contents 6 0 R /Thumb 4 0 R >>");
+  B.Object(4, "<< /Length 5 >>\nstream\nthumb");
+  B.Object(5, "<< /Producer (x) >>");
+  B.Object(6, "<< /Length 19 >>\nstream\nBT (Potato 0) Tj ET\nendstream");
+  TvxLoad L(true);
+  ExpectRepaired(B.Data(), 1, L);
+  EXPECT_EQ(L.Content(0), "BT (Potato 0) Tj ET");
+}
+
 TEST(Repair, EncryptedDataWithoutEndStreamIsDecryptedWhenRead) {
   std::string Bytes = EncryptedThreePages();
   // Page 2's content, the second stream written, loses its "endstream";
@@ -237,6 +252,35 @@ TEST(Repair, EncryptedFileStillAsksForItsPassword) {
   }
 }
 
+TEST(Repair, PagesTheTreeDoesNotReachAreTakenWhenItGivesNone) {
+  // A chain of nodes ending in one whose kid is itself; the one page is
+  // linked from nowhere.
+  PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 3 0 R >>");
+  B.Object(2, "<< /Type /Page /MediaBox [0 0 612 792] /Contents 400 0 R >>");
+  for (int N = 3; N < 300; ++N)
+    B.Object(N, "<< /Type /Pages /Kids [" + std::to_string(N + 1) + " 0 R] /Count 1 >>");
+  B.Object(300, "<< /Type /Pages /Kids [300 0 R] /Count 1 >>");
+  B.Stream(400, "", "BT (unlisted) Tj ET");
+  const std::string Bytes = B.FinishTable("/Root 1 0 R");
+  TvxLoad L(true);
+  ExpectRepaired(Bytes, 1, L);
+  EXPECT_TRUE(L.Warned("the page tree names pages but none can be read"));
+  EXPECT_TRUE(L.Warned("Page object 2 is not in the page tree; taken as a page"));
+  EXPECT_EQ(L.Content(0), "BT (unlisted) Tj ET");
+  vxtest::ExpectError<EPDFFileCorruptedError>(
+      [&] { TvxLoad(false).Doc.LoadFromMemory(Bytes); },
+      "File is corrupted: the page tree names pages but none can be read");
+  // With no page object anywhere, the repair fails too rather than give an
+  // empty document.
+  PdfBuilder N;
+  N.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  N.Object(2, "<< /Type /Pages /Kids [2 0 R] /Count 1 >>");
+  vxtest::ExpectError<EPDFFileCorruptedError>(
+      [&] { TvxLoad(true).Doc.LoadFromMemory(N.FinishTable("/Root 1 0 R")); },
+      "File is corrupted: the page tree names pages but none can be read");
+}
+
 TEST(Repair, SoundFileLoadsTheSameAndGarbageFailsCleanly) {
   PdfBuilder B = ThreePages();
   B.Object(9, "<< /Title (Sound) >>");
@@ -263,7 +307,7 @@ TEST(Repair, SoundFileLoadsTheSameAndGarbageFailsCleanly) {
         TvxLoad L(true);
         L.Doc.LoadFromMemory("%PDF-1.4\n1 0 obj << /A 1 >> endobj\n");
       },
-      "File is corrupted");
+      "File is corrupted: no catalog can be found");
 }
 
 TEST(Repair, WhichFailuresAreDamage) {

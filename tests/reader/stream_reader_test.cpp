@@ -268,6 +268,23 @@ TEST_F(ReaderTest, StreamDataWithRightAndWrongLengths) {
   EXPECT_THROW(Parse("1 0 obj [1] stream\nx\nendstream"), EStreamReadError);
 }
 
+TEST_F(ReaderTest, StreamKeywordEndsAtAnyDelimiter) {
+  // The keyword followed by a comment, a bare CR or a blank and data on the
+  // same line still starts a stream; a longer word does not.
+  for (const char* Text : {"1 0 obj << /Length 9 >> stream%comment\nendstream",
+                           "1 0 obj << /Length 9 >> stream\r72 720 Td\nendstream",
+                           "1 0 obj << /Length 9 >>\nstream (Potato) Tj\nendstream"}) {
+    SCOPED_TRACE(Text);
+    auto* I = As<TvxPDFIndirectObject>(Parse(Text));
+    ASSERT_NE(I, nullptr);
+    EXPECT_TRUE(I->Value && I->Value->IsStream());
+  }
+  auto* I = As<TvxPDFIndirectObject>(Parse("1 0 obj << /Length 9 >> streams\nendobj"));
+  ASSERT_NE(I, nullptr);
+  EXPECT_TRUE(I->Value && I->Value->IsDict());
+  EXPECT_EQ(ReadStream(this, Over("1 0 obj <<>> stream%comment\nendstream"), 9), "%comment\n");
+}
+
 // Reverses bytes so that decryption is visible.
 class TvxReverser : public TvxPDFDecryptor {
  public:

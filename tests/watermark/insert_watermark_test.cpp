@@ -280,6 +280,40 @@ TEST_F(InsertWatermarkTest, APageWithoutABoxIsNamed) {
   EXPECT_NE(Content.find(" 0.000 464.000 Tm\r"), std::string::npos) << Content;
 }
 
+TEST_F(InsertWatermarkTest, ALoadThatMayRepairTakesAPageWithoutABoxAsUSLetter) {
+  for (const char* Page : {"<< /Type /Page >>", "<< /Type /Page /MediaBox [0 0 612] >>"}) {
+    SCOPED_TRACE(Page);
+    vxtest::PdfBuilder B;
+    B.PageTree({3});
+    B.Object(3, Page);
+    TvxPDFDocument D;
+    D.RepairDamaged = true;
+    std::vector<std::string> Warnings;
+    D.OnWarning = [&](TvxCustomPDFDocument&, const std::string& W) { Warnings.push_back(W); };
+    ASSERT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+    EXPECT_EQ(Warnings, std::vector<std::string>{
+                            "Page 1 has no usable /MediaBox; taken as US Letter (0 0 612 792)"});
+    const TvxPDFRect Box = D.GetPageBox(1, muPoints);
+    EXPECT_EQ(std::tie(Box.Left, Box.Bottom, Box.Right, Box.Top),
+              std::make_tuple(0.0, 0.0, 612.0, 792.0));
+    T.Text = u"Draft";
+    D.InsertWatermark(T);
+    EXPECT_NE(vxtest::Written(D).find("/MediaBox [ 0 0 612 792 ]"), std::string::npos);
+  }
+}
+
+TEST_F(InsertWatermarkTest, ADocumentWithoutPagesSaysSo) {
+  vxtest::PdfBuilder B;
+  B.PageTree({});
+  TvxPDFDocument D;
+  ASSERT_TRUE(D.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  ASSERT_EQ(D.PageCount(), 0);
+  vxtest::ExpectError<EInvalidPageError>([&] { D.InsertWatermark(T); },
+                                         "The document has no pages");
+  vxtest::ExpectError<EInvalidPageError>([&] { D.InsertWatermark(T, "1"); },
+                                         "The document has no pages");
+}
+
 TEST_F(InsertWatermarkTest, CustomOffsetsRunFromTheTopLeftOfEachBoxInTheUnit) {
   Doc.MeasurementUnit = muMM;
   T.HorizontalPosition = hpCustom;

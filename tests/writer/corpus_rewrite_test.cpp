@@ -282,4 +282,46 @@ TEST(CorpusRewrite, TextTagsLabelsAndFormValuesAreKept) {
       Compared, Pages, Tagged, Labelled, Forms);
 }
 
+// Files where a reader saw more in the source than in the rewrite: loaded
+// as the command line loads them (repair allowed), the copy shows it too.
+TEST(CorpusRewrite, WhatReadersSeeInNamedFilesIsKept) {
+  std::set<std::string> Names;
+  for (const auto& F : vxtest::LoadManifest()) Names.insert(F.Name);
+  if (Names.empty()) GTEST_SKIP() << "corpus not present";
+  if (!HaveTool("pdftotext") || !HaveTool("qpdf")) GTEST_SKIP() << "pdftotext or qpdf missing";
+  const std::string Out = vxtest::TempPath("named_rewrite.pdf");
+  struct TvxCase {
+    const char* File;
+    int Page;
+    const char* Text;  // on that page in the copy
+  };
+  for (const TvxCase& C :
+       {TvxCase{"qpdf-fuzz-23172.pdf", 1, "Potato 0"},
+        TvxCase{"qpdf-xref-compressed-in-compressed.pdf", 14, "Potato 13"},
+        TvxCase{"qpdf-stream-line-enders.pdf", 1, "Potato"}, TvxCase{"qpdf-deep-pages.pdf", 1, ""},
+        TvxCase{"qpdf-page-no-content.pdf", 2, ""}, TvxCase{"pdfjs-basicapi.pdf", 1, ""}}) {
+    SCOPED_TRACE(C.File);
+    if (!Names.count(C.File)) continue;
+    TvxPDFDocument Doc;
+    Doc.RepairDamaged = true;
+    ASSERT_TRUE(Doc.LoadFromFile(vxtest::CorpusDir() + "/files/" + C.File));
+    ASSERT_GE(Doc.PageCount(), C.Page);
+    Doc.SaveToFile(Out);
+    // Damaged data of the source may stay damaged; the structure may not.
+    std::string Check = CommandOutput("{ qpdf --check " + Quote(Out) + " 2>&1; }");
+    EXPECT_EQ(Check.find("ERROR"), std::string::npos) << Check;
+    EXPECT_EQ(Check.find("duplicated key"), std::string::npos) << Check;
+    const std::string P = std::to_string(C.Page);
+    std::string Text = CommandOutput("pdftotext -q -f " + P + " -l " + P + " " + Quote(Out) + " -");
+    EXPECT_NE(Text.find(C.Text), std::string::npos) << Text;
+  }
+  // The bookmarks pane the source asks for opens in the copy too.
+  if (Names.count("pdfjs-basicapi.pdf")) {
+    TvxPDFDocument Doc;
+    ASSERT_TRUE(Doc.LoadFromFile(vxtest::CorpusDir() + "/files/pdfjs-basicapi.pdf"));
+    EXPECT_EQ(Doc.PageMode(), pmUseOutlines);
+  }
+  std::remove(Out.c_str());
+}
+
 }  // namespace

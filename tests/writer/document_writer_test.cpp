@@ -376,6 +376,69 @@ TEST_F(WriterTest, OpenAfterSaveAndSetupDialog) {
   SetShellService(nullptr);
 }
 
+TEST_F(WriterTest, EachKeyIsWrittenOnce) {
+  // A page listed in the tree with two /Parent keys, one only an annotation
+  // reaches (as a merge leaves the old pages), a repeated key elsewhere,
+  // large dictionaries as well as small.
+  std::string Many;
+  for (int K = 0; K < 40; ++K) Many += " /K" + std::to_string(K) + " " + std::to_string(K);
+  PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3,
+           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Parent 2 0 R "
+           "/Annots [5 0 R] /Rotate 90 /Rotate 180 >>");
+  B.Object(5, "<< /Type /Annot /Subtype /Text /Rect [0 0 9 9] /P 6 0 R >>");
+  B.Object(6, "<< /Type /Page /Parent 7 0 R /MediaBox [0 0 100 100] >>");
+  B.Object(7, "<< /Type /Pages /Kids [6 0 R] /Count 1 >>");
+  B.Object(8, "<<" + Many + " /K3 (again) >>");
+  TvxPDFDocument Doc;
+  Load(Doc, "dupkeys.pdf", B.FinishTable("/Root 1 0 R /Info 8 0 R"));
+  const std::string Out = Save(Doc, "dupkeys_out.pdf");
+  auto Occurrences = [&Out](const std::string& Text) {
+    size_t N = 0;
+    for (size_t P = Out.find(Text); P != std::string::npos; P = Out.find(Text, P + 1)) ++N;
+    return N;
+  };
+  // Every page once under the new root, the first value of a repeated key.
+  EXPECT_EQ(Occurrences("/Parent 3 0 R"), 2u);
+  EXPECT_EQ(Occurrences("/Parent "), 2u);
+  EXPECT_EQ(Occurrences("/Rotate 90"), 1u);
+  EXPECT_EQ(Occurrences("/Rotate 180"), 0u);
+  EXPECT_EQ(Occurrences("/K3 "), 1u);
+  EXPECT_EQ(Occurrences("(again)"), 0u);
+  if (vxtest::HaveTool("qpdf")) {
+    const std::string Path = vxtest::TempPath("dupkeys_out.pdf");
+    EXPECT_EQ(vxtest::RunCommand("qpdf --check " + vxtest::Quote(Path)), 0);
+  }
+}
+
+TEST_F(WriterTest, StreamsAfterUnusualLineEndsStayStreams) {
+  // The keyword followed by a bare CR, by data on its line, by a comment.
+  PdfBuilder B;
+  B.PageTree({3});
+  B.Object(3,
+           "<< /Type /Page /MediaBox [0 0 612 792] /Contents [4 0 R 5 0 R 6 0 R 7 0 R] "
+           "/Resources << /Font << /F1 8 0 R >> >> >>");
+  B.Object(4, "<< /Length 14 >>\nstream\r\nBT\n /F1 24 Tf\nendstream");
+  B.Object(5, "<< /Length 10 >>\nstream\r72 720 Td\nendstream");
+  B.Object(6, "<< /Length 12 >>\nstream (Potato) Tj\nendstream");
+  B.Object(7, "<< /Length 4 >>\nstream%ET\nendstream");
+  B.Object(8, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+  TvxPDFDocument Doc;
+  Load(Doc, "lineends.pdf", B.FinishTable("/Root 1 0 R"));
+  const std::string Out = Save(Doc, "lineends_out.pdf");
+  EXPECT_EQ(Out.find("/Length 4\r\n>>\r\nendobj"), std::string::npos);
+  EXPECT_NE(Out.find("stream\r\n%ET\n\r\nendstream"), std::string::npos);
+  if (vxtest::HaveTool("pdftotext")) {
+    const std::string Text = vxtest::TempPath("lineends.txt");
+    ASSERT_EQ(
+        vxtest::RunCommand("pdftotext " + vxtest::Quote(vxtest::TempPath("lineends_out.pdf")) +
+                           " " + vxtest::Quote(Text)),
+        0);
+    EXPECT_NE(ReadAll(Text).find("Potato"), std::string::npos);
+  }
+}
+
 TEST_F(WriterTest, StreamWithoutDataAndEmptyDocument) {
   // A stream with no "endstream" anywhere after it is left without data; a
   // /Length of 0 before real data is corrected by the search.

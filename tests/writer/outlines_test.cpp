@@ -8,6 +8,7 @@
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/document/vxOutlineManager.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "support/documents.h"
 #include "support/pdf_builder.h"
 
 using namespace vx;
@@ -456,6 +457,21 @@ TEST(Outlines, UnusableValuesEndTheLoad) {
       EXPECT_EQ(E.Message(), C.Message);
     }
   }
+}
+
+TEST(Outlines, PageModeOfARepeatedKeyIsTheLastAsViewersReadIt) {
+  // An outline root without /Count, and /PageMode given twice.
+  PdfBuilder B;
+  B.PageTree({3}, "/PageMode /UseNone /Outlines 4 0 R /PageMode /UseOutlines",
+             "/MediaBox [0 0 9 9]");
+  B.Object(3, "<< /Type /Page >>");
+  B.Object(4, "<< /Type /Outlines /First 5 0 R /Last 5 0 R >>");
+  B.Object(5, "<< /Title (One) /Parent 4 0 R /Dest [3 0 R /Fit] >>");
+  auto L = Load("pagemode.pdf", B.FinishTable("/Root 1 0 R"));
+  EXPECT_EQ(L->Doc->PageMode(), pmUseOutlines);
+  const std::string Out = vxtest::Written(*L->Doc);
+  EXPECT_NE(Out.find("/PageMode /UseOutlines\r\n"), std::string::npos);
+  EXPECT_NE(Out.find("/Count 1\r\n"), std::string::npos);
 }
 
 }  // namespace
