@@ -42,6 +42,8 @@ inline constexpr std::string_view CatalogMissing =
 inline constexpr std::string_view CatalogNoDictionary =
     "File is corrupted: the catalog (object %d) is not a dictionary";
 inline constexpr std::string_view NoPages = "The document has no pages";
+inline constexpr std::string_view SignaturesInvalidated =
+    "The document is digitally signed; stamping it invalidates its signatures";
 inline constexpr std::string_view NoPageTree = "File is corrupted: the catalog names no page tree";
 inline constexpr std::string_view NoPageFound =
     "File is corrupted: the page tree names pages but none can be read";

@@ -6,6 +6,7 @@
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/filters/vxFilter.h"
+#include "pdf/fonts/vxPDFFont.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxFlatIndex.h"
 #include "pdf/objects/vxRandom.h"
@@ -611,6 +612,30 @@ std::u16string TvxWatermarkStamper::ExpandApplicationVariables(const std::u16str
   return Out;
 }
 
+void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate& T) {
+  auto Warn = [this](const std::string& Message) {
+    if (Doc.OnWarning) Doc.OnWarning(Doc, Message);
+  };
+  // A face that is not installed is replaced by another one without a word
+  // from the font service.
+  const TvxPDFFont Probe(*T.Font, false, false);
+  auto Lower = [](std::string S) {
+    for (char& C : S) C = static_cast<char>(C >= 'A' && C <= 'Z' ? C + 32 : C);
+    return S;
+  };
+  if (Lower(Probe.FaceName()) != Lower(T.Font->Name))
+    Warn("The font \"" + T.Font->Name + "\" is not installed; \"" + Probe.FaceName() +
+         "\" is used instead");
+  // Signatures cover the bytes as signed: any change breaks them.
+  TvxPDFObject* Form = D.FCatalog ? D.FStore->Resolve(D.FCatalog->AcroForm.get()) : nullptr;
+  if (Form && Form->IsDict()) {
+    TvxPDFObject* Flags =
+        D.FStore->Resolve(static_cast<TvxPDFDictObject*>(Form)->Lookup("/SigFlags"));
+    if (Flags && Flags->IsInteger() && (static_cast<TvxPDFIntegerObject*>(Flags)->Value & 1))
+      Warn(std::string(msg::SignaturesInvalidated));
+  }
+}
+
 void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
                                           std::string_view PageRange) {
   auto* TextTemplate = dynamic_cast<TvxTextWatermarkTemplate*>(&Template);
@@ -627,6 +652,7 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   // Any range would be out of bounds; say why.
   if (Doc.PageCount() == 0) throw EInvalidPageError(std::string(msg::NoPages));
   const TvxPageList Pages = ParsePageRange(PageRange, Doc.PageCount());
+  WarnOfWhatStampingHides(T);
 
   const int32_t SavedAngle = T.Angle;
   const double SavedX = T.X, SavedY = T.Y;

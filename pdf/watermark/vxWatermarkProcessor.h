@@ -137,6 +137,9 @@ class TvxWatermarkStamper {
   std::u16string ExpandApplicationVariables(const std::u16string& Text, int32_t PageNo) const;
 
  private:
+  // Warnings of what the user would not see: a face replaced by another, and
+  // signatures the stamping invalidates.
+  void WarnOfWhatStampingHides(const TvxTextWatermarkTemplate& T);
   TvxPDFDictObject& PageDict(int32_t PageNo) const;
   TvxPDFDictObject* AsDict(TvxPDFObject* Obj) const;
   std::unique_ptr<TvxPDFIndirectReference> StateRef(int32_t ObjectNumber);

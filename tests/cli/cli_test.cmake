@@ -396,3 +396,15 @@ if(EXISTS ${CORPUS}/qpdf-deep-pages.pdf)
   expect_failure("File is corrupted: the page tree names pages but none can be read\n--repair may recover the file"
     rewrite ${CORPUS}/qpdf-deep-pages.pdf -o ${WORK}/deep.pdf --no-repair)
 endif()
+
+# A face that is not installed is replaced, and the user is told.
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/other_face.pdf
+  --font "NoSuchFaceAnywhere" RESULT_VARIABLE RC OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT ERR MATCHES "^warning: The font \"NoSuchFaceAnywhere\" is not installed; \"[^\"]+\" is used instead\n$")
+  message(FATAL_ERROR "a replaced face must be named (${RC}):\n${ERR}")
+endif()
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/arial.pdf --font Arial
+  RESULT_VARIABLE RC OUTPUT_VARIABLE OUT2 ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT ERR STREQUAL "")
+  message(FATAL_ERROR "Arial stands in by a metric-compatible face without a warning (${RC}):\n${ERR}")
+endif()

@@ -483,3 +483,29 @@ TEST_F(InsertWatermarkTest, DanglingReferencesDoNotNameNewObjects) {
   ASSERT_NE(First, nullptr);
   EXPECT_EQ(First->Data->DataString(), "q");
 }
+
+// What stamping does that the user would not see: signatures it breaks.
+TEST(StampingWarnings, SignedDocumentsAreNamed) {
+  vxtest::UseHalfEmFonts Fonts;
+  for (const char* Flags : {"3", "1", "2", ""}) {
+    SCOPED_TRACE(Flags);
+    vxtest::PdfBuilder B;
+    B.PageTree({3},
+               *Flags ? std::string("/AcroForm << /Fields [] /SigFlags ") + Flags + " >>" : "");
+    B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
+    TvxPDFDocument Doc;
+    std::vector<std::string> Warnings;
+    Doc.OnWarning = [&Warnings](TvxCustomPDFDocument&, const std::string& W) {
+      Warnings.push_back(W);
+    };
+    ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+    TvxTextWatermarkTemplate T;
+    T.Text = u"Draft";
+    T.Font->Name = "HalfEm Sans";
+    Doc.InsertWatermark(T);
+    const bool Signed = std::string(Flags) == "3" || std::string(Flags) == "1";
+    EXPECT_EQ(Warnings, Signed ? std::vector<std::string>{"The document is digitally signed; "
+                                                          "stamping it invalidates its signatures"}
+                               : std::vector<std::string>{});
+  }
+}
