@@ -281,10 +281,11 @@ TEST(DocumentLoad, DamagedStructuresEnd) {
 
 TEST(DocumentLoad, CatalogAndPagesWithoutType) {
   // A /Root naming no dictionary is no catalog; the message says which.
-  for (const auto& [Root, Message] :
+  for (const auto& Case :
        {std::pair{"/Root 9 0 R", "File is corrupted: the catalog (object 9) is not in the file"},
         std::pair{"/Root 3 0 R", "File is corrupted: the catalog (object 3) is not a dictionary"},
         std::pair{"", "File is corrupted: the trailer names no catalog"}}) {
+    const std::string Root = Case.first, Message = Case.second;
     PdfBuilder B;
     B.PageTree({3});
     B.Object(3, "[ ]");
