@@ -42,6 +42,9 @@ inline constexpr std::string_view CatalogMissing =
 inline constexpr std::string_view CatalogNoDictionary =
     "File is corrupted: the catalog (object %d) is not a dictionary";
 inline constexpr std::string_view NoPages = "The document has no pages";
+inline constexpr std::string_view UnderOpaqueImage =
+    "The watermark lies under the content, and %d page(s) are covered by an opaque image where "
+    "it will not show: put it over the content, with an opacity below 100";
 inline constexpr std::string_view SignaturesInvalidated =
     "The document is digitally signed; stamping it invalidates its signatures";
 inline constexpr std::string_view NoPageTree = "File is corrupted: the catalog names no page tree";

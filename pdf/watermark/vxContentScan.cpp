@@ -1,8 +1,13 @@
 #include "pdf/watermark/vxContentScan.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace vx {
 
@@ -105,6 +110,106 @@ int32_t CountUnclosedSaves(std::string_view S, int32_t* StrayRestores) {
   }
   if (StrayRestores) *StrayRestores = Stray;
   return Open;
+}
+
+std::vector<TvxXObjectDraw> FindXObjectDraws(std::string_view S, size_t MaxDraws) {
+  std::vector<TvxXObjectDraw> Draws;
+  const size_t N = S.size();
+  // The current matrix, and those saved by "q": deeper saves are counted
+  // only, so a hostile stream cannot grow the stack.
+  constexpr size_t MaxSaved = 64;
+  std::array<double, 6> CTM = {1, 0, 0, 1, 0, 0};
+  std::vector<std::array<double, 6>> Saved;
+  size_t Unsaved = 0;
+  double Operands[6] = {};
+  size_t Count = 0;  // numbers since the last operator
+  std::string_view Name;
+  bool InImageDict = false;
+  size_t I = 0;
+  while (I < N && Draws.size() < MaxDraws) {
+    auto C = static_cast<unsigned char>(S[I]);
+    if (IsWhite(C)) {
+      ++I;
+    } else if (C == '%') {
+      while (I < N && S[I] != '\r' && S[I] != '\n') ++I;
+    } else if (C == '(') {
+      int64_t Depth = 0;
+      for (; I < N; ++I) {
+        if (S[I] == '\\') {
+          ++I;
+        } else if (S[I] == '(') {
+          ++Depth;
+        } else if (S[I] == ')' && --Depth == 0) {
+          ++I;
+          break;
+        }
+      }
+      Count = 0;
+    } else if (C == '<') {
+      if (I + 1 < N && S[I + 1] == '<') {
+        I += 2;
+      } else {
+        while (I < N && S[I] != '>') ++I;
+        if (I < N) ++I;
+      }
+      Count = 0;
+    } else if (C == '/') {
+      size_t Start = ++I;
+      while (I < N && IsRegular(static_cast<unsigned char>(S[I]))) ++I;
+      Name = S.substr(Start - 1, I - Start + 1);
+      Count = 0;
+    } else if (IsDelimiter(C)) {
+      ++I;
+      Count = 0;
+    } else {
+      size_t Start = I;
+      while (I < N && IsRegular(static_cast<unsigned char>(S[I]))) ++I;
+      std::string_view Token = S.substr(Start, I - Start);
+      if (InImageDict) {
+        if (Token == "ID") {
+          InImageDict = false;
+          I = SkipInlineImage(S, I);
+        }
+        continue;
+      }
+      double Value = 0;
+      const char* First = Token.data();
+      if (*First == '+') ++First;
+      auto [End, Error] = std::from_chars(First, Token.data() + Token.size(), Value);
+      if (Error == std::errc() && End == Token.data() + Token.size() && std::isfinite(Value)) {
+        // The last six numbers are the operands of "cm".
+        if (Count == 6) std::copy(Operands + 1, Operands + 6, Operands);
+        Operands[Count == 6 ? 5 : Count] = Value;
+        if (Count < 6) ++Count;
+        continue;
+      }
+      if (Token == "q") {
+        if (Saved.size() < MaxSaved)
+          Saved.push_back(CTM);
+        else
+          ++Unsaved;
+      } else if (Token == "Q") {
+        if (Unsaved > 0)
+          --Unsaved;
+        else if (!Saved.empty()) {
+          CTM = Saved.back();
+          Saved.pop_back();
+        }
+      } else if (Token == "cm" && Count == 6) {
+        const double* M = Operands;
+        CTM = {M[0] * CTM[0] + M[1] * CTM[2],          M[0] * CTM[1] + M[1] * CTM[3],
+               M[2] * CTM[0] + M[3] * CTM[2],          M[2] * CTM[1] + M[3] * CTM[3],
+               M[4] * CTM[0] + M[5] * CTM[2] + CTM[4], M[4] * CTM[1] + M[5] * CTM[3] + CTM[5]};
+      } else if (Token == "Do" && !Name.empty()) {
+        Draws.push_back(TvxXObjectDraw{std::string(Name), CTM});
+      } else if (Token == "BI") {
+        InImageDict = true;
+      }
+      Count = 0;
+      Name = {};
+    }
+  }
+  return Draws;
 }
 
 TvxSaveBalance TvxSaveBalance::After(const TvxSaveBalance& Before) const {

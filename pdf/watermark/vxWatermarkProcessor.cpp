@@ -612,7 +612,67 @@ std::u16string TvxWatermarkStamper::ExpandApplicationVariables(const std::u16str
   return Out;
 }
 
-void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate& T) {
+bool TvxWatermarkStamper::CoveredByOpaqueImage(TvxPDFDictObject& Page, const TvxPDFRect& Box) {
+  // Only pages that hold an image without transparency can be covered by
+  // one: the others are not read at all.
+  TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"));
+  TvxPDFDictObject* XObjects = Resources ? AsDict(Resources->Lookup("/XObject")) : nullptr;
+  if (!XObjects) return false;
+  std::unordered_set<std::string> Opaque;
+  for (int32_t I = 0; I < XObjects->Count() && Opaque.size() < 64; ++I) {
+    TvxPDFObject* V = D.FStore->Resolve(XObjects->Values[static_cast<size_t>(I)].get());
+    if (!V || !V->IsStream()) continue;
+    const TvxPDFDictObject* Dict = static_cast<TvxPDFStreamObject*>(V)->Dict.get();
+    const TvxPDFObject* Subtype = Dict ? Dict->Lookup("/Subtype") : nullptr;
+    if (!Subtype || !Subtype->IsName() ||
+        static_cast<const TvxPDFNameObject*>(Subtype)->Text != "/Image")
+      continue;
+    const TvxPDFObject* Mask = Dict->Lookup("/ImageMask");
+    if (Dict->Lookup("/SMask") || Dict->Lookup("/Mask") ||
+        (Mask && Mask->ObjectType == otBoolean &&
+         static_cast<const TvxPDFBooleanObject*>(Mask)->Value))
+      continue;
+    Opaque.insert(XObjects->Keys[static_cast<size_t>(I)]->Text);
+  }
+  if (Opaque.empty()) return false;
+  std::vector<TvxPDFObject*> Streams;
+  TvxPDFObject* Contents = D.FStore->Resolve(Page.Lookup("/Contents"));
+  if (Contents && Contents->IsArray()) {
+    for (auto& Item : static_cast<TvxPDFArrayObject*>(Contents)->Items)
+      Streams.push_back(D.FStore->Resolve(Item.get()));
+  } else {
+    Streams.push_back(Contents);
+  }
+  const double BoxArea = (Box.Right - Box.Left) * (Box.Top - Box.Bottom);
+  if (!(BoxArea > 0)) return false;
+  for (TvxPDFObject* S : Streams) {
+    if (!S || !S->IsStream()) continue;
+    std::string Data;
+    try {
+      Data = DecodeStreamData(*static_cast<TvxPDFStreamObject*>(S), D.FStore.get())->DataString();
+    } catch (const EDecodeLimitError&) {
+      throw;
+    } catch (const Exception&) {
+      continue;
+    }
+    for (const TvxXObjectDraw& Draw : FindXObjectDraws(Data, 16)) {
+      if (!Opaque.count(Draw.Name)) continue;
+      // The unit square the image fills, as drawn, clipped to the box.
+      const auto& M = Draw.Matrix;
+      double X0 = std::min({M[4], M[0] + M[4], M[2] + M[4], M[0] + M[2] + M[4]});
+      double X1 = std::max({M[4], M[0] + M[4], M[2] + M[4], M[0] + M[2] + M[4]});
+      double Y0 = std::min({M[5], M[1] + M[5], M[3] + M[5], M[1] + M[3] + M[5]});
+      double Y1 = std::max({M[5], M[1] + M[5], M[3] + M[5], M[1] + M[3] + M[5]});
+      const double W = std::min(X1, Box.Right) - std::max(X0, Box.Left);
+      const double H = std::min(Y1, Box.Top) - std::max(Y0, Box.Bottom);
+      if (W > 0 && H > 0 && W * H >= 0.9 * BoxArea) return true;
+    }
+  }
+  return false;
+}
+
+void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate& T,
+                                                  const TvxPageList& Pages) {
   auto Warn = [this](const std::string& Message) {
     if (Doc.OnWarning) Doc.OnWarning(Doc, Message);
   };
@@ -634,6 +694,17 @@ void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate
     if (Flags && Flags->IsInteger() && (static_cast<TvxPDFIntegerObject*>(Flags)->Value & 1))
       Warn(std::string(msg::SignaturesInvalidated));
   }
+  // Under a scanned page's image the watermark does not show.
+  if (T.Overlay) return;
+  std::unordered_set<int32_t> Seen;
+  int64_t Covered = 0;
+  for (int32_t P : Pages) {
+    if (!Seen.insert(P).second) continue;
+    TvxPDFDictObject& Page = PageDict(P);
+    TvxPDFRect Box;
+    if (FindUsablePageBox(Page, *D.FStore, Box) && CoveredByOpaqueImage(Page, Box)) ++Covered;
+  }
+  if (Covered > 0) Warn(FormatMessage(msg::UnderOpaqueImage, Covered));
 }
 
 void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
@@ -652,7 +723,7 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   // Any range would be out of bounds; say why.
   if (Doc.PageCount() == 0) throw EInvalidPageError(std::string(msg::NoPages));
   const TvxPageList Pages = ParsePageRange(PageRange, Doc.PageCount());
-  WarnOfWhatStampingHides(T);
+  WarnOfWhatStampingHides(T, Pages);
 
   const int32_t SavedAngle = T.Angle;
   const double SavedX = T.X, SavedY = T.Y;

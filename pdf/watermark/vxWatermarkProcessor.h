@@ -15,6 +15,7 @@
 #include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxPDFSource.h"
 #include "pdf/watermark/vxContentScan.h"
+#include "pdf/watermark/vxPageRange.h"
 #include "pdf/watermark/vxUnits.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 
@@ -139,7 +140,10 @@ class TvxWatermarkStamper {
  private:
   // Warnings of what the user would not see: a face replaced by another, and
   // signatures the stamping invalidates.
-  void WarnOfWhatStampingHides(const TvxTextWatermarkTemplate& T);
+  void WarnOfWhatStampingHides(const TvxTextWatermarkTemplate& T, const TvxPageList& Pages);
+  // True when the page's content paints an image without transparency over
+  // nine tenths of Box or more (a scan).
+  bool CoveredByOpaqueImage(TvxPDFDictObject& Page, const TvxPDFRect& Box);
   TvxPDFDictObject& PageDict(int32_t PageNo) const;
   TvxPDFDictObject* AsDict(TvxPDFObject* Obj) const;
   std::unique_ptr<TvxPDFIndirectReference> StateRef(int32_t ObjectNumber);

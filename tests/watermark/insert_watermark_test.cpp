@@ -509,3 +509,51 @@ TEST(StampingWarnings, SignedDocumentsAreNamed) {
                                : std::vector<std::string>{});
   }
 }
+
+// A scanned page: an image without transparency over the whole page hides
+// a watermark under the content, and the user is told how to show it.
+TEST(StampingWarnings, PagesCoveredByAnOpaqueImageAreCounted) {
+  vxtest::UseHalfEmFonts Fonts;
+  auto Page = [](const std::string& Image, const std::string& Draw) {
+    vxtest::PdfBuilder B;
+    B.PageTree({3});
+    B.Object(3,
+             "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 600 800] /Contents 4 0 R "
+             "/Resources << /XObject << /Im0 5 0 R >> >> >>");
+    B.Stream(4, "", Draw);
+    B.Stream(5,
+             "/Type /XObject /Subtype /Image /Width 1 /Height 1 /BitsPerComponent 8 "
+             "/ColorSpace /DeviceGray " +
+                 Image,
+             "\x80");
+    return B.FinishTable("/Root 1 0 R");
+  };
+  const std::string Full = "q 600 0 0 800 0 0 cm /Im0 Do Q";
+  const std::string Warning =
+      "The watermark lies under the content, and 1 page(s) are covered by an opaque image "
+      "where it will not show: put it over the content, with an opacity below 100";
+  struct TvxCase {
+    std::string Image, Draw, Range;
+    bool Over, Warned;
+  };
+  for (const TvxCase& C :
+       {TvxCase{"", Full, "1,1", false, true}, TvxCase{"", Full, "1", true, false},
+        TvxCase{"/SMask 5 0 R", Full, "1", false, false},
+        TvxCase{"/ImageMask true", Full, "1", false, false},
+        TvxCase{"", "q 300 0 0 400 0 0 cm /Im0 Do Q", "1", false, false}}) {
+    SCOPED_TRACE(C.Image + " " + C.Draw);
+    TvxPDFDocument Doc;
+    std::vector<std::string> Warnings;
+    Doc.OnWarning = [&Warnings](TvxCustomPDFDocument&, const std::string& W) {
+      Warnings.push_back(W);
+    };
+    ASSERT_TRUE(Doc.LoadFromMemory(Page(C.Image, C.Draw)));
+    TvxTextWatermarkTemplate T;
+    T.Text = u"Draft";
+    T.Font->Name = "HalfEm Sans";
+    T.Overlay = C.Over;
+    Doc.InsertWatermark(T, C.Range);
+    // A page listed twice is counted once.
+    EXPECT_EQ(Warnings, C.Warned ? std::vector<std::string>{Warning} : std::vector<std::string>{});
+  }
+}

@@ -246,3 +246,29 @@ TEST(ApplyAlignment, SingleLineFollowsTheTables) {
   EXPECT_NEAR(X, 306, 1e-12);
   EXPECT_DOUBLE_EQ(Y, 396 - F / 2);
 }
+
+TEST(FindXObjectDraws, FollowsTheMatrixThroughSavesAndSkipsWhatIsNoOperator) {
+  const std::string Content =
+      "q 612 0 0 792 0 0 cm /Im0 Do Q (/Fake Do) % /Comment Do\n"
+      "BI /W 1 /H 1 ID x/Inl Do EI "
+      "2 0 0 2 10 20 cm q 0.5 0 0 0.5 1 1 cm /Im1 Do Q /Im2 Do /Im3 gs Do";
+  const std::vector<TvxXObjectDraw> Draws = FindXObjectDraws(Content, 10);
+  ASSERT_EQ(Draws.size(), 3u);
+  EXPECT_EQ(Draws[0].Name, "/Im0");
+  EXPECT_EQ(Draws[0].Matrix, (std::array<double, 6>{612, 0, 0, 792, 0, 0}));
+  EXPECT_EQ(Draws[1].Name, "/Im1");
+  // The inner matrix applied before the outer one.
+  EXPECT_EQ(Draws[1].Matrix, (std::array<double, 6>{1, 0, 0, 1, 12, 22}));
+  EXPECT_EQ(Draws[2].Name, "/Im2");
+  EXPECT_EQ(Draws[2].Matrix, (std::array<double, 6>{2, 0, 0, 2, 10, 20}));
+  EXPECT_EQ(FindXObjectDraws(Content, 1).size(), 1u);
+  // Saves nested past what is kept still balance.
+  std::string Deep(200, 'q');
+  std::string Spaced;
+  for (char C : Deep) (Spaced += C) += ' ';
+  Spaced += std::string(400, ' ');
+  for (int I = 0; I < 200; ++I) Spaced += "Q ";
+  Spaced += "/X Do";
+  ASSERT_EQ(FindXObjectDraws(Spaced, 4).size(), 1u);
+  EXPECT_EQ(FindXObjectDraws(Spaced, 4)[0].Matrix, (std::array<double, 6>{1, 0, 0, 1, 0, 0}));
+}
