@@ -26,10 +26,10 @@ for target in parser document font security stamp; do
   seeds=fuzz/corpus
   [ -d "fuzz/corpus_$target" ] && seeds="fuzz/corpus_$target"
   [ "$target" = stamp ] && seeds=fuzz/corpus_document
-  seconds="${VX_FUZZ_SECONDS:-60}"
-  [ "$target" = font ] && seconds="${VX_FUZZ_FONT_SECONDS:-20}"
-  [ "$target" = security ] && seconds="${VX_FUZZ_SECURITY_SECONDS:-30}"
-  [ "$target" = stamp ] && seconds="${VX_FUZZ_STAMP_SECONDS:-20}"
+  seconds="${VX_FUZZ_SECONDS:-120}"
+  [ "$target" = font ] && seconds="${VX_FUZZ_FONT_SECONDS:-40}"
+  [ "$target" = security ] && seconds="${VX_FUZZ_SECURITY_SECONDS:-60}"
+  [ "$target" = stamp ] && seconds="${VX_FUZZ_STAMP_SECONDS:-60}"
   mkdir -p "build-fuzz/corpus_$target"
   ./build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=65536 \
     -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=1024 -seed=1 -print_final_stats=0 "build-fuzz/corpus_$target" "$seeds" 2>&1 | tail -n 2
