@@ -647,15 +647,24 @@ bool TvxWatermarkStamper::CoveredByOpaqueImage(TvxPDFDictObject& Page, const Tvx
   if (!(BoxArea > 0)) return false;
   for (TvxPDFObject* S : Streams) {
     if (!S || !S->IsStream()) continue;
-    std::string Data;
-    try {
-      Data = DecodeStreamData(*static_cast<TvxPDFStreamObject*>(S), D.FStore.get())->DataString();
-    } catch (const EDecodeLimitError&) {
-      throw;
-    } catch (const Exception&) {
-      continue;
+    // A stream shared by many pages is read once per stamping. The check
+    // only advises: past the decoding allowance it stops, the job goes on.
+    auto Known = FDrawsByStream.find(S);
+    if (Known == FDrawsByStream.end()) {
+      std::vector<TvxXObjectDraw> Draws;
+      if (!FDrawsStopped) {
+        try {
+          Draws = FindXObjectDraws(
+              DecodeStreamData(*static_cast<TvxPDFStreamObject*>(S), D.FStore.get())->DataString(),
+              16);
+        } catch (const EDecodeLimitError&) {
+          FDrawsStopped = true;
+        } catch (const Exception&) {
+        }
+      }
+      Known = FDrawsByStream.emplace(S, std::move(Draws)).first;
     }
-    for (const TvxXObjectDraw& Draw : FindXObjectDraws(Data, 16)) {
+    for (const TvxXObjectDraw& Draw : Known->second) {
       if (!Opaque.count(Draw.Name)) continue;
       // The unit square the image fills, as drawn, clipped to the box.
       const auto& M = Draw.Matrix;
@@ -696,6 +705,8 @@ void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate
   }
   // Under a scanned page's image the watermark does not show.
   if (T.Overlay) return;
+  FDrawsByStream.clear();
+  FDrawsStopped = false;
   std::unordered_set<int32_t> Seen;
   int64_t Covered = 0;
   for (int32_t P : Pages) {
@@ -704,6 +715,7 @@ void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate
     TvxPDFRect Box;
     if (FindUsablePageBox(Page, *D.FStore, Box) && CoveredByOpaqueImage(Page, Box)) ++Covered;
   }
+  FDrawsByStream.clear();
   if (Covered > 0) Warn(FormatMessage(msg::UnderOpaqueImage, Covered));
 }
 

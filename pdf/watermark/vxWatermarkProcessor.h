@@ -144,6 +144,10 @@ class TvxWatermarkStamper {
   // True when the page's content paints an image without transparency over
   // nine tenths of Box or more (a scan).
   bool CoveredByOpaqueImage(TvxPDFDictObject& Page, const TvxPDFRect& Box);
+  // The XObjects each content stream paints, read once per stamping; no
+  // more are read once the decoding allowance is spent.
+  std::unordered_map<const TvxPDFObject*, std::vector<TvxXObjectDraw>> FDrawsByStream;
+  bool FDrawsStopped = false;
   TvxPDFDictObject& PageDict(int32_t PageNo) const;
   TvxPDFDictObject* AsDict(TvxPDFObject* Obj) const;
   std::unique_ptr<TvxPDFIndirectReference> StateRef(int32_t ObjectNumber);
