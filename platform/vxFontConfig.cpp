@@ -14,8 +14,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "pdf/objects/vxExceptions.h"
 #include "platform/vxCodePage.h"
+#include "platform/vxException.h"
 #include "platform/vxFontService.h"
 
 namespace vx {

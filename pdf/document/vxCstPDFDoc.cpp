@@ -15,7 +15,7 @@
 #include "pdf/reader/vxRepair.h"
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/watermark/vxPageRange.h"
-#include "pdf/watermark/vxWatermarkProcessor.h"
+#include "pdf/watermark/vxWatermarkStamper.h"
 #include "platform/vxShell.h"
 
 namespace vx {
@@ -313,9 +313,7 @@ std::string TvxCustomPDFDocument::TargetFileName(const std::string& FileName) {
 void TvxCustomPDFDocument::InsertWatermark(TvxCustomWatermarkTemplate& Template,
                                            std::string_view PageRange) {
   TvxDecodeBudgetScope Budget(FDecodeBudget, DecodeAllowance());
-  TvxDocumentData& Data = *this;
-  TvxWatermarkStamper Stamper(Data, *this);
-  Stamper.InsertWatermark(Template, PageRange);
+  NewStamper().InsertWatermark(Template, PageRange);
 }
 
 void TvxCustomPDFDocument::InsertWatermark(TvxCustomWatermarkTemplate& Template) {
@@ -323,14 +321,24 @@ void TvxCustomPDFDocument::InsertWatermark(TvxCustomWatermarkTemplate& Template)
 }
 
 int32_t TvxCustomPDFDocument::GetPageRotation(int32_t PageNo) {
-  TvxDocumentData& Data = *this;
-  return TvxWatermarkStamper(Data, *this).GetPageRotation(PageNo);
+  return NewStamper().GetPageRotation(PageNo);
 }
 
 std::unique_ptr<TvxPDFIndirectReference> TvxCustomPDFDocument::CreateOpacityState(
     double StrokeOpacity, double FillOpacity) {
+  return NewStamper().CreateOpacityState(StrokeOpacity, FillOpacity);
+}
+
+TvxWatermarkStamper TvxCustomPDFDocument::NewStamper() {
+  TvxStampingHooks Hooks;
+  Hooks.Unit = MeasurementUnit;
+  Hooks.Warn = [this](const std::string& Message) { DoWarning(Message); };
+  if (OnCalcVariables)
+    Hooks.CalcVariable = [this](const std::u16string& Name, std::u16string& Value, int32_t PageNo) {
+      OnCalcVariables(*this, Name, Value, PageNo);
+    };
   TvxDocumentData& Data = *this;
-  return TvxWatermarkStamper(Data, *this).CreateOpacityState(StrokeOpacity, FillOpacity);
+  return TvxWatermarkStamper(Data, std::move(Hooks));
 }
 
 void TvxCustomPDFDocument::SetCompression(uint8_t Method, uint8_t Level) {

@@ -8,13 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "pdf/document/vxDocumentData.h"
 #include "pdf/document/vxOutlineManager.h"
 #include "pdf/fonts/vxFontResources.h"
 #include "pdf/reader/vxCatalogReader.h"
 #include "pdf/reader/vxObjectLoader.h"
+#include "pdf/reader/vxPDFStreamReader.h"
 #include "pdf/security/vxSecurityHandler.h"
+#include "pdf/state/vxDocumentData.h"
 #include "pdf/watermark/vxUnits.h"
+#include "pdf/watermark/vxWatermarkStamper.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 #include "pdf/writer/vxDocumentWriter.h"
 
@@ -204,6 +206,10 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   virtual bool CheckPassword(const std::string& Password);
   // Where the catalog reader hands over destinations, names, form, outlines.
   virtual TvxCatalogHandlers& CatalogHandlers();
+
+  // The stamping collaborator, with this document's unit, warnings and
+  // variables.
+  TvxWatermarkStamper NewStamper();
 
   void DoStatusMessage(const std::string& Msg) override;
   void DoWarning(const std::string& Msg) override;

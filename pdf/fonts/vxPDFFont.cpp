@@ -6,9 +6,9 @@
 #include <mutex>
 
 #include "pdf/fonts/vxFontEncodings.h"
+#include "pdf/fonts/vxTextMeasure.h"
 #include "pdf/fonts/vxTrueType.h"
 #include "pdf/objects/vxUtils.h"
-#include "pdf/watermark/vxUnits.h"
 #include "platform/vxCodePage.h"
 
 namespace vx {

@@ -7,18 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/vxException.h"
+
 namespace vx {
-
-// The base of every exception the system raises.
-class Exception : public std::exception {
- public:
-  explicit Exception(std::string Message) : FMessage(std::move(Message)) {}
-  const char* what() const noexcept override { return FMessage.c_str(); }
-  const std::string& Message() const noexcept { return FMessage; }
-
- private:
-  std::string FMessage;
-};
 
 // Fills the single "%s" or "%d" of a message template.
 std::string FormatMessage(std::string_view Template, std::string_view Arg);

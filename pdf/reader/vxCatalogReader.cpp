@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxPDFStreamReader.h"
 #include "pdf/reader/vxRepair.h"
 
 namespace vx {

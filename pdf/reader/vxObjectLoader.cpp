@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxPDFStreamReader.h"
 #include "pdf/reader/vxRepair.h"
 
 namespace vx {

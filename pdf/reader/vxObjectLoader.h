@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "pdf/document/vxDocumentData.h"
+#include "pdf/state/vxDocumentData.h"
 #include "pdf/objects/vxFlatIndex.h"
 #include "pdf/objects/vxPDFObjectStore.h"
 

@@ -8,6 +8,7 @@
 
 #include "pdf/filters/vxFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxPDFStreamReader.h"
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/security/vxPDFCrypt.h"
 

@@ -5,6 +5,7 @@
 
 #include "pdf/filters/vxFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/reader/vxPDFStreamReader.h"
 #include "pdf/reader/vxRepair.h"
 
 namespace vx {

@@ -4,27 +4,10 @@
 #include <cmath>
 
 #include "pdf/objects/vxDocumentExceptions.h"
-#include "platform/vxScreen.h"
 
 namespace vx {
 
 namespace {
-
-struct TvxScreenResolution {
-  int32_t PixelsPerInch;
-  double Factor;
-};
-
-const TvxScreenResolution& Resolution() {
-  static const TvxScreenResolution R = [] {
-    int32_t Ppi = ScreenService().LogicalPixelsPerInch();
-    // A screen reporting nothing usable must not turn conversions into
-    // divisions by zero.
-    if (Ppi <= 0) Ppi = DefaultPixelsPerInch;
-    return TvxScreenResolution{Ppi, Ppi / 72.0};
-  }();
-  return R;
-}
 
 // A box element through references; a value that is no number raises as
 // GetNumberValue does.
@@ -66,20 +49,8 @@ bool ReadUsableBox(const TvxPDFDictObject& Page, std::string_view Key,
 
 }  // namespace
 
-int32_t PixelsPerInch() {
-  return Resolution().PixelsPerInch;
-}
-
-double PixelsPerInchFactor() {
-  return Resolution().Factor;
-}
-
-double PixelsToPoints(double X) {
-  return X / PixelsPerInch() * 72;
-}
-
-double PointsToPixels(double X) {
-  return X * PixelsPerInchFactor();
+bool RoundsToZero(double V) {
+  return std::nearbyint(V) == 0;
 }
 
 double UnitToPoints(TvxMeasurementUnit Unit, double Value) {
@@ -132,17 +103,6 @@ TvxPageSize GetPageSizeOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore&
   TvxPDFRect Box = GetPageBoxOf(Page, Store);
   return TvxPageSize{PointsToUnit(Unit, Box.Right - Box.Left),
                      PointsToUnit(Unit, Box.Top - Box.Bottom)};
-}
-
-}  // namespace vx
-
-namespace vx {
-
-TvxTextExtent MeasureText(std::string_view Text, const TvxFont& Font) {
-  // The window system rounds a font's size to whole pixels.
-  TvxLogFont Log = LogFontOf(Font, Font.Height(PixelsPerInch()));
-  Log.Underline = Log.StrikeOut = false;
-  return FontService().CreateFont(Log)->TextExtent(Text);
 }
 
 }  // namespace vx

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "pdf/fonts/vxTextMeasure.h"
 #include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/objects/vxPDFObjects.h"
-#include "platform/vxFontService.h"
 
 namespace vx {
 
@@ -24,16 +24,9 @@ enum TvxMeasurementUnit : uint8_t {
 inline constexpr double PointsPerMM = 2.83464;
 inline constexpr double PointsPerTwip = 0.05;
 
-// The screen's logical pixels per inch, read once on first use and fixed for
-// the life of the process; PixelsPerInchFactor is PixelsPerInch / 72.
-int32_t PixelsPerInch();
-double PixelsPerInchFactor();
-
-double PixelsToPoints(double X);
-double PointsToPixels(double X);
-// Width and height in screen pixels of Text (single-byte, system ANSI code
-// page) drawn on one line in Font: face, size, bold and italic.
-TvxTextExtent MeasureText(std::string_view Text, const TvxFont& Font);
+// True when V rounds to 0 (to nearest, halves to even), as a box corner at
+// the origin is told.
+bool RoundsToZero(double V);
 // An unknown unit value converts as points.
 double UnitToPoints(TvxMeasurementUnit Unit, double Value);
 double PointsToUnit(TvxMeasurementUnit Unit, double Value);

@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "pdf/document/vxDocumentData.h"
+#include "pdf/state/vxDocumentData.h"
 #include "pdf/objects/vxClasses.h"
 
 namespace vx {

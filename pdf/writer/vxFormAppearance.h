@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "pdf/document/vxDocumentData.h"
+#include "pdf/state/vxDocumentData.h"
 
 namespace vx {
 

@@ -9,7 +9,7 @@
 #include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/objects/vxPDFObjects.h"
 #include "support/expect_error.h"
-#include "tests/filters/filter_test_helpers.h"
+#include "support/filter_helpers.h"
 
 using namespace vx;
 using vx::test::Bytes;

@@ -7,7 +7,7 @@
 #include "pdf/filters/vxFlateFilter.h"
 #include "pdf/objects/vxExceptions.h"
 #include "support/expect_error.h"
-#include "tests/filters/filter_test_helpers.h"
+#include "support/filter_helpers.h"
 
 using namespace vx;
 using vxtest::ExpectError;

@@ -5,7 +5,7 @@
 #include "pdf/filters/vxRLEFilter.h"
 #include "pdf/objects/vxExceptions.h"
 #include "support/expect_error.h"
-#include "tests/filters/filter_test_helpers.h"
+#include "support/filter_helpers.h"
 
 using namespace vx;
 using vx::test::Bytes;

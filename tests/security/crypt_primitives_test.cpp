@@ -6,8 +6,10 @@
 #include <string>
 
 #include "pdf/objects/vxUtils.h"
+#include "pdf/security/vxMD5.h"
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxPasswordText.h"
+#include "pdf/security/vxRC4.h"
 #include "support/expect_error.h"
 
 using namespace vx;

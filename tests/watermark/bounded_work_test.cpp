@@ -13,9 +13,9 @@
 #include "pdf/watermark/vxWatermarkTemplate.h"
 #include "support/documents.h"
 #include "support/expect_error.h"
+#include "support/fake_fonts.h"
 #include "support/hostile_files.h"
 #include "support/pdf_builder.h"
-#include "watermark/fake_fonts.h"
 
 using namespace vx;
 

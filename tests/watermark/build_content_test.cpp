@@ -6,8 +6,8 @@
 #include <string>
 
 #include "pdf/watermark/vxWatermarkTemplate.h"
+#include "support/fake_fonts.h"
 #include "support/ttf_builder.h"
-#include "watermark/fake_fonts.h"
 
 using namespace vx;
 

@@ -7,7 +7,7 @@
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxDocumentExceptions.h"
-#include "pdf/watermark/vxWatermarkProcessor.h"
+#include "pdf/watermark/vxWatermarkStamper.h"
 #include "support/expect_error.h"
 #include "support/pdf_builder.h"
 
@@ -17,10 +17,7 @@ namespace {
 
 class StampDoc : public TvxPDFDocument {
  public:
-  TvxWatermarkStamper Stamper() {
-    TvxDocumentData& Data = *this;
-    return TvxWatermarkStamper(Data, *this);
-  }
+  TvxWatermarkStamper Stamper() { return NewStamper(); }
   TvxPDFDictObject& Page(int32_t P) {
     return *static_cast<TvxPDFDictObject*>(Pages()[static_cast<size_t>(P - 1)]->Value.get());
   }

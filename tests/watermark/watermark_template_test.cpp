@@ -10,6 +10,7 @@
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/watermark/vxContentScan.h"
 #include "pdf/watermark/vxWatermarkProcessor.h"
+#include "pdf/watermark/vxWatermarkStamper.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 
 using namespace vx;
@@ -179,7 +180,7 @@ TEST(ApplyAlignment, KeepsTheBlockOnThePageForEveryPositionAndAngle) {
             T.Angle = Angle;
             T.HorizontalPosition = H;
             T.VerticalPosition = V;
-            TvxWatermarkProcessor P(Doc, muPoints, T);
+            TvxWatermarkProcessor P(muPoints, T);
             double X = 0, Y = 0;
             P.ComputeAnchor(Box, X, Y);
             T.ApplyAlignment(X, Y, F, W, Lines);

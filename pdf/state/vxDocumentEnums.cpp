@@ -1,4 +1,4 @@
-#include "pdf/document/vxDocumentEnums.h"
+#include "pdf/state/vxDocumentEnums.h"
 
 namespace vx {
 

@@ -1,5 +1,6 @@
 // The state a document shares with its loading, stamping and writing
-// collaborators.
+// collaborators. It sits below all of them: the reader is only named here,
+// and whoever destroys the record includes it.
 #pragma once
 
 #include <cstdint>
@@ -10,14 +11,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "pdf/document/vxDocumentEnums.h"
 #include "pdf/filters/vxDecodeLimit.h"
+#include "pdf/objects/vxDecryptor.h"
 #include "pdf/objects/vxPDFInfo.h"
 #include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/objects/vxPDFVersion.h"
-#include "pdf/reader/vxPDFStreamReader.h"
+#include "pdf/objects/vxStreams.h"
+#include "pdf/state/vxDocumentEnums.h"
 
 namespace vx {
+
+class TvxPDFStreamReader;
 
 // Object numbers above this are refused: no conforming file has more objects.
 inline constexpr int32_t MaxObjectNumber = 8388607;

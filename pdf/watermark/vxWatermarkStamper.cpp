@@ -1,0 +1,700 @@
+#include "pdf/watermark/vxWatermarkStamper.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "pdf/filters/vxFilter.h"
+#include "pdf/fonts/vxFontResources.h"
+#include "pdf/fonts/vxPDFFont.h"
+#include "pdf/fonts/vxPageFontLookup.h"
+#include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxRandom.h"
+#include "pdf/watermark/vxWatermarkProcessor.h"
+#include "platform/vxClock.h"
+
+namespace vx {
+
+namespace {
+
+// Resource dictionaries with more entries than this are searched once a
+// stamping and their answers remembered; smaller ones are cheaper to search
+// again.
+constexpr int32_t LargeDictionary = 32;
+
+char16_t Upper(char16_t C) {
+  return C >= u'a' && C <= u'z' ? static_cast<char16_t>(C - 32) : C;
+}
+
+bool SameNoCase(std::u16string_view A, std::u16string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I)
+    if (Upper(A[I]) != Upper(B[I])) return false;
+  return true;
+}
+
+std::u16string Decimal16(int64_t N) {
+  std::string S = std::to_string(N);
+  return std::u16string(S.begin(), S.end());
+}
+
+TvxPageRect PageRectOf(const TvxPDFRect& R) {
+  return TvxPageRect{R.Left, R.Bottom, R.Right, R.Top};
+}
+
+std::unique_ptr<TvxMemoryStream> DataOf(std::string Text) {
+  return std::make_unique<TvxMemoryStream>(std::move(Text));
+}
+
+// A name drawn again while it already stands for something else in Dict.
+std::string FreeName(const TvxPDFDictObject& Dict, std::string_view Prefix) {
+  // A handful of draws among two billion names always finds a free one; the
+  // bound only keeps a broken generator from looping.
+  for (int I = 0; I < 1000; ++I) {
+    std::string Name = RandomResourceName(Prefix);
+    if (Dict.IndexOf(Name) < 0) return Name;
+  }
+  throw EUnexpectedError("Error inserting page resource");
+}
+
+std::string_view NamePrefix(std::string_view Name) {
+  size_t End = Name.size();
+  while (End > 1 && Name[End - 1] >= '0' && Name[End - 1] <= '9') --End;
+  return Name.substr(0, End);
+}
+
+}  // namespace
+
+std::u16string ReplaceAllNoCase(const std::u16string& Text, std::u16string_view What,
+                                std::u16string_view With) {
+  if (What.empty() || Text.size() < What.size()) return Text;
+  std::u16string Out;
+  Out.reserve(Text.size());
+  size_t I = 0;
+  while (I < Text.size()) {
+    if (I + What.size() <= Text.size() &&
+        SameNoCase(std::u16string_view(Text).substr(I, What.size()), What)) {
+      Out.append(With);
+      I += What.size();
+    } else {
+      Out.push_back(Text[I++]);
+    }
+  }
+  return Out;
+}
+
+TvxWatermarkStamper::TvxWatermarkStamper(TvxDocumentData& AData, TvxStampingHooks AHooks)
+    : FData(AData), FHooks(std::move(AHooks)) {}
+
+TvxPDFDictObject& TvxWatermarkStamper::PageDict(int32_t PageNo) const {
+  CheckPageNumber(PageNo, static_cast<int32_t>(FData.FPages.size()));
+  TvxPDFObject* Value = FData.FPages[static_cast<size_t>(PageNo - 1)]->Value.get();
+  if (!Value || !Value->IsDict())
+    throw EUnexpectedError(FormatMessage("Unexpected content object for page %d", PageNo));
+  return *static_cast<TvxPDFDictObject*>(Value);
+}
+
+TvxPDFDictObject* TvxWatermarkStamper::AsDict(TvxPDFObject* Obj) const {
+  Obj = FData.FStore->Resolve(Obj);
+  return Obj && Obj->IsDict() ? static_cast<TvxPDFDictObject*>(Obj) : nullptr;
+}
+
+int32_t TvxWatermarkStamper::GetPageRotation(int32_t PageNo) const {
+  TvxPDFDictObject& Page = PageDict(PageNo);
+  TvxPDFIntegerObject* Rotate = FData.FStore->ResolveInteger(Page.Lookup("/Rotate"));
+  return Rotate ? Rotate->Value : 0;
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::CreateOpacityState(
+    double StrokeOpacity, double FillOpacity) {
+  if (StrokeOpacity == 100 && FillOpacity == 100) return nullptr;
+  auto Dict = std::make_unique<TvxPDFDictObject>();
+  Dict->AddName("/CA", FloatToTextDot(StrokeOpacity / 100));
+  Dict->AddName("/ca", FloatToTextDot(FillOpacity / 100));
+  Dict->AddName("/Type", "/ExtGState");
+  auto* Obj = FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+      FData.FDocumentID, FData.FStore->NewObjectNumber(), 0, true, std::move(Dict)));
+  return MakeReference(*Obj);
+}
+
+void TvxWatermarkStamper::EnsureStateStreams() {
+  if (FData.FSaveStateObjNo != -1) return;
+  auto Dict = std::make_unique<TvxPDFDictObject>();
+  Dict->AddInteger("/Length", 1);
+  auto QDict = Dict->CloneDict();
+  FData.FSaveStateObjNo = FData.FStore->NewObjectNumber();
+  FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+      FData.FDocumentID, FData.FSaveStateObjNo, 0,
+      std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf("q"))));
+  if (FData.FRestoreStateObjNo == -1) {
+    FData.FRestoreStateObjNo = FData.FStore->NewObjectNumber();
+    FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+        FData.FDocumentID, FData.FRestoreStateObjNo, 0,
+        std::make_unique<TvxPDFStreamObject>(std::move(QDict), DataOf("Q"))));
+  }
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::StateRef(int32_t ObjectNumber) {
+  auto Ref = std::make_unique<TvxPDFIndirectReference>(FData.FDocumentID, ObjectNumber, 0);
+  if (TvxPDFIndirectObject* Obj = FData.FStore->FindObject(Ref.get())) Obj->MarkUsed();
+  return Ref;
+}
+
+std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkStamper::StatesRef(int32_t Count, bool Open) {
+  const int32_t Key = Open ? -Count : Count;
+  auto It = FStateStreams.find(Key);
+  if (It == FStateStreams.end()) {
+    std::string Data;
+    Data.reserve(static_cast<size_t>(Count) * 2);
+    for (int32_t I = 0; I < Count; ++I) {
+      if (I) Data.push_back(' ');
+      Data.push_back(Open ? 'q' : 'Q');
+    }
+    auto Dict = std::make_unique<TvxPDFDictObject>();
+    Dict->AddInteger("/Length", static_cast<int32_t>(Data.size()));
+    int32_t Number = FData.FStore->NewObjectNumber();
+    FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+        FData.FDocumentID, Number, 0,
+        std::make_unique<TvxPDFStreamObject>(std::move(Dict), DataOf(Data))));
+    It = FStateStreams.emplace(Key, Number).first;
+  }
+  return StateRef(It->second);
+}
+
+int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents,
+                                           int32_t& Stray) const {
+  // The page's streams are one content stream, read in order. Each stream is
+  // decoded and scanned once however many pages or entries name it, one at a
+  // time, and the balances combine.
+  TvxSaveBalance Page;
+  for (const auto& Item : Contents.Items) {
+    TvxPDFObject* Obj = FData.FStore->Resolve(Item.get());
+    if (!Obj || !Obj->IsStream()) continue;
+    auto It = FBalances.find(Obj);
+    if (It == FBalances.end()) {
+      TvxSaveBalance Own;
+      try {
+        auto Data = DecodeStreamData(*static_cast<TvxPDFStreamObject*>(Obj), FData.FStore.get());
+        Own.Open = CountUnclosedSaves(Data->DataString(), &Own.Stray);
+      } catch (const EDecodeLimitError&) {
+        throw;  // more than the file may cost: no guess, an error
+      } catch (const Exception&) {
+        // Content no viewer can decode draws nothing and opens nothing.
+      }
+      It = FBalances.emplace(Obj, Own).first;
+    }
+    Page = It->second.After(Page);
+  }
+  // Past this many, the streams that balance them would grow the output more
+  // than any page needs.
+  constexpr int32_t MaxBalanced = 4096;
+  Stray = std::min(Page.Stray, MaxBalanced);
+  return std::min(Page.Open, MaxBalanced);
+}
+
+void TvxWatermarkStamper::WrapPageContent(TvxPDFArrayObject& Array) {
+  // States the page leaves open are closed before the shared "Q", and "Q"
+  // the page has too many are met by extra "q" after the shared one, so
+  // that the watermark starts from the page's initial state.
+  int32_t Stray = 0;
+  const int32_t Open = UnclosedSaves(Array, Stray);
+  if (Stray > 0) Array.Insert(0, StatesRef(Stray, true));
+  Array.Insert(0, StateRef(FData.FSaveStateObjNo));
+  if (Open > 0) Array.Add(StatesRef(Open, false));
+  Array.Add(StateRef(FData.FRestoreStateObjNo));
+}
+
+std::string TvxWatermarkStamper::AddPageResource(TvxPDFDictObject* Resources,
+                                                 std::string_view Category,
+                                                 const TvxPDFIndirectReference& Ref,
+                                                 const std::string& Name) {
+  if (!Resources) throw EUnexpectedError("Error inserting page resource");
+  // A dictionary shared by many pages answers as it did the first time (only
+  // entries are added), without being searched again: a large one would
+  // cost its size on every page.
+  if (Resources->Count() <= LargeDictionary) {
+    const TvxPDFDictObject* Sub = AsDict(Resources->Lookup(Category));
+    if (!Sub || Sub->Count() <= LargeDictionary)
+      return AddPageResourceOnce(Resources, Category, Ref, Name);
+  }
+  std::string MemoKey;
+  MemoKey.reserve(Category.size() + Name.size() + 1);
+  MemoKey.append(Category).push_back(' ');
+  MemoKey.append(Name);
+  auto& Memo = FAddedNames[Resources];
+  if (auto It = Memo.find(MemoKey); It != Memo.end()) return It->second;
+  std::string Result = AddPageResourceOnce(Resources, Category, Ref, Name);
+  Memo.emplace(std::move(MemoKey), Result);
+  return Result;
+}
+
+std::string TvxWatermarkStamper::AddPageResourceOnce(TvxPDFDictObject* Resources,
+                                                     std::string_view Category,
+                                                     const TvxPDFIndirectReference& Ref,
+                                                     const std::string& Name) {
+  TvxPDFDictObject* Sub = AsDict(Resources->Lookup(Category));
+  if (!Sub) {
+    // A missing, null or broken entry is replaced, never doubled.
+    auto New = std::make_unique<TvxPDFDictObject>();
+    New->Add(Name, Ref.Clone());
+    Resources->SetValue(Category, std::move(New));
+    return Name;
+  }
+  TvxPDFObject* Existing = Sub->Lookup(Name);
+  if (!Existing) {
+    Sub->Add(Name, Ref.Clone());
+    return Name;
+  }
+  if (Existing->IsIndirectReference()) {
+    auto* R = static_cast<TvxPDFIndirectReference*>(Existing);
+    if (R->DocumentID == Ref.DocumentID && R->ObjectNumber == Ref.ObjectNumber &&
+        R->Generation == Ref.Generation)
+      return Name;
+  }
+  // The name stands for something else on this page: the existing entry
+  // stays, the watermark uses a name of its own.
+  std::string Other = FreeName(*Sub, NamePrefix(Name));
+  Sub->Add(Other, Ref.Clone());
+  return Other;
+}
+
+TvxPDFDictObject* TvxWatermarkStamper::EnsurePageResources(int32_t PageNo) {
+  TvxPDFDictObject& Page = PageDict(PageNo);
+  if (TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"))) return Resources;
+  auto* Obj = FData.FStore->AddObject(
+      std::make_unique<TvxPDFIndirectObject>(FData.FDocumentID, FData.FStore->NewObjectNumber(), 0,
+                                             true, std::make_unique<TvxPDFDictObject>()));
+  Page.SetValue("/Resources", MakeReference(*Obj));
+  return static_cast<TvxPDFDictObject*>(Obj->Value.get());
+}
+
+std::string TvxWatermarkStamper::AddOpacityResource(int32_t PageNo, const std::string& Name,
+                                                    const TvxPDFIndirectReference* Ref) {
+  if (!Ref) return Name;
+  // A page without /Resources gets them here, so opacity works on every page.
+  return AddPageResource(EnsurePageResources(PageNo), "/ExtGState", *Ref, Name);
+}
+
+void TvxWatermarkStamper::AddToContentsArray(TvxPDFArrayObject& Array,
+                                             const TvxPDFIndirectReference& Ref, bool Overlay) {
+  if (!Overlay) {
+    if (FStamping)
+      FPendingFront[&Array].push_back(Ref.Clone());
+    else
+      Array.Insert(0, Ref.Clone());
+    return;
+  }
+  bool Wrapped = FStamping && FWrapped.count(&Array);
+  for (size_t I = 0; !Wrapped && I < Array.Items.size(); ++I) {
+    const TvxPDFObject* Item = Array.Items[I].get();
+    Wrapped =
+        Item && Item->IsIndirectReference() &&
+        static_cast<const TvxPDFIndirectReference*>(Item)->ObjectNumber == FData.FSaveStateObjNo;
+  }
+  if (!Wrapped) WrapPageContent(Array);
+  if (FStamping) FWrapped.insert(&Array);
+  Array.Add(Ref.Clone());
+}
+
+void TvxWatermarkStamper::PutPendingInFront() {
+  // The last one added goes first, as inserting each in front would give.
+  for (auto& [Array, Refs] : FPendingFront) {
+    std::vector<TvxPDFObjectPtr> Items;
+    Items.reserve(Refs.size() + Array->Items.size());
+    for (auto It = Refs.rbegin(); It != Refs.rend(); ++It) Items.push_back(std::move(*It));
+    for (auto& Item : Array->Items) Items.push_back(std::move(Item));
+    Array->Items = std::move(Items);
+  }
+  FPendingFront.clear();
+}
+
+void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFIndirectReference& Ref,
+                                                 bool Overlay) {
+  TvxPDFDictObject& Page = PageDict(PageNo);
+  TvxPDFObject* Contents = Page.Lookup("/Contents");
+  auto OnlyWatermark = [&] {
+    // A page without content gets the watermark as its content.
+    auto Array = std::make_unique<TvxPDFArrayObject>();
+    Array->Add(Ref.Clone());
+    Page.SetValue("/Contents", std::move(Array));
+  };
+  if (!Contents || Contents->IsNull()) return OnlyWatermark();
+  if (Contents->IsArray())
+    return AddToContentsArray(*static_cast<TvxPDFArrayObject*>(Contents), Ref, Overlay);
+  if (!Contents->IsIndirectReference())
+    throw EUnexpectedError(FormatMessage("Unexpected content object for page %d", PageNo));
+
+  TvxPDFIndirectObject* Target = FData.FStore->FindObject(Contents);
+  if (!Target || !Target->Value || Target->Value->IsNull()) return OnlyWatermark();
+  if (Target->Value->IsArray()) {
+    auto* Array = static_cast<TvxPDFArrayObject*>(Target->Value.get());
+    // Counted when first needed: until then no page that names an array
+    // object has changed.
+    if (!FArraysCounted) CountSharedArrays();
+    auto Users = FArrayUsers.find(Target);
+    if (Users == FArrayUsers.end() || Users->second <= 1)
+      return AddToContentsArray(*Array, Ref, Overlay);
+    // Another page draws the same array: this page gets a copy of its own.
+    auto Own = std::unique_ptr<TvxPDFArrayObject>(
+        static_cast<TvxPDFArrayObject*>(Array->Clone().release()));
+    TvxPDFArrayObject& Copy = *Own;
+    --Users->second;
+    Page.SetValue("/Contents", std::move(Own));
+    return AddToContentsArray(Copy, Ref, Overlay);
+  }
+  auto Array = std::make_unique<TvxPDFArrayObject>();
+  Array->Items.reserve(Overlay ? 4 : 2);
+  if (Overlay) {
+    Array->Add(Contents->Clone());
+    WrapPageContent(*Array);
+    Array->Add(Ref.Clone());
+  } else {
+    Array->Add(Ref.Clone());
+    Array->Add(Contents->Clone());
+  }
+  Page.SetValue("/Contents", std::move(Array));
+}
+
+size_t TvxWatermarkStamper::TvxSharedCopyHash::operator()(const TvxSharedCopyKey& K) const {
+  size_t H = std::hash<const void*>()(K.Array);
+  auto Mix = [&H](size_t V) { H ^= V + 0x9E3779B97F4A7C15ull + (H << 6) + (H >> 2); };
+  Mix(std::hash<std::string>()(K.FontName));
+  Mix(std::hash<std::string>()(K.GSName));
+  for (double V : {K.Left, K.Bottom, K.Right, K.Top}) Mix(std::hash<double>()(V));
+  return H;
+}
+
+TvxPDFIndirectObject* TvxWatermarkStamper::SharedContentsArray(TvxPDFDictObject& Page) {
+  TvxPDFObject* Contents = Page.Lookup("/Contents");
+  if (!Contents || !Contents->IsIndirectReference()) return nullptr;
+  TvxPDFIndirectObject* Target = FData.FStore->FindObject(Contents);
+  if (!Target || !Target->Value || !Target->Value->IsArray()) return nullptr;
+  if (!FArraysCounted) CountSharedArrays();
+  auto Users = FArrayUsers.find(Target);
+  return Users != FArrayUsers.end() && Users->second > 1 ? Target : nullptr;
+}
+
+void TvxWatermarkStamper::CountSharedArrays() {
+  FArrayUsers.clear();
+  FArraysCounted = true;
+  for (TvxPDFIndirectObject* PageObj : FData.FPages) {
+    if (!PageObj->Value || !PageObj->Value->IsDict()) continue;
+    TvxPDFObject* Contents =
+        static_cast<TvxPDFDictObject*>(PageObj->Value.get())->Lookup("/Contents");
+    if (!Contents || !Contents->IsIndirectReference()) continue;
+    TvxPDFIndirectObject* Target = FData.FStore->FindObject(Contents);
+    if (Target && Target->Value && Target->Value->IsArray()) ++FArrayUsers[Target];
+  }
+}
+
+std::u16string TvxWatermarkStamper::ExpandFixedVariables(const std::u16string& Text) const {
+  if (Text.find(u"<%") == std::u16string::npos) return Text;
+  TvxPDFInfo& Info = *FData.FInfo;
+  std::u16string T = ReplaceAllNoCase(Text, u"<%TotPage%>", Decimal16(PageCount()));
+  // The clock is read for each of the four.
+  const std::pair<std::u16string_view, TvxDateTimeFormat> Dates[] = {
+      {u"<%ShortDate%>", dfShortDate},
+      {u"<%ShortTime%>", dfShortTime},
+      {u"<%LongDate%>", dfLongDate},
+      {u"<%LongTime%>", dfLongTime}};
+  for (const auto& [Name, Format] : Dates)
+    if (T.find(u"<%") != std::u16string::npos)
+      T = ReplaceAllNoCase(T, Name, ClockService().FormatNow(Format));
+  T = ReplaceAllNoCase(T, u"<%Author%>", Info.GetAuthor());
+  T = ReplaceAllNoCase(T, u"<%Creator%>", Info.GetCreator());
+  T = ReplaceAllNoCase(T, u"<%Subject%>", Info.GetSubject());
+  T = ReplaceAllNoCase(T, u"<%Title%>", Info.GetTitle());
+  return T;
+}
+
+std::u16string TvxWatermarkStamper::ExpandApplicationVariables(const std::u16string& Text,
+                                                               int32_t PageNo) const {
+  // One pass: a value is never searched again, so a value holding markers
+  // cannot make the expansion run for ever. Otherwise the scan is the
+  // described one: "<%>" and "<%%>" are passed over, and a marker opened
+  // again before its close sends the search on two characters past that.
+  std::u16string Out;
+  Out.reserve(Text.size());
+  std::unordered_map<std::u16string, std::u16string> Values;  // by upper-case name
+  size_t Copied = 0, From = 0;
+  while (From < Text.size()) {
+    const size_t Open = Text.find(u"<%", From);
+    if (Open == std::u16string::npos) break;
+    const size_t Close = Text.find(u"%>", Open);
+    if (Close == std::u16string::npos) break;
+    if (Close - Open < 3) {
+      From = Close + 2;
+      continue;
+    }
+    const size_t Inner = Text.find(u"<%", Open + 2);
+    if (Inner != std::u16string::npos && Inner < Close) {
+      From = Open + 4;
+      continue;
+    }
+    std::u16string Name = Text.substr(Open + 2, Close - Open - 2);
+    std::u16string Key = Name;
+    for (char16_t& C : Key) C = Upper(C);
+    auto It = Values.find(Key);
+    if (It == Values.end()) {
+      std::u16string Value;
+      FHooks.CalcVariable(Name, Value, PageNo);
+      It = Values.emplace(std::move(Key), std::move(Value)).first;
+    }
+    Out.append(Text, Copied, Open - Copied);
+    Out += It->second;
+    Copied = From = Close + 2;
+  }
+  if (Copied < Text.size()) Out.append(Text, Copied, std::u16string::npos);
+  return Out;
+}
+
+bool TvxWatermarkStamper::CoveredByOpaqueImage(TvxPDFDictObject& Page, const TvxPDFRect& Box) {
+  // Only pages that hold an image without transparency can be covered by
+  // one: the others are not read at all.
+  TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"));
+  TvxPDFDictObject* XObjects = Resources ? AsDict(Resources->Lookup("/XObject")) : nullptr;
+  if (!XObjects) return false;
+  std::unordered_set<std::string> Opaque;
+  for (int32_t I = 0; I < XObjects->Count() && Opaque.size() < 64; ++I) {
+    TvxPDFObject* V = FData.FStore->Resolve(XObjects->Values[static_cast<size_t>(I)].get());
+    if (!V || !V->IsStream()) continue;
+    const TvxPDFDictObject* Dict = static_cast<TvxPDFStreamObject*>(V)->Dict.get();
+    const TvxPDFObject* Subtype = Dict ? Dict->Lookup("/Subtype") : nullptr;
+    if (!Subtype || !Subtype->IsName() ||
+        static_cast<const TvxPDFNameObject*>(Subtype)->Text != "/Image")
+      continue;
+    const TvxPDFObject* Mask = Dict->Lookup("/ImageMask");
+    if (Dict->Lookup("/SMask") || Dict->Lookup("/Mask") ||
+        (Mask && Mask->ObjectType == otBoolean &&
+         static_cast<const TvxPDFBooleanObject*>(Mask)->Value))
+      continue;
+    Opaque.insert(XObjects->Keys[static_cast<size_t>(I)]->Text);
+  }
+  if (Opaque.empty()) return false;
+  std::vector<TvxPDFObject*> Streams;
+  TvxPDFObject* Contents = FData.FStore->Resolve(Page.Lookup("/Contents"));
+  if (Contents && Contents->IsArray()) {
+    for (auto& Item : static_cast<TvxPDFArrayObject*>(Contents)->Items)
+      Streams.push_back(FData.FStore->Resolve(Item.get()));
+  } else {
+    Streams.push_back(Contents);
+  }
+  const double BoxArea = (Box.Right - Box.Left) * (Box.Top - Box.Bottom);
+  if (!(BoxArea > 0)) return false;
+  for (TvxPDFObject* S : Streams) {
+    if (!S || !S->IsStream()) continue;
+    // A stream shared by many pages is read once per stamping. The check
+    // only advises: past the decoding allowance it stops, the job goes on.
+    auto Known = FDrawsByStream.find(S);
+    if (Known == FDrawsByStream.end()) {
+      std::vector<TvxXObjectDraw> Draws;
+      if (!FDrawsStopped) {
+        try {
+          Draws = FindXObjectDraws(
+              DecodeStreamData(*static_cast<TvxPDFStreamObject*>(S), FData.FStore.get())
+                  ->DataString(),
+              16);
+        } catch (const EDecodeLimitError&) {
+          FDrawsStopped = true;
+        } catch (const Exception&) {
+        }
+      }
+      Known = FDrawsByStream.emplace(S, std::move(Draws)).first;
+    }
+    for (const TvxXObjectDraw& Draw : Known->second) {
+      if (!Opaque.count(Draw.Name)) continue;
+      // The unit square the image fills, as drawn, clipped to the box.
+      const auto& M = Draw.Matrix;
+      double X0 = std::min({M[4], M[0] + M[4], M[2] + M[4], M[0] + M[2] + M[4]});
+      double X1 = std::max({M[4], M[0] + M[4], M[2] + M[4], M[0] + M[2] + M[4]});
+      double Y0 = std::min({M[5], M[1] + M[5], M[3] + M[5], M[1] + M[3] + M[5]});
+      double Y1 = std::max({M[5], M[1] + M[5], M[3] + M[5], M[1] + M[3] + M[5]});
+      const double W = std::min(X1, Box.Right) - std::max(X0, Box.Left);
+      const double H = std::min(Y1, Box.Top) - std::max(Y0, Box.Bottom);
+      if (W > 0 && H > 0 && W * H >= 0.9 * BoxArea) return true;
+    }
+  }
+  return false;
+}
+
+void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate& T,
+                                                  const TvxPageList& Pages) {
+  auto Warn = [this](const std::string& Message) {
+    if (FHooks.Warn) FHooks.Warn(Message);
+  };
+  // A face that is not installed is replaced by another one without a word
+  // from the font service.
+  const TvxPDFFont Probe(*T.Font, false, false);
+  auto Lower = [](std::string S) {
+    for (char& C : S) C = static_cast<char>(C >= 'A' && C <= 'Z' ? C + 32 : C);
+    return S;
+  };
+  if (Lower(Probe.FaceName()) != Lower(T.Font->Name))
+    Warn("The font \"" + T.Font->Name + "\" is not installed; \"" + Probe.FaceName() +
+         "\" is used instead");
+  // Signatures cover the bytes as signed: any change breaks them.
+  TvxPDFObject* Form =
+      FData.FCatalog ? FData.FStore->Resolve(FData.FCatalog->AcroForm.get()) : nullptr;
+  if (Form && Form->IsDict()) {
+    TvxPDFObject* Flags =
+        FData.FStore->Resolve(static_cast<TvxPDFDictObject*>(Form)->Lookup("/SigFlags"));
+    if (Flags && Flags->IsInteger() && (static_cast<TvxPDFIntegerObject*>(Flags)->Value & 1))
+      Warn(std::string(msg::SignaturesInvalidated));
+  }
+  // Under a scanned page's image the watermark does not show.
+  if (T.Overlay) return;
+  FDrawsByStream.clear();
+  FDrawsStopped = false;
+  std::unordered_set<int32_t> Seen;
+  int64_t Covered = 0;
+  for (int32_t P : Pages) {
+    if (!Seen.insert(P).second) continue;
+    TvxPDFDictObject& Page = PageDict(P);
+    TvxPDFRect Box;
+    if (FindUsablePageBox(Page, *FData.FStore, Box) && CoveredByOpaqueImage(Page, Box)) ++Covered;
+  }
+  FDrawsByStream.clear();
+  if (Covered > 0) Warn(FormatMessage(msg::UnderOpaqueImage, Covered));
+}
+
+void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
+                                          std::string_view PageRange) {
+  auto* TextTemplate = dynamic_cast<TvxTextWatermarkTemplate*>(&Template);
+  if (!TextTemplate || TextTemplate->Text.empty()) return;
+  TvxTextWatermarkTemplate& T = *TextTemplate;
+  if (!T.Font) T.SetFont(TvxFont{.Charset = AnsiCharset});
+
+  T.Text = ExpandFixedVariables(T.Text);
+  const std::u16string SavedText = T.Text;
+  if (T.Angle / 360 != 0) T.Angle -= 360 * (T.Angle / 360);
+
+  TvxWatermarkProcessor Processor(FHooks.Unit, T);
+  if (T.Overlay) EnsureStateStreams();
+  // Any range would be out of bounds; say why.
+  if (PageCount() == 0) throw EInvalidPageError(std::string(msg::NoPages));
+  const TvxPageList Pages = ParsePageRange(PageRange, PageCount());
+  WarnOfWhatStampingHides(T, Pages);
+
+  const int32_t SavedAngle = T.Angle;
+  const double SavedX = T.X, SavedY = T.Y;
+  const bool PerPageText = SavedText.find(u"<%") != std::u16string::npos;
+  Processor.ReuseContent = !PerPageText;
+  FArraysCounted = false;
+  FSharedCopies.clear();
+  FWrapped.clear();
+  FPendingFront.clear();
+  FStamping = true;
+  // Whatever ends the call, the watermarks made so far are in their pages.
+  struct TvxEndStamping {
+    TvxWatermarkStamper& S;
+    ~TvxEndStamping() {
+      S.FStamping = false;
+      try {
+        S.PutPendingInFront();
+      } catch (...) {
+      }
+      S.FWrapped.clear();
+    }
+  } EndStamping{*this};
+
+  bool FontCreated = false, FirstPage = true;
+  std::string CreatedName, GSName;
+  std::unique_ptr<TvxPDFIndirectReference> FontRef, GSRef;
+  TvxFontResources Fonts(*FData.FStore, FData.FPages, FData.FDocumentID);
+  TvxPageFontLookup FontLookup(Fonts, *T.Font, T.FontEncoding, T.FontEmbedding);
+  TvxPDFDictObject* LastResources = nullptr;
+  TvxPDFDictObject* LastResourceFonts = nullptr;
+
+  for (int32_t P : Pages) {
+    TvxPDFDictObject& Page = PageDict(P);
+    // A box that is no array of four numbers gives way to the other one.
+    TvxPDFRect Box;
+    if (!FindUsablePageBox(Page, *FData.FStore, Box))
+      throw EPDFFileCorruptedError(FormatMessage("Page %d has no usable /CropBox or /MediaBox", P));
+
+    // Placement: custom offsets run from the box's top left corner.
+    T.Angle = SavedAngle;
+    const TvxPDFRect UBox = PointsToUnit(FHooks.Unit, Box);
+    if (RoundsToZero(UBox.Left) && RoundsToZero(UBox.Bottom)) {
+      T.X = SavedX;
+      T.Y = SavedY;
+    } else {
+      T.X = UBox.Left + SavedX;
+      T.Y = UBox.Top - SavedY;
+    }
+
+    // Every page is looked up, so every page names a font it has.
+    TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"));
+    // Pages sharing one resource dictionary find its fonts once.
+    TvxPDFDictObject* FontDict = nullptr;
+    if (Resources == LastResources) {
+      FontDict = LastResourceFonts;
+    } else if (Resources) {
+      FontDict = AsDict(Resources->Lookup("/Font"));
+      LastResources = Resources;
+      LastResourceFonts = FontDict;
+    }
+    const std::string FoundName = FontLookup.Find(FontDict);
+    if (FoundName.empty() && !FontCreated) {
+      CreatedName = RandomResourceName(FontResourcePrefix);
+      FontRef = Fonts.CreateFontResource(*T.Font, CreatedName, T.FontEmbedding, T.FontEncoding,
+                                         SavedText);
+      FontCreated = true;
+    }
+    if (FirstPage) {
+      if (T.Opacity != 100) GSName = RandomResourceName(GStateResourcePrefix);
+      GSRef = CreateOpacityState(T.Opacity, T.Opacity);
+      FirstPage = false;
+    }
+
+    T.Text = PerPageText ? ReplaceAllNoCase(SavedText, u"<%PageNo%>", Decimal16(P)) : SavedText;
+    if (PerPageText && FHooks.CalcVariable) T.Text = ExpandApplicationVariables(T.Text, P);
+
+    const std::string PageGSName = AddOpacityResource(P, GSName, GSRef.get());
+    if (!Resources && GSRef) Resources = AsDict(Page.Lookup("/Resources"));
+    // The font's name is settled before the stream shows it. A page still
+    // without /Resources gets them after its stream, empty, so the name
+    // stays as made.
+    std::string FontName = FoundName;
+    if (FontName.empty())
+      FontName =
+          Resources ? AddPageResource(Resources, "/Font", *FontRef, CreatedName) : CreatedName;
+
+    // Pages that draw one shared /Contents array and are stamped alike get
+    // one copy of it, with one watermark: a copy for each page would
+    // multiply the array by the pages.
+    TvxPDFIndirectObject* Shared = PerPageText ? nullptr : SharedContentsArray(Page);
+    const TvxPageRect Rect = PageRectOf(Box);
+    TvxSharedCopyKey CopyKey{Shared,      FontName,   PageGSName, Rect.Left,
+                             Rect.Bottom, Rect.Right, Rect.Top};
+    auto Copied = Shared ? FSharedCopies.find(CopyKey) : FSharedCopies.end();
+    if (Copied != FSharedCopies.end()) {
+      if (!Resources) AddPageResource(EnsurePageResources(P), "/Font", *FontRef, CreatedName);
+      Page.SetValue("/Contents", std::make_unique<TvxPDFIndirectReference>(FData.FDocumentID,
+                                                                           Copied->second, 0));
+    } else {
+      auto Stream = Processor.CreateWatermarkStream(FontName, PageGSName, Rect, FData.FDocumentID,
+                                                    FData.FStore->NewObjectNumber());
+      TvxPDFIndirectObject* Stored = FData.FStore->AddObject(std::move(Stream));
+      if (!Resources) AddPageResource(EnsurePageResources(P), "/Font", *FontRef, CreatedName);
+      const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber,
+                                        Stored->Generation);
+      if (Shared) {
+        auto Copy = std::unique_ptr<TvxPDFArrayObject>(
+            static_cast<TvxPDFArrayObject*>(Shared->Value->Clone().release()));
+        AddToContentsArray(*Copy, Ref, T.Overlay);
+        TvxPDFIndirectObject* Made = FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+            FData.FDocumentID, FData.FStore->NewObjectNumber(), 0, true, std::move(Copy)));
+        Page.SetValue("/Contents", std::make_unique<TvxPDFIndirectReference>(
+                                       Made->DocumentID, Made->ObjectNumber, Made->Generation));
+        FSharedCopies.emplace(std::move(CopyKey), Made->ObjectNumber);
+      } else {
+        AttachWatermarkContent(P, Ref, T.Overlay);
+      }
+    }
+    FontLookup.Settle(FontName);
+  }
+  T.Text = SavedText;
+}
+
+}  // namespace vx
