@@ -557,6 +557,38 @@ void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate
   if (Covered > 0) Warn(FormatMessage(msg::UnderOpaqueImage, Covered));
 }
 
+// What one InsertWatermark call carries from page to page.
+struct TvxWatermarkStamper::TvxRun {
+  TvxRun(TvxDocumentData& Data, TvxMeasurementUnit Unit, TvxTextWatermarkTemplate& ATemplate)
+      : T(ATemplate),
+        Processor(Unit, ATemplate),
+        Fonts(*Data.FStore, Data.FPages, Data.FDocumentID),
+        FontLookup(Fonts, *ATemplate.Font, ATemplate.FontEncoding, ATemplate.FontEmbedding),
+        SavedText(ATemplate.Text),
+        SavedAngle(ATemplate.Angle),
+        SavedX(ATemplate.X),
+        SavedY(ATemplate.Y),
+        PerPageText(SavedText.find(u"<%") != std::u16string::npos) {}
+
+  TvxTextWatermarkTemplate& T;
+  TvxWatermarkProcessor Processor;
+  TvxFontResources Fonts;
+  TvxPageFontLookup FontLookup;
+  // The template as given: each page starts from it.
+  const std::u16string SavedText;
+  const int32_t SavedAngle;
+  const double SavedX, SavedY;
+  const bool PerPageText;
+  // The font made for pages that have none, at most once a call, and the
+  // opacity state made on the first page.
+  bool FontCreated = false, FirstPage = true;
+  std::string CreatedName, GSName;
+  std::unique_ptr<TvxPDFIndirectReference> FontRef, GSRef;
+  // Pages sharing one resource dictionary find its fonts once.
+  TvxPDFDictObject* LastResources = nullptr;
+  TvxPDFDictObject* LastResourceFonts = nullptr;
+};
+
 void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
                                           std::string_view PageRange) {
   auto* TextTemplate = dynamic_cast<TvxTextWatermarkTemplate*>(&Template);
@@ -565,20 +597,16 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   if (!T.Font) T.SetFont(TvxFont{.Charset = AnsiCharset});
 
   T.Text = ExpandFixedVariables(T.Text);
-  const std::u16string SavedText = T.Text;
   if (T.Angle / 360 != 0) T.Angle -= 360 * (T.Angle / 360);
 
-  TvxWatermarkProcessor Processor(FHooks.Unit, T);
+  TvxRun Run(FData, FHooks.Unit, T);
   if (T.Overlay) EnsureStateStreams();
   // Any range would be out of bounds; say why.
   if (PageCount() == 0) throw EInvalidPageError(std::string(msg::NoPages));
   const TvxPageList Pages = ParsePageRange(PageRange, PageCount());
   WarnOfWhatStampingHides(T, Pages);
 
-  const int32_t SavedAngle = T.Angle;
-  const double SavedX = T.X, SavedY = T.Y;
-  const bool PerPageText = SavedText.find(u"<%") != std::u16string::npos;
-  Processor.ReuseContent = !PerPageText;
+  Run.Processor.ReuseContent = !Run.PerPageText;
   FArraysCounted = false;
   FSharedCopies.clear();
   FWrapped.clear();
@@ -597,104 +625,104 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     }
   } EndStamping{*this};
 
-  bool FontCreated = false, FirstPage = true;
-  std::string CreatedName, GSName;
-  std::unique_ptr<TvxPDFIndirectReference> FontRef, GSRef;
-  TvxFontResources Fonts(*FData.FStore, FData.FPages, FData.FDocumentID);
-  TvxPageFontLookup FontLookup(Fonts, *T.Font, T.FontEncoding, T.FontEmbedding);
-  TvxPDFDictObject* LastResources = nullptr;
-  TvxPDFDictObject* LastResourceFonts = nullptr;
+  for (int32_t P : Pages) StampPage(Run, P);
+  T.Text = Run.SavedText;
+}
 
-  for (int32_t P : Pages) {
-    TvxPDFDictObject& Page = PageDict(P);
-    // A box that is no array of four numbers gives way to the other one.
-    TvxPDFRect Box;
-    if (!FindUsablePageBox(Page, *FData.FStore, Box))
-      throw EPDFFileCorruptedError(FormatMessage("Page %d has no usable /CropBox or /MediaBox", P));
+void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
+  TvxTextWatermarkTemplate& T = Run.T;
+  TvxPDFDictObject& Page = PageDict(P);
+  // A box that is no array of four numbers gives way to the other one.
+  TvxPDFRect Box;
+  if (!FindUsablePageBox(Page, *FData.FStore, Box))
+    throw EPDFFileCorruptedError(FormatMessage("Page %d has no usable /CropBox or /MediaBox", P));
 
-    // Placement: custom offsets run from the box's top left corner.
-    T.Angle = SavedAngle;
-    const TvxPDFRect UBox = PointsToUnit(FHooks.Unit, Box);
-    if (RoundsToZero(UBox.Left) && RoundsToZero(UBox.Bottom)) {
-      T.X = SavedX;
-      T.Y = SavedY;
-    } else {
-      T.X = UBox.Left + SavedX;
-      T.Y = UBox.Top - SavedY;
-    }
-
-    // Every page is looked up, so every page names a font it has.
-    TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"));
-    // Pages sharing one resource dictionary find its fonts once.
-    TvxPDFDictObject* FontDict = nullptr;
-    if (Resources == LastResources) {
-      FontDict = LastResourceFonts;
-    } else if (Resources) {
-      FontDict = AsDict(Resources->Lookup("/Font"));
-      LastResources = Resources;
-      LastResourceFonts = FontDict;
-    }
-    const std::string FoundName = FontLookup.Find(FontDict);
-    if (FoundName.empty() && !FontCreated) {
-      CreatedName = RandomResourceName(FontResourcePrefix);
-      FontRef = Fonts.CreateFontResource(*T.Font, CreatedName, T.FontEmbedding, T.FontEncoding,
-                                         SavedText);
-      FontCreated = true;
-    }
-    if (FirstPage) {
-      if (T.Opacity != 100) GSName = RandomResourceName(GStateResourcePrefix);
-      GSRef = CreateOpacityState(T.Opacity, T.Opacity);
-      FirstPage = false;
-    }
-
-    T.Text = PerPageText ? ReplaceAllNoCase(SavedText, u"<%PageNo%>", Decimal16(P)) : SavedText;
-    if (PerPageText && FHooks.CalcVariable) T.Text = ExpandApplicationVariables(T.Text, P);
-
-    const std::string PageGSName = AddOpacityResource(P, GSName, GSRef.get());
-    if (!Resources && GSRef) Resources = AsDict(Page.Lookup("/Resources"));
-    // The font's name is settled before the stream shows it. A page still
-    // without /Resources gets them after its stream, empty, so the name
-    // stays as made.
-    std::string FontName = FoundName;
-    if (FontName.empty())
-      FontName =
-          Resources ? AddPageResource(Resources, "/Font", *FontRef, CreatedName) : CreatedName;
-
-    // Pages that draw one shared /Contents array and are stamped alike get
-    // one copy of it, with one watermark: a copy for each page would
-    // multiply the array by the pages.
-    TvxPDFIndirectObject* Shared = PerPageText ? nullptr : SharedContentsArray(Page);
-    const TvxPageRect Rect = PageRectOf(Box);
-    TvxSharedCopyKey CopyKey{Shared,      FontName,   PageGSName, Rect.Left,
-                             Rect.Bottom, Rect.Right, Rect.Top};
-    auto Copied = Shared ? FSharedCopies.find(CopyKey) : FSharedCopies.end();
-    if (Copied != FSharedCopies.end()) {
-      if (!Resources) AddPageResource(EnsurePageResources(P), "/Font", *FontRef, CreatedName);
-      Page.SetValue("/Contents", std::make_unique<TvxPDFIndirectReference>(FData.FDocumentID,
-                                                                           Copied->second, 0));
-    } else {
-      auto Stream = Processor.CreateWatermarkStream(FontName, PageGSName, Rect, FData.FDocumentID,
-                                                    FData.FStore->NewObjectNumber());
-      TvxPDFIndirectObject* Stored = FData.FStore->AddObject(std::move(Stream));
-      if (!Resources) AddPageResource(EnsurePageResources(P), "/Font", *FontRef, CreatedName);
-      const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber,
-                                        Stored->Generation);
-      if (Shared) {
-        auto Copy = std::unique_ptr<TvxPDFArrayObject>(
-            static_cast<TvxPDFArrayObject*>(Shared->Value->Clone().release()));
-        AddToContentsArray(*Copy, Ref, T.Overlay);
-        TvxPDFIndirectObject* Made = FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
-            FData.FDocumentID, FData.FStore->NewObjectNumber(), 0, true, std::move(Copy)));
-        Page.SetValue("/Contents", std::make_unique<TvxPDFIndirectReference>(
-                                       Made->DocumentID, Made->ObjectNumber, Made->Generation));
-        FSharedCopies.emplace(std::move(CopyKey), Made->ObjectNumber);
-      } else {
-        AttachWatermarkContent(P, Ref, T.Overlay);
-      }
-    }
-    FontLookup.Settle(FontName);
+  // Placement: custom offsets run from the box's top left corner.
+  T.Angle = Run.SavedAngle;
+  const TvxPDFRect UBox = PointsToUnit(FHooks.Unit, Box);
+  if (RoundsToZero(UBox.Left) && RoundsToZero(UBox.Bottom)) {
+    T.X = Run.SavedX;
+    T.Y = Run.SavedY;
+  } else {
+    T.X = UBox.Left + Run.SavedX;
+    T.Y = UBox.Top - Run.SavedY;
   }
-  T.Text = SavedText;
+
+  // Every page is looked up, so every page names a font it has.
+  TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"));
+  TvxPDFDictObject* FontDict = nullptr;
+  if (Resources == Run.LastResources) {
+    FontDict = Run.LastResourceFonts;
+  } else if (Resources) {
+    FontDict = AsDict(Resources->Lookup("/Font"));
+    Run.LastResources = Resources;
+    Run.LastResourceFonts = FontDict;
+  }
+  const std::string FoundName = Run.FontLookup.Find(FontDict);
+  if (FoundName.empty() && !Run.FontCreated) {
+    Run.CreatedName = RandomResourceName(FontResourcePrefix);
+    Run.FontRef = Run.Fonts.CreateFontResource(*T.Font, Run.CreatedName, T.FontEmbedding,
+                                               T.FontEncoding, Run.SavedText);
+    Run.FontCreated = true;
+  }
+  if (Run.FirstPage) {
+    if (T.Opacity != 100) Run.GSName = RandomResourceName(GStateResourcePrefix);
+    Run.GSRef = CreateOpacityState(T.Opacity, T.Opacity);
+    Run.FirstPage = false;
+  }
+
+  T.Text = Run.PerPageText ? ReplaceAllNoCase(Run.SavedText, u"<%PageNo%>", Decimal16(P))
+                           : Run.SavedText;
+  if (Run.PerPageText && FHooks.CalcVariable) T.Text = ExpandApplicationVariables(T.Text, P);
+
+  const std::string PageGSName = AddOpacityResource(P, Run.GSName, Run.GSRef.get());
+  if (!Resources && Run.GSRef) Resources = AsDict(Page.Lookup("/Resources"));
+  // The font's name is settled before the stream shows it. A page still
+  // without /Resources gets them after its stream, empty, so the name
+  // stays as made.
+  std::string FontName = FoundName;
+  if (FontName.empty())
+    FontName = Resources ? AddPageResource(Resources, "/Font", *Run.FontRef, Run.CreatedName)
+                         : Run.CreatedName;
+  AttachPageStream(Run, P, Resources == nullptr, FontName, PageGSName, PageRectOf(Box));
+  Run.FontLookup.Settle(FontName);
+}
+
+void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResources,
+                                           const std::string& FontName,
+                                           const std::string& PageGSName, const TvxPageRect& Rect) {
+  TvxPDFDictObject& Page = PageDict(P);
+  // Pages that draw one shared /Contents array and are stamped alike get
+  // one copy of it, with one watermark: a copy for each page would
+  // multiply the array by the pages.
+  TvxPDFIndirectObject* Shared = Run.PerPageText ? nullptr : SharedContentsArray(Page);
+  TvxSharedCopyKey CopyKey{Shared,      FontName,   PageGSName, Rect.Left,
+                           Rect.Bottom, Rect.Right, Rect.Top};
+  auto Copied = Shared ? FSharedCopies.find(CopyKey) : FSharedCopies.end();
+  if (Copied != FSharedCopies.end()) {
+    if (NoResources)
+      AddPageResource(EnsurePageResources(P), "/Font", *Run.FontRef, Run.CreatedName);
+    Page.SetValue("/Contents",
+                  std::make_unique<TvxPDFIndirectReference>(FData.FDocumentID, Copied->second, 0));
+    return;
+  }
+  auto Stream = Run.Processor.CreateWatermarkStream(FontName, PageGSName, Rect, FData.FDocumentID,
+                                                    FData.FStore->NewObjectNumber());
+  TvxPDFIndirectObject* Stored = FData.FStore->AddObject(std::move(Stream));
+  if (NoResources) AddPageResource(EnsurePageResources(P), "/Font", *Run.FontRef, Run.CreatedName);
+  const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber, Stored->Generation);
+  if (!Shared) {
+    AttachWatermarkContent(P, Ref, Run.T.Overlay);
+    return;
+  }
+  auto Copy = std::unique_ptr<TvxPDFArrayObject>(
+      static_cast<TvxPDFArrayObject*>(Shared->Value->Clone().release()));
+  AddToContentsArray(*Copy, Ref, Run.T.Overlay);
+  TvxPDFIndirectObject* Made = FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+      FData.FDocumentID, FData.FStore->NewObjectNumber(), 0, true, std::move(Copy)));
+  Page.SetValue("/Contents", std::make_unique<TvxPDFIndirectReference>(
+                                 Made->DocumentID, Made->ObjectNumber, Made->Generation));
+  FSharedCopies.emplace(std::move(CopyKey), Made->ObjectNumber);
 }
 
 }  // namespace vx

@@ -17,6 +17,7 @@
 #include "pdf/watermark/vxContentScan.h"
 #include "pdf/watermark/vxPageRange.h"
 #include "pdf/watermark/vxUnits.h"
+#include "pdf/watermark/vxWatermarkProcessor.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 
 namespace vx {
@@ -80,6 +81,12 @@ class TvxWatermarkStamper {
   std::u16string ExpandApplicationVariables(const std::u16string& Text, int32_t PageNo) const;
 
  private:
+  struct TvxRun;
+  void StampPage(TvxRun& Run, int32_t P);
+  // Makes the page's watermark stream (or takes the copy of a shared
+  // /Contents array stamped alike) and puts it into the page's /Contents.
+  void AttachPageStream(TvxRun& Run, int32_t P, bool NoResources, const std::string& FontName,
+                        const std::string& PageGSName, const TvxPageRect& Rect);
   // Warnings of what the user would not see: a face replaced by another, and
   // signatures the stamping invalidates.
   void WarnOfWhatStampingHides(const TvxTextWatermarkTemplate& T, const TvxPageList& Pages);
