@@ -1,12 +1,7 @@
 #include "pdf/document/vxCstPDFDoc.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "pdf/document/vxOutlineManager.h"
@@ -16,6 +11,7 @@
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/watermark/vxPageRange.h"
 #include "pdf/watermark/vxWatermarkStamper.h"
+#include "platform/vxFileReplace.h"
 #include "platform/vxShell.h"
 
 namespace vx {
@@ -25,15 +21,6 @@ namespace {
 bool FileExists(const std::string& Name) {
   struct stat St {};
   return ::stat(Name.c_str(), &St) == 0 && S_ISREG(St.st_mode);
-}
-
-// Flushes a file or folder to the disk; false when that fails.
-bool SyncPath(const std::string& Path, int Flags) {
-  int Fd = ::open(Path.c_str(), Flags | O_CLOEXEC);
-  if (Fd < 0) return false;
-  bool Ok = ::fsync(Fd) == 0;
-  ::close(Fd);
-  return Ok;
 }
 
 bool HasExtension(const std::string& Name) {
@@ -370,58 +357,18 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
   if (FSource) FSource->CheckUnchanged();
 
   // Never lose the user's file: write beside it, rename into place when done.
-  // An existing file is replaced as writing it would change it: through a
-  // link, the file linked to; keeping its permissions and, where allowed,
-  // its owner; not at all when it may not be written.
-  std::string Real = Target;
-  struct stat Old {};
-  const bool Replaces = ::stat(Target.c_str(), &Old) == 0 && S_ISREG(Old.st_mode);
-  if (Replaces) {
-    if (char* Resolved = ::realpath(Target.c_str(), nullptr)) {
-      Real = Resolved;
-      std::free(Resolved);
-    }
-    if (::access(Real.c_str(), W_OK) != 0)
-      throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
-  }
-  std::string Temp = Real + ".XXXXXX";
-  int Fd = ::mkstemp(Temp.data());
-  if (Fd < 0)
-    throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
   try {
-    // The new empty file is written as it is: truncating it would make the
-    // file system flush it at every close.
-    TvxFileStream File(Fd, Temp);
-    TvxWriteOnlyFilter Output(&File);
-    WriteDocument(Output);
-    File.Close();
-    if (Replaces) {
-      mode_t Mode = Old.st_mode & 07777;
-      // Where the owner cannot be given, the file stays ours, and without
-      // set-user or set-group bits that were meant for another owner.
-      if (::chown(Temp.c_str(), Old.st_uid, Old.st_gid) != 0) Mode &= 0777;
-      ::chmod(Temp.c_str(), Mode);
-    } else {
-      // A new file gets the permissions a created file would have.
-      mode_t Mask = ::umask(0);
-      ::umask(Mask);
-      ::chmod(Temp.c_str(), 0666 & ~Mask);
-    }
-    // The data reaches the disk before the name does, so that a power cut
-    // leaves the old file or the whole new one, never an empty one.
-    if (!SyncPath(Temp, O_RDONLY))
-      throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
-    if (std::rename(Temp.c_str(), Real.c_str()) != 0)
-      throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(errno));
-  } catch (...) {
-    std::remove(Temp.c_str());
-    throw;
+    ReplaceFile(Target, [this](int Fd, const std::string& Temp) {
+      // The new empty file is written as it is: truncating it would make the
+      // file system flush it at every close.
+      TvxFileStream File(Fd, Temp);
+      TvxWriteOnlyFilter Output(&File);
+      WriteDocument(Output);
+      File.Close();
+    });
+  } catch (const EFileReplaceError& Err) {
+    throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(Err.Errno));
   }
-  // The rename itself is made lasting by flushing the folder; a folder that
-  // cannot be flushed leaves the file saved all the same.
-  size_t Slash = Real.find_last_of('/');
-  (void)SyncPath(Slash == std::string::npos ? "." : Real.substr(0, Slash + 1),
-                 O_RDONLY | O_DIRECTORY);
   if (OpenAfterSave) ShellService().Execute("open", Target);
   DoStatusMessage("Save Complete");
 }

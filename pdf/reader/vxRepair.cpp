@@ -135,43 +135,80 @@ TvxPDFVersion TvxRepair::LenientVersion(std::string_view Bytes) {
   return pvPDF14;
 }
 
-void TvxRepair::Rebuild() {
-  const std::string_view All = D.FReader->Bytes();
-  const int64_t Size = static_cast<int64_t>(All.size());
-  D.FPDFVersion = HeaderIsSound(All) ? static_cast<TvxPDFVersion>(D.FReader->ReadHeaderVersion())
-                                     : LenientVersion(All);
-
-  // One pass over the bytes: object headers, "trailer" keywords and the
-  // positions of "endstream".
+// What the phases of a rebuild share.
+struct TvxRepair::TvxScan {
+  std::string_view All;
+  // Met by the scan, in file order.
   std::vector<TvxMark> Marks;
   std::vector<int64_t> EndStreams;
   std::vector<int64_t> StreamWords;  // "stream" keywords, not those of "endstream"
-  for (size_t P = 0; P < All.size(); ++P) {
-    const char C = All[P];
-    if (C == 'o') {
-      TvxMark M{};
-      if (StartsWith(All, P, "obj") && HeaderAt(All, static_cast<int64_t>(P), M))
-        Marks.push_back(M);
-    } else if (C == 'e') {
-      if (StartsWith(All, P, "endstream")) EndStreams.push_back(static_cast<int64_t>(P));
-    } else if (C == 's') {
-      if (StartsWith(All, P, "stream") && (P == 0 || All[P - 1] != 'd'))
-        StreamWords.push_back(static_cast<int64_t>(P));
-    } else if (C == 't') {
-      if (StartsWith(All, P, "trailer"))
-        Marks.push_back({static_cast<int64_t>(P), static_cast<int64_t>(P) + 7, 0, 0});
-    }
-  }
-
-  // Each object is parsed only up to the next mark, so no byte is parsed
-  // twice however the file is damaged. A header inside stream data is no
-  // object.
+  // Found by parsing and in the object streams.
   std::unordered_map<int32_t, TvxFound> Found;
   std::vector<TvxCandidate> Candidates;
   std::vector<std::pair<int64_t, int32_t>> ObjectStreams;  // position, number
   int32_t LastCatalog = -1;
   // Numbers whose newest plain definition is a catalog.
   std::unordered_set<int32_t> Catalogs;
+
+  bool Encrypted() const {
+    bool Any = false;
+    for (const auto& C : Candidates) Any = Any || C.Dict->Lookup("/Encrypt");
+    return Any;
+  }
+};
+
+void TvxRepair::Rebuild() {
+  TvxScan S;
+  S.All = D.FReader->Bytes();
+  D.FPDFVersion = HeaderIsSound(S.All) ? static_cast<TvxPDFVersion>(D.FReader->ReadHeaderVersion())
+                                       : LenientVersion(S.All);
+  ScanFile(S);
+  ParseObjects(S);
+  // Plain objects first: an object stream may need one (an indirect /Length).
+  EnterPlainObjects(S);
+  // Encrypted object streams cannot be unpacked yet.
+  if (!S.Encrypted()) ReadObjectStreams(S);
+  // Whatever reading the object streams put into the store is read again by
+  // the load proper.
+  D.FStore = std::make_unique<TvxPDFObjectStore>();
+  const int32_t MaxNumber = EnterFoundObjects(S);
+  BuildTrailer(S);
+  TvxXRefLoader(D, E, L).CompleteXRef(MaxNumber);
+  // A catalog kept in an object stream is known only once they are unpacked.
+  if (D.FTrailer->RootObjectNumber < 0) FindStoredCatalog();
+  if (D.FTrailer->RootObjectNumber < 0)
+    throw EPDFFileCorruptedError(std::string(msg::RepairNoCatalog));
+}
+
+void TvxRepair::ScanFile(TvxScan& S) const {
+  // One pass over the bytes: object headers, "trailer" keywords and the
+  // positions of "endstream".
+  const std::string_view All = S.All;
+  for (size_t P = 0; P < All.size(); ++P) {
+    const char C = All[P];
+    if (C == 'o') {
+      TvxMark M{};
+      if (StartsWith(All, P, "obj") && HeaderAt(All, static_cast<int64_t>(P), M))
+        S.Marks.push_back(M);
+    } else if (C == 'e') {
+      if (StartsWith(All, P, "endstream")) S.EndStreams.push_back(static_cast<int64_t>(P));
+    } else if (C == 's') {
+      if (StartsWith(All, P, "stream") && (P == 0 || All[P - 1] != 'd'))
+        S.StreamWords.push_back(static_cast<int64_t>(P));
+    } else if (C == 't') {
+      if (StartsWith(All, P, "trailer"))
+        S.Marks.push_back({static_cast<int64_t>(P), static_cast<int64_t>(P) + 7, 0, 0});
+    }
+  }
+}
+
+void TvxRepair::ParseObjects(TvxScan& S) {
+  // Each object is parsed only up to the next mark, so no byte is parsed
+  // twice however the file is damaged. A header inside stream data is no
+  // object.
+  const std::string_view All = S.All;
+  const int64_t Size = static_cast<int64_t>(All.size());
+  const std::vector<TvxMark>& Marks = S.Marks;
   int64_t SkipUntil = 0;
   for (size_t I = 0; I < Marks.size(); ++I) {
     const TvxMark& M = Marks[I];
@@ -189,11 +226,11 @@ void TvxRepair::Rebuild() {
       if (Value && Value->IsDict() && M.Number > 0 && Sub.AtStreamKeyword()) {
         IsStream = true;
         const int64_t DataStart = M.After + Sub.Position() + 6;
-        auto It = std::lower_bound(EndStreams.begin(), EndStreams.end(), DataStart);
+        auto It = std::lower_bound(S.EndStreams.begin(), S.EndStreams.end(), DataStart);
         // A later stream starting before that "endstream" owns it: this
         // stream lost its own, and the objects after it are no data.
-        auto Next = std::lower_bound(StreamWords.begin(), StreamWords.end(), DataStart);
-        if (It != EndStreams.end() && (Next == StreamWords.end() || *Next > *It))
+        auto Next = std::lower_bound(S.StreamWords.begin(), S.StreamWords.end(), DataStart);
+        if (It != S.EndStreams.end() && (Next == S.StreamWords.end() || *Next > *It))
           SkipUntil = *It + 9;
       }
     } catch (const Exception&) {
@@ -202,95 +239,86 @@ void TvxRepair::Rebuild() {
     }
     if (M.Number == 0) {
       if (Value && Value->IsDict())
-        Candidates.push_back({M.Pos, std::unique_ptr<TvxPDFDictObject>(
-                                         static_cast<TvxPDFDictObject*>(Value.release()))});
+        S.Candidates.push_back({M.Pos, std::unique_ptr<TvxPDFDictObject>(
+                                           static_cast<TvxPDFDictObject*>(Value.release()))});
       continue;
     }
     if (!Value) continue;
-    if (!Value->IsDict()) Catalogs.erase(M.Number);
-    TvxFound& F = Found[M.Number];
+    if (!Value->IsDict()) S.Catalogs.erase(M.Number);
+    TvxFound& F = S.Found[M.Number];
     F = {M.Pos, M.Pos, M.Generation, 0, 0};
     if (!Value->IsDict()) continue;
     auto* Dict = static_cast<TvxPDFDictObject*>(Value.get());
     const std::string Type = NameOf(Dict->Lookup("/Type"));
     if (Type == "/Catalog" || (Type.empty() && Dict->Lookup("/Pages")))
-      Catalogs.insert(M.Number);
+      S.Catalogs.insert(M.Number);
     else
-      Catalogs.erase(M.Number);
+      S.Catalogs.erase(M.Number);
     if (Type == "/Catalog") {
-      LastCatalog = M.Number;
+      S.LastCatalog = M.Number;
     } else if (IsStream && Type == "/XRef") {
-      Candidates.push_back({M.Pos, Dict->CloneDict()});
+      S.Candidates.push_back({M.Pos, Dict->CloneDict()});
     } else if (IsStream && Type == "/ObjStm") {
-      ObjectStreams.emplace_back(M.Pos, M.Number);
+      S.ObjectStreams.emplace_back(M.Pos, M.Number);
     }
   }
+}
 
-  // Plain objects first: an object stream may need one (an indirect /Length).
-  int32_t MaxNumber = 0;
-  auto EnterPlain = [&] {
-    D.FXRefItems.clear();
-    for (const auto& [K, F] : Found) {
-      if (F.Stream != 0) continue;
-      TvxXRefItem Item;
-      Item.ObjectNumber = K;
-      Item.Offset = static_cast<int32_t>(std::min<int64_t>(F.Offset, INT32_MAX));
-      Item.Generation = F.Generation;
-      D.FXRefItems.emplace(K, Item);
-    }
-  };
-  EnterPlain();
+void TvxRepair::EnterPlainObjects(const TvxScan& S) {
+  D.FXRefItems.clear();
+  for (const auto& [K, F] : S.Found) {
+    if (F.Stream != 0) continue;
+    TvxXRefItem Item;
+    Item.ObjectNumber = K;
+    Item.Offset = static_cast<int32_t>(std::min<int64_t>(F.Offset, INT32_MAX));
+    Item.Generation = F.Generation;
+    D.FXRefItems.emplace(K, Item);
+  }
+}
 
-  // Newest first; the first one whose /Root names an object found wins.
-  std::sort(Candidates.begin(), Candidates.end(),
-            [](const TvxCandidate& A, const TvxCandidate& B) { return A.Pos > B.Pos; });
-  bool Encrypted = false;
-  for (const auto& C : Candidates) Encrypted = Encrypted || C.Dict->Lookup("/Encrypt");
-
-  // The members of each object stream, unless the data is still encrypted; a
-  // member is newer than any definition before its stream.
-  if (!Encrypted) {
-    // Each stream number is unpacked once, from its newest definition, however
-    // many older ones the file holds.
-    std::unordered_set<int32_t> Unpacked;
-    for (const auto& [Pos, Number] : ObjectStreams) {
-      if (!Unpacked.insert(Number).second) continue;
-      try {
-        D.FReader->Seek(Found[Number].Offset, soBeginning);
-        std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
-        if (!O || !O->Value || !O->Value->IsStream()) continue;
-        auto* S = static_cast<TvxPDFStreamObject*>(O->Value.get());
-        if (!S->Data) continue;
-        TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));
-        std::unique_ptr<TvxMemoryStream> Decoded =
-            Filter ? DecodeFilterChain(*S->Data, Filter)
-                   : std::make_unique<TvxMemoryStream>(S->Data->DataString());
-        TvxPDFObject* N = D.FStore->Resolve(S->Dict->Lookup("/N"));
-        if (!N || !N->IsInteger()) continue;
-        Decoded->FPosition = 0;
-        TvxPDFStreamReader Sub(D.FDocumentID, Decoded.get());
-        Sub.Lenient = true;
-        const int32_t Count = static_cast<TvxPDFIntegerObject*>(N)->Value;
-        for (int32_t I = 0; I < Count && !Sub.AtEnd(); ++I) {
-          std::string NumText = Sub.ReadToken();
-          std::string OffText = Sub.ReadToken();
-          int32_t K = 0;
-          auto R = std::from_chars(NumText.data(), NumText.data() + NumText.size(), K);
-          if (R.ec != std::errc() || K <= 0 || K > MaxObjectNumber || K == Number) continue;
-          TvxFound& F = Found[K];
-          if (F.DefinedAt <= Pos) F = {Pos, 0, 0, Number, I};
-        }
-      } catch (const Exception&) {
-        E.DoWarning(FormatMessage(msg::RepairObjectStream, Number));
+void TvxRepair::ReadObjectStreams(TvxScan& S) {
+  // A member is newer than any definition before its stream. Each stream
+  // number is unpacked once, from its newest definition, however many older
+  // ones the file holds.
+  std::unordered_set<int32_t> Unpacked;
+  for (const auto& [Pos, Number] : S.ObjectStreams) {
+    if (!Unpacked.insert(Number).second) continue;
+    try {
+      D.FReader->Seek(S.Found[Number].Offset, soBeginning);
+      std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
+      if (!O || !O->Value || !O->Value->IsStream()) continue;
+      auto* Stm = static_cast<TvxPDFStreamObject*>(O->Value.get());
+      if (!Stm->Data) continue;
+      TvxPDFObject* Filter = D.FStore->Resolve(Stm->Dict->Lookup("/Filter"));
+      std::unique_ptr<TvxMemoryStream> Decoded =
+          Filter ? DecodeFilterChain(*Stm->Data, Filter)
+                 : std::make_unique<TvxMemoryStream>(Stm->Data->DataString());
+      TvxPDFObject* N = D.FStore->Resolve(Stm->Dict->Lookup("/N"));
+      if (!N || !N->IsInteger()) continue;
+      Decoded->FPosition = 0;
+      TvxPDFStreamReader Sub(D.FDocumentID, Decoded.get());
+      Sub.Lenient = true;
+      const int32_t Count = static_cast<TvxPDFIntegerObject*>(N)->Value;
+      for (int32_t I = 0; I < Count && !Sub.AtEnd(); ++I) {
+        std::string NumText = Sub.ReadToken();
+        std::string OffText = Sub.ReadToken();
+        int32_t K = 0;
+        auto R = std::from_chars(NumText.data(), NumText.data() + NumText.size(), K);
+        if (R.ec != std::errc() || K <= 0 || K > MaxObjectNumber || K == Number) continue;
+        TvxFound& F = S.Found[K];
+        if (F.DefinedAt <= Pos) F = {Pos, 0, 0, Number, I};
       }
+    } catch (const Exception&) {
+      E.DoWarning(FormatMessage(msg::RepairObjectStream, Number));
     }
   }
-  // Whatever reading the object streams put into the store is read again by
-  // the load proper.
-  D.FStore = std::make_unique<TvxPDFObjectStore>();
-  EnterPlain();
+}
+
+int32_t TvxRepair::EnterFoundObjects(const TvxScan& S) {
+  EnterPlainObjects(S);
   D.FXRefStmItems.clear();
-  for (const auto& [K, F] : Found) {
+  int32_t MaxNumber = 0;
+  for (const auto& [K, F] : S.Found) {
     MaxNumber = std::max(MaxNumber, K);
     if (F.Stream == 0) continue;
     TvxXRefStmItem Item;
@@ -299,17 +327,23 @@ void TvxRepair::Rebuild() {
     Item.Field3 = F.Index;
     D.FXRefStmItems.emplace(K, Item);
   }
-  E.DoWarning(FormatMessage(msg::RepairRebuilt, static_cast<int32_t>(Found.size())));
+  E.DoWarning(FormatMessage(msg::RepairRebuilt, static_cast<int32_t>(S.Found.size())));
+  return MaxNumber;
+}
 
+void TvxRepair::BuildTrailer(TvxScan& S) {
+  // Newest first; the first one whose /Root names an object found wins.
+  std::sort(S.Candidates.begin(), S.Candidates.end(),
+            [](const TvxCandidate& A, const TvxCandidate& B) { return A.Pos > B.Pos; });
   TvxPDFTrailer& T = *D.FTrailer;
   const TvxCandidate* Chosen = nullptr;
   // A /Root must name a catalog; one inside an object stream is taken on
   // trust.
   auto IsCatalog = [&](int32_t K) {
-    auto It = Found.find(K);
-    return It != Found.end() && (It->second.Stream != 0 || Catalogs.count(K));
+    auto It = S.Found.find(K);
+    return It != S.Found.end() && (It->second.Stream != 0 || S.Catalogs.count(K));
   };
-  for (const auto& C : Candidates) {
+  for (const auto& C : S.Candidates) {
     if (IsCatalog(ReferencedNumber(C.Dict->Lookup("/Root")))) {
       Chosen = &C;
       break;
@@ -319,13 +353,13 @@ void TvxRepair::Rebuild() {
     T.RootObjectNumber = ReferencedNumber(Chosen->Dict->Lookup("/Root"));
   } else {
     E.DoWarning(std::string(msg::RepairNoTrailer));
-    T.RootObjectNumber = LastCatalog;
+    T.RootObjectNumber = S.LastCatalog;
   }
   // The other values from the chosen dictionary, else from the newest that
   // has them.
   std::vector<const TvxPDFDictObject*> Order;
   if (Chosen) Order.push_back(Chosen->Dict.get());
-  for (const auto& C : Candidates)
+  for (const auto& C : S.Candidates)
     if (&C != Chosen) Order.push_back(C.Dict.get());
   bool InfoTaken = false;
   for (const TvxPDFDictObject* Dict : Order) {
@@ -345,19 +379,16 @@ void TvxRepair::Rebuild() {
       D.FInfo->AssignDictionary(static_cast<const TvxPDFDictObject*>(Info)->CloneDict());
     }
   }
+}
 
-  TvxXRefLoader(D, E, L).CompleteXRef(MaxNumber);
-
-  // A catalog kept in an object stream is known only once they are unpacked.
-  if (T.RootObjectNumber < 0) {
-    for (int32_t I = D.FStore->Count() - 1; I >= 0 && T.RootObjectNumber < 0; --I) {
-      TvxPDFIndirectObject* O = D.FStore->GetObject(I);
-      if (O->Value && O->Value->IsDict() &&
-          NameOf(static_cast<TvxPDFDictObject*>(O->Value.get())->Lookup("/Type")) == "/Catalog")
-        T.RootObjectNumber = O->ObjectNumber;
-    }
+void TvxRepair::FindStoredCatalog() {
+  TvxPDFTrailer& T = *D.FTrailer;
+  for (int32_t I = D.FStore->Count() - 1; I >= 0 && T.RootObjectNumber < 0; --I) {
+    TvxPDFIndirectObject* O = D.FStore->GetObject(I);
+    if (O->Value && O->Value->IsDict() &&
+        NameOf(static_cast<TvxPDFDictObject*>(O->Value.get())->Lookup("/Type")) == "/Catalog")
+      T.RootObjectNumber = O->ObjectNumber;
   }
-  if (T.RootObjectNumber < 0) throw EPDFFileCorruptedError(std::string(msg::RepairNoCatalog));
 }
 
 }  // namespace vx

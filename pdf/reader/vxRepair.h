@@ -60,6 +60,20 @@ class TvxRepair {
   void Rebuild();
 
  private:
+  struct TvxScan;  // what the phases share
+
+  // The phases of Rebuild, in order.
+  void ScanFile(TvxScan& S) const;
+  void ParseObjects(TvxScan& S);
+  // Entries for the objects stored plainly, replacing those entered before.
+  void EnterPlainObjects(const TvxScan& S);
+  void ReadObjectStreams(TvxScan& S);
+  // Entries for every object found; returns the highest number.
+  int32_t EnterFoundObjects(const TvxScan& S);
+  void BuildTrailer(TvxScan& S);
+  // The newest catalog in the store becomes the root.
+  void FindStoredCatalog();
+
   TvxDocumentData& D;
   TvxDocumentEvents& E;
   TvxObjectLoader& L;
