@@ -7,10 +7,6 @@
 #include <string_view>
 
 #include "pdf/objects/vxNumberText.h"
-// The MD5 digest and the RC4 cipher belong with the security handler, which
-// is their only user; they are reachable from here as well.
-#include "pdf/security/vxMD5.h"
-#include "pdf/security/vxRC4.h"
 
 namespace vx {
 
