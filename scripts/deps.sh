@@ -3,7 +3,7 @@
 
 VX_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  zlib1g-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev libssl-dev libidn-dev libgtest-dev libgmock-dev libbenchmark-dev
   libfontconfig-dev libfreetype-dev fonts-liberation2
   qpdf poppler-utils python3-fonttools python3-pikepdf
   qt6-base-dev qt6-qpa-plugins locales

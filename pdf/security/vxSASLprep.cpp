@@ -1,9 +1,13 @@
 #include "pdf/security/vxSASLprep.h"
 
+#include <idn-free.h>
+#include <stringprep.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <iterator>
+#include <memory>
+#include <optional>
 
 #include "pdf/security/vxPasswordText.h"
 
@@ -11,14 +15,9 @@ namespace vx {
 
 namespace {
 
-#include "pdf/security/vxSASLprepTables.inc"
-
 constexpr size_t MaxPasswordBytes = 127;
-
-// Hangul syllables are decomposed and composed by rule, not by table.
-constexpr char32_t SBase = 0xAC00, LBase = 0x1100, VBase = 0x1161, TBase = 0x11A7;
-constexpr char32_t LCount = 19, VCount = 21, TCount = 28;
-constexpr char32_t NCount = VCount * TCount, SCount = LCount * NCount;
+// Unassigned code points allowed, as in a query.
+constexpr auto QueryFlags = static_cast<Stringprep_profile_flags>(0);
 
 // Code points of valid UTF-8; false on any invalid sequence.
 bool DecodeUtf8(std::string_view Text, std::u32string& Out) {
@@ -72,96 +71,15 @@ std::u32string CodePoints(std::string_view Password) {
   return Code;
 }
 
-std::string CutUtf8(const std::u32string& Code) {
+std::string Utf8(const std::u32string& Code) {
   std::string Out;
   for (char32_t C : Code) EncodeUtf8(C, Out);
-  if (Out.size() > MaxPasswordBytes) Out.resize(MaxPasswordBytes);
   return Out;
 }
 
-template <size_t N>
-bool InRanges(const TvxCodeRange (&Table)[N], char32_t C) {
-  auto It = std::upper_bound(std::begin(Table), std::end(Table), C,
-                             [](char32_t V, const TvxCodeRange& R) { return V < R.First; });
-  return It != std::begin(Table) && C <= std::prev(It)->Last;
-}
-
-uint8_t CombiningClass(char32_t C) {
-  auto It = std::upper_bound(std::begin(CombiningClasses), std::end(CombiningClasses), C,
-                             [](char32_t V, const TvxClassRange& R) { return V < R.First; });
-  return It != std::begin(CombiningClasses) && C <= std::prev(It)->Last ? std::prev(It)->Class : 0;
-}
-
-void Decompose(char32_t C, std::u32string& Out) {
-  if (C >= SBase && C < SBase + SCount) {
-    const char32_t S = C - SBase;
-    Out.push_back(LBase + S / NCount);
-    Out.push_back(VBase + S % NCount / TCount);
-    if (S % TCount != 0) Out.push_back(TBase + S % TCount);
-    return;
-  }
-  auto It = std::lower_bound(std::begin(NFKDIndex), std::end(NFKDIndex), C,
-                             [](const TvxDecomposition& E, char32_t V) { return E.Code < V; });
-  if (It == std::end(NFKDIndex) || It->Code != C) {
-    Out.push_back(C);
-    return;
-  }
-  Out.append(NFKDData + It->Start, It->Count);
-}
-
-// The primary composite of a pair, or 0.
-char32_t Compose(char32_t First, char32_t Second) {
-  if (First >= LBase && First < LBase + LCount && Second >= VBase && Second < VBase + VCount)
-    return SBase + ((First - LBase) * VCount + (Second - VBase)) * TCount;
-  if (First >= SBase && First < SBase + SCount && (First - SBase) % TCount == 0 && Second > TBase &&
-      Second < TBase + TCount)
-    return First + (Second - TBase);
-  auto It =
-      std::lower_bound(std::begin(Compositions), std::end(Compositions), std::pair(First, Second),
-                       [](const TvxComposition& E, auto V) {
-                         return E.First < V.first || (E.First == V.first && E.Second < V.second);
-                       });
-  return It != std::end(Compositions) && It->First == First && It->Second == Second ? It->Composed
-                                                                                    : 0;
-}
-
-std::u32string NFKC(const std::u32string& Text) {
-  std::u32string D;
-  D.reserve(Text.size());
-  for (char32_t C : Text) Decompose(C, D);
-  // Canonical order: each run of marks sorted by class, stably.
-  for (size_t I = 0; I < D.size();) {
-    if (CombiningClass(D[I]) == 0) {
-      ++I;
-      continue;
-    }
-    size_t J = I;
-    while (J < D.size() && CombiningClass(D[J]) != 0) ++J;
-    std::stable_sort(D.begin() + static_cast<std::ptrdiff_t>(I),
-                     D.begin() + static_cast<std::ptrdiff_t>(J),
-                     [](char32_t A, char32_t B) { return CombiningClass(A) < CombiningClass(B); });
-    I = J;
-  }
-  // Canonical composition: a character joins the last starter unless a
-  // character between them is a starter or has a class at least its own.
-  std::u32string Out;
-  Out.reserve(D.size());
-  size_t Starter = std::u32string::npos;
-  int LastClass = 0;
-  for (char32_t C : D) {
-    const int Class = CombiningClass(C);
-    if (Starter != std::u32string::npos &&
-        (LastClass < Class || (LastClass == 0 && Out.size() == Starter + 1))) {
-      if (const char32_t P = Compose(Out[Starter], C)) {
-        Out[Starter] = P;
-        continue;
-      }
-    }
-    if (Class == 0) Starter = Out.size();
-    LastClass = Class;
-    Out.push_back(C);
-  }
-  return Out;
+std::string Cut(std::string Utf8) {
+  if (Utf8.size() > MaxPasswordBytes) Utf8.resize(MaxPasswordBytes);
+  return Utf8;
 }
 
 std::string CodePointText(char32_t C) {
@@ -170,27 +88,70 @@ std::string CodePointText(char32_t C) {
   return Text;
 }
 
-// RFC 3454 section 6; prohibited characters come first.
-bool CheckOutput(const std::u32string& Text, std::string& Problem) {
-  bool RandAL = false, L = false;
-  for (char32_t C : Text) {
-    if (InRanges(Prohibited, C)) {
-      Problem = "prohibited character " + CodePointText(C);
-      return false;
+// libidn reports a prohibited character without saying which; these steps
+// of its own SASLprep profile find it: the mapping and NFKC steps, and the
+// prohibition steps, each list zero-terminated.
+struct TvxProfileSteps {
+  std::vector<Stringprep_profile> Normalize, Prohibit;
+};
+
+const TvxProfileSteps& SASLprepSteps() {
+  static const TvxProfileSteps Steps = [] {
+    TvxProfileSteps S;
+    for (const Stringprep_profile* P = stringprep_saslprep; P->operation; ++P) {
+      if (P->operation == STRINGPREP_MAP_TABLE || P->operation == STRINGPREP_NFKC)
+        S.Normalize.push_back(*P);
+      else if (P->operation == STRINGPREP_PROHIBIT_TABLE)
+        S.Prohibit.push_back(*P);
     }
-    RandAL = RandAL || InRanges(RandALCat, C);
-    L = L || InRanges(LCat, C);
+    S.Normalize.push_back(Stringprep_profile{});
+    S.Prohibit.push_back(Stringprep_profile{});
+    return S;
+  }();
+  return Steps;
+}
+
+// Code mapped and normalized as the profile does; nullopt if libidn fails.
+std::optional<std::u32string> MapAndNormalize(const std::u32string& Code) {
+  // NFKC expands a code point to at most 18.
+  std::vector<uint32_t> Buffer(Code.size() * 18 + 1);
+  for (;;) {
+    std::copy(Code.begin(), Code.end(), Buffer.begin());
+    size_t Length = Code.size();
+    const int Rc = stringprep_4i(Buffer.data(), &Length, Buffer.size(), QueryFlags,
+                                 SASLprepSteps().Normalize.data());
+    if (Rc == STRINGPREP_OK) return std::u32string(Buffer.begin(), Buffer.begin() + Length);
+    if (Rc != STRINGPREP_TOO_SMALL_BUFFER) return std::nullopt;
+    Buffer.resize(Buffer.size() * 2);
   }
-  if (!RandAL) return true;
-  if (L) {
-    Problem = "right-to-left text mixed with left-to-right text";
-    return false;
+}
+
+bool IsProhibited(char32_t C) {
+  uint32_t One[2] = {C, 0};
+  size_t Length = 1;
+  return stringprep_4i(One, &Length, 2, QueryFlags, SASLprepSteps().Prohibit.data()) ==
+         STRINGPREP_CONTAINS_PROHIBITED;
+}
+
+// The first prohibited character of Code once mapped and normalized.
+std::optional<char32_t> FirstProhibited(const std::u32string& Code) {
+  if (const std::optional<std::u32string> Normal = MapAndNormalize(Code))
+    for (char32_t C : *Normal)
+      if (IsProhibited(C)) return C;
+  return std::nullopt;
+}
+
+std::string ProblemText(int Rc, const std::u32string& Code) {
+  switch (Rc) {
+    case STRINGPREP_CONTAINS_PROHIBITED:
+      if (const std::optional<char32_t> C = FirstProhibited(Code))
+        return "prohibited character " + CodePointText(*C);
+      break;
+    case STRINGPREP_BIDI_BOTH_L_AND_RAL: return "right-to-left text mixed with left-to-right text";
+    case STRINGPREP_BIDI_LEADTRAIL_NOT_RAL:
+      return "right-to-left text that does not start and end with a right-to-left character";
   }
-  if (!InRanges(RandALCat, Text.front()) || !InRanges(RandALCat, Text.back())) {
-    Problem = "right-to-left text that does not start and end with a right-to-left character";
-    return false;
-  }
-  return true;
+  return stringprep_strerror(static_cast<Stringprep_rc>(Rc));
 }
 
 }  // namespace
@@ -198,21 +159,28 @@ bool CheckOutput(const std::u32string& Text, std::string& Problem) {
 bool SASLprepPassword(std::string_view Password, std::string& Prepared, std::string& Problem) {
   Prepared.clear();
   Problem.clear();
-  std::u32string Mapped;
-  for (char32_t C : CodePoints(Password)) {
-    if (InRanges(NonAsciiSpaces, C))
-      Mapped.push_back(0x20);
-    else if (!InRanges(MappedToNothing, C))
-      Mapped.push_back(C);
+  const std::u32string Code = CodePoints(Password);
+  // libidn reads text up to a NUL. U+0000 is itself prohibited, and neither
+  // mapping nor NFKC moves or joins it, so the text before it tells whether
+  // another prohibited character comes first.
+  if (const size_t Nul = Code.find(U'\0'); Nul != std::u32string::npos) {
+    Problem =
+        "prohibited character " + CodePointText(FirstProhibited(Code.substr(0, Nul)).value_or(0));
+    return false;
   }
-  const std::u32string Normal = NFKC(Mapped);
-  if (!CheckOutput(Normal, Problem)) return false;
-  Prepared = CutUtf8(Normal);
+  char* Out = nullptr;
+  const int Rc = stringprep_profile(Utf8(Code).c_str(), &Out, "SASLprep", QueryFlags);
+  const std::unique_ptr<char, decltype(&idn_free)> Owned(Out, idn_free);
+  if (Rc != STRINGPREP_OK) {
+    Problem = ProblemText(Rc, Code);
+    return false;
+  }
+  Prepared = Cut(Out);
   return true;
 }
 
 std::string RawPasswordUtf8(std::string_view Password) {
-  return CutUtf8(CodePoints(Password));
+  return Cut(Utf8(CodePoints(Password)));
 }
 
 std::vector<std::string> AES256PasswordCandidates(std::string_view Password) {

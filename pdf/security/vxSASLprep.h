@@ -1,5 +1,7 @@
 // Passwords of the AES-256 revisions: UTF-8 prepared with SASLprep (RFC 4013
-// over stringprep, RFC 3454, Unicode 3.2).
+// over stringprep, RFC 3454, Unicode 3.2) by GNU libidn. Its NFKC joins a
+// starter to the starter before it across combining marks (U+0B47 U+0300
+// U+0B3E gives U+0B4B U+0300), where UAX #15 keeps them apart.
 #pragma once
 
 #include <string>

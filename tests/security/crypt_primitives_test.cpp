@@ -41,18 +41,47 @@ TEST(MD5, Rfc1321Vectors) {
   EXPECT_EQ(Hex(MD5Bytes(Eighty)), "57edf4a22be3c955ac49da2e2107b67a");
 }
 
-TEST(MD5, UpdatesInPiecesGiveTheSameDigestAndFinalClearsTheContext) {
-  const std::string Text(1000, 'x');
-  for (size_t Piece : {1u, 7u, 63u, 64u, 65u, 333u}) {
+std::string DigestText(const TvxMD5Digest& D) {
+  return Hex(std::string_view(reinterpret_cast<const char*>(D.data()), D.size()));
+}
+
+// Pieces of every size around the 64-byte block, over bytes that differ, so
+// a piece lost, repeated or reordered changes the digest.
+TEST(MD5, UpdatesInPiecesGiveTheDigestOfOneCall) {
+  std::string Text(1000, '\0');
+  for (size_t I = 0; I < Text.size(); ++I) Text[I] = static_cast<char>(I * 31 % 251);
+  const std::string Whole = Hex(MD5Bytes(Text));
+  for (size_t Piece : {1u, 3u, 7u, 55u, 56u, 63u, 64u, 65u, 127u, 333u, 999u}) {
     TvxMD5Context C;
     MD5Init(C);
     for (size_t At = 0; At < Text.size(); At += Piece)
       MD5Update(C, std::string_view(Text).substr(At, Piece));
-    TvxMD5Digest D = MD5Final(C);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(D.data()), 16), MD5Bytes(Text)) << Piece;
-    EXPECT_EQ(C.BitCount, 0u);
-    EXPECT_EQ(C.State[0], 0u);
+    MD5Update(C, Text.data(), 0);
+    EXPECT_EQ(DigestText(MD5Final(C)), Whole) << Piece;
   }
+  // A million "a", as in the SHA test vectors.
+  const std::string Block(4099, 'a');
+  TvxMD5Context C;
+  MD5Init(C);
+  size_t Left = 1000000;
+  for (; Left > Block.size(); Left -= Block.size()) MD5Update(C, Block);
+  MD5Update(C, Block.data(), Left);
+  EXPECT_EQ(DigestText(MD5Final(C)), "7707d6ae4e027c70eea2a935c2296f21");
+}
+
+TEST(MD5, FinalReleasesTheStateAndInitStartsAgain) {
+  TvxMD5Context C;
+  vxtest::ExpectError<Exception>([&] { MD5Update(C, "abc"); }, "MD5: context not initialized");
+  MD5Init(C);
+  MD5Update(C, "partial input");
+  // Init drops what came before.
+  MD5Init(C);
+  MD5Update(C, "abc");
+  EXPECT_EQ(DigestText(MD5Final(C)), "900150983cd24fb0d6963f7d28e17f72");
+  EXPECT_EQ(C.Digest, nullptr);
+  vxtest::ExpectError<Exception>([&] { MD5Final(C); }, "MD5: context not initialized");
+  MD5Init(C);
+  EXPECT_EQ(DigestText(MD5Final(C)), "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 TEST(RC4, PublishedVectorsAndRestartFromTheKeySchedule) {
