@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "pdf/document/vxOutlineManager.h"
+#include "pdf/document/vxCatalogContent.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxViewerPreferences.h"
 #include "pdf/reader/vxRepair.h"
@@ -72,10 +72,8 @@ void TvxCustomPDFDocument::InitDocumentData() {
   TvxDocumentData& Data = *this;
   TvxDocumentEvents& Events = *this;
   FLoader = std::make_unique<TvxObjectLoader>(Data, Events);
-  FCatalogHandlers = std::make_unique<TvxOutlineManager>(Data, Events, *FLoader);
-  FFindNamedDest = [this](const std::string& Name) {
-    return FCatalogHandlers->FindNamedDest(Name);
-  };
+  FCatalogContent = std::make_unique<TvxCatalogContent>(Data, Events, *FLoader);
+  FFindNamedDest = [this](const std::string& Name) { return FCatalogContent->FindNamedDest(Name); };
 }
 
 void TvxCustomPDFDocument::FreeDocumentData() {
@@ -85,7 +83,7 @@ void TvxCustomPDFDocument::FreeDocumentData() {
   FSource.reset();
   FPages.clear();
   FFindNamedDest = nullptr;
-  FCatalogHandlers.reset();
+  FCatalogContent.reset();
   FLoader.reset();
   FStore.reset();
   FXRefItems.clear();
@@ -284,7 +282,7 @@ TvxPDFRect TvxCustomPDFDocument::GetPageBox(int32_t PageNo, TvxMeasurementUnit U
 }
 
 TvxCatalogHandlers& TvxCustomPDFDocument::CatalogHandlers() {
-  return *FCatalogHandlers;
+  return *FCatalogContent;
 }
 
 std::string TvxCustomPDFDocument::TargetFileName(const std::string& FileName) {
@@ -343,14 +341,14 @@ void TvxCustomPDFDocument::WriteDocument(TvxStream& Output) {
   TvxDocumentData& Data = *this;
   TvxDocumentEvents& Events = *this;
   TvxOutputEncryption* Encryption = PrepareOutputEncryption();
-  TvxDocumentWriter Writer(Data, Events, Outlines().OutlineRoot(), FCompression, Encryption);
+  TvxDocumentWriter Writer(Data, Events, CatalogContent().OutlineRoot(), FCompression, Encryption);
   Writer.WriteDocument(Output);
 }
 
 void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t AppearanceMode) {
   if (ShowSetupDialog && SetupDialog && SetupDialog->Execute(*this) == mrCancel) return;
   const std::string Target = TargetFileName(FileName);
-  Outlines().SetNeedAppearances(AppearanceMode);
+  CatalogContent().SetNeedAppearances(AppearanceMode);
   DoStatusMessage(FormatMessage("Saving File %s", Target));
   // Stream data still in the loaded file must be what was loaded: a file
   // written to since is refused before anything is written.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "pdf/document/vxOutlineManager.h"
+#include "pdf/document/vxCatalogContent.h"
 #include "pdf/fonts/vxFontResources.h"
 #include "pdf/reader/vxCatalogReader.h"
 #include "pdf/reader/vxObjectLoader.h"
@@ -74,7 +74,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   TvxPDFObjectPtr MakeDirect(const TvxPDFObject* X) { return FLoader->MakeDirect(X); }
   TvxObjectLoader& Loader() { return *FLoader; }
   // Outlines, named destinations, name trees and the form.
-  TvxOutlineManager& Outlines() { return *FCatalogHandlers; }
+  TvxCatalogContent& CatalogContent() { return *FCatalogContent; }
 
   // Saves a complete new file; AppearanceMode 0 sets the form's
   // /NeedAppearances true, 1 false, anything else leaves it. The file is
@@ -120,8 +120,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   TvxPDFEncryptionSettings& Encryption() { return FSecurity->Settings(); }
   TvxPDFVersion PDFVersion() const { return FPDFVersion; }
   void SetPDFVersion(TvxPDFVersion Value) { FPDFVersion = Value; }
-  int32_t PageCount() const { return GetPageCount(); }
-  int32_t GetPageCount() const { return static_cast<int32_t>(FPages.size()); }
+  int32_t PageCount() const { return static_cast<int32_t>(FPages.size()); }
   TvxPageMode PageMode() const { return FPageMode; }
   void SetPageMode(TvxPageMode Value) { FPageMode = Value; }
   TvxPageLayout PageLayout() const { return FPageLayout; }
@@ -243,7 +242,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   bool FAsciiEncoding = false;
   std::unique_ptr<TvxSecurityHandler> FSecurity;
   std::unique_ptr<TvxObjectLoader> FLoader;
-  std::unique_ptr<TvxOutlineManager> FCatalogHandlers;
+  std::unique_ptr<TvxCatalogContent> FCatalogContent;
 };
 
 // The component with its properties and events published.

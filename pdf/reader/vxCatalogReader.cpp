@@ -37,24 +37,25 @@ int32_t ReferenceNumber(const TvxPDFObject* Obj) {
 
 void TvxCatalogReader::ReadCatalog() {
   struct TvxReaderRelease {
-    TvxDocumentData& D;
-    ~TvxReaderRelease() { D.FReader.reset(); }
-  } Release{D};
+    TvxDocumentData& FData;
+    ~TvxReaderRelease() { FData.FReader.reset(); }
+  } Release{FData};
 
   // 1. Document information, unless an object stream already gave it.
-  if (D.FTrailer->Info && D.FInfo->Dict().Count() == 0) {
+  if (FData.FTrailer->Info && FData.FInfo->Dict().Count() == 0) {
     std::unique_ptr<TvxPDFDictObject> Owned;
-    if (TvxPDFDictObject* Info = L.ResolveDictLoading(D.FTrailer->Info.get(), false, Owned))
-      D.FInfo->AssignDictionary(Info->CloneDict());
+    if (TvxPDFDictObject* Info =
+            FLoader.ResolveDictLoading(FData.FTrailer->Info.get(), false, Owned))
+      FData.FInfo->AssignDictionary(Info->CloneDict());
   }
   // Entries kept elsewhere in the file (a title in an object of its own) are
   // taken in: the information is written without the objects it names.
   {
-    TvxPDFDictObject& Info = D.FInfo->Dict();
+    TvxPDFDictObject& Info = FData.FInfo->Dict();
     for (int32_t I = 0; I < Info.Count(); ++I) {
       TvxPDFObject* V = Info.GetValue(I);
       if (!V || !V->IsIndirectReference()) continue;
-      TvxPDFObjectPtr Value = L.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V));
+      TvxPDFObjectPtr Value = FLoader.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V));
       if (Value && (Value->IsString() || Value->IsName() || Value->IsInteger() || Value->IsReal() ||
                     Value->IsBoolean()))
         TvxPDFObjectPtr Old = Info.PutValueAt(I, std::move(Value));
@@ -62,9 +63,9 @@ void TvxCatalogReader::ReadCatalog() {
   }
 
   // 2. The catalog; one read from the file is not stored.
-  const int32_t RootNumber = D.FTrailer->RootObjectNumber;
+  const int32_t RootNumber = FData.FTrailer->RootObjectNumber;
   if (RootNumber < 0) throw EPDFFileCorruptedError(std::string(msg::NoCatalog));
-  TvxLoadedObject Root = L.LoadObject(RootNumber);
+  TvxLoadedObject Root = FLoader.LoadObject(RootNumber);
   if (!Root) throw EPDFFileCorruptedError(FormatMessage(msg::CatalogMissing, RootNumber));
   if (!Root.Object->Value || !Root.Object->Value->IsDict())
     throw EPDFFileCorruptedError(FormatMessage(msg::CatalogNoDictionary, RootNumber));
@@ -81,72 +82,72 @@ void TvxCatalogReader::ReadCatalog() {
     if (V && V->IsNull()) V = nullptr;
     TvxPDFObjectPtr Loaded;
     if (V && V->IsIndirectReference())
-      V = (Loaded = L.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V))).get();
+      V = (Loaded = FLoader.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V))).get();
     return V && V->IsName() ? NameText(V) : std::string();
   };
-  D.FPageMode =
+  FData.FPageMode =
       static_cast<TvxPageMode>(std::max(0, IndexOfName(PageModeNames, 4, ModeName("/PageMode"))));
-  D.FPageLayout = static_cast<TvxPageLayout>(
+  FData.FPageLayout = static_cast<TvxPageLayout>(
       std::max(0, IndexOfName(PageLayoutNames, 4, ModeName("/PageLayout"))));
 
   // 4. Viewer preferences.
   if (TvxPDFObject* VP = Entry(C, "/ViewerPreferences")) {
     std::unique_ptr<TvxPDFDictObject> Owned;
-    if (TvxPDFDictObject* V = L.ResolveDictLoading(VP, false, Owned))
-      D.FCatalog->SetViewerPreferencesDict(V->CloneDict());
+    if (TvxPDFDictObject* V = FLoader.ResolveDictLoading(VP, false, Owned))
+      FData.FCatalog->SetViewerPreferencesDict(V->CloneDict());
   }
 
   // 5. Metadata.
   if (TvxPDFObject* Meta = Entry(C, "/Metadata")) {
     if (!Meta->IsIndirectReference()) InvalidCast();
-    L.LoadReferences(Meta);
-    D.FCatalog->Metadata.reset(static_cast<TvxPDFIndirectReference*>(Meta->Clone().release()));
+    FLoader.LoadReferences(Meta);
+    FData.FCatalog->Metadata.reset(static_cast<TvxPDFIndirectReference*>(Meta->Clone().release()));
   }
 
   // 6. Pages.
-  E.DoIOProgress(10);
-  E.DoStatusMessage("Traversing Pages...");
+  FEvents.DoIOProgress(10);
+  FEvents.DoStatusMessage("Traversing Pages...");
   {
     TvxPDFObject* Pages = Entry(C, "/Pages");
     ReadPageTree(Pages ? ReferenceNumber(Pages) : -1);
   }
-  E.DoIOProgress(75);
+  FEvents.DoIOProgress(75);
 
   // 7. Destinations.
   if (TvxPDFObject* Dests = Entry(C, "/Dests")) {
-    E.DoStatusMessage("Processing Destinations");
-    H.ReadDestsDictionary(Dests);
+    FEvents.DoStatusMessage("Processing Destinations");
+    FHandlers.ReadDestsDictionary(Dests);
   }
 
   // 8. Annotations.
-  E.DoIOProgress(30);
-  E.DoStatusMessage("Processing Annotations...");
-  for (TvxPDFIndirectObject* Page : D.FPages)
-    L.LoadReferences(static_cast<TvxPDFDictObject*>(Page->Value.get())->Lookup("/Annots"));
+  FEvents.DoIOProgress(30);
+  FEvents.DoStatusMessage("Processing Annotations...");
+  for (TvxPDFIndirectObject* Page : FData.FPages)
+    FLoader.LoadReferences(static_cast<TvxPDFDictObject*>(Page->Value.get())->Lookup("/Annots"));
 
   // 9. The form.
-  E.DoIOProgress(90);
+  FEvents.DoIOProgress(90);
   if (TvxPDFObject* Form = Entry(C, "/AcroForm")) {
-    D.FCatalog->AcroForm = Form->Clone();
-    H.LoadAcroForm(Form->IsIndirectReference() ? Form : D.FCatalog->AcroForm.get());
-    E.DoStatusMessage("AcroForms Processed");
+    FData.FCatalog->AcroForm = Form->Clone();
+    FHandlers.LoadAcroForm(Form->IsIndirectReference() ? Form : FData.FCatalog->AcroForm.get());
+    FEvents.DoStatusMessage("AcroForms Processed");
   }
 
   // 10, 11. Actions.
   if (TvxPDFObject* Action = Entry(C, "/OpenAction")) {
-    L.LoadReferences(Action);
-    D.FCatalog->OpenAction = Action->Clone();
+    FLoader.LoadReferences(Action);
+    FData.FCatalog->OpenAction = Action->Clone();
   }
   if (TvxPDFObject* AA = Entry(C, "/AA")) {
-    L.LoadReferences(AA);
-    D.FCatalog->AA = AA->Clone();
+    FLoader.LoadReferences(AA);
+    FData.FCatalog->AA = AA->Clone();
   }
 
   // 12. Name tree.
   if (TvxPDFObject* Names = Entry(C, "/Names")) {
-    E.DoStatusMessage("Processing Name Tree...");
-    D.FCatalog->Names = Names->Clone();
-    H.ReadNameDictionary(Names);
+    FEvents.DoStatusMessage("Processing Name Tree...");
+    FData.FCatalog->Names = Names->Clone();
+    FHandlers.ReadNameDictionary(Names);
   }
 
   // The entries the steps above do not name (structure tree, page labels,
@@ -155,10 +156,10 @@ void TvxCatalogReader::ReadCatalog() {
   KeepOtherEntries(C);
 
   // 13. Outlines.
-  E.DoIOProgress(60);
-  E.DoStatusMessage("Reading Outlines...");
-  if (Entry(C, "/Outlines")) H.LoadOutlines(C);
-  E.DoIOProgress(100);
+  FEvents.DoIOProgress(60);
+  FEvents.DoStatusMessage("Reading Outlines...");
+  if (Entry(C, "/Outlines")) FHandlers.LoadOutlines(C);
+  FEvents.DoIOProgress(100);
 }
 
 void TvxCatalogReader::KeepOtherEntries(const TvxPDFDictObject& C) {
@@ -172,9 +173,10 @@ void TvxCatalogReader::KeepOtherEntries(const TvxPDFDictObject& C) {
     TvxPDFObject* V = C.Values[I].get();
     // A repeated key keeps its first value, as a lookup finds it.
     if (!V || V->IsNull() || Named.count(Key) || !Seen.insert(Key).second) continue;
-    L.LoadReferences(V);
-    if (!D.FCatalog->OtherEntries) D.FCatalog->OtherEntries = std::make_unique<TvxPDFDictObject>();
-    D.FCatalog->OtherEntries->AddEntry(C.Keys[I]->CloneName(), V->Clone());
+    FLoader.LoadReferences(V);
+    if (!FData.FCatalog->OtherEntries)
+      FData.FCatalog->OtherEntries = std::make_unique<TvxPDFDictObject>();
+    FData.FCatalog->OtherEntries->AddEntry(C.Keys[I]->CloneName(), V->Clone());
   }
 }
 
@@ -212,7 +214,7 @@ void TvxCatalogReader::ReadPageTree(int32_t K) {
       std::string KidType = NameText(KidDict.Lookup("/Type"));
       if (KidType.empty()) KidType = KidDict.Lookup("/Kids") ? "/Pages" : "/Page";
       if (KidType != "/Page") InvalidCast();
-      AddPage(NewPageObject(L.CountedCopy(Kid)), F.Inherited);
+      AddPage(NewPageObject(FLoader.CountedCopy(Kid)), F.Inherited);
       continue;
     }
     const int32_t Number = ReferenceNumber(Kid);
@@ -221,26 +223,26 @@ void TvxCatalogReader::ReadPageTree(int32_t K) {
   }
 
   const bool NamesPages = FKidsMissing > 0 || FNodesMetAgain > 0 || FRootCount > 0 || K < 0;
-  if (D.FPages.empty() && NamesPages) {
+  if (FData.FPages.empty() && NamesPages) {
     // Saving this as an empty document would lose every page. A repair
     // takes the page objects the tree does not reach, as viewers do.
-    if (D.FRepairing) TakeUnlistedPages();
-    if (D.FPages.empty())
+    if (FData.FRepairing) TakeUnlistedPages();
+    if (FData.FPages.empty())
       throw EPDFFileCorruptedError(std::string(K < 0 ? msg::NoPageTree : msg::NoPageFound));
     return;
   }
-  const auto Pages = static_cast<int32_t>(D.FPages.size());
-  if (D.FRepairing && FRootCount >= 0 && FRootCount != Pages)
-    E.DoWarning(FormatMessage(msg::RepairCount, Pages));
+  const auto Pages = static_cast<int32_t>(FData.FPages.size());
+  if (FData.FRepairing && FRootCount >= 0 && FRootCount != Pages)
+    FEvents.DoWarning(FormatMessage(msg::RepairCount, Pages));
 }
 
 void TvxCatalogReader::TakeUnlistedPages() {
   // Only the start of each object is parsed, each byte at most once; a page
   // found is then loaded as any page.
   std::vector<std::pair<int64_t, int32_t>> ByOffset;
-  for (const auto& [K, Item] : D.FXRefItems)
+  for (const auto& [K, Item] : FData.FXRefItems)
     if (Item.Offset > 0) ByOffset.emplace_back(Item.Offset, K);
-  for (const auto& [K, Item] : D.FXRefStmItems)
+  for (const auto& [K, Item] : FData.FXRefStmItems)
     if (Item.EntryType == 1 && Item.Field2 > 0) ByOffset.emplace_back(Item.Field2, K);
   std::sort(ByOffset.begin(), ByOffset.end());
   auto IsPage = [](const TvxPDFObject* V) {
@@ -249,10 +251,10 @@ void TvxCatalogReader::TakeUnlistedPages() {
     return T && T->IsName() && static_cast<const TvxPDFNameObject*>(T)->Text == "/Page";
   };
   std::vector<int32_t> Found;
-  TvxPDFStreamReader& R = *D.FReader;
+  TvxPDFStreamReader& R = *FData.FReader;
   int64_t ReadUpTo = 0;
   for (const auto& [Offset, K] : ByOffset) {
-    if (Offset < ReadUpTo || D.FStore->IndexOfObject(D.FDocumentID, K, 0) >= 0) continue;
+    if (Offset < ReadUpTo || FData.FStore->IndexOfObject(FData.FDocumentID, K, 0) >= 0) continue;
     try {
       R.Seek(Offset, soBeginning);
       TvxPDFObjectPtr Obj = R.ParseObject();
@@ -266,26 +268,27 @@ void TvxCatalogReader::TakeUnlistedPages() {
     ReadUpTo = std::max(ReadUpTo, std::max(R.Position(), Offset + 1));
   }
   // Pages from object streams are in the store already.
-  for (int32_t I = 0; I < D.FStore->Count(); ++I) {
-    const TvxPDFIndirectObject* O = D.FStore->GetObject(I);
-    if (O->DocumentID == D.FDocumentID && IsPage(O->Value.get())) Found.push_back(O->ObjectNumber);
+  for (int32_t I = 0; I < FData.FStore->Count(); ++I) {
+    const TvxPDFIndirectObject* O = FData.FStore->GetObject(I);
+    if (O->DocumentID == FData.FDocumentID && IsPage(O->Value.get()))
+      Found.push_back(O->ObjectNumber);
   }
   std::sort(Found.begin(), Found.end());
   Found.erase(std::unique(Found.begin(), Found.end()), Found.end());
   for (int32_t K : Found) {
-    TvxLoadedObject Node = L.LoadObject(K);
+    TvxLoadedObject Node = FLoader.LoadObject(K);
     if (!Node || !IsPage(Node.Object->Value.get())) continue;
     TvxPDFIndirectObject* Page =
-        Node.Fresh ? D.FStore->AddObject(std::move(Node.Fresh)) : Node.Object;
-    E.DoWarning(FormatMessage(msg::RepairUnlistedPage, K));
+        Node.Fresh ? FData.FStore->AddObject(std::move(Node.Fresh)) : Node.Object;
+    FEvents.DoWarning(FormatMessage(msg::RepairUnlistedPage, K));
     AddPage(Page, {});
   }
 }
 
 TvxPDFIndirectObject* TvxCatalogReader::NewPageObject(TvxPDFObjectPtr Value) {
-  auto Obj = std::make_unique<TvxPDFIndirectObject>(D.FDocumentID, D.FStore->NewObjectNumber(), 0,
-                                                    std::move(Value));
-  return D.FStore->AddObject(std::move(Obj));
+  auto Obj = std::make_unique<TvxPDFIndirectObject>(
+      FData.FDocumentID, FData.FStore->NewObjectNumber(), 0, std::move(Value));
+  return FData.FStore->AddObject(std::move(Obj));
 }
 
 namespace {
@@ -313,21 +316,22 @@ void TvxCatalogReader::AddPage(TvxPDFIndirectObject* Page, const TvxInherited& I
   if (!Dict.Lookup("/Type")) Dict.AddName("/Type", "/Page");
   for (const auto& [Key, Value] : Inherited) {
     if (Dict.IndexOf(Key) < 0)
-      Dict.AddEntry(std::make_unique<TvxPDFNameObject>(std::string(Key)), L.CountedCopy(Value));
+      Dict.AddEntry(std::make_unique<TvxPDFNameObject>(std::string(Key)),
+                    FLoader.CountedCopy(Value));
   }
   for (int32_t I = 0; I < Dict.Count(); ++I) {
     const std::string& Key = Dict.Keys[I]->Text;
-    if (Key != "/Annots" && Key != "/B") L.LoadReferences(Dict.Values[I].get());
+    if (Key != "/Annots" && Key != "/B") FLoader.LoadReferences(Dict.Values[I].get());
   }
-  D.FPages.push_back(Page);
+  FData.FPages.push_back(Page);
   // Viewers show a page without a box as US Letter; a load that may repair
   // does the same rather than refuse the page later.
-  if (D.FRepairAllowed && !UsableBox(Dict, "/CropBox", *D.FStore) &&
-      !UsableBox(Dict, "/MediaBox", *D.FStore)) {
+  if (FData.FRepairAllowed && !UsableBox(Dict, "/CropBox", *FData.FStore) &&
+      !UsableBox(Dict, "/MediaBox", *FData.FStore)) {
     auto Box = std::make_unique<TvxPDFArrayObject>();
     for (int32_t V : {0, 0, 612, 792}) Box->Add(std::make_unique<TvxPDFIntegerObject>(V));
     Dict.SetValue("/MediaBox", std::move(Box));
-    E.DoWarning(FormatMessage(msg::RepairPageBox, static_cast<int32_t>(D.FPages.size())));
+    FEvents.DoWarning(FormatMessage(msg::RepairPageBox, static_cast<int32_t>(FData.FPages.size())));
   }
 }
 
@@ -340,7 +344,7 @@ void TvxCatalogReader::VisitKid(int32_t K, const TvxInherited& Inherited,
     ++FNodesMetAgain;
     return;
   }
-  TvxLoadedObject Node = L.LoadObject(K);
+  TvxLoadedObject Node = FLoader.LoadObject(K);
   if (!Node) {
     ++FKidsMissing;  // a kid the file does not describe
     return;
@@ -356,9 +360,9 @@ void TvxCatalogReader::VisitKid(int32_t K, const TvxInherited& Inherited,
     TvxPDFIndirectObject* Page = Node.Object;
     if (!FPagesSeen.insert(K).second) {
       // The same page listed twice becomes two pages, each its own object.
-      Page = NewPageObject(L.CountedCopy(Page->Value.get()));
+      Page = NewPageObject(FLoader.CountedCopy(Page->Value.get()));
     } else if (Node.Fresh) {
-      Page = D.FStore->AddObject(std::move(Node.Fresh));
+      Page = FData.FStore->AddObject(std::move(Node.Fresh));
     }
     AddPage(Page, Inherited);
     return;
@@ -366,7 +370,7 @@ void TvxCatalogReader::VisitKid(int32_t K, const TvxInherited& Inherited,
   if (Type != "/Pages") throw EUnexpectedError(std::string(msg::UnexpectedError));
 
   TvxNodeFrame F;
-  F.Kids = L.ResolveArrayLoading(Dict.Lookup("/Kids"), false, F.KidsHolder);
+  F.Kids = FLoader.ResolveArrayLoading(Dict.Lookup("/Kids"), false, F.KidsHolder);
   // A nearer ancestor's value wins; a key keeps the place it first took.
   F.Inherited = Inherited;
   for (std::string_view Key : {"/Rotate", "/MediaBox", "/Resources", "/CropBox"}) {

@@ -16,24 +16,24 @@ namespace vx {
 // reachable is lost.
 class TvxCatalogHandlers {
  public:
-  explicit TvxCatalogHandlers(TvxObjectLoader& Loader) : L(Loader) {}
+  explicit TvxCatalogHandlers(TvxObjectLoader& Loader) : FLoader(Loader) {}
   virtual ~TvxCatalogHandlers() = default;
-  virtual void ReadDestsDictionary(TvxPDFObject* Value) { L.LoadReferences(Value); }
-  virtual void LoadAcroForm(TvxPDFObject* Value) { L.LoadReferences(Value); }
-  virtual void ReadNameDictionary(TvxPDFObject* Value) { L.LoadReferences(Value); }
+  virtual void ReadDestsDictionary(TvxPDFObject* Value) { FLoader.LoadReferences(Value); }
+  virtual void LoadAcroForm(TvxPDFObject* Value) { FLoader.LoadReferences(Value); }
+  virtual void ReadNameDictionary(TvxPDFObject* Value) { FLoader.LoadReferences(Value); }
   virtual void LoadOutlines(TvxPDFDictObject& Catalog) {
-    L.LoadReferences(Catalog.Lookup("/Outlines"));
+    FLoader.LoadReferences(Catalog.Lookup("/Outlines"));
   }
 
  protected:
-  TvxObjectLoader& L;
+  TvxObjectLoader& FLoader;
 };
 
 class TvxCatalogReader {
  public:
   TvxCatalogReader(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxObjectLoader& Loader,
                    TvxCatalogHandlers& Handlers)
-      : D(Data), E(Events), L(Loader), H(Handlers) {}
+      : FData(Data), FEvents(Events), FLoader(Loader), FHandlers(Handlers) {}
 
   // Releases the file reader at its end, also on error.
   void ReadCatalog();
@@ -59,10 +59,10 @@ class TvxCatalogReader {
   // copy of a page listed twice).
   TvxPDFIndirectObject* NewPageObject(TvxPDFObjectPtr Value);
 
-  TvxDocumentData& D;
-  TvxDocumentEvents& E;
-  TvxObjectLoader& L;
-  TvxCatalogHandlers& H;
+  TvxDocumentData& FData;
+  TvxDocumentEvents& FEvents;
+  TvxObjectLoader& FLoader;
+  TvxCatalogHandlers& FHandlers;
   // /Pages nodes already expanded: a node met again (a loop, or a subtree
   // listed twice) adds nothing, so the list cannot outgrow the file.
   std::unordered_set<int32_t> FNodesExpanded;

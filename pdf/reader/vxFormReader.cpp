@@ -8,10 +8,10 @@
 namespace vx {
 
 TvxPDFIndirectObject* TvxFormReader::FetchObject(int32_t N) {
-  TvxLoadedObject Loaded = L.LoadObject(N);
+  TvxLoadedObject Loaded = FLoader.LoadObject(N);
   if (!Loaded) return nullptr;
   Loaded.Object->MarkUsed();
-  if (Loaded.Fresh) return D.FStore->AddObject(std::move(Loaded.Fresh));
+  if (Loaded.Fresh) return FData.FStore->AddObject(std::move(Loaded.Fresh));
   return Loaded.Object;
 }
 
@@ -30,20 +30,21 @@ void TvxFormReader::LoadAcroForm(TvxPDFObject* Value) {
   // Every entry, not only the standard ones: a reference left unloaded
   // would be written pointing nowhere.
   for (int32_t I = 0; I < Form->Count(); ++I)
-    if (!Form->Keys[I] || Form->Keys[I]->Text != "/Fields") L.LoadReferences(Form->Values[I].get());
+    if (!Form->Keys[I] || Form->Keys[I]->Text != "/Fields")
+      FLoader.LoadReferences(Form->Values[I].get());
 
   TvxPDFObject* Fields = Form->Lookup("/Fields");
   if (Fields && (Fields->IsArray() || Fields->IsIndirectReference())) {
     std::unique_ptr<TvxPDFIndirectObject> Holder;
     std::vector<TvxRefKey> Refs;
-    if (TvxPDFArrayObject* A = L.ResolveArrayLoading(Fields, true, Holder)) {
+    if (TvxPDFArrayObject* A = FLoader.ResolveArrayLoading(Fields, true, Holder)) {
       for (int32_t I = 0; I < A->Count(); ++I) {
         TvxPDFObject* Item = A->GetItem(I);
         if (Item && Item->IsIndirectReference()) {
           const auto& R = AsReference(Item);
           Refs.push_back({R.DocumentID, R.ObjectNumber, R.Generation});
         } else {
-          L.LoadReferences(Item);
+          FLoader.LoadReferences(Item);
         }
       }
     }
@@ -52,13 +53,14 @@ void TvxFormReader::LoadAcroForm(TvxPDFObject* Value) {
 
   if (Value->IsDict()) {
     // A form given directly is written as an object of its own.
-    TvxPDFObjectPtr Dict =
-        D.FCatalog->AcroForm.get() == Value ? std::move(D.FCatalog->AcroForm) : Value->Clone();
-    auto Obj = std::make_unique<TvxPDFIndirectObject>(D.FDocumentID, D.FStore->NewObjectNumber(), 0,
-                                                      std::move(Dict));
+    TvxPDFObjectPtr Dict = FData.FCatalog->AcroForm.get() == Value
+                               ? std::move(FData.FCatalog->AcroForm)
+                               : Value->Clone();
+    auto Obj = std::make_unique<TvxPDFIndirectObject>(
+        FData.FDocumentID, FData.FStore->NewObjectNumber(), 0, std::move(Dict));
     Obj->MarkUsed();
-    TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Obj));
-    D.FCatalog->AcroForm = MakeReference(*Stored);
+    TvxPDFIndirectObject* Stored = FData.FStore->AddObject(std::move(Obj));
+    FData.FCatalog->AcroForm = MakeReference(*Stored);
   }
 }
 
@@ -74,7 +76,7 @@ void TvxFormReader::ReadField(const TvxRefKey& Ref) {
     TvxRefKey R = Pending.back();
     Pending.pop_back();
     TvxPDFIndirectReference Probe(R.DocumentID, R.ObjectNumber, R.Generation);
-    TvxPDFIndirectObject* Field = D.FStore->FindObject(&Probe);
+    TvxPDFIndirectObject* Field = FData.FStore->FindObject(&Probe);
     if (Field)
       Field->MarkUsed();
     else
@@ -83,13 +85,14 @@ void TvxFormReader::ReadField(const TvxRefKey& Ref) {
     TvxPDFDictObject* Dict = AsDict(Field->Value.get());
     if (!Dict) continue;
     for (int32_t I = 0; I < Dict->Count(); ++I)
-      if (!Dict->Keys[I] || Dict->Keys[I]->Text != "/Kids") L.LoadReferences(Dict->Values[I].get());
+      if (!Dict->Keys[I] || Dict->Keys[I]->Text != "/Kids")
+        FLoader.LoadReferences(Dict->Values[I].get());
     TvxPDFObject* Kids = Dict->Lookup("/Kids");
     if (!Kids || !(Kids->IsArray() || Kids->IsIndirectReference())) continue;
     if (Kids->IsIndirectReference() && !KidsExpanded.insert(AsReference(Kids).ObjectNumber).second)
       continue;
     std::unique_ptr<TvxPDFIndirectObject> Holder;
-    TvxPDFArrayObject* A = L.ResolveArrayLoading(Kids, true, Holder);
+    TvxPDFArrayObject* A = FLoader.ResolveArrayLoading(Kids, true, Holder);
     if (!A) continue;
     // Pushed last first, so kids are read in their order, each with its own
     // kids before the next one.
@@ -100,7 +103,7 @@ void TvxFormReader::ReadField(const TvxRefKey& Ref) {
         if (Listed.insert((int64_t{K.ObjectNumber} << 16) | K.Generation).second)
           Pending.push_back({K.DocumentID, K.ObjectNumber, K.Generation});
       } else {
-        L.LoadReferences(Kid);
+        FLoader.LoadReferences(Kid);
       }
     }
   }

@@ -11,7 +11,7 @@ namespace vx {
 
 class TvxFormReader {
  public:
-  TvxFormReader(TvxDocumentData& Data, TvxObjectLoader& Loader) : D(Data), L(Loader) {}
+  TvxFormReader(TvxDocumentData& Data, TvxObjectLoader& Loader) : FData(Data), FLoader(Loader) {}
 
   void LoadAcroForm(TvxPDFObject* Value);
 
@@ -27,8 +27,8 @@ class TvxFormReader {
   // LoadObject, marked used and stored when read from the file.
   TvxPDFIndirectObject* FetchObject(int32_t N);
 
-  TvxDocumentData& D;
-  TvxObjectLoader& L;
+  TvxDocumentData& FData;
+  TvxObjectLoader& FLoader;
   std::unordered_set<const TvxPDFIndirectObject*> FFieldsSeen;
 };
 

@@ -26,13 +26,13 @@ TvxPDFObjectPtr TvxNamedDests::FindNamedDest(const std::string& Name) const {
   auto It = FNamedDestIndex.find(Name);
   if (It == FNamedDestIndex.end()) return nullptr;
   const TvxPDFObjectPtr& Value = FNamedDests[It->second].Value;
-  return Value ? L.CountedCopy(Value.get()) : nullptr;
+  return Value ? FLoader.CountedCopy(Value.get()) : nullptr;
 }
 
 TvxPDFObjectPtr TvxNamedDests::DestinationValue(TvxPDFObject* V) {
   TvxLoadedObject Target;
   if (V && V->IsIndirectReference()) {
-    Target = L.LoadObject(AsReference(V).ObjectNumber);
+    Target = FLoader.LoadObject(AsReference(V).ObjectNumber);
     if (!Target) return NullObject();
     Target.Object->MarkUsed();
     V = Target.Object->Value.get();
@@ -43,11 +43,11 @@ TvxPDFObjectPtr TvxNamedDests::DestinationValue(TvxPDFObject* V) {
     TvxPDFObject* Inner = static_cast<TvxPDFDictObject*>(V)->Lookup("/D");
     // The table outlives the file, so an indirect array is copied in.
     if (Inner && Inner->IsIndirectReference())
-      Result = L.LoadValueCopy(AsReference(Inner));
+      Result = FLoader.LoadValueCopy(AsReference(Inner));
     else if (Inner)
-      Result = L.CountedCopy(Inner);
+      Result = FLoader.CountedCopy(Inner);
   } else if (V->IsArray()) {
-    Result = L.CountedCopy(V);
+    Result = FLoader.CountedCopy(V);
   } else {
     throw EUnexpectedError(std::string(msg::UnexpectedObject));
   }
@@ -55,7 +55,7 @@ TvxPDFObjectPtr TvxNamedDests::DestinationValue(TvxPDFObject* V) {
   if (Result->IsArray()) {
     TvxPDFObject* Page = static_cast<TvxPDFArrayObject*>(Result.get())->GetItem(0);
     if (Page && Page->IsIndirectReference())
-      static_cast<TvxPDFIndirectReference*>(Page)->DocumentID = D.FDocumentID;
+      static_cast<TvxPDFIndirectReference*>(Page)->DocumentID = FData.FDocumentID;
   }
   return Result;
 }
@@ -65,7 +65,7 @@ void TvxNamedDests::ReadDestsDictionary(TvxPDFObject* Value) {
   TvxLoadedObject Loaded;
   TvxPDFObject* V = Value;
   if (V->IsIndirectReference()) {
-    Loaded = L.LoadObject(AsReference(V).ObjectNumber);
+    Loaded = FLoader.LoadObject(AsReference(V).ObjectNumber);
     if (!Loaded) return;
     Loaded.Object->MarkUsed();
     V = Loaded.Object->Value.get();
@@ -83,25 +83,25 @@ void TvxNamedDests::ReadNameDictionary(TvxPDFObject* Value) {
   TvxLoadedObject Loaded;
   TvxPDFDictObject* Names = nullptr;
   if (Value->IsIndirectReference()) {
-    Loaded = L.LoadObject(AsReference(Value).ObjectNumber);
+    Loaded = FLoader.LoadObject(AsReference(Value).ObjectNumber);
     if (!Loaded) return;
     Loaded.Object->MarkUsed();
     Names = AsDict(Loaded.Object->Value.get());
   } else if (Value->IsDict()) {
     // The holder's copy is the one written, so names replaced while walking
     // must land there.
-    Names = AsDict(D.FCatalog->Names.get());
+    Names = AsDict(FData.FCatalog->Names.get());
     if (!Names) Names = static_cast<TvxPDFDictObject*>(Value);
   }
   if (!Names) {
-    L.LoadReferences(Value);
+    FLoader.LoadReferences(Value);
     return;
   }
 
   if (TvxPDFObject* Dests = Names->Lookup("/Dests")) {
     if (Dests->IsIndirectReference()) {
       int32_t K = AsReference(Dests).ObjectNumber;
-      TvxLoadedObject Node = L.LoadObject(K);
+      TvxLoadedObject Node = FLoader.LoadObject(K);
       if (Node) {
         Node.Object->MarkUsed();
         if (TvxPDFDictObject* Root = AsDict(Node.Object->Value.get())) ReadNameTreeNode(*Root, K);
@@ -113,9 +113,9 @@ void TvxNamedDests::ReadNameDictionary(TvxPDFObject* Value) {
     }
   }
 
-  if (Loaded.Fresh) D.FStore->AddObject(std::move(Loaded.Fresh));
+  if (Loaded.Fresh) FData.FStore->AddObject(std::move(Loaded.Fresh));
   // Every tree of the dictionary reaches the saved file.
-  L.LoadReferences(Names);
+  FLoader.LoadReferences(Names);
 }
 
 void TvxNamedDests::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber) {
@@ -127,7 +127,7 @@ void TvxNamedDests::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber)
 
   auto ArrayOf = [this](TvxPDFObject* V, TvxPDFObjectPtr& Owned) -> TvxPDFArrayObject* {
     if (V && V->IsIndirectReference()) {
-      Owned = L.LoadValueCopy(AsReference(V));
+      Owned = FLoader.LoadValueCopy(AsReference(V));
       V = Owned.get();
     }
     return V && V->IsArray() ? static_cast<TvxPDFArrayObject*>(V) : nullptr;
@@ -166,7 +166,7 @@ void TvxNamedDests::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber)
     int32_t K = Pending.back();
     Pending.pop_back();
     if (!Seen.insert(K).second) continue;
-    TvxLoadedObject Kid = L.LoadObject(K);
+    TvxLoadedObject Kid = FLoader.LoadObject(K);
     if (!Kid) continue;
     Kid.Object->MarkUsed();
     if (TvxPDFDictObject* Dict = AsDict(Kid.Object->Value.get())) Visit(*Dict);

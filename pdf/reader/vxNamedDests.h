@@ -13,7 +13,7 @@ namespace vx {
 
 class TvxNamedDests {
  public:
-  TvxNamedDests(TvxDocumentData& Data, TvxObjectLoader& Loader) : D(Data), L(Loader) {}
+  TvxNamedDests(TvxDocumentData& Data, TvxObjectLoader& Loader) : FData(Data), FLoader(Loader) {}
 
   void ReadDestsDictionary(TvxPDFObject* Value);
   void ReadNameDictionary(TvxPDFObject* Value);
@@ -36,8 +36,8 @@ class TvxNamedDests {
   void ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber);
   void AddNamedDest(std::string Key, TvxPDFObjectPtr Value);
 
-  TvxDocumentData& D;
-  TvxObjectLoader& L;
+  TvxDocumentData& FData;
+  TvxObjectLoader& FLoader;
   std::vector<TvxNamedDest> FNamedDests;
   std::unordered_map<std::string, size_t> FNamedDestIndex;  // key to its first entry
 };

@@ -38,8 +38,9 @@ class TvxWalkGuard {
 }  // namespace
 
 int64_t TvxObjectLoader::GetObjectOffset(int32_t K) const {
-  if (auto It = D.FXRefItems.find(K); It != D.FXRefItems.end()) return It->second.Offset;
-  if (auto It = D.FXRefStmItems.find(K); It != D.FXRefStmItems.end() && It->second.EntryType == 1)
+  if (auto It = FData.FXRefItems.find(K); It != FData.FXRefItems.end()) return It->second.Offset;
+  if (auto It = FData.FXRefStmItems.find(K);
+      It != FData.FXRefStmItems.end() && It->second.EntryType == 1)
     return It->second.Field2;
   return 0;
 }
@@ -54,16 +55,16 @@ void TvxObjectLoader::LoadLength(TvxPDFDictObject& Dict) {
   } Reset{FLoadingLength};
   FLoadingLength = true;
   TvxPDFObject* Length = Dict.Lookup("/Length");
-  if (!Length || !Length->IsIndirectReference() || D.FStore->FindObject(Length)) return;
+  if (!Length || !Length->IsIndirectReference() || FData.FStore->FindObject(Length)) return;
   auto* Ref = static_cast<TvxPDFIndirectReference*>(Length);
   if (Ref->ObjectNumber <= 0) return;
   TvxLoadedObject Loaded = LoadObject(Ref->ObjectNumber);
   // Stored unmarked: the walk of the dictionary marks it.
-  if (Loaded.Fresh) D.FStore->AddObject(std::move(Loaded.Fresh));
+  if (Loaded.Fresh) FData.FStore->AddObject(std::move(Loaded.Fresh));
 }
 
 std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
-  TvxPDFStreamReader* R = D.FReader.get();
+  TvxPDFStreamReader* R = FData.FReader.get();
   if (!R || R->Position() == 0) return nullptr;
   const int64_t Start = R->Position();
   TvxPDFObjectPtr Obj = R->ParseObject();
@@ -73,7 +74,7 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
   // Pages of the mapped file the reader has passed over (and the kernel
   // mapped around them) are let go now and then, so that they never add up
   // to the size of the file.
-  if (++FObjectsRead % 128 == 0 && D.FSource) D.FSource->DropPages();
+  if (++FObjectsRead % 128 == 0 && FData.FSource) FData.FSource->DropPages();
   if (!I->Value || !I->Value->IsStream()) return I;
 
   auto* Stream = static_cast<TvxPDFStreamObject*>(I->Value.get());
@@ -89,15 +90,15 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
   R->Seek(Q, soBeginning);
   // An unknown length is found by the search for "endstream".
   int32_t Length = -1;
-  if (TvxPDFObject* L = D.FStore->Resolve(Stream->Dict->Lookup("/Length")); L && L->IsInteger())
+  if (TvxPDFObject* L = FData.FStore->Resolve(Stream->Dict->Lookup("/Length")); L && L->IsInteger())
     Length = static_cast<TvxPDFIntegerObject*>(L)->Value;
   try {
     Stream->Data = R->ReadStreamContent(Length, I->ObjectNumber, I->Generation, Stream->Dict.get());
-    if (D.FRepairing && Length >= 0 && Stream->Data && Stream->Data.Size() != Length)
-      E.DoWarning(FormatMessage(msg::RepairLength, I->ObjectNumber));
+    if (FData.FRepairing && Length >= 0 && Stream->Data && Stream->Data.Size() != Length)
+      FEvents.DoWarning(FormatMessage(msg::RepairLength, I->ObjectNumber));
   } catch (const Exception&) {
     R->Seek(Q, soBeginning);
-    TvxPDFObject* L1 = D.FStore->Resolve(Stream->Dict->Lookup("/Length1"));
+    TvxPDFObject* L1 = FData.FStore->Resolve(Stream->Dict->Lookup("/Length1"));
     if (L1 && L1->IsInteger()) {
       Stream->Data = R->ReadStreamContent(static_cast<TvxPDFIntegerObject*>(L1)->Value,
                                           I->ObjectNumber, I->Generation, Stream->Dict.get());
@@ -110,9 +111,9 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
         Stream->Data = R->ReadStreamContent(-1, I->ObjectNumber, I->Generation, Stream->Dict.get());
       } catch (const Exception&) {
         R->Seek(Q, soBeginning);
-        if (D.FRepairing) {
+        if (FData.FRepairing) {
           // The data runs to the object's end.
-          E.DoWarning(FormatMessage(msg::RepairNoEndStream, I->ObjectNumber));
+          FEvents.DoWarning(FormatMessage(msg::RepairNoEndStream, I->ObjectNumber));
           Stream->Data = R->ReadUnterminatedStreamData(Length, I->ObjectNumber, I->Generation,
                                                        Stream->Dict.get());
         } else if (Length > 0) {
@@ -121,7 +122,7 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
           try {
             Stream->Data = R->ReadUnterminatedStreamData(Length, I->ObjectNumber, I->Generation,
                                                          Stream->Dict.get(), true);
-            E.DoWarning(FormatMessage(msg::RepairNoEndStream, I->ObjectNumber));
+            FEvents.DoWarning(FormatMessage(msg::RepairNoEndStream, I->ObjectNumber));
           } catch (const Exception&) {
             // Longer than the object: left without data.
           }
@@ -134,42 +135,42 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
 
 TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
   TvxLoadedObject Result;
-  int32_t Index = D.FStore->IndexOfObject(D.FDocumentID, K, 0);
+  int32_t Index = FData.FStore->IndexOfObject(FData.FDocumentID, K, 0);
   // An object stored under the generation its entry gives is the same one.
   if (Index < 0 && K >= 0) {
     int32_t Gen = 0;
-    if (auto It = D.FXRefItems.find(K); It != D.FXRefItems.end())
+    if (auto It = FData.FXRefItems.find(K); It != FData.FXRefItems.end())
       Gen = It->second.Generation;
-    else if (auto St = D.FXRefStmItems.find(K);
-             St != D.FXRefStmItems.end() && St->second.EntryType == 1)
+    else if (auto St = FData.FXRefStmItems.find(K);
+             St != FData.FXRefStmItems.end() && St->second.EntryType == 1)
       Gen = St->second.Field3;
     if (Gen > 0 && Gen <= 65535)
-      Index = D.FStore->IndexOfObject(D.FDocumentID, K, static_cast<uint16_t>(Gen));
+      Index = FData.FStore->IndexOfObject(FData.FDocumentID, K, static_cast<uint16_t>(Gen));
   }
   // One the file gave under yet another generation is that one too: it is
   // not read again for every reference.
   if (Index < 0)
     if (auto It = FFileGeneration.find(K); It != FFileGeneration.end())
-      Index = D.FStore->IndexOfObject(D.FDocumentID, K, It->second);
+      Index = FData.FStore->IndexOfObject(FData.FDocumentID, K, It->second);
   if (Index >= 0) {
-    Result.Object = D.FStore->GetObject(Index);
+    Result.Object = FData.FStore->GetObject(Index);
     return Result;
   }
   int64_t Offset = GetObjectOffset(K);
-  if (Offset == 0 || !D.FReader || FMisplaced.Find(K) >= 0) return Result;
+  if (Offset == 0 || !FData.FReader || FMisplaced.Find(K) >= 0) return Result;
   // Many entries may give the place of one object: it is read once.
   if (FOtherAt.count(Offset)) {
-    E.DoWarning(FormatMessage(msg::WrongObjectAtOffset, K));
+    FEvents.DoWarning(FormatMessage(msg::WrongObjectAtOffset, K));
     FMisplaced.Insert(K, 0);
     return Result;
   }
-  D.FReader->Seek(Offset, soBeginning);
+  FData.FReader->Seek(Offset, soBeginning);
   Result.Fresh = ReadIndirectObject();
   // An entry that leads to another object is wrong; trusting it would store
   // that object again on every reference to K. It is read and reported
   // once: reading it again for every reference could take for ever.
   if (Result.Fresh && Result.Fresh->ObjectNumber != K) {
-    E.DoWarning(FormatMessage(msg::WrongObjectAtOffset, K));
+    FEvents.DoWarning(FormatMessage(msg::WrongObjectAtOffset, K));
     FMisplaced.Insert(K, 0);
     FOtherAt.insert(Offset);
     Result.Fresh.reset();
@@ -179,10 +180,10 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
   // must not add it again, or a walk could go on for ever.
   if (Result.Fresh) {
     if (Result.Fresh->Generation != 0) FFileGeneration[K] = Result.Fresh->Generation;
-    int32_t Known = D.FStore->IndexOfObject(D.FDocumentID, K, Result.Fresh->Generation);
+    int32_t Known = FData.FStore->IndexOfObject(FData.FDocumentID, K, Result.Fresh->Generation);
     if (Known >= 0) {
       Result.Fresh.reset();
-      Result.Object = D.FStore->GetObject(Known);
+      Result.Object = FData.FStore->GetObject(Known);
       return Result;
     }
   }
@@ -192,14 +193,14 @@ TvxLoadedObject TvxObjectLoader::LoadObject(int32_t K) {
 
 void TvxObjectLoader::LoadReference(const TvxPDFIndirectReference& R) {
   if (R.ObjectNumber <= 0) {
-    E.DoWarning(FormatMessage(msg::InvalidObjectNumber, R.ObjectNumber));
+    FEvents.DoWarning(FormatMessage(msg::InvalidObjectNumber, R.ObjectNumber));
     return;
   }
   // Numbers given to new objects stay above every number the document names:
   // a reference to a missing object must not come to name one of ours.
-  if (R.ObjectNumber > D.FStore->LastObjectNumber && R.ObjectNumber <= MaxObjectNumber)
-    D.FStore->LastObjectNumber = R.ObjectNumber;
-  if (TvxPDFIndirectObject* Found = D.FStore->FindObject(&R)) {
+  if (R.ObjectNumber > FData.FStore->LastObjectNumber && R.ObjectNumber <= MaxObjectNumber)
+    FData.FStore->LastObjectNumber = R.ObjectNumber;
+  if (TvxPDFIndirectObject* Found = FData.FStore->FindObject(&R)) {
     Found->MarkUsed();
     return;
   }
@@ -211,7 +212,7 @@ void TvxObjectLoader::LoadReference(const TvxPDFIndirectReference& R) {
     return;
   }
   Loaded.Fresh->MarkUsed();
-  TvxPDFIndirectObject* Stored = D.FStore->AddObject(std::move(Loaded.Fresh));
+  TvxPDFIndirectObject* Stored = FData.FStore->AddObject(std::move(Loaded.Fresh));
   // A stream read outside a walk had its dictionary walked while it was read.
   if (Stored->Value && (FWalking || !Stored->Value->IsStream()))
     LoadReferences(Stored->Value.get());
@@ -252,7 +253,7 @@ void TvxObjectLoader::RunWalk() {
       if (Item->IsArray() || Item->IsDict())
         PushWalk(Item);
       else if (Item->IsStream())
-        E.DoWarning(std::string(msg::StreamInsideArray));
+        FEvents.DoWarning(std::string(msg::StreamInsideArray));
       else if (Item->IsIndirectReference())
         LoadReference(*static_cast<TvxPDFIndirectReference*>(Item));
       continue;
@@ -268,7 +269,7 @@ void TvxObjectLoader::RunWalk() {
       PushWalk(V);
     } else if (V->IsIndirectReference()) {
       LoadReference(*static_cast<TvxPDFIndirectReference*>(V));
-    } else if ((V->IsString() || V->IsName()) && D.FFindNamedDest) {
+    } else if ((V->IsString() || V->IsName()) && FData.FFindNamedDest) {
       const std::string& Key = Dict->Keys[static_cast<size_t>(I)]->Text;
       if (Key != "/Dest" && Key != "/D") continue;
       // These actions name a destination in another file or a thread; the
@@ -285,7 +286,7 @@ void TvxObjectLoader::RunWalk() {
       }
       std::string Name = V->IsString() ? static_cast<TvxPDFStringObject*>(V)->GetValue()
                                        : static_cast<TvxPDFNameObject*>(V)->GetName();
-      if (TvxPDFObjectPtr Dest = D.FFindNamedDest(Name))
+      if (TvxPDFObjectPtr Dest = FData.FFindNamedDest(Name))
         Dict->Values[static_cast<size_t>(I)] = std::move(Dest);
     }
   }
@@ -295,7 +296,7 @@ TvxPDFObjectPtr TvxObjectLoader::MakeDirect(const TvxPDFObject* X) {
   // Objects shared along several paths are copied once per path: a graph of
   // a few bytes can unfold into a tree of any size. No sound copy holds more
   // values than the file has bytes.
-  FDirectLeft = 4096 + (D.FReader ? D.FReader->GetSize() : 0);
+  FDirectLeft = 4096 + (FData.FReader ? FData.FReader->GetSize() : 0);
   return MakeDirect(X, 0);
 }
 
@@ -340,7 +341,7 @@ TvxPDFObject* TvxObjectLoader::Target(TvxPDFObject* X, bool Keep,
   // every object the file describes.
   for (int64_t Steps = 0; X && X->IsIndirectReference(); ++Steps) {
     if (Steps >= MaxReferenceChain) return nullptr;
-    TvxPDFIndirectObject* Found = D.FStore->FindObject(X);
+    TvxPDFIndirectObject* Found = FData.FStore->FindObject(X);
     if (!Found) {
       TvxLoadedObject Loaded = LoadObject(static_cast<TvxPDFIndirectReference*>(X)->ObjectNumber);
       if (!Loaded) return nullptr;
@@ -348,7 +349,7 @@ TvxPDFObject* TvxObjectLoader::Target(TvxPDFObject* X, bool Keep,
         if (FromFile) *FromFile = true;
         Loaded.Fresh->MarkUsed();
         if (Keep)
-          Found = D.FStore->AddObject(std::move(Loaded.Fresh));
+          Found = FData.FStore->AddObject(std::move(Loaded.Fresh));
         else
           Holder = std::move(Loaded.Fresh);
       }
@@ -419,7 +420,7 @@ TvxPDFObjectPtr TvxObjectLoader::CountedCopy(const TvxPDFObject* V) {
   // Every sound file copies far less than this: each entry its own small
   // value, a few times over.
   if (!FCopyBudgetSet) {
-    FCopyLeft = (int64_t{1} << 20) + 8 * (D.FReader ? D.FReader->GetSize() : 0);
+    FCopyLeft = (int64_t{1} << 20) + 8 * (FData.FReader ? FData.FReader->GetSize() : 0);
     FCopyBudgetSet = true;
   }
   // The values V holds; containers nest at most as deep as the parser lets.

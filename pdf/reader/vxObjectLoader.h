@@ -7,9 +7,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "pdf/state/vxDocumentData.h"
 #include "pdf/objects/vxFlatIndex.h"
 #include "pdf/objects/vxPDFObjectStore.h"
+#include "pdf/state/vxDocumentData.h"
 
 namespace vx {
 
@@ -23,7 +23,8 @@ struct TvxLoadedObject {
 
 class TvxObjectLoader {
  public:
-  TvxObjectLoader(TvxDocumentData& Data, TvxDocumentEvents& Events) : D(Data), E(Events) {}
+  TvxObjectLoader(TvxDocumentData& Data, TvxDocumentEvents& Events)
+      : FData(Data), FEvents(Events) {}
 
   // Byte offset of object K, 0 when unknown.
   int64_t GetObjectOffset(int32_t K) const;
@@ -62,8 +63,8 @@ class TvxObjectLoader {
   TvxPDFObjectPtr MakeDirect(const TvxPDFObject* X, int Depth);
   void LoadLength(TvxPDFDictObject& Dict);
 
-  TvxDocumentData& D;
-  TvxDocumentEvents& E;
+  TvxDocumentData& FData;
+  TvxDocumentEvents& FEvents;
   // The containers being walked, each with the index of its next value, the
   // innermost last: the walk is depth first, as a recursive one would be, but
   // iterative, so that long chains of references cannot exhaust the stack.

@@ -25,7 +25,7 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::LoadOutlines(TvxPDFDictObject& 
   FOutlineSeen.clear();
   FDepthWarned = false;
   FPageSet.clear();
-  FPageSet.insert(D.FPages.begin(), D.FPages.end());
+  FPageSet.insert(FData.FPages.begin(), FData.FPages.end());
   FOutlineSeen.insert(N);
   int32_t First = 0, Next = 0;
   // The root's own /Next, if any, leads nowhere an outline can use.
@@ -55,7 +55,7 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOutlineItem(int32_t N, TvxP
         Raw->FirstChild = ReadOutlineItem(First, Raw, nullptr, Depth + 1);
       } else if (!FDepthWarned) {
         FDepthWarned = true;
-        E.DoWarning(FormatMessage(msg::OutlineTooDeep, TvxPDFOutline::MaxOutlineDepth));
+        FEvents.DoWarning(FormatMessage(msg::OutlineTooDeep, TvxPDFOutline::MaxOutlineDepth));
       }
     }
     Last = Raw;
@@ -84,20 +84,20 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
                                                              TvxPDFOutline* Prev, int32_t& First,
                                                              int32_t& Next) {
   First = Next = 0;
-  TvxLoadedObject Loaded = L.LoadObject(N);
+  TvxLoadedObject Loaded = FLoader.LoadObject(N);
   // Only outline items are read: anything else ends the chain and stays.
   if (!Loaded || !IsOutlineCopy(*Loaded.Object)) return nullptr;
   TvxPDFIndirectObject& Src = *Loaded.Object;
   auto Item = std::make_unique<TvxPDFOutline>(Src.DocumentID, Src.ObjectNumber, Src.Generation,
-                                              L.CountedCopy(Src.Value.get()));
+                                              FLoader.CountedCopy(Src.Value.get()));
   // A copy already in the store (an object stream, or reached through
   // another object) stays there valid but unwritten; the rebuilt item keeps
   // its numbers, so that every reference to it reaches the rebuilt one.
-  TvxPDFIndirectObject* Stored = Loaded.Fresh ? D.FStore->FindObject(Loaded.Fresh.get()) : &Src;
+  TvxPDFIndirectObject* Stored = Loaded.Fresh ? FData.FStore->FindObject(Loaded.Fresh.get()) : &Src;
   if (Stored) Stored->UseCount = 0;
   if (Src.ObjectNumber != N) {
-    Item->DocumentID = D.FDocumentID;
-    Item->ObjectNumber = D.FStore->NewObjectNumber();
+    Item->DocumentID = FData.FDocumentID;
+    Item->ObjectNumber = FData.FStore->NewObjectNumber();
     Item->Generation = 0;
   }
   Loaded.Fresh.reset();
@@ -110,7 +110,7 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
 
   if (int32_t I = Dict.IndexOf("/Title");
       I >= 0 && !(Dict.Values[I] && Dict.Values[I]->IsString())) {
-    std::unique_ptr<TvxPDFStringObject> Title = L.ResolveStringCopy(Dict.Values[I].get());
+    std::unique_ptr<TvxPDFStringObject> Title = FLoader.ResolveStringCopy(Dict.Values[I].get());
     if (Title)
       (void)Dict.PutValueAt(I, std::move(Title));
     else
@@ -121,7 +121,7 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
     TvxPDFObject* V = Dict.Values[I].get();
     TvxPDFObjectPtr Dest;
     if (V && V->IsIndirectReference()) {
-      TvxPDFObjectPtr Copy = L.LoadValueCopy(AsReference(V));
+      TvxPDFObjectPtr Copy = FLoader.LoadValueCopy(AsReference(V));
       if (Copy && !Copy->IsNull()) Dest = FDests.ResolveDestination(Copy.get());
     } else if (V && !V->IsNull()) {
       Dest = FDests.ResolveDestination(V);
@@ -136,7 +136,7 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
   if (int32_t I = Dict.IndexOf("/A"); I >= 0) {
     TvxPDFObject* V = Dict.Values[I].get();
     if (V && V->IsIndirectReference()) {
-      TvxPDFObjectPtr Copy = L.LoadValueCopy(AsReference(V));
+      TvxPDFObjectPtr Copy = FLoader.LoadValueCopy(AsReference(V));
       if (!Copy || Copy->IsNull()) {
         Dict.DeleteAt(I);
       } else {
@@ -158,7 +158,7 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
   for (std::string_view Key : {std::string_view("/C"), std::string_view("/F")}) {
     int32_t I = Dict.IndexOf(Key);
     if (I < 0 || !Dict.Values[I] || !Dict.Values[I]->IsIndirectReference()) continue;
-    TvxPDFObjectPtr Copy = L.LoadValueCopy(AsReference(Dict.Values[I].get()));
+    TvxPDFObjectPtr Copy = FLoader.LoadValueCopy(AsReference(Dict.Values[I].get()));
     bool Fits = Copy && (Key == "/C" ? Copy->IsArray() : Copy->IsInteger());
     if (Fits)
       (void)Dict.PutValueAt(I, std::move(Copy));
@@ -185,7 +185,7 @@ void TvxOutlineReader::ProcessAction(TvxPDFDictObject& Action) {
     TvxPDFObject* V = Action.Values[I].get();
     TvxPDFObjectPtr Dest;
     if (V->IsIndirectReference()) {
-      TvxPDFObjectPtr Copy = L.LoadValueCopy(AsReference(V));
+      TvxPDFObjectPtr Copy = FLoader.LoadValueCopy(AsReference(V));
       if (Copy && !Copy->IsNull()) Dest = FDests.ResolveDestination(Copy.get());
     } else if (!V->IsNull()) {
       Dest = FDests.ResolveDestination(V);
@@ -194,7 +194,7 @@ void TvxOutlineReader::ProcessAction(TvxPDFDictObject& Action) {
   }
   // Everything the action names reaches the saved file: scripts under /JS,
   // chained /Next actions, sounds, fields, as well as /URI, /F and /D.
-  for (int32_t K = 0; K < Action.Count(); ++K) L.LoadReferences(Action.Values[K].get());
+  for (int32_t K = 0; K < Action.Count(); ++K) FLoader.LoadReferences(Action.Values[K].get());
 }
 
 }  // namespace vx

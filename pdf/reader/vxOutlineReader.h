@@ -14,7 +14,7 @@ class TvxOutlineReader {
  public:
   TvxOutlineReader(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxObjectLoader& Loader,
                    const TvxNamedDests& Dests)
-      : D(Data), E(Events), L(Loader), FDests(Dests) {}
+      : FData(Data), FEvents(Events), FLoader(Loader), FDests(Dests) {}
 
   // The outline root the catalog's /Outlines names with its items, or nil.
   std::unique_ptr<TvxPDFOutline> LoadOutlines(TvxPDFDictObject& Catalog);
@@ -33,9 +33,9 @@ class TvxOutlineReader {
   // saved file.
   bool IsOutlineCopy(const TvxPDFIndirectObject& Obj) const;
 
-  TvxDocumentData& D;
-  TvxDocumentEvents& E;
-  TvxObjectLoader& L;
+  TvxDocumentData& FData;
+  TvxDocumentEvents& FEvents;
+  TvxObjectLoader& FLoader;
   const TvxNamedDests& FDests;
   std::unordered_set<int32_t> FOutlineSeen;                  // item objects read
   std::unordered_set<const TvxPDFIndirectObject*> FPageSet;  // while the outline is read

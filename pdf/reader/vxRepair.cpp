@@ -159,9 +159,10 @@ struct TvxRepair::TvxScan {
 
 void TvxRepair::Rebuild() {
   TvxScan S;
-  S.All = D.FReader->Bytes();
-  D.FPDFVersion = HeaderIsSound(S.All) ? static_cast<TvxPDFVersion>(D.FReader->ReadHeaderVersion())
-                                       : LenientVersion(S.All);
+  S.All = FData.FReader->Bytes();
+  FData.FPDFVersion = HeaderIsSound(S.All)
+                          ? static_cast<TvxPDFVersion>(FData.FReader->ReadHeaderVersion())
+                          : LenientVersion(S.All);
   ScanFile(S);
   ParseObjects(S);
   // Plain objects first: an object stream may need one (an indirect /Length).
@@ -170,13 +171,13 @@ void TvxRepair::Rebuild() {
   if (!S.Encrypted()) ReadObjectStreams(S);
   // Whatever reading the object streams put into the store is read again by
   // the load proper.
-  D.FStore = std::make_unique<TvxPDFObjectStore>();
+  FData.FStore = std::make_unique<TvxPDFObjectStore>();
   const int32_t MaxNumber = EnterFoundObjects(S);
   BuildTrailer(S);
-  TvxXRefLoader(D, E, L).CompleteXRef(MaxNumber);
+  TvxXRefLoader(FData, FEvents, FLoader).CompleteXRef(MaxNumber);
   // A catalog kept in an object stream is known only once they are unpacked.
-  if (D.FTrailer->RootObjectNumber < 0) FindStoredCatalog();
-  if (D.FTrailer->RootObjectNumber < 0)
+  if (FData.FTrailer->RootObjectNumber < 0) FindStoredCatalog();
+  if (FData.FTrailer->RootObjectNumber < 0)
     throw EPDFFileCorruptedError(std::string(msg::RepairNoCatalog));
 }
 
@@ -217,7 +218,7 @@ void TvxRepair::ParseObjects(TvxScan& S) {
     if (M.After > End) continue;  // overlapping marks: "trailer" inside a header
     TvxMemoryStream Region(
         std::string(All.substr(static_cast<size_t>(M.After), static_cast<size_t>(End - M.After))));
-    TvxPDFStreamReader Sub(D.FDocumentID, &Region);
+    TvxPDFStreamReader Sub(FData.FDocumentID, &Region);
     Sub.Lenient = true;
     TvxPDFObjectPtr Value;
     bool IsStream = false;
@@ -234,7 +235,7 @@ void TvxRepair::ParseObjects(TvxScan& S) {
           SkipUntil = *It + 9;
       }
     } catch (const Exception&) {
-      if (M.Number > 0) E.DoWarning(FormatMessage(msg::RepairUnreadableObject, M.Number));
+      if (M.Number > 0) FEvents.DoWarning(FormatMessage(msg::RepairUnreadableObject, M.Number));
       continue;
     }
     if (M.Number == 0) {
@@ -265,14 +266,14 @@ void TvxRepair::ParseObjects(TvxScan& S) {
 }
 
 void TvxRepair::EnterPlainObjects(const TvxScan& S) {
-  D.FXRefItems.clear();
+  FData.FXRefItems.clear();
   for (const auto& [K, F] : S.Found) {
     if (F.Stream != 0) continue;
     TvxXRefItem Item;
     Item.ObjectNumber = K;
     Item.Offset = static_cast<int32_t>(std::min<int64_t>(F.Offset, INT32_MAX));
     Item.Generation = F.Generation;
-    D.FXRefItems.emplace(K, Item);
+    FData.FXRefItems.emplace(K, Item);
   }
 }
 
@@ -284,19 +285,19 @@ void TvxRepair::ReadObjectStreams(TvxScan& S) {
   for (const auto& [Pos, Number] : S.ObjectStreams) {
     if (!Unpacked.insert(Number).second) continue;
     try {
-      D.FReader->Seek(S.Found[Number].Offset, soBeginning);
-      std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
+      FData.FReader->Seek(S.Found[Number].Offset, soBeginning);
+      std::unique_ptr<TvxPDFIndirectObject> O = FLoader.ReadIndirectObject();
       if (!O || !O->Value || !O->Value->IsStream()) continue;
       auto* Stm = static_cast<TvxPDFStreamObject*>(O->Value.get());
       if (!Stm->Data) continue;
-      TvxPDFObject* Filter = D.FStore->Resolve(Stm->Dict->Lookup("/Filter"));
+      TvxPDFObject* Filter = FData.FStore->Resolve(Stm->Dict->Lookup("/Filter"));
       std::unique_ptr<TvxMemoryStream> Decoded =
           Filter ? DecodeFilterChain(*Stm->Data, Filter)
                  : std::make_unique<TvxMemoryStream>(Stm->Data->DataString());
-      TvxPDFObject* N = D.FStore->Resolve(Stm->Dict->Lookup("/N"));
+      TvxPDFObject* N = FData.FStore->Resolve(Stm->Dict->Lookup("/N"));
       if (!N || !N->IsInteger()) continue;
       Decoded->FPosition = 0;
-      TvxPDFStreamReader Sub(D.FDocumentID, Decoded.get());
+      TvxPDFStreamReader Sub(FData.FDocumentID, Decoded.get());
       Sub.Lenient = true;
       const int32_t Count = static_cast<TvxPDFIntegerObject*>(N)->Value;
       for (int32_t I = 0; I < Count && !Sub.AtEnd(); ++I) {
@@ -309,14 +310,14 @@ void TvxRepair::ReadObjectStreams(TvxScan& S) {
         if (F.DefinedAt <= Pos) F = {Pos, 0, 0, Number, I};
       }
     } catch (const Exception&) {
-      E.DoWarning(FormatMessage(msg::RepairObjectStream, Number));
+      FEvents.DoWarning(FormatMessage(msg::RepairObjectStream, Number));
     }
   }
 }
 
 int32_t TvxRepair::EnterFoundObjects(const TvxScan& S) {
   EnterPlainObjects(S);
-  D.FXRefStmItems.clear();
+  FData.FXRefStmItems.clear();
   int32_t MaxNumber = 0;
   for (const auto& [K, F] : S.Found) {
     MaxNumber = std::max(MaxNumber, K);
@@ -325,9 +326,9 @@ int32_t TvxRepair::EnterFoundObjects(const TvxScan& S) {
     Item.EntryType = 2;
     Item.Field2 = F.Stream;
     Item.Field3 = F.Index;
-    D.FXRefStmItems.emplace(K, Item);
+    FData.FXRefStmItems.emplace(K, Item);
   }
-  E.DoWarning(FormatMessage(msg::RepairRebuilt, static_cast<int32_t>(S.Found.size())));
+  FEvents.DoWarning(FormatMessage(msg::RepairRebuilt, static_cast<int32_t>(S.Found.size())));
   return MaxNumber;
 }
 
@@ -335,7 +336,7 @@ void TvxRepair::BuildTrailer(TvxScan& S) {
   // Newest first; the first one whose /Root names an object found wins.
   std::sort(S.Candidates.begin(), S.Candidates.end(),
             [](const TvxCandidate& A, const TvxCandidate& B) { return A.Pos > B.Pos; });
-  TvxPDFTrailer& T = *D.FTrailer;
+  TvxPDFTrailer& T = *FData.FTrailer;
   const TvxCandidate* Chosen = nullptr;
   // A /Root must name a catalog; one inside an object stream is taken on
   // trust.
@@ -352,7 +353,7 @@ void TvxRepair::BuildTrailer(TvxScan& S) {
   if (Chosen) {
     T.RootObjectNumber = ReferencedNumber(Chosen->Dict->Lookup("/Root"));
   } else {
-    E.DoWarning(std::string(msg::RepairNoTrailer));
+    FEvents.DoWarning(std::string(msg::RepairNoTrailer));
     T.RootObjectNumber = S.LastCatalog;
   }
   // The other values from the chosen dictionary, else from the newest that
@@ -363,8 +364,8 @@ void TvxRepair::BuildTrailer(TvxScan& S) {
     if (&C != Chosen) Order.push_back(C.Dict.get());
   bool InfoTaken = false;
   for (const TvxPDFDictObject* Dict : Order) {
-    if (!D.FPendingID)
-      if (const TvxPDFObject* ID = Dict->Lookup("/ID")) D.FPendingID = ID->Clone();
+    if (!FData.FPendingID)
+      if (const TvxPDFObject* ID = Dict->Lookup("/ID")) FData.FPendingID = ID->Clone();
     if (!T.Encrypt)
       if (const TvxPDFObject* Enc = Dict->Lookup("/Encrypt")) T.Encrypt = Enc->Clone();
     const TvxPDFObject* Info = Dict->Lookup("/Info");
@@ -375,16 +376,16 @@ void TvxRepair::BuildTrailer(TvxScan& S) {
       T.Info = std::make_unique<TvxPDFIndirectReference>(Ref->DocumentID, Ref->ObjectNumber,
                                                          Ref->Generation);
     } else if (Info->IsDict()) {
-      E.DoWarning(std::string(msg::RepairDirectInfo));
-      D.FInfo->AssignDictionary(static_cast<const TvxPDFDictObject*>(Info)->CloneDict());
+      FEvents.DoWarning(std::string(msg::RepairDirectInfo));
+      FData.FInfo->AssignDictionary(static_cast<const TvxPDFDictObject*>(Info)->CloneDict());
     }
   }
 }
 
 void TvxRepair::FindStoredCatalog() {
-  TvxPDFTrailer& T = *D.FTrailer;
-  for (int32_t I = D.FStore->Count() - 1; I >= 0 && T.RootObjectNumber < 0; --I) {
-    TvxPDFIndirectObject* O = D.FStore->GetObject(I);
+  TvxPDFTrailer& T = *FData.FTrailer;
+  for (int32_t I = FData.FStore->Count() - 1; I >= 0 && T.RootObjectNumber < 0; --I) {
+    TvxPDFIndirectObject* O = FData.FStore->GetObject(I);
     if (O->Value && O->Value->IsDict() &&
         NameOf(static_cast<TvxPDFDictObject*>(O->Value.get())->Lookup("/Type")) == "/Catalog")
       T.RootObjectNumber = O->ObjectNumber;

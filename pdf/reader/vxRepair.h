@@ -43,7 +43,7 @@ class TvxRepair {
   static constexpr int64_t HeaderWindow = 1024;
 
   TvxRepair(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxObjectLoader& Loader)
-      : D(Data), E(Events), L(Loader) {}
+      : FData(Data), FEvents(Events), FLoader(Loader) {}
 
   // Position of "%PDF-" within the header window, or -1.
   static int64_t FindHeader(std::string_view Bytes);
@@ -74,9 +74,9 @@ class TvxRepair {
   // The newest catalog in the store becomes the root.
   void FindStoredCatalog();
 
-  TvxDocumentData& D;
-  TvxDocumentEvents& E;
-  TvxObjectLoader& L;
+  TvxDocumentData& FData;
+  TvxDocumentEvents& FEvents;
+  TvxObjectLoader& FLoader;
 };
 
 }  // namespace vx

@@ -39,7 +39,7 @@ bool HasFilter(const std::vector<TvxDecodeFilter>& List, TvxDecodeFilter F) {
 }  // namespace
 
 bool TvxXRefLoader::IsXRefAt(int64_t Offset) {
-  TvxPDFStreamReader& R = *D.FReader;
+  TvxPDFStreamReader& R = *FData.FReader;
   R.Seek(Offset, soBeginning);
   std::string Five = R.PeekString(5);
   if (Five.compare(0, 4, "xref") == 0) return true;
@@ -50,11 +50,11 @@ bool TvxXRefLoader::IsXRefAt(int64_t Offset) {
 }
 
 int64_t TvxXRefLoader::MaxEntries() const {
-  return (int64_t{1} << 20) + 32 * (D.FReader ? D.FReader->GetSize() : 0);
+  return (int64_t{1} << 20) + 32 * (FData.FReader ? FData.FReader->GetSize() : 0);
 }
 
 bool TvxXRefLoader::StartsToken(int64_t Offset) {
-  TvxPDFStreamReader& R = *D.FReader;
+  TvxPDFStreamReader& R = *FData.FReader;
   if (Offset <= 0 || Offset > R.GetSize()) return true;
   R.Seek(Offset - 1, soBeginning);
   const uint8_t Before = R.PeekByte();
@@ -62,7 +62,7 @@ bool TvxXRefLoader::StartsToken(int64_t Offset) {
 }
 
 bool TvxXRefLoader::IsDigitAt(int64_t Offset) {
-  TvxPDFStreamReader& R = *D.FReader;
+  TvxPDFStreamReader& R = *FData.FReader;
   R.Seek(Offset, soBeginning);
   // An offset a few end-of-line bytes early still names the object.
   for (int I = 0;
@@ -74,21 +74,21 @@ bool TvxXRefLoader::IsDigitAt(int64_t Offset) {
 }
 
 void TvxXRefLoader::ReadXRef() {
-  TvxPDFStreamReader& R = *D.FReader;
-  if (D.FRepairing) {
+  TvxPDFStreamReader& R = *FData.FReader;
+  if (FData.FRepairing) {
     // A repair takes a damaged header for what it most likely means.
     const std::string_view Bytes = R.Bytes();
-    D.FPDFVersion = TvxRepair::HeaderIsSound(Bytes)
-                        ? static_cast<TvxPDFVersion>(R.ReadHeaderVersion())
-                        : TvxRepair::LenientVersion(Bytes);
+    FData.FPDFVersion = TvxRepair::HeaderIsSound(Bytes)
+                            ? static_cast<TvxPDFVersion>(R.ReadHeaderVersion())
+                            : TvxRepair::LenientVersion(Bytes);
   } else {
-    D.FPDFVersion = static_cast<TvxPDFVersion>(R.ReadHeaderVersion());
+    FData.FPDFVersion = static_cast<TvxPDFVersion>(R.ReadHeaderVersion());
   }
   const int64_t X = R.FindStartXRef();
   if (IsXRefAt(X)) {
     ReadChain(X, false);
   } else if (IsDigitAt(X)) {
-    E.DoStatusMessage("Reading Cross-Reference Stream Table");
+    FEvents.DoStatusMessage("Reading Cross-Reference Stream Table");
     ReadChain(X, true);
   } else {
     throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
@@ -97,24 +97,24 @@ void TvxXRefLoader::ReadXRef() {
 }
 
 void TvxXRefLoader::CompleteXRef(int32_t MaxNumber) {
-  const bool Encrypted = D.FTrailer->Encrypt && !D.FTrailer->Encrypt->IsNull();
-  if (!Encrypted && !D.FXRefStmItems.empty()) UnpackObjectStreams();
+  const bool Encrypted = FData.FTrailer->Encrypt && !FData.FTrailer->Encrypt->IsNull();
+  if (!Encrypted && !FData.FXRefStmItems.empty()) UnpackObjectStreams();
   ResolveID();
-  D.FPendingID.reset();
+  FData.FPendingID.reset();
   // New objects must not take the number of any object the file describes.
-  D.FStore->LastObjectNumber = MaxNumber + 1;
+  FData.FStore->LastObjectNumber = MaxNumber + 1;
 
-  TvxPDFObject* Encrypt = D.FTrailer->Encrypt.get();
+  TvxPDFObject* Encrypt = FData.FTrailer->Encrypt.get();
   if (Encrypt && !Encrypt->IsNull()) {
-    TvxPDFObjectPtr Direct = L.MakeDirect(Encrypt);
-    D.FTrailer->Encrypt = std::move(Direct);
+    TvxPDFObjectPtr Direct = FLoader.MakeDirect(Encrypt);
+    FData.FTrailer->Encrypt = std::move(Direct);
     // Even when the reference leads nowhere: the file says it is encrypted,
     // and must not be read or saved as plain.
-    D.FIsEncrypted = true;
+    FData.FIsEncrypted = true;
   } else {
-    D.FIsEncrypted = false;
+    FData.FIsEncrypted = false;
   }
-  D.FIsLoaded = true;
+  FData.FIsLoaded = true;
 }
 
 // Walks the chain newest first, taking trailer values and entries on the way;
@@ -133,9 +133,9 @@ void TvxXRefLoader::ReadChain(int64_t Offset, bool IsStream) {
       ApplyTrailerValues(*Dict);
       ReadStreamEntries(*Stream);
     } else {
-      E.DoStatusMessage("Reading Cross-Reference Table");
-      D.FReader->Seek(Next, soBeginning);
-      Trailer = D.FReader->ReadTrailer();
+      FEvents.DoStatusMessage("Reading Cross-Reference Table");
+      FData.FReader->Seek(Next, soBeginning);
+      Trailer = FData.FReader->ReadTrailer();
       Dict = Trailer.get();
       ApplyTrailerValues(*Dict);
       std::vector<int32_t> Freed;
@@ -170,16 +170,16 @@ void TvxXRefLoader::ReadChain(int64_t Offset, bool IsStream) {
 }
 
 void TvxXRefLoader::ApplyTrailerValues(const TvxPDFDictObject& Dict) {
-  TvxPDFTrailer& T = *D.FTrailer;
+  TvxPDFTrailer& T = *FData.FTrailer;
   if (T.RootObjectNumber == -1) {
     if (const TvxPDFObject* Root = Dict.Lookup("/Root")) {
       if (!Root->IsIndirectReference()) throw EInvalidCast(std::string(msg::InvalidTypecast));
       T.RootObjectNumber = static_cast<const TvxPDFIndirectReference*>(Root)->ObjectNumber;
     }
   }
-  if (!D.FPendingID) {
+  if (!FData.FPendingID) {
     if (const TvxPDFObject* ID = Dict.Lookup("/ID"))
-      D.FPendingID = ID->Clone();
+      FData.FPendingID = ID->Clone();
     else
       T.ID.reset();
   }
@@ -197,14 +197,14 @@ void TvxXRefLoader::ApplyTrailerValues(const TvxPDFDictObject& Dict) {
 }
 
 std::unique_ptr<TvxPDFStreamObject> TvxXRefLoader::ReadXRefStreamObject(int64_t Offset) {
-  D.FReader->Seek(Offset, soBeginning);
-  std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
+  FData.FReader->Seek(Offset, soBeginning);
+  std::unique_ptr<TvxPDFIndirectObject> O = FLoader.ReadIndirectObject();
   // startxref or a /Prev naming some other object: the chain is broken.
   if (!O || !O->Value || !O->Value->IsStream())
     throw EPDFFileCorruptedError(FormatMessage(msg::NoXRefStream, Offset));
   std::unique_ptr<TvxPDFStreamObject> S(static_cast<TvxPDFStreamObject*>(O->Value.release()));
   if (!S->Data) S->Data = std::make_unique<TvxMemoryStream>();
-  TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));
+  TvxPDFObject* Filter = FData.FStore->Resolve(S->Dict->Lookup("/Filter"));
   if (Filter) {
     std::vector<TvxDecodeFilter> List = GetFilterList(Filter);
     if (!HasFilter(List, ftDCTDecode)) {
@@ -212,7 +212,7 @@ std::unique_ptr<TvxPDFStreamObject> TvxXRefLoader::ReadXRefStreamObject(int64_t 
       if (TvxPDFObject* Parms = S->Dict->Lookup("/DecodeParms")) {
         if (!Parms->IsDict()) throw EInvalidCast(std::string(msg::InvalidTypecast));
         auto* P = static_cast<TvxPDFDictObject*>(Parms);
-        TvxPredictorParams Params = PredictorParamsFromDict(P, D.FStore.get());
+        TvxPredictorParams Params = PredictorParamsFromDict(P, FData.FStore.get());
         // PNG rows one byte per sample; TIFF predictor 2 by its parameters;
         // no predictor leaves the data as it is.
         if (Params.Predictor >= 10)
@@ -229,7 +229,7 @@ std::unique_ptr<TvxPDFStreamObject> TvxXRefLoader::ReadXRefStreamObject(int64_t 
 }
 
 void TvxXRefLoader::ReadTableEntries(int64_t Offset, std::vector<int32_t>& Freed) {
-  TvxPDFStreamReader& R = *D.FReader;
+  TvxPDFStreamReader& R = *FData.FReader;
   R.Seek(Offset, soBeginning);
   auto ToDigit = [&R] {
     while (!R.AtEnd() && (R.PeekByte() < '0' || R.PeekByte() > '9')) R.ReadByte();
@@ -286,7 +286,7 @@ bool TvxXRefLoader::Claim(int64_t K) {
 }
 
 void TvxXRefLoader::EnterTableEntry(int64_t K, const TvxXRefItem& Item) {
-  if (Claim(K)) D.FXRefItems.emplace(static_cast<int32_t>(K), Item);
+  if (Claim(K)) FData.FXRefItems.emplace(static_cast<int32_t>(K), Item);
 }
 
 void TvxXRefLoader::EnterStreamEntry(int64_t K, const TvxXRefStmItem& Item) {
@@ -298,7 +298,7 @@ void TvxXRefLoader::EnterStreamEntry(int64_t K, const TvxXRefStmItem& Item) {
   if (Item.EntryType != 1 && Item.EntryType != 2) return;
   // An object stream cannot hold itself.
   if (Item.EntryType == 2 && Item.Field2 == K) return;
-  if (Claim(K)) D.FXRefStmItems.emplace(static_cast<int32_t>(K), Item);
+  if (Claim(K)) FData.FXRefStmItems.emplace(static_cast<int32_t>(K), Item);
 }
 
 void TvxXRefLoader::ReadStreamEntries(const TvxPDFStreamObject& Stream) {
@@ -350,21 +350,21 @@ void TvxXRefLoader::ReadStreamEntries(const TvxPDFStreamObject& Stream) {
 }
 
 void TvxXRefLoader::ResolveID() {
-  if (!D.FPendingID) return;
-  if (D.FPendingID->IsArray()) {
-    D.FTrailer->ID.reset(static_cast<TvxPDFArrayObject*>(D.FPendingID->Clone().release()));
+  if (!FData.FPendingID) return;
+  if (FData.FPendingID->IsArray()) {
+    FData.FTrailer->ID.reset(static_cast<TvxPDFArrayObject*>(FData.FPendingID->Clone().release()));
     return;
   }
   std::unique_ptr<TvxPDFIndirectObject> Holder;
-  TvxPDFArrayObject* A = L.ResolveArrayLoading(D.FPendingID.get(), false, Holder);
-  if (A) D.FTrailer->ID.reset(static_cast<TvxPDFArrayObject*>(A->Clone().release()));
+  TvxPDFArrayObject* A = FLoader.ResolveArrayLoading(FData.FPendingID.get(), false, Holder);
+  if (A) FData.FTrailer->ID.reset(static_cast<TvxPDFArrayObject*>(A->Clone().release()));
 }
 
 void TvxXRefLoader::UnpackObjectStreams() {
   // In object-number order, so that the store's order does not depend on
   // hashing.
   std::vector<std::pair<int32_t, int32_t>> Members;
-  for (const auto& [K, Item] : D.FXRefStmItems)
+  for (const auto& [K, Item] : FData.FXRefStmItems)
     if (Item.EntryType == 2) Members.emplace_back(K, Item.Field2);
   std::sort(Members.begin(), Members.end());
   std::unordered_set<int32_t> Done;
@@ -376,10 +376,10 @@ void TvxXRefLoader::UnpackObjectStreams() {
 }
 
 void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
-  int64_t Offset = L.GetObjectOffset(StreamNumber);
+  int64_t Offset = FLoader.GetObjectOffset(StreamNumber);
   if (Offset <= 0) return;
-  D.FReader->Seek(Offset, soBeginning);
-  std::unique_ptr<TvxPDFIndirectObject> O = L.ReadIndirectObject();
+  FData.FReader->Seek(Offset, soBeginning);
+  std::unique_ptr<TvxPDFIndirectObject> O = FLoader.ReadIndirectObject();
   if (!O || !O->Value || !O->Value->IsStream())
     throw EInvalidCast(std::string(msg::InvalidTypecast));
   // An entry leading to another object stream would decode that one again
@@ -387,7 +387,7 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
   if (O->ObjectNumber != StreamNumber) return;
   auto* S = static_cast<TvxPDFStreamObject*>(O->Value.get());
   if (!S->Data) return;
-  TvxPDFObject* Filter = D.FStore->Resolve(S->Dict->Lookup("/Filter"));
+  TvxPDFObject* Filter = FData.FStore->Resolve(S->Dict->Lookup("/Filter"));
   std::unique_ptr<TvxMemoryStream> Decoded;
   if (Filter) {
     std::vector<TvxDecodeFilter> List = GetFilterList(Filter);
@@ -399,18 +399,18 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
   }
   TvxPDFObject* Type = S->Dict->Lookup("/Type");
   if (!Type || !Type->IsName() || static_cast<TvxPDFNameObject*>(Type)->Text != "/ObjStm") return;
-  int32_t N = IntegerValue(D.FStore->Resolve(S->Dict->Lookup("/N")));
-  int32_t First = IntegerValue(D.FStore->Resolve(S->Dict->Lookup("/First")));
+  int32_t N = IntegerValue(FData.FStore->Resolve(S->Dict->Lookup("/N")));
+  int32_t First = IntegerValue(FData.FStore->Resolve(S->Dict->Lookup("/First")));
 
   Decoded->FPosition = 0;
-  D.FSubReader = std::make_unique<TvxPDFStreamReader>(D.FDocumentID, Decoded.get());
+  FData.FSubReader = std::make_unique<TvxPDFStreamReader>(FData.FDocumentID, Decoded.get());
   struct TvxSubReaderReset {
     std::unique_ptr<TvxPDFStreamReader>& Sub;
     ~TvxSubReaderReset() { Sub.reset(); }
-  } Reset{D.FSubReader};
-  TvxPDFStreamReader& Sub = *D.FSubReader;
-  Sub.Lenient = D.FRepairing;
-  const int32_t InfoNumber = D.FTrailer->Info ? D.FTrailer->Info->ObjectNumber : -1;
+  } Reset{FData.FSubReader};
+  TvxPDFStreamReader& Sub = *FData.FSubReader;
+  Sub.Lenient = FData.FRepairing;
+  const int32_t InfoNumber = FData.FTrailer->Info ? FData.FTrailer->Info->ObjectNumber : -1;
   struct TvxMember {
     int32_t ObjNum;
     int64_t Start;
@@ -429,10 +429,10 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
       throw EConvertError(FormatMessage(msg::NotValidInteger, OffText));
     // Only the object the cross-reference data places here: an older copy
     // replaced by an update must not shadow the current one.
-    auto Entry = D.FXRefStmItems.find(ObjNum);
-    bool Current = Entry != D.FXRefStmItems.end() && Entry->second.EntryType == 2 &&
+    auto Entry = FData.FXRefStmItems.find(ObjNum);
+    bool Current = Entry != FData.FXRefStmItems.end() && Entry->second.EntryType == 2 &&
                    Entry->second.Field2 == StreamNumber;
-    if (Current && D.FStore->IndexOfObject(D.FDocumentID, ObjNum, 0) < 0)
+    if (Current && FData.FStore->IndexOfObject(FData.FDocumentID, ObjNum, 0) < 0)
       Members.push_back(TvxMember{ObjNum, static_cast<int64_t>(First) + Off, nullptr});
   }
   // Read in the order of their places, each from where the one before
@@ -452,20 +452,20 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
   for (TvxMember& M : Members) {
     TvxPDFObjectPtr V = std::move(M.Value);
     const int32_t ObjNum = M.ObjNum;
-    if (!V || D.FStore->IndexOfObject(D.FDocumentID, ObjNum, 0) >= 0) continue;
+    if (!V || FData.FStore->IndexOfObject(FData.FDocumentID, ObjNum, 0) >= 0) continue;
     bool IsPages = false;
     if (V->IsDict()) {
       TvxPDFObject* T = static_cast<TvxPDFDictObject*>(V.get())->Lookup("/Type");
       IsPages = T && T->IsName() && static_cast<TvxPDFNameObject*>(T)->Text == "/Pages";
     }
-    if (!IsPages) L.LoadReferences(V.get());
+    if (!IsPages) FLoader.LoadReferences(V.get());
     if (ObjNum == InfoNumber && V->IsDict()) {
-      D.FInfo->AssignDictionary(
+      FData.FInfo->AssignDictionary(
           std::unique_ptr<TvxPDFDictObject>(static_cast<TvxPDFDictObject*>(V.release())));
     } else {
-      auto Obj = std::make_unique<TvxPDFIndirectObject>(D.FDocumentID, ObjNum, 0, std::move(V));
+      auto Obj = std::make_unique<TvxPDFIndirectObject>(FData.FDocumentID, ObjNum, 0, std::move(V));
       if (!IsPages) Obj->MarkUsed();
-      D.FStore->AddObject(std::move(Obj));
+      FData.FStore->AddObject(std::move(Obj));
     }
   }
 }

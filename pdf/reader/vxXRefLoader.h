@@ -19,7 +19,7 @@ class TvxXRefLoader {
   static constexpr size_t MaxSections = 100000;
 
   TvxXRefLoader(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxObjectLoader& Loader)
-      : D(Data), E(Events), L(Loader) {}
+      : FData(Data), FEvents(Events), FLoader(Loader) {}
 
   // Header, cross-reference chain, trailer values, object streams and the
   // encryption dictionary. The reader must be set on Data.
@@ -49,9 +49,9 @@ class TvxXRefLoader {
   void ResolveID();
   void UnpackObjectStream(int32_t StreamNumber);
 
-  TvxDocumentData& D;
-  TvxDocumentEvents& E;
-  TvxObjectLoader& L;
+  TvxDocumentData& FData;
+  TvxDocumentEvents& FEvents;
+  TvxObjectLoader& FLoader;
   std::unordered_set<int64_t> FVisited;
   // Object numbers already entered (a set: the position is unused).
   TvxFlatIndex<int32_t, TvxUniqueIDHash> FClaimed;

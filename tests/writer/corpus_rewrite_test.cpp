@@ -30,7 +30,7 @@ namespace {
 int CountOutlineItems(TvxCustomPDFDocument& Doc) {
   int Count = 0;
   std::vector<const TvxPDFOutline*> Stack;
-  if (const TvxPDFOutline* Root = Doc.Outlines().OutlineRoot())
+  if (const TvxPDFOutline* Root = Doc.CatalogContent().OutlineRoot())
     Stack.push_back(Root->FirstChild.get());
   while (!Stack.empty()) {
     const TvxPDFOutline* Item = Stack.back();

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "pdf/document/vxCatalogContent.h"
 #include "pdf/document/vxCstPDFDoc.h"
-#include "pdf/document/vxOutlineManager.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "support/documents.h"
 #include "support/pdf_builder.h"
@@ -111,7 +111,7 @@ TEST(Outlines, TreeIsReadAndRebuiltWithLinksAndCounts) {
   B.Object(20, "(Three)");
   auto L = Load("outline_tree.pdf", B.FinishTable("/Root 1 0 R"));
   TvxPDFDocument& Doc = *L->Doc;
-  TvxPDFOutline* Root = Doc.Outlines().OutlineRoot();
+  TvxPDFOutline* Root = Doc.CatalogContent().OutlineRoot();
   ASSERT_NE(Root, nullptr);
   std::vector<TvxPDFOutline*> Top = Children(Root);
   ASSERT_EQ(Top.size(), 3u);
@@ -128,7 +128,7 @@ TEST(Outlines, TreeIsReadAndRebuiltWithLinksAndCounts) {
   EXPECT_EQ(Text(DictOf(Top[2])->Lookup("/Title")), "(Three)");
 
   TvxPDFObjectStore Save;
-  Doc.Outlines().BuildOutlines(Save);
+  Doc.CatalogContent().BuildOutlines(Save);
   ASSERT_NE(Doc.Catalog().Outlines, nullptr);
   EXPECT_EQ(Doc.Catalog().Outlines->ObjectNumber, 10);
   EXPECT_EQ(Text(&Saved(Save, *Root)), "<< /First 11 R /Last 13 R /Count 3 >>");
@@ -146,7 +146,7 @@ TEST(Outlines, TreeIsReadAndRebuiltWithLinksAndCounts) {
   EXPECT_EQ(Order, (std::vector<int>{13, 15, 14, 12, 11, 10}));
   // A second save rebuilds the same from the tree kept in memory.
   TvxPDFObjectStore Again;
-  Doc.Outlines().BuildOutlines(Again);
+  Doc.CatalogContent().BuildOutlines(Again);
   EXPECT_EQ(Text(&Saved(Again, *Top[1])), Text(&Saved(Save, *Top[1])));
   EXPECT_TRUE(L->Warnings.empty());
 
@@ -154,7 +154,7 @@ TEST(Outlines, TreeIsReadAndRebuiltWithLinksAndCounts) {
   Skeleton(N, "");
   auto Plain = Load("no_outline.pdf", N.FinishTable("/Root 1 0 R"));
   TvxPDFObjectStore Empty;
-  Plain->Doc->Outlines().BuildOutlines(Empty);
+  Plain->Doc->CatalogContent().BuildOutlines(Empty);
   EXPECT_EQ(Empty.Count(), 0);
   EXPECT_EQ(Plain->Doc->Catalog().Outlines, nullptr);
 }
@@ -195,7 +195,7 @@ TEST(Outlines, NamedDestinationsReplaceNames) {
   B.Object(71, "<< /S /URI /URI (http://example.com) >>");
   auto L = Load("named.pdf", B.FinishTable("/Root 1 0 R"));
   TvxPDFDocument& Doc = *L->Doc;
-  TvxOutlineManager& M = Doc.Outlines();
+  TvxCatalogContent& M = Doc.CatalogContent();
 
   EXPECT_EQ(Text(M.FindNamedDest("Alpha").get()), "[3 R /XYZ 1 2 3]")
       << "the first entry added wins";
@@ -245,13 +245,13 @@ TEST(Outlines, ItemsOfUnwrittenPagesAreLeftOut) {
   B.Object(17, "<< /Dest [4 0 R /Fit] >>");
   auto L = Load("dropped.pdf", B.FinishTable("/Root 1 0 R"));
   TvxPDFDocument& Doc = *L->Doc;
-  std::vector<TvxPDFOutline*> Top = Children(Doc.Outlines().OutlineRoot());
+  std::vector<TvxPDFOutline*> Top = Children(Doc.CatalogContent().OutlineRoot());
   ASSERT_EQ(Top.size(), 5u);
   Doc.Pages()[1]->UseCount = 0;  // page 4 is not written
 
   TvxPDFObjectStore Save;
-  Doc.Outlines().BuildOutlines(Save);
-  EXPECT_EQ(Text(&Saved(Save, *Doc.Outlines().OutlineRoot())),
+  Doc.CatalogContent().BuildOutlines(Save);
+  EXPECT_EQ(Text(&Saved(Save, *Doc.CatalogContent().OutlineRoot())),
             "<< /First 11 R /Last 14 R /Count 3 >>");
   EXPECT_EQ(Text(&Saved(Save, *Top[0])), "<< /Dest [3 R /Fit] /Parent 10 R /Next 13 R >>");
   // 13 keeps no children: its only one is left out.
@@ -274,7 +274,7 @@ TEST(Outlines, LoopsEndAndDepthIsBounded) {
   B.Object(11, "<< /Next 12 0 R /First 10 0 R >>");
   B.Object(12, "<< /Next 11 0 R /First 4 0 R >>");
   auto L = Load("outline_loop.pdf", B.FinishTable("/Root 1 0 R"));
-  std::vector<TvxPDFOutline*> Top = Children(L->Doc->Outlines().OutlineRoot());
+  std::vector<TvxPDFOutline*> Top = Children(L->Doc->CatalogContent().OutlineRoot());
   ASSERT_EQ(Top.size(), 2u);
   EXPECT_EQ(Top[0]->FirstChild, nullptr);
   EXPECT_EQ(Top[1]->FirstChild, nullptr) << "a page is no outline item";
@@ -287,15 +287,15 @@ TEST(Outlines, LoopsEndAndDepthIsBounded) {
   for (int N = 11; N < 311; ++N) D.Object(N, "<< /First " + std::to_string(N + 1) + " 0 R >>");
   auto Deep = Load("outline_deep.pdf", D.FinishTable("/Root 1 0 R"));
   int Depth = 0;
-  for (TvxPDFOutline* I = Deep->Doc->Outlines().OutlineRoot()->FirstChild.get(); I;
+  for (TvxPDFOutline* I = Deep->Doc->CatalogContent().OutlineRoot()->FirstChild.get(); I;
        I = I->FirstChild.get())
     ++Depth;
-  EXPECT_EQ(Depth, TvxOutlineManager::MaxOutlineDepth);
+  EXPECT_EQ(Depth, TvxCatalogContent::MaxOutlineDepth);
   EXPECT_EQ(Deep->Warnings,
             (std::vector<std::string>{"Outline items nested deeper than 256 levels left out"}));
   TvxPDFObjectStore Save;
-  Deep->Doc->Outlines().BuildOutlines(Save);
-  EXPECT_EQ(Save.Count(), TvxOutlineManager::MaxOutlineDepth + 1);
+  Deep->Doc->CatalogContent().BuildOutlines(Save);
+  EXPECT_EQ(Save.Count(), TvxCatalogContent::MaxOutlineDepth + 1);
 }
 
 TEST(Outlines, NullOrDanglingTargetsCountAsAbsent) {
@@ -310,7 +310,7 @@ TEST(Outlines, NullOrDanglingTargetsCountAsAbsent) {
   B.Object(14, "<< /Title (d) /A 99 0 R >>");
   auto L = Load("outline_absent.pdf", B.FinishTable("/Root 1 0 R"));
   std::vector<std::string> Items;
-  for (TvxPDFOutline* Item : Children(L->Doc->Outlines().OutlineRoot()))
+  for (TvxPDFOutline* Item : Children(L->Doc->CatalogContent().OutlineRoot()))
     Items.push_back(Text(Item->Value.get()));
   EXPECT_EQ(Items, (std::vector<std::string>{"<< /Title (a) >>", "<< /Title (b) >>",
                                              "<< /Title (c) >>", "<< /Title (d) >>"}));
@@ -326,18 +326,18 @@ TEST(Outlines, LongSiblingChainsNeedNoDeepRecursion) {
                     (N < 10 + Count ? " /Next " + std::to_string(N + 1) + " 0 R" : "") + " >>");
   auto L = Load("outline_long.pdf", B.FinishTable("/Root 1 0 R"));
   TvxPDFDocument& Doc = *L->Doc;
-  TvxPDFOutline* Root = Doc.Outlines().OutlineRoot();
+  TvxPDFOutline* Root = Doc.CatalogContent().OutlineRoot();
   ASSERT_NE(Root, nullptr);
   std::vector<TvxPDFOutline*> Top = Children(Root);
   ASSERT_EQ(Top.size(), static_cast<size_t>(Count));
   TvxPDFObjectStore Save;
-  Doc.Outlines().BuildOutlines(Save);
+  Doc.CatalogContent().BuildOutlines(Save);
   EXPECT_EQ(Save.Count(), Count + 1);
   EXPECT_EQ(Text(Saved(Save, *Root).Lookup("/Count")), "100000");
   EXPECT_EQ(RefNum(Saved(Save, *Top.back()), "/Prev"), 9 + Count);
   // Freeing the tree with the document.
   Doc.ClearDocument();
-  EXPECT_EQ(Doc.Outlines().OutlineRoot(), nullptr);
+  EXPECT_EQ(Doc.CatalogContent().OutlineRoot(), nullptr);
 }
 
 TEST(Outlines, ItemsAlreadyStoredAreReplacedByTheRebuiltOnes) {
@@ -356,11 +356,11 @@ TEST(Outlines, ItemsAlreadyStoredAreReplacedByTheRebuiltOnes) {
     ASSERT_NE(Stored(Doc, N), nullptr) << N;
     EXPECT_EQ(Stored(Doc, N)->UseCount, 0) << "the stored copy of " << N << " is not written";
   }
-  TvxPDFOutline* Root = Doc.Outlines().OutlineRoot();
+  TvxPDFOutline* Root = Doc.CatalogContent().OutlineRoot();
   std::vector<TvxPDFOutline*> Top = Children(Root);
   ASSERT_EQ(Top.size(), 2u);
   TvxPDFObjectStore Save;
-  Doc.Outlines().BuildOutlines(Save);
+  Doc.CatalogContent().BuildOutlines(Save);
   // Every link leads to a rebuilt item, never to a stored copy.
   for (const TvxPDFObject* Link :
        {static_cast<TvxPDFObject*>(Doc.Catalog().Outlines.get()),
@@ -400,10 +400,10 @@ TEST(Outlines, FormIsStoredWithItsFields) {
     ASSERT_NE(Stored(Doc, N), nullptr) << N;
     EXPECT_GT(Stored(Doc, N)->UseCount, 0) << N;
   }
-  Doc.Outlines().SetNeedAppearances(0);
+  Doc.CatalogContent().SetNeedAppearances(0);
   EXPECT_EQ(Text(DictOf(FormObj)->Lookup("/NeedAppearances")), "true");
-  Doc.Outlines().SetNeedAppearances(1);
-  Doc.Outlines().SetNeedAppearances(2);
+  Doc.CatalogContent().SetNeedAppearances(1);
+  Doc.CatalogContent().SetNeedAppearances(2);
   EXPECT_EQ(Text(DictOf(FormObj)->Lookup("/NeedAppearances")), "false");
   EXPECT_EQ(DictOf(FormObj)->Count(), 4);
 
@@ -418,13 +418,13 @@ TEST(Outlines, FormIsStoredWithItsFields) {
     ASSERT_NE(Stored(*L2->Doc, N), nullptr) << N;
     EXPECT_GT(Stored(*L2->Doc, N)->UseCount, 0) << N;
   }
-  L2->Doc->Outlines().SetNeedAppearances(0);
+  L2->Doc->CatalogContent().SetNeedAppearances(0);
   EXPECT_EQ(Text(Stored(*L2->Doc, 30)->Value.get()), "<< /NeedAppearances true /Fields 31 R >>");
 
   PdfBuilder N;
   Skeleton(N, "");
   auto L3 = Load("form_none.pdf", N.FinishTable("/Root 1 0 R"));
-  L3->Doc->Outlines().SetNeedAppearances(0);
+  L3->Doc->CatalogContent().SetNeedAppearances(0);
   EXPECT_EQ(L3->Doc->Catalog().AcroForm, nullptr);
 }
 

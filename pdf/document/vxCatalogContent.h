@@ -14,12 +14,12 @@
 
 namespace vx {
 
-class TvxOutlineManager : public TvxCatalogHandlers {
+class TvxCatalogContent : public TvxCatalogHandlers {
  public:
   static constexpr int MaxOutlineDepth = TvxPDFOutline::MaxOutlineDepth;
 
-  TvxOutlineManager(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxObjectLoader& Loader);
-  ~TvxOutlineManager() override;
+  TvxCatalogContent(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxObjectLoader& Loader);
+  ~TvxCatalogContent() override;
 
   // Load side, called by the catalog reader.
   void ReadDestsDictionary(TvxPDFObject* Value) override;
@@ -41,8 +41,8 @@ class TvxOutlineManager : public TvxCatalogHandlers {
   TvxPDFOutline* OutlineRoot() const { return FOutlineRoot.get(); }
 
  private:
-  TvxDocumentData& D;
-  TvxDocumentEvents& E;
+  TvxDocumentData& FData;
+  TvxDocumentEvents& FEvents;
   TvxNamedDests FNamedDests;
   TvxFormReader FForm;
   std::unique_ptr<TvxPDFOutline> FOutlineRoot;
