@@ -8,7 +8,11 @@ cd "$(dirname "$0")"
 source scripts/deps.sh
 vx_install_deps
 
-echo "== build"
+echo "== formatting"
+find app cli pdf platform tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 |
+  xargs -0 clang-format --dry-run --Werror
+
+echo "== build (warnings are errors)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_BUILD_BENCH=ON
 cmake --build build -j2
 echo "== tests"

@@ -2,7 +2,7 @@
 # Sourced by run.sh and test.sh.
 
 VX_PACKAGES=(
-  cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+  cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   zlib1g-dev libssl-dev libidn-dev libgtest-dev libgmock-dev libbenchmark-dev
   libfontconfig-dev libfreetype-dev fonts-liberation2
   qpdf poppler-utils python3-fonttools python3-pikepdf

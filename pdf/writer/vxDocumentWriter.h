@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "pdf/state/vxDocumentData.h"
 #include "pdf/objects/vxClasses.h"
+#include "pdf/state/vxDocumentData.h"
 
 namespace vx {
 

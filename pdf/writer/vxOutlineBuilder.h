@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "pdf/state/vxDocumentData.h"
 #include "pdf/objects/vxPDFOutline.h"
+#include "pdf/state/vxDocumentData.h"
 
 namespace vx {
 
