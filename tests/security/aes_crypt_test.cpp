@@ -13,20 +13,14 @@
 #include "pdf/security/vxPDFCrypt.h"
 #include "pdf/security/vxSASLprep.h"
 #include "support/expect_error.h"
+#include "support/hex.h"
 
 using namespace vx;
 
 namespace {
 
-std::string Hex(std::string_view Bytes) {
-  std::string H = BytesToHex(Bytes);
-  for (char& C : H) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
-  return H;
-}
-
-std::string Unhex(std::string_view Digits) {
-  return HexToBytes(Digits);
-}
+using vxtest::Hex;
+using vxtest::Unhex;
 
 // NIST SP 800-38A, F.2.1 to F.2.6: the first two blocks.
 TEST(AES, CbcKnownAnswers) {

@@ -11,20 +11,14 @@
 #include "pdf/security/vxPasswordText.h"
 #include "pdf/security/vxRC4.h"
 #include "support/expect_error.h"
+#include "support/hex.h"
 
 using namespace vx;
 
 namespace {
 
-std::string Hex(std::string_view Bytes) {
-  std::string H = BytesToHex(Bytes);
-  for (char& C : H) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
-  return H;
-}
-
-std::string Unhex(std::string_view Digits) {
-  return HexToBytes(Digits);
-}
+using vxtest::Hex;
+using vxtest::Unhex;
 
 TEST(MD5, Rfc1321Vectors) {
   const std::pair<const char*, const char*> Vectors[] = {
