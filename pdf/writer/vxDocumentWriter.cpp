@@ -199,7 +199,7 @@ void TvxDocumentWriter::AppendString(std::string& Out, int32_t ObjNum,
 
 const TvxPDFIndirectObject* TvxDocumentWriter::WrittenTarget(const TvxPDFIndirectReference& Ref) {
   auto Written = [](const TvxPDFIndirectObject* O) { return O && O->OutputNumber != 0; };
-  const TvxPDFIndirectObject* Target = D.FStore->FindObject(&Ref);
+  const TvxPDFIndirectObject* Target = FData.FStore->FindObject(&Ref);
   if (Written(Target)) return Target;
   // An object rebuilt for the save (an outline item) replaces the stored
   // copy, which is not written.
@@ -215,7 +215,7 @@ const TvxPDFIndirectObject* TvxDocumentWriter::WrittenTarget(const TvxPDFIndirec
   };
   if (!FByNumberBuilt) {
     FByNumberBuilt = true;
-    for (TvxPDFObjectStore* Store : {D.FStore.get(), FSaveStore.get()}) {
+    for (TvxPDFObjectStore* Store : {FData.FStore.get(), FSaveStore.get()}) {
       if (!Store) continue;
       for (int32_t I = 0; I < Store->Count(); ++I) {
         const TvxPDFIndirectObject* O = Store->GetObject(I);
@@ -373,7 +373,7 @@ void TvxDocumentWriter::WriteCompressedFromSource(const TvxPDFIndirectObject& Ob
 }
 
 TvxPDFObject* TvxDocumentWriter::StreamFilter(const TvxPDFDictObject* Dict) const {
-  TvxPDFObject* F = Dict ? D.FStore->Resolve(Dict->Lookup("/Filter")) : nullptr;
+  TvxPDFObject* F = Dict ? FData.FStore->Resolve(Dict->Lookup("/Filter")) : nullptr;
   // /Filter null, or a reference to nothing, means no filter.
   return F && F->IsNull() ? nullptr : F;
 }
@@ -395,7 +395,7 @@ bool TvxDocumentWriter::WillCompress(const TvxPDFDictObject* Dict) const {
     // copy it into every stream that shares it.
     if (static_cast<TvxPDFArrayObject*>(F)->Count() > MaxCompressedChain) return false;
     for (const auto& Item : static_cast<TvxPDFArrayObject*>(F)->Items) {
-      const TvxPDFNameObject* N = AsName(D.FStore->Resolve(Item.get()));
+      const TvxPDFNameObject* N = AsName(FData.FStore->Resolve(Item.get()));
       if (N && (N->Text == "/FlateDecode" || N->Text == "/RunLengthDecode" ||
                 N->Text == "/CCITTFaxDecode"))
         return false;
@@ -436,7 +436,7 @@ void TvxDocumentWriter::MarkCompressed(TvxPDFDictObject& Dict, int64_t Size) {
   }
   Dict.SetValue("/Filter", std::move(List));
   // Decode parameters stay with the filter they belong to.
-  if (TvxPDFObject* Parms = D.FStore->Resolve(Dict.Lookup("/DecodeParms"))) {
+  if (TvxPDFObject* Parms = FData.FStore->Resolve(Dict.Lookup("/DecodeParms"))) {
     auto NewParms = std::make_unique<TvxPDFArrayObject>();
     NewParms->Add(std::make_unique<TvxPDFNullObject>());
     if (Parms->IsArray()) {
@@ -530,16 +530,16 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
   FXRefOffsets.clear();
   FByNumber.clear();
   FByNumberBuilt = false;
-  D.FInfo->SetProducer(std::u16string(ProducerText.begin(), ProducerText.end()));
+  FData.FInfo->SetProducer(std::u16string(ProducerText.begin(), ProducerText.end()));
   FLastObjectNumber = 3;
   FSaveStore = std::make_unique<TvxPDFObjectStore>();
 
-  E.DoStatusMessage("Building Outlines...");
-  TvxOutlineBuilder(D, E).BuildOutlines(FOutlineRoot, *FSaveStore);
+  FEvents.DoStatusMessage("Building Outlines...");
+  TvxOutlineBuilder(FData, FEvents).BuildOutlines(FOutlineRoot, *FSaveStore);
 
-  E.DoStatusMessage("Building Objects...");
-  for (int32_t I = 0; I < D.FStore->Count(); ++I) {
-    TvxPDFIndirectObject* Obj = D.FStore->GetObject(I);
+  FEvents.DoStatusMessage("Building Objects...");
+  for (int32_t I = 0; I < FData.FStore->Count(); ++I) {
+    TvxPDFIndirectObject* Obj = FData.FStore->GetObject(I);
     if (Obj->UseCount != 0) Obj->OutputNumber = NextObjectNumber();
   }
   for (int32_t I = 0; I < FSaveStore->Count(); ++I) {
@@ -549,7 +549,7 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
 
   WriteHeader();
   WriteCatalog();
-  E.DoStatusMessage("Writing Cross-Reference Table");
+  FEvents.DoStatusMessage("Writing Cross-Reference Table");
   WriteXRefAndTrailer();
   FSaveStore.reset();
   FXRefOffsets.clear();
@@ -559,14 +559,14 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
 }
 
 void TvxDocumentWriter::WriteHeader() {
-  TvxPDFVersion Version = D.FPDFVersion <= pvPDF20 ? D.FPDFVersion : pvPDF14;
+  TvxPDFVersion Version = FData.FPDFVersion <= pvPDF20 ? FData.FPDFVersion : pvPDF14;
   // Raised, never lowered, for a method the document's own version lacks.
   if (FEncryption) Version = std::max(Version, FEncryption->MinimumVersion());
   Write("%PDF-" + VersionText(Version) + "\r\n%\xE2\xE3\xCF\xD3\r\n");
 }
 
 void TvxDocumentWriter::WriteCatalog() {
-  TvxPDFCatalog& C = *D.FCatalog;
+  TvxPDFCatalog& C = *FData.FCatalog;
   std::string Lines;
   Lines += KeyLine("/Type", "/Catalog");
   Lines += KeyLine("/Pages", RefText(3));
@@ -576,10 +576,10 @@ void TvxDocumentWriter::WriteCatalog() {
     return Text == "null" ? std::string() : Text;
   };
   Lines += KeyLine("/Metadata", Value(C.Metadata.get()));
-  if (D.FPageMode != pmNone && D.FPageMode <= pmUseAttachments)
-    Lines += KeyLine("/PageMode", PageModeNames[D.FPageMode]);
-  if (D.FPageLayout != plNone && D.FPageLayout <= plTwoColumnRight)
-    Lines += KeyLine("/PageLayout", PageLayoutNames[D.FPageLayout]);
+  if (FData.FPageMode != pmNone && FData.FPageMode <= pmUseAttachments)
+    Lines += KeyLine("/PageMode", PageModeNames[FData.FPageMode]);
+  if (FData.FPageLayout != plNone && FData.FPageLayout <= plTwoColumnRight)
+    Lines += KeyLine("/PageLayout", PageLayoutNames[FData.FPageLayout]);
   Lines += KeyLine("/Names", Value(C.Names.get()));
   Lines += KeyLine("/Outlines", Value(C.Outlines.get()));
   Lines += KeyLine("/ViewerPreferences", C.ViewerPreferences->PreferencesText());
@@ -591,31 +591,31 @@ void TvxDocumentWriter::WriteCatalog() {
     for (int32_t I = 0; I < C.OtherEntries->Count(); ++I)
       Lines += KeyLine(C.OtherEntries->Keys[I]->Text, Value(C.OtherEntries->Values[I].get()));
   WriteChunk(WrapObject(1, WrapDict(Lines)));
-  WriteChunk(WrapObject(2, ObjectToText(2, &D.FInfo->Dict())));
+  WriteChunk(WrapObject(2, ObjectToText(2, &FData.FInfo->Dict())));
   WritePages();
 }
 
 void TvxDocumentWriter::WritePages() {
-  E.DoStatusMessage("Writing Pages");
+  FEvents.DoStatusMessage("Writing Pages");
   std::string Kids;
-  for (const TvxPDFIndirectObject* Page : D.FPages) {
+  for (const TvxPDFIndirectObject* Page : FData.FPages) {
     Kids += RefText(Page->OutputNumber);
     Kids.push_back(' ');
   }
   std::string Lines;
   Lines += KeyLine("/Type", "/Pages");
-  Lines += KeyLine("/Count", std::to_string(D.FPages.size()));
+  Lines += KeyLine("/Count", std::to_string(FData.FPages.size()));
   Lines += KeyLine("/Kids", "[ " + Kids + "]");
   WriteChunk(WrapObject(3, WrapDict(Lines)));
 
-  const int64_t Total = static_cast<int64_t>(D.FStore->Count()) + FSaveStore->Count();
+  const int64_t Total = static_cast<int64_t>(FData.FStore->Count()) + FSaveStore->Count();
   int64_t Visited = 0;
-  for (TvxPDFObjectStore* Store : {D.FStore.get(), FSaveStore.get()}) {
+  for (TvxPDFObjectStore* Store : {FData.FStore.get(), FSaveStore.get()}) {
     for (int32_t I = 0; I < Store->Count(); ++I) {
       const TvxPDFIndirectObject* Obj = Store->GetObject(I);
       if (Obj->UseCount != 0) WriteIndirectObject(*Obj);
       ++Visited;
-      E.DoIOProgress(static_cast<int32_t>(Visited * 100 / Total));
+      FEvents.DoIOProgress(static_cast<int32_t>(Visited * 100 / Total));
     }
   }
 }
@@ -640,7 +640,7 @@ std::unique_ptr<TvxPDFArrayObject> TvxDocumentWriter::PlainOutputID(
 void TvxDocumentWriter::WriteXRefAndTrailer() {
   int32_t EncryptNumber = 0;
   if (FEncryption) {
-    std::unique_ptr<TvxPDFDictObject> Dict = FEncryption->BuildEncryptDict(*D.FTrailer);
+    std::unique_ptr<TvxPDFDictObject> Dict = FEncryption->BuildEncryptDict(*FData.FTrailer);
     EncryptNumber = NextObjectNumber();
     WriteChunk(WrapObject(EncryptNumber, ObjectToText(-1, Dict.get())));
   }
@@ -655,9 +655,9 @@ void TvxDocumentWriter::WriteXRefAndTrailer() {
   Lines += KeyLine("/Root", RefText(1));
   Lines += KeyLine("/Info", RefText(2));
   if (EncryptNumber) {
-    Lines += KeyLine("/ID", ObjectToText(-1, D.FTrailer->ID.get()));
+    Lines += KeyLine("/ID", ObjectToText(-1, FData.FTrailer->ID.get()));
   } else {
-    const std::unique_ptr<TvxPDFArrayObject> ID = PlainOutputID(D.FTrailer->ID.get());
+    const std::unique_ptr<TvxPDFArrayObject> ID = PlainOutputID(FData.FTrailer->ID.get());
     Lines += KeyLine("/ID", ObjectToText(-1, ID.get()));
   }
   if (EncryptNumber) Lines += KeyLine("/Encrypt", RefText(EncryptNumber));

@@ -62,8 +62,8 @@ class TvxDocumentWriter {
 
   TvxDocumentWriter(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxPDFOutline* OutlineRoot,
                     const TvxCompression& Compression, TvxOutputEncryption* Encryption)
-      : D(Data),
-        E(Events),
+      : FData(Data),
+        FEvents(Events),
         FOutlineRoot(OutlineRoot),
         FCompression(Compression),
         FEncryption(Encryption) {}
@@ -127,8 +127,8 @@ class TvxDocumentWriter {
   // True when the stream's data is encrypted in the output.
   bool Sealed(const TvxPDFStreamObject& Stream) const;
 
-  TvxDocumentData& D;
-  TvxDocumentEvents& E;
+  TvxDocumentData& FData;
+  TvxDocumentEvents& FEvents;
   TvxPDFOutline* FOutlineRoot;  // not owned; nil when the document has no outline
   const TvxCompression& FCompression;
   TvxOutputEncryption* FEncryption;  // not owned; nil when the output is plain

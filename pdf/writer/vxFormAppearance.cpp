@@ -4,9 +4,9 @@
 
 namespace vx {
 
-void SetNeedAppearances(TvxDocumentData& D, int32_t AppearanceMode) {
+void SetNeedAppearances(TvxDocumentData& Data, int32_t AppearanceMode) {
   if (AppearanceMode != 0 && AppearanceMode != 1) return;
-  TvxPDFDictObject* Form = AsDict(D.FStore->Resolve(D.FCatalog->AcroForm.get()));
+  TvxPDFDictObject* Form = AsDict(Data.FStore->Resolve(Data.FCatalog->AcroForm.get()));
   if (!Form) return;
   const bool Need = AppearanceMode == 0;
   int32_t I = Form->IndexOf("/NeedAppearances");

@@ -8,6 +8,6 @@
 namespace vx {
 
 // 0 sets /NeedAppearances true, 1 false, anything else leaves it.
-void SetNeedAppearances(TvxDocumentData& D, int32_t AppearanceMode);
+void SetNeedAppearances(TvxDocumentData& Data, int32_t AppearanceMode);
 
 }  // namespace vx

@@ -9,8 +9,8 @@ namespace vx {
 
 void TvxOutlineBuilder::AssignNumber(TvxPDFOutline& Item) {
   if (Item.ObjectNumber != 0) return;
-  Item.DocumentID = D.FDocumentID;
-  Item.ObjectNumber = D.FStore->NewObjectNumber();
+  Item.DocumentID = FData.FDocumentID;
+  Item.ObjectNumber = FData.FStore->NewObjectNumber();
 }
 
 bool TvxOutlineBuilder::DestinationDropped(const TvxPDFOutline& Item) {
@@ -19,10 +19,10 @@ bool TvxOutlineBuilder::DestinationDropped(const TvxPDFOutline& Item) {
   if (!Dest || !Dest->IsArray()) return false;
   TvxPDFObject* Page = static_cast<TvxPDFArrayObject*>(Dest)->GetItem(0);
   if (Page && Page->IsIndirectReference()) {
-    TvxPDFIndirectObject* Target = D.FStore->FindObject(Page);
+    TvxPDFIndirectObject* Target = FData.FStore->FindObject(Page);
     return Target && Target->UseCount == 0;
   }
-  if (!Page || !Page->IsNull()) E.DoWarning(std::string(msg::OutlineDestNotPage));
+  if (!Page || !Page->IsNull()) FEvents.DoWarning(std::string(msg::OutlineDestNotPage));
   return false;
 }
 
@@ -47,7 +47,7 @@ void TvxOutlineBuilder::BuildOutlines(TvxPDFOutline* OutlineRoot, TvxPDFObjectSt
                                                     Root.Generation, std::move(R));
   Obj->UseCount = 1;
   SaveStore.AddObject(std::move(Obj));
-  D.FCatalog->Outlines = MakeReference(Root);
+  FData.FCatalog->Outlines = MakeReference(Root);
 }
 
 TvxPDFOutline* TvxOutlineBuilder::BuildOutlineItems(TvxPDFOutline& Parent, TvxPDFOutline* First,
@@ -81,7 +81,7 @@ void TvxOutlineBuilder::BuildOutlineItem(TvxPDFOutline& Parent, TvxPDFOutline* P
   if (TvxPDFDictObject* Src = AsDict(Item.Value.get())) {
     if (TvxPDFObject* V = Src->Lookup("/Dest")) Dict->Add("/Dest", V->Clone());
     if (TvxPDFObject* V = Src->Lookup("/Title")) Dict->Add("/Title", V->Clone());
-    if (TvxPDFObject* C = D.FStore->Resolve(Src->Lookup("/C")); C && C->IsArray())
+    if (TvxPDFObject* C = FData.FStore->Resolve(Src->Lookup("/C")); C && C->IsArray())
       Dict->Add("/C", C->Clone());
     if (TvxPDFObject* V = Src->Lookup("/F")) Dict->Add("/F", V->Clone());
     if (TvxPDFObject* V = Src->Lookup("/A")) Dict->Add("/A", V->Clone());
@@ -102,7 +102,7 @@ void TvxOutlineBuilder::BuildOutlineItem(TvxPDFOutline& Parent, TvxPDFOutline* P
       }
     } else if (!FDepthWarned) {
       FDepthWarned = true;
-      E.DoWarning(FormatMessage(msg::OutlineTooDeep, TvxPDFOutline::MaxOutlineDepth));
+      FEvents.DoWarning(FormatMessage(msg::OutlineTooDeep, TvxPDFOutline::MaxOutlineDepth));
     }
   }
   auto Obj = std::make_unique<TvxPDFIndirectObject>(Item.DocumentID, Item.ObjectNumber,

@@ -10,7 +10,8 @@ namespace vx {
 
 class TvxOutlineBuilder {
  public:
-  TvxOutlineBuilder(TvxDocumentData& Data, TvxDocumentEvents& Events) : D(Data), E(Events) {}
+  TvxOutlineBuilder(TvxDocumentData& Data, TvxDocumentEvents& Events)
+      : FData(Data), FEvents(Events) {}
 
   // Rebuilds the outline objects under OutlineRoot into SaveStore and points
   // the catalog's Outlines at the new root; nothing without a root.
@@ -27,8 +28,8 @@ class TvxOutlineBuilder {
   bool DestinationDropped(const TvxPDFOutline& Item);
   void AssignNumber(TvxPDFOutline& Item);
 
-  TvxDocumentData& D;
-  TvxDocumentEvents& E;
+  TvxDocumentData& FData;
+  TvxDocumentEvents& FEvents;
   bool FDepthWarned = false;
 };
 
