@@ -1,9 +1,11 @@
 // vellumark-cli: drives the engine from scripts and tests.
 #include <malloc.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,7 +13,9 @@
 #include "cli/vxCliOptions.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxRandom.h"
 #include "pdf/reader/vxRepair.h"
+#include "pdf/security/vxAES.h"
 #include "platform/vxCodePage.h"
 #include "platform/vxFontService.h"
 #include "platform/vxUnicode.h"
@@ -45,10 +49,12 @@ constexpr const char* Usage =
     "          [--vertical top|center|bottom] [--over] [--pages RANGE]\n"
     "          [--opacity PCT] [--embed none|full|subset] [--open]\n"
     "          [--encrypt 40|128|aes128|aes256 [--user-password U]\n"
-    "           [--owner-password O] [--permissions LIST]]\n"
+    "           [--owner-password O] [--permissions LIST]] [--seed N]\n"
     "                              stamp a text watermark on the pages of IN\n"
     "                              and save the result as OUT; \\n in TEXT\n"
-    "                              starts a new line\n"
+    "                              starts a new line; --seed N (1 or more)\n"
+    "                              makes resource names and the file\n"
+    "                              identifier reproducible, for tests\n"
     "\n"
     "A file whose structure is damaged is repaired while it loads, with\n"
     "warnings on standard error (--repair, the default, says so); --no-repair\n"
@@ -236,6 +242,24 @@ uint32_t ColorOption(const TvxArgs& Args, const std::string& Option, uint32_t De
                        static_cast<uint8_t>(RGB));
 }
 
+// "--seed N": a whole number from 1 (0 would leave the random bytes to
+// the system), nothing when absent.
+std::optional<uint64_t> SeedOption(const TvxArgs& Args) {
+  auto It = Args.Options.find("--seed");
+  if (It == Args.Options.end()) return std::nullopt;
+  const std::string& T = It->second;
+  uint64_t V = 0;
+  bool Ok = !T.empty() && T.size() <= 20;
+  for (size_t I = 0; Ok && I < T.size(); ++I) {
+    const uint64_t D = static_cast<uint64_t>(T[I] - '0');
+    Ok = T[I] >= '0' && T[I] <= '9' && V <= (UINT64_MAX - D) / 10;
+    V = V * 10 + D;
+  }
+  if (!Ok || V == 0)
+    throw TvxUsageError{"--seed takes a whole number from 1 to " + std::to_string(UINT64_MAX)};
+  return V;
+}
+
 // The index of the option's value among Choices, Default when absent.
 int ChoiceOption(const TvxArgs& Args, const std::string& Option,
                  const std::vector<std::string>& Choices, int Default) {
@@ -283,9 +307,9 @@ std::u16string WatermarkText(const std::string& Utf8) {
 
 int Stamp(int argc, char** argv) {
   std::vector<std::string> Known = {
-      "-o",           "--password", "--password-file", "--text",         "--angle",
-      "--font",       "--size",     "--color",         "--stroke-color", "--render",
-      "--horizontal", "--vertical", "--pages",         "--opacity",      "--embed"};
+      "-o",      "--password", "--password-file", "--text",   "--angle",      "--font",
+      "--size",  "--color",    "--stroke-color",  "--render", "--horizontal", "--vertical",
+      "--pages", "--opacity",  "--embed",         "--seed"};
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
   TvxArgs Args =
@@ -323,6 +347,10 @@ int Stamp(int argc, char** argv) {
       static_cast<uint8_t>(ChoiceOption(Args, "--embed", {"none", "full", "subset"}, 0));
   auto Pages = Args.Options.find("--pages");
   const vxcli::TvxEncryptionOptions Encryption = vxcli::ParseEncryptionOptions(Args.Options);
+  if (const std::optional<uint64_t> Seed = SeedOption(Args)) {
+    vx::RandomSeed(*Seed);
+    vx::SeedRandomBytes(*Seed);
+  }
 
   // The font is found and analysed while the document loads.
   // The font is the only one this run needs: once it is found, the font
