@@ -249,6 +249,8 @@ TvxWatermarkJob ReadWatermarkJob(std::string_view Json, const TvxWatermarkJob& B
     std::string Why = E.what();
     if (const size_t Tag = Why.find("] "); Why.rfind("[json.", 0) == 0 && Tag != std::string::npos)
       Why.erase(0, Tag + 2);
+    // What it last read is the file's own bytes, which need not be text.
+    if (const size_t Last = Why.find("; last read: "); Last != std::string::npos) Why.erase(Last);
     throw Exception("the job file is not valid JSON: " + Why);
   }
   if (!Root.is_object()) throw Exception("the job file must hold a JSON object");
@@ -336,6 +338,9 @@ std::string WriteWatermarkJob(const TvxWatermarkJob& Job) {
         Permissions.push_back(std::string(PermissionNames[P]));
     Encrypt["permissions"] = std::move(Permissions);
     Root["encrypt"] = std::move(Encrypt);
+  } else {
+    // Said, so that a job read over another's encryption has none.
+    Root["encrypt"] = false;
   }
   Root["open"] = Job.OpenAfterSave;
   // Text that is not valid UTF-8 (a lone surrogate) is written replaced

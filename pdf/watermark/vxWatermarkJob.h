@@ -61,7 +61,7 @@ TvxWatermarkJob ReadWatermarkJob(std::string_view Json, const TvxWatermarkJob& B
 TvxWatermarkJob LoadWatermarkJob(const std::string& Path, const TvxWatermarkJob& Base = {});
 
 // The job as JSON text with every key; passwords only where the job has
-// them, "encrypt" only when it encrypts.
+// them, and "encrypt": false when it does not encrypt.
 std::string WriteWatermarkJob(const TvxWatermarkJob& Job);
 void SaveWatermarkJob(const std::string& Path, const TvxWatermarkJob& Job);
 
