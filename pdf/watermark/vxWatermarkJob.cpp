@@ -22,6 +22,9 @@ using TJson = nlohmann::ordered_json;
 
 // A job is three levels deep; anything deeper is no job.
 constexpr int MaxDepth = 8;
+// Face names are a few dozen bytes; a longer one would only reach the
+// font lookup and the file's font names.
+constexpr size_t MaxFaceName = 255;
 
 template <typename T>
 struct TvxChoice {
@@ -129,7 +132,8 @@ void ReadFont(const TJson& Object, TvxWatermarkJob::TvxJobFont& Font) {
     const TJson& V = Item.value();
     if (Item.key() == "name") {
       Font.Name = ReadString(V, Key);
-      if (Font.Name.empty()) Refuse(Key, "a face name");
+      if (Font.Name.empty() || Font.Name.size() > MaxFaceName)
+        Refuse(Key, "a face name of 1 to 255 bytes");
     } else if (Item.key() == "size") {
       Font.Size = ReadInteger(V, Key, 1, 1000);
     } else if (Item.key() == "bold") {
