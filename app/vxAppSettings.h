@@ -36,6 +36,8 @@ struct TvxJobSettings {
   QString HorizontalPosition;  // ComboBox2
   QString VerticalPosition;    // ComboBox3
   bool OpenAfterSave = true;   // CheckBox2
+
+  bool operator==(const TvxJobSettings&) const = default;
 };
 
 // Points of a font given as a pixel height at PixelsPerInch, rounded as the

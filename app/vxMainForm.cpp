@@ -1,5 +1,6 @@
 #include "app/vxMainForm.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -18,6 +19,7 @@
 
 #include "app/vxColorSelector.h"
 #include "app/vxWatermarkJob.h"
+#include "pdf/document/vxWatermarkJobRunner.h"
 #include "pdf/objects/vxExceptions.h"
 #include "pdf/reader/vxRepair.h"
 #include "pdf/security/vxPasswordText.h"
@@ -26,8 +28,6 @@ namespace vx::app {
 
 namespace {
 
-constexpr TvxColor clBlue = MakeColor(0, 0, 0xFF);
-constexpr TvxColor clRed = MakeColor(0xFF, 0, 0);
 constexpr int FontDialogPixelHeight = 48;
 
 std::string LocalPath(const QString& Path) {
@@ -36,6 +36,18 @@ std::string LocalPath(const QString& Path) {
 
 QString FromLocalPath(const std::string& Path) {
   return QFile::decodeName(QByteArray::fromStdString(Path));
+}
+
+// The memo's text for settings text whose lines end in CR LF.
+QString MemoText(const QString& Text) {
+  return QString(Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+// "a", "a and b", "a, b and c".
+QString ListText(const QStringList& Items) {
+  if (Items.size() < 2) return Items.join(QString());
+  return Items.mid(0, Items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+         Items.last();
 }
 
 }  // namespace
@@ -57,14 +69,17 @@ TForm1::TForm1(TvxAppPlatform& Platform, QWidget* Parent)
   PDOC->OnPassword = [this](TvxCustomPDFDocument&, std::string& Password, bool& Continue,
                             int32_t Tries) { PasswordRequested(Password, Continue, Tries); };
 
-  FontDialog1.Font.Name = QStringLiteral("Arial");
+  // A new job's font, at the font dialog's pixel height for this screen.
+  FontDialog1.Font = FromWatermarkJob(FJob).Font;
   FontDialog1.Font.Size = PixelHeightToPoints(FontDialogPixelHeight, PixelsPerInch());
-  FontDialog1.Font.Color = clRed;
 
   const QString PdfFilter = QStringLiteral("Adobe PDF files (*.pdf)|*.pdf");
   OpenDialog1 = {QStringLiteral("Choose a PDF file"), PdfFilter, QStringLiteral("pdf"), false,
                  false};
   SaveDialog1 = {QStringLiteral("Save PDF"), PdfFilter, QStringLiteral("pdf"), true, true};
+  const QString JobFilter = QStringLiteral("Vellumark job files (*.json)|*.json");
+  OpenJobDialog = {QStringLiteral("Load job"), JobFilter, QStringLiteral("json"), false, false};
+  SaveJobDialog = {QStringLiteral("Save job"), JobFilter, QStringLiteral("json"), true, true};
 
   QScreen* Screen = screen() ? screen() : QGuiApplication::primaryScreen();
   double Dpi = Screen ? Screen->logicalDotsPerInchY() : 96.0;
@@ -135,6 +150,9 @@ void TForm1::CreateControls() {
     return C;
   };
 
+  // A new job's values, the ones the command line starts from too.
+  const TvxJobSettings Defaults = FromWatermarkJob(FJob);
+
   Label1 = MakeLabel("Label1", QStringLiteral("PDF File:"), 20, 22);
   Edit1 = new QLineEdit(this);
   Place(Edit1, "Edit1", 108, 20, 553, 24);
@@ -143,13 +161,13 @@ void TForm1::CreateControls() {
 
   Label2 = MakeLabel("Label2", QStringLiteral("Text to stamp as watermark"), 20, 62);
   Memo1 = new QPlainTextEdit(this);
-  Memo1->setPlainText(QStringLiteral("Type your watermark text here"));
+  Memo1->setPlainText(MemoText(Defaults.Text));
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setTabChangesFocus(true);
   Place(Memo1, "Memo1", 108, 89, 661, 129);
 
   Label3 = MakeLabel("Label3", QStringLiteral("Angle"), 20, 235);
-  Edit2 = new QLineEdit(QStringLiteral("45"), this);
+  Edit2 = new QLineEdit(Defaults.AngleText, this);
   Place(Edit2, "Edit2", 108, 231, 61, 24);
 
   Label4 = MakeLabel("Label4", QStringLiteral("Font"), 20, 274);
@@ -162,10 +180,10 @@ void TForm1::CreateControls() {
   Label5 = MakeLabel("Label5", QStringLiteral("Render Mode"), 20, 314);
   ComboBox1 = MakeCombo(
       "ComboBox1", {QStringLiteral("Fill"), QStringLiteral("Stroke"), QStringLiteral("FillStroke")},
-      QStringLiteral("FillStroke"), 108, 309, 179, 24);
+      Defaults.RenderMode, 108, 309, 179, 24);
 
   Label6 = MakeLabel("Label6", QStringLiteral("Stroke Color"), 20, 353);
-  AdvColorSelector1 = new TvxColorSelector(clBlue, this);
+  AdvColorSelector1 = new TvxColorSelector(Defaults.StrokeColor, this);
   AdvColorSelector1->OnMoreColors = [this](TvxColor Current) {
     std::optional<TvxColor> Chosen;
     Guarded([&] { Chosen = FPlatform.ColorDialog(this, Current); });
@@ -176,17 +194,18 @@ void TForm1::CreateControls() {
   Label7 = MakeLabel("Label7", QStringLiteral("Horizontal Position"), 20, 393);
   ComboBox2 = MakeCombo("ComboBox2",
                         {QStringLiteral("Left"), QStringLiteral("Center"), QStringLiteral("Right")},
-                        QStringLiteral("Center"), 148, 388, 139, 24);
+                        Defaults.HorizontalPosition, 148, 388, 139, 24);
   Label8 = MakeLabel("Label8", QStringLiteral("Vertical Position"), 20, 432);
   ComboBox3 = MakeCombo("ComboBox3",
                         {QStringLiteral("Top"), QStringLiteral("Center"), QStringLiteral("Bottom")},
-                        QStringLiteral("Center"), 148, 427, 139, 24);
+                        Defaults.VerticalPosition, 148, 427, 139, 24);
 
   CheckBox1 =
       new QCheckBox(QStringLiteral("Make watermark cover up the content at the background"), this);
+  CheckBox1->setChecked(Defaults.Overlay);
   Place(CheckBox1, "CheckBox1", 20, 471, 413, 21);
   CheckBox2 = new QCheckBox(QStringLiteral("Open PDF after save"), this);
-  CheckBox2->setChecked(true);
+  CheckBox2->setChecked(Defaults.OpenAfterSave);
   Place(CheckBox2, "CheckBox2", 20, 501, 168, 21);
 
   Button3 = new QPushButton(QStringLiteral("Stamp Watermark && Save PDF"), this);
@@ -202,6 +221,18 @@ void TForm1::CreateControls() {
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+
+  // Linux window managers keep their window menus to themselves, so the
+  // job file commands sit in the form's own context menu.
+  LoadJobAction = new QAction(QStringLiteral("Load job\u2026"), this);
+  LoadJobAction->setObjectName(QStringLiteral("LoadJobAction"));
+  SaveJobAction = new QAction(QStringLiteral("Save job\u2026"), this);
+  SaveJobAction->setObjectName(QStringLiteral("SaveJobAction"));
+  addAction(LoadJobAction);
+  addAction(SaveJobAction);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
+  connect(LoadJobAction, &QAction::triggered, this, &TForm1::LoadJobClick);
+  connect(SaveJobAction, &QAction::triggered, this, &TForm1::SaveJobClick);
 }
 
 void TForm1::CenterOnScreen() {
@@ -251,6 +282,25 @@ TvxJobSettings TForm1::Settings() const {
   S.VerticalPosition = ComboBox3->currentText();
   S.OpenAfterSave = CheckBox2->isChecked();
   return S;
+}
+
+TvxWatermarkJob TForm1::Job() const {
+  return ToWatermarkJob(Settings(), FJob);
+}
+
+void TForm1::SetJob(const TvxWatermarkJob& Job) {
+  FJob = Job;
+  const TvxJobSettings S = FromWatermarkJob(Job, Settings());
+  Memo1->setPlainText(MemoText(S.Text));
+  Edit2->setText(S.AngleText);
+  FontDialog1.Font = S.Font;
+  Edit3->setText(FontSummary(FontDialog1.Font));
+  ComboBox1->setCurrentText(S.RenderMode);
+  AdvColorSelector1->SetColor(S.StrokeColor);
+  CheckBox1->setChecked(S.Overlay);
+  ComboBox2->setCurrentText(S.HorizontalPosition);
+  ComboBox3->setCurrentText(S.VerticalPosition);
+  CheckBox2->setChecked(S.OpenAfterSave);
 }
 
 bool TForm1::LoadDocument(QString Path) {
@@ -393,8 +443,8 @@ void TForm1::Button3Click() {
       FPlatform.MessageBox(this, QStringLiteral("Source file cannot be found!"));
       return;
     }
-    // The template's values first: a bad angle leaves the document as it is.
-    TvxStampAction Stamp = PrepareWatermark(S);
+    // The job's values first: a bad angle leaves the document as it is.
+    const TvxWatermarkJob Stamp = ToWatermarkJob(S, FJob);
 
     // A stamp whose save did not happen is undone, so a retry stamps once;
     // jobs saved before it stay, as the last save wrote them.
@@ -409,9 +459,8 @@ void TForm1::Button3Click() {
       if (!LoadDocument(S.SourceFile)) return;
     }
 
-    PDOC->MeasurementUnit = muPoints;
     FUnsavedStamp = true;
-    Stamp(*PDOC);
+    RunWatermarkJob(*PDOC, Stamp);
 
     std::optional<QString> Target = ChooseTarget();
     if (!Target) return;
@@ -434,6 +483,32 @@ void TForm1::Button3Click() {
     if (PDOC->IsEncrypted()) FPasswordPath = *Target;
     if (!Warnings.isEmpty()) FPlatform.MessageBox(this, Warnings.join(QLatin1Char('\n')));
     if (S.OpenAfterSave) FPlatform.ShellOpen(QStringLiteral("open"), *Target);
+  });
+}
+
+void TForm1::SaveJobClick() {
+  Guarded([this] {
+    // A bad angle is said before the dialog asks where to save.
+    const TvxWatermarkJob Saved = Job();
+    std::optional<QString> Path = FPlatform.SaveFileDialog(this, SaveJobDialog);
+    if (!Path) return;
+    SaveWatermarkJob(LocalPath(*Path), Saved);
+  });
+}
+
+void TForm1::LoadJobClick() {
+  Guarded([this] {
+    std::optional<QString> Path = FPlatform.OpenFileDialog(this, OpenJobDialog);
+    if (!Path) return;
+    // A refused file leaves the controls as they were.
+    const TvxWatermarkJob Loaded = LoadWatermarkJob(LocalPath(*Path));
+    SetJob(Loaded);
+    const QStringList Unshown = UnshownJobSettings(Loaded);
+    if (!Unshown.isEmpty())
+      FPlatform.MessageBox(this, QStringLiteral("This job also sets %1, which the window does not "
+                                                "show. They apply when you stamp and are saved "
+                                                "with the job.")
+                                     .arg(ListText(Unshown)));
   });
 }
 

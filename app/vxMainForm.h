@@ -11,7 +11,9 @@
 #include "app/vxAppPlatform.h"
 #include "app/vxAppSettings.h"
 #include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/watermark/vxWatermarkJob.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -50,9 +52,19 @@ class TForm1 : public QWidget {
   void Button1Click();
   void Button2Click();
   void Button3Click();
+  // The form's context menu: the controls' job to a job file, and a job
+  // file's job onto the controls.
+  void SaveJobClick();
+  void LoadJobClick();
 
   // The controls' values as one record.
   TvxJobSettings Settings() const;
+  // The job the controls describe, with what the last loaded job set that
+  // no control shows (pages, opacity, font embedding, encryption). Raises
+  // the angle's conversion error.
+  TvxWatermarkJob Job() const;
+  // Shows Job in the controls and keeps what they cannot show.
+  void SetJob(const TvxWatermarkJob& Job);
   // Screen pixels for a length given at DesignPixelsPerInch.
   int Scaled(int DesignPixels) const;
   // True after a job stamped the document and its save did not happen.
@@ -81,11 +93,15 @@ class TForm1 : public QWidget {
   QCheckBox* CheckBox2;
   QPushButton* Button3;
   QLabel* Label9;
+  QAction* LoadJobAction;
+  QAction* SaveJobAction;
 
   std::unique_ptr<TvxPDFDocument> PDOC;
   TvxFontDialogState FontDialog1;
   TvxFileDialogSettings OpenDialog1;
   TvxFileDialogSettings SaveDialog1;
+  TvxFileDialogSettings OpenJobDialog;
+  TvxFileDialogSettings SaveJobDialog;
 
  protected:
   void resizeEvent(QResizeEvent* Event) override;
@@ -107,6 +123,8 @@ class TForm1 : public QWidget {
   std::optional<QString> ChooseTarget();
 
   TvxAppPlatform& FPlatform;
+  // The last loaded job: what it sets that no control shows still applies.
+  TvxWatermarkJob FJob;
   double FScale = 1.0;
   QSize FFixedSize;
   QString FLoadedPath;  // the file the document was loaded from

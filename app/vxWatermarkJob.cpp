@@ -1,50 +1,81 @@
 #include "app/vxWatermarkJob.h"
 
-#include <memory>
-
-#include "pdf/watermark/vxWatermarkTemplate.h"
+#include <QStringList>
 
 namespace vx::app {
 
-TvxStampAction PrepareWatermark(const TvxJobSettings& Settings) {
-  auto Template = std::make_shared<TvxTextWatermarkTemplate>();
-  Template->Text = Settings.Text.toStdU16String();
-  Template->Angle = StrToInt(Settings.AngleText);
+namespace {
 
-  // One by one, so that the template's ANSI character set stays.
-  TvxFont& Font = *Template->Font;
-  Font.Name = Settings.Font.Name.toStdString();
-  Font.Size = Settings.Font.Size;
-  Font.Bold = Settings.Font.Bold;
-  Font.Italic = Settings.Font.Italic;
-  Font.Underline = Settings.Font.Underline;
-  Font.StrikeOut = Settings.Font.StrikeOut;
-  Font.Color = Settings.Font.Color;
+// The combo boxes' items, in the order of the engine's values.
+const char* const RenderItems[] = {"Fill", "Stroke", "FillStroke"};
+const char* const HorizontalItems[] = {"Left", "Center", "Right"};
+const char* const VerticalItems[] = {"Top", "Center", "Bottom"};
 
-  if (Settings.RenderMode == QLatin1String("FillStroke"))
-    Template->RenderMode = trFillStroke;
-  else if (Settings.RenderMode == QLatin1String("Fill"))
-    Template->RenderMode = trFill;
-  else if (Settings.RenderMode == QLatin1String("Stroke"))
-    Template->RenderMode = trStroke;
-  Template->StrokeColor = Settings.StrokeColor;
-  Template->Overlay = Settings.Overlay;
+// The index of Item among Items, Default when it is none of them.
+template <typename T, size_t N>
+T FromItem(const QString& Item, const char* const (&Items)[N], T Default) {
+  for (size_t I = 0; I < N; ++I)
+    if (Item == QLatin1String(Items[I])) return static_cast<T>(I);
+  return Default;
+}
 
-  if (Settings.HorizontalPosition == QLatin1String("Center"))
-    Template->HorizontalPosition = hpCenter;
-  else if (Settings.HorizontalPosition == QLatin1String("Left"))
-    Template->HorizontalPosition = hpLeft;
-  else if (Settings.HorizontalPosition == QLatin1String("Right"))
-    Template->HorizontalPosition = hpRight;
-  if (Settings.VerticalPosition == QLatin1String("Center"))
-    Template->VerticalPosition = vpCenter;
-  else if (Settings.VerticalPosition == QLatin1String("Top"))
-    Template->VerticalPosition = vpTop;
-  else if (Settings.VerticalPosition == QLatin1String("Bottom"))
-    Template->VerticalPosition = vpBottom;
+template <typename T, size_t N>
+QString ToItem(T Value, const char* const (&Items)[N]) {
+  return QLatin1String(static_cast<size_t>(Value) < N ? Items[Value] : Items[0]);
+}
 
-  // The template lives until the stamping is done with it.
-  return [Template](TvxPDFDocument& Document) { Document.InsertWatermark(*Template); };
+}  // namespace
+
+TvxWatermarkJob ToWatermarkJob(const TvxJobSettings& Settings, TvxWatermarkJob Base) {
+  Base.Text = Settings.Text.toStdU16String();
+  Base.Angle = StrToInt(Settings.AngleText);
+  Base.Font.Name = Settings.Font.Name.toStdString();
+  Base.Font.Size = Settings.Font.Size;
+  Base.Font.Bold = Settings.Font.Bold;
+  Base.Font.Italic = Settings.Font.Italic;
+  Base.Font.Underline = Settings.Font.Underline;
+  Base.Font.StrikeOut = Settings.Font.StrikeOut;
+  Base.Font.Color = Settings.Font.Color;
+  Base.RenderMode = FromItem(Settings.RenderMode, RenderItems, Base.RenderMode);
+  Base.StrokeColor = Settings.StrokeColor;
+  Base.Overlay = Settings.Overlay;
+  Base.HorizontalPosition =
+      FromItem(Settings.HorizontalPosition, HorizontalItems, Base.HorizontalPosition);
+  Base.VerticalPosition = FromItem(Settings.VerticalPosition, VerticalItems, Base.VerticalPosition);
+  Base.OpenAfterSave = Settings.OpenAfterSave;
+  return Base;
+}
+
+TvxJobSettings FromWatermarkJob(const TvxWatermarkJob& Job, TvxJobSettings Settings) {
+  QString Text = QString::fromStdU16String(Job.Text);
+  Text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  Text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  Settings.Text = JoinLinesCRLF(Text);
+  Settings.AngleText = QString::number(Job.Angle);
+  Settings.Font.Name = QString::fromStdString(Job.Font.Name);
+  Settings.Font.Size = Job.Font.Size;
+  Settings.Font.Bold = Job.Font.Bold;
+  Settings.Font.Italic = Job.Font.Italic;
+  Settings.Font.Underline = Job.Font.Underline;
+  Settings.Font.StrikeOut = Job.Font.StrikeOut;
+  Settings.Font.Color = Job.Font.Color;
+  Settings.RenderMode = ToItem(Job.RenderMode, RenderItems);
+  Settings.StrokeColor = Job.StrokeColor;
+  Settings.Overlay = Job.Overlay;
+  Settings.HorizontalPosition = ToItem(Job.HorizontalPosition, HorizontalItems);
+  Settings.VerticalPosition = ToItem(Job.VerticalPosition, VerticalItems);
+  Settings.OpenAfterSave = Job.OpenAfterSave;
+  return Settings;
+}
+
+QStringList UnshownJobSettings(const TvxWatermarkJob& Job) {
+  const TvxWatermarkJob New;
+  QStringList Names;
+  if (Job.Pages != New.Pages) Names << QStringLiteral("the pages");
+  if (Job.Opacity != New.Opacity) Names << QStringLiteral("the opacity");
+  if (Job.FontEmbedding != New.FontEmbedding) Names << QStringLiteral("the font embedding");
+  if (Job.Encryption != New.Encryption) Names << QStringLiteral("the encryption");
+  return Names;
 }
 
 }  // namespace vx::app

@@ -1,19 +1,24 @@
-// The part of the watermark job that needs the watermark engine: the
-// template made from the window's settings and the stamping of all pages.
+// The window's settings and the engine's watermark job, one onto the other.
 #pragma once
 
-#include <functional>
+#include <QStringList>
 
 #include "app/vxAppSettings.h"
-#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/watermark/vxWatermarkJob.h"
 
 namespace vx::app {
 
-using TvxStampAction = std::function<void(TvxPDFDocument& Document)>;
+// Base with what the window's controls say put over it: the text, angle,
+// font, render mode, stroke colour, layer, position and opening after the
+// save. Raises the angle's conversion error (EConvertError).
+TvxWatermarkJob ToWatermarkJob(const TvxJobSettings& Settings, TvxWatermarkJob Base = {});
+// Settings with the job's values for the window's controls put over it;
+// the source file stays. Every line end becomes CR LF, as the memo gives it.
+TvxJobSettings FromWatermarkJob(const TvxWatermarkJob& Job, TvxJobSettings Settings = {});
 
-// Reads the template's values from Settings, raising the angle's conversion
-// error before anything is touched, and returns the stamping of every page
-// of a document with that template.
-TvxStampAction PrepareWatermark(const TvxJobSettings& Settings);
+// The names of what Job sets that the window has no control for and that
+// differ from a new job's ("the pages", "the opacity", ...); empty when
+// there is none.
+QStringList UnshownJobSettings(const TvxWatermarkJob& Job);
 
 }  // namespace vx::app

@@ -1,17 +1,22 @@
 // vellumark-cli: drives the engine from scripts and tests.
 #include <malloc.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cli/vxCliOptions.h"
 #include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/document/vxWatermarkJobRunner.h"
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxRandom.h"
 #include "pdf/reader/vxRepair.h"
+#include "pdf/security/vxAES.h"
 #include "platform/vxCodePage.h"
 #include "platform/vxFontService.h"
 #include "platform/vxUnicode.h"
@@ -37,7 +42,7 @@ constexpr const char* Usage =
     "           [--permissions LIST]]\n"
     "                              load IN and save it as a new file OUT\n"
     "  stamp IN -o OUT [--password PW | --password-file FILE] [--no-repair]\n"
-    "          [--text TEXT] [--angle N]\n"
+    "          [--job FILE] [--text TEXT] [--angle N]\n"
     "          [--font FACE]\n"
     "          [--size PT] [--bold] [--italic] [--underline] [--strikeout]\n"
     "          [--color RRGGBB] [--stroke-color RRGGBB]\n"
@@ -45,10 +50,12 @@ constexpr const char* Usage =
     "          [--vertical top|center|bottom] [--over] [--pages RANGE]\n"
     "          [--opacity PCT] [--embed none|full|subset] [--open]\n"
     "          [--encrypt 40|128|aes128|aes256 [--user-password U]\n"
-    "           [--owner-password O] [--permissions LIST]]\n"
+    "           [--owner-password O] [--permissions LIST]] [--seed N]\n"
     "                              stamp a text watermark on the pages of IN\n"
     "                              and save the result as OUT; \\n in TEXT\n"
-    "                              starts a new line\n"
+    "                              starts a new line; --seed N (1 or more)\n"
+    "                              makes resource names and the file\n"
+    "                              identifier reproducible, for tests\n"
     "\n"
     "A file whose structure is damaged is repaired while it loads, with\n"
     "warnings on standard error (--repair, the default, says so); --no-repair\n"
@@ -62,6 +69,12 @@ constexpr const char* Usage =
     "owner password that nobody learns.\n"
     "--password-file, --user-password-file and --owner-password-file FILE take\n"
     "the password from the first line of FILE (- for standard input) instead.\n"
+    "--job FILE reads the watermark and the output's settings from a JSON job\n"
+    "file, as the window saves it: text, angle, font {name, size, bold, italic,\n"
+    "underline, strikeout, color}, strokeColor, render, horizontal, vertical,\n"
+    "over, pages, opacity, embed, encrypt {level, userPassword, ownerPassword,\n"
+    "permissions}, open. Options given on the command line override the file;\n"
+    "a switch such as --bold adds to it.\n"
     "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
@@ -174,7 +187,8 @@ int Rewrite(int argc, char** argv) {
       throw TvxUsageError{"--need-appearances takes true or false"};
   }
   uint8_t Level = LevelOption(Args);
-  const vxcli::TvxEncryptionOptions Encryption = vxcli::ParseEncryptionOptions(Args.Options);
+  const std::optional<vx::TvxEncryptionOptions> Encryption =
+      vxcli::ParseEncryptionOptions(Args.Options);
   int Method = -1;
   if (auto It = Args.Options.find("--compress"); It != Args.Options.end()) {
     if (It->second == "flate")
@@ -190,7 +204,7 @@ int Rewrite(int argc, char** argv) {
   Load(Doc, Args.Positional[0], Args);
   // A load resets the output settings, so they are set after it.
   if (Method >= 0) Doc.SetCompression(static_cast<uint8_t>(Method), Level);
-  vxcli::ApplyEncryptionOptions(Doc, Encryption);
+  if (Encryption) vx::ApplyEncryptionOptions(Doc.Encryption(), *Encryption);
   Doc.SaveToFile(Out->second, Appearance);
   return 0;
 }
@@ -236,6 +250,24 @@ uint32_t ColorOption(const TvxArgs& Args, const std::string& Option, uint32_t De
                        static_cast<uint8_t>(RGB));
 }
 
+// "--seed N": a whole number from 1 (0 would leave the random bytes to
+// the system), nothing when absent.
+std::optional<uint64_t> SeedOption(const TvxArgs& Args) {
+  auto It = Args.Options.find("--seed");
+  if (It == Args.Options.end()) return std::nullopt;
+  const std::string& T = It->second;
+  uint64_t V = 0;
+  bool Ok = !T.empty() && T.size() <= 20;
+  for (size_t I = 0; Ok && I < T.size(); ++I) {
+    const uint64_t D = static_cast<uint64_t>(T[I] - '0');
+    Ok = T[I] >= '0' && T[I] <= '9' && V <= (UINT64_MAX - D) / 10;
+    V = V * 10 + D;
+  }
+  if (!Ok || V == 0)
+    throw TvxUsageError{"--seed takes a whole number from 1 to " + std::to_string(UINT64_MAX)};
+  return V;
+}
+
 // The index of the option's value among Choices, Default when absent.
 int ChoiceOption(const TvxArgs& Args, const std::string& Option,
                  const std::vector<std::string>& Choices, int Default) {
@@ -247,6 +279,27 @@ int ChoiceOption(const TvxArgs& Args, const std::string& Option,
   for (size_t I = 0; I < Choices.size(); ++I)
     List += (I ? (I + 1 == Choices.size() ? " or " : ", ") : "") + Choices[I];
   throw TvxUsageError{Option + " takes " + List};
+}
+
+// The first character of Text the ANSI code page cannot hold, described as
+// "the watermark text cannot be written in code page ..."; empty when none.
+std::string CodePageProblem(const std::u16string& Text) {
+  const vx::TvxCodePageService& CP = vx::CodePageService();
+  const uint32_t Page = CP.AnsiCodePage();
+  for (size_t I = 0; I < Text.size(); ++I) {
+    size_t N = Text[I] >= 0xD800 && Text[I] <= 0xDBFF && I + 1 < Text.size() ? 2 : 1;
+    std::u16string_view Char(Text.data() + I, N);
+    if (CP.ToUnicode(CP.FromUnicode(Char, Page), Page) != Char) {
+      uint32_t Code =
+          N == 2 ? 0x10000 + ((Char[0] - 0xD800u) << 10) + (Char[1] - 0xDC00u) : Char[0];
+      char Hex[16];
+      std::snprintf(Hex, sizeof Hex, "U+%04X", Code);
+      return "the watermark text cannot be written in code page " + std::to_string(Page) +
+             ": character " + Hex + " '" + vx::Utf16ToUtf8(Char) + "' has no code there";
+    }
+    I += N - 1;
+  }
+  return {};
 }
 
 // The watermark text: UTF-8 with "\n" for a new line ("\\" for a backslash),
@@ -262,30 +315,59 @@ std::u16string WatermarkText(const std::string& Utf8) {
     }
   }
   std::u16string Text = vx::Utf8ToUtf16(Lines);
-  const vx::TvxCodePageService& CP = vx::CodePageService();
-  const uint32_t Page = CP.AnsiCodePage();
-  for (size_t I = 0; I < Text.size(); ++I) {
-    size_t N = Text[I] >= 0xD800 && Text[I] <= 0xDBFF && I + 1 < Text.size() ? 2 : 1;
-    std::u16string_view Char(Text.data() + I, N);
-    if (CP.ToUnicode(CP.FromUnicode(Char, Page), Page) != Char) {
-      uint32_t Code =
-          N == 2 ? 0x10000 + ((Char[0] - 0xD800u) << 10) + (Char[1] - 0xDC00u) : Char[0];
-      char Hex[16];
-      std::snprintf(Hex, sizeof Hex, "U+%04X", Code);
-      throw TvxUsageError{"the watermark text cannot be written in code page " +
-                          std::to_string(Page) + ": character " + Hex + " '" +
-                          vx::Utf16ToUtf8(Char) + "' has no code there"};
-    }
-    I += N - 1;
-  }
+  if (std::string Problem = CodePageProblem(Text); !Problem.empty())
+    throw TvxUsageError{std::move(Problem)};
   return Text;
+}
+
+// The job: the "--job" file over the command line's defaults (the window's,
+// except that nothing opens unless asked), then the options over it.
+vx::TvxWatermarkJob StampJob(const TvxArgs& Args) {
+  vx::TvxWatermarkJob Job;
+  Job.OpenAfterSave = false;
+  if (auto File = Args.Options.find("--job"); File != Args.Options.end())
+    Job = vx::LoadWatermarkJob(File->second, Job);
+  if (auto Text = Args.Options.find("--text"); Text != Args.Options.end()) {
+    Job.Text = WatermarkText(Text->second);
+  } else if (std::string Problem = CodePageProblem(Job.Text); !Problem.empty()) {
+    // Not the command line's fault: the job file's.
+    throw vx::Exception(Problem);
+  }
+  Job.Angle = IntegerOption(Args, "--angle", Job.Angle, -2147483647, 2147483647);
+  if (auto Face = Args.Options.find("--font"); Face != Args.Options.end()) {
+    if (Face->second.empty()) throw TvxUsageError{"--font takes a face name"};
+    Job.Font.Name = Face->second;
+  }
+  Job.Font.Size = IntegerOption(Args, "--size", Job.Font.Size, 1, 1000);
+  // A switch adds to the job; it cannot take away what the job file asks.
+  Job.Font.Bold = Job.Font.Bold || Args.Has("--bold");
+  Job.Font.Italic = Job.Font.Italic || Args.Has("--italic");
+  Job.Font.Underline = Job.Font.Underline || Args.Has("--underline");
+  Job.Font.StrikeOut = Job.Font.StrikeOut || Args.Has("--strikeout");
+  Job.Font.Color = ColorOption(Args, "--color", Job.Font.Color);
+  Job.StrokeColor = ColorOption(Args, "--stroke-color", Job.StrokeColor);
+  Job.RenderMode = static_cast<vx::TvxTextRenderMode>(
+      ChoiceOption(Args, "--render", {"fill", "stroke", "fillstroke"}, Job.RenderMode));
+  Job.HorizontalPosition = static_cast<vx::TvxHorizontalPosition>(
+      ChoiceOption(Args, "--horizontal", {"left", "center", "right"}, Job.HorizontalPosition));
+  Job.VerticalPosition = static_cast<vx::TvxVerticalPosition>(
+      ChoiceOption(Args, "--vertical", {"top", "center", "bottom"}, Job.VerticalPosition));
+  Job.Overlay = Job.Overlay || Args.Has("--over");
+  Job.Opacity = IntegerOption(Args, "--opacity", Job.Opacity, 0, 100);
+  Job.FontEmbedding = static_cast<uint8_t>(
+      ChoiceOption(Args, "--embed", {"none", "full", "subset"}, Job.FontEmbedding));
+  if (auto Pages = Args.Options.find("--pages"); Pages != Args.Options.end())
+    Job.Pages = Pages->second;
+  Job.Encryption = vxcli::ParseEncryptionOptions(Args.Options, Job.Encryption);
+  Job.OpenAfterSave = Job.OpenAfterSave || Args.Has("--open");
+  return Job;
 }
 
 int Stamp(int argc, char** argv) {
   std::vector<std::string> Known = {
-      "-o",           "--password", "--password-file", "--text",         "--angle",
-      "--font",       "--size",     "--color",         "--stroke-color", "--render",
-      "--horizontal", "--vertical", "--pages",         "--opacity",      "--embed"};
+      "-o",      "--password", "--password-file", "--text",   "--angle",      "--font",
+      "--size",  "--color",    "--stroke-color",  "--render", "--horizontal", "--vertical",
+      "--pages", "--opacity",  "--embed",         "--job",    "--seed"};
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
   TvxArgs Args =
@@ -294,56 +376,27 @@ int Stamp(int argc, char** argv) {
   auto Out = Args.Options.find("-o");
   if (Args.Positional.size() != 1 || Out == Args.Options.end())
     throw TvxUsageError{"stamp takes IN and -o OUT"};
-
-  // The window's defaults.
-  vx::TvxTextWatermarkTemplate Template;
-  auto Text = Args.Options.find("--text");
-  Template.Text =
-      WatermarkText(Text == Args.Options.end() ? "Type your watermark text here" : Text->second);
-  Template.Angle = IntegerOption(Args, "--angle", 45, -2147483647, 2147483647);
-  auto Face = Args.Options.find("--font");
-  Template.Font->Name = Face == Args.Options.end() ? "Arial" : Face->second;
-  if (Template.Font->Name.empty()) throw TvxUsageError{"--font takes a face name"};
-  Template.Font->Size = IntegerOption(Args, "--size", 36, 1, 1000);
-  Template.Font->Bold = Args.Has("--bold");
-  Template.Font->Italic = Args.Has("--italic");
-  Template.Font->Underline = Args.Has("--underline");
-  Template.Font->StrikeOut = Args.Has("--strikeout");
-  Template.Font->Color = ColorOption(Args, "--color", vx::MakeColor(0xFF, 0, 0));
-  Template.StrokeColor = ColorOption(Args, "--stroke-color", vx::MakeColor(0, 0, 0xFF));
-  Template.RenderMode = static_cast<vx::TvxTextRenderMode>(
-      ChoiceOption(Args, "--render", {"fill", "stroke", "fillstroke"}, vx::trFillStroke));
-  Template.HorizontalPosition = static_cast<vx::TvxHorizontalPosition>(
-      ChoiceOption(Args, "--horizontal", {"left", "center", "right"}, vx::hpCenter));
-  Template.VerticalPosition = static_cast<vx::TvxVerticalPosition>(
-      ChoiceOption(Args, "--vertical", {"top", "center", "bottom"}, vx::vpCenter));
-  Template.Overlay = Args.Has("--over");
-  Template.Opacity = IntegerOption(Args, "--opacity", 100, 0, 100);
-  Template.FontEmbedding =
-      static_cast<uint8_t>(ChoiceOption(Args, "--embed", {"none", "full", "subset"}, 0));
-  auto Pages = Args.Options.find("--pages");
-  const vxcli::TvxEncryptionOptions Encryption = vxcli::ParseEncryptionOptions(Args.Options);
+  const vx::TvxWatermarkJob Job = StampJob(Args);
+  if (const std::optional<uint64_t> Seed = SeedOption(Args)) {
+    vx::RandomSeed(*Seed);
+    vx::SeedRandomBytes(*Seed);
+  }
 
   // The font is found and analysed while the document loads.
   // The font is the only one this run needs: once it is found, the font
   // configuration goes, and the document reuses its memory.
-  std::jthread FontWork([Font = *Template.Font] {
+  std::jthread FontWork([Font = *vx::MakeWatermarkTemplate(Job)->Font] {
     vx::PrepareWatermarkFont(Font);
     vx::FontService().ReleaseLookups();
   });
   vx::TvxPDFDocument Doc;
   Load(Doc, Args.Positional[0], Args);
   FontWork.join();
-  vxcli::ApplyEncryptionOptions(Doc, Encryption);
-  Doc.MeasurementUnit = vx::muPoints;
-  if (Pages == Args.Options.end())
-    Doc.InsertWatermark(Template);
-  else
-    Doc.InsertWatermark(Template, Pages->second);
+  vx::RunWatermarkJob(Doc, Job);
   // The fonts and their files are not needed to write: their memory goes
   // before the save needs its own.
   vx::ReleaseWatermarkFonts();
-  Doc.OpenAfterSave = Args.Has("--open");
+  Doc.OpenAfterSave = Job.OpenAfterSave;
   Doc.SaveToFile(Out->second);
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "cli/vxCliOptions.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "pdf/objects/vxExceptions.h"
 #include "pdf/reader/vxRepair.h"
@@ -11,23 +12,19 @@ namespace vxcli {
 
 namespace {
 
-// In the order of the permission bits.
-constexpr const char* PermissionNames[] = {"copy", "modify",        "print",    "annotate",
-                                           "fill", "accessibility", "assemble", "hiresprint"};
-
 // The password's PDFDocEncoding bytes; false when a character has none.
 bool DocBytes(const std::string& Utf8, std::string& Out) {
   return vx::UnicodeToPDFDocEncoding(vx::Utf8ToUtf16(Utf8), Out);
 }
 
-std::string PasswordOption(const TvxOptions& Options, const char* Name, bool Utf8) {
-  auto It = Options.find(Name);
-  if (It == Options.end()) return {};
-  if (Utf8) return It->second;
+// The password as given, refused when Level cannot take it.
+std::string PasswordOption(const TvxOptions& Options, const char* Name,
+                           vx::TvxPDFEncryptionLevel Level) {
+  const std::string& Utf8 = Options.at(Name);
   std::string Bytes;
-  if (!DocBytes(It->second, Bytes))
+  if (!vx::EncryptionPasswordBytes(Level, Utf8, Bytes))
     throw TvxUsageError{std::string(Name) + " holds a character PDFDocEncoding lacks"};
-  return Bytes;
+  return Utf8;
 }
 
 }  // namespace
@@ -124,7 +121,7 @@ vx::TvxUserPermissions ParsePermissions(const std::string& List) {
         List.substr(Start, Comma == std::string::npos ? std::string::npos : Comma - Start);
     bool Found = false;
     for (uint8_t P = 0; P < 8; ++P) {
-      if (Name == PermissionNames[P]) {
+      if (Name == vx::PermissionNames[P]) {
         Result.Include(static_cast<vx::TvxUserPermissionsType>(P));
         Found = true;
       }
@@ -144,49 +141,47 @@ std::string PermissionsText(vx::TvxUserPermissions Permissions) {
   for (uint8_t P = 0; P < 8; ++P) {
     if (!Permissions.Has(static_cast<vx::TvxUserPermissionsType>(P))) continue;
     if (!Text.empty()) Text += ',';
-    Text += PermissionNames[P];
+    Text += vx::PermissionNames[P];
   }
   return Text.empty() ? "none" : Text;
 }
 
-TvxEncryptionOptions ParseEncryptionOptions(const TvxOptions& Options) {
-  TvxEncryptionOptions Result;
+std::optional<vx::TvxEncryptionOptions> ParseEncryptionOptions(
+    const TvxOptions& Options, std::optional<vx::TvxEncryptionOptions> Base) {
   auto It = Options.find("--encrypt");
-  if (It == Options.end()) {
+  if (It == Options.end() && !Base) {
     for (const auto& Name : EncryptionOptionNames)
       if (Options.count(Name)) throw TvxUsageError{Name + " goes with --encrypt"};
-    return Result;
+    return std::nullopt;
   }
-  Result.Encrypt = true;
-  if (It->second == "40")
-    Result.Level = vx::el40bit;
-  else if (It->second == "128")
-    Result.Level = vx::el128bit;
-  else if (It->second == "aes128")
-    Result.Level = vx::elAES128;
-  else if (It->second == "aes256")
-    Result.Level = vx::elAES256;
-  else
-    throw TvxUsageError{"--encrypt takes 40, 128, aes128 or aes256"};
-  // AES-256 takes passwords as UTF-8, the others as PDFDocEncoding bytes.
-  const bool Utf8 = Result.Level == vx::elAES256;
+  vx::TvxEncryptionOptions Result = Base.value_or(vx::TvxEncryptionOptions{});
+  if (It != Options.end()) {
+    if (It->second == "40")
+      Result.Level = vx::el40bit;
+    else if (It->second == "128")
+      Result.Level = vx::el128bit;
+    else if (It->second == "aes128")
+      Result.Level = vx::elAES128;
+    else if (It->second == "aes256")
+      Result.Level = vx::elAES256;
+    else
+      throw TvxUsageError{"--encrypt takes 40, 128, aes128 or aes256"};
+  }
   if (Options.count("--user-password"))
-    Result.UserPassword = PasswordOption(Options, "--user-password", Utf8);
+    Result.UserPassword = PasswordOption(Options, "--user-password", Result.Level);
   if (Options.count("--owner-password"))
-    Result.OwnerPassword = PasswordOption(Options, "--owner-password", Utf8);
+    Result.OwnerPassword = PasswordOption(Options, "--owner-password", Result.Level);
   if (auto P = Options.find("--permissions"); P != Options.end())
     Result.Permissions = ParsePermissions(P->second);
+  // A job's AES-256 password may hold what a lower level given here lacks:
+  // refused before anything loads.
+  std::string Bytes;
+  for (const auto& [Password, Which] :
+       {std::pair(&Result.UserPassword, "user"), std::pair(&Result.OwnerPassword, "owner")})
+    if (*Password && !vx::EncryptionPasswordBytes(Result.Level, **Password, Bytes))
+      throw vx::Exception(std::string("The job's ") + Which +
+                          " password holds a character PDFDocEncoding lacks");
   return Result;
-}
-
-void ApplyEncryptionOptions(vx::TvxCustomPDFDocument& Doc, const TvxEncryptionOptions& Options) {
-  if (!Options.Encrypt) return;
-  vx::TvxPDFEncryptionSettings& E = Doc.Encryption();
-  E.SetEnabled(true);
-  E.SetLevel(Options.Level);
-  if (Options.UserPassword) E.SetUserPassword(*Options.UserPassword);
-  if (Options.OwnerPassword) E.SetOwnerPassword(*Options.OwnerPassword);
-  E.SetUserPermissions(Options.Permissions);
 }
 
 }  // namespace vxcli

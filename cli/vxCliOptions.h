@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/security/vxPDFEncryptionSettings.h"
 
 namespace vxcli {
 
@@ -46,23 +47,13 @@ void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
 // The options of output encryption, for a command's list of known options.
 extern const std::vector<std::string> EncryptionOptionNames;
 
-struct TvxEncryptionOptions {
-  bool Encrypt = false;
-  vx::TvxPDFEncryptionLevel Level = vx::el128bit;
-  // Only the passwords given are set, so an owner-opened file keeps the
-  // passwords it had unless the command line replaces them.
-  std::optional<std::string> UserPassword;   // PDFDocEncoding bytes; UTF-8 for elAES256
-  std::optional<std::string> OwnerPassword;  // PDFDocEncoding bytes; UTF-8 for elAES256
-  vx::TvxUserPermissions Permissions = vx::TvxUserPermissions::All();
-};
-
 // "--encrypt 40|128|aes128|aes256 [--user-password U] [--owner-password O]
-// [--permissions LIST]"; raises TvxUsageError on a wrong value or a password
-// option without --encrypt.
-TvxEncryptionOptions ParseEncryptionOptions(const TvxOptions& Options);
-// Sets the document's encryption when Encrypt is set; a document opened with
-// its user password refuses ("User cannot change encryption settings").
-void ApplyEncryptionOptions(vx::TvxCustomPDFDocument& Doc, const TvxEncryptionOptions& Options);
+// [--permissions LIST]" over Base (a job's encryption): the options given
+// replace Base's. Raises TvxUsageError on a wrong value or a password option
+// without --encrypt and without Base, and vx::Exception when a password of
+// Base cannot be taken at the level the options ask for.
+std::optional<vx::TvxEncryptionOptions> ParseEncryptionOptions(
+    const TvxOptions& Options, std::optional<vx::TvxEncryptionOptions> Base = std::nullopt);
 
 // "copy,modify,..." in the order of the permission bits, or "none".
 std::string PermissionsText(vx::TvxUserPermissions Permissions);

@@ -6,7 +6,7 @@ VX_PACKAGES=(
   zlib1g-dev libssl-dev libidn-dev libgtest-dev libgmock-dev libbenchmark-dev
   libfontconfig-dev libfreetype-dev fonts-liberation2
   qpdf poppler-utils python3-fonttools python3-pikepdf
-  qt6-base-dev qt6-qpa-plugins locales
+  qt6-base-dev qt6-qpa-plugins locales nlohmann-json3-dev
 )
 
 vx_install_deps() {

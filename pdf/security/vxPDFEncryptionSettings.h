@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace vx {
 
@@ -26,6 +28,10 @@ enum TvxUserPermissionsType : uint8_t {
   AllowHighResPrint
 };
 
+// The short names front ends give the permissions, by bit number.
+inline constexpr std::string_view PermissionNames[8] = {
+    "copy", "modify", "print", "annotate", "fill", "accessibility", "assemble", "hiresprint"};
+
 // A set of TvxUserPermissionsType in one byte; the full set is 255.
 struct TvxUserPermissions {
   uint8_t Bits = 0;
@@ -47,6 +53,24 @@ inline constexpr int32_t KeyLengthOf(TvxPDFEncryptionLevel Level) {
 inline constexpr int32_t RevisionOf(TvxPDFEncryptionLevel Level) {
   return Level == el40bit ? 2 : Level == el128bit ? 3 : Level == elAES128 ? 4 : 6;
 }
+
+// An encryption asked for the output, as a person gives it: passwords in
+// UTF-8, turned into the bytes Level takes only when applied. Only the
+// passwords given are set, so an owner-opened file keeps the passwords it
+// had unless they are replaced.
+struct TvxEncryptionOptions {
+  TvxPDFEncryptionLevel Level = el128bit;
+  std::optional<std::string> UserPassword;
+  std::optional<std::string> OwnerPassword;
+  TvxUserPermissions Permissions = TvxUserPermissions::All();
+
+  bool operator==(const TvxEncryptionOptions&) const = default;
+};
+
+// The bytes Level takes for a password typed as Utf8: UTF-8 itself for
+// AES-256, PDFDocEncoding bytes otherwise; false when a character has none.
+bool EncryptionPasswordBytes(TvxPDFEncryptionLevel Level, const std::string& Utf8,
+                             std::string& Bytes);
 
 class TvxPDFDecrypt;
 
@@ -92,5 +116,11 @@ class TvxPDFEncryptionSettings {
   uint64_t FRevision = 0;
   uint64_t FUserPasswordRevision = 0;
 };
+
+// Enables the encryption Options ask for. Raises Exception when a password
+// holds a character the level cannot take, or when the settings are locked
+// ("User cannot change encryption settings").
+void ApplyEncryptionOptions(TvxPDFEncryptionSettings& Settings,
+                            const TvxEncryptionOptions& Options);
 
 }  // namespace vx

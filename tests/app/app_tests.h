@@ -20,6 +20,7 @@ class TestSettings : public QObject {
   void MemoLinesJoinedByCRLF();
   void ColorSelectorPalette();
   void FontDialogEditsFontAndColourTogether();
+  void SettingsOntoTheJobAndBack();
 };
 
 class TestWindow : public QObject {
@@ -38,6 +39,10 @@ class TestWindow : public QObject {
   void DamagedFileRepairedWhenTheUserAgrees();
   void DamagedEncryptedFileAsksForItsPasswordOnce();
   void HandlerErrorsNeverLeaveTheSlot();
+  void ControlsStartFromANewJob();
+  void JobFileCommandsInTheContextMenu();
+  void SavedJobLoadsBackIntoTheControls();
+  void RefusedJobFileShowsItsMessage();
   void GrabWindow();
 
  private:
@@ -62,6 +67,7 @@ class TestJob : public QObject {
   void EncryptedFileStamped();
   void SameBytesUnderDecimalCommaLocale();
   void RestrictedSaveSaysTheOwnerPasswordIsMadeUp();
+  void LoadedJobStampsWhatTheWindowDoesNotShow();
 
  private:
   QString Out(const QString& Name) const;

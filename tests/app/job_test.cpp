@@ -21,6 +21,7 @@
 #include "pdf/objects/vxRandom.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxAES.h"
+#include "pdf/watermark/vxWatermarkJob.h"
 
 using namespace vx;
 using namespace vx::app;
@@ -444,4 +445,41 @@ void TestJob::RestrictedSaveSaysTheOwnerPasswordIsMadeUp() {
   QVERIFY(Saved.LoadFromFile(QFile::encodeName(Target).toStdString()));
   QVERIFY(!Saved.IsOwner());
   QVERIFY(Saved.Encryption().UserPermissions() == TvxUserPermissions::None());
+}
+
+// A job file sets what the window has no control for: the window says so,
+// stamps with it and saves it back with the controls' values.
+void TestJob::LoadedJobStampsWhatTheWindowDoesNotShow() {
+  const QString JobFile = Out(QStringLiteral("hidden.json"));
+  QVERIFY(vxtest::WriteAll(JobFile, R"({"text": "Hidden settings", "angle": 0, "opacity": 50,
+    "encrypt": {"level": "128", "userPassword": "u", "ownerPassword": "o"}})"));
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Platform.OpenAnswers = {JobFile};
+  Form.LoadJobAction->trigger();
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(Platform.Messages,
+           QStringList{QStringLiteral("This job also sets the opacity and the encryption, which "
+                                      "the window does not show. They apply when you stamp and "
+                                      "are saved with the job.")});
+  QCOMPARE(Form.Memo1->toPlainText(), QStringLiteral("Hidden settings"));
+
+  const QString Target = Out(QStringLiteral("hidden.pdf"));
+  OpenAndStamp(Form, Platform, Letter, Target);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QVERIFY(vxtest::EngineOpens(Target, "u"));
+  QVERIFY(!vxtest::EngineOpens(Target, ""));
+  QString Seen = ReaderText(Target, QStringLiteral("u"));
+  if (!Seen.isNull()) QVERIFY2(Seen.contains(QStringLiteral("Hidden settings")), qPrintable(Seen));
+
+  Form.Edit2->setText(QStringLiteral("10"));
+  const QString Saved = Out(QStringLiteral("hidden-saved.json"));
+  Platform.SaveAnswers = {Saved};
+  Form.SaveJobAction->trigger();
+  VX_EXPECT_NO_ERRORS(Platform);
+  const TvxWatermarkJob Back = LoadWatermarkJob(QFile::encodeName(Saved).toStdString());
+  QCOMPARE(Back.Angle, 10);
+  QCOMPARE(Back.Opacity, 50);
+  QVERIFY(Back.Encryption && Back.Encryption->UserPassword == std::string("u") &&
+          Back.Encryption->OwnerPassword == std::string("o"));
 }

@@ -9,6 +9,7 @@
 #include "app/vxAppSettings.h"
 #include "app/vxColorSelector.h"
 #include "app/vxFontColorDialog.h"
+#include "app/vxWatermarkJob.h"
 #include "app_tests.h"
 #include "pdf/objects/vxExceptions.h"
 #include "platform/vxSystemColors.h"
@@ -174,4 +175,57 @@ void TestSettings::FontDialogEditsFontAndColourTogether() {
   QVERIFY(Edited.Bold && Edited.Italic && Edited.Underline && Edited.StrikeOut);
   QCOMPARE(Edited.Color, MakeColor(0, 0x80, 0));
   QCOMPARE(Edited.Name, QFontInfo(Chosen).family());
+}
+
+void TestSettings::SettingsOntoTheJobAndBack() {
+  TvxJobSettings S;
+  S.SourceFile = QStringLiteral("/tmp/in.pdf");
+  S.Text = QStringLiteral("First\r\nZweite \u00C4nderung");
+  S.AngleText = QStringLiteral(" -30");
+  S.Font = {QStringLiteral("Liberation Serif"), 12, true, false, true, false, MakeColor(1, 2, 3)};
+  S.RenderMode = QStringLiteral("Stroke");
+  S.StrokeColor = MakeColor(4, 5, 6);
+  S.Overlay = true;
+  S.HorizontalPosition = QStringLiteral("Right");
+  S.VerticalPosition = QStringLiteral("Top");
+  S.OpenAfterSave = false;
+
+  // What no control shows comes from the base.
+  TvxWatermarkJob Base;
+  Base.Pages = QStringLiteral("2-").toStdString();
+  Base.Opacity = 30;
+  Base.Encryption.emplace();
+  const TvxWatermarkJob Job = ToWatermarkJob(S, Base);
+  QVERIFY(Job.Text == u"First\r\nZweite \u00C4nderung");
+  QCOMPARE(Job.Angle, -30);
+  QVERIFY(Job.Font == (TvxWatermarkJob::TvxJobFont{"Liberation Serif", 12, true, false, true, false,
+                                                   MakeColor(1, 2, 3)}));
+  QCOMPARE(Job.RenderMode, trStroke);
+  QCOMPARE(Job.StrokeColor, MakeColor(4, 5, 6));
+  QVERIFY(Job.Overlay);
+  QCOMPARE(Job.HorizontalPosition, hpRight);
+  QCOMPARE(Job.VerticalPosition, vpTop);
+  QVERIFY(!Job.OpenAfterSave);
+  QCOMPARE(Job.Pages, std::string("2-"));
+  QCOMPARE(Job.Opacity, 30);
+  QVERIFY(Job.Encryption);
+
+  // Back: the source file stays, the angle is written plainly.
+  TvxJobSettings Back = FromWatermarkJob(Job, S);
+  QCOMPARE(Back.AngleText, QStringLiteral("-30"));
+  Back.AngleText = S.AngleText;
+  QVERIFY(Back == S);
+  for (const char* Item : {"Fill", "Stroke", "FillStroke"}) {
+    S.RenderMode = QString::fromLatin1(Item);
+    QCOMPARE(FromWatermarkJob(ToWatermarkJob(S)).RenderMode, S.RenderMode);
+  }
+
+  // Every kind of line end becomes the memo's CR LF.
+  TvxWatermarkJob Lines;
+  Lines.Text = u"a\nb\rc\r\nd";
+  QCOMPARE(FromWatermarkJob(Lines).Text, QStringLiteral("a\r\nb\r\nc\r\nd"));
+
+  S.AngleText = QStringLiteral("steep");
+  QCOMPARE(ErrorOf([&] { ToWatermarkJob(S); }),
+           QStringLiteral("'steep' is not a valid integer value"));
 }

@@ -1,4 +1,5 @@
 // The window: controls, defaults, layout, dialogs and the handlers' errors.
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include "app_test_support.h"
 #include "app_tests.h"
 #include "pdf/watermark/vxUnits.h"
+#include "pdf/watermark/vxWatermarkJob.h"
 
 using namespace vx;
 using namespace vx::app;
@@ -464,6 +466,122 @@ void TestWindow::HandlerErrorsNeverLeaveTheSlot() {
   QTest::mouseClick(Form.Button1, Qt::LeftButton);
   QVERIFY(Form.PDOC->IsLoaded());
   QCOMPARE(Platform.Errors.size(), 1);
+}
+
+void TestWindow::ControlsStartFromANewJob() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  // The font's size is the dialog's pixel height on this screen.
+  TvxWatermarkJob New;
+  New.Font.Size = PixelHeightToPoints(48, PixelsPerInch());
+  QVERIFY(Form.Job() == New);
+}
+
+void TestWindow::JobFileCommandsInTheContextMenu() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  QCOMPARE(Form.contextMenuPolicy(), Qt::ActionsContextMenu);
+  QCOMPARE(Form.actions(), (QList<QAction*>{Form.LoadJobAction, Form.SaveJobAction}));
+  QCOMPARE(Form.LoadJobAction->text(), QStringLiteral("Load job\u2026"));
+  QCOMPARE(Form.SaveJobAction->text(), QStringLiteral("Save job\u2026"));
+
+  // Cancelled dialogs change nothing and write nothing.
+  const TvxJobSettings Before = Form.Settings();
+  Form.LoadJobAction->trigger();
+  Form.SaveJobAction->trigger();
+  QCOMPARE(Platform.OpenDialogs.size(), size_t(1));
+  QCOMPARE(Platform.OpenDialogs[0].Title, QStringLiteral("Load job"));
+  QCOMPARE(Platform.OpenDialogs[0].Filter, QStringLiteral("Vellumark job files (*.json)|*.json"));
+  QCOMPARE(Platform.OpenDialogs[0].DefaultSuffix, QStringLiteral("json"));
+  QCOMPARE(Platform.SaveDialogs.size(), size_t(1));
+  QCOMPARE(Platform.SaveDialogs[0].Title, QStringLiteral("Save job"));
+  QVERIFY(Platform.SaveDialogs[0].ConfirmOverwrite);
+  QVERIFY(Form.Settings() == Before);
+  QVERIFY(Platform.Errors.isEmpty() && Platform.Messages.isEmpty());
+}
+
+void TestWindow::SavedJobLoadsBackIntoTheControls() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.Memo1->setPlainText(QStringLiteral("CONFIDENTIAL\nDo not copy \u00A9"));
+  Form.Edit2->setText(QStringLiteral("-30"));
+  TvxFontSpec Font;
+  Font.Name = QStringLiteral("Liberation Serif");
+  Font.Size = 20;
+  Font.Italic = Font.StrikeOut = true;
+  Font.Color = MakeColor(0x12, 0x34, 0x56);
+  Platform.FontAnswer = Font;
+  QTest::mouseClick(Form.Button2, Qt::LeftButton);
+  Form.ComboBox1->setCurrentText(QStringLiteral("Stroke"));
+  Form.AdvColorSelector1->SetColor(MakeColor(0, 0x80, 0));
+  Form.CheckBox1->setChecked(true);
+  Form.ComboBox2->setCurrentText(QStringLiteral("Right"));
+  Form.ComboBox3->setCurrentText(QStringLiteral("Bottom"));
+  Form.CheckBox2->setChecked(false);
+  const TvxJobSettings Saved = Form.Settings();
+
+  const QString Path = Dir->filePath(QStringLiteral("controls.json"));
+  Platform.SaveAnswers = {Path};
+  Form.SaveJobAction->trigger();
+  QVERIFY2(Platform.Errors.isEmpty(), qPrintable(Platform.Errors.join(u'|')));
+  const TvxWatermarkJob Written = LoadWatermarkJob(QFile::encodeName(Path).toStdString());
+  QVERIFY(Written == Form.Job());
+  QCOMPARE(Written.Angle, -30);
+  QCOMPARE(Written.Font.Name, std::string("Liberation Serif"));
+  QVERIFY(!Written.Encryption);  // the window has no passwords to write
+  QVERIFY(!vxtest::ReadAll(Path).contains("Password"));
+
+  // A new window shows the saved job in every control.
+  TFakePlatform Other;
+  TForm1 Loaded(Other);
+  Other.OpenAnswers = {Path};
+  Loaded.LoadJobAction->trigger();
+  QVERIFY2(Other.Errors.isEmpty(), qPrintable(Other.Errors.join(u'|')));
+  QVERIFY(Other.Messages.isEmpty());
+  QVERIFY(Loaded.Settings() == Saved);
+  QCOMPARE(Loaded.Memo1->toPlainText(), QStringLiteral("CONFIDENTIAL\nDo not copy \u00A9"));
+  QCOMPARE(Loaded.Edit3->text(), QStringLiteral("Liberation Serif, 20, $00563412"));
+  QCOMPARE(Loaded.AdvColorSelector1->Color(), MakeColor(0, 0x80, 0));
+  QVERIFY(Loaded.Job() == Form.Job());
+
+  // Keys the file leaves out take a new job's values, not the controls'.
+  QVERIFY(vxtest::WriteAll(Path, R"({"angle": 12})"));
+  Other.OpenAnswers = {Path};
+  Loaded.LoadJobAction->trigger();
+  TvxWatermarkJob Expected;
+  Expected.Angle = 12;
+  QVERIFY(Loaded.Job() == Expected);
+  QCOMPARE(Loaded.Edit2->text(), QStringLiteral("12"));
+  QCOMPARE(Loaded.ComboBox1->currentText(), QStringLiteral("FillStroke"));
+  QVERIFY(Loaded.CheckBox2->isChecked());
+}
+
+void TestWindow::RefusedJobFileShowsItsMessage() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.Memo1->setPlainText(QStringLiteral("Kept"));
+  const TvxJobSettings Before = Form.Settings();
+  const QString Path = Dir->filePath(QStringLiteral("refused.json"));
+  QVERIFY(vxtest::WriteAll(Path, R"({"text": "Never shown", "fnt": {"size": 20}})"));
+  Platform.OpenAnswers = {Path};
+  Form.LoadJobAction->trigger();
+  QCOMPARE(Platform.Errors, QStringList{QStringLiteral("unknown key \"fnt\" in the job file")});
+  QVERIFY(Form.Settings() == Before);
+
+  QVERIFY(vxtest::WriteAll(Path, "{\"text\": "));
+  Platform.OpenAnswers = {Path};
+  Form.LoadJobAction->trigger();
+  QCOMPARE(Platform.Errors.size(), 2);
+  QVERIFY2(Platform.Errors[1].startsWith(QStringLiteral("the job file is not valid JSON: ")),
+           qPrintable(Platform.Errors[1]));
+  QVERIFY(Form.Settings() == Before);
+
+  // A bad angle is said before the dialog asks where to save.
+  Form.Edit2->setText(QStringLiteral("4x5"));
+  Form.SaveJobAction->trigger();
+  QCOMPARE(Platform.Errors.size(), 3);
+  QCOMPARE(Platform.Errors[2], QStringLiteral("'4x5' is not a valid integer value"));
+  QVERIFY(Platform.SaveDialogs.empty());
 }
 
 void TestWindow::GrabWindow() {

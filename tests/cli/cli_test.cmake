@@ -128,6 +128,102 @@ if(NOT BEFORE STREQUAL AFTER)
   message(FATAL_ERROR "a failed stamp changed the existing target")
 endif()
 
+# stamp --seed N: resource names and the file identifier repeat, so two
+# runs write the same bytes; without it they differ.
+foreach(RUN 1 2)
+  execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/seeded${RUN}.pdf --seed 42
+    --encrypt aes256 --user-password u RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+  execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/unseeded${RUN}.pdf
+    RESULT_VARIABLE RC2 ERROR_VARIABLE ERR2)
+  if(NOT RC EQUAL 0 OR NOT RC2 EQUAL 0)
+    message(FATAL_ERROR "stamp for --seed failed (${RC}, ${RC2}): ${ERR}${ERR2}")
+  endif()
+endforeach()
+file(SHA256 ${WORK}/seeded1.pdf SEEDED1)
+file(SHA256 ${WORK}/seeded2.pdf SEEDED2)
+file(SHA256 ${WORK}/unseeded1.pdf UNSEEDED1)
+file(SHA256 ${WORK}/unseeded2.pdf UNSEEDED2)
+if(NOT SEEDED1 STREQUAL SEEDED2 OR UNSEEDED1 STREQUAL UNSEEDED2)
+  message(FATAL_ERROR "--seed must give the same file twice, and only --seed")
+endif()
+expect_usage("--seed takes a whole number from 1 to 18446744073709551615"
+  stamp ${DATA}/two_pages.pdf -o ${WORK}/seeded1.pdf --seed 0)
+expect_usage("--seed takes a whole number from 1 to 18446744073709551615"
+  stamp ${DATA}/two_pages.pdf -o ${WORK}/seeded1.pdf --seed 18446744073709551616)
+
+# stamp --job FILE: the job file first, the command line over it. A job
+# stamps the bytes its options would; a refused job file names the key and
+# leaves the target as it was.
+set(JOB ${WORK}/job.json)
+file(WRITE ${JOB} [=[{
+  "text": "From the job",
+  "angle": 0,
+  "font": {"size": 24, "bold": true},
+  "strokeColor": "00aa00",
+  "pages": "2",
+  "opacity": 60,
+  "open": false
+}
+]=])
+set(JOB_OPTIONS --text "From the job" --angle 0 --size 24 --bold --stroke-color 00AA00 --opacity 60)
+function(expect_same_stamp WHAT)
+  cmake_parse_arguments(S "" "" "JOB;LINE" ${ARGN})
+  execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/by_job.pdf --seed 9 ${S_JOB}
+    RESULT_VARIABLE RC ERROR_VARIABLE ERR OUTPUT_VARIABLE SOUT)
+  execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/by_line.pdf --seed 9 ${S_LINE}
+    RESULT_VARIABLE RC2 ERROR_VARIABLE ERR2)
+  if(NOT RC EQUAL 0 OR NOT RC2 EQUAL 0 OR NOT "${SOUT}${ERR}" STREQUAL "")
+    message(FATAL_ERROR "${WHAT}: stamp failed or was not silent (${RC}, ${RC2}): ${SOUT}${ERR}${ERR2}")
+  endif()
+  file(SHA256 ${WORK}/by_job.pdf A)
+  file(SHA256 ${WORK}/by_line.pdf B)
+  if(NOT A STREQUAL B)
+    message(FATAL_ERROR "${WHAT}: the job must stamp what '${S_LINE}' stamps")
+  endif()
+endfunction()
+expect_same_stamp("a job file" JOB --job ${JOB} LINE ${JOB_OPTIONS} --pages 2)
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} -f 1 -l 1 ${WORK}/by_job.pdf - OUTPUT_VARIABLE TEXT1)
+  execute_process(COMMAND ${PDFTOTEXT} -f 2 -l 2 ${WORK}/by_job.pdf - OUTPUT_VARIABLE TEXT2)
+  if(NOT TEXT2 MATCHES "From the job" OR TEXT1 MATCHES "From the job")
+    message(FATAL_ERROR "the job's text must be on its page 2 only:\n${TEXT1}\n---\n${TEXT2}")
+  endif()
+endif()
+expect_same_stamp("options over a job file"
+  JOB --job ${JOB} --text "From the line" --pages 1 --italic --opacity 100
+  LINE ${JOB_OPTIONS} --text "From the line" --pages 1 --italic --opacity 100)
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} ${WORK}/by_job.pdf - OUTPUT_VARIABLE TEXT)
+  if(NOT TEXT MATCHES "From the line" OR TEXT MATCHES "From the job")
+    message(FATAL_ERROR "--text must replace the job's text:\n${TEXT}")
+  endif()
+endif()
+# An encrypting job, its level changed on the command line.
+file(WRITE ${WORK}/encrypting_job.json
+  [=[{"encrypt": {"level": "aes256", "userPassword": "u", "permissions": ["print"]}}]=])
+expect_same_stamp("encryption over a job file"
+  JOB --job ${WORK}/encrypting_job.json --encrypt 128 --owner-password o
+  LINE --encrypt 128 --user-password u --owner-password o --permissions print)
+file(SHA256 ${WORK}/by_job.pdf BEFORE)
+file(WRITE ${WORK}/bad_job.json [=[{"text": "x", "fnt": {"size": 20}}]=])
+expect_failure("unknown key \"fnt\" in the job file"
+  stamp ${DATA}/two_pages.pdf -o ${WORK}/by_job.pdf --job ${WORK}/bad_job.json)
+file(WRITE ${WORK}/bad_job.json [=[{"angle": "steep"}]=])
+expect_failure("\"angle\" in the job file must be a whole number from -2147483648 to 2147483647"
+  stamp ${DATA}/two_pages.pdf -o ${WORK}/by_job.pdf --job ${WORK}/bad_job.json --angle 3)
+file(WRITE ${WORK}/bad_job.json "{\"text\": \"Draft \\u4E2D\"}")
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/by_job.pdf
+  --job ${WORK}/bad_job.json RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 1 OR NOT ERR MATCHES "U\\+4E2D")
+  message(FATAL_ERROR "a job's text outside the code page must be refused by name, got ${RC}: ${ERR}")
+endif()
+expect_failure("Cannot read the job file ${WORK}/no-such-job.json"
+  stamp ${DATA}/two_pages.pdf -o ${WORK}/by_job.pdf --job ${WORK}/no-such-job.json)
+file(SHA256 ${WORK}/by_job.pdf AFTER)
+if(NOT BEFORE STREQUAL AFTER)
+  message(FATAL_ERROR "a refused job file changed the existing target")
+endif()
+
 # Encryption: --encrypt on rewrite, --password on every command.
 set(ENC ${WORK}/encrypted.pdf)
 file(REMOVE ${ENC})

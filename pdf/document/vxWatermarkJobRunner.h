@@ -1,0 +1,15 @@
+// Runs a watermark job on a loaded document, as both front ends do.
+#pragma once
+
+#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/watermark/vxWatermarkJob.h"
+
+namespace vx {
+
+// Sets the output encryption the job asks for, measures in points and
+// stamps the job's pages (every page when it names none). The document is
+// saved by the caller, which also decides on opening it afterwards. Raises
+// what the stamping raises; a refused encryption comes before any stamp.
+void RunWatermarkJob(TvxCustomPDFDocument& Doc, const TvxWatermarkJob& Job);
+
+}  // namespace vx
