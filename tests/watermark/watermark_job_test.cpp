@@ -16,9 +16,9 @@
 #include "pdf/watermark/vxWatermarkJob.h"
 #include "support/documents.h"
 #include "support/expect_error.h"
+#include "support/fake_fonts.h"
 #include "support/pdf_builder.h"
 #include "support/tools.h"
-#include "watermark/fake_fonts.h"
 
 using namespace vx;
 
