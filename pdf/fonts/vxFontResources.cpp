@@ -388,7 +388,6 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
       TvxPDFObject* V = Fonts->GetValue(I);
       const auto* Ref = ObjectAs<TvxPDFIndirectReference>(V);
       if (!Ref) continue;
-
       if (!SeenRefs.Insert(TvxObjectKey{Ref->DocumentID, Ref->ObjectNumber, Ref->Generation}, 0))
         continue;
       TvxFontEntry E = R.Entry(V);

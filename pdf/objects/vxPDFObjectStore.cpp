@@ -162,7 +162,6 @@ TvxPDFArrayObject* TvxPDFObjectStore::ResolveArray(
   if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
   if (!Obj || Obj->IsNull()) return nullptr;
   if (auto* Array = ObjectAs<TvxPDFArrayObject>(Obj)) return Array;
-
   if (Obj->IsName()) {
     Owned = std::make_unique<TvxPDFArrayObject>();
     Owned->Add(Obj->Clone());

@@ -90,7 +90,6 @@ TvxPDFObjectPtr TvxPDFArrayObject::Clone() const {
 
 std::unique_ptr<TvxPDFArrayObject> TvxPDFArrayObject::CloneArray() const {
   auto Result = std::make_unique<TvxPDFArrayObject>();
-
   Result->Items.reserve(Items.size());
   for (const auto& Item : Items) Result->Items.push_back(CloneOrNull(Item));
   return Result;

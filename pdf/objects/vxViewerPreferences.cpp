@@ -69,7 +69,6 @@ std::string TvxPDFViewerPreferences::PreferencesText() const {
       Value = "true";
     else if (const auto* Name = ObjectAs<TvxPDFNameObject>(V))
       Value = Name->Text;
-
     if (Value.empty()) continue;
     Lines.append(Key).append(" ").append(Value).append("\r\n");
   }
@@ -100,7 +99,6 @@ void SetPageTransition(std::span<TvxPDFIndirectObject* const> Pages,
   }
   for (int32_t P : PageNumbers) {
     auto& Page = ObjectCast<TvxPDFDictObject>(Pages[P - 1]->Value.get());
-
     Page.SetValue("/Dur", std::make_unique<TvxPDFRealObject>(Duration));
     Page.SetValue("/Trans", MakeTransitionDict(Style, Duration));
   }

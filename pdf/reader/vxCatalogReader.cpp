@@ -382,7 +382,6 @@ void TvxCatalogReader::VisitKid(int32_t K, const TvxInherited& Inherited,
   if (Stack.empty())
     if (auto* Count = ObjectAs<TvxPDFIntegerObject>(Dict.Lookup("/Count")))
       FRootCount = Count->Value;
-
   F.Node = std::move(Node);
   Stack.push_back(std::move(F));
 }

@@ -183,7 +183,6 @@ TvxPDFObjectPtr TvxNamedDests::ResolveDestination(const TvxPDFObject* V) const {
     }
     if (V->IsArray()) return V->Clone();
   }
-
   throw EUnexpectedError(std::string(msg::UnexpectedError));
 }
 

@@ -286,7 +286,6 @@ void TvxObjectLoader::RunWalk() {
       }
       auto* Text = ObjectAs<TvxPDFStringObject>(V);
       std::string Name = Text ? Text->GetValue() : ObjectCast<TvxPDFNameObject>(V).GetName();
-
       if (TvxPDFObjectPtr Dest = FData.FFindNamedDest(Name))
         Dict->Values[static_cast<size_t>(I)] = std::move(Dest);
     }
@@ -382,7 +381,6 @@ TvxPDFDictObject* TvxObjectLoader::ResolveDictLoading(TvxPDFObject* X, bool Keep
   if (!T) return nullptr;
   auto* Dict = AsDict(T);
   if (!Dict) UnexpectedObject();
-
   if (FromFile) {
     Owned = Dict->CloneDict();
     return Owned.get();

@@ -178,7 +178,6 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
 void TvxOutlineReader::ProcessAction(TvxPDFDictObject& Action) {
   const auto* S = ObjectAs<TvxPDFNameObject>(Action.Lookup("/S"));
   std::string Kind = S ? S->Text : std::string();
-
   // A remote or embedded go-to names a destination of another file, and a
   // thread action's /D is a thread: neither is looked up in this document.
   bool Local = Kind != "/GoToR" && Kind != "/GoToE" && Kind != "/Thread";

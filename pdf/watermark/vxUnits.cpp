@@ -39,7 +39,6 @@ bool ReadUsableBox(const TvxPDFDictObject& Page, std::string_view Key,
                    const TvxPDFObjectStore& Store, TvxPDFRect& Box) {
   const auto* Array = ObjectAs<TvxPDFArrayObject>(Store.Resolve(Page.Lookup(Key)));
   if (!Array || Array->Count() < 4) return false;
-
   for (int32_t I = 0; I < 4; ++I) {
     const TvxPDFObject* V = Store.Resolve(Array->GetItem(I));
     if (!V || !(V->IsInteger() || V->IsReal())) return false;

@@ -285,7 +285,8 @@ void TvxWatermarkStamper::AddToContentsArray(TvxPDFArrayObject& Array,
   }
   bool Wrapped = FStamping && FWrapped.count(&Array);
   for (size_t I = 0; !Wrapped && I < Array.Items.size(); ++I) {
-    Wrapped = ReferenceNumber(Array.Items[I].get()) == FData.FSaveStateObjNo;
+    const auto* R = ObjectAs<TvxPDFIndirectReference>(Array.Items[I].get());
+    Wrapped = R && R->ObjectNumber == FData.FSaveStateObjNo;
   }
   if (!Wrapped) WrapPageContent(Array);
   if (FStamping) FWrapped.insert(&Array);
@@ -703,7 +704,6 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
   }
   // SharedContentsArray names arrays only.
   auto Copy = ObjectCast<TvxPDFArrayObject>(Shared->Value.get()).CloneArray();
-
   AddToContentsArray(*Copy, Ref, Run.T.Overlay);
   TvxPDFIndirectObject* Made = FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
       FData.FDocumentID, FData.FStore->NewObjectNumber(), 0, true, std::move(Copy)));

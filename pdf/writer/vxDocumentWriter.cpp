@@ -628,7 +628,6 @@ std::unique_ptr<TvxPDFArrayObject> TvxDocumentWriter::PlainOutputID(
   const TvxPDFObject* First = Source && Source->Count() > 0 ? Source->GetItem(0) : nullptr;
   const auto* Text = ObjectAs<TvxPDFStringObject>(First);
   if (Text && Text->Text.size() > 2)
-
     ID->Add(First->Clone());
   else
     ID->Add(Fresh());

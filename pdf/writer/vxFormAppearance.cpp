@@ -14,7 +14,6 @@ void SetNeedAppearances(TvxDocumentData& D, int32_t AppearanceMode) {
     Form->Add("/NeedAppearances", std::make_unique<TvxPDFBooleanObject>(Need));
   else if (auto* Flag = ObjectAs<TvxPDFBooleanObject>(Form->Values[I].get()))
     Flag->Value = Need;
-
   else
     (void)Form->PutValueAt(I, std::make_unique<TvxPDFBooleanObject>(Need));
 }

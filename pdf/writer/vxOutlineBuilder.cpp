@@ -18,7 +18,6 @@ bool TvxOutlineBuilder::DestinationDropped(const TvxPDFOutline& Item) {
   auto* Dest = ObjectAs<TvxPDFArrayObject>(Dict ? Dict->Lookup("/Dest") : nullptr);
   if (!Dest) return false;
   TvxPDFObject* Page = Dest->GetItem(0);
-
   if (Page && Page->IsIndirectReference()) {
     TvxPDFIndirectObject* Target = D.FStore->FindObject(Page);
     return Target && Target->UseCount == 0;
