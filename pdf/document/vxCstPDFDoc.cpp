@@ -6,6 +6,7 @@
 
 #include "pdf/document/vxCatalogContent.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxViewerPreferences.h"
 #include "pdf/reader/vxRepair.h"
 #include "pdf/reader/vxXRefLoader.h"
@@ -269,15 +270,16 @@ void TvxCustomPDFDocument::SetPageTransition(std::string_view Pages, uint8_t Sty
 
 TvxPageSize TvxCustomPDFDocument::GetPageSize(int32_t PageNo, TvxMeasurementUnit Unit) const {
   CheckPageNumber(PageNo, PageCount());
+  // The load takes dictionaries only as pages.
   const auto& Page =
-      *static_cast<const TvxPDFDictObject*>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
+      ObjectCast<TvxPDFDictObject>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
   return GetPageSizeOf(Page, *FStore, Unit);
 }
 
 TvxPDFRect TvxCustomPDFDocument::GetPageBox(int32_t PageNo, TvxMeasurementUnit Unit) const {
   CheckPageNumber(PageNo, PageCount());
   const auto& Page =
-      *static_cast<const TvxPDFDictObject*>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
+      ObjectCast<TvxPDFDictObject>(FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
   return GetPageBoxOf(Page, *FStore, Unit);
 }
 

@@ -1,6 +1,7 @@
 // The document's side of the standard security handler: password check on
 // load, encryption of the output on save.
 #include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/reader/vxXRefLoader.h"
 
 namespace vx {
@@ -58,9 +59,8 @@ bool TvxCustomPDFDocument::EncryptsStrings() const {
 bool TvxCustomPDFDocument::EncryptsStream(const TvxPDFDictObject* Dict) const {
   const TvxPDFEncryption* E = FSecurity->Encryptor();
   if (!E || !E->AttachmentsOnly()) return true;
-  const TvxPDFObject* Type = Dict ? Dict->Lookup("/Type") : nullptr;
-  return Type && Type->IsName() &&
-         static_cast<const TvxPDFNameObject*>(Type)->Text == "/EmbeddedFile";
+  const auto* Type = ObjectAs<TvxPDFNameObject>(Dict ? Dict->Lookup("/Type") : nullptr);
+  return Type && Type->Text == "/EmbeddedFile";
 }
 
 TvxPDFVersion TvxCustomPDFDocument::MinimumVersion() const {

@@ -11,6 +11,7 @@
 #include "pdf/filters/vxRLEFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/objects/vxPDFObjects.h"
 
@@ -157,17 +158,17 @@ TvxFilterList GetFilterList(const TvxPDFObject* Filter, const TvxPDFObjectStore*
   // The store's resolvers take mutable pointers but only read.
   if (Store && Filter) Filter = Store->Resolve(const_cast<TvxPDFObject*>(Filter));
   if (!Filter) return List;
-  if (Filter->IsName()) {
-    List.push_back(FilterFromName(static_cast<const TvxPDFNameObject*>(Filter)->Text));
+  if (const auto* Name = ObjectAs<TvxPDFNameObject>(Filter)) {
+    List.push_back(FilterFromName(Name->Text));
     return List;
   }
-  if (!Filter->IsArray())
+  const auto* Chain = ObjectAs<TvxPDFArrayObject>(Filter);
+  if (!Chain)
     throw EUnexpectedFilterObject(FormatMessage(msg::UnexpectedFilterObject, Filter->TypeName()));
-  for (const TvxPDFObjectPtr& Item : static_cast<const TvxPDFArrayObject*>(Filter)->Items) {
+  for (const TvxPDFObjectPtr& Item : Chain->Items) {
     const TvxPDFObject* Name = Item.get();
     if (Store && Name) Name = Store->Resolve(Item.get());
-    if (!Name || !Name->IsName()) throw EInvalidCast(std::string(msg::InvalidTypecast));
-    List.push_back(FilterFromName(static_cast<const TvxPDFNameObject*>(Name)->Text));
+    List.push_back(FilterFromName(ObjectCast<TvxPDFNameObject>(Name).Text));
   }
   return List;
 }
@@ -188,9 +189,9 @@ TvxStepParams StepParamsFromDict(const TvxPDFDictObject* Parms, const TvxPDFObje
   TvxPDFObject* Early = Parms->Lookup("/EarlyChange");
   if (Store) Early = Store->Resolve(Early);
   if (Early) {
-    if (!Early->IsInteger())
-      throw EInvalidDecodeParms(FormatMessage(msg::InvalidDecodeParms, "/EarlyChange"));
-    P.EarlyChange = static_cast<TvxPDFIntegerObject*>(Early)->Value != 0;
+    const auto* N = ObjectAs<TvxPDFIntegerObject>(Early);
+    if (!N) throw EInvalidDecodeParms(FormatMessage(msg::InvalidDecodeParms, "/EarlyChange"));
+    P.EarlyChange = N->Value != 0;
   }
   return P;
 }
@@ -270,12 +271,11 @@ std::unique_ptr<TvxMemoryStream> DecodeStreamData(const TvxPDFStreamObject& Stre
   std::vector<std::optional<TvxStepParams>> StepParams(List.size());
   for (size_t I = 0; I < List.size(); ++I) {
     const TvxPDFObject* P = nullptr;
-    if (Parms && Parms->IsArray())
-      P = Resolve(static_cast<TvxPDFArrayObject*>(Parms)->GetItem(static_cast<int32_t>(I)));
+    if (const auto* PerStep = ObjectAs<TvxPDFArrayObject>(Parms))
+      P = Resolve(PerStep->GetItem(static_cast<int32_t>(I)));
     else if (Parms && Parms->IsDict() && (List[I] == ftFlateDecode || List[I] == ftLZWDecode))
       P = Parms;
-    if (P && P->IsDict())
-      StepParams[I] = StepParamsFromDict(static_cast<const TvxPDFDictObject*>(P), Store);
+    if (const TvxPDFDictObject* Step = AsDict(P)) StepParams[I] = StepParamsFromDict(Step, Store);
   }
 
   // Data still in the source file is read for this call only.

@@ -7,6 +7,7 @@
 #include "pdf/filters/vxFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxPDFObjectStore.h"
 #include "pdf/objects/vxPDFObjects.h"
 
@@ -117,8 +118,9 @@ int32_t IntegerEntry(const TvxPDFDictObject* Parms, std::string_view Key, int32_
   TvxPDFObject* Obj = Parms->Lookup(Key);
   if (Store) Obj = Store->Resolve(Obj);
   if (!Obj || Obj->IsNull()) return Default;
-  if (!Obj->IsInteger()) throw EInvalidDecodeParms(FormatMessage(msg::InvalidDecodeParms, Key));
-  return static_cast<TvxPDFIntegerObject*>(Obj)->Value;
+  const auto* N = ObjectAs<TvxPDFIntegerObject>(Obj);
+  if (!N) throw EInvalidDecodeParms(FormatMessage(msg::InvalidDecodeParms, Key));
+  return N->Value;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "pdf/fonts/vxFontEncodings.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxFlatIndex.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxUtils.h"
 #include "platform/vxCodePage.h"
 
@@ -71,22 +72,18 @@ class TvxEntryReader {
  public:
   explicit TvxEntryReader(const TvxPDFObjectStore& Store) : S(Store) {}
 
-  const TvxPDFDictObject* Dict(TvxPDFObject* Obj) const {
-    TvxPDFObject* R = S.Resolve(Obj);
-    return R && R->IsDict() ? static_cast<TvxPDFDictObject*>(R) : nullptr;
-  }
+  const TvxPDFDictObject* Dict(TvxPDFObject* Obj) const { return AsDict(S.Resolve(Obj)); }
   // The normalised text (with slash) of a name entry; empty for anything else.
   std::string Name(const TvxPDFDictObject& D, std::string_view Key) const {
-    TvxPDFObject* R = S.Resolve(D.Lookup(Key));
-    return R && R->IsName() ? NormalName(static_cast<TvxPDFNameObject*>(R)->Text) : std::string();
+    const auto* R = ObjectAs<TvxPDFNameObject>(S.Resolve(D.Lookup(Key)));
+    return R ? NormalName(R->Text) : std::string();
   }
   bool Integer(const TvxPDFDictObject& D, std::string_view Key, int64_t& Value) const {
     TvxPDFObject* R = S.Resolve(D.Lookup(Key));
-    if (!R) return false;
-    if (R->IsInteger())
-      Value = static_cast<TvxPDFIntegerObject*>(R)->Value;
-    else if (R->IsInt64())
-      Value = static_cast<TvxPDFInt64Object*>(R)->Value;
+    if (const auto* N = ObjectAs<TvxPDFIntegerObject>(R))
+      Value = N->Value;
+    else if (const auto* N64 = ObjectAs<TvxPDFInt64Object>(R))
+      Value = N64->Value;
     else
       return false;
     return true;
@@ -113,10 +110,8 @@ class TvxEntryReader {
   // apart is rounding.
   bool HasWidths(const TvxPDFDictObject& D, const std::array<int32_t, 224>& Ours) const {
     int64_t First = 0;
-    TvxPDFObject* A = S.Resolve(D.Lookup("/Widths"));
-    if (!Integer(D, "/FirstChar", First) || First > 32 || First < 0 || !A || !A->IsArray())
-      return false;
-    auto* W = static_cast<TvxPDFArrayObject*>(A);
+    const auto* W = ObjectAs<TvxPDFArrayObject>(S.Resolve(D.Lookup("/Widths")));
+    if (!Integer(D, "/FirstChar", First) || First > 32 || First < 0 || !W) return false;
     for (int32_t C = 32; C < 256; ++C) {
       TvxPDFObject* V = S.Resolve(W->GetItem(static_cast<int32_t>(C - First)));
       if (!V || !(V->IsInteger() || V->IsInt64() || V->IsReal()) ||
@@ -130,9 +125,8 @@ class TvxEntryReader {
   int64_t ProgramLength(const TvxPDFDictObject& Font) const {
     const TvxPDFDictObject* Desc = Dict(Font.Lookup("/FontDescriptor"));
     if (!Desc) return -1;
-    TvxPDFObject* File = S.Resolve(Desc->Lookup("/FontFile2"));
-    if (File && File->IsStream()) {
-      const TvxPDFDictObject* FileDict = static_cast<TvxPDFStreamObject*>(File)->Dict.get();
+    if (const auto* File = ObjectAs<TvxPDFStreamObject>(S.Resolve(Desc->Lookup("/FontFile2")))) {
+      const TvxPDFDictObject* FileDict = File->Dict.get();
       int64_t Length1 = 0;
       return FileDict && Integer(*FileDict, "/Length1", Length1) && Length1 > 0 ? Length1 : 0;
     }
@@ -157,18 +151,19 @@ class TvxEntryReader {
   // it is as long as ProgramSize (glyph numbers differ between versions of
   // a face, so another vendor's whole font would show other glyphs).
   bool IsIdentityCIDFont(const TvxPDFDictObject& D, bool Subset, int64_t ProgramSize) const {
-    TvxPDFObject* A = S.Resolve(D.Lookup("/DescendantFonts"));
-    if (!A || !A->IsArray()) return false;
-    const TvxPDFDictObject* Cid = Dict(static_cast<TvxPDFArrayObject*>(A)->GetItem(0));
+    const auto* A = ObjectAs<TvxPDFArrayObject>(S.Resolve(D.Lookup("/DescendantFonts")));
+    if (!A) return false;
+    const TvxPDFDictObject* Cid = Dict(A->GetItem(0));
     if (!Cid || Name(*Cid, "/Subtype") != "/CIDFontType2") return false;
     TvxPDFObject* Map = S.Resolve(Cid->Lookup("/CIDToGIDMap"));
-    if (Map && !(Map->IsName() && static_cast<TvxPDFNameObject*>(Map)->Text == "/Identity"))
-      return false;
+    const auto* MapName = ObjectAs<TvxPDFNameObject>(Map);
+    if (Map && !(MapName && MapName->Text == "/Identity")) return false;
     const TvxPDFDictObject* Desc = Dict(Cid->Lookup("/FontDescriptor"));
-    TvxPDFObject* File = Desc ? S.Resolve(Desc->Lookup("/FontFile2")) : nullptr;
-    if (!File || !File->IsStream()) return false;
+    const auto* File =
+        ObjectAs<TvxPDFStreamObject>(Desc ? S.Resolve(Desc->Lookup("/FontFile2")) : nullptr);
+    if (!File) return false;
     int64_t Length1 = -1;
-    const TvxPDFDictObject* FileDict = static_cast<TvxPDFStreamObject*>(File)->Dict.get();
+    const TvxPDFDictObject* FileDict = File->Dict.get();
     return Subset ||
            (FileDict && Integer(*FileDict, "/Length1", Length1) && Length1 == ProgramSize);
   }
@@ -391,8 +386,8 @@ std::unique_ptr<TvxPDFIndirectReference> TvxFontResources::CreateFontResource(
     LastFonts = Fonts;
     for (int32_t I = 0; I < Fonts->Count(); ++I) {
       TvxPDFObject* V = Fonts->GetValue(I);
-      if (!V || !V->IsIndirectReference()) continue;
-      const auto* Ref = static_cast<const TvxPDFIndirectReference*>(V);
+      const auto* Ref = ObjectAs<TvxPDFIndirectReference>(V);
+      if (!Ref) continue;
       if (!SeenRefs.Insert(TvxObjectKey{Ref->DocumentID, Ref->ObjectNumber, Ref->Generation}, 0))
         continue;
       TvxFontEntry E = R.Entry(V);

@@ -1,5 +1,7 @@
 #include "pdf/fonts/vxPageFontLookup.h"
 
+#include "pdf/objects/vxObjectCasts.h"
+
 namespace vx {
 
 namespace {
@@ -26,8 +28,7 @@ uint64_t FontEntriesHash(const TvxPDFDictObject& Dict) {
     const TvxPDFNameObject* K = Dict.Keys[I].get();
     const TvxPDFObject* V = Dict.Values[I].get();
     uint64_t Part = K ? NameHash(K->Text) : 0;
-    if (V && V->IsIndirectReference()) {
-      const auto* R = static_cast<const TvxPDFIndirectReference*>(V);
+    if (const auto* R = ObjectAs<TvxPDFIndirectReference>(V)) {
       Part ^= static_cast<uint64_t>(static_cast<uint32_t>(R->ObjectNumber)) << 1 ^
               static_cast<uint64_t>(R->Generation) << 33 ^
               static_cast<uint64_t>(static_cast<uint32_t>(R->DocumentID)) << 49;
@@ -50,9 +51,9 @@ bool SameFontEntries(const TvxPDFDictObject& Earlier, int32_t Count, const TvxPD
     const TvxPDFObject* X = Earlier.Values[I].get();
     const TvxPDFObject* Y = Dict.Values[I].get();
     if (X == Y) continue;
-    if (!X || !Y || !X->IsIndirectReference() || !Y->IsIndirectReference()) return false;
-    const auto* R = static_cast<const TvxPDFIndirectReference*>(X);
-    const auto* T = static_cast<const TvxPDFIndirectReference*>(Y);
+    const auto* R = ObjectAs<TvxPDFIndirectReference>(X);
+    const auto* T = ObjectAs<TvxPDFIndirectReference>(Y);
+    if (!R || !T) return false;
     if (R->ObjectNumber != T->ObjectNumber || R->DocumentID != T->DocumentID ||
         R->Generation != T->Generation)
       return false;

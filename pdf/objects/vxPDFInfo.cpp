@@ -1,5 +1,6 @@
 #include "pdf/objects/vxPDFInfo.h"
 
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxUtils.h"
 #include "platform/vxCodePage.h"
 
@@ -151,9 +152,7 @@ void TvxPDFInfo::ReencodeSetValues() {
 }
 
 const TvxPDFStringObject* TvxPDFInfo::StringEntry(TvxInfoField Field) const {
-  const TvxPDFObject* V = FDict->Lookup(FieldKeys[Field]);
-  if (!V || !V->IsString()) return nullptr;
-  return static_cast<const TvxPDFStringObject*>(V);
+  return ObjectAs<TvxPDFStringObject>(FDict->Lookup(FieldKeys[Field]));
 }
 
 std::u16string TvxPDFInfo::GetText(TvxInfoField Field) const {

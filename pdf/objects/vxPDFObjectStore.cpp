@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 
 namespace vx {
 
@@ -85,17 +86,15 @@ int32_t TvxPDFObjectStore::IndexOfID(int32_t UniqueID) const {
 }
 
 TvxPDFIndirectObject* TvxPDFObjectStore::GetObject(int32_t Index) const {
-  return static_cast<TvxPDFIndirectObject*>(Objects.GetItem(Index));
+  // AddObject is the only way in.
+  return ObjectAs<TvxPDFIndirectObject>(Objects.GetItem(Index));
 }
 
 TvxPDFIndirectObject* TvxPDFObjectStore::FindObject(const TvxPDFObject* Obj) const {
-  if (!Obj) return nullptr;
   TvxObjectKey Key;
-  if (Obj->IsIndirectReference()) {
-    auto* R = static_cast<const TvxPDFIndirectReference*>(Obj);
+  if (const auto* R = ObjectAs<TvxPDFIndirectReference>(Obj)) {
     Key = {R->DocumentID, R->ObjectNumber, R->Generation};
-  } else if (Obj->IsIndirectObject()) {
-    auto* O = static_cast<const TvxPDFIndirectObject*>(Obj);
+  } else if (const auto* O = ObjectAs<TvxPDFIndirectObject>(Obj)) {
     Key = {O->DocumentID, O->ObjectNumber, O->Generation};
   } else {
     return nullptr;
@@ -117,8 +116,8 @@ TvxPDFObject* TvxPDFObjectStore::Follow(TvxPDFObject* Obj) const {
 TvxPDFObject* TvxPDFObjectStore::Resolve(TvxPDFObject* Obj) const {
   for (int64_t Steps = 0; Obj && (Obj->IsIndirectReference() || Obj->IsIndirectObject()); ++Steps) {
     if (Steps >= 2 * MaxReferenceChain) return nullptr;
-    if (Obj->IsIndirectObject()) {
-      Obj = static_cast<TvxPDFIndirectObject*>(Obj)->Value.get();
+    if (auto* O = ObjectAs<TvxPDFIndirectObject>(Obj)) {
+      Obj = O->Value.get();
     } else {
       Obj = FindObject(Obj);
     }
@@ -129,36 +128,40 @@ TvxPDFObject* TvxPDFObjectStore::Resolve(TvxPDFObject* Obj) const {
 TvxPDFDictObject* TvxPDFObjectStore::ResolveDict(TvxPDFObject* Obj) const {
   if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
   if (!Obj) return nullptr;
-  if (!Obj->IsDict()) Unexpected();
-  return static_cast<TvxPDFDictObject*>(Obj);
+  auto* Dict = AsDict(Obj);
+  if (!Dict) Unexpected();
+  return Dict;
 }
 
 TvxPDFNameObject* TvxPDFObjectStore::ResolveName(TvxPDFObject* Obj) const {
   if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
   if (!Obj) return nullptr;
-  if (!Obj->IsName()) Unexpected();
-  return static_cast<TvxPDFNameObject*>(Obj);
+  auto* Name = ObjectAs<TvxPDFNameObject>(Obj);
+  if (!Name) Unexpected();
+  return Name;
 }
 
 TvxPDFIntegerObject* TvxPDFObjectStore::ResolveInteger(TvxPDFObject* Obj) const {
   if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
   if (!Obj) return nullptr;
-  if (!Obj->IsInteger()) Unexpected();
-  return static_cast<TvxPDFIntegerObject*>(Obj);
+  auto* N = ObjectAs<TvxPDFIntegerObject>(Obj);
+  if (!N) Unexpected();
+  return N;
 }
 
 TvxPDFStringObject* TvxPDFObjectStore::ResolveString(TvxPDFObject* Obj) const {
   if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
   if (!Obj) return nullptr;
-  if (!Obj->IsString()) Unexpected();
-  return static_cast<TvxPDFStringObject*>(Obj);
+  auto* Text = ObjectAs<TvxPDFStringObject>(Obj);
+  if (!Text) Unexpected();
+  return Text;
 }
 
 TvxPDFArrayObject* TvxPDFObjectStore::ResolveArray(
     TvxPDFObject* Obj, std::unique_ptr<TvxPDFArrayObject>& Owned) const {
   if (Obj && Obj->IsIndirectReference()) Obj = Follow(Obj);
   if (!Obj || Obj->IsNull()) return nullptr;
-  if (Obj->IsArray()) return static_cast<TvxPDFArrayObject*>(Obj);
+  if (auto* Array = ObjectAs<TvxPDFArrayObject>(Obj)) return Array;
   if (Obj->IsName()) {
     Owned = std::make_unique<TvxPDFArrayObject>();
     Owned->Add(Obj->Clone());

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxUtils.h"
 #include "platform/vxCodePage.h"
 
@@ -84,6 +85,10 @@ std::unique_ptr<TvxPDFNameObject> TvxPDFNameObject::CloneName() const {
 // --- Array ---
 
 TvxPDFObjectPtr TvxPDFArrayObject::Clone() const {
+  return CloneArray();
+}
+
+std::unique_ptr<TvxPDFArrayObject> TvxPDFArrayObject::CloneArray() const {
   auto Result = std::make_unique<TvxPDFArrayObject>();
   Result->Items.reserve(Items.size());
   for (const auto& Item : Items) Result->Items.push_back(CloneOrNull(Item));
@@ -353,10 +358,8 @@ std::unique_ptr<TvxPDFIndirectReference> MakeReference(const TvxPDFIndirectObjec
 }
 
 double GetNumberValue(const TvxPDFObject* Obj) {
-  if (Obj) {
-    if (Obj->IsInteger()) return static_cast<const TvxPDFIntegerObject*>(Obj)->Value;
-    if (Obj->IsReal()) return static_cast<const TvxPDFRealObject*>(Obj)->Value;
-  }
+  if (const auto* N = ObjectAs<TvxPDFIntegerObject>(Obj)) return N->Value;
+  if (const auto* R = ObjectAs<TvxPDFRealObject>(Obj)) return R->Value;
   throw EUnexpectedObjectError(std::string(msg::UnexpectedObject));
 }
 

@@ -131,6 +131,7 @@ class TvxPDFArrayObject : public TvxPDFObject {
  public:
   TvxPDFArrayObject() : TvxPDFObject(otArray) {}
   TvxPDFObjectPtr Clone() const override;
+  std::unique_ptr<TvxPDFArrayObject> CloneArray() const;
 
   int32_t Add(TvxPDFObjectPtr Obj);
   int32_t AddInteger(int32_t N);

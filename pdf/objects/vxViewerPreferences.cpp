@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 
 namespace vx {
 
@@ -44,8 +45,8 @@ constexpr TvxTransitionStyle TransitionStyles[] = {
 }  // namespace
 
 bool TvxPDFViewerPreferences::GetFlag(std::string_view Key) const {
-  const TvxPDFObject* V = FDict->Lookup(Key);
-  return V && V->IsBoolean() && static_cast<const TvxPDFBooleanObject*>(V)->Value;
+  const auto* V = ObjectAs<TvxPDFBooleanObject>(FDict->Lookup(Key));
+  return V && V->Value;
 }
 
 void TvxPDFViewerPreferences::SetFlag(std::string_view Key, bool Value) {
@@ -63,10 +64,11 @@ std::string TvxPDFViewerPreferences::PreferencesText() const {
   for (std::string_view Key : WrittenKeys) {
     const TvxPDFObject* V = FDict->Lookup(Key);
     std::string_view Value;
-    if (V && V->IsBoolean() && static_cast<const TvxPDFBooleanObject*>(V)->Value)
+    const auto* Flag = ObjectAs<TvxPDFBooleanObject>(V);
+    if (Flag && Flag->Value)
       Value = "true";
-    else if (V && V->IsName())
-      Value = static_cast<const TvxPDFNameObject*>(V)->Text;
+    else if (const auto* Name = ObjectAs<TvxPDFNameObject>(V))
+      Value = Name->Text;
     if (Value.empty()) continue;
     Lines.append(Key).append(" ").append(Value).append("\r\n");
   }
@@ -96,7 +98,7 @@ void SetPageTransition(std::span<TvxPDFIndirectObject* const> Pages,
       throw EUnexpectedObjectError(std::string(msg::UnexpectedObject));
   }
   for (int32_t P : PageNumbers) {
-    auto& Page = static_cast<TvxPDFDictObject&>(*Pages[P - 1]->Value);
+    auto& Page = ObjectCast<TvxPDFDictObject>(Pages[P - 1]->Value.get());
     Page.SetValue("/Dur", std::make_unique<TvxPDFRealObject>(Duration));
     Page.SetValue("/Trans", MakeTransitionDict(Style, Duration));
   }

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/reader/vxPDFStreamReader.h"
 #include "pdf/reader/vxRepair.h"
 
@@ -23,14 +24,7 @@ TvxPDFObject* Entry(const TvxPDFDictObject& Dict, std::string_view Key) {
 }
 
 std::string NameText(const TvxPDFObject* Obj) {
-  if (!Obj) return {};
-  if (!Obj->IsName()) InvalidCast();
-  return static_cast<const TvxPDFNameObject*>(Obj)->Text;
-}
-
-int32_t ReferenceNumber(const TvxPDFObject* Obj) {
-  if (!Obj || !Obj->IsIndirectReference()) InvalidCast();
-  return static_cast<const TvxPDFIndirectReference*>(Obj)->ObjectNumber;
+  return Obj ? ObjectCast<TvxPDFNameObject>(Obj).Text : std::string();
 }
 
 }  // namespace
@@ -53,9 +47,9 @@ void TvxCatalogReader::ReadCatalog() {
   {
     TvxPDFDictObject& Info = FData.FInfo->Dict();
     for (int32_t I = 0; I < Info.Count(); ++I) {
-      TvxPDFObject* V = Info.GetValue(I);
-      if (!V || !V->IsIndirectReference()) continue;
-      TvxPDFObjectPtr Value = FLoader.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V));
+      auto* V = ObjectAs<TvxPDFIndirectReference>(Info.GetValue(I));
+      if (!V) continue;
+      TvxPDFObjectPtr Value = FLoader.LoadValueCopy(*V);
       if (Value && (Value->IsString() || Value->IsName() || Value->IsInteger() || Value->IsReal() ||
                     Value->IsBoolean()))
         TvxPDFObjectPtr Old = Info.PutValueAt(I, std::move(Value));
@@ -67,9 +61,9 @@ void TvxCatalogReader::ReadCatalog() {
   if (RootNumber < 0) throw EPDFFileCorruptedError(std::string(msg::NoCatalog));
   TvxLoadedObject Root = FLoader.LoadObject(RootNumber);
   if (!Root) throw EPDFFileCorruptedError(FormatMessage(msg::CatalogMissing, RootNumber));
-  if (!Root.Object->Value || !Root.Object->Value->IsDict())
-    throw EPDFFileCorruptedError(FormatMessage(msg::CatalogNoDictionary, RootNumber));
-  TvxPDFDictObject& C = *static_cast<TvxPDFDictObject*>(Root.Object->Value.get());
+  TvxPDFDictObject* Catalog = AsDict(Root.Object->Value.get());
+  if (!Catalog) throw EPDFFileCorruptedError(FormatMessage(msg::CatalogNoDictionary, RootNumber));
+  TvxPDFDictObject& C = *Catalog;
 
   // 3. Page mode and layout; a name outside the tables means the default,
   // and so does a value that is no name (a whole document is not refused for
@@ -81,9 +75,10 @@ void TvxCatalogReader::ReadCatalog() {
       if (C.Keys[I]->Text == Key) V = C.Values[I].get();
     if (V && V->IsNull()) V = nullptr;
     TvxPDFObjectPtr Loaded;
-    if (V && V->IsIndirectReference())
-      V = (Loaded = FLoader.LoadValueCopy(*static_cast<TvxPDFIndirectReference*>(V))).get();
-    return V && V->IsName() ? NameText(V) : std::string();
+    if (auto* R = ObjectAs<TvxPDFIndirectReference>(V))
+      V = (Loaded = FLoader.LoadValueCopy(*R)).get();
+    const auto* Name = ObjectAs<TvxPDFNameObject>(V);
+    return Name ? Name->Text : std::string();
   };
   FData.FPageMode =
       static_cast<TvxPageMode>(std::max(0, IndexOfName(PageModeNames, 4, ModeName("/PageMode"))));
@@ -99,9 +94,10 @@ void TvxCatalogReader::ReadCatalog() {
 
   // 5. Metadata.
   if (TvxPDFObject* Meta = Entry(C, "/Metadata")) {
-    if (!Meta->IsIndirectReference()) InvalidCast();
+    const auto& R = ObjectCast<TvxPDFIndirectReference>(Meta);
     FLoader.LoadReferences(Meta);
-    FData.FCatalog->Metadata.reset(static_cast<TvxPDFIndirectReference*>(Meta->Clone().release()));
+    FData.FCatalog->Metadata =
+        std::make_unique<TvxPDFIndirectReference>(R.DocumentID, R.ObjectNumber, R.Generation);
   }
 
   // 6. Pages.
@@ -109,7 +105,7 @@ void TvxCatalogReader::ReadCatalog() {
   FEvents.DoStatusMessage("Traversing Pages...");
   {
     TvxPDFObject* Pages = Entry(C, "/Pages");
-    ReadPageTree(Pages ? ReferenceNumber(Pages) : -1);
+    ReadPageTree(Pages ? ObjectCast<TvxPDFIndirectReference>(Pages).ObjectNumber : -1);
   }
   FEvents.DoIOProgress(75);
 
@@ -122,8 +118,9 @@ void TvxCatalogReader::ReadCatalog() {
   // 8. Annotations.
   FEvents.DoIOProgress(30);
   FEvents.DoStatusMessage("Processing Annotations...");
+  // AddPage takes dictionaries only.
   for (TvxPDFIndirectObject* Page : FData.FPages)
-    FLoader.LoadReferences(static_cast<TvxPDFDictObject*>(Page->Value.get())->Lookup("/Annots"));
+    FLoader.LoadReferences(ObjectCast<TvxPDFDictObject>(Page->Value.get()).Lookup("/Annots"));
 
   // 9. The form.
   FEvents.DoIOProgress(90);
@@ -207,17 +204,16 @@ void TvxCatalogReader::ReadPageTree(int32_t K) {
       continue;
     }
     TvxPDFObject* Kid = F.Kids->GetItem(F.Next++);
-    if (Kid && Kid->IsDict()) {
+    if (const auto* KidDict = AsDict(Kid)) {
       // A page given directly instead of by reference gets an object of its
       // own. Any other node must be a reference, as every kid must.
-      const auto& KidDict = *static_cast<TvxPDFDictObject*>(Kid);
-      std::string KidType = NameText(KidDict.Lookup("/Type"));
-      if (KidType.empty()) KidType = KidDict.Lookup("/Kids") ? "/Pages" : "/Page";
+      std::string KidType = NameText(KidDict->Lookup("/Type"));
+      if (KidType.empty()) KidType = KidDict->Lookup("/Kids") ? "/Pages" : "/Page";
       if (KidType != "/Page") InvalidCast();
       AddPage(NewPageObject(FLoader.CountedCopy(Kid)), F.Inherited);
       continue;
     }
-    const int32_t Number = ReferenceNumber(Kid);
+    const int32_t Number = ObjectCast<TvxPDFIndirectReference>(Kid).ObjectNumber;
     // VisitKid is done with the inherited values before it pushes a node.
     VisitKid(Number, F.Inherited, Stack);
   }
@@ -246,9 +242,9 @@ void TvxCatalogReader::TakeUnlistedPages() {
     if (Item.EntryType == 1 && Item.Field2 > 0) ByOffset.emplace_back(Item.Field2, K);
   std::sort(ByOffset.begin(), ByOffset.end());
   auto IsPage = [](const TvxPDFObject* V) {
-    if (!V || !V->IsDict()) return false;
-    const TvxPDFObject* T = static_cast<const TvxPDFDictObject*>(V)->Lookup("/Type");
-    return T && T->IsName() && static_cast<const TvxPDFNameObject*>(T)->Text == "/Page";
+    const TvxPDFDictObject* Dict = AsDict(V);
+    const auto* T = ObjectAs<TvxPDFNameObject>(Dict ? Dict->Lookup("/Type") : nullptr);
+    return T && T->Text == "/Page";
   };
   std::vector<int32_t> Found;
   TvxPDFStreamReader& R = *FData.FReader;
@@ -258,8 +254,7 @@ void TvxCatalogReader::TakeUnlistedPages() {
     try {
       R.Seek(Offset, soBeginning);
       TvxPDFObjectPtr Obj = R.ParseObject();
-      if (Obj && Obj->IsIndirectObject()) {
-        auto* I = static_cast<TvxPDFIndirectObject*>(Obj.get());
+      if (auto* I = ObjectAs<TvxPDFIndirectObject>(Obj.get())) {
         if (I->ObjectNumber == K && IsPage(I->Value.get())) Found.push_back(K);
       }
     } catch (const Exception&) {
@@ -295,10 +290,10 @@ namespace {
 
 // A box of four numbers, as the stamping needs one.
 bool UsableBox(const TvxPDFDictObject& Page, std::string_view Key, const TvxPDFObjectStore& Store) {
-  const TvxPDFObject* V = Store.Resolve(Page.Lookup(Key));
-  if (!V || !V->IsArray() || static_cast<const TvxPDFArrayObject*>(V)->Count() < 4) return false;
+  const auto* Box = ObjectAs<TvxPDFArrayObject>(Store.Resolve(Page.Lookup(Key)));
+  if (!Box || Box->Count() < 4) return false;
   for (int32_t I = 0; I < 4; ++I) {
-    const TvxPDFObject* N = Store.Resolve(static_cast<const TvxPDFArrayObject*>(V)->GetItem(I));
+    const TvxPDFObject* N = Store.Resolve(Box->GetItem(I));
     if (!N || !(N->IsInteger() || N->IsReal())) return false;
   }
   return true;
@@ -308,7 +303,8 @@ bool UsableBox(const TvxPDFDictObject& Page, std::string_view Key, const TvxPDFO
 
 void TvxCatalogReader::AddPage(TvxPDFIndirectObject* Page, const TvxInherited& Inherited) {
   Page->MarkUsed();
-  auto& Dict = *static_cast<TvxPDFDictObject*>(Page->Value.get());
+  // Every caller has seen a dictionary.
+  auto& Dict = ObjectCast<TvxPDFDictObject>(Page->Value.get());
   // Every /Parent: the writer gives the page its new one.
   while (Dict.IndexOf("/Parent") >= 0) Dict.Remove("/Parent");
   Dict.Remove("/B");
@@ -349,8 +345,7 @@ void TvxCatalogReader::VisitKid(int32_t K, const TvxInherited& Inherited,
     ++FKidsMissing;  // a kid the file does not describe
     return;
   }
-  if (!Node.Object->Value || !Node.Object->Value->IsDict()) InvalidCast();
-  auto& Dict = *static_cast<TvxPDFDictObject*>(Node.Object->Value.get());
+  auto& Dict = ObjectCast<TvxPDFDictObject>(Node.Object->Value.get());
   std::string Type = NameText(Dict.Lookup("/Type"));
   if (Type.empty()) {
     // Some producers leave /Type out; /Kids tells the node kind.
@@ -385,8 +380,8 @@ void TvxCatalogReader::VisitKid(int32_t K, const TvxInherited& Inherited,
   }
   FNodesExpanded.insert(K);
   if (Stack.empty())
-    if (TvxPDFObject* Count = Dict.Lookup("/Count"); Count && Count->IsInteger())
-      FRootCount = static_cast<TvxPDFIntegerObject*>(Count)->Value;
+    if (auto* Count = ObjectAs<TvxPDFIntegerObject>(Dict.Lookup("/Count")))
+      FRootCount = Count->Value;
   F.Node = std::move(Node);
   Stack.push_back(std::move(F));
 }

@@ -39,8 +39,8 @@ TvxPDFObjectPtr TvxNamedDests::DestinationValue(TvxPDFObject* V) {
   }
   if (!V || V->IsNull()) return NullObject();
   TvxPDFObjectPtr Result;
-  if (V->IsDict()) {
-    TvxPDFObject* Inner = static_cast<TvxPDFDictObject*>(V)->Lookup("/D");
+  if (auto* Dict = AsDict(V)) {
+    TvxPDFObject* Inner = Dict->Lookup("/D");
     // The table outlives the file, so an indirect array is copied in.
     if (Inner && Inner->IsIndirectReference())
       Result = FLoader.LoadValueCopy(AsReference(Inner));
@@ -52,11 +52,9 @@ TvxPDFObjectPtr TvxNamedDests::DestinationValue(TvxPDFObject* V) {
     throw EUnexpectedError(std::string(msg::UnexpectedObject));
   }
   if (!Result) return NullObject();
-  if (Result->IsArray()) {
-    TvxPDFObject* Page = static_cast<TvxPDFArrayObject*>(Result.get())->GetItem(0);
-    if (Page && Page->IsIndirectReference())
-      static_cast<TvxPDFIndirectReference*>(Page)->DocumentID = FData.FDocumentID;
-  }
+  if (auto* Array = ObjectAs<TvxPDFArrayObject>(Result.get()))
+    if (auto* Page = ObjectAs<TvxPDFIndirectReference>(Array->GetItem(0)))
+      Page->DocumentID = FData.FDocumentID;
   return Result;
 }
 
@@ -91,7 +89,7 @@ void TvxNamedDests::ReadNameDictionary(TvxPDFObject* Value) {
     // The holder's copy is the one written, so names replaced while walking
     // must land there.
     Names = AsDict(FData.FCatalog->Names.get());
-    if (!Names) Names = static_cast<TvxPDFDictObject*>(Value);
+    if (!Names) Names = AsDict(Value);
   }
   if (!Names) {
     FLoader.LoadReferences(Value);
@@ -106,8 +104,8 @@ void TvxNamedDests::ReadNameDictionary(TvxPDFObject* Value) {
         Node.Object->MarkUsed();
         if (TvxPDFDictObject* Root = AsDict(Node.Object->Value.get())) ReadNameTreeNode(*Root, K);
       }
-    } else if (Dests->IsDict()) {
-      ReadNameTreeNode(*static_cast<TvxPDFDictObject*>(Dests), 0);
+    } else if (auto* Root = AsDict(Dests)) {
+      ReadNameTreeNode(*Root, 0);
     } else {
       throw document::EUnexpectedObjectError(std::string(msg::UnexpectedObject));
     }
@@ -130,7 +128,7 @@ void TvxNamedDests::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber)
       Owned = FLoader.LoadValueCopy(AsReference(V));
       V = Owned.get();
     }
-    return V && V->IsArray() ? static_cast<TvxPDFArrayObject*>(V) : nullptr;
+    return ObjectAs<TvxPDFArrayObject>(V);
   };
 
   // An array object shared by many nodes is read once.
@@ -152,12 +150,12 @@ void TvxNamedDests::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber)
     TvxPDFArrayObject* A = ArrayOf(N.Lookup("/Names"), Owned);
     if (!A) return;
     for (int32_t I = 0; I < A->Count(); I += 2) {
-      TvxPDFObject* Key = A->GetItem(I);
+      auto* Key = ObjectAs<TvxPDFStringObject>(A->GetItem(I));
       TvxPDFObject* V = A->GetItem(I + 1);
-      if (!Key || !Key->IsString() || !V) continue;
+      if (!Key || !V) continue;
       // A direct dictionary, like anything else, gives no entry.
       if (V->IsIndirectReference() || V->IsNull() || V->IsArray())
-        AddNamedDest(static_cast<TvxPDFStringObject*>(Key)->GetValue(), DestinationValue(V));
+        AddNamedDest(Key->GetValue(), DestinationValue(V));
     }
   };
 
@@ -175,15 +173,12 @@ void TvxNamedDests::ReadNameTreeNode(TvxPDFDictObject& Node, int32_t NodeNumber)
 
 TvxPDFObjectPtr TvxNamedDests::ResolveDestination(const TvxPDFObject* V) const {
   if (V) {
-    if (V->IsString()) {
-      if (TvxPDFObjectPtr Dest =
-              FindNamedDest(static_cast<const TvxPDFStringObject*>(V)->GetValue()))
-        return Dest;
+    if (const auto* Text = ObjectAs<TvxPDFStringObject>(V)) {
+      if (TvxPDFObjectPtr Dest = FindNamedDest(Text->GetValue())) return Dest;
       return V->Clone();
     }
-    if (V->IsName()) {
-      if (TvxPDFObjectPtr Dest = FindNamedDest(static_cast<const TvxPDFNameObject*>(V)->GetName()))
-        return Dest;
+    if (const auto* Name = ObjectAs<TvxPDFNameObject>(V)) {
+      if (TvxPDFObjectPtr Dest = FindNamedDest(Name->GetName())) return Dest;
       return V->Clone();
     }
     if (V->IsArray()) return V->Clone();

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/reader/vxPDFStreamReader.h"
 #include "pdf/reader/vxRepair.h"
 
@@ -55,9 +56,8 @@ void TvxObjectLoader::LoadLength(TvxPDFDictObject& Dict) {
   } Reset{FLoadingLength};
   FLoadingLength = true;
   TvxPDFObject* Length = Dict.Lookup("/Length");
-  if (!Length || !Length->IsIndirectReference() || FData.FStore->FindObject(Length)) return;
-  auto* Ref = static_cast<TvxPDFIndirectReference*>(Length);
-  if (Ref->ObjectNumber <= 0) return;
+  auto* Ref = ObjectAs<TvxPDFIndirectReference>(Length);
+  if (!Ref || FData.FStore->FindObject(Length) || Ref->ObjectNumber <= 0) return;
   TvxLoadedObject Loaded = LoadObject(Ref->ObjectNumber);
   // Stored unmarked: the walk of the dictionary marks it.
   if (Loaded.Fresh) FData.FStore->AddObject(std::move(Loaded.Fresh));
@@ -68,19 +68,18 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
   if (!R || R->Position() == 0) return nullptr;
   const int64_t Start = R->Position();
   TvxPDFObjectPtr Obj = R->ParseObject();
-  if (!Obj || !Obj->IsIndirectObject())
-    throw EPDFFileCorruptedError(FormatMessage(msg::NoObjectAtOffset, Start));
-  std::unique_ptr<TvxPDFIndirectObject> I(static_cast<TvxPDFIndirectObject*>(Obj.release()));
+  std::unique_ptr<TvxPDFIndirectObject> I = ObjectTake<TvxPDFIndirectObject>(Obj);
+  if (!I) throw EPDFFileCorruptedError(FormatMessage(msg::NoObjectAtOffset, Start));
   // Pages of the mapped file the reader has passed over (and the kernel
   // mapped around them) are let go now and then, so that they never add up
   // to the size of the file.
   if (++FObjectsRead % 128 == 0 && FData.FSource) FData.FSource->DropPages();
-  if (!I->Value || !I->Value->IsStream()) return I;
+  auto* Stream = ObjectAs<TvxPDFStreamObject>(I->Value.get());
+  if (!Stream) return I;
 
-  auto* Stream = static_cast<TvxPDFStreamObject*>(I->Value.get());
   const int64_t Q = R->Position();
-  TvxPDFObject* Type = Stream->Dict->Lookup("/Type");
-  bool IsXRef = Type && Type->IsName() && static_cast<TvxPDFNameObject*>(Type)->Text == "/XRef";
+  auto* Type = ObjectAs<TvxPDFNameObject>(Stream->Dict->Lookup("/Type"));
+  bool IsXRef = Type && Type->Text == "/XRef";
   if (!IsXRef) {
     LoadLength(*Stream->Dict);
     // Inside a walk the caller stores this object and walks it whole; the
@@ -90,18 +89,19 @@ std::unique_ptr<TvxPDFIndirectObject> TvxObjectLoader::ReadIndirectObject() {
   R->Seek(Q, soBeginning);
   // An unknown length is found by the search for "endstream".
   int32_t Length = -1;
-  if (TvxPDFObject* L = FData.FStore->Resolve(Stream->Dict->Lookup("/Length")); L && L->IsInteger())
-    Length = static_cast<TvxPDFIntegerObject*>(L)->Value;
+  if (auto* L =
+          ObjectAs<TvxPDFIntegerObject>(FData.FStore->Resolve(Stream->Dict->Lookup("/Length"))))
+    Length = L->Value;
   try {
     Stream->Data = R->ReadStreamContent(Length, I->ObjectNumber, I->Generation, Stream->Dict.get());
     if (FData.FRepairing && Length >= 0 && Stream->Data && Stream->Data.Size() != Length)
       FEvents.DoWarning(FormatMessage(msg::RepairLength, I->ObjectNumber));
   } catch (const Exception&) {
     R->Seek(Q, soBeginning);
-    TvxPDFObject* L1 = FData.FStore->Resolve(Stream->Dict->Lookup("/Length1"));
-    if (L1 && L1->IsInteger()) {
-      Stream->Data = R->ReadStreamContent(static_cast<TvxPDFIntegerObject*>(L1)->Value,
-                                          I->ObjectNumber, I->Generation, Stream->Dict.get());
+    if (auto* L1 = ObjectAs<TvxPDFIntegerObject>(
+            FData.FStore->Resolve(Stream->Dict->Lookup("/Length1")))) {
+      Stream->Data =
+          R->ReadStreamContent(L1->Value, I->ObjectNumber, I->Generation, Stream->Dict.get());
     } else {
       // A /Length of 0 before real data would lose the data: the search for
       // "endstream" finds it instead. Without any "endstream" the stream
@@ -223,16 +223,16 @@ void TvxObjectLoader::LoadReferences(TvxPDFObject* X) {
   // Inside a walk everything read is walked by the walk, in its turn.
   std::optional<TvxWalkGuard<std::vector<TvxWalkFrame>>> Guard;
   if (!FWalking) Guard.emplace(FWalking, FFrames);
-  if (X->IsIndirectReference())
-    LoadReference(*static_cast<TvxPDFIndirectReference*>(X));
+  if (auto* Ref = ObjectAs<TvxPDFIndirectReference>(X))
+    LoadReference(*Ref);
   else
     PushWalk(X);
   if (Guard) RunWalk();  // else the running walk goes on with it
 }
 
 void TvxObjectLoader::PushWalk(TvxPDFObject* X) {
-  while (X && X->IsIndirectObject()) X = static_cast<TvxPDFIndirectObject*>(X)->Value.get();
-  if (X && X->IsStream()) X = static_cast<TvxPDFStreamObject*>(X)->Dict.get();
+  while (auto* Obj = ObjectAs<TvxPDFIndirectObject>(X)) X = Obj->Value.get();
+  if (auto* Stream = ObjectAs<TvxPDFStreamObject>(X)) X = Stream->Dict.get();
   if (X && (X->IsArray() || X->IsDict())) FFrames.push_back(TvxWalkFrame{X, 0});
 }
 
@@ -258,7 +258,8 @@ void TvxObjectLoader::RunWalk() {
         LoadReference(*static_cast<TvxPDFIndirectReference*>(Item));
       continue;
     }
-    auto* Dict = static_cast<TvxPDFDictObject*>(Container);
+    // PushWalk pushes arrays and dictionaries only.
+    auto* Dict = &ObjectCast<TvxPDFDictObject>(Container);
     if (I >= Dict->Count()) {
       FFrames.pop_back();
       continue;
@@ -277,15 +278,14 @@ void TvxObjectLoader::RunWalk() {
       if (Key == "/D") {
         TvxWalkFrame& Frame = FFrames.back();
         if (Frame.Remote < 0) {
-          auto* S = Dict->Lookup("/S");
-          const std::string* Kind =
-              S && S->IsName() ? &static_cast<TvxPDFNameObject*>(S)->Text : nullptr;
+          auto* S = ObjectAs<TvxPDFNameObject>(Dict->Lookup("/S"));
+          const std::string* Kind = S ? &S->Text : nullptr;
           Frame.Remote = Kind && (*Kind == "/GoToR" || *Kind == "/GoToE" || *Kind == "/Thread");
         }
         if (Frame.Remote) continue;
       }
-      std::string Name = V->IsString() ? static_cast<TvxPDFStringObject*>(V)->GetValue()
-                                       : static_cast<TvxPDFNameObject*>(V)->GetName();
+      auto* Text = ObjectAs<TvxPDFStringObject>(V);
+      std::string Name = Text ? Text->GetValue() : ObjectCast<TvxPDFNameObject>(V).GetName();
       if (TvxPDFObjectPtr Dest = FData.FFindNamedDest(Name))
         Dict->Values[static_cast<size_t>(I)] = std::move(Dest);
     }
@@ -343,7 +343,7 @@ TvxPDFObject* TvxObjectLoader::Target(TvxPDFObject* X, bool Keep,
     if (Steps >= MaxReferenceChain) return nullptr;
     TvxPDFIndirectObject* Found = FData.FStore->FindObject(X);
     if (!Found) {
-      TvxLoadedObject Loaded = LoadObject(static_cast<TvxPDFIndirectReference*>(X)->ObjectNumber);
+      TvxLoadedObject Loaded = LoadObject(ReferenceNumber(X));
       if (!Loaded) return nullptr;
       if (Loaded.Fresh) {
         if (FromFile) *FromFile = true;
@@ -366,8 +366,9 @@ TvxPDFArrayObject* TvxObjectLoader::ResolveArrayLoading(
   if (!X->IsArray() && !X->IsIndirectReference()) UnexpectedObject();
   TvxPDFObject* T = Target(X, Keep, Holder);
   if (!T) return nullptr;
-  if (!T->IsArray()) UnexpectedObject();
-  return static_cast<TvxPDFArrayObject*>(T);
+  auto* Array = ObjectAs<TvxPDFArrayObject>(T);
+  if (!Array) UnexpectedObject();
+  return Array;
 }
 
 TvxPDFDictObject* TvxObjectLoader::ResolveDictLoading(TvxPDFObject* X, bool Keep,
@@ -378,8 +379,8 @@ TvxPDFDictObject* TvxObjectLoader::ResolveDictLoading(TvxPDFObject* X, bool Keep
   bool FromFile = false;
   TvxPDFObject* T = Target(X, Keep, Holder, &FromFile);
   if (!T) return nullptr;
-  if (!T->IsDict()) UnexpectedObject();
-  auto* Dict = static_cast<TvxPDFDictObject*>(T);
+  auto* Dict = AsDict(T);
+  if (!Dict) UnexpectedObject();
   if (FromFile) {
     Owned = Dict->CloneDict();
     return Owned.get();
@@ -395,7 +396,7 @@ std::unique_ptr<TvxPDFStringObject> TvxObjectLoader::ResolveStringCopy(TvxPDFObj
   if (!T) return nullptr;
   if (!T->IsString()) UnexpectedObject();
   TvxPDFObjectPtr Copy = CountedCopy(T);
-  return std::unique_ptr<TvxPDFStringObject>(static_cast<TvxPDFStringObject*>(Copy.release()));
+  return ObjectTake<TvxPDFStringObject>(Copy);
 }
 
 std::unique_ptr<TvxPDFNameObject> TvxObjectLoader::ResolveNameCopy(TvxPDFObject* X) {
@@ -404,8 +405,9 @@ std::unique_ptr<TvxPDFNameObject> TvxObjectLoader::ResolveNameCopy(TvxPDFObject*
   std::unique_ptr<TvxPDFIndirectObject> Holder;
   TvxPDFObject* T = Target(X, false, Holder);
   if (!T) return nullptr;
-  if (!T->IsName()) UnexpectedObject();
-  return static_cast<TvxPDFNameObject*>(T)->CloneName();
+  auto* Name = ObjectAs<TvxPDFNameObject>(T);
+  if (!Name) UnexpectedObject();
+  return Name->CloneName();
 }
 
 TvxPDFObjectPtr TvxObjectLoader::LoadValueCopy(const TvxPDFIndirectReference& R) {
@@ -429,22 +431,18 @@ TvxPDFObjectPtr TvxObjectLoader::CountedCopy(const TvxPDFObject* V) {
     const TvxPDFObject* X = Todo.back();
     Todo.pop_back();
     // Long text counts by its size.
-    if (X && X->IsString())
-      FCopyLeft -=
-          static_cast<int64_t>(static_cast<const TvxPDFStringObject*>(X)->Text.size() / 16);
+    if (const auto* Text = ObjectAs<TvxPDFStringObject>(X))
+      FCopyLeft -= static_cast<int64_t>(Text->Text.size() / 16);
     if (--FCopyLeft < 0) {
       FCopyLeft = 0;
       throw EPDFFileCorruptedError(std::string(msg::FileCorrupted));
     }
-    if (!X) continue;
-    if (X->IsArray())
-      for (const auto& Item : static_cast<const TvxPDFArrayObject*>(X)->Items)
-        Todo.push_back(Item.get());
-    else if (X->IsDict())
-      for (const auto& Value : static_cast<const TvxPDFDictObject*>(X)->Values)
-        Todo.push_back(Value.get());
-    else if (X->IsStream() && static_cast<const TvxPDFStreamObject*>(X)->Dict)
-      Todo.push_back(static_cast<const TvxPDFStreamObject*>(X)->Dict.get());
+    if (const auto* Array = ObjectAs<TvxPDFArrayObject>(X))
+      for (const auto& Item : Array->Items) Todo.push_back(Item.get());
+    else if (const auto* Dict = AsDict(X))
+      for (const auto& Value : Dict->Values) Todo.push_back(Value.get());
+    else if (const auto* Stream = ObjectAs<TvxPDFStreamObject>(X); Stream && Stream->Dict)
+      Todo.push_back(Stream->Dict.get());
   }
   return V->Clone();
 }

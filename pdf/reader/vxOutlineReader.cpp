@@ -71,10 +71,9 @@ bool TvxOutlineReader::IsOutlineCopy(const TvxPDFIndirectObject& Obj) const {
   const TvxPDFDictObject* Dict = AsDict(Obj.Value.get());
   if (!Dict) return false;
   const TvxPDFObject* Type = Dict->Lookup("/Type");
+  const auto* TypeName = ObjectAs<TvxPDFNameObject>(Type);
   // Some producers type their items /Outline.
-  if (Type &&
-      !(Type->IsName() && static_cast<const TvxPDFNameObject*>(Type)->Text.starts_with("/Outline")))
-    return false;
+  if (Type && !(TypeName && TypeName->Text.starts_with("/Outline"))) return false;
   for (const char* Key : {"/FT", "/T", "/Kids", "/Subtype", "/Rect", "/Contents", "/MediaBox"})
     if (Dict->Lookup(Key)) return false;
   return true;
@@ -103,10 +102,11 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
   Loaded.Fresh.reset();
   Item->Parent = Parent;
   Item->PrevSibling = Prev;
-  auto& Dict = static_cast<TvxPDFDictObject&>(*Item->Value);
+  // IsOutlineCopy let through a dictionary only.
+  auto& Dict = ObjectCast<TvxPDFDictObject>(Item->Value.get());
 
-  if (TvxPDFObject* Count = Dict.Lookup("/Count"); Count && Count->IsInteger())
-    Item->Closed = static_cast<TvxPDFIntegerObject*>(Count)->Value < 0;
+  if (auto* Count = ObjectAs<TvxPDFIntegerObject>(Dict.Lookup("/Count")))
+    Item->Closed = Count->Value < 0;
 
   if (int32_t I = Dict.IndexOf("/Title");
       I >= 0 && !(Dict.Values[I] && Dict.Values[I]->IsString())) {
@@ -140,12 +140,13 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
       if (!Copy || Copy->IsNull()) {
         Dict.DeleteAt(I);
       } else {
-        if (!Copy->IsDict()) throw EUnexpectedError(std::string(msg::UnexpectedError));
-        ProcessAction(static_cast<TvxPDFDictObject&>(*Copy));
+        auto* Action = AsDict(Copy.get());
+        if (!Action) throw EUnexpectedError(std::string(msg::UnexpectedError));
+        ProcessAction(*Action);
         (void)Dict.PutValueAt(I, std::move(Copy));
       }
-    } else if (V && V->IsDict()) {
-      ProcessAction(*static_cast<TvxPDFDictObject*>(V));
+    } else if (auto* Action = AsDict(V)) {
+      ProcessAction(*Action);
     } else if (!V || V->IsNull()) {
       Dict.DeleteAt(I);
     } else {
@@ -175,8 +176,8 @@ std::unique_ptr<TvxPDFOutline> TvxOutlineReader::ReadOneItem(int32_t N, TvxPDFOu
 }
 
 void TvxOutlineReader::ProcessAction(TvxPDFDictObject& Action) {
-  TvxPDFObject* S = Action.Lookup("/S");
-  std::string Kind = S && S->IsName() ? static_cast<TvxPDFNameObject*>(S)->Text : std::string();
+  const auto* S = ObjectAs<TvxPDFNameObject>(Action.Lookup("/S"));
+  std::string Kind = S ? S->Text : std::string();
   // A remote or embedded go-to names a destination of another file, and a
   // thread action's /D is a thread: neither is looked up in this document.
   bool Local = Kind != "/GoToR" && Kind != "/GoToE" && Kind != "/Thread";

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxUtils.h"
 
 namespace vx {
@@ -265,8 +266,8 @@ TvxPDFObjectPtr TvxPDFStreamReader::ParseNumberOrReference() {
       TvxDepthGuard Guard(FDepth);
       TvxPDFObjectPtr Value = ParseObject();
       if (AtStreamKeyword()) {
-        if (!Value || !Value->IsDict()) throw EStreamReadError(std::string(msg::StreamRead));
-        std::unique_ptr<TvxPDFDictObject> Dict(static_cast<TvxPDFDictObject*>(Value.release()));
+        std::unique_ptr<TvxPDFDictObject> Dict = ObjectTake<TvxPDFDictObject>(Value);
+        if (!Dict) throw EStreamReadError(std::string(msg::StreamRead));
         Value = std::make_unique<TvxPDFStreamObject>(std::move(Dict));
       }
       return std::make_unique<TvxPDFIndirectObject>(DocumentID, Num, static_cast<uint16_t>(Gen),
@@ -614,8 +615,9 @@ std::unique_ptr<TvxPDFDictObject> TvxPDFStreamReader::ReadTrailer() {
   }
   if ("t" + ReadString(6) != "trailer") throw ETrailerError(std::string(msg::Trailer));
   TvxPDFObjectPtr Obj = ParseObject();
-  if (!Obj || !Obj->IsDict()) throw EInvalidCast(std::string(msg::InvalidTypecast));
-  return std::unique_ptr<TvxPDFDictObject>(static_cast<TvxPDFDictObject*>(Obj.release()));
+  std::unique_ptr<TvxPDFDictObject> Dict = ObjectTake<TvxPDFDictObject>(Obj);
+  if (!Dict) throw EInvalidCast(std::string(msg::InvalidTypecast));
+  return Dict;
 }
 
 int32_t TvxPDFStreamReader::ReadHeaderVersion() {

@@ -8,6 +8,7 @@
 
 #include "pdf/filters/vxFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/reader/vxPDFStreamReader.h"
 #include "pdf/reader/vxXRefLoader.h"
 #include "pdf/security/vxPDFCrypt.h"
@@ -95,13 +96,14 @@ bool StartsWith(std::string_view All, size_t P, std::string_view Word) {
 }
 
 std::string NameOf(const TvxPDFObject* Obj) {
-  return Obj && Obj->IsName() ? static_cast<const TvxPDFNameObject*>(Obj)->Text : std::string();
+  const auto* Name = ObjectAs<TvxPDFNameObject>(Obj);
+  return Name ? Name->Text : std::string();
 }
 
+// -1, no root, for anything but a reference.
 int32_t ReferencedNumber(const TvxPDFObject* Obj) {
-  return Obj && Obj->IsIndirectReference()
-             ? static_cast<const TvxPDFIndirectReference*>(Obj)->ObjectNumber
-             : -1;
+  const auto* Ref = ObjectAs<TvxPDFIndirectReference>(Obj);
+  return Ref ? Ref->ObjectNumber : -1;
 }
 
 }  // namespace
@@ -239,17 +241,16 @@ void TvxRepair::ParseObjects(TvxScan& S) {
       continue;
     }
     if (M.Number == 0) {
-      if (Value && Value->IsDict())
-        S.Candidates.push_back({M.Pos, std::unique_ptr<TvxPDFDictObject>(
-                                           static_cast<TvxPDFDictObject*>(Value.release()))});
+      if (auto Dict = ObjectTake<TvxPDFDictObject>(Value))
+        S.Candidates.push_back({M.Pos, std::move(Dict)});
       continue;
     }
     if (!Value) continue;
-    if (!Value->IsDict()) S.Catalogs.erase(M.Number);
+    auto* Dict = AsDict(Value.get());
+    if (!Dict) S.Catalogs.erase(M.Number);
     TvxFound& F = S.Found[M.Number];
     F = {M.Pos, M.Pos, M.Generation, 0, 0};
-    if (!Value->IsDict()) continue;
-    auto* Dict = static_cast<TvxPDFDictObject*>(Value.get());
+    if (!Dict) continue;
     const std::string Type = NameOf(Dict->Lookup("/Type"));
     if (Type == "/Catalog" || (Type.empty() && Dict->Lookup("/Pages")))
       S.Catalogs.insert(M.Number);
@@ -287,19 +288,18 @@ void TvxRepair::ReadObjectStreams(TvxScan& S) {
     try {
       FData.FReader->Seek(S.Found[Number].Offset, soBeginning);
       std::unique_ptr<TvxPDFIndirectObject> O = FLoader.ReadIndirectObject();
-      if (!O || !O->Value || !O->Value->IsStream()) continue;
-      auto* Stm = static_cast<TvxPDFStreamObject*>(O->Value.get());
-      if (!Stm->Data) continue;
+      auto* Stm = O ? ObjectAs<TvxPDFStreamObject>(O->Value.get()) : nullptr;
+      if (!Stm || !Stm->Data) continue;
       TvxPDFObject* Filter = FData.FStore->Resolve(Stm->Dict->Lookup("/Filter"));
       std::unique_ptr<TvxMemoryStream> Decoded =
           Filter ? DecodeFilterChain(*Stm->Data, Filter)
                  : std::make_unique<TvxMemoryStream>(Stm->Data->DataString());
-      TvxPDFObject* N = FData.FStore->Resolve(Stm->Dict->Lookup("/N"));
-      if (!N || !N->IsInteger()) continue;
+      auto* N = ObjectAs<TvxPDFIntegerObject>(FData.FStore->Resolve(Stm->Dict->Lookup("/N")));
+      if (!N) continue;
       Decoded->FPosition = 0;
       TvxPDFStreamReader Sub(FData.FDocumentID, Decoded.get());
       Sub.Lenient = true;
-      const int32_t Count = static_cast<TvxPDFIntegerObject*>(N)->Value;
+      const int32_t Count = N->Value;
       for (int32_t I = 0; I < Count && !Sub.AtEnd(); ++I) {
         std::string NumText = Sub.ReadToken();
         std::string OffText = Sub.ReadToken();
@@ -371,13 +371,12 @@ void TvxRepair::BuildTrailer(TvxScan& S) {
     const TvxPDFObject* Info = Dict->Lookup("/Info");
     if (InfoTaken || !Info) continue;
     InfoTaken = true;
-    if (Info->IsIndirectReference()) {
-      auto* Ref = static_cast<const TvxPDFIndirectReference*>(Info);
+    if (const auto* Ref = ObjectAs<TvxPDFIndirectReference>(Info)) {
       T.Info = std::make_unique<TvxPDFIndirectReference>(Ref->DocumentID, Ref->ObjectNumber,
                                                          Ref->Generation);
-    } else if (Info->IsDict()) {
+    } else if (const auto* Direct = AsDict(Info)) {
       FEvents.DoWarning(std::string(msg::RepairDirectInfo));
-      FData.FInfo->AssignDictionary(static_cast<const TvxPDFDictObject*>(Info)->CloneDict());
+      FData.FInfo->AssignDictionary(Direct->CloneDict());
     }
   }
 }
@@ -386,9 +385,8 @@ void TvxRepair::FindStoredCatalog() {
   TvxPDFTrailer& T = *FData.FTrailer;
   for (int32_t I = FData.FStore->Count() - 1; I >= 0 && T.RootObjectNumber < 0; --I) {
     TvxPDFIndirectObject* O = FData.FStore->GetObject(I);
-    if (O->Value && O->Value->IsDict() &&
-        NameOf(static_cast<TvxPDFDictObject*>(O->Value.get())->Lookup("/Type")) == "/Catalog")
-      T.RootObjectNumber = O->ObjectNumber;
+    const TvxPDFDictObject* Dict = AsDict(O->Value.get());
+    if (Dict && NameOf(Dict->Lookup("/Type")) == "/Catalog") T.RootObjectNumber = O->ObjectNumber;
   }
 }
 

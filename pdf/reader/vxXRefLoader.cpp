@@ -5,6 +5,7 @@
 
 #include "pdf/filters/vxFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/reader/vxPDFStreamReader.h"
 #include "pdf/reader/vxRepair.h"
 
@@ -13,8 +14,7 @@ namespace vx {
 namespace {
 
 int32_t IntegerValue(const TvxPDFObject* Obj) {
-  if (!Obj || !Obj->IsInteger()) throw EInvalidCast(std::string(msg::InvalidTypecast));
-  return static_cast<const TvxPDFIntegerObject*>(Obj)->Value;
+  return ObjectCast<TvxPDFIntegerObject>(Obj).Value;
 }
 
 int64_t DigitsValue(std::string_view Text) {
@@ -172,10 +172,8 @@ void TvxXRefLoader::ReadChain(int64_t Offset, bool IsStream) {
 void TvxXRefLoader::ApplyTrailerValues(const TvxPDFDictObject& Dict) {
   TvxPDFTrailer& T = *FData.FTrailer;
   if (T.RootObjectNumber == -1) {
-    if (const TvxPDFObject* Root = Dict.Lookup("/Root")) {
-      if (!Root->IsIndirectReference()) throw EInvalidCast(std::string(msg::InvalidTypecast));
-      T.RootObjectNumber = static_cast<const TvxPDFIndirectReference*>(Root)->ObjectNumber;
-    }
+    if (const TvxPDFObject* Root = Dict.Lookup("/Root"))
+      T.RootObjectNumber = ObjectCast<TvxPDFIndirectReference>(Root).ObjectNumber;
   }
   if (!FData.FPendingID) {
     if (const TvxPDFObject* ID = Dict.Lookup("/ID"))
@@ -188,10 +186,9 @@ void TvxXRefLoader::ApplyTrailerValues(const TvxPDFDictObject& Dict) {
   }
   if (!T.Info) {
     if (const TvxPDFObject* Info = Dict.Lookup("/Info")) {
-      if (!Info->IsIndirectReference()) throw EInvalidCast(std::string(msg::InvalidTypecast));
-      auto* Ref = static_cast<const TvxPDFIndirectReference*>(Info);
-      T.Info = std::make_unique<TvxPDFIndirectReference>(Ref->DocumentID, Ref->ObjectNumber,
-                                                         Ref->Generation);
+      const auto& Ref = ObjectCast<TvxPDFIndirectReference>(Info);
+      T.Info = std::make_unique<TvxPDFIndirectReference>(Ref.DocumentID, Ref.ObjectNumber,
+                                                         Ref.Generation);
     }
   }
 }
@@ -200,9 +197,8 @@ std::unique_ptr<TvxPDFStreamObject> TvxXRefLoader::ReadXRefStreamObject(int64_t 
   FData.FReader->Seek(Offset, soBeginning);
   std::unique_ptr<TvxPDFIndirectObject> O = FLoader.ReadIndirectObject();
   // startxref or a /Prev naming some other object: the chain is broken.
-  if (!O || !O->Value || !O->Value->IsStream())
-    throw EPDFFileCorruptedError(FormatMessage(msg::NoXRefStream, Offset));
-  std::unique_ptr<TvxPDFStreamObject> S(static_cast<TvxPDFStreamObject*>(O->Value.release()));
+  std::unique_ptr<TvxPDFStreamObject> S = O ? ObjectTake<TvxPDFStreamObject>(O->Value) : nullptr;
+  if (!S) throw EPDFFileCorruptedError(FormatMessage(msg::NoXRefStream, Offset));
   if (!S->Data) S->Data = std::make_unique<TvxMemoryStream>();
   TvxPDFObject* Filter = FData.FStore->Resolve(S->Dict->Lookup("/Filter"));
   if (Filter) {
@@ -210,8 +206,7 @@ std::unique_ptr<TvxPDFStreamObject> TvxXRefLoader::ReadXRefStreamObject(int64_t 
     if (!HasFilter(List, ftDCTDecode)) {
       std::unique_ptr<TvxMemoryStream> Decoded = DecodeFilterChain(*S->Data, Filter);
       if (TvxPDFObject* Parms = S->Dict->Lookup("/DecodeParms")) {
-        if (!Parms->IsDict()) throw EInvalidCast(std::string(msg::InvalidTypecast));
-        auto* P = static_cast<TvxPDFDictObject*>(Parms);
+        auto* P = &ObjectCast<TvxPDFDictObject>(Parms);
         TvxPredictorParams Params = PredictorParamsFromDict(P, FData.FStore.get());
         // PNG rows one byte per sample; TIFF predictor 2 by its parameters;
         // no predictor leaves the data as it is.
@@ -303,14 +298,11 @@ void TvxXRefLoader::EnterStreamEntry(int64_t K, const TvxXRefStmItem& Item) {
 
 void TvxXRefLoader::ReadStreamEntries(const TvxPDFStreamObject& Stream) {
   const TvxPDFDictObject& Dict = *Stream.Dict;
-  TvxPDFObject* WObj = Dict.Lookup("/W");
-  if (!WObj || !WObj->IsArray()) throw EInvalidCast(std::string(msg::InvalidTypecast));
-  auto* WArr = static_cast<TvxPDFArrayObject*>(WObj);
+  const auto& WArr = ObjectCast<TvxPDFArrayObject>(Dict.Lookup("/W"));
   int64_t W[3] = {0, 0, 0};
   for (int I = 0; I < 3; ++I) {
-    TvxPDFObject* Item = WArr->GetItem(I);
-    W[I] =
-        Item && Item->IsInteger() ? std::max(static_cast<TvxPDFIntegerObject*>(Item)->Value, 0) : 0;
+    const auto* Item = ObjectAs<TvxPDFIntegerObject>(WArr.GetItem(I));
+    W[I] = Item ? std::max(Item->Value, 0) : 0;
   }
   const int64_t EntrySize = W[0] + W[1] + W[2];
   const std::string& Data = Stream.Data->DataString();
@@ -335,8 +327,7 @@ void TvxXRefLoader::ReadStreamEntries(const TvxPDFStreamObject& Stream) {
     return true;
   };
   if (TvxPDFObject* Index = Dict.Lookup("/Index")) {
-    if (!Index->IsArray()) throw EInvalidCast(std::string(msg::InvalidTypecast));
-    auto* Arr = static_cast<TvxPDFArrayObject*>(Index);
+    auto* Arr = &ObjectCast<TvxPDFArrayObject>(Index);
     for (int32_t I = 0; I + 1 < Arr->Count(); I += 2) {
       int64_t First = IntegerValue(Arr->GetItem(I));
       int64_t N = IntegerValue(Arr->GetItem(I + 1));
@@ -351,13 +342,13 @@ void TvxXRefLoader::ReadStreamEntries(const TvxPDFStreamObject& Stream) {
 
 void TvxXRefLoader::ResolveID() {
   if (!FData.FPendingID) return;
-  if (FData.FPendingID->IsArray()) {
-    FData.FTrailer->ID.reset(static_cast<TvxPDFArrayObject*>(FData.FPendingID->Clone().release()));
+  if (const auto* ID = ObjectAs<TvxPDFArrayObject>(FData.FPendingID.get())) {
+    FData.FTrailer->ID = ID->CloneArray();
     return;
   }
   std::unique_ptr<TvxPDFIndirectObject> Holder;
   TvxPDFArrayObject* A = FLoader.ResolveArrayLoading(FData.FPendingID.get(), false, Holder);
-  if (A) FData.FTrailer->ID.reset(static_cast<TvxPDFArrayObject*>(A->Clone().release()));
+  if (A) FData.FTrailer->ID = A->CloneArray();
 }
 
 void TvxXRefLoader::UnpackObjectStreams() {
@@ -380,12 +371,10 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
   if (Offset <= 0) return;
   FData.FReader->Seek(Offset, soBeginning);
   std::unique_ptr<TvxPDFIndirectObject> O = FLoader.ReadIndirectObject();
-  if (!O || !O->Value || !O->Value->IsStream())
-    throw EInvalidCast(std::string(msg::InvalidTypecast));
+  auto* S = &ObjectCast<TvxPDFStreamObject>(O ? O->Value.get() : nullptr);
   // An entry leading to another object stream would decode that one again
   // under every number that names it.
   if (O->ObjectNumber != StreamNumber) return;
-  auto* S = static_cast<TvxPDFStreamObject*>(O->Value.get());
   if (!S->Data) return;
   TvxPDFObject* Filter = FData.FStore->Resolve(S->Dict->Lookup("/Filter"));
   std::unique_ptr<TvxMemoryStream> Decoded;
@@ -397,8 +386,8 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
     // An uncompressed object stream holds objects all the same.
     Decoded = std::make_unique<TvxMemoryStream>(S->Data->DataString());
   }
-  TvxPDFObject* Type = S->Dict->Lookup("/Type");
-  if (!Type || !Type->IsName() || static_cast<TvxPDFNameObject*>(Type)->Text != "/ObjStm") return;
+  const auto* Type = ObjectAs<TvxPDFNameObject>(S->Dict->Lookup("/Type"));
+  if (!Type || Type->Text != "/ObjStm") return;
   int32_t N = IntegerValue(FData.FStore->Resolve(S->Dict->Lookup("/N")));
   int32_t First = IntegerValue(FData.FStore->Resolve(S->Dict->Lookup("/First")));
 
@@ -453,15 +442,12 @@ void TvxXRefLoader::UnpackObjectStream(int32_t StreamNumber) {
     TvxPDFObjectPtr V = std::move(M.Value);
     const int32_t ObjNum = M.ObjNum;
     if (!V || FData.FStore->IndexOfObject(FData.FDocumentID, ObjNum, 0) >= 0) continue;
-    bool IsPages = false;
-    if (V->IsDict()) {
-      TvxPDFObject* T = static_cast<TvxPDFDictObject*>(V.get())->Lookup("/Type");
-      IsPages = T && T->IsName() && static_cast<TvxPDFNameObject*>(T)->Text == "/Pages";
-    }
+    const TvxPDFDictObject* Dict = AsDict(V.get());
+    const auto* T = ObjectAs<TvxPDFNameObject>(Dict ? Dict->Lookup("/Type") : nullptr);
+    const bool IsPages = T && T->Text == "/Pages";
     if (!IsPages) FLoader.LoadReferences(V.get());
-    if (ObjNum == InfoNumber && V->IsDict()) {
-      FData.FInfo->AssignDictionary(
-          std::unique_ptr<TvxPDFDictObject>(static_cast<TvxPDFDictObject*>(V.release())));
+    if (ObjNum == InfoNumber && Dict) {
+      FData.FInfo->AssignDictionary(ObjectTake<TvxPDFDictObject>(V));
     } else {
       auto Obj = std::make_unique<TvxPDFIndirectObject>(FData.FDocumentID, ObjNum, 0, std::move(V));
       if (!IsPages) Obj->MarkUsed();

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <random>
 
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxAES.h"
@@ -249,7 +250,7 @@ void TvxPDFDecrypt::DecryptString(std::string& Bytes, int32_t ObjectNumber, int3
 namespace {
 
 const TvxPDFNameObject* NameValue(const TvxPDFObject* V) {
-  return V && V->IsName() ? static_cast<const TvxPDFNameObject*>(V) : nullptr;
+  return ObjectAs<TvxPDFNameObject>(V);
 }
 
 }  // namespace
@@ -262,20 +263,16 @@ TvxCryptMethod TvxPDFDecrypt::StreamMethod(TvxPDFDictObject* Dict) const {
   // the data is kept decrypted.
   TvxPDFObject* Filter = Dict->Lookup("/Filter");
   const TvxPDFNameObject* First = NameValue(Filter);
-  TvxPDFArrayObject* List =
-      Filter && Filter->IsArray() ? static_cast<TvxPDFArrayObject*>(Filter) : nullptr;
+  TvxPDFArrayObject* List = ObjectAs<TvxPDFArrayObject>(Filter);
   if (List && List->Count() > 0) First = NameValue(List->GetItem(0));
   if (First && First->Text == "/Crypt") {
     TvxPDFObject* Parms = Dict->Lookup("/DecodeParms");
-    TvxPDFArrayObject* ParmList =
-        Parms && Parms->IsArray() ? static_cast<TvxPDFArrayObject*>(Parms) : nullptr;
+    TvxPDFArrayObject* ParmList = ObjectAs<TvxPDFArrayObject>(Parms);
     const TvxPDFObject* Own =
         ParmList ? (ParmList->Count() > 0 ? ParmList->GetItem(0) : nullptr) : Parms;
     std::string Name = "/Identity";
-    if (Own && Own->IsDict())
-      if (const TvxPDFNameObject* N =
-              NameValue(static_cast<const TvxPDFDictObject*>(Own)->Lookup("/Name")))
-        Name = N->Text;
+    if (const TvxPDFDictObject* OwnDict = AsDict(Own))
+      if (const TvxPDFNameObject* N = NameValue(OwnDict->Lookup("/Name"))) Name = N->Text;
     const TvxCryptMethod Method = FParams.FilterMethod(Name);
     if (List && List->Count() > 1) {
       List->Items.erase(List->Items.begin());

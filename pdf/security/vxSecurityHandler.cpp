@@ -3,6 +3,7 @@
 #include <cctype>
 #include <utility>
 
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxUtils.h"
 
 namespace vx {
@@ -10,18 +11,17 @@ namespace vx {
 namespace {
 
 const TvxPDFNameObject* NameEntry(const TvxPDFDictObject& Dict, std::string_view Key) {
-  const TvxPDFObject* V = Dict.Lookup(Key);
-  return V && V->IsName() ? static_cast<const TvxPDFNameObject*>(V) : nullptr;
+  return ObjectAs<TvxPDFNameObject>(Dict.Lookup(Key));
 }
 
 bool IntegerEntry(const TvxPDFDictObject& Dict, std::string_view Key, int64_t& Value) {
   const TvxPDFObject* V = Dict.Lookup(Key);
-  if (V && V->IsInteger()) {
-    Value = static_cast<const TvxPDFIntegerObject*>(V)->Value;
+  if (const auto* N = ObjectAs<TvxPDFIntegerObject>(V)) {
+    Value = N->Value;
     return true;
   }
-  if (V && V->ObjectType == otInt64) {
-    Value = static_cast<const TvxPDFInt64Object*>(V)->Value;
+  if (const auto* N = ObjectAs<TvxPDFInt64Object>(V)) {
+    Value = N->Value;
     return true;
   }
   return false;
@@ -37,9 +37,8 @@ std::string HexToken(std::string_view Bytes) {
 
 // The byte count of a string value; 0 for anything else.
 size_t StringSize(const TvxPDFObject* V) {
-  if (!V || !V->IsString()) return 0;
-  const auto* S = static_cast<const TvxPDFStringObject*>(V);
-  if (S->Text.size() < 2) return 0;
+  const auto* S = ObjectAs<TvxPDFStringObject>(V);
+  if (!S || S->Text.size() < 2) return 0;
   if (S->Text.front() != '<') return S->Text.size() - 2;
   size_t Digits = 0;
   for (char C : S->Text) Digits += std::isxdigit(static_cast<unsigned char>(C)) ? 1 : 0;
@@ -51,8 +50,7 @@ size_t StringSize(const TvxPDFObject* V) {
 }
 
 const TvxPDFDictObject* DictEntry(const TvxPDFDictObject& Dict, std::string_view Key) {
-  const TvxPDFObject* V = Dict.Lookup(Key);
-  return V && V->IsDict() ? static_cast<const TvxPDFDictObject*>(V) : nullptr;
+  return AsDict(Dict.Lookup(Key));
 }
 
 // The crypt filters of /CF (/V 4 and 5) and the methods /StmF, /StrF and
@@ -61,10 +59,10 @@ void ReadCryptFilters(const TvxPDFDictObject& Dict, TvxEncryptParams& P) {
   if (const TvxPDFDictObject* CF = DictEntry(Dict, "/CF")) {
     // Bounded by the dictionary, which the parser has already bounded.
     for (int32_t I = 0; I < CF->Count(); ++I) {
-      const TvxPDFObject* F = CF->Values[static_cast<size_t>(I)].get();
+      const TvxPDFDictObject* F = AsDict(CF->Values[static_cast<size_t>(I)].get());
       const std::string& Name = CF->Keys[static_cast<size_t>(I)]->Text;
-      if (Name == "/Identity" || !F || !F->IsDict()) continue;
-      const TvxPDFNameObject* M = NameEntry(*static_cast<const TvxPDFDictObject*>(F), "/CFM");
+      if (Name == "/Identity" || !F) continue;
+      const TvxPDFNameObject* M = NameEntry(*F, "/CFM");
       const std::string CFM = M ? M->Text : "/None";
       TvxCryptMethod Method;
       if (CFM == "/V2")
@@ -105,16 +103,16 @@ void ReadCryptFilters(const TvxPDFDictObject& Dict, TvxEncryptParams& P) {
   if (P.V == 5)
     for (TvxCryptMethod M : {P.StmF, P.StrF, P.EFF})
       if (M != cmIdentity && M != cmAESV3) Unsupported("V 5 with RC4 or AES-128");
-  const TvxPDFObject* EM = Dict.Lookup("/EncryptMetadata");
-  if (EM && EM->ObjectType == otBoolean)
-    P.EncryptMetadata = static_cast<const TvxPDFBooleanObject*>(EM)->Value;
+  if (const auto* EM = ObjectAs<TvxPDFBooleanObject>(Dict.Lookup("/EncryptMetadata")))
+    P.EncryptMetadata = EM->Value;
 }
 
 }  // namespace
 
 TvxEncryptParams TvxSecurityHandler::CheckEncryptDict(const TvxPDFObject* Encrypt) {
-  if (!Encrypt || !Encrypt->IsDict()) Unsupported("no encryption dictionary");
-  const auto& Dict = *static_cast<const TvxPDFDictObject*>(Encrypt);
+  const TvxPDFDictObject* Encryption = AsDict(Encrypt);
+  if (!Encryption) Unsupported("no encryption dictionary");
+  const auto& Dict = *Encryption;
   const TvxPDFNameObject* Filter = NameEntry(Dict, "/Filter");
   if (!Filter) Unsupported("no security handler");
   if (Filter->Text != "/Standard") Unsupported("security handler " + Filter->GetName());
@@ -161,21 +159,20 @@ std::unique_ptr<TvxPDFDecrypt> TvxSecurityHandler::ReadEncryptDict(const TvxPDFO
                                                                    const TvxPDFArrayObject* ID,
                                                                    const std::string& Password) {
   const TvxEncryptParams Params = CheckEncryptDict(Encrypt);
-  const auto& Dict = *static_cast<const TvxPDFDictObject*>(Encrypt);
+  // CheckEncryptDict let through a dictionary only.
+  const auto& Dict = ObjectCast<TvxPDFDictObject>(Encrypt);
   auto Decrypt = std::make_unique<TvxPDFDecrypt>();
   Decrypt->SetParams(Params);
   Decrypt->OnWarning = FOnWarning;
   if (ID && ID->Count() > 0) {
-    const TvxPDFObject* First = ID->GetItem(0);
-    if (First && First->IsString()) {
-      const auto* S = static_cast<const TvxPDFStringObject*>(First);
+    if (const auto* S = ObjectAs<TvxPDFStringObject>(ID->GetItem(0))) {
       Decrypt->SetFileID(S->Text.empty() || S->Text[0] != '<' ? S->GetValue()
                                                               : HexToBytes(S->GetValue()));
     }
   }
   auto StringText = [&Dict](std::string_view Key) {
-    const TvxPDFObject* V = Dict.Lookup(Key);
-    return V && V->IsString() ? static_cast<const TvxPDFStringObject*>(V)->Text : std::string();
+    const auto* V = ObjectAs<TvxPDFStringObject>(Dict.Lookup(Key));
+    return V ? V->Text : std::string();
   };
   Decrypt->SetOwnerKey(StringText("/O"));
   Decrypt->SetUserKey(StringText("/U"));

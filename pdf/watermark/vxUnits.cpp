@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 
 namespace vx {
 
@@ -36,10 +37,8 @@ bool ReadBox(const TvxPDFDictObject& Page, std::string_view Key, const TvxPDFObj
 // are numbers; false otherwise, without raising.
 bool ReadUsableBox(const TvxPDFDictObject& Page, std::string_view Key,
                    const TvxPDFObjectStore& Store, TvxPDFRect& Box) {
-  const TvxPDFObject* Value = Store.Resolve(Page.Lookup(Key));
-  if (!Value || !Value->IsArray()) return false;
-  const auto* Array = static_cast<const TvxPDFArrayObject*>(Value);
-  if (Array->Count() < 4) return false;
+  const auto* Array = ObjectAs<TvxPDFArrayObject>(Store.Resolve(Page.Lookup(Key)));
+  if (!Array || Array->Count() < 4) return false;
   for (int32_t I = 0; I < 4; ++I) {
     const TvxPDFObject* V = Store.Resolve(Array->GetItem(I));
     if (!V || !(V->IsInteger() || V->IsReal())) return false;

@@ -9,6 +9,7 @@
 #include "pdf/fonts/vxPDFFont.h"
 #include "pdf/fonts/vxPageFontLookup.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxRandom.h"
 #include "pdf/watermark/vxWatermarkProcessor.h"
 #include "platform/vxClock.h"
@@ -88,15 +89,13 @@ TvxWatermarkStamper::TvxWatermarkStamper(TvxDocumentData& AData, TvxStampingHook
 
 TvxPDFDictObject& TvxWatermarkStamper::PageDict(int32_t PageNo) const {
   CheckPageNumber(PageNo, static_cast<int32_t>(FData.FPages.size()));
-  TvxPDFObject* Value = FData.FPages[static_cast<size_t>(PageNo - 1)]->Value.get();
-  if (!Value || !Value->IsDict())
-    throw EUnexpectedError(FormatMessage("Unexpected content object for page %d", PageNo));
-  return *static_cast<TvxPDFDictObject*>(Value);
+  auto* Dict = vx::AsDict(FData.FPages[static_cast<size_t>(PageNo - 1)]->Value.get());
+  if (!Dict) throw EUnexpectedError(FormatMessage("Unexpected content object for page %d", PageNo));
+  return *Dict;
 }
 
 TvxPDFDictObject* TvxWatermarkStamper::AsDict(TvxPDFObject* Obj) const {
-  Obj = FData.FStore->Resolve(Obj);
-  return Obj && Obj->IsDict() ? static_cast<TvxPDFDictObject*>(Obj) : nullptr;
+  return vx::AsDict(FData.FStore->Resolve(Obj));
 }
 
 int32_t TvxWatermarkStamper::GetPageRotation(int32_t PageNo) const {
@@ -168,13 +167,13 @@ int32_t TvxWatermarkStamper::UnclosedSaves(const TvxPDFArrayObject& Contents,
   // time, and the balances combine.
   TvxSaveBalance Page;
   for (const auto& Item : Contents.Items) {
-    TvxPDFObject* Obj = FData.FStore->Resolve(Item.get());
-    if (!Obj || !Obj->IsStream()) continue;
+    auto* Obj = ObjectAs<TvxPDFStreamObject>(FData.FStore->Resolve(Item.get()));
+    if (!Obj) continue;
     auto It = FBalances.find(Obj);
     if (It == FBalances.end()) {
       TvxSaveBalance Own;
       try {
-        auto Data = DecodeStreamData(*static_cast<TvxPDFStreamObject*>(Obj), FData.FStore.get());
+        auto Data = DecodeStreamData(*Obj, FData.FStore.get());
         Own.Open = CountUnclosedSaves(Data->DataString(), &Own.Stray);
       } catch (const EDecodeLimitError&) {
         throw;  // more than the file may cost: no guess, an error
@@ -245,8 +244,7 @@ std::string TvxWatermarkStamper::AddPageResourceOnce(TvxPDFDictObject* Resources
     Sub->Add(Name, Ref.Clone());
     return Name;
   }
-  if (Existing->IsIndirectReference()) {
-    auto* R = static_cast<TvxPDFIndirectReference*>(Existing);
+  if (auto* R = ObjectAs<TvxPDFIndirectReference>(Existing)) {
     if (R->DocumentID == Ref.DocumentID && R->ObjectNumber == Ref.ObjectNumber &&
         R->Generation == Ref.Generation)
       return Name;
@@ -261,11 +259,12 @@ std::string TvxWatermarkStamper::AddPageResourceOnce(TvxPDFDictObject* Resources
 TvxPDFDictObject* TvxWatermarkStamper::EnsurePageResources(int32_t PageNo) {
   TvxPDFDictObject& Page = PageDict(PageNo);
   if (TvxPDFDictObject* Resources = AsDict(Page.Lookup("/Resources"))) return Resources;
-  auto* Obj = FData.FStore->AddObject(
-      std::make_unique<TvxPDFIndirectObject>(FData.FDocumentID, FData.FStore->NewObjectNumber(), 0,
-                                             true, std::make_unique<TvxPDFDictObject>()));
+  auto Fresh = std::make_unique<TvxPDFDictObject>();
+  TvxPDFDictObject* Resources = Fresh.get();
+  auto* Obj = FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
+      FData.FDocumentID, FData.FStore->NewObjectNumber(), 0, true, std::move(Fresh)));
   Page.SetValue("/Resources", MakeReference(*Obj));
-  return static_cast<TvxPDFDictObject*>(Obj->Value.get());
+  return Resources;
 }
 
 std::string TvxWatermarkStamper::AddOpacityResource(int32_t PageNo, const std::string& Name,
@@ -286,10 +285,8 @@ void TvxWatermarkStamper::AddToContentsArray(TvxPDFArrayObject& Array,
   }
   bool Wrapped = FStamping && FWrapped.count(&Array);
   for (size_t I = 0; !Wrapped && I < Array.Items.size(); ++I) {
-    const TvxPDFObject* Item = Array.Items[I].get();
-    Wrapped =
-        Item && Item->IsIndirectReference() &&
-        static_cast<const TvxPDFIndirectReference*>(Item)->ObjectNumber == FData.FSaveStateObjNo;
+    const auto* R = ObjectAs<TvxPDFIndirectReference>(Array.Items[I].get());
+    Wrapped = R && R->ObjectNumber == FData.FSaveStateObjNo;
   }
   if (!Wrapped) WrapPageContent(Array);
   if (FStamping) FWrapped.insert(&Array);
@@ -319,15 +316,14 @@ void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFInd
     Page.SetValue("/Contents", std::move(Array));
   };
   if (!Contents || Contents->IsNull()) return OnlyWatermark();
-  if (Contents->IsArray())
-    return AddToContentsArray(*static_cast<TvxPDFArrayObject*>(Contents), Ref, Overlay);
+  if (auto* Array = ObjectAs<TvxPDFArrayObject>(Contents))
+    return AddToContentsArray(*Array, Ref, Overlay);
   if (!Contents->IsIndirectReference())
     throw EUnexpectedError(FormatMessage("Unexpected content object for page %d", PageNo));
 
   TvxPDFIndirectObject* Target = FData.FStore->FindObject(Contents);
   if (!Target || !Target->Value || Target->Value->IsNull()) return OnlyWatermark();
-  if (Target->Value->IsArray()) {
-    auto* Array = static_cast<TvxPDFArrayObject*>(Target->Value.get());
+  if (auto* Array = ObjectAs<TvxPDFArrayObject>(Target->Value.get())) {
     // Counted when first needed: until then no page that names an array
     // object has changed.
     if (!FArraysCounted) CountSharedArrays();
@@ -335,8 +331,7 @@ void TvxWatermarkStamper::AttachWatermarkContent(int32_t PageNo, const TvxPDFInd
     if (Users == FArrayUsers.end() || Users->second <= 1)
       return AddToContentsArray(*Array, Ref, Overlay);
     // Another page draws the same array: this page gets a copy of its own.
-    auto Own = std::unique_ptr<TvxPDFArrayObject>(
-        static_cast<TvxPDFArrayObject*>(Array->Clone().release()));
+    auto Own = Array->CloneArray();
     TvxPDFArrayObject& Copy = *Own;
     --Users->second;
     Page.SetValue("/Contents", std::move(Own));
@@ -378,9 +373,9 @@ void TvxWatermarkStamper::CountSharedArrays() {
   FArrayUsers.clear();
   FArraysCounted = true;
   for (TvxPDFIndirectObject* PageObj : FData.FPages) {
-    if (!PageObj->Value || !PageObj->Value->IsDict()) continue;
-    TvxPDFObject* Contents =
-        static_cast<TvxPDFDictObject*>(PageObj->Value.get())->Lookup("/Contents");
+    auto* PageDict = vx::AsDict(PageObj->Value.get());
+    if (!PageDict) continue;
+    TvxPDFObject* Contents = PageDict->Lookup("/Contents");
     if (!Contents || !Contents->IsIndirectReference()) continue;
     TvxPDFIndirectObject* Target = FData.FStore->FindObject(Contents);
     if (Target && Target->Value && Target->Value->IsArray()) ++FArrayUsers[Target];
@@ -456,33 +451,29 @@ bool TvxWatermarkStamper::CoveredByOpaqueImage(TvxPDFDictObject& Page, const Tvx
   if (!XObjects) return false;
   std::unordered_set<std::string> Opaque;
   for (int32_t I = 0; I < XObjects->Count() && Opaque.size() < 64; ++I) {
-    TvxPDFObject* V = FData.FStore->Resolve(XObjects->Values[static_cast<size_t>(I)].get());
-    if (!V || !V->IsStream()) continue;
-    const TvxPDFDictObject* Dict = static_cast<TvxPDFStreamObject*>(V)->Dict.get();
-    const TvxPDFObject* Subtype = Dict ? Dict->Lookup("/Subtype") : nullptr;
-    if (!Subtype || !Subtype->IsName() ||
-        static_cast<const TvxPDFNameObject*>(Subtype)->Text != "/Image")
-      continue;
-    const TvxPDFObject* Mask = Dict->Lookup("/ImageMask");
-    if (Dict->Lookup("/SMask") || Dict->Lookup("/Mask") ||
-        (Mask && Mask->ObjectType == otBoolean &&
-         static_cast<const TvxPDFBooleanObject*>(Mask)->Value))
-      continue;
+    auto* V = ObjectAs<TvxPDFStreamObject>(
+        FData.FStore->Resolve(XObjects->Values[static_cast<size_t>(I)].get()));
+    if (!V) continue;
+    const TvxPDFDictObject* Dict = V->Dict.get();
+    const auto* Subtype = ObjectAs<TvxPDFNameObject>(Dict ? Dict->Lookup("/Subtype") : nullptr);
+    if (!Subtype || Subtype->Text != "/Image") continue;
+    const auto* Mask = ObjectAs<TvxPDFBooleanObject>(Dict->Lookup("/ImageMask"));
+    if (Dict->Lookup("/SMask") || Dict->Lookup("/Mask") || (Mask && Mask->Value)) continue;
     Opaque.insert(XObjects->Keys[static_cast<size_t>(I)]->Text);
   }
   if (Opaque.empty()) return false;
   std::vector<TvxPDFObject*> Streams;
   TvxPDFObject* Contents = FData.FStore->Resolve(Page.Lookup("/Contents"));
-  if (Contents && Contents->IsArray()) {
-    for (auto& Item : static_cast<TvxPDFArrayObject*>(Contents)->Items)
-      Streams.push_back(FData.FStore->Resolve(Item.get()));
+  if (auto* Array = ObjectAs<TvxPDFArrayObject>(Contents)) {
+    for (auto& Item : Array->Items) Streams.push_back(FData.FStore->Resolve(Item.get()));
   } else {
     Streams.push_back(Contents);
   }
   const double BoxArea = (Box.Right - Box.Left) * (Box.Top - Box.Bottom);
   if (!(BoxArea > 0)) return false;
   for (TvxPDFObject* S : Streams) {
-    if (!S || !S->IsStream()) continue;
+    auto* Stream = ObjectAs<TvxPDFStreamObject>(S);
+    if (!Stream) continue;
     // A stream shared by many pages is read once per stamping. The check
     // only advises: past the decoding allowance it stops, the job goes on.
     auto Known = FDrawsByStream.find(S);
@@ -490,10 +481,7 @@ bool TvxWatermarkStamper::CoveredByOpaqueImage(TvxPDFDictObject& Page, const Tvx
       std::vector<TvxXObjectDraw> Draws;
       if (!FDrawsStopped) {
         try {
-          Draws = FindXObjectDraws(
-              DecodeStreamData(*static_cast<TvxPDFStreamObject*>(S), FData.FStore.get())
-                  ->DataString(),
-              16);
+          Draws = FindXObjectDraws(DecodeStreamData(*Stream, FData.FStore.get())->DataString(), 16);
         } catch (const EDecodeLimitError&) {
           FDrawsStopped = true;
         } catch (const Exception&) {
@@ -535,11 +523,10 @@ void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate
   // Signatures cover the bytes as signed: any change breaks them.
   TvxPDFObject* Form =
       FData.FCatalog ? FData.FStore->Resolve(FData.FCatalog->AcroForm.get()) : nullptr;
-  if (Form && Form->IsDict()) {
-    TvxPDFObject* Flags =
-        FData.FStore->Resolve(static_cast<TvxPDFDictObject*>(Form)->Lookup("/SigFlags"));
-    if (Flags && Flags->IsInteger() && (static_cast<TvxPDFIntegerObject*>(Flags)->Value & 1))
-      Warn(std::string(msg::SignaturesInvalidated));
+  if (auto* FormDict = vx::AsDict(Form)) {
+    auto* Flags =
+        ObjectAs<TvxPDFIntegerObject>(FData.FStore->Resolve(FormDict->Lookup("/SigFlags")));
+    if (Flags && (Flags->Value & 1)) Warn(std::string(msg::SignaturesInvalidated));
   }
   // Under a scanned page's image the watermark does not show.
   if (T.Overlay) return;
@@ -715,8 +702,8 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
     AttachWatermarkContent(P, Ref, Run.T.Overlay);
     return;
   }
-  auto Copy = std::unique_ptr<TvxPDFArrayObject>(
-      static_cast<TvxPDFArrayObject*>(Shared->Value->Clone().release()));
+  // SharedContentsArray names arrays only.
+  auto Copy = ObjectCast<TvxPDFArrayObject>(Shared->Value.get()).CloneArray();
   AddToContentsArray(*Copy, Ref, Run.T.Overlay);
   TvxPDFIndirectObject* Made = FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(
       FData.FDocumentID, FData.FStore->NewObjectNumber(), 0, true, std::move(Copy)));

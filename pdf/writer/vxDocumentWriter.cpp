@@ -12,6 +12,7 @@
 #include "pdf/filters/vxRLEFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxNumberText.h"
+#include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxAES.h"
 #include "pdf/writer/vxOutlineBuilder.h"
@@ -48,10 +49,6 @@ void AppendXRefEntry(std::string& Out, int64_t Offset, int Generation, char Type
   Buf[18] = '\r';
   Buf[19] = '\n';
   Out.append(Buf, sizeof Buf);
-}
-
-const TvxPDFNameObject* AsName(const TvxPDFObject* Obj) {
-  return Obj && Obj->IsName() ? static_cast<const TvxPDFNameObject*>(Obj) : nullptr;
 }
 
 }  // namespace
@@ -146,7 +143,7 @@ void TvxDocumentWriter::AppendObject(std::string& Out, int32_t ObjNum, const Tvx
 
 void TvxDocumentWriter::AppendDict(std::string& Out, int32_t ObjNum, const TvxPDFDictObject& Dict) {
   Out.append("<<\r\n");
-  const TvxPDFNameObject* Type = AsName(Dict.Lookup("/Type"));
+  const auto* Type = ObjectAs<TvxPDFNameObject>(Dict.Lookup("/Type"));
   const bool IsPage = Type && Type->Text == "/Page";
   // Each key once, with the value a lookup finds (the first): a repeated
   // key is a defect readers resolve each their own way. A page's own
@@ -285,9 +282,9 @@ TvxPDFObjectPtr LengthObject(int64_t Size) {
 
 // Whether Length already says Size.
 bool LengthSays(const TvxPDFObject* Length, int64_t Size) {
-  if (!Length) return false;
-  if (Length->IsInteger()) return static_cast<const TvxPDFIntegerObject*>(Length)->Value == Size;
-  return Length->IsInt64() && static_cast<const TvxPDFInt64Object*>(Length)->Value == Size;
+  if (const auto* N = ObjectAs<TvxPDFIntegerObject>(Length)) return N->Value == Size;
+  const auto* N = ObjectAs<TvxPDFInt64Object>(Length);
+  return N && N->Value == Size;
 }
 
 }  // namespace
@@ -386,16 +383,16 @@ bool TvxDocumentWriter::WillCompress(const TvxPDFDictObject* Dict) const {
   const std::string_view M = FCompression.Method == 1 ? "/RunLengthDecode" : "/FlateDecode";
   TvxPDFObject* F = StreamFilter(Dict);
   if (!F) return true;
-  if (F->IsName()) {
-    const std::string& N = static_cast<TvxPDFNameObject*>(F)->Text;
+  if (const auto* Name = ObjectAs<TvxPDFNameObject>(F)) {
+    const std::string& N = Name->Text;
     return !(N == "/DCTDecode" || N == "/JBIG2Decode" || N == M || N == "/CCITTFaxDecode");
   }
-  if (F->IsArray()) {
+  if (const auto* Chain = ObjectAs<TvxPDFArrayObject>(F)) {
     // A chain longer than any real one is left as it is: compressing would
     // copy it into every stream that shares it.
-    if (static_cast<TvxPDFArrayObject*>(F)->Count() > MaxCompressedChain) return false;
-    for (const auto& Item : static_cast<TvxPDFArrayObject*>(F)->Items) {
-      const TvxPDFNameObject* N = AsName(FData.FStore->Resolve(Item.get()));
+    if (Chain->Count() > MaxCompressedChain) return false;
+    for (const auto& Item : Chain->Items) {
+      const auto* N = ObjectAs<TvxPDFNameObject>(FData.FStore->Resolve(Item.get()));
       if (N && (N->Text == "/FlateDecode" || N->Text == "/RunLengthDecode" ||
                 N->Text == "/CCITTFaxDecode"))
         return false;
@@ -431,7 +428,8 @@ void TvxDocumentWriter::MarkCompressed(TvxPDFDictObject& Dict, int64_t Size) {
   if (F->IsName()) {
     List->Add(F->Clone());
   } else {
-    for (const auto& Item : static_cast<TvxPDFArrayObject*>(F)->Items)
+    // WillCompress let through a name or an array only.
+    for (const auto& Item : ObjectCast<TvxPDFArrayObject>(F).Items)
       List->Add(Item ? Item->Clone() : std::make_unique<TvxPDFNullObject>());
   }
   Dict.SetValue("/Filter", std::move(List));
@@ -439,8 +437,8 @@ void TvxDocumentWriter::MarkCompressed(TvxPDFDictObject& Dict, int64_t Size) {
   if (TvxPDFObject* Parms = FData.FStore->Resolve(Dict.Lookup("/DecodeParms"))) {
     auto NewParms = std::make_unique<TvxPDFArrayObject>();
     NewParms->Add(std::make_unique<TvxPDFNullObject>());
-    if (Parms->IsArray()) {
-      for (const auto& Item : static_cast<TvxPDFArrayObject*>(Parms)->Items)
+    if (const auto* Array = ObjectAs<TvxPDFArrayObject>(Parms)) {
+      for (const auto& Item : Array->Items)
         NewParms->Add(Item ? Item->Clone() : std::make_unique<TvxPDFNullObject>());
     } else {
       NewParms->Add(Parms->Clone());
@@ -473,10 +471,9 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
   FChunk.append(CRLF);
   AppendInt(FChunk, Obj.OutputNumber);
   FChunk.append(" 0 obj\r\n");
-  const TvxPDFObject* Value = Obj.Value.get();
-  if (Value && Value->IsStream() &&
-      CompressesFromSource(*static_cast<const TvxPDFStreamObject*>(Value))) {
-    const auto& Stream = *static_cast<const TvxPDFStreamObject*>(Value);
+  const auto* Source = ObjectAs<TvxPDFStreamObject>(Obj.Value.get());
+  if (Source && CompressesFromSource(*Source)) {
+    const auto& Stream = *Source;
     // Drawn before the dictionary's strings are encrypted, as for data in
     // memory.
     std::unique_ptr<TvxChunkCipher> Cipher;
@@ -484,12 +481,11 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
     if (Seal) Cipher = FEncryption->StartEncryption(Obj.OutputNumber);
     if (!Seal || Cipher) return WriteCompressedFromSource(Obj, Stream, std::move(Cipher));
   }
-  if (Value && Value->IsStream() &&
-      CopiesFromSource(*static_cast<const TvxPDFStreamObject*>(Value))) {
+  if (Source && CopiesFromSource(*Source)) {
     // Data nobody changed goes from the source file to the output in
     // bounded pieces, never whole through memory, decrypted and encrypted
     // on the way.
-    const auto& Stream = *static_cast<const TvxPDFStreamObject*>(Value);
+    const auto& Stream = *Source;
     // Drawn before the dictionary's strings are encrypted, as for data in
     // memory.
     std::unique_ptr<TvxChunkCipher> Cipher;
@@ -518,6 +514,7 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
       return;
     }
   }
+  const TvxPDFObject* Value = Obj.Value.get();
   AppendObject(FChunk, Obj.OutputNumber, Value);
   if (!Value) FChunk.append("null");
   FChunk.append("\r\nendobj\r\n");
@@ -629,7 +626,8 @@ std::unique_ptr<TvxPDFArrayObject> TvxDocumentWriter::PlainOutputID(
   };
   auto ID = std::make_unique<TvxPDFArrayObject>();
   const TvxPDFObject* First = Source && Source->Count() > 0 ? Source->GetItem(0) : nullptr;
-  if (First && First->IsString() && static_cast<const TvxPDFStringObject*>(First)->Text.size() > 2)
+  const auto* Text = ObjectAs<TvxPDFStringObject>(First);
+  if (Text && Text->Text.size() > 2)
     ID->Add(First->Clone());
   else
     ID->Add(Fresh());

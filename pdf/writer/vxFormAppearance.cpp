@@ -12,8 +12,8 @@ void SetNeedAppearances(TvxDocumentData& Data, int32_t AppearanceMode) {
   int32_t I = Form->IndexOf("/NeedAppearances");
   if (I < 0)
     Form->Add("/NeedAppearances", std::make_unique<TvxPDFBooleanObject>(Need));
-  else if (Form->Values[I] && Form->Values[I]->IsBoolean())
-    static_cast<TvxPDFBooleanObject*>(Form->Values[I].get())->Value = Need;
+  else if (auto* Flag = ObjectAs<TvxPDFBooleanObject>(Form->Values[I].get()))
+    Flag->Value = Need;
   else
     (void)Form->PutValueAt(I, std::make_unique<TvxPDFBooleanObject>(Need));
 }

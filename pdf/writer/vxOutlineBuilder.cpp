@@ -15,9 +15,9 @@ void TvxOutlineBuilder::AssignNumber(TvxPDFOutline& Item) {
 
 bool TvxOutlineBuilder::DestinationDropped(const TvxPDFOutline& Item) {
   TvxPDFDictObject* Dict = AsDict(Item.Value.get());
-  TvxPDFObject* Dest = Dict ? Dict->Lookup("/Dest") : nullptr;
-  if (!Dest || !Dest->IsArray()) return false;
-  TvxPDFObject* Page = static_cast<TvxPDFArrayObject*>(Dest)->GetItem(0);
+  auto* Dest = ObjectAs<TvxPDFArrayObject>(Dict ? Dict->Lookup("/Dest") : nullptr);
+  if (!Dest) return false;
+  TvxPDFObject* Page = Dest->GetItem(0);
   if (Page && Page->IsIndirectReference()) {
     TvxPDFIndirectObject* Target = FData.FStore->FindObject(Page);
     return Target && Target->UseCount == 0;
