@@ -92,6 +92,29 @@ bool FindUsablePageBox(const TvxPDFDictObject& Page, const TvxPDFObjectStore& St
          ReadUsableBox(Page, "/MediaBox", Store, Box);
 }
 
+bool FindVisiblePageBox(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
+                        TvxPDFRect& Box) {
+  TvxPDFRect Media;
+  const bool HasCrop = ReadUsableBox(Page, "/CropBox", Store, Box);
+  const bool HasMedia = ReadUsableBox(Page, "/MediaBox", Store, Media);
+  if (!HasCrop) {
+    Box = Media;
+    return HasMedia;
+  }
+  if (!HasMedia) return true;
+  // Viewers show only the part of the crop box on the medium; a crop box
+  // that misses the medium altogether leaves the medium to show.
+  const TvxPDFRect Clipped{std::max(Box.Left, Media.Left), std::max(Box.Bottom, Media.Bottom),
+                           std::min(Box.Right, Media.Right), std::min(Box.Top, Media.Top)};
+  Box = Clipped.Left < Clipped.Right && Clipped.Bottom < Clipped.Top ? Clipped : Media;
+  return true;
+}
+
+int32_t DisplayRotation(int32_t Rotate) {
+  const int32_t R = (Rotate % 360 + 360) % 360;
+  return R % 90 == 0 ? R : 0;
+}
+
 TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
                         TvxMeasurementUnit Unit) {
   return PointsToUnit(Unit, GetPageBoxOf(Page, Store));

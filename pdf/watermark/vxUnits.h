@@ -49,6 +49,13 @@ TvxPDFRect GetPageBoxOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& S
 // numbers, as GetPageBoxOf reads it; false when neither is.
 bool FindUsablePageBox(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
                        TvxPDFRect& Box);
+// The part of the page a viewer shows: the usable box FindUsablePageBox
+// finds, clipped to a usable /MediaBox; false when the page has neither box.
+bool FindVisiblePageBox(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
+                        TvxPDFRect& Box);
+// A page's /Rotate as viewers apply it: 0, 90, 180 or 270 (clockwise), taken
+// modulo 360; a value that is no multiple of 90 counts as 0.
+int32_t DisplayRotation(int32_t Rotate);
 TvxPageSize GetPageSizeOf(const TvxPDFDictObject& Page, const TvxPDFObjectStore& Store,
                           TvxMeasurementUnit Unit);
 

@@ -16,6 +16,7 @@ size_t TvxWatermarkProcessor::TvxBoxHash::operator()(const TvxBoxKey& K) const n
     std::memcpy(&Bits, &V, sizeof Bits);
     H = (H ^ Bits) * 0x9E3779B97F4A7C15ull;
   }
+  H = (H ^ static_cast<uint64_t>(K.Rotation)) * 0x9E3779B97F4A7C15ull;
   return static_cast<size_t>(H ^ (H >> 31));
 }
 
@@ -47,8 +48,46 @@ void TvxWatermarkProcessor::ComputeAnchor(const TvxPageRect& Box, double& X, dou
   }
 }
 
+TvxPageRect ShownBox(const TvxPageRect& Box) {
+  const double W = Box.Right - Box.Left, H = Box.Top - Box.Bottom;
+  return Box.Rotation == 90 || Box.Rotation == 270 ? TvxPageRect{0, 0, H, W, Box.Rotation}
+                                                   : TvxPageRect{0, 0, W, H, Box.Rotation};
+}
+
+void TvxWatermarkProcessor::BuildPageContent(const std::string& FontName, const std::string& GSName,
+                                             const TvxPageRect& Box, std::string& Content) {
+  double X = 0, Y = 0;
+  if (Box.Rotation == 0) {
+    ComputeAnchor(Box, X, Y);
+    Template.PageBox = TvxPDFRect{Box.Left, Box.Bottom, Box.Right, Box.Top};
+    Template.BuildContent(FontName, GSName, X, Y, Unit, Content);
+    return;
+  }
+  // A turned page: the watermark is laid out on the page as shown, from its
+  // lower left corner, and a matrix takes that onto the page's own space.
+  const TvxPageRect Shown = ShownBox(Box);
+  ComputeAnchor(Shown, X, Y);
+  Template.PageBox = TvxPDFRect{Shown.Left, Shown.Bottom, Shown.Right, Shown.Top};
+  std::string Inner;
+  Template.BuildContent(FontName, GSName, X, Y, Unit, Inner);
+  double M[6];
+  switch (Box.Rotation) {
+    case 90: M[0] = 0, M[1] = 1, M[2] = -1, M[3] = 0, M[4] = Box.Right, M[5] = Box.Bottom; break;
+    case 180: M[0] = -1, M[1] = 0, M[2] = 0, M[3] = -1, M[4] = Box.Right, M[5] = Box.Top; break;
+    default: M[0] = 0, M[1] = -1, M[2] = 1, M[3] = 0, M[4] = Box.Left, M[5] = Box.Top; break;
+  }
+  Content = "q\r";
+  for (double V : M) {
+    AppendRealToPDFText(Content, V);
+    Content += ' ';
+  }
+  Content += "cm\r";
+  Content += Inner;
+  Content += "Q\r\n";
+}
+
 int32_t TvxWatermarkProcessor::FindPageRect(const TvxPageRect& Box) const {
-  auto It = FRectIndex.find(TvxBoxKey{Box.Left, Box.Bottom, Box.Right, Box.Top});
+  auto It = FRectIndex.find(TvxBoxKey{Box.Left, Box.Bottom, Box.Right, Box.Top, Box.Rotation});
   return It == FRectIndex.end() ? -1 : It->second;
 }
 
@@ -78,10 +117,7 @@ std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStre
   }
   std::string Content;
   if (!Shared) {
-    double X = 0, Y = 0;
-    ComputeAnchor(Box, X, Y);
-    Template.PageBox = TvxPDFRect{Box.Left, Box.Bottom, Box.Right, Box.Top};
-    Template.BuildContent(FontName, GSName, X, Y, Unit, Content);
+    BuildPageContent(FontName, GSName, Box, Content);
     if (ReuseContent) {
       Shared = TvxPDFSource::FromMemory(std::move(Content));
       auto It = FContents.try_emplace(TvxContentKey{Found >= 0 ? Found : Index, FontName, GSName},
@@ -106,11 +142,8 @@ std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStre
 
   StreamRefs.push_back(TvxStreamID{DocumentID, ObjectNumber});
   PageRects.push_back(Box);
-  FRectIndex.try_emplace(TvxBoxKey{Box.Left, Box.Bottom, Box.Right, Box.Top}, Index);
+  FRectIndex.try_emplace(TvxBoxKey{Box.Left, Box.Bottom, Box.Right, Box.Top, Box.Rotation}, Index);
   return Obj;
 }
-
-// ---------------------------------------------------------------------------
-// TvxWatermarkStamper
 
 }  // namespace vx

@@ -19,10 +19,15 @@
 
 namespace vx {
 
-// A page box in points, as stamped.
+// A page box in points, as stamped, and the page's display rotation (0, 90,
+// 180 or 270 clockwise): a turned page is stamped as it is shown.
 struct TvxPageRect {
   double Left = 0, Bottom = 0, Right = 0, Top = 0;
+  int32_t Rotation = 0;
 };
+
+// The box a page with Box's rotation shows, with its lower left corner at 0 0.
+TvxPageRect ShownBox(const TvxPageRect& Box);
 
 class TvxWatermarkProcessor {
  public:
@@ -39,6 +44,10 @@ class TvxWatermarkProcessor {
                                                               const TvxPageRect& Box,
                                                               int32_t DocumentID,
                                                               int32_t ObjectNumber);
+  // The content text for one page box: the template's, laid out on the page
+  // as shown when the box carries a rotation.
+  void BuildPageContent(const std::string& FontName, const std::string& GSName,
+                        const TvxPageRect& Box, std::string& Content);
   // Index of the first stamped box equal to Box, or -1.
   int32_t FindPageRect(const TvxPageRect& Box) const;
   // A new reference to the stream made for the Index-th page.
@@ -62,6 +71,7 @@ class TvxWatermarkProcessor {
  private:
   struct TvxBoxKey {
     double L, B, R, T;
+    int32_t Rotation;
     bool operator==(const TvxBoxKey&) const = default;
   };
   struct TvxBoxHash {

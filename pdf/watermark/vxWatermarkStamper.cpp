@@ -538,7 +538,7 @@ void TvxWatermarkStamper::WarnOfWhatStampingHides(const TvxTextWatermarkTemplate
     if (!Seen.insert(P).second) continue;
     TvxPDFDictObject& Page = PageDict(P);
     TvxPDFRect Box;
-    if (FindUsablePageBox(Page, *FData.FStore, Box) && CoveredByOpaqueImage(Page, Box)) ++Covered;
+    if (FindVisiblePageBox(Page, *FData.FStore, Box) && CoveredByOpaqueImage(Page, Box)) ++Covered;
   }
   FDrawsByStream.clear();
   if (Covered > 0) Warn(FormatMessage(msg::UnderOpaqueImage, Covered));
@@ -621,12 +621,18 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
   TvxPDFDictObject& Page = PageDict(P);
   // A box that is no array of four numbers gives way to the other one.
   TvxPDFRect Box;
-  if (!FindUsablePageBox(Page, *FData.FStore, Box))
+  if (!FindVisiblePageBox(Page, *FData.FStore, Box))
     throw EPDFFileCorruptedError(FormatMessage("Page %d has no usable /CropBox or /MediaBox", P));
+  TvxPageRect Rect = PageRectOf(Box);
+  // Viewers take a /Rotate that is no integer for 0.
+  const auto* Rotate = ObjectAs<TvxPDFIntegerObject>(FData.FStore->Resolve(Page.Lookup("/Rotate")));
+  Rect.Rotation = DisplayRotation(Rotate ? Rotate->Value : 0);
 
-  // Placement: custom offsets run from the box's top left corner.
+  // Placement: custom offsets run from the shown box's top left corner.
   T.Angle = Run.SavedAngle;
-  const TvxPDFRect UBox = PointsToUnit(FHooks.Unit, Box);
+  const TvxPageRect Shown = Rect.Rotation == 0 ? Rect : ShownBox(Rect);
+  const TvxPDFRect UBox =
+      PointsToUnit(FHooks.Unit, TvxPDFRect{Shown.Left, Shown.Bottom, Shown.Right, Shown.Top});
   if (RoundsToZero(UBox.Left) && RoundsToZero(UBox.Bottom)) {
     T.X = Run.SavedX;
     T.Y = Run.SavedY;
@@ -671,7 +677,7 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
   if (FontName.empty())
     FontName = Resources ? AddPageResource(Resources, "/Font", *Run.FontRef, Run.CreatedName)
                          : Run.CreatedName;
-  AttachPageStream(Run, P, Resources == nullptr, FontName, PageGSName, PageRectOf(Box));
+  AttachPageStream(Run, P, Resources == nullptr, FontName, PageGSName, Rect);
   Run.FontLookup.Settle(FontName);
 }
 
@@ -684,7 +690,7 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
   // multiply the array by the pages.
   TvxPDFIndirectObject* Shared = Run.PerPageText ? nullptr : SharedContentsArray(Page);
   TvxSharedCopyKey CopyKey{Shared,      FontName,   PageGSName, Rect.Left,
-                           Rect.Bottom, Rect.Right, Rect.Top};
+                           Rect.Bottom, Rect.Right, Rect.Top,   Rect.Rotation};
   auto Copied = Shared ? FSharedCopies.find(CopyKey) : FSharedCopies.end();
   if (Copied != FSharedCopies.end()) {
     if (NoResources)

@@ -122,6 +122,7 @@ class TvxWatermarkStamper {
     const TvxPDFIndirectObject* Array;
     std::string FontName, GSName;
     double Left, Bottom, Right, Top;
+    int32_t Rotation;
     bool operator==(const TvxSharedCopyKey&) const = default;
   };
   struct TvxSharedCopyHash {

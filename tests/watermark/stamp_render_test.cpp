@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -168,6 +169,148 @@ TEST(StampRender, WatermarkInkStaysInsideThePageBox) {
     }
   EXPECT_EQ(Checked, 9 * 36);
   EXPECT_EQ(Failures, "");
+}
+
+namespace {
+
+// Where the ink of a render lies: its bounding box and centre, in fractions
+// of the image.
+struct InkBox {
+  double X0 = 1, Y0 = 1, X1 = 0, Y1 = 0, CX = 0, CY = 0;
+  int Pixels = 0;
+};
+
+InkBox InkOf(const Image& Img) {
+  InkBox B;
+  double SX = 0, SY = 0;
+  for (int Y = 0; Y < Img.Height; ++Y)
+    for (int X = 0; X < Img.Width; ++X)
+      if (Img.Red(X, Y)) {
+        const double FX = (X + 0.5) / Img.Width, FY = (Y + 0.5) / Img.Height;
+        B.X0 = std::min(B.X0, FX), B.X1 = std::max(B.X1, FX);
+        B.Y0 = std::min(B.Y0, FY), B.Y1 = std::max(B.Y1, FY);
+        SX += FX, SY += FY, ++B.Pixels;
+      }
+  if (B.Pixels > 0) B.CX = SX / B.Pixels, B.CY = SY / B.Pixels;
+  return B;
+}
+
+}  // namespace
+
+// A turned page is stamped as it is shown: positions refer to the shown
+// edges and the text reads upright there. The text is a heavy first line
+// over a small second one, so its ink sits high in its box when it reads
+// the right way up; the box is wider than tall when the text runs across.
+TEST(StampRender, TurnedPagesAreStampedAsShown) {
+  if (!HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm missing";
+  const std::string Dir = WorkDir();
+  const int32_t Rotations[] = {0, 90, 180, 270, -90, 450, 45};
+  std::vector<std::string> Boxes;
+  for (int32_t R : Rotations)
+    Boxes.push_back("/MediaBox [0 0 612 792] /Rotate " + std::to_string(R));
+  // A box away from the origin, turned: the matrix starts from its corner.
+  Boxes.push_back("/MediaBox [100 50 712 842] /CropBox [100 50 712 842] /Rotate 90");
+  const std::string Pdf = BlankPages(Boxes);
+  struct Place {
+    TvxHorizontalPosition H;
+    TvxVerticalPosition V;
+    int32_t Angle;
+  };
+  const Place Places[] = {{hpLeft, vpTop, 0},
+                          {hpRight, vpBottom, 0},
+                          {hpCenter, vpCenter, 0},
+                          {hpLeft, vpTop, 90},
+                          {hpCenter, vpCenter, 45}};
+  std::string Failures;
+  for (const Place& Pl : Places) {
+    TvxPDFDocument Doc;
+    ASSERT_TRUE(Doc.LoadFromMemory(Pdf));
+    Doc.MeasurementUnit = muPoints;
+    TvxTextWatermarkTemplate T;
+    Prepare(T, u"MMMMMMMM\n.");
+    T.RenderMode = trFill;
+    T.Angle = Pl.Angle;
+    T.HorizontalPosition = Pl.H;
+    T.VerticalPosition = Pl.V;
+    Doc.InsertWatermark(T);
+    const std::string File = Dir + "turned.pdf", Prefix = Dir + "turned";
+    Doc.SaveToFile(File);
+    ASSERT_EQ(RunCommand("pdftoppm -r 36 " + Quote(File) + " " + Quote(Prefix)), 0);
+    for (size_t I = 0; I < Boxes.size(); ++I) {
+      char Name[32];
+      std::snprintf(Name, sizeof Name, "-%zu.ppm", I + 1);
+      Image Img;
+      ASSERT_TRUE(Img.Load(Prefix + Name));
+      std::remove((Prefix + Name).c_str());
+      const InkBox B = InkOf(Img);
+      const double W = (B.X1 - B.X0) * Img.Width, H = (B.Y1 - B.Y0) * Img.Height;
+      bool Ok = B.Pixels > 20;
+      if (Pl.Angle == 0) {
+        // Across the shown page, right way up.
+        Ok = Ok && W > 2 * H && B.CY < (B.Y0 + B.Y1) / 2;
+        if (Pl.H == hpLeft) Ok = Ok && B.X0 < 0.05 && B.X1 < 0.8 && B.Y0 < 0.05 && B.Y1 < 0.3;
+        if (Pl.H == hpRight) Ok = Ok && B.X1 > 0.95 && B.X0 > 0.2 && B.Y1 > 0.85 && B.Y0 > 0.7;
+        if (Pl.H == hpCenter)
+          Ok = Ok && std::abs((B.X0 + B.X1) / 2 - 0.5) < 0.05 &&
+               std::abs((B.Y0 + B.Y1) / 2 - 0.5) < 0.05;
+      } else if (Pl.Angle == 90) {
+        // Up the shown left edge, reading from the bottom: the heavy line
+        // is on the left.
+        Ok =
+            Ok && H > 2 * W && B.X0 < 0.05 && B.X1 < 0.3 && B.Y0 < 0.05 && B.CX < (B.X0 + B.X1) / 2;
+      } else {
+        // Rising to the right from the shown bottom left, centred.
+        Ok = Ok && std::abs((B.X0 + B.X1) / 2 - 0.5) < 0.05 &&
+             std::abs((B.Y0 + B.Y1) / 2 - 0.5) < 0.05;
+        // The text runs bottom left to top right: ink at the shown top
+        // right corner of its box, none at the top left.
+        const int TopLeft =
+            Img.Count(B.X0, B.Y0, B.X0 + (B.X1 - B.X0) / 4, B.Y0 + (B.Y1 - B.Y0) / 4,
+                      [&](int X, int Y) { return Img.Red(X, Y); });
+        const int TopRight =
+            Img.Count(B.X1 - (B.X1 - B.X0) / 4, B.Y0, B.X1, B.Y0 + (B.Y1 - B.Y0) / 4,
+                      [&](int X, int Y) { return Img.Red(X, Y); });
+        Ok = Ok && TopRight > 0 && TopLeft == 0;
+      }
+      if (!Ok) {
+        char Line[200];
+        std::snprintf(Line, sizeof Line,
+                      "page %zu, angle %d, position %d/%d: ink %.2f-%.2f x %.2f-%.2f, centre "
+                      "%.2f %.2f\n",
+                      I + 1, Pl.Angle, Pl.H, Pl.V, B.X0, B.X1, B.Y0, B.Y1, B.CX, B.CY);
+        Failures += Line;
+      }
+    }
+    std::remove(File.c_str());
+  }
+  EXPECT_EQ(Failures, "");
+}
+
+// A crop box reaching past the medium: the watermark is placed on the part
+// a viewer shows, not off its centre.
+TEST(StampRender, CropBoxIsClippedToTheMedium) {
+  if (!HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm missing";
+  const std::string Dir = WorkDir();
+  const std::string Pdf = BlankPages({"/MediaBox [0 0 400 400] /CropBox [0 0 1200 400]"});
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(Pdf));
+  TvxTextWatermarkTemplate T;
+  Prepare(T, u"Mark");
+  T.Angle = 0;
+  T.HorizontalPosition = hpCenter;
+  T.VerticalPosition = vpCenter;
+  Doc.InsertWatermark(T);
+  const std::string File = Dir + "crop.pdf", Png = Dir + "crop";
+  Doc.SaveToFile(File);
+  ASSERT_EQ(RunCommand("pdftoppm -r 36 -singlefile " + Quote(File) + " " + Quote(Png)), 0);
+  Image Img;
+  ASSERT_TRUE(Img.Load(Png + ".ppm"));
+  const InkBox B = InkOf(Img);
+  EXPECT_GT(B.Pixels, 20);
+  EXPECT_NEAR((B.X0 + B.X1) / 2, 0.5, 0.05);
+  EXPECT_NEAR((B.Y0 + B.Y1) / 2, 0.5, 0.05);
+  std::remove((Png + ".ppm").c_str());
+  std::remove(File.c_str());
 }
 
 namespace {
