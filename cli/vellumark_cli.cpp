@@ -48,7 +48,7 @@ constexpr const char* Usage =
     "          [--color RRGGBB] [--stroke-color RRGGBB]\n"
     "          [--render fill|stroke|fillstroke] [--horizontal left|center|right]\n"
     "          [--vertical top|center|bottom] [--over] [--pages RANGE]\n"
-    "          [--opacity PCT] [--embed none|full|subset] [--open]\n"
+    "          [--opacity PCT] [--scale PCT] [--embed none|full|subset] [--open]\n"
     "          [--encrypt 40|128|aes128|aes256 [--user-password U]\n"
     "           [--owner-password O] [--permissions LIST]] [--seed N]\n"
     "                              stamp a text watermark on the pages of IN\n"
@@ -69,10 +69,12 @@ constexpr const char* Usage =
     "owner password that nobody learns.\n"
     "--password-file, --user-password-file and --owner-password-file FILE take\n"
     "the password from the first line of FILE (- for standard input) instead.\n"
+    "--scale PCT sizes the watermark on each page so that its widest line spans\n"
+    "PCT percent of the shown page's shorter side, whatever the font size.\n"
     "--job FILE reads the watermark and the output's settings from a JSON job\n"
     "file, as the window saves it: text, angle, font {name, size, bold, italic,\n"
     "underline, strikeout, color}, strokeColor, render, horizontal, vertical,\n"
-    "over, pages, opacity, embed, encrypt {level, userPassword, ownerPassword,\n"
+    "over, pages, opacity, scale, embed, encrypt {level, userPassword, ownerPassword,\n"
     "permissions}, open. Options given on the command line override the file;\n"
     "a switch such as --bold adds to it.\n"
     "\n"
@@ -354,6 +356,7 @@ vx::TvxWatermarkJob StampJob(const TvxArgs& Args) {
       ChoiceOption(Args, "--vertical", {"top", "center", "bottom"}, Job.VerticalPosition));
   Job.Overlay = Job.Overlay || Args.Has("--over");
   Job.Opacity = IntegerOption(Args, "--opacity", Job.Opacity, 0, 100);
+  Job.Scale = IntegerOption(Args, "--scale", Job.Scale, 0, 1000);
   Job.FontEmbedding = static_cast<uint8_t>(
       ChoiceOption(Args, "--embed", {"none", "full", "subset"}, Job.FontEmbedding));
   if (auto Pages = Args.Options.find("--pages"); Pages != Args.Options.end())
@@ -367,7 +370,7 @@ int Stamp(int argc, char** argv) {
   std::vector<std::string> Known = {
       "-o",      "--password", "--password-file", "--text",   "--angle",      "--font",
       "--size",  "--color",    "--stroke-color",  "--render", "--horizontal", "--vertical",
-      "--pages", "--opacity",  "--embed",         "--job",    "--seed"};
+      "--pages", "--opacity",  "--embed",         "--job",    "--seed",       "--scale"};
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
   TvxArgs Args =

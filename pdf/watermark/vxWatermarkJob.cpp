@@ -238,6 +238,7 @@ std::unique_ptr<TvxTextWatermarkTemplate> MakeWatermarkTemplate(const TvxWaterma
   Template->VerticalPosition = Job.VerticalPosition;
   Template->Overlay = Job.Overlay;
   Template->Opacity = Job.Opacity;
+  Template->Scale = Job.Scale;
   Template->FontEmbedding = Job.FontEmbedding;
   return Template;
 }
@@ -283,6 +284,8 @@ TvxWatermarkJob ReadWatermarkJob(std::string_view Json, const TvxWatermarkJob& B
       Job.Pages = ReadString(V, Key);
     else if (Key == "opacity")
       Job.Opacity = ReadInteger(V, Key, 0, 100);
+    else if (Key == "scale")
+      Job.Scale = ReadInteger(V, Key, 0, 1000);
     else if (Key == "embed")
       Job.FontEmbedding = ReadChoice(V, Key, EmbedChoices);
     else if (Key == "encrypt" && V.is_boolean() && !V.get<bool>())
@@ -330,6 +333,7 @@ std::string WriteWatermarkJob(const TvxWatermarkJob& Job) {
                 {"over", Job.Overlay},
                 {"pages", Job.Pages},
                 {"opacity", Job.Opacity},
+                {"scale", Job.Scale},
                 {"embed", ChoiceName(Job.FontEmbedding, EmbedChoices)}};
   if (Job.Encryption) {
     const TvxEncryptionOptions& E = *Job.Encryption;

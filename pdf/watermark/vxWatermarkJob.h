@@ -39,6 +39,7 @@ struct TvxWatermarkJob {
   TvxVerticalPosition VerticalPosition = vpCenter;
   std::string Pages;  // a page range; empty for every page
   int32_t Opacity = 100;
+  int32_t Scale = 0;          // percent of the shown page's shorter side; 0 keeps the size
   uint8_t FontEmbedding = 0;  // feNone, feFull or feSubset
   std::optional<TvxEncryptionOptions> Encryption;
   bool OpenAfterSave = true;

@@ -1,5 +1,6 @@
 #include "pdf/watermark/vxWatermarkProcessor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -57,31 +58,46 @@ TvxPageRect ShownBox(const TvxPageRect& Box) {
 void TvxWatermarkProcessor::BuildPageContent(const std::string& FontName, const std::string& GSName,
                                              const TvxPageRect& Box, std::string& Content) {
   double X = 0, Y = 0;
-  if (Box.Rotation == 0) {
+  const TvxPageRect Shown = ShownBox(Box);
+  const double Side = std::min(Shown.Right, Shown.Top);
+  const double Widest = Template.Scale > 0 ? Template.WidestLine() : 0;
+  if (Box.Rotation == 0 && !(Widest > 0 && Side > 0)) {
     ComputeAnchor(Box, X, Y);
     Template.PageBox = TvxPDFRect{Box.Left, Box.Bottom, Box.Right, Box.Top};
     Template.BuildContent(FontName, GSName, X, Y, Unit, Content);
     return;
   }
-  // A turned page: the watermark is laid out on the page as shown, from its
-  // lower left corner, and a matrix takes that onto the page's own space.
-  const TvxPageRect Shown = ShownBox(Box);
-  ComputeAnchor(Shown, X, Y);
-  Template.PageBox = TvxPDFRect{Shown.Left, Shown.Bottom, Shown.Right, Shown.Top};
+  // A turned or scaled page: the watermark is laid out on the page as
+  // shown, from its lower left corner, at S times its size; matrices take
+  // that onto the page's own space.
+  const double S = Widest > 0 && Side > 0 ? Template.Scale / 100.0 * Side / Widest : 1;
+  const TvxPageRect Laid{0, 0, Shown.Right / S, Shown.Top / S, 0};
+  const double SavedX = Template.X, SavedY = Template.Y;
+  Template.X /= S;
+  Template.Y /= S;
+  ComputeAnchor(Laid, X, Y);
+  Template.PageBox = TvxPDFRect{Laid.Left, Laid.Bottom, Laid.Right, Laid.Top};
   std::string Inner;
   Template.BuildContent(FontName, GSName, X, Y, Unit, Inner);
-  double M[6];
+  Template.X = SavedX;
+  Template.Y = SavedY;
+  double M[6] = {1, 0, 0, 1, Box.Left, Box.Bottom};
   switch (Box.Rotation) {
     case 90: M[0] = 0, M[1] = 1, M[2] = -1, M[3] = 0, M[4] = Box.Right, M[5] = Box.Bottom; break;
     case 180: M[0] = -1, M[1] = 0, M[2] = 0, M[3] = -1, M[4] = Box.Right, M[5] = Box.Top; break;
-    default: M[0] = 0, M[1] = -1, M[2] = 1, M[3] = 0, M[4] = Box.Left, M[5] = Box.Top; break;
+    case 270: M[0] = 0, M[1] = -1, M[2] = 1, M[3] = 0, M[4] = Box.Left, M[5] = Box.Top; break;
+    default: break;
   }
   Content = "q\r";
-  for (double V : M) {
-    AppendRealToPDFText(Content, V);
-    Content += ' ';
-  }
-  Content += "cm\r";
+  auto Matrix = [&Content](const double(&V)[6]) {
+    for (double N : V) {
+      AppendRealToPDFText(Content, N);
+      Content += ' ';
+    }
+    Content += "cm\r";
+  };
+  Matrix(M);
+  if (S != 1) Matrix({S, 0, 0, S, 0, 0});
   Content += Inner;
   Content += "Q\r\n";
 }

@@ -630,7 +630,7 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
 
   // Placement: custom offsets run from the shown box's top left corner.
   T.Angle = Run.SavedAngle;
-  const TvxPageRect Shown = Rect.Rotation == 0 ? Rect : ShownBox(Rect);
+  const TvxPageRect Shown = Rect.Rotation == 0 && T.Scale <= 0 ? Rect : ShownBox(Rect);
   const TvxPDFRect UBox =
       PointsToUnit(FHooks.Unit, TvxPDFRect{Shown.Left, Shown.Bottom, Shown.Right, Shown.Top});
   if (RoundsToZero(UBox.Left) && RoundsToZero(UBox.Bottom)) {

@@ -70,6 +70,16 @@ std::string ToSingleByte(std::u16string_view T) {
 
 }  // namespace
 
+double TvxTextWatermarkTemplate::WidestLine() const {
+  std::string Escaped;
+  std::vector<std::string> Lines;
+  EscapeAndSplitLines(Text, Escaped, Lines);
+  double W = 0;
+  for (const std::string& Line : Lines)
+    W = std::max(W, PixelsToPoints(MeasureText(Line, *Font).Width));
+  return W;
+}
+
 TvxTextWatermarkTemplate::TvxTextWatermarkTemplate() : Font(std::make_unique<TvxFont>()) {
   Font->Charset = AnsiCharset;
 }

@@ -47,6 +47,13 @@ class TvxCustomWatermarkTemplate : public TvxWatermarkTemplate {
   // The box of the page being stamped, in points; the anchor is kept at or
   // above its left and bottom edges. Set by the stamping for every page.
   TvxPDFRect PageBox;
+  // With a percentage, each page scales the watermark so that its widest
+  // line spans that part of the shown page's shorter side; 0 keeps the size.
+  int32_t Scale = 0;
+
+  // The width in points of the widest line, as BuildContent measures it; 0
+  // for a watermark that is no text.
+  virtual double WidestLine() const { return 0; }
 };
 
 // A text watermark's content for one page, as BuildContent writes it.
@@ -59,6 +66,7 @@ class TvxTextWatermarkTemplate : public TvxCustomWatermarkTemplate {
 
   void BuildContent(const std::string& FontName, const std::string& GSName, double X, double Y,
                     TvxMeasurementUnit Unit, std::string& Content) override;
+  double WidestLine() const override;
 
   // Moves the anchor (the start of the first baseline) so that the rotated
   // block of Lines lines, W wide (its widest line) and F per line, sits as

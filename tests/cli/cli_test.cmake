@@ -110,6 +110,7 @@ foreach(CASE "--angle;4x;--angle takes a whole number from -2147483647 to 214748
              "--horizontal;middle;--horizontal takes left, center or right"
              "--vertical;up;--vertical takes top, center or bottom"
              "--opacity;101;--opacity takes a whole number from 0 to 100"
+             "--scale;1001;--scale takes a whole number from 0 to 1000"
              "--embed;some;--embed takes none, full or subset"
              "--bogus;1;unknown option '--bogus'")
   list(GET CASE 0 OPTION)
@@ -162,10 +163,12 @@ file(WRITE ${JOB} [=[{
   "strokeColor": "00aa00",
   "pages": "2",
   "opacity": 60,
+  "scale": 25,
   "open": false
 }
 ]=])
-set(JOB_OPTIONS --text "From the job" --angle 0 --size 24 --bold --stroke-color 00AA00 --opacity 60)
+set(JOB_OPTIONS --text "From the job" --angle 0 --size 24 --bold --stroke-color 00AA00 --opacity 60
+  --scale 25)
 function(expect_same_stamp WHAT)
   cmake_parse_arguments(S "" "" "JOB;LINE" ${ARGN})
   execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/by_job.pdf --seed 9 ${S_JOB}

@@ -286,6 +286,57 @@ TEST(StampRender, TurnedPagesAreStampedAsShown) {
   EXPECT_EQ(Failures, "");
 }
 
+// With a scale, the widest line spans that part of each page's shorter
+// side, whatever the page's size or turn.
+TEST(StampRender, ScaledWatermarkKeepsItsProportionOnEveryPage) {
+  if (!HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm missing";
+  const std::string Dir = WorkDir();
+  struct Page {
+    double W, H;
+    int32_t Rotate;
+  };
+  const Page Pages[] = {{595, 842, 0}, {612, 792, 0},  {2384, 3370, 0},
+                        {200, 200, 0}, {612, 792, 90}, {842, 595, 270}};
+  std::vector<std::string> Boxes;
+  for (const Page& P : Pages) {
+    char Box[96];
+    std::snprintf(Box, sizeof Box, "/MediaBox [0 0 %g %g] /Rotate %d", P.W, P.H, P.Rotate);
+    Boxes.push_back(Box);
+  }
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(BlankPages(Boxes)));
+  Doc.MeasurementUnit = muPoints;
+  TvxTextWatermarkTemplate T;
+  Prepare(T, u"WATERMARK");
+  T.RenderMode = trFill;
+  T.Angle = 0;
+  T.HorizontalPosition = hpCenter;
+  T.VerticalPosition = vpCenter;
+  T.Scale = 50;
+  Doc.InsertWatermark(T);
+  const std::string File = Dir + "scaled.pdf", Prefix = Dir + "scaled";
+  Doc.SaveToFile(File);
+  std::string Failures;
+  for (size_t I = 0; I < std::size(Pages); ++I) {
+    const double Shorter = std::min(Pages[I].W, Pages[I].H);
+    const std::string Png = Prefix + std::to_string(I + 1);
+    ASSERT_EQ(RunCommand("pdftoppm -f " + std::to_string(I + 1) + " -l " + std::to_string(I + 1) +
+                         " -scale-to 600 -singlefile " + Quote(File) + " " + Quote(Png)),
+              0);
+    Image Img;
+    ASSERT_TRUE(Img.Load(Png + ".ppm"));
+    std::remove((Png + ".ppm").c_str());
+    const InkBox B = InkOf(Img);
+    // The line's ink along the text, as a part of the shown shorter side.
+    const double Span = (B.X1 - B.X0) * Img.Width / std::min(Img.Width, Img.Height);
+    if (!(std::abs(Span - 0.5) <= 0.03 && (B.Y1 - B.Y0) < (B.X1 - B.X0)))
+      Failures += "page " + std::to_string(I + 1) + " (" + std::to_string(Shorter) +
+                  " pt): the line spans " + std::to_string(Span) + " of the shorter side\n";
+  }
+  EXPECT_EQ(Failures, "");
+  std::remove(File.c_str());
+}
+
 // A crop box reaching past the medium: the watermark is placed on the part
 // a viewer shows, not off its centre.
 TEST(StampRender, CropBoxIsClippedToTheMedium) {

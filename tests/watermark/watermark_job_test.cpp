@@ -44,6 +44,7 @@ TvxWatermarkJob EveryValueSet() {
   Job.VerticalPosition = vpBottom;
   Job.Pages = "2-3, 1";
   Job.Opacity = 0;
+  Job.Scale = 1000;
   Job.FontEmbedding = 2;
   TvxEncryptionOptions E;
   E.Level = elAES256;
@@ -98,6 +99,7 @@ TEST(WatermarkJob, TheTemplateTakesEveryValueAndKeepsTheAnsiCharacterSet) {
   EXPECT_EQ(T->HorizontalPosition, hpRight);
   EXPECT_EQ(T->VerticalPosition, vpBottom);
   EXPECT_EQ(T->Opacity, 0);
+  EXPECT_EQ(T->Scale, 1000);
   EXPECT_EQ(T->FontEmbedding, 2);
   EXPECT_EQ(T->X, 0);
   EXPECT_EQ(T->Y, 0);
@@ -125,8 +127,8 @@ TEST(WatermarkJobFile, WritingThenReadingGivesTheSameJob) {
        {"\"text\": ", "\"angle\": -2147483648", "\"name\": \"Liberation Serif\"",
         "\"color\": \"123456\"", "\"strokeColor\": \"ABCDEF\"", "\"render\": \"stroke\"",
         "\"horizontal\": \"right\"", "\"vertical\": \"bottom\"", "\"over\": true",
-        "\"pages\": \"2-3, 1\"", "\"opacity\": 0", "\"embed\": \"subset\"", "\"level\": \"aes256\"",
-        "\"ownerPassword\": \"\"", "\"open\": false"})
+        "\"pages\": \"2-3, 1\"", "\"opacity\": 0", "\"scale\": 1000", "\"embed\": \"subset\"",
+        "\"level\": \"aes256\"", "\"ownerPassword\": \"\"", "\"open\": false"})
     EXPECT_NE(Written.find(Part), std::string::npos) << Part << " in\n" << Written;
 }
 
@@ -199,6 +201,7 @@ TEST(WatermarkJobFile, WrongValuesAreRefusedByTheirKey) {
       {R"({"pages": 2})", "\"pages\" in the job file must be a string"},
       {R"({"opacity": -1})", "\"opacity\" in the job file must be a whole number from 0 to 100"},
       {R"({"opacity": 101})", "\"opacity\" in the job file must be a whole number from 0 to 100"},
+      {R"({"scale": 1001})", "\"scale\" in the job file must be a whole number from 0 to 1000"},
       {R"({"embed": "some"})",
        "\"embed\" in the job file must be \"none\", \"full\" or \"subset\""},
       {R"({"encrypt": true})", "\"encrypt\" in the job file must be an object or false"},
