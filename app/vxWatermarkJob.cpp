@@ -74,6 +74,10 @@ QStringList UnshownJobSettings(const TvxWatermarkJob& Job) {
   if (Job.Pages != New.Pages) Names << QStringLiteral("the pages");
   if (Job.Opacity != New.Opacity) Names << QStringLiteral("the opacity");
   if (Job.FontEmbedding != New.FontEmbedding) Names << QStringLiteral("the font embedding");
+  if (Job.Scale != New.Scale) Names << QStringLiteral("the size relative to the page");
+  if (Job.Tile != New.Tile || Job.TileGapX != New.TileGapX || Job.TileGapY != New.TileGapY ||
+      Job.TileStagger != New.TileStagger)
+    Names << QStringLiteral("the tiling");
   if (Job.Encryption != New.Encryption) Names << QStringLiteral("the encryption");
   return Names;
 }

@@ -49,6 +49,7 @@ constexpr const char* Usage =
     "          [--render fill|stroke|fillstroke] [--horizontal left|center|right]\n"
     "          [--vertical top|center|bottom] [--over] [--pages RANGE]\n"
     "          [--opacity PCT] [--scale PCT] [--embed none|full|subset] [--open]\n"
+    "          [--tile [--tile-gap X,Y] [--tile-stagger]]\n"
     "          [--encrypt 40|128|aes128|aes256 [--user-password U]\n"
     "           [--owner-password O] [--permissions LIST]] [--seed N]\n"
     "                              stamp a text watermark on the pages of IN\n"
@@ -71,10 +72,14 @@ constexpr const char* Usage =
     "the password from the first line of FILE (- for standard input) instead.\n"
     "--scale PCT sizes the watermark on each page so that its widest line spans\n"
     "PCT percent of the shown page's shorter side, whatever the font size.\n"
+    "--tile repeats the watermark in a grid over the whole page (positions play\n"
+    "no part), --tile-gap X,Y points apart, every other row shifted by half a\n"
+    "step with --tile-stagger.\n"
     "--job FILE reads the watermark and the output's settings from a JSON job\n"
     "file, as the window saves it: text, angle, font {name, size, bold, italic,\n"
     "underline, strikeout, color}, strokeColor, render, horizontal, vertical,\n"
-    "over, pages, opacity, scale, embed, encrypt {level, userPassword, ownerPassword,\n"
+    "over, pages, opacity, scale, tile, tileGap, tileStagger, embed,\n"
+    "encrypt {level, userPassword, ownerPassword,\n"
     "permissions}, open. Options given on the command line override the file;\n"
     "a switch such as --bold adds to it.\n"
     "\n"
@@ -357,6 +362,24 @@ vx::TvxWatermarkJob StampJob(const TvxArgs& Args) {
   Job.Overlay = Job.Overlay || Args.Has("--over");
   Job.Opacity = IntegerOption(Args, "--opacity", Job.Opacity, 0, 100);
   Job.Scale = IntegerOption(Args, "--scale", Job.Scale, 0, 1000);
+  Job.Tile = Job.Tile || Args.Has("--tile");
+  Job.TileStagger = Job.TileStagger || Args.Has("--tile-stagger");
+  if (auto Gap = Args.Options.find("--tile-gap"); Gap != Args.Options.end()) {
+    // X,Y in points, each from 0 to 10000.
+    const std::string& T = Gap->second;
+    const size_t Comma = T.find(',');
+    double Parts[2] = {-1, -1};
+    for (int I = 0; I < 2 && Comma != std::string::npos; ++I) {
+      const std::string Part = I == 0 ? T.substr(0, Comma) : T.substr(Comma + 1);
+      char* End = nullptr;
+      const double D = Part.empty() ? -1 : std::strtod(Part.c_str(), &End);
+      if (End && *End == '\0' && D >= 0 && D <= 10000) Parts[I] = D;
+    }
+    if (Parts[0] < 0 || Parts[1] < 0)
+      throw TvxUsageError{"--tile-gap takes X,Y: two numbers of points from 0 to 10000"};
+    Job.TileGapX = Parts[0];
+    Job.TileGapY = Parts[1];
+  }
   Job.FontEmbedding = static_cast<uint8_t>(
       ChoiceOption(Args, "--embed", {"none", "full", "subset"}, Job.FontEmbedding));
   if (auto Pages = Args.Options.find("--pages"); Pages != Args.Options.end())
@@ -368,14 +391,15 @@ vx::TvxWatermarkJob StampJob(const TvxArgs& Args) {
 
 int Stamp(int argc, char** argv) {
   std::vector<std::string> Known = {
-      "-o",      "--password", "--password-file", "--text",   "--angle",      "--font",
-      "--size",  "--color",    "--stroke-color",  "--render", "--horizontal", "--vertical",
-      "--pages", "--opacity",  "--embed",         "--job",    "--seed",       "--scale"};
+      "-o",           "--password", "--password-file", "--text",         "--angle",
+      "--font",       "--size",     "--color",         "--stroke-color", "--render",
+      "--horizontal", "--vertical", "--pages",         "--opacity",      "--embed",
+      "--job",        "--seed",     "--scale",         "--tile-gap"};
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
-  TvxArgs Args =
-      ParseArgs(argc, argv, 2, Known,
-                {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open"});
+  TvxArgs Args = ParseArgs(argc, argv, 2, Known,
+                           {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open",
+                            "--tile", "--tile-stagger"});
   auto Out = Args.Options.find("-o");
   if (Args.Positional.size() != 1 || Out == Args.Options.end())
     throw TvxUsageError{"stamp takes IN and -o OUT"};

@@ -72,6 +72,18 @@ int32_t ReadInteger(const TJson& V, const std::string& Key, int32_t Low, int32_t
   return static_cast<int32_t>(N);
 }
 
+// Two numbers of points, [X, Y], each from 0 to 10,000.
+void ReadGap(const TJson& V, const std::string& Key, double& X, double& Y) {
+  auto Number = [&](const TJson& N) {
+    const double D = N.is_number() ? N.get<double>() : -1;
+    if (!(D >= 0 && D <= 10000)) Refuse(Key, "two numbers [X, Y] from 0 to 10000");
+    return D;
+  };
+  if (!V.is_array() || V.size() != 2) Refuse(Key, "two numbers [X, Y] from 0 to 10000");
+  X = Number(V[0]);
+  Y = Number(V[1]);
+}
+
 const std::string& ReadString(const TJson& V, const std::string& Key) {
   if (!V.is_string()) Refuse(Key, "a string");
   return V.get_ref<const std::string&>();
@@ -239,6 +251,10 @@ std::unique_ptr<TvxTextWatermarkTemplate> MakeWatermarkTemplate(const TvxWaterma
   Template->Overlay = Job.Overlay;
   Template->Opacity = Job.Opacity;
   Template->Scale = Job.Scale;
+  Template->Tile = Job.Tile;
+  Template->TileGapX = Job.TileGapX;
+  Template->TileGapY = Job.TileGapY;
+  Template->TileStagger = Job.TileStagger;
   Template->FontEmbedding = Job.FontEmbedding;
   return Template;
 }
@@ -286,6 +302,12 @@ TvxWatermarkJob ReadWatermarkJob(std::string_view Json, const TvxWatermarkJob& B
       Job.Opacity = ReadInteger(V, Key, 0, 100);
     else if (Key == "scale")
       Job.Scale = ReadInteger(V, Key, 0, 1000);
+    else if (Key == "tile")
+      Job.Tile = ReadBool(V, Key);
+    else if (Key == "tileGap")
+      ReadGap(V, Key, Job.TileGapX, Job.TileGapY);
+    else if (Key == "tileStagger")
+      Job.TileStagger = ReadBool(V, Key);
     else if (Key == "embed")
       Job.FontEmbedding = ReadChoice(V, Key, EmbedChoices);
     else if (Key == "encrypt" && V.is_boolean() && !V.get<bool>())
@@ -334,6 +356,9 @@ std::string WriteWatermarkJob(const TvxWatermarkJob& Job) {
                 {"pages", Job.Pages},
                 {"opacity", Job.Opacity},
                 {"scale", Job.Scale},
+                {"tile", Job.Tile},
+                {"tileGap", {Job.TileGapX, Job.TileGapY}},
+                {"tileStagger", Job.TileStagger},
                 {"embed", ChoiceName(Job.FontEmbedding, EmbedChoices)}};
   if (Job.Encryption) {
     const TvxEncryptionOptions& E = *Job.Encryption;

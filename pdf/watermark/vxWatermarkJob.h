@@ -39,7 +39,12 @@ struct TvxWatermarkJob {
   TvxVerticalPosition VerticalPosition = vpCenter;
   std::string Pages;  // a page range; empty for every page
   int32_t Opacity = 100;
-  int32_t Scale = 0;          // percent of the shown page's shorter side; 0 keeps the size
+  int32_t Scale = 0;  // percent of the shown page's shorter side; 0 keeps the size
+  // Copies in a grid over the whole page, TileGapX, TileGapY apart (in
+  // points); every other row shifted by half a step with TileStagger.
+  bool Tile = false;
+  double TileGapX = 0, TileGapY = 0;
+  bool TileStagger = false;
   uint8_t FontEmbedding = 0;  // feNone, feFull or feSubset
   std::optional<TvxEncryptionOptions> Encryption;
   bool OpenAfterSave = true;

@@ -23,8 +23,9 @@ size_t TvxWatermarkProcessor::TvxBoxHash::operator()(const TvxBoxKey& K) const n
 
 size_t TvxWatermarkProcessor::TvxContentHash::operator()(const TvxContentKey& K) const noexcept {
   std::hash<std::string> Text;
-  return (static_cast<size_t>(K.Box) * 0x9E3779B97F4A7C15ull ^ Text(K.FontName)) * 31 +
-         Text(K.GSName);
+  return ((static_cast<size_t>(K.Box) * 0x9E3779B97F4A7C15ull ^ Text(K.FontName)) * 31 +
+          Text(K.GSName)) ^
+         Text(K.FormName);
 }
 
 TvxWatermarkProcessor::TvxWatermarkProcessor(TvxMeasurementUnit AUnit,
@@ -55,32 +56,42 @@ TvxPageRect ShownBox(const TvxPageRect& Box) {
                                                    : TvxPageRect{0, 0, W, H, Box.Rotation};
 }
 
-void TvxWatermarkProcessor::BuildPageContent(const std::string& FontName, const std::string& GSName,
-                                             const TvxPageRect& Box, std::string& Content) {
-  double X = 0, Y = 0;
+TvxPDFRect TvxWatermarkProcessor::LaidBox(const TvxPageRect& Box, double& S) const {
   const TvxPageRect Shown = ShownBox(Box);
   const double Side = std::min(Shown.Right, Shown.Top);
-  const double Widest = Template.Scale > 0 ? Template.WidestLine() : 0;
-  if (Box.Rotation == 0 && !(Widest > 0 && Side > 0)) {
+  double W = 0, H = 0;
+  if (Template.Scale > 0) Template.BlockSize(W, H);
+  S = W > 0 && Side > 0 ? Template.Scale / 100.0 * Side / W : 1;
+  return TvxPDFRect{0, 0, Shown.Right / S, Shown.Top / S};
+}
+
+void TvxWatermarkProcessor::BuildPageContent(const std::string& FontName, const std::string& GSName,
+                                             const TvxPageRect& Box, const std::string& FormName,
+                                             std::string& Content) {
+  double X = 0, Y = 0, S = 1;
+  const TvxPDFRect Laid = LaidBox(Box, S);
+  if (Box.Rotation == 0 && S == 1 && FormName.empty()) {
     ComputeAnchor(Box, X, Y);
     Template.PageBox = TvxPDFRect{Box.Left, Box.Bottom, Box.Right, Box.Top};
     Template.BuildContent(FontName, GSName, X, Y, Unit, Content);
     return;
   }
-  // A turned or scaled page: the watermark is laid out on the page as
+  // A turned, scaled or tiled page: the watermark is laid out on the page as
   // shown, from its lower left corner, at S times its size; matrices take
   // that onto the page's own space.
-  const double S = Widest > 0 && Side > 0 ? Template.Scale / 100.0 * Side / Widest : 1;
-  const TvxPageRect Laid{0, 0, Shown.Right / S, Shown.Top / S, 0};
-  const double SavedX = Template.X, SavedY = Template.Y;
-  Template.X /= S;
-  Template.Y /= S;
-  ComputeAnchor(Laid, X, Y);
-  Template.PageBox = TvxPDFRect{Laid.Left, Laid.Bottom, Laid.Right, Laid.Top};
   std::string Inner;
-  Template.BuildContent(FontName, GSName, X, Y, Unit, Inner);
-  Template.X = SavedX;
-  Template.Y = SavedY;
+  if (!FormName.empty()) {
+    Inner = FormName + " Do\r";
+  } else {
+    const double SavedX = Template.X, SavedY = Template.Y;
+    Template.X /= S;
+    Template.Y /= S;
+    ComputeAnchor(TvxPageRect{Laid.Left, Laid.Bottom, Laid.Right, Laid.Top, 0}, X, Y);
+    Template.PageBox = Laid;
+    Template.BuildContent(FontName, GSName, X, Y, Unit, Inner);
+    Template.X = SavedX;
+    Template.Y = SavedY;
+  }
   double M[6] = {1, 0, 0, 1, Box.Left, Box.Bottom};
   switch (Box.Rotation) {
     case 90: M[0] = 0, M[1] = 1, M[2] = -1, M[3] = 0, M[4] = Box.Right, M[5] = Box.Bottom; break;
@@ -102,6 +113,60 @@ void TvxWatermarkProcessor::BuildPageContent(const std::string& FontName, const 
   Content += "Q\r\n";
 }
 
+std::string TvxWatermarkProcessor::BuildTileForm(const std::string& FontName,
+                                                 const std::string& GSName, const TvxPDFRect& Laid,
+                                                 double S) {
+  // Building a copy leaves the text escaped: each copy starts from it again.
+  auto* Text = dynamic_cast<TvxTextWatermarkTemplate*>(&Template);
+  if (!Text) return {};
+  double W = 0, H = 0;
+  Template.BlockSize(W, H);
+  const double F = Text->Font ? Text->Font->Size : 0;
+  // The grid runs along the text and across it: copies one font size apart
+  // along it and one line apart across it, plus the gaps.
+  const double Rad = Template.Angle * 3.14159265358979323846 / 180;
+  const double C = std::cos(Rad), Sn = std::sin(Rad);
+  const double Width = Laid.Right - Laid.Left, Height = Laid.Top - Laid.Bottom;
+  const double Diagonal = std::hypot(Width, Height);
+  // However small the text, a page holds a bounded number of copies.
+  const double Along = std::max(
+      {W + F + std::max(0.0, UnitToPoints(Unit, Template.TileGapX)) / S, Diagonal / 64, 1.0});
+  const double Across = std::max(
+      {2 * H + std::max(0.0, UnitToPoints(Unit, Template.TileGapY)) / S, Diagonal / 64, 1.0});
+  const int32_t Cols = static_cast<int32_t>(std::ceil(Diagonal / Along)) + 1;
+  const int32_t Rows = static_cast<int32_t>(std::ceil(Diagonal / Across)) + 1;
+  // A copy whose centre lies farther than this from the box cannot reach it.
+  const double Reach = std::hypot(W, H) / 2;
+
+  const std::u16string SavedText = Text->Text;
+  const auto SavedH = Template.HorizontalPosition;
+  const auto SavedV = Template.VerticalPosition;
+  const TvxPDFRect SavedBox = Template.PageBox;
+  Template.HorizontalPosition = hpCenter;
+  Template.VerticalPosition = vpCenter;
+  // No copy is pushed back onto the page: the form's box clips them.
+  Template.PageBox = TvxPDFRect{-1e12, -1e12, 1e12, 1e12};
+  std::string Form, Copy;
+  for (int32_t Row = -Rows; Row <= Rows; ++Row) {
+    const double Shift = Template.TileStagger && (Row & 1) != 0 ? 0.5 : 0;
+    for (int32_t Col = -Cols; Col <= Cols; ++Col) {
+      const double I = Col + Shift;
+      const double X = Width / 2 + I * Along * C - Row * Across * Sn;
+      const double Y = Height / 2 + I * Along * Sn + Row * Across * C;
+      const double DX = std::max({0.0, -X, X - Width}), DY = std::max({0.0, -Y, Y - Height});
+      if (std::hypot(DX, DY) > Reach) continue;
+      Text->Text = SavedText;
+      Template.BuildContent(FontName, GSName, X, Y, Unit, Copy);
+      Form += Copy;
+    }
+  }
+  Text->Text = SavedText;
+  Template.HorizontalPosition = SavedH;
+  Template.VerticalPosition = SavedV;
+  Template.PageBox = SavedBox;
+  return Form;
+}
+
 int32_t TvxWatermarkProcessor::FindPageRect(const TvxPageRect& Box) const {
   auto It = FRectIndex.find(TvxBoxKey{Box.Left, Box.Bottom, Box.Right, Box.Top, Box.Rotation});
   return It == FRectIndex.end() ? -1 : It->second;
@@ -116,28 +181,29 @@ std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkProcessor::GetStreamRef(int
 
 std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStream(
     const std::string& FontName, const std::string& GSName, const TvxPageRect& Box,
-    int32_t DocumentID, int32_t ObjectNumber) {
+    int32_t DocumentID, int32_t ObjectNumber, const std::string& FormName) {
   TvxPDFSourcePtr Shared;
   const int32_t Found = FindPageRect(Box);
   const int32_t Index = static_cast<int32_t>(PageRects.size());
   if (ReuseContent && Found >= 0) {
     // The text was built for an earlier page with the same box and names.
     auto Same = [&](const TvxContentKey& K) {
-      return K.Box == Found && K.FontName == FontName && K.GSName == GSName;
+      return K.Box == Found && K.FontName == FontName && K.GSName == GSName &&
+             K.FormName == FormName;
     };
     if (!FLastContent || !Same(FLastContent->first)) {
-      auto It = FContents.find(TvxContentKey{Found, FontName, GSName});
+      auto It = FContents.find(TvxContentKey{Found, FontName, GSName, FormName});
       FLastContent = It == FContents.end() ? nullptr : &*It;
     }
     if (FLastContent) Shared = FLastContent->second;
   }
   std::string Content;
   if (!Shared) {
-    BuildPageContent(FontName, GSName, Box, Content);
+    BuildPageContent(FontName, GSName, Box, FormName, Content);
     if (ReuseContent) {
       Shared = TvxPDFSource::FromMemory(std::move(Content));
-      auto It = FContents.try_emplace(TvxContentKey{Found >= 0 ? Found : Index, FontName, GSName},
-                                      Shared);
+      auto It = FContents.try_emplace(
+          TvxContentKey{Found >= 0 ? Found : Index, FontName, GSName, FormName}, Shared);
       FLastContent = &*It.first;
     }
   }

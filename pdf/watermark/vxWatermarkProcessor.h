@@ -39,15 +39,20 @@ class TvxWatermarkProcessor {
   void ComputeAnchor(const TvxPageRect& Box, double& X, double& Y) const;
   // The content stream for one page as a new indirect object, marked used
   // once; the caller adds it to the store.
-  std::unique_ptr<TvxPDFIndirectObject> CreateWatermarkStream(const std::string& FontName,
-                                                              const std::string& GSName,
-                                                              const TvxPageRect& Box,
-                                                              int32_t DocumentID,
-                                                              int32_t ObjectNumber);
+  std::unique_ptr<TvxPDFIndirectObject> CreateWatermarkStream(
+      const std::string& FontName, const std::string& GSName, const TvxPageRect& Box,
+      int32_t DocumentID, int32_t ObjectNumber, const std::string& FormName = {});
   // The content text for one page box: the template's, laid out on the page
-  // as shown when the box carries a rotation.
+  // as shown when the box is turned or the template scales; with FormName,
+  // the page shows that form of tiled copies instead.
   void BuildPageContent(const std::string& FontName, const std::string& GSName,
-                        const TvxPageRect& Box, std::string& Content);
+                        const TvxPageRect& Box, const std::string& FormName, std::string& Content);
+  // The box the watermark is laid out on for Box (the shown page from its
+  // lower left corner, divided by the scale), and the scale S.
+  TvxPDFRect LaidBox(const TvxPageRect& Box, double& S) const;
+  // The content of a form holding the tiled copies over Laid, at scale S.
+  std::string BuildTileForm(const std::string& FontName, const std::string& GSName,
+                            const TvxPDFRect& Laid, double S);
   // Index of the first stamped box equal to Box, or -1.
   int32_t FindPageRect(const TvxPageRect& Box) const;
   // A new reference to the stream made for the Index-th page.
@@ -81,7 +86,7 @@ class TvxWatermarkProcessor {
   // and its two resource names.
   struct TvxContentKey {
     int32_t Box;
-    std::string FontName, GSName;
+    std::string FontName, GSName, FormName;
     bool operator==(const TvxContentKey&) const = default;
   };
   struct TvxContentHash {

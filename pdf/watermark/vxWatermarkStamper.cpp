@@ -574,6 +574,13 @@ struct TvxWatermarkStamper::TvxRun {
   // Pages sharing one resource dictionary find its fonts once.
   TvxPDFDictObject* LastResources = nullptr;
   TvxPDFDictObject* LastResourceFonts = nullptr;
+  // Tiling: one form of copies for each laid-out size and pair of names.
+  struct TvxFormKey {
+    double Width, Height, Scale;
+    std::string FontName, GSName;
+    bool operator==(const TvxFormKey&) const = default;
+  };
+  std::vector<std::pair<TvxFormKey, int32_t>> Forms;  // object numbers; few sizes
 };
 
 void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
@@ -630,7 +637,7 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
 
   // Placement: custom offsets run from the shown box's top left corner.
   T.Angle = Run.SavedAngle;
-  const TvxPageRect Shown = Rect.Rotation == 0 && T.Scale <= 0 ? Rect : ShownBox(Rect);
+  const TvxPageRect Shown = Rect.Rotation == 0 && T.Scale <= 0 && !T.Tile ? Rect : ShownBox(Rect);
   const TvxPDFRect UBox =
       PointsToUnit(FHooks.Unit, TvxPDFRect{Shown.Left, Shown.Bottom, Shown.Right, Shown.Top});
   if (RoundsToZero(UBox.Left) && RoundsToZero(UBox.Bottom)) {
@@ -677,20 +684,69 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
   if (FontName.empty())
     FontName = Resources ? AddPageResource(Resources, "/Font", *Run.FontRef, Run.CreatedName)
                          : Run.CreatedName;
-  AttachPageStream(Run, P, Resources == nullptr, FontName, PageGSName, Rect);
+  const std::string FormName =
+      T.Tile ? AddTileForm(Run, P, Rect, FontName, PageGSName,
+                           FoundName.empty() ? Run.FontRef.get() : FontDict->Lookup(FoundName))
+             : std::string();
+  AttachPageStream(Run, P, Resources == nullptr, FontName, PageGSName, Rect, FormName);
   Run.FontLookup.Settle(FontName);
+}
+
+std::string TvxWatermarkStamper::AddTileForm(TvxRun& Run, int32_t P, const TvxPageRect& Rect,
+                                             const std::string& FontName,
+                                             const std::string& PageGSName,
+                                             const TvxPDFObject* Font) {
+  double S = 1;
+  const TvxPDFRect Laid = Run.Processor.LaidBox(Rect, S);
+  TvxRun::TvxFormKey Key{Laid.Right, Laid.Top, S, FontName, PageGSName};
+  int32_t Number = -1;
+  for (const auto& Made : Run.Forms)
+    if (Made.first == Key) Number = Made.second;
+  if (Number < 0) {
+    // The form names the font and opacity state as the page does, so its
+    // copies are the page's own text.
+    auto Resources = std::make_unique<TvxPDFDictObject>();
+    auto Fonts = std::make_unique<TvxPDFDictObject>();
+    if (Font) Fonts->Add(FontName, Font->Clone());
+    Resources->Add("/Font", std::move(Fonts));
+    if (Run.GSRef) {
+      auto States = std::make_unique<TvxPDFDictObject>();
+      States->Add(PageGSName, Run.GSRef->Clone());
+      Resources->Add("/ExtGState", std::move(States));
+    }
+    auto BBox = std::make_unique<TvxPDFArrayObject>();
+    for (double V : {Laid.Left, Laid.Bottom, Laid.Right, Laid.Top})
+      BBox->Add(std::make_unique<TvxPDFRealObject>(V));
+    std::string Content = Run.Processor.BuildTileForm(FontName, PageGSName, Laid, S);
+    auto Dict = std::make_unique<TvxPDFDictObject>();
+    Dict->AddName("/Type", "/XObject");
+    Dict->AddName("/Subtype", "/Form");
+    Dict->Add("/BBox", std::move(BBox));
+    Dict->Add("/Resources", std::move(Resources));
+    Dict->AddInteger("/Length", static_cast<int32_t>(Content.size()));
+    auto Stream = std::make_unique<TvxPDFStreamObject>(
+        std::move(Dict), std::make_unique<TvxMemoryStream>(std::move(Content)));
+    Number = FData.FStore->NewObjectNumber();
+    FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(FData.FDocumentID, Number, 0,
+                                                                   true, std::move(Stream)));
+    Run.Forms.emplace_back(std::move(Key), Number);
+  }
+  const TvxPDFIndirectReference Ref(FData.FDocumentID, Number, 0);
+  return AddPageResource(EnsurePageResources(P), "/XObject", Ref,
+                         "/ZRBTile" + std::to_string(Number));
 }
 
 void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResources,
                                            const std::string& FontName,
-                                           const std::string& PageGSName, const TvxPageRect& Rect) {
+                                           const std::string& PageGSName, const TvxPageRect& Rect,
+                                           const std::string& FormName) {
   TvxPDFDictObject& Page = PageDict(P);
   // Pages that draw one shared /Contents array and are stamped alike get
   // one copy of it, with one watermark: a copy for each page would
   // multiply the array by the pages.
   TvxPDFIndirectObject* Shared = Run.PerPageText ? nullptr : SharedContentsArray(Page);
-  TvxSharedCopyKey CopyKey{Shared,      FontName,   PageGSName, Rect.Left,
-                           Rect.Bottom, Rect.Right, Rect.Top,   Rect.Rotation};
+  TvxSharedCopyKey CopyKey{Shared,     FontName, PageGSName,    Rect.Left, Rect.Bottom,
+                           Rect.Right, Rect.Top, Rect.Rotation, FormName};
   auto Copied = Shared ? FSharedCopies.find(CopyKey) : FSharedCopies.end();
   if (Copied != FSharedCopies.end()) {
     if (NoResources)
@@ -700,7 +756,7 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
     return;
   }
   auto Stream = Run.Processor.CreateWatermarkStream(FontName, PageGSName, Rect, FData.FDocumentID,
-                                                    FData.FStore->NewObjectNumber());
+                                                    FData.FStore->NewObjectNumber(), FormName);
   TvxPDFIndirectObject* Stored = FData.FStore->AddObject(std::move(Stream));
   if (NoResources) AddPageResource(EnsurePageResources(P), "/Font", *Run.FontRef, Run.CreatedName);
   const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber, Stored->Generation);

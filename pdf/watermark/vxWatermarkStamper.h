@@ -86,7 +86,14 @@ class TvxWatermarkStamper {
   // Makes the page's watermark stream (or takes the copy of a shared
   // /Contents array stamped alike) and puts it into the page's /Contents.
   void AttachPageStream(TvxRun& Run, int32_t P, bool NoResources, const std::string& FontName,
-                        const std::string& PageGSName, const TvxPageRect& Rect);
+                        const std::string& PageGSName, const TvxPageRect& Rect,
+                        const std::string& FormName);
+  // The form of tiled copies for the page's laid-out size (made once a
+  // call), put into the page's /XObject resources; returns its name there.
+  // Font is what the page's font resource holds.
+  std::string AddTileForm(TvxRun& Run, int32_t P, const TvxPageRect& Rect,
+                          const std::string& FontName, const std::string& PageGSName,
+                          const TvxPDFObject* Font);
   // Warnings of what the user would not see: a face replaced by another, and
   // signatures the stamping invalidates.
   void WarnOfWhatStampingHides(const TvxTextWatermarkTemplate& T, const TvxPageList& Pages);
@@ -123,6 +130,7 @@ class TvxWatermarkStamper {
     std::string FontName, GSName;
     double Left, Bottom, Right, Top;
     int32_t Rotation;
+    std::string FormName;
     bool operator==(const TvxSharedCopyKey&) const = default;
   };
   struct TvxSharedCopyHash {

@@ -70,14 +70,14 @@ std::string ToSingleByte(std::u16string_view T) {
 
 }  // namespace
 
-double TvxTextWatermarkTemplate::WidestLine() const {
+void TvxTextWatermarkTemplate::BlockSize(double& W, double& H) const {
   std::string Escaped;
   std::vector<std::string> Lines;
   EscapeAndSplitLines(Text, Escaped, Lines);
-  double W = 0;
+  W = 0;
   for (const std::string& Line : Lines)
     W = std::max(W, PixelsToPoints(MeasureText(Line, *Font).Width));
-  return W;
+  H = static_cast<double>(Font->Size) * static_cast<double>(Lines.size());
 }
 
 TvxTextWatermarkTemplate::TvxTextWatermarkTemplate() : Font(std::make_unique<TvxFont>()) {

@@ -50,10 +50,16 @@ class TvxCustomWatermarkTemplate : public TvxWatermarkTemplate {
   // With a percentage, each page scales the watermark so that its widest
   // line spans that part of the shown page's shorter side; 0 keeps the size.
   int32_t Scale = 0;
+  // Tiling: copies of the watermark in a grid over the whole page, each
+  // TileGapX, TileGapY (in the document's unit) from the next; Stagger
+  // shifts every other row by half a step. Positions play no part.
+  bool Tile = false;
+  double TileGapX = 0, TileGapY = 0;
+  bool TileStagger = false;
 
-  // The width in points of the widest line, as BuildContent measures it; 0
-  // for a watermark that is no text.
-  virtual double WidestLine() const { return 0; }
+  // The width in points of the widest line and the height of all lines, as
+  // BuildContent measures them; 0 for a watermark that is no text.
+  virtual void BlockSize(double& W, double& H) const { W = H = 0; }
 };
 
 // A text watermark's content for one page, as BuildContent writes it.
@@ -66,7 +72,7 @@ class TvxTextWatermarkTemplate : public TvxCustomWatermarkTemplate {
 
   void BuildContent(const std::string& FontName, const std::string& GSName, double X, double Y,
                     TvxMeasurementUnit Unit, std::string& Content) override;
-  double WidestLine() const override;
+  void BlockSize(double& W, double& H) const override;
 
   // Moves the anchor (the start of the first baseline) so that the rotated
   // block of Lines lines, W wide (its widest line) and F per line, sits as

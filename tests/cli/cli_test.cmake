@@ -111,6 +111,7 @@ foreach(CASE "--angle;4x;--angle takes a whole number from -2147483647 to 214748
              "--vertical;up;--vertical takes top, center or bottom"
              "--opacity;101;--opacity takes a whole number from 0 to 100"
              "--scale;1001;--scale takes a whole number from 0 to 1000"
+             "--tile-gap;1;--tile-gap takes X,Y: two numbers of points from 0 to 10000"
              "--embed;some;--embed takes none, full or subset"
              "--bogus;1;unknown option '--bogus'")
   list(GET CASE 0 OPTION)

@@ -17,6 +17,7 @@
 #include "pdf/objects/vxRandom.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 #include "support/corpus.h"
+#include "support/documents.h"
 #include "support/pdf_builder.h"
 #include "support/tools.h"
 
@@ -334,6 +335,64 @@ TEST(StampRender, ScaledWatermarkKeepsItsProportionOnEveryPage) {
                   " pt): the line spans " + std::to_string(Span) + " of the shorter side\n";
   }
   EXPECT_EQ(Failures, "");
+  std::remove(File.c_str());
+}
+
+// Tiled, the watermark covers the whole page at any turn, is drawn once per
+// page size into a form the pages share, and still reads as text.
+TEST(StampRender, TiledWatermarkCoversThePageFromOneSharedForm) {
+  if (!HaveTool("pdftoppm") || !HaveTool("pdftotext")) GTEST_SKIP() << "poppler tools missing";
+  const std::string Dir = WorkDir();
+  std::vector<std::string> Boxes(1000, "/MediaBox [0 0 612 792]");
+  Boxes[1] = "/MediaBox [0 0 612 792] /Rotate 90";
+  Boxes[2] = "/MediaBox [0 0 200 200]";
+  const std::string Pdf = BlankPages(Boxes);
+  TvxPDFDocument Plain;
+  ASSERT_TRUE(Plain.LoadFromMemory(Pdf));
+  const size_t PlainSize = vxtest::Written(Plain).size();
+
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(Pdf));
+  Doc.MeasurementUnit = muPoints;
+  TvxTextWatermarkTemplate T;
+  Prepare(T, u"Tiled mark");
+  T.RenderMode = trFill;
+  T.Angle = 45;
+  T.Tile = true;
+  T.TileStagger = true;
+  T.Opacity = 50;
+  Doc.InsertWatermark(T);
+  const std::string Bytes = vxtest::Written(Doc);
+  EXPECT_LT((Bytes.size() - PlainSize) / Boxes.size(), 2048u);
+  const std::string File = Dir + "tiled.pdf", Prefix = Dir + "tiled";
+  std::ofstream(File, std::ios::binary) << Bytes;
+
+  ASSERT_EQ(RunCommand("pdftoppm -r 36 -f 1 -l 3 " + Quote(File) + " " + Quote(Prefix)), 0);
+  for (int Page = 1; Page <= 3; ++Page) {
+    const std::string Name =
+        Prefix + "-" + (Page < 10 ? "000" : "") + std::to_string(Page) + ".ppm";
+    Image Img;
+    ASSERT_TRUE(Img.Load(Name)) << Name;
+    std::remove(Name.c_str());
+    // Half-opaque red over white.
+    auto Mark = [&](int X, int Y) { return Img.At(X, Y, 0) > 200 && Img.At(X, Y, 1) < 200; };
+    for (int Row = 0; Row < 3; ++Row)
+      for (int Col = 0; Col < 3; ++Col)
+        EXPECT_GT(Img.Count(Col / 3.0, Row / 3.0, (Col + 1) / 3.0, (Row + 1) / 3.0, Mark), 5)
+            << "page " << Page << ", cell " << Row << "," << Col;
+  }
+  std::remove(File.c_str());
+
+  // Level copies read as whole words.
+  TvxPDFDocument Level;
+  ASSERT_TRUE(Level.LoadFromMemory(BlankPages({"/MediaBox [0 0 612 792]"})));
+  T.Text = u"Tiled mark";
+  T.Angle = 0;
+  Level.InsertWatermark(T);
+  Level.SaveToFile(File);
+  ASSERT_EQ(RunCommand("pdftotext " + Quote(File) + " " + Quote(Dir + "tiled.txt")), 0);
+  const std::string Text = ReadAll(Dir + "tiled.txt");
+  EXPECT_NE(Text.find("Tiled mark"), std::string::npos) << Text;
   std::remove(File.c_str());
 }
 

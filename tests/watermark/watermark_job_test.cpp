@@ -45,6 +45,10 @@ TvxWatermarkJob EveryValueSet() {
   Job.Pages = "2-3, 1";
   Job.Opacity = 0;
   Job.Scale = 1000;
+  Job.Tile = true;
+  Job.TileGapX = 12.5;
+  Job.TileGapY = 10000;
+  Job.TileStagger = true;
   Job.FontEmbedding = 2;
   TvxEncryptionOptions E;
   E.Level = elAES256;
@@ -100,6 +104,9 @@ TEST(WatermarkJob, TheTemplateTakesEveryValueAndKeepsTheAnsiCharacterSet) {
   EXPECT_EQ(T->VerticalPosition, vpBottom);
   EXPECT_EQ(T->Opacity, 0);
   EXPECT_EQ(T->Scale, 1000);
+  EXPECT_TRUE(T->Tile && T->TileStagger);
+  EXPECT_EQ(T->TileGapX, 12.5);
+  EXPECT_EQ(T->TileGapY, 10000);
   EXPECT_EQ(T->FontEmbedding, 2);
   EXPECT_EQ(T->X, 0);
   EXPECT_EQ(T->Y, 0);
@@ -202,6 +209,11 @@ TEST(WatermarkJobFile, WrongValuesAreRefusedByTheirKey) {
       {R"({"opacity": -1})", "\"opacity\" in the job file must be a whole number from 0 to 100"},
       {R"({"opacity": 101})", "\"opacity\" in the job file must be a whole number from 0 to 100"},
       {R"({"scale": 1001})", "\"scale\" in the job file must be a whole number from 0 to 1000"},
+      {R"({"tileGap": [1]})",
+       "\"tileGap\" in the job file must be two numbers [X, Y] from 0 to 10000"},
+      {R"({"tileGap": [1, -2]})",
+       "\"tileGap\" in the job file must be two numbers [X, Y] from 0 to 10000"},
+      {R"({"tile": 1})", "\"tile\" in the job file must be true or false"},
       {R"({"embed": "some"})",
        "\"embed\" in the job file must be \"none\", \"full\" or \"subset\""},
       {R"({"encrypt": true})", "\"encrypt\" in the job file must be an object or false"},
