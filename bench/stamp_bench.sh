@@ -42,6 +42,15 @@ for n in 1000 10000; do
       grep -o 'bytes_per_object=[^ ]*\|objects=[^ ]*' | tr '\n' ' ' | sed 's/^/    per object: /'
     echo
   fi
+  if [ "$n" = 10000 ]; then
+    # Sizing to the page and tiling against the plain stamp, same input.
+    read -r pt _ pc < <(measure "$CLI" stamp "$WORK/in$n.pdf" -o "$WORK/ours.pdf")
+    read -r tt _ tc < <(measure "$CLI" stamp "$WORK/in$n.pdf" -o "$WORK/tiled.pdf" --tile)
+    read -r zt _ zc < <(measure "$CLI" stamp "$WORK/in$n.pdf" -o "$WORK/scaled.pdf" --scale 50)
+    echo "    --tile ${tt} ms (cpu ${tc} ms), --scale 50 ${zt} ms (cpu ${zc} ms), plain ${pt} ms" \
+      "(cpu ${pc} ms): tile/plain $(ratio "$tt" "$pt"), scale/plain $(ratio "$zt" "$pt");" \
+      "sizes $(stat -c %s "$WORK/ours.pdf") $(stat -c %s "$WORK/tiled.pdf") $(stat -c %s "$WORK/scaled.pdf")"
+  fi
   rm -f "$WORK/in$n.pdf"
 done
 make_scans 2000 "$WORK/scans.pdf"

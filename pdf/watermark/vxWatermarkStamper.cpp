@@ -575,9 +575,11 @@ struct TvxWatermarkStamper::TvxRun {
   TvxPDFDictObject* LastResources = nullptr;
   TvxPDFDictObject* LastResourceFonts = nullptr;
   // Tiling: one form of copies for each laid-out size and pair of names.
+  // The text is the page's own when it holds per-page variables.
   struct TvxFormKey {
     double Width, Height, Scale;
     std::string FontName, GSName;
+    std::u16string Text;
     bool operator==(const TvxFormKey&) const = default;
   };
   std::vector<std::pair<TvxFormKey, int32_t>> Forms;  // object numbers; few sizes
@@ -698,7 +700,8 @@ std::string TvxWatermarkStamper::AddTileForm(TvxRun& Run, int32_t P, const TvxPa
                                              const TvxPDFObject* Font) {
   double S = 1;
   const TvxPDFRect Laid = Run.Processor.LaidBox(Rect, S);
-  TvxRun::TvxFormKey Key{Laid.Right, Laid.Top, S, FontName, PageGSName};
+  TvxRun::TvxFormKey Key{Laid.Right, Laid.Top,   S,
+                         FontName,   PageGSName, Run.PerPageText ? Run.T.Text : std::u16string()};
   int32_t Number = -1;
   for (const auto& Made : Run.Forms)
     if (Made.first == Key) Number = Made.second;

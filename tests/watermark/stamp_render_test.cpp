@@ -383,16 +383,23 @@ TEST(StampRender, TiledWatermarkCoversThePageFromOneSharedForm) {
   }
   std::remove(File.c_str());
 
-  // Level copies read as whole words.
+  // Level copies read as whole words, each page's with its own number.
   TvxPDFDocument Level;
-  ASSERT_TRUE(Level.LoadFromMemory(BlankPages({"/MediaBox [0 0 612 792]"})));
-  T.Text = u"Tiled mark";
+  ASSERT_TRUE(
+      Level.LoadFromMemory(BlankPages({"/MediaBox [0 0 612 792]", "/MediaBox [0 0 612 792]"})));
+  T.Text = u"Tiled mark <%PageNo%>";
   T.Angle = 0;
   Level.InsertWatermark(T);
   Level.SaveToFile(File);
-  ASSERT_EQ(RunCommand("pdftotext " + Quote(File) + " " + Quote(Dir + "tiled.txt")), 0);
-  const std::string Text = ReadAll(Dir + "tiled.txt");
-  EXPECT_NE(Text.find("Tiled mark"), std::string::npos) << Text;
+  for (int Page = 1; Page <= 2; ++Page) {
+    const std::string P = std::to_string(Page);
+    ASSERT_EQ(RunCommand("pdftotext -f " + P + " -l " + P + " " + Quote(File) + " " +
+                         Quote(Dir + "tiled.txt")),
+              0);
+    const std::string Text = ReadAll(Dir + "tiled.txt");
+    EXPECT_NE(Text.find("Tiled mark " + P), std::string::npos) << Text;
+    EXPECT_EQ(Text.find("Tiled mark " + std::to_string(3 - Page)), std::string::npos) << Text;
+  }
   std::remove(File.c_str());
 }
 
