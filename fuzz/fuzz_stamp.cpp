@@ -1,6 +1,7 @@
 // Stamps whatever loads from arbitrary bytes: resources that are null, shared
-// or broken, content in any shape, states left open, in both modes. Only the
-// engine's own exceptions may come out.
+// or broken, content in any shape, states left open, turned pages, in both
+// modes, sized to the page and tiled. Only the engine's own exceptions may
+// come out.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,6 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     T.Font->Size = 24;
     T.Font->Underline = (Pick & 0x80) != 0;
     T.Font->StrikeOut = (Pick & 0x40) != 0;
+    // The byte before picks sizing to the page and tiling.
+    const uint8_t Mode = Size > 1 ? Data[Size - 2] : 0;
+    T.Scale = (Mode & 1) ? 40 : 0;
+    T.Tile = (Mode & 2) != 0;
+    T.TileStagger = (Mode & 4) != 0;
+    T.TileGapX = T.TileGapY = (Mode & 8) ? 10 : 0;
     Doc.InsertWatermark(T, (Pick & 8) ? "1,1" : "");
     vx::TvxMemoryStream Out;
     Doc.WriteDocument(Out);

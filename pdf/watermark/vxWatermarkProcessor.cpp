@@ -115,7 +115,7 @@ void TvxWatermarkProcessor::BuildPageContent(const std::string& FontName, const 
 
 std::string TvxWatermarkProcessor::BuildTileForm(const std::string& FontName,
                                                  const std::string& GSName, const TvxPDFRect& Laid,
-                                                 double S) {
+                                                 double S, int64_t& Copies) {
   // Building a copy leaves the text escaped: each copy starts from it again.
   auto* Text = dynamic_cast<TvxTextWatermarkTemplate*>(&Template);
   if (!Text) return {};
@@ -155,6 +155,9 @@ std::string TvxWatermarkProcessor::BuildTileForm(const std::string& FontName,
       const double Y = Height / 2 + I * Along * Sn + Row * Across * C;
       const double DX = std::max({0.0, -X, X - Width}), DY = std::max({0.0, -Y, Y - Height});
       if (std::hypot(DX, DY) > Reach) continue;
+      // Pages of many sizes must not each cost a full grid without end.
+      if (Copies <= 0 && (Row != 0 || Col != 0)) continue;
+      --Copies;
       Text->Text = SavedText;
       Template.BuildContent(FontName, GSName, X, Y, Unit, Copy);
       Form += Copy;

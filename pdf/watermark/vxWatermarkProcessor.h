@@ -51,8 +51,10 @@ class TvxWatermarkProcessor {
   // lower left corner, divided by the scale), and the scale S.
   TvxPDFRect LaidBox(const TvxPageRect& Box, double& S) const;
   // The content of a form holding the tiled copies over Laid, at scale S.
+  // Copies counts down what the call may still draw; once it is spent, a
+  // form holds only the middle copy.
   std::string BuildTileForm(const std::string& FontName, const std::string& GSName,
-                            const TvxPDFRect& Laid, double S);
+                            const TvxPDFRect& Laid, double S, int64_t& Copies);
   // Index of the first stamped box equal to Box, or -1.
   int32_t FindPageRect(const TvxPageRect& Box) const;
   // A new reference to the stream made for the Index-th page.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "pdf/filters/vxFilter.h"
@@ -574,15 +575,12 @@ struct TvxWatermarkStamper::TvxRun {
   // Pages sharing one resource dictionary find its fonts once.
   TvxPDFDictObject* LastResources = nullptr;
   TvxPDFDictObject* LastResourceFonts = nullptr;
-  // Tiling: one form of copies for each laid-out size and pair of names.
-  // The text is the page's own when it holds per-page variables.
-  struct TvxFormKey {
-    double Width, Height, Scale;
-    std::string FontName, GSName;
-    std::u16string Text;
-    bool operator==(const TvxFormKey&) const = default;
-  };
-  std::vector<std::pair<TvxFormKey, int32_t>> Forms;  // object numbers; few sizes
+  // Tiling: one form of copies for each laid-out size, pair of names and,
+  // with per-page variables, text: object numbers by a key of those bytes.
+  std::unordered_map<std::string, int32_t> Forms;
+  // The copies all forms of the call may hold: far more than any real
+  // document's page sizes need.
+  int64_t TileCopies = 0;
 };
 
 void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
@@ -603,6 +601,7 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   WarnOfWhatStampingHides(T, Pages);
 
   Run.Processor.ReuseContent = !Run.PerPageText;
+  Run.TileCopies = 20000 + 64 * static_cast<int64_t>(Pages.size());
   FArraysCounted = false;
   FSharedCopies.clear();
   FWrapped.clear();
@@ -700,11 +699,15 @@ std::string TvxWatermarkStamper::AddTileForm(TvxRun& Run, int32_t P, const TvxPa
                                              const TvxPDFObject* Font) {
   double S = 1;
   const TvxPDFRect Laid = Run.Processor.LaidBox(Rect, S);
-  TvxRun::TvxFormKey Key{Laid.Right, Laid.Top,   S,
-                         FontName,   PageGSName, Run.PerPageText ? Run.T.Text : std::u16string()};
-  int32_t Number = -1;
-  for (const auto& Made : Run.Forms)
-    if (Made.first == Key) Number = Made.second;
+  std::string Key(3 * sizeof(double), '\0');
+  const double Numbers[3] = {Laid.Right, Laid.Top, S};
+  std::memcpy(Key.data(), Numbers, sizeof Numbers);
+  Key += FontName + '\n' + PageGSName + '\n';
+  if (Run.PerPageText)
+    Key.append(reinterpret_cast<const char*>(Run.T.Text.data()),
+               Run.T.Text.size() * sizeof(char16_t));
+  const auto Found = Run.Forms.find(Key);
+  int32_t Number = Found == Run.Forms.end() ? -1 : Found->second;
   if (Number < 0) {
     // The form names the font and opacity state as the page does, so its
     // copies are the page's own text.
@@ -720,7 +723,8 @@ std::string TvxWatermarkStamper::AddTileForm(TvxRun& Run, int32_t P, const TvxPa
     auto BBox = std::make_unique<TvxPDFArrayObject>();
     for (double V : {Laid.Left, Laid.Bottom, Laid.Right, Laid.Top})
       BBox->Add(std::make_unique<TvxPDFRealObject>(V));
-    std::string Content = Run.Processor.BuildTileForm(FontName, PageGSName, Laid, S);
+    std::string Content =
+        Run.Processor.BuildTileForm(FontName, PageGSName, Laid, S, Run.TileCopies);
     auto Dict = std::make_unique<TvxPDFDictObject>();
     Dict->AddName("/Type", "/XObject");
     Dict->AddName("/Subtype", "/Form");
@@ -732,7 +736,7 @@ std::string TvxWatermarkStamper::AddTileForm(TvxRun& Run, int32_t P, const TvxPa
     Number = FData.FStore->NewObjectNumber();
     FData.FStore->AddObject(std::make_unique<TvxPDFIndirectObject>(FData.FDocumentID, Number, 0,
                                                                    true, std::move(Stream)));
-    Run.Forms.emplace_back(std::move(Key), Number);
+    Run.Forms.emplace(std::move(Key), Number);
   }
   const TvxPDFIndirectReference Ref(FData.FDocumentID, Number, 0);
   return AddPageResource(EnsurePageResources(P), "/XObject", Ref,

@@ -148,3 +148,32 @@ TEST_F(BoundedWorkTest, HugePageBoxesGiveNumbersWithoutExponents) {
     EXPECT_EQ(Text.find(Exponent), std::string::npos) << Text;
   EXPECT_NE(Text.find(" 2000000000000000000000.000 "), std::string::npos) << Text;
 }
+
+// Tiling draws a grid for each page size: pages of ever new sizes with a
+// tiny font cannot make the output grow without bound. Past the call's
+// allowance each new size gets the middle copy only.
+TEST_F(BoundedWorkTest, TilingPagesOfManySizesStaysWithinItsAllowance) {
+  vxtest::PdfBuilder B;
+  constexpr int Pages = 400;
+  std::string Kids;
+  for (int I = 0; I < Pages; ++I) Kids += std::to_string(10 + I) + " 0 R ";
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [" + Kids + "] /Count " + std::to_string(Pages) + " >>");
+  for (int I = 0; I < Pages; ++I)
+    B.Object(10 + I, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + std::to_string(2000 + I) +
+                         " 2000] >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  T.Font->Size = 1;
+  T.Text = u"x";
+  T.Tile = true;
+  Doc.InsertWatermark(T);
+  const std::string Out = vxtest::Written(Doc);
+  size_t Copies = 0;
+  for (size_t At = Out.find(") Tj"); At != std::string::npos; At = Out.find(") Tj", At + 1))
+    ++Copies;
+  // Without the allowance every one of the 400 forms would hold its whole
+  // grid of several thousand copies.
+  EXPECT_GT(Copies, 20000u);
+  EXPECT_LE(Copies, 20000u + 64 * Pages + Pages);
+}
