@@ -102,6 +102,26 @@ if(PDFTOTEXT)
     message(FATAL_ERROR "the mark is not where --pages 2 puts it:\n${TEXT1}\n---\n${TEXT2}")
   endif()
 endif()
+
+# Tiled and sized to the page, with the rest of the job: page range, per-page
+# text, opacity, a subset font and encryption.
+set(TILED ${WORK}/tiled.pdf)
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${TILED}
+  --text "Copy <%PageNo%>" --angle 0 --pages 2 --tile --tile-gap 20,10 --tile-stagger --scale 30
+  --opacity 60 --embed subset --encrypt aes128 --user-password u --owner-password o
+  RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0)
+  message(FATAL_ERROR "a tiled, scaled, encrypted stamp failed (${RC}): ${ERR}")
+endif()
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} -upw u -f 2 -l 2 ${TILED} - OUTPUT_VARIABLE TEXT2)
+  execute_process(COMMAND ${PDFTOTEXT} -upw u -f 1 -l 1 ${TILED} - OUTPUT_VARIABLE TEXT1)
+  string(REGEX MATCHALL "Copy 2" COPIES "${TEXT2}")
+  list(LENGTH COPIES N)
+  if(N LESS 2 OR TEXT1 MATCHES "Copy")
+    message(FATAL_ERROR "the tiled copies are not on page 2 alone:\n${TEXT1}\n---\n${TEXT2}")
+  endif()
+endif()
 file(SHA256 ${STAMPED} BEFORE)
 foreach(CASE "--angle;4x;--angle takes a whole number from -2147483647 to 2147483647"
              "--size;0;--size takes a whole number from 1 to 1000"
