@@ -7,19 +7,21 @@
 #include <cstdint>
 
 #include "pdf/objects/vxUtils.h"
+#include "pdf/watermark/vxWatermarkJob.h"
 
 namespace vx::app {
 
 // The watermark font as the font dialog edits it: the window keeps no other
-// copy. Size is in whole points; Color is 0x00BBGGRR.
+// copy. Size is in whole points; Color is 0x00BBGGRR. It starts as the job
+// record's font.
 struct TvxFontSpec {
-  QString Name = QStringLiteral("Arial");
-  int32_t Size = 36;
-  bool Bold = false;
-  bool Italic = false;
-  bool Underline = false;
-  bool StrikeOut = false;
-  TvxColor Color = MakeColor(0xFF, 0, 0);
+  QString Name = QString::fromStdString(TvxWatermarkJob::TvxJobFont{}.Name);
+  int32_t Size = TvxWatermarkJob::TvxJobFont{}.Size;
+  bool Bold = TvxWatermarkJob::TvxJobFont{}.Bold;
+  bool Italic = TvxWatermarkJob::TvxJobFont{}.Italic;
+  bool Underline = TvxWatermarkJob::TvxJobFont{}.Underline;
+  bool StrikeOut = TvxWatermarkJob::TvxJobFont{}.StrikeOut;
+  TvxColor Color = TvxWatermarkJob::TvxJobFont{}.Color;
 
   bool operator==(const TvxFontSpec&) const = default;
 };

@@ -52,13 +52,13 @@ TvxJobSettings FromWatermarkJob(const TvxWatermarkJob& Job, TvxJobSettings Setti
   Text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   Settings.Text = JoinLinesCRLF(Text);
   Settings.AngleText = QString::number(Job.Angle);
-  Settings.Font.Name = QString::fromStdString(Job.Font.Name);
-  Settings.Font.Size = Job.Font.Size;
-  Settings.Font.Bold = Job.Font.Bold;
-  Settings.Font.Italic = Job.Font.Italic;
-  Settings.Font.Underline = Job.Font.Underline;
-  Settings.Font.StrikeOut = Job.Font.StrikeOut;
-  Settings.Font.Color = Job.Font.Color;
+  Settings.Font = {QString::fromStdString(Job.Font.Name),
+                   Job.Font.Size,
+                   Job.Font.Bold,
+                   Job.Font.Italic,
+                   Job.Font.Underline,
+                   Job.Font.StrikeOut,
+                   Job.Font.Color};
   Settings.RenderMode = ToItem(Job.RenderMode, RenderItems);
   Settings.StrokeColor = Job.StrokeColor;
   Settings.Overlay = Job.Overlay;

@@ -62,6 +62,8 @@ TvxPDFRect TvxWatermarkProcessor::LaidBox(const TvxPageRect& Box, double& S) con
   double W = 0, H = 0;
   if (Template.Scale > 0) Template.BlockSize(W, H);
   S = W > 0 && Side > 0 ? Template.Scale / 100.0 * Side / W : 1;
+  // A box too large for doubles has no scale to speak of.
+  if (!(std::isfinite(S) && S > 0)) S = 1;
   return TvxPDFRect{0, 0, Shown.Right / S, Shown.Top / S};
 }
 
@@ -135,6 +137,8 @@ std::string TvxWatermarkProcessor::BuildTileForm(const std::string& FontName,
       {2 * H + std::max(0.0, UnitToPoints(Unit, Template.TileGapY)) / S, Diagonal / 64, 1.0});
   const int32_t Cols = static_cast<int32_t>(std::ceil(Diagonal / Along)) + 1;
   const int32_t Rows = static_cast<int32_t>(std::ceil(Diagonal / Across)) + 1;
+  // A box too large for doubles gets no copies rather than a grid of NaNs.
+  if (!std::isfinite(Diagonal) || !std::isfinite(Along) || !std::isfinite(Across)) return {};
   // A copy whose centre lies farther than this from the box cannot reach it.
   const double Reach = std::hypot(W, H) / 2;
 

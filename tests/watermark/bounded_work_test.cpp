@@ -177,3 +177,23 @@ TEST_F(BoundedWorkTest, TilingPagesOfManySizesStaysWithinItsAllowance) {
   EXPECT_GT(Copies, 20000u);
   EXPECT_LE(Copies, 20000u + 64 * Pages + Pages);
 }
+
+// A box too large for doubles to measure: sizing and tiling give up on it
+// without a grid of NaNs or a cast out of range.
+TEST_F(BoundedWorkTest, BoxesBeyondDoublesAreStampedWithoutTiles) {
+  const std::string Huge = std::string(308, '9') + ".0";
+  vxtest::PdfBuilder B;
+  B.PageTree({3, 4});
+  B.Object(3, "<< /Type /Page /Parent 2 0 R /MediaBox [-" + Huge + " -" + Huge + " " + Huge + " " +
+                  Huge + "] >>");
+  B.Object(4,
+           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + Huge + " " + Huge + "] /Rotate 90 >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R")));
+  T.Tile = true;
+  T.Scale = 50;
+  Doc.InsertWatermark(T);
+  TvxPDFDocument Again;
+  EXPECT_TRUE(Again.LoadFromMemory(vxtest::Written(Doc)));
+  EXPECT_EQ(Again.PageCount(), 2);
+}
