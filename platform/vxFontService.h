@@ -143,6 +143,13 @@ class TvxPlatformFont {
   // The face name to write into PDF: the face asked for when the font used
   // is that face or a metric-compatible stand-in for it, else the face used.
   virtual const std::string& FaceName() const = 0;
+  // The face's own sfnt data whatever its outlines (TrueType glyf or
+  // CFF-based OpenType), a collection's face extracted; empty for a face
+  // that is no sfnt. Kept alive by the result alone.
+  virtual std::shared_ptr<const std::string> SfntData() const { return SharedFontData(); }
+  // The face's bold and italic style as installed (what a PDF name adds).
+  virtual bool FaceBold() const { return TextMetrics().Weight >= 600; }
+  virtual bool FaceItalic() const { return TextMetrics().Italic; }
 };
 
 class TvxFontService {
@@ -153,6 +160,16 @@ class TvxFontService {
   // The character sets a face offers, in ascending order; empty when the
   // face is not installed.
   virtual std::vector<uint8_t> FontCharsets(std::string_view FaceName) = 0;
+  // An installed scalable face that has character C, for text the face of
+  // LogFont lacks: one of the same family first, then the closest face in
+  // the same style that covers C (fontconfig's choice for the character's
+  // language). Nil when no installed face has C.
+  virtual std::shared_ptr<const TvxPlatformFont> FallbackFont(char32_t C,
+                                                              const TvxLogFont& LogFont) {
+    (void)C;
+    (void)LogFont;
+    return nullptr;
+  }
   // Lets go of what finding faces took (the system's font configuration and
   // lists); fonts already created stay usable, and the next lookup loads it
   // again. For a program that has found the one font it needs.
