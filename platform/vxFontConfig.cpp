@@ -148,6 +148,37 @@ const char* LanguageOf(uint8_t Charset) {
   }
 }
 
+// The language whose faces most likely draw C, to steer fontconfig's choice
+// of a fallback; Han characters follow the character set asked for.
+const char* LanguageOfChar(char32_t C, uint8_t Charset) {
+  struct TvxScript {
+    char32_t First, Last;
+    const char* Lang;
+  };
+  static constexpr TvxScript Scripts[] = {
+      {0x0370, 0x03FF, "el"}, {0x0400, 0x052F, "ru"}, {0x0530, 0x058F, "hy"},
+      {0x0590, 0x05FF, "he"}, {0x0600, 0x06FF, "ar"}, {0x0900, 0x097F, "hi"},
+      {0x0980, 0x09FF, "bn"}, {0x0A00, 0x0A7F, "pa"}, {0x0A80, 0x0AFF, "gu"},
+      {0x0B80, 0x0BFF, "ta"}, {0x0C00, 0x0C7F, "te"}, {0x0C80, 0x0CFF, "kn"},
+      {0x0D00, 0x0D7F, "ml"}, {0x0E00, 0x0E7F, "th"}, {0x10A0, 0x10FF, "ka"},
+      {0x1100, 0x11FF, "ko"}, {0x1200, 0x139F, "am"}, {0x3040, 0x30FF, "ja"},
+      {0x3130, 0x318F, "ko"}, {0x31F0, 0x31FF, "ja"}, {0xAC00, 0xD7AF, "ko"},
+      {0xFF66, 0xFF9F, "ja"},
+  };
+  for (const TvxScript& S : Scripts)
+    if (C >= S.First && C <= S.Last) return S.Lang;
+  bool Han = (C >= 0x3400 && C <= 0x4DBF) || (C >= 0x4E00 && C <= 0x9FFF) ||
+             (C >= 0xF900 && C <= 0xFAFF) || (C >= 0x20000 && C <= 0x3FFFF);
+  if (!Han) return nullptr;
+  switch (Charset) {
+    case ShiftJisCharset:
+    case HangulCharset:
+    case JohabCharset:
+    case ChineseBig5Charset: return LanguageOf(Charset);
+    default: return "zh-cn";
+  }
+}
+
 // Characters a face must cover to offer a character set.
 struct TvxCharsetProbe {
   uint8_t Charset;
@@ -228,6 +259,19 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     return std::shared_ptr<const std::string>(FFile, FData);
   }
   const std::string& FaceName() const override { return FFaceName; }
+  std::shared_ptr<const std::string> SfntData() const override {
+    if (FSfnt->empty()) return std::make_shared<const std::string>();
+    return std::shared_ptr<const std::string>(FFile, FSfnt);
+  }
+  bool FaceBold() const override { return FFaceBold; }
+  bool FaceItalic() const override { return FFaceItalic; }
+
+  bool HasSfnt() const { return !FSfnt->empty(); }
+  // Whether the face's Unicode cmap gives C a glyph.
+  bool MapsChar(char32_t C) const {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    return !FSymbol && FT_Get_Char_Index(FFace, C) != 0;
+  }
 
  private:
   void Setup(const TvxLogFont& L, int32_t FaceWeight, bool FaceItalic) {
@@ -273,6 +317,14 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     // none and reports the font as asked.
     FMetrics.Weight = L.Weight >= 600 && FaceWeight < 600 ? L.Weight : FaceWeight;
     FMetrics.Italic = L.Italic || FaceItalic;
+    // fontconfig's match reports the style it makes up for a face; the
+    // file's own says what the face is.
+    uint16_t WeightClass = Os2 && Os2->version != 0xFFFF ? Os2->usWeightClass : 0;
+    if (WeightClass >= 1 && WeightClass <= 9) WeightClass *= 100;
+    FFaceBold = WeightClass > 0 && WeightClass <= 1000
+                    ? WeightClass >= 600
+                    : (FFace->style_flags & FT_STYLE_FLAG_BOLD) != 0;
+    FFaceItalic = (FFace->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
     bool Fixed = FT_IS_FIXED_WIDTH(FFace) || (Post && Post->isFixedPitch != 0);
     bool TrueType = FT_IS_SFNT(FFace) && HasTable(TTAG_glyf) && HasTable(TTAG_loca);
     uint8_t Bits = 0;
@@ -313,8 +365,20 @@ class TvxFreeTypeFont : public TvxPlatformFont {
     }
 
     // A variable font's file is not the instance drawn: it is not embedded.
-    if (TrueType && !HasTable(FT_MAKE_TAG('f', 'v', 'a', 'r'))) FData = &FFile->Data();
+    bool Variable = HasTable(FT_MAKE_TAG('f', 'v', 'a', 'r'));
+    if (TrueType && !Variable) FData = &FFile->Data();
+    if ((TrueType || HasTable(FT_MAKE_TAG('C', 'F', 'F', ' '))) && !Variable &&
+        IsSfntHeader(FFile->Data()))
+      FSfnt = &FFile->Data();
     for (int B = 0; B < 256; ++B) FByteAdvance[B] = -1;
+  }
+
+  // The data begins as one font does: a file FreeType reads as sfnt may be
+  // wrapped otherwise (a resource fork) and is then no font file of its own.
+  static bool IsSfntHeader(std::string_view D) {
+    uint32_t Tag = ReadU32(D, 0);
+    return D.size() >= 12 && (Tag == 0x00010000u || Tag == FT_MAKE_TAG('O', 'T', 'T', 'O') ||
+                              Tag == FT_MAKE_TAG('t', 'r', 'u', 'e'));
   }
 
   static int32_t Round(double V) {
@@ -365,6 +429,9 @@ class TvxFreeTypeFont : public TvxPlatformFont {
   std::shared_ptr<const TvxFontFile> FFile;
   std::string FFaceName;
   const std::string* FData = &NoData;
+  const std::string* FSfnt = &NoData;
+  bool FFaceBold = false;
+  bool FFaceItalic = false;
   FT_Face FFace = nullptr;
   double FScale = 1;
   bool FSymbol = false;
@@ -397,10 +464,45 @@ struct TvxLogFontHash {
   }
 };
 
+// A face at a logical font's size and style.
+struct TvxFaceKey {
+  std::string Path;
+  int Index = 0;
+  TvxLogFont LogFont;
+  bool operator==(const TvxFaceKey&) const = default;
+};
+
+struct TvxFaceKeyHash {
+  size_t operator()(const TvxFaceKey& K) const noexcept {
+    return (TvxLogFontHash()(K.LogFont) ^ std::hash<std::string>()(K.Path)) * 0x100000001B3ull +
+           static_cast<size_t>(K.Index);
+  }
+};
+
+struct TvxFallbackKey {
+  char32_t Char = 0;
+  TvxLogFont LogFont;
+  bool operator==(const TvxFallbackKey&) const = default;
+};
+
+struct TvxFallbackKeyHash {
+  size_t operator()(const TvxFallbackKey& K) const noexcept {
+    return (TvxLogFontHash()(K.LogFont) ^ K.Char) * 0x100000001B3ull;
+  }
+};
+
+// A character's search for a face loads at most this many files that turn
+// out not to draw it after all.
+constexpr int MaxFallbackMisses = 4;
+constexpr size_t MaxCachedFallbacks = 1024;
+constexpr size_t MaxCachedSorts = 16;
+
 class TvxFontConfigService : public TvxFontService {
  public:
   TvxFontConfigService() = default;
-  ~TvxFontConfigService() override = default;
+  ~TvxFontConfigService() override { DropSorts(); }
+  TvxFontConfigService(const TvxFontConfigService&) = delete;
+  TvxFontConfigService& operator=(const TvxFontConfigService&) = delete;
 
   std::shared_ptr<const TvxPlatformFont> CreateFont(const TvxLogFont& LogFont) override {
     std::lock_guard<std::mutex> Lock(FMutex);
@@ -413,10 +515,28 @@ class TvxFontConfigService : public TvxFontService {
     return Font;
   }
 
+  std::shared_ptr<const TvxPlatformFont> FallbackFont(char32_t C,
+                                                      const TvxLogFont& LogFont) override {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    TvxFallbackKey Key{C, LogFont};
+    auto It = FFallbacks.find(Key);
+    if (It != FFallbacks.end()) return It->second;
+    std::shared_ptr<const TvxPlatformFont> Font;
+    if (C != 0 && C <= 0x10FFFF && (C < 0xD800 || C > 0xDFFF)) {
+      Init();
+      Font = FindFallback(C, LogFont);
+    }
+    if (FFallbacks.size() >= MaxCachedFallbacks) FFallbacks.clear();
+    FFallbacks.emplace(std::move(Key), Font);
+    return Font;
+  }
+
   void ReleaseLookups() override {
     std::lock_guard<std::mutex> Lock(FMutex);
     if (!FFcLoaded) return;
-    // Every pattern and set was destroyed after its use.
+    // Every pattern and set was destroyed after its use, but for the sorted
+    // lists kept for fallbacks.
+    DropSorts();
     FcFini();
     FFcLoaded = false;
   }
@@ -424,6 +544,8 @@ class TvxFontConfigService : public TvxFontService {
   void ReleaseFonts() override {
     std::lock_guard<std::mutex> Lock(FMutex);
     FFonts.clear();
+    FFaceFonts.clear();
+    FFallbacks.clear();
     FFiles.clear();
     FLibrary.reset();
   }
@@ -555,11 +677,100 @@ class TvxFontConfigService : public TvxFontService {
     if (Alias && !L.FaceName.empty()) PDFName = L.FaceName;
     std::string Path = File ? reinterpret_cast<const char*>(File) : "";
     FcPatternDestroy(Match);
+    return MakeFace(Path, Index & 0xFFFF, L, PDFName, Weight, Slant);
+  }
 
-    std::shared_ptr<const TvxFontFile> Data = LoadFile(Path, Index & 0xFFFF);
-    int32_t FaceWeight = static_cast<int32_t>(FcWeightToOpenType(Weight));
+  std::shared_ptr<TvxFreeTypeFont> MakeFace(const std::string& Path, int Index, const TvxLogFont& L,
+                                            const std::string& PDFName, int FcWeight, int FcSlant) {
+    std::shared_ptr<const TvxFontFile> Data = LoadFile(Path, Index);
+    int32_t FaceWeight = static_cast<int32_t>(FcWeightToOpenType(FcWeight));
     return std::make_shared<TvxFreeTypeFont>(FLibrary, std::move(Data), L, PDFName, FaceWeight,
-                                             Slant != FC_SLANT_ROMAN);
+                                             FcSlant != FC_SLANT_ROMAN);
+  }
+
+  // The first installed face in fontconfig's order for L's family and style
+  // that draws C and can be embedded (sfnt outlines, no variable font).
+  std::shared_ptr<const TvxPlatformFont> FindFallback(char32_t C, const TvxLogFont& L) {
+    FcFontSet* Sorted = SortedFaces(L, LanguageOfChar(C, L.Charset));
+    if (!Sorted) return nullptr;
+    int Misses = 0;
+    for (int I = 0; I < Sorted->nfont && Misses < MaxFallbackMisses; ++I) {
+      FcPattern* P = Sorted->fonts[I];
+      FcCharSet* Cs = nullptr;
+      FcBool Outline = FcFalse, Variable = FcFalse;
+      FcChar8* File = nullptr;
+      FcChar8* Family = nullptr;
+      int Index = 0, Weight = FC_WEIGHT_REGULAR, Slant = FC_SLANT_ROMAN;
+      if (FcPatternGetCharSet(P, FC_CHARSET, 0, &Cs) != FcResultMatch || !FcCharSetHasChar(Cs, C))
+        continue;
+      if (FcPatternGetBool(P, FC_OUTLINE, 0, &Outline) != FcResultMatch || !Outline) continue;
+      if (FcPatternGetBool(P, FC_VARIABLE, 0, &Variable) == FcResultMatch && Variable) continue;
+      if (FcPatternGetString(P, FC_FILE, 0, &File) != FcResultMatch) continue;
+      FcPatternGetInteger(P, FC_INDEX, 0, &Index);
+      // A named instance of a variable font: its file holds no such face.
+      if (Index < 0 || Index > 0xFFFF) continue;
+      FcPatternGetInteger(P, FC_WEIGHT, 0, &Weight);
+      FcPatternGetInteger(P, FC_SLANT, 0, &Slant);
+      FcPatternGetString(P, FC_FAMILY, 0, &Family);
+      std::string Name = Family ? reinterpret_cast<const char*>(Family) : L.FaceName;
+      std::shared_ptr<TvxFreeTypeFont> Font;
+      try {
+        Font = FaceFont(reinterpret_cast<const char*>(File), Index, L, Name, Weight, Slant);
+      } catch (const Exception&) {
+      }
+      // fontconfig's character set is the cache's word; the face's own cmap
+      // decides.
+      if (Font && Font->HasSfnt() && Font->MapsChar(C)) return Font;
+      ++Misses;
+    }
+    return nullptr;
+  }
+
+  // The font of a face at L's size and style, one object per face and size.
+  std::shared_ptr<TvxFreeTypeFont> FaceFont(const std::string& Path, int Index, const TvxLogFont& L,
+                                            const std::string& Family, int FcWeight, int FcSlant) {
+    TvxFaceKey Key{Path, Index, L};
+    auto It = FFaceFonts.find(Key);
+    if (It != FFaceFonts.end()) return It->second;
+    TvxLogFont Face = L;
+    Face.FaceName = Family;
+    std::shared_ptr<TvxFreeTypeFont> Font = MakeFace(Path, Index, Face, Family, FcWeight, FcSlant);
+    if (FFaceFonts.size() >= MaxCachedFonts) FFaceFonts.clear();
+    FFaceFonts.emplace(std::move(Key), Font);
+    return Font;
+  }
+
+  // Every installed face in fontconfig's order for L's family, style and
+  // Lang. A character is left out of the pattern: it would rank the faces
+  // having it first and leave their order as it is, so one list serves every
+  // character, filtered by the faces' character sets.
+  FcFontSet* SortedFaces(const TvxLogFont& L, const char* Lang) {
+    std::string Key = L.FaceName + '\n' + (L.Weight >= 600 ? 'b' : '-') + (L.Italic ? 'i' : '-') +
+                      (L.Pitch == fpFixed ? 'f' : '-') + (Lang ? Lang : "");
+    auto It = FSorts.find(Key);
+    if (It != FSorts.end()) return It->second;
+    FcPattern* Pat = FcPatternCreate();
+    if (!L.FaceName.empty())
+      FcPatternAddString(Pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(L.FaceName.c_str()));
+    FcPatternAddInteger(Pat, FC_WEIGHT, L.Weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(Pat, FC_SLANT, L.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    if (L.Pitch == fpFixed) FcPatternAddInteger(Pat, FC_SPACING, FC_MONO);
+    if (Lang) FcPatternAddString(Pat, FC_LANG, reinterpret_cast<const FcChar8*>(Lang));
+    FcPatternAddBool(Pat, FC_OUTLINE, FcTrue);
+    FcConfigSubstitute(nullptr, Pat, FcMatchPattern);
+    FcDefaultSubstitute(Pat);
+    FcResult Res;
+    FcFontSet* Sorted = FcFontSort(nullptr, Pat, FcFalse, nullptr, &Res);
+    FcPatternDestroy(Pat);
+    if (FSorts.size() >= MaxCachedSorts) DropSorts();
+    FSorts.emplace(std::move(Key), Sorted);
+    return Sorted;
+  }
+
+  void DropSorts() {
+    for (auto& S : FSorts)
+      if (S.second) FcFontSetDestroy(S.second);
+    FSorts.clear();
   }
 
   std::shared_ptr<const TvxFontFile> LoadFile(const std::string& Path, int Index) {
@@ -581,6 +792,13 @@ class TvxFontConfigService : public TvxFontService {
   bool FFcLoaded = false;
   std::unordered_map<TvxLogFont, std::shared_ptr<const TvxPlatformFont>, TvxLogFontHash> FFonts;
   std::map<std::string, std::shared_ptr<const TvxFontFile>> FFiles;
+  // Fonts of faces chosen by file, for fallbacks.
+  std::unordered_map<TvxFaceKey, std::shared_ptr<TvxFreeTypeFont>, TvxFaceKeyHash> FFaceFonts;
+  // Per character and logical font, nil when no face has the character.
+  std::unordered_map<TvxFallbackKey, std::shared_ptr<const TvxPlatformFont>, TvxFallbackKeyHash>
+      FFallbacks;
+  // fontconfig's sorted lists, owned; gone before fontconfig is let go of.
+  std::map<std::string, FcFontSet*> FSorts;
 };
 
 TvxFontService* CurrentService = nullptr;
