@@ -4,7 +4,8 @@
 VX_PACKAGES=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
   zlib1g-dev libssl-dev libidn-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libfontconfig-dev libfreetype-dev fonts-liberation2
+  libfontconfig-dev libfreetype-dev libharfbuzz-dev fonts-liberation2
+  fonts-dejavu-core fonts-cantarell fonts-wqy-microhei
   qpdf poppler-utils python3-fonttools python3-pikepdf
   qt6-base-dev qt6-qpa-plugins locales nlohmann-json3-dev
 )
