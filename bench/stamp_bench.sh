@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Times `vellumark-cli stamp` (the default job) beside `qpdf --overlay` of a
+# Times `vellumark-cli stamp` (the default job; also Latin against mixed-script
+# text on 1,000 pages) beside `qpdf --overlay` of a
 # one-page stamp and beside our own `rewrite`, on the same inputs, in one run:
 # 1,000- and 10,000-page text documents built with qpdf from a real file, and
 # a 2,000-page document of scanned page images (one image of its own per
@@ -41,6 +42,15 @@ for n in 1000 10000; do
     VX_BENCH_FILE="$WORK/in$n.pdf" "$LOADBENCH" --benchmark_filter=Load/VX_BENCH_FILE 2>/dev/null |
       grep -o 'bytes_per_object=[^ ]*\|objects=[^ ]*' | tr '\n' ' ' | sed 's/^/    per object: /'
     echo
+  fi
+  if [ "$n" = 1000 ]; then
+    # Text in several scripts (shaped, three faces subset) against Latin text.
+    mixed="CONFIDENTIAL 機密 Секретно سري"
+    read -r lt lm lc < <(measure "$CLI" stamp "$WORK/in$n.pdf" -o "$WORK/latin.pdf" --text "CONFIDENTIAL SECRET")
+    read -r mt mm mc < <(measure "$CLI" stamp "$WORK/in$n.pdf" -o "$WORK/mixed.pdf" --text "$mixed")
+    echo "    mixed scripts ${mt} ms ${mm} KiB (cpu ${mc} ms), Latin ${lt} ms ${lm} KiB (cpu ${lc} ms):" \
+      "mixed/Latin time $(ratio "$mt" "$lt"), cpu $(ratio "$mc" "$lc"), memory +$((mm - lm)) KiB;" \
+      "sizes $(stat -c %s "$WORK/latin.pdf") $(stat -c %s "$WORK/mixed.pdf")"
   fi
   if [ "$n" = 10000 ]; then
     # Sizing to the page and tiling against the plain stamp, same input.

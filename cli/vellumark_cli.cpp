@@ -288,29 +288,7 @@ int ChoiceOption(const TvxArgs& Args, const std::string& Option,
   throw TvxUsageError{Option + " takes " + List};
 }
 
-// The first character of Text the ANSI code page cannot hold, described as
-// "the watermark text cannot be written in code page ..."; empty when none.
-std::string CodePageProblem(const std::u16string& Text) {
-  const vx::TvxCodePageService& CP = vx::CodePageService();
-  const uint32_t Page = CP.AnsiCodePage();
-  for (size_t I = 0; I < Text.size(); ++I) {
-    size_t N = Text[I] >= 0xD800 && Text[I] <= 0xDBFF && I + 1 < Text.size() ? 2 : 1;
-    std::u16string_view Char(Text.data() + I, N);
-    if (CP.ToUnicode(CP.FromUnicode(Char, Page), Page) != Char) {
-      uint32_t Code =
-          N == 2 ? 0x10000 + ((Char[0] - 0xD800u) << 10) + (Char[1] - 0xDC00u) : Char[0];
-      char Hex[16];
-      std::snprintf(Hex, sizeof Hex, "U+%04X", Code);
-      return "the watermark text cannot be written in code page " + std::to_string(Page) +
-             ": character " + Hex + " '" + vx::Utf16ToUtf8(Char) + "' has no code there";
-    }
-    I += N - 1;
-  }
-  return {};
-}
-
-// The watermark text: UTF-8 with "\n" for a new line ("\\" for a backslash),
-// refused when the ANSI code page cannot hold one of its characters.
+// The watermark text: UTF-8 with "\n" for a new line ("\\" for a backslash).
 std::u16string WatermarkText(const std::string& Utf8) {
   std::string Lines;
   for (size_t I = 0; I < Utf8.size(); ++I) {
@@ -321,10 +299,7 @@ std::u16string WatermarkText(const std::string& Utf8) {
       Lines.push_back(Utf8[I]);
     }
   }
-  std::u16string Text = vx::Utf8ToUtf16(Lines);
-  if (std::string Problem = CodePageProblem(Text); !Problem.empty())
-    throw TvxUsageError{std::move(Problem)};
-  return Text;
+  return vx::Utf8ToUtf16(Lines);
 }
 
 // The job: the "--job" file over the command line's defaults (the window's,
@@ -336,9 +311,6 @@ vx::TvxWatermarkJob StampJob(const TvxArgs& Args) {
     Job = vx::LoadWatermarkJob(File->second, Job);
   if (auto Text = Args.Options.find("--text"); Text != Args.Options.end()) {
     Job.Text = WatermarkText(Text->second);
-  } else if (std::string Problem = CodePageProblem(Job.Text); !Problem.empty()) {
-    // Not the command line's fault: the job file's.
-    throw vx::Exception(Problem);
   }
   Job.Angle = IntegerOption(Args, "--angle", Job.Angle, -2147483647, 2147483647);
   if (auto Face = Args.Options.find("--font"); Face != Args.Options.end()) {

@@ -12,6 +12,7 @@
 #include "pdf/objects/vxDocumentExceptions.h"
 #include "pdf/objects/vxObjectCasts.h"
 #include "pdf/objects/vxRandom.h"
+#include "pdf/watermark/vxUnicodeText.h"
 #include "pdf/watermark/vxWatermarkProcessor.h"
 #include "platform/vxClock.h"
 
@@ -567,6 +568,9 @@ struct TvxWatermarkStamper::TvxRun {
   const int32_t SavedAngle;
   const double SavedX, SavedY;
   const bool PerPageText;
+  // Text beyond the single-byte encodings, shaped for every page before
+  // the first is stamped, with its composite fonts.
+  std::unique_ptr<TvxUnicodeText> Unicode;
   // The font made for pages that have none, at most once a call, and the
   // opacity state made on the first page.
   bool FontCreated = false, FirstPage = true;
@@ -620,8 +624,60 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     }
   } EndStamping{*this};
 
+  // The template shows the shaped text only while this call runs.
+  struct TvxEndUnicode {
+    TvxTextWatermarkTemplate& T;
+    ~TvxEndUnicode() { T.Unicode = nullptr; }
+  } EndUnicode{T};
+  PrepareUnicodeText(Run, Pages);
+
   for (int32_t P : Pages) StampPage(Run, P);
   T.Text = Run.SavedText;
+}
+
+std::u16string TvxWatermarkStamper::PageText(const TvxRun& Run, int32_t P) const {
+  if (!Run.PerPageText) return Run.SavedText;
+  std::u16string Text = ReplaceAllNoCase(Run.SavedText, u"<%PageNo%>", Decimal16(P));
+  if (FHooks.CalcVariable) Text = ExpandApplicationVariables(Text, P);
+  return Text;
+}
+
+void TvxWatermarkStamper::PrepareUnicodeText(TvxRun& Run, const TvxPageList& Pages) {
+  TvxTextWatermarkTemplate& T = Run.T;
+  bool Needed = NeedsUnicodeText(Run.SavedText, *T.Font, T.FontEncoding);
+  // Values of the application's variables may bring characters of their own.
+  if (!Needed && Run.PerPageText && FHooks.CalcVariable)
+    for (int32_t P : Pages)
+      if ((Needed = NeedsUnicodeText(PageText(Run, P), *T.Font, T.FontEncoding))) break;
+  if (!Needed) return;
+  // Every page's glyphs are known before the fonts are made, so that each
+  // face is subset once for the whole document.
+  Run.Unicode = std::make_unique<TvxUnicodeText>(*T.Font);
+  if (Run.PerPageText)
+    for (int32_t P : Pages) Run.Unicode->AddText(PageText(Run, P));
+  else
+    Run.Unicode->AddText(Run.SavedText);
+  Run.Unicode->BuildFonts(*FData.FStore, FData.FDocumentID,
+                          [] { return RandomResourceName(FontResourcePrefix); });
+  T.Unicode = Run.Unicode.get();
+}
+
+std::string TvxWatermarkStamper::AddUnicodeFonts(TvxRun& Run, TvxPDFDictObject* Resources) {
+  std::string Names;
+  for (size_t I = 0; I < Run.Unicode->FontCount(); ++I) {
+    if (I > 0) Names.push_back(' ');
+    Names += Resources ? AddPageResource(Resources, "/Font", Run.Unicode->FontRef(I),
+                                         Run.Unicode->CreatedName(I))
+                       : Run.Unicode->CreatedName(I);
+  }
+  return Names;
+}
+
+void TvxWatermarkStamper::AddCreatedFonts(TvxRun& Run, int32_t P) {
+  if (Run.Unicode)
+    AddUnicodeFonts(Run, EnsurePageResources(P));
+  else
+    AddPageResource(EnsurePageResources(P), "/Font", *Run.FontRef, Run.CreatedName);
 }
 
 void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
@@ -659,8 +715,8 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
     Run.LastResources = Resources;
     Run.LastResourceFonts = FontDict;
   }
-  const std::string FoundName = Run.FontLookup.Find(FontDict);
-  if (FoundName.empty() && !Run.FontCreated) {
+  const std::string FoundName = Run.Unicode ? std::string() : Run.FontLookup.Find(FontDict);
+  if (!Run.Unicode && FoundName.empty() && !Run.FontCreated) {
     Run.CreatedName = RandomResourceName(FontResourcePrefix);
     Run.FontRef = Run.Fonts.CreateFontResource(*T.Font, Run.CreatedName, T.FontEmbedding,
                                                T.FontEncoding, Run.SavedText);
@@ -672,9 +728,7 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
     Run.FirstPage = false;
   }
 
-  T.Text = Run.PerPageText ? ReplaceAllNoCase(Run.SavedText, u"<%PageNo%>", Decimal16(P))
-                           : Run.SavedText;
-  if (Run.PerPageText && FHooks.CalcVariable) T.Text = ExpandApplicationVariables(T.Text, P);
+  T.Text = PageText(Run, P);
 
   const std::string PageGSName = AddOpacityResource(P, Run.GSName, Run.GSRef.get());
   if (!Resources && Run.GSRef) Resources = AsDict(Page.Lookup("/Resources"));
@@ -682,15 +736,18 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
   // without /Resources gets them after its stream, empty, so the name
   // stays as made.
   std::string FontName = FoundName;
-  if (FontName.empty())
+  if (Run.Unicode)
+    FontName = AddUnicodeFonts(Run, Resources);
+  else if (FontName.empty())
     FontName = Resources ? AddPageResource(Resources, "/Font", *Run.FontRef, Run.CreatedName)
                          : Run.CreatedName;
+  const TvxPDFObject* TileFont = nullptr;
+  if (T.Tile && !Run.Unicode)
+    TileFont = FoundName.empty() ? Run.FontRef.get() : FontDict->Lookup(FoundName);
   const std::string FormName =
-      T.Tile ? AddTileForm(Run, P, Rect, FontName, PageGSName,
-                           FoundName.empty() ? Run.FontRef.get() : FontDict->Lookup(FoundName))
-             : std::string();
+      T.Tile ? AddTileForm(Run, P, Rect, FontName, PageGSName, TileFont) : std::string();
   AttachPageStream(Run, P, Resources == nullptr, FontName, PageGSName, Rect, FormName);
-  Run.FontLookup.Settle(FontName);
+  if (!Run.Unicode) Run.FontLookup.Settle(FontName);
 }
 
 std::string TvxWatermarkStamper::AddTileForm(TvxRun& Run, int32_t P, const TvxPageRect& Rect,
@@ -713,7 +770,17 @@ std::string TvxWatermarkStamper::AddTileForm(TvxRun& Run, int32_t P, const TvxPa
     // copies are the page's own text.
     auto Resources = std::make_unique<TvxPDFDictObject>();
     auto Fonts = std::make_unique<TvxPDFDictObject>();
-    if (Font) Fonts->Add(FontName, Font->Clone());
+    if (Run.Unicode) {
+      // The page's names of the composite fonts, in their order.
+      size_t From = 0;
+      for (size_t I = 0; I < Run.Unicode->FontCount() && From <= FontName.size(); ++I) {
+        size_t To = std::min(FontName.find(' ', From), FontName.size());
+        Fonts->Add(FontName.substr(From, To - From), Run.Unicode->FontRef(I).Clone());
+        From = To + 1;
+      }
+    } else if (Font) {
+      Fonts->Add(FontName, Font->Clone());
+    }
     Resources->Add("/Font", std::move(Fonts));
     if (Run.GSRef) {
       auto States = std::make_unique<TvxPDFDictObject>();
@@ -756,8 +823,7 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
                            Rect.Right, Rect.Top, Rect.Rotation, FormName};
   auto Copied = Shared ? FSharedCopies.find(CopyKey) : FSharedCopies.end();
   if (Copied != FSharedCopies.end()) {
-    if (NoResources)
-      AddPageResource(EnsurePageResources(P), "/Font", *Run.FontRef, Run.CreatedName);
+    if (NoResources) AddCreatedFonts(Run, P);
     Page.SetValue("/Contents",
                   std::make_unique<TvxPDFIndirectReference>(FData.FDocumentID, Copied->second, 0));
     return;
@@ -765,7 +831,7 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
   auto Stream = Run.Processor.CreateWatermarkStream(FontName, PageGSName, Rect, FData.FDocumentID,
                                                     FData.FStore->NewObjectNumber(), FormName);
   TvxPDFIndirectObject* Stored = FData.FStore->AddObject(std::move(Stream));
-  if (NoResources) AddPageResource(EnsurePageResources(P), "/Font", *Run.FontRef, Run.CreatedName);
+  if (NoResources) AddCreatedFonts(Run, P);
   const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber, Stored->Generation);
   if (!Shared) {
     AttachWatermarkContent(P, Ref, Run.T.Overlay);

@@ -83,6 +83,16 @@ class TvxWatermarkStamper {
  private:
   struct TvxRun;
   void StampPage(TvxRun& Run, int32_t P);
+  // The template's text on page P, its per-page variables replaced.
+  std::u16string PageText(const TvxRun& Run, int32_t P) const;
+  // For text beyond the single-byte encodings: every page's text shaped
+  // and the composite fonts made, before any page is touched.
+  void PrepareUnicodeText(TvxRun& Run, const TvxPageList& Pages);
+  // Puts the composite fonts into Resources (nil: none yet) and returns
+  // the page's names of them, separated by spaces.
+  std::string AddUnicodeFonts(TvxRun& Run, TvxPDFDictObject* Resources);
+  // The fonts the call made, put into the resources of page P.
+  void AddCreatedFonts(TvxRun& Run, int32_t P);
   // Makes the page's watermark stream (or takes the copy of a shared
   // /Contents array stamped alike) and puts it into the page's /Contents.
   void AttachPageStream(TvxRun& Run, int32_t P, bool NoResources, const std::string& FontName,

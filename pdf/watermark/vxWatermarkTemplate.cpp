@@ -6,6 +6,7 @@
 
 #include "pdf/fonts/vxFontEncodings.h"
 #include "pdf/fonts/vxPDFFont.h"
+#include "pdf/watermark/vxUnicodeText.h"
 #include "platform/vxCodePage.h"
 
 namespace vx {
@@ -71,6 +72,13 @@ std::string ToSingleByte(std::u16string_view T) {
 }  // namespace
 
 void TvxTextWatermarkTemplate::BlockSize(double& W, double& H) const {
+  if (Unicode) {
+    W = 0;
+    const std::vector<std::u16string_view> Lines = TvxUnicodeText::SplitLines(Text);
+    for (std::u16string_view L : Lines) W = std::max(W, Unicode->Line(L).Width * Font->Size / 1000);
+    H = static_cast<double>(Font->Size) * static_cast<double>(Lines.size());
+    return;
+  }
   std::string Escaped;
   std::vector<std::string> Lines;
   EscapeAndSplitLines(Text, Escaped, Lines);
@@ -228,6 +236,10 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
                                             double AX, double AY, TvxMeasurementUnit,
                                             std::string& Content) {
   if (!Font) SetFont(TvxFont{.Charset = AnsiCharset});
+  if (Unicode) {
+    BuildUnicodeContent(FontName, GSName, AX, AY, Content);
+    return;
+  }
   const double Theta = Angle;
   const double C = std::cos(Rad(Theta));
   const double S = std::sin(Rad(Theta));
@@ -289,6 +301,65 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
   Content += "(" + RecodeFromCp1252(E, Encoding) + ") Tj\r";
   Content += "\rET\r";
 
+  AppendDecorations(LineWidths, AX, AY, Info, Content);
+  Content += "Q\r\n";
+}
+
+void TvxTextWatermarkTemplate::BuildUnicodeContent(const std::string& FontNames,
+                                                   const std::string& GSName, double AX, double AY,
+                                                   std::string& Content) {
+  const double C = std::cos(Rad(Angle));
+  const double S = std::sin(Rad(Angle));
+  const double F = Font->Size;
+  const std::string FText = std::to_string(Font->Size);
+  std::vector<std::string> Names;
+  for (size_t From = 0; From < FontNames.size();) {
+    size_t To = FontNames.find(' ', From);
+    if (To == std::string::npos) To = FontNames.size();
+    Names.push_back(FontNames.substr(From, To - From));
+    From = To + 1;
+  }
+  // The chosen face gives the decorations' metrics.
+  const TvxPDFFont PDFFont(*Font, false, false);
+
+  const std::vector<std::u16string_view> Lines = TvxUnicodeText::SplitLines(Text);
+  std::vector<const TvxShapedLine*> Shaped;
+  std::vector<double> LineWidths;
+  double WMax = 0;
+  for (std::u16string_view L : Lines) {
+    Shaped.push_back(&Unicode->Line(L));
+    LineWidths.push_back(Shaped.back()->Width * F / 1000);
+    WMax = std::max(WMax, LineWidths.back());
+  }
+
+  Content.clear();
+  Content += "q\rBT\r0 Tc 0 Tw 100 Tz " + FText + " TL \r";
+  Content += ColorToPDFText(Font->Color) + " rg\r";
+  Content += ColorToPDFText(StrokeColor) + " RG\r";
+  Content += std::to_string(static_cast<int>(RenderMode)) + " Tr\r";
+  ApplyAlignment(AX, AY, F, WMax, static_cast<int32_t>(Lines.size()));
+  if (AX < PageBox.Left + 0.1) AX = PageBox.Left;
+  if (AY < PageBox.Bottom + 0.1) AY = PageBox.Bottom;
+  Content += Fixed(C, 4) + " " + Fixed(S, 4) + " " + Fixed(-S, 4) + " " + Fixed(C, 4) + " " +
+             Fixed(AX, 3) + " " + Fixed(AY, 3) + " Tm\r";
+  if (!GSName.empty()) Content += " " + GSName + " gs \r";
+  for (size_t K = 0; K < Shaped.size(); ++K) {
+    if (K > 0) Content += "T* ";
+    Unicode->WriteLine(*Shaped[K], Names, F, Content);
+    Content += "\r";
+  }
+  Content += "ET\r";
+  AppendDecorations(LineWidths, AX, AY, PDFFont.Info(), Content);
+  Content += "Q\r\n";
+}
+
+void TvxTextWatermarkTemplate::AppendDecorations(const std::vector<double>& LineWidths, double AX,
+                                                 double AY, const TvxPDFFontInfo& Info,
+                                                 std::string& Content) const {
+  const double C = std::cos(Rad(Angle));
+  const double S = std::sin(Rad(Angle));
+  const double F = Font->Size;
+  const std::string FillColor = ColorToPDFText(Font->Color);
   const TvxTextFrame Frame{AX, AY, C, S};
   const double T = PixelsToPoints(Info.UnderscoreSize);
   auto Segment = [&](double Ty, double Width) {
@@ -302,7 +373,7 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
   // Each line is decorated along its own rotated baseline, over its own width.
   if (Font->Underline) {
     LinePrefix();
-    for (size_t K = 0; K < Lines.size(); ++K)
+    for (size_t K = 0; K < LineWidths.size(); ++K)
       Segment(-T - F * static_cast<double>(K), LineWidths[K]);
   }
   if (Font->StrikeOut) {
@@ -310,12 +381,11 @@ void TvxTextWatermarkTemplate::BuildContent(const std::string& FontName, const s
     const double Lift =
         std::fabs(PixelsToPoints(Info.StrikeoutPosition)) + PixelsToPoints(Info.StrikeoutSize);
     LinePrefix();
-    for (size_t K = 0; K < Lines.size(); ++K)
+    for (size_t K = 0; K < LineWidths.size(); ++K)
       Segment(Lift - F * static_cast<double>(K), LineWidths[K]);
     // Text with no line at all still gets its one, empty, line.
-    if (Lines.empty()) Segment(Lift, 0);
+    if (LineWidths.empty()) Segment(Lift, 0);
   }
-  Content += "Q\r\n";
 }
 
 }  // namespace vx

@@ -9,12 +9,15 @@
 #include <string_view>
 #include <vector>
 
+#include "pdf/fonts/vxPDFFont.h"
 #include "pdf/objects/vxPDFObjects.h"
 #include "pdf/objects/vxUtils.h"
 #include "pdf/watermark/vxUnits.h"
 #include "platform/vxFontService.h"
 
 namespace vx {
+
+class TvxUnicodeText;
 
 enum TvxHorizontalPosition : uint8_t { hpLeft = 0, hpCenter = 1, hpRight = 2, hpCustom = 3 };
 enum TvxVerticalPosition : uint8_t { vpTop = 0, vpCenter = 1, vpBottom = 2, vpCustom = 3 };
@@ -86,6 +89,17 @@ class TvxTextWatermarkTemplate : public TvxCustomWatermarkTemplate {
   uint8_t FontEncoding = 0;   // index into the encoding names of the font resources
   uint8_t FontEmbedding = 0;  // 0 none, 1 whole file, 2 subset
   int32_t Opacity = 100;      // percent
+  // While a stamping shows text beyond the single-byte encodings: its shaped
+  // lines and composite fonts (not owned). FontName then holds the page's
+  // names of those fonts, in their order, separated by spaces.
+  TvxUnicodeText* Unicode = nullptr;
+
+ private:
+  void BuildUnicodeContent(const std::string& FontNames, const std::string& GSName, double X,
+                           double Y, std::string& Content);
+  // The decoration lines of each line along the rotated baselines.
+  void AppendDecorations(const std::vector<double>& LineWidths, double AX, double AY,
+                         const TvxPDFFontInfo& Info, std::string& Content) const;
 };
 
 // Makes and analyses Font as stamping with it will (safe on another thread,

@@ -68,6 +68,7 @@ class TestJob : public QObject {
   void SameBytesUnderDecimalCommaLocale();
   void RestrictedSaveSaysTheOwnerPasswordIsMadeUp();
   void LoadedJobStampsWhatTheWindowDoesNotShow();
+  void TextInAnyScriptStampedAsTyped();
 
  private:
   QString Out(const QString& Name) const;

@@ -483,3 +483,32 @@ void TestJob::LoadedJobStampsWhatTheWindowDoesNotShow() {
   QVERIFY(Back.Encryption && Back.Encryption->UserPassword == std::string("u") &&
           Back.Encryption->OwnerPassword == std::string("o"));
 }
+
+void TestJob::TextInAnyScriptStampedAsTyped() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.Memo1->setPlainText(QStringLiteral("Совершенно секретно\n机密 סודי"));
+  Form.Edit2->setText(QStringLiteral("0"));
+  const QString Target = Out(QStringLiteral("scripts.pdf"));
+  OpenAndStamp(Form, Platform, Letter, Target);
+  VX_EXPECT_NO_ERRORS(Platform);
+  const QByteArray File = vxtest::ReadAll(Target);
+  QVERIFY(File.contains("/Type0"));
+  // Shaped glyphs, no single-byte text with stand-ins.
+  const QByteArray W = vxtest::StreamData(File, vxtest::PageContents(File)[0]);
+  QVERIFY2(W.contains("] TJ") && !W.contains(") Tj"), W.constData());
+  QString Seen = ReaderText(Target);
+  if (!Seen.isNull()) {
+    Seen.remove(QRegularExpression(QStringLiteral("[\\x{202A}-\\x{202E}]")));
+    QVERIFY2(Seen.contains(QStringLiteral("Совершенно секретно")), qPrintable(Seen));
+    QVERIFY2(Seen.contains(QStringLiteral("机密 סודי")), qPrintable(Seen));
+  }
+
+  // A character no installed font has is refused, and nothing is saved.
+  Form.Memo1->setPlainText(QStringLiteral("Draft \u0378"));
+  Platform.SaveAnswers = {Out(QStringLiteral("refused.pdf"))};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Errors.size(), qsizetype(1));
+  QVERIFY2(Platform.Errors[0].contains(QStringLiteral("U+0378")), qPrintable(Platform.Errors[0]));
+  QVERIFY(!QFileInfo::exists(Out(QStringLiteral("refused.pdf"))));
+}

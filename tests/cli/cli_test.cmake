@@ -82,7 +82,7 @@ if(NOT BEFORE STREQUAL AFTER)
 endif()
 
 # stamp: silent on success, the mark readable, wrong values refused with 2,
-# text the code page cannot hold refused by name, a failed job leaves the
+# a character no installed font has refused by name, a failed job leaves the
 # target as it was.
 set(STAMPED ${WORK}/stamped.pdf)
 file(REMOVE ${STAMPED})
@@ -139,10 +139,10 @@ foreach(CASE "--angle;4x;--angle takes a whole number from -2147483647 to 214748
   list(GET CASE 2 MESSAGE)
   expect_usage("${MESSAGE}" stamp ${DATA}/two_pages.pdf -o ${STAMPED} ${OPTION} ${VALUE})
 endforeach()
-execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${STAMPED} --text "Draft 中"
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${STAMPED} --text "Draft ͸"
   RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
-if(NOT RC EQUAL 2 OR NOT ERR MATCHES "U\\+4E2D")
-  message(FATAL_ERROR "a character outside the code page must be refused by name, got ${RC}: ${ERR}")
+if(NOT RC EQUAL 1 OR NOT ERR MATCHES "U\\+0378")
+  message(FATAL_ERROR "a character no font has must be refused by name, got ${RC}: ${ERR}")
 endif()
 expect_failure("Invalid page number (3)" stamp ${DATA}/two_pages.pdf -o ${STAMPED} --pages 3)
 file(SHA256 ${STAMPED} AFTER)
@@ -235,11 +235,24 @@ expect_failure("unknown key \"fnt\" in the job file"
 file(WRITE ${WORK}/bad_job.json [=[{"angle": "steep"}]=])
 expect_failure("\"angle\" in the job file must be a whole number from -2147483648 to 2147483647"
   stamp ${DATA}/two_pages.pdf -o ${WORK}/by_job.pdf --job ${WORK}/bad_job.json --angle 3)
-file(WRITE ${WORK}/bad_job.json "{\"text\": \"Draft \\u4E2D\"}")
+file(WRITE ${WORK}/bad_job.json "{\"text\": \"Draft \\u0378\"}")
 execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/by_job.pdf
   --job ${WORK}/bad_job.json RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
-if(NOT RC EQUAL 1 OR NOT ERR MATCHES "U\\+4E2D")
-  message(FATAL_ERROR "a job's text outside the code page must be refused by name, got ${RC}: ${ERR}")
+if(NOT RC EQUAL 1 OR NOT ERR MATCHES "U\\+0378")
+  message(FATAL_ERROR "a job's character no font has must be refused by name, got ${RC}: ${ERR}")
+endif()
+# Text beyond the code page is stamped with composite fonts and reads back.
+file(WRITE ${WORK}/world_job.json "{\"text\": \"Draft \\u4E2D \\u041C\\u0438\\u0440\"}")
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/world.pdf --angle 0
+  --job ${WORK}/world_job.json RESULT_VARIABLE RC OUTPUT_QUIET ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0)
+  message(FATAL_ERROR "a job with Chinese and Russian text failed (${RC}): ${ERR}")
+endif()
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} -f 1 -l 1 ${WORK}/world.pdf - OUTPUT_VARIABLE TEXT1)
+  if(NOT TEXT1 MATCHES "Draft 中 Мир")
+    message(FATAL_ERROR "the stamped Chinese and Russian text does not read back:\n${TEXT1}")
+  endif()
 endif()
 expect_failure("Cannot read the job file ${WORK}/no-such-job.json"
   stamp ${DATA}/two_pages.pdf -o ${WORK}/by_job.pdf --job ${WORK}/no-such-job.json)
