@@ -782,6 +782,15 @@ class TvxFontConfigService : public TvxFontService {
     F->FaceIndex = Index;
     F->Collection = F->RawData.size() >= 12 && F->RawData.compare(0, 4, "ttcf") == 0;
     if (F->Collection) F->Face = ExtractCollectionFace(F->RawData, static_cast<uint32_t>(Index));
+    // FreeType reads the extracted face as a font of its own, so the rest of
+    // the collection (other faces' glyphs) need not stay in memory.
+    if (F->Collection && !F->Face.empty()) {
+      F->RawData = std::move(F->Face);
+      F->Face.clear();
+      F->Face.shrink_to_fit();
+      F->Collection = false;
+      F->FaceIndex = 0;
+    }
     if (FFiles.size() >= MaxCachedFiles) FFiles.clear();
     FFiles.emplace(Key, F);
     return F;

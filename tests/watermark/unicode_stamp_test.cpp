@@ -3,6 +3,7 @@
 // is. Skips when the tools are missing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <regex>
@@ -89,6 +90,47 @@ int RedPixels(const std::string& File, int Page) {
     N += R > 150 && G < 110 && B < 110;
   }
   return N;
+}
+
+// Where the red ink of a page's render lies, in fractions of the page.
+struct TvxInk {
+  double X0 = 1, X1 = 0, Y0 = 1, Y1 = 0;
+  int Pixels = 0;
+  double FullestRow = 0;  // the most red pixels in one row, a fraction of the width
+};
+
+TvxInk InkOf(const std::string& File, int Page) {
+  TvxInk Ink;
+  const std::string Prefix = vxtest::TempPath("vx_unicode_ink");
+  if (RunCommand("pdftoppm -r 36 -singlefile -f " + std::to_string(Page) + " -l " +
+                 std::to_string(Page) + " " + Quote(File) + " " + Quote(Prefix)) != 0)
+    return Ink;
+  const std::string Data = ReadAll(Prefix + ".ppm");
+  std::istringstream In(Data);
+  std::string Magic;
+  int W = 0, H = 0, Max = 0;
+  if (!(In >> Magic >> W >> H >> Max) || W <= 0 || H <= 0) return Ink;
+  In.get();
+  const size_t Start = static_cast<size_t>(In.tellg());
+  for (int Y = 0; Y < H; ++Y) {
+    int InRow = 0;
+    for (int X = 0; X < W; ++X) {
+      const size_t I = Start + (static_cast<size_t>(Y) * W + X) * 3;
+      if (I + 2 >= Data.size()) continue;
+      const auto R = static_cast<unsigned char>(Data[I]),
+                 G = static_cast<unsigned char>(Data[I + 1]),
+                 B = static_cast<unsigned char>(Data[I + 2]);
+      if (R > 150 && G < 110 && B < 110) {
+        const double FX = (X + 0.5) / W, FY = (Y + 0.5) / H;
+        Ink.X0 = std::min(Ink.X0, FX), Ink.X1 = std::max(Ink.X1, FX);
+        Ink.Y0 = std::min(Ink.Y0, FY), Ink.Y1 = std::max(Ink.Y1, FY);
+        ++Ink.Pixels;
+        ++InRow;
+      }
+    }
+    Ink.FullestRow = std::max(Ink.FullestRow, static_cast<double>(InRow) / W);
+  }
+  return Ink;
 }
 
 struct TvxScriptCase {
@@ -185,4 +227,71 @@ TEST(UnicodeStamp, ACharacterNoFontHasLeavesTheDocumentUntouched) {
   EXPECT_THROW(Doc.InsertWatermark(T, "1-2"), EMissingGlyphError);
   EXPECT_EQ(vxtest::Written(Doc), Before);
   EXPECT_EQ(T.Text, u"Секретно <%PageNo%> \u0378");
+}
+
+TEST(UnicodeStamp, VariablesAndCharacterSetsBeyondTheCodePageTakeTheSameWay) {
+  if (!HaveTool("pdftotext")) GTEST_SKIP() << "pdftotext missing";
+  // A title in UTF-16 and an application's own variable, both in Cyrillic.
+  vxtest::PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [10 0 R 11 0 R] /Count 2 >>");
+  B.Object(3, "<< /Title <FEFF041E0442044704350442> >>");
+  B.Object(10, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
+  B.Object(11, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(B.FinishTable("/Root 1 0 R /Info 3 0 R")));
+  TvxTextWatermarkTemplate T;
+  Prepare(T, u"<%Title%> <%Who%>");
+  Doc.OnCalcVariables = [](TvxCustomPDFDocument&, const std::u16string& Name, std::u16string& Value,
+                           int32_t Page) {
+    if (Name == u"Who") Value = Page == 2 ? u"Иван" : u"Anna";
+  };
+  Doc.InsertWatermark(T, "1-2");
+  // A face asked for in a character set beyond the code page: text in the
+  // code page is shown by glyph too, not as single bytes of a composite font.
+  TvxTextWatermarkTemplate Greek;
+  Prepare(Greek, u"ABC");
+  Greek.Font->Charset = GreekCharset;
+  Greek.VerticalPosition = vpTop;
+  Doc.InsertWatermark(Greek, "1");
+  const std::string File = vxtest::TempPath("vx_unicode_vars.pdf");
+  vxtest::SaveAsWritten(Doc, File);
+  const std::string Page1 = Output("pdftotext -f 1 -l 1 " + Quote(File) + " -");
+  EXPECT_NE(Page1.find("Отчет Anna"), std::string::npos) << Page1;
+  EXPECT_NE(Page1.find("ABC"), std::string::npos) << Page1;
+  EXPECT_EQ(Trimmed(Output("pdftotext -f 2 -l 2 " + Quote(File) + " -")), "Отчет Иван");
+  EXPECT_EQ(ReadAll(File).find("/TrueType"), std::string::npos);
+}
+
+// Placement works on the shaped width: a centred mixed line sits in the
+// middle at any angle, and its underline spans the text and no more.
+TEST(UnicodeStamp, ShapedLinesAreCentredAndUnderlinedOverTheirWidth) {
+  if (!HaveTool("pdftoppm")) GTEST_SKIP() << "pdftoppm missing";
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(BlankDocument(3)));
+  Doc.MeasurementUnit = muPoints;
+  const int32_t Angles[] = {0, 90, 30};
+  for (int I = 0; I < 3; ++I) {
+    TvxTextWatermarkTemplate T;
+    Prepare(T, u"CONFIDENTIAL 機密 سري للغاية");
+    T.Angle = Angles[I];
+    T.Font->Underline = I == 0;
+    Doc.InsertWatermark(T, std::to_string(I + 1));
+  }
+  const std::string File = vxtest::TempPath("vx_unicode_place.pdf");
+  vxtest::SaveAsWritten(Doc, File);
+  for (int P = 1; P <= 3; ++P) {
+    const TvxInk Ink = InkOf(File, P);
+    ASSERT_GT(Ink.Pixels, 100) << "page " << P;
+    EXPECT_NEAR((Ink.X0 + Ink.X1) / 2, 0.5, 0.03) << "page " << P;
+    EXPECT_NEAR((Ink.Y0 + Ink.Y1) / 2, 0.5, 0.03) << "page " << P;
+  }
+  // The line at 30 pt is some 400 pt wide: about two thirds of the page.
+  const TvxInk Flat = InkOf(File, 1);
+  EXPECT_GT(Flat.X1 - Flat.X0, 0.4);
+  EXPECT_LT(Flat.X1 - Flat.X0, 0.95);
+  // The underline is one row of ink from the first glyph to the last.
+  EXPECT_GT(Flat.FullestRow, 0.95 * (Flat.X1 - Flat.X0));
+  const TvxInk Slanted = InkOf(File, 3);
+  EXPECT_LT(Slanted.FullestRow, 0.5 * (Flat.X1 - Flat.X0));
 }
