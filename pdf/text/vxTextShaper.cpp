@@ -24,8 +24,8 @@ struct TvxTextShaper::TvxHbFace {
 
 namespace {
 
-// A line longer than this is shaped in pieces: bidi and shaping cost grows
-// with the run, and no watermark line comes near it.
+// A run longer than this is shaped in pieces, so that no one shaping call
+// grows without bound; no watermark line comes near it.
 constexpr size_t MaxRun = 4096;
 
 std::u32string ToCodePoints(std::u16string_view T) {
@@ -181,8 +181,7 @@ void TvxTextShaper::CheckCoverage(std::u16string_view Text) {
 
 TvxShapedLine TvxTextShaper::ShapeLine(std::u16string_view Line) {
   TvxShapedLine Out;
-  std::u32string Text = ToCodePoints(Line);
-  if (Text.size() > MaxRun * 16) Text.resize(MaxRun * 16);
+  const std::u32string Text = ToCodePoints(Line);
   const size_t N = Text.size();
   if (N == 0) return Out;
 
@@ -317,10 +316,10 @@ TvxShapedLine TvxTextShaper::ShapeLine(std::u16string_view Line) {
 
   // Display order: from the highest level down to the lowest odd one, every
   // sequence of runs at that level or above is reversed.
-  FriBidiLevel High = 0, LowOdd = 255;
+  int High = 0, LowOdd = 1000;
   for (const TvxRun& Run : Runs) {
-    High = std::max(High, Run.Level);
-    if (Run.Level & 1) LowOdd = std::min(LowOdd, Run.Level);
+    High = std::max<int>(High, Run.Level);
+    if (Run.Level & 1) LowOdd = std::min<int>(LowOdd, Run.Level);
   }
   for (int L = High; L >= LowOdd && L > 0; --L) {
     for (size_t I = 0; I < Runs.size();) {
