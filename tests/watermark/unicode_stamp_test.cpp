@@ -295,3 +295,28 @@ TEST(UnicodeStamp, ShapedLinesAreCentredAndUnderlinedOverTheirWidth) {
   const TvxInk Slanted = InkOf(File, 3);
   EXPECT_LT(Slanted.FullestRow, 0.5 * (Flat.X1 - Flat.X0));
 }
+
+// Tiled copies name every composite font in their form's resources.
+TEST(UnicodeStamp, TiledCopiesShowEveryFace) {
+  if (!HaveTool("pdftotext")) GTEST_SKIP() << "pdftotext missing";
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(BlankDocument(2)));
+  TvxTextWatermarkTemplate T;
+  Prepare(T, u"Копия 中");
+  T.Font->Size = 20;
+  T.Tile = true;
+  T.TileGapX = T.TileGapY = 30;
+  Doc.InsertWatermark(T, "1-2");
+  const std::string File = vxtest::TempPath("vx_unicode_tiles.pdf");
+  vxtest::SaveAsWritten(Doc, File);
+  EXPECT_EQ(RunCommand("qpdf --check " + Quote(File)), 0);
+  for (const char* Page : {"1", "2"}) {
+    const std::string Text =
+        Output(std::string("pdftotext -f ") + Page + " -l " + Page + " " + Quote(File) + " -");
+    int Copies = 0;
+    for (size_t At = Text.find("Копия 中"); At != std::string::npos;
+         At = Text.find("Копия 中", At + 1))
+      ++Copies;
+    EXPECT_GE(Copies, 10) << Text;
+  }
+}
