@@ -307,6 +307,17 @@ void TvxCustomPDFDocument::InsertWatermark(TvxCustomWatermarkTemplate& Template)
   InsertWatermark(Template, "1-" + std::to_string(PageCount()));
 }
 
+int32_t TvxCustomPDFDocument::RemoveWatermarks(std::vector<std::string>& Notes) {
+  TvxDecodeBudgetScope Budget(FDecodeBudget, DecodeAllowance());
+  TvxDocumentData& Data = *this;
+  return TvxWatermarkLayer(Data).RemoveAll(Notes);
+}
+
+TvxFoundWatermarks TvxCustomPDFDocument::FindWatermarks() const {
+  const TvxDocumentData& Data = *this;
+  return TvxWatermarkLayer(const_cast<TvxDocumentData&>(Data)).Find();
+}
+
 int32_t TvxCustomPDFDocument::GetPageRotation(int32_t PageNo) {
   return NewStamper().GetPageRotation(PageNo);
 }

@@ -16,6 +16,7 @@
 #include "pdf/security/vxSecurityHandler.h"
 #include "pdf/state/vxDocumentData.h"
 #include "pdf/watermark/vxUnits.h"
+#include "pdf/watermark/vxWatermarkLayer.h"
 #include "pdf/watermark/vxWatermarkStamper.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 #include "pdf/writer/vxDocumentWriter.h"
@@ -96,6 +97,13 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   // cannot be used for a second call.
   void InsertWatermark(TvxCustomWatermarkTemplate& Template, std::string_view PageRange);
   void InsertWatermark(TvxCustomWatermarkTemplate& Template);
+  // Takes off every watermark stamped in layer mode, each page back to what
+  // it had before; Notes gets what could not be done and why. Returns the
+  // pages restored.
+  int32_t RemoveWatermarks(std::vector<std::string>& Notes);
+  // The watermarks the document holds: ours in a layer and not, and layers
+  // of other programs.
+  TvxFoundWatermarks FindWatermarks() const;
   // Presentation transition Style (1 to 16, else a plain replace) lasting
   // Duration seconds on the pages Pages names; the page-range errors pass on
   // and leave every page as it was.

@@ -6,6 +6,7 @@
 
 #include "pdf/filters/vxFilter.h"
 #include "pdf/objects/vxDocumentExceptions.h"
+#include "pdf/watermark/vxWatermarkLayer.h"
 
 namespace vx {
 
@@ -196,10 +197,10 @@ std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStre
     // The text was built for an earlier page with the same box and names.
     auto Same = [&](const TvxContentKey& K) {
       return K.Box == Found && K.FontName == FontName && K.GSName == GSName &&
-             K.FormName == FormName;
+             K.FormName == FormName && K.LayerName == LayerName;
     };
     if (!FLastContent || !Same(FLastContent->first)) {
-      auto It = FContents.find(TvxContentKey{Found, FontName, GSName, FormName});
+      auto It = FContents.find(TvxContentKey{Found, FontName, GSName, FormName, LayerName});
       FLastContent = It == FContents.end() ? nullptr : &*It;
     }
     if (FLastContent) Shared = FLastContent->second;
@@ -207,10 +208,12 @@ std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStre
   std::string Content;
   if (!Shared) {
     BuildPageContent(FontName, GSName, Box, FormName, Content);
+    if (!LayerName.empty())
+      Content = LayerContentPrefix(LayerName) + Content + std::string(LayerContentSuffix);
     if (ReuseContent) {
       Shared = TvxPDFSource::FromMemory(std::move(Content));
       auto It = FContents.try_emplace(
-          TvxContentKey{Found >= 0 ? Found : Index, FontName, GSName, FormName}, Shared);
+          TvxContentKey{Found >= 0 ? Found : Index, FontName, GSName, FormName, LayerName}, Shared);
       FLastContent = &*It.first;
     }
   }

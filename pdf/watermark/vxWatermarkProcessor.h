@@ -74,6 +74,9 @@ class TvxWatermarkProcessor {
   // page's shares that page's content bytes instead of building them again
   // (the text then holds no per-page variables).
   bool ReuseContent = false;
+  // Layer mode: the page's name of the watermark group; the content is
+  // marked as the group's artifact. Empty otherwise.
+  std::string LayerName;
 
  private:
   struct TvxBoxKey {
@@ -88,7 +91,7 @@ class TvxWatermarkProcessor {
   // and its two resource names.
   struct TvxContentKey {
     int32_t Box;
-    std::string FontName, GSName, FormName;
+    std::string FontName, GSName, FormName, LayerName;
     bool operator==(const TvxContentKey&) const = default;
   };
   struct TvxContentHash {

@@ -210,6 +210,18 @@ std::string TvxWatermarkStamper::AddPageResource(TvxPDFDictObject* Resources,
                                                  const TvxPDFIndirectReference& Ref,
                                                  const std::string& Name) {
   if (!Resources) throw EUnexpectedError("Error inserting page resource");
+  if (FLayerAdded) {
+    std::string Result = AddPageResourceUnnoted(Resources, Category, Ref, Name);
+    FLayerAdded->push_back(TvxAddedResource{std::string(Category), Result, Ref.ObjectNumber});
+    return Result;
+  }
+  return AddPageResourceUnnoted(Resources, Category, Ref, Name);
+}
+
+std::string TvxWatermarkStamper::AddPageResourceUnnoted(TvxPDFDictObject* Resources,
+                                                        std::string_view Category,
+                                                        const TvxPDFIndirectReference& Ref,
+                                                        const std::string& Name) {
   // A dictionary shared by many pages answers as it did the first time (only
   // entries are added), without being searched again: a large one would
   // cost its size on every page.
@@ -585,6 +597,19 @@ struct TvxWatermarkStamper::TvxRun {
   // The copies all forms of the call may hold: far more than any real
   // document's page sizes need.
   int64_t TileCopies = 0;
+  // Layer mode: the group, the pages stamped so far, and what each page's
+  // record will hold, written once every watermark of the call is in place.
+  std::unique_ptr<TvxWatermarkLayer> Layer;
+  std::unique_ptr<TvxPDFIndirectReference> GroupRef;
+  std::unordered_set<int32_t> LayerPages;
+  struct TvxPendingRecord {
+    int32_t Page;
+    TvxPageSnapshot Before;
+    int32_t Stream;
+    std::vector<TvxAddedResource> Added;
+    std::u16string Text;
+  };
+  std::vector<TvxPendingRecord> Records;
 };
 
 void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
@@ -630,8 +655,21 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     ~TvxEndUnicode() { T.Unicode = nullptr; }
   } EndUnicode{T};
   PrepareUnicodeText(Run, Pages);
+  if (T.Layer) {
+    Run.Layer = std::make_unique<TvxWatermarkLayer>(FData);
+    Run.GroupRef = Run.Layer->EnsureGroup(T.LayerPrint, T.LayerView, T.Overlay);
+  }
 
-  for (int32_t P : Pages) StampPage(Run, P);
+  for (int32_t P : Pages) {
+    // A page keeps one record per stamping: listed twice, it is stamped once.
+    if (Run.Layer && !Run.LayerPages.insert(P).second) continue;
+    StampPage(Run, P);
+  }
+  if (Run.Layer) {
+    PutPendingInFront();
+    for (TvxRun::TvxPendingRecord& R : Run.Records)
+      Run.Layer->Record(PageDict(R.Page), std::move(R.Before), R.Stream, R.Added, R.Text);
+  }
   T.Text = Run.SavedText;
 }
 
@@ -683,6 +721,17 @@ void TvxWatermarkStamper::AddCreatedFonts(TvxRun& Run, int32_t P) {
 void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
   TvxTextWatermarkTemplate& T = Run.T;
   TvxPDFDictObject& Page = PageDict(P);
+  // Layer mode notes what the page had and what the stamping adds to it.
+  TvxPageSnapshot Before;
+  std::vector<TvxAddedResource> Added;
+  struct TvxEndNoting {
+    std::vector<TvxAddedResource>*& Noted;
+    ~TvxEndNoting() { Noted = nullptr; }
+  } EndNoting{FLayerAdded};
+  if (Run.Layer) {
+    Before = Run.Layer->Snapshot(Page);
+    FLayerAdded = &Added;
+  }
   // A box that is no array of four numbers gives way to the other one.
   TvxPDFRect Box;
   if (!FindVisiblePageBox(Page, *FData.FStore, Box))
@@ -732,6 +781,12 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
 
   const std::string PageGSName = AddOpacityResource(P, Run.GSName, Run.GSRef.get());
   if (!Resources && Run.GSRef) Resources = AsDict(Page.Lookup("/Resources"));
+  if (Run.Layer) {
+    Resources = EnsurePageResources(P);
+    Run.Processor.LayerName =
+        AddPageResource(Resources, "/Properties", *Run.GroupRef,
+                        "/ZRBLayer" + std::to_string(Run.GroupRef->ObjectNumber));
+  }
   // The font's name is settled before the stream shows it. A page still
   // without /Resources gets them after its stream, empty, so the name
   // stays as made.
@@ -748,6 +803,9 @@ void TvxWatermarkStamper::StampPage(TvxRun& Run, int32_t P) {
       T.Tile ? AddTileForm(Run, P, Rect, FontName, PageGSName, TileFont) : std::string();
   AttachPageStream(Run, P, Resources == nullptr, FontName, PageGSName, Rect, FormName);
   if (!Run.Unicode) Run.FontLookup.Settle(FontName);
+  if (Run.Layer)
+    Run.Records.push_back(TvxRun::TvxPendingRecord{P, std::move(Before), FLastStreamNumber,
+                                                   std::move(Added), T.Text});
 }
 
 std::string TvxWatermarkStamper::AddTileForm(TvxRun& Run, int32_t P, const TvxPageRect& Rect,
@@ -819,18 +877,21 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
   // one copy of it, with one watermark: a copy for each page would
   // multiply the array by the pages.
   TvxPDFIndirectObject* Shared = Run.PerPageText ? nullptr : SharedContentsArray(Page);
-  TvxSharedCopyKey CopyKey{Shared,     FontName, PageGSName,    Rect.Left, Rect.Bottom,
-                           Rect.Right, Rect.Top, Rect.Rotation, FormName};
+  TvxSharedCopyKey CopyKey{Shared,    FontName,      PageGSName,
+                           Rect.Left, Rect.Bottom,   Rect.Right,
+                           Rect.Top,  Rect.Rotation, FormName + '\n' + Run.Processor.LayerName};
   auto Copied = Shared ? FSharedCopies.find(CopyKey) : FSharedCopies.end();
   if (Copied != FSharedCopies.end()) {
     if (NoResources) AddCreatedFonts(Run, P);
     Page.SetValue("/Contents",
                   std::make_unique<TvxPDFIndirectReference>(FData.FDocumentID, Copied->second, 0));
+    FLastStreamNumber = FCopyStreams[Copied->second];
     return;
   }
   auto Stream = Run.Processor.CreateWatermarkStream(FontName, PageGSName, Rect, FData.FDocumentID,
                                                     FData.FStore->NewObjectNumber(), FormName);
   TvxPDFIndirectObject* Stored = FData.FStore->AddObject(std::move(Stream));
+  FLastStreamNumber = Stored->ObjectNumber;
   if (NoResources) AddCreatedFonts(Run, P);
   const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber, Stored->Generation);
   if (!Shared) {
@@ -845,6 +906,7 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
   Page.SetValue("/Contents", std::make_unique<TvxPDFIndirectReference>(
                                  Made->DocumentID, Made->ObjectNumber, Made->Generation));
   FSharedCopies.emplace(std::move(CopyKey), Made->ObjectNumber);
+  FCopyStreams[Made->ObjectNumber] = Stored->ObjectNumber;
 }
 
 }  // namespace vx

@@ -17,6 +17,7 @@
 #include "pdf/watermark/vxContentScan.h"
 #include "pdf/watermark/vxPageRange.h"
 #include "pdf/watermark/vxUnits.h"
+#include "pdf/watermark/vxWatermarkLayer.h"
 #include "pdf/watermark/vxWatermarkProcessor.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 
@@ -93,6 +94,13 @@ class TvxWatermarkStamper {
   std::string AddUnicodeFonts(TvxRun& Run, TvxPDFDictObject* Resources);
   // The fonts the call made, put into the resources of page P.
   void AddCreatedFonts(TvxRun& Run, int32_t P);
+  // Layer mode: the resource entries AddPageResource adds to the page being
+  // stamped are noted here (nil otherwise).
+  std::vector<TvxAddedResource>* FLayerAdded = nullptr;
+  // The watermark stream AttachPageStream gave the page last, and the
+  // stream inside each shared copy of a /Contents array.
+  int32_t FLastStreamNumber = 0;
+  std::unordered_map<int32_t, int32_t> FCopyStreams;
   // Makes the page's watermark stream (or takes the copy of a shared
   // /Contents array stamped alike) and puts it into the page's /Contents.
   void AttachPageStream(TvxRun& Run, int32_t P, bool NoResources, const std::string& FontName,
@@ -158,6 +166,8 @@ class TvxWatermarkStamper {
   // The names AddPageResource gave, by resource dictionary, category and name.
   std::unordered_map<const TvxPDFDictObject*, std::unordered_map<std::string, std::string>>
       FAddedNames;
+  std::string AddPageResourceUnnoted(TvxPDFDictObject* Resources, std::string_view Category,
+                                     const TvxPDFIndirectReference& Ref, const std::string& Name);
   std::string AddPageResourceOnce(TvxPDFDictObject* Resources, std::string_view Category,
                                   const TvxPDFIndirectReference& Ref, const std::string& Name);
   // The save balance of each content stream scanned, by stream.

@@ -59,6 +59,13 @@ class TvxCustomWatermarkTemplate : public TvxWatermarkTemplate {
   bool Tile = false;
   double TileGapX = 0, TileGapY = 0;
   bool TileStagger = false;
+  // Layer mode: each page's watermark is a pagination artifact in the
+  // document's "Watermark" optional content group (shown on paper and on
+  // screen as LayerPrint and LayerView say), and the page keeps a record of
+  // what the stamping changed, so that the watermark can be found, hidden
+  // and taken off again.
+  bool Layer = false;
+  bool LayerPrint = true, LayerView = true;
 
   // The width in points of the widest line and the height of all lines, as
   // BuildContent measures them; 0 for a watermark that is no text.
