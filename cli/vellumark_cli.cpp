@@ -50,6 +50,7 @@ constexpr const char* Usage =
     "          [--vertical top|center|bottom] [--over] [--pages RANGE]\n"
     "          [--opacity PCT] [--scale PCT] [--embed none|full|subset] [--open]\n"
     "          [--tile [--tile-gap X,Y] [--tile-stagger]]\n"
+    "          [--layer [--layer-print on|off] [--layer-view on|off]] [--replace]\n"
     "          [--encrypt 40|128|aes128|aes256 [--user-password U]\n"
     "           [--owner-password O] [--permissions LIST]] [--seed N]\n"
     "                              stamp a text watermark on the pages of IN\n"
@@ -57,6 +58,9 @@ constexpr const char* Usage =
     "                              starts a new line; --seed N (1 or more)\n"
     "                              makes resource names and the file\n"
     "                              identifier reproducible, for tests\n"
+    "  unstamp IN -o OUT [--password PW | --password-file FILE] [--no-repair]\n"
+    "                              take off the watermarks stamped with --layer\n"
+    "                              and save the result as OUT\n"
     "\n"
     "A file whose structure is damaged is repaired while it loads, with\n"
     "warnings on standard error (--repair, the default, says so); --no-repair\n"
@@ -75,10 +79,15 @@ constexpr const char* Usage =
     "--tile repeats the watermark in a grid over the whole page (positions play\n"
     "no part), --tile-gap X,Y points apart, every other row shifted by half a\n"
     "step with --tile-stagger.\n"
+    "--layer puts the watermark in a \"Watermark\" layer viewers can hide, as an\n"
+    "artifact that text extraction skips; --layer-print off and --layer-view off\n"
+    "keep it off paper or off screen. Such watermarks can be listed with info,\n"
+    "taken off with unstamp, and replaced by the next stamp with --replace.\n"
     "--job FILE reads the watermark and the output's settings from a JSON job\n"
     "file, as the window saves it: text, angle, font {name, size, bold, italic,\n"
     "underline, strikeout, color}, strokeColor, render, horizontal, vertical,\n"
-    "over, pages, opacity, scale, tile, tileGap, tileStagger, embed,\n"
+    "over, pages, opacity, scale, tile, tileGap, tileStagger, layer, layerPrint,\n"
+    "layerView, replace, embed,\n"
     "encrypt {level, userPassword, ownerPassword,\n"
     "permissions}, open. Options given on the command line override the file;\n"
     "a switch such as --bold adds to it.\n"
@@ -164,6 +173,21 @@ int Info(int argc, char** argv) {
   Line("producer", vx::Utf16ToUtf8(I.GetProducer()));
   Line("page-mode", vx::PageModeNames[Doc.PageMode()] + 1);
   Line("page-layout", vx::PageLayoutNames[Doc.PageLayout()] + 1);
+  const vx::TvxFoundWatermarks Found = Doc.FindWatermarks();
+  std::string Layer = std::to_string(Found.LayerPages) + " page(s)";
+  if (Found.HasGroup)
+    Layer += " in layer \"" + Found.GroupName + "\" (print " + (Found.Print ? "on" : "off") +
+             ", view " + (Found.View ? "on" : "off") + ")";
+  for (const std::u16string& Text : Found.Texts) {
+    std::string One = vx::Utf16ToUtf8(Text);
+    for (char& C : One)
+      if (C == '\r' || C == '\n') C = ' ';
+    Layer += " \"" + One + "\"";
+  }
+  Line("watermarks", Layer);
+  if (Found.PlainPages > 0)
+    Line("watermarks-not-in-layer", std::to_string(Found.PlainPages) + " page(s)");
+  for (const std::string& Name : Found.Others) Line("other-watermark-layer", Name);
   return 0;
 }
 
@@ -358,20 +382,28 @@ vx::TvxWatermarkJob StampJob(const TvxArgs& Args) {
     Job.Pages = Pages->second;
   Job.Encryption = vxcli::ParseEncryptionOptions(Args.Options, Job.Encryption);
   Job.OpenAfterSave = Job.OpenAfterSave || Args.Has("--open");
+  for (const char* Option : {"--layer-print", "--layer-view"}) {
+    if (!Args.Options.count(Option)) continue;
+    const bool On = ChoiceOption(Args, Option, {"off", "on"}, 1) == 1;
+    (std::string(Option) == "--layer-print" ? Job.LayerPrint : Job.LayerView) = On;
+    Job.Layer = true;
+  }
+  Job.Layer = Job.Layer || Args.Has("--layer");
+  Job.Replace = Job.Replace || Args.Has("--replace");
   return Job;
 }
 
 int Stamp(int argc, char** argv) {
   std::vector<std::string> Known = {
-      "-o",           "--password", "--password-file", "--text",         "--angle",
-      "--font",       "--size",     "--color",         "--stroke-color", "--render",
-      "--horizontal", "--vertical", "--pages",         "--opacity",      "--embed",
-      "--job",        "--seed",     "--scale",         "--tile-gap"};
+      "-o",         "--password",    "--password-file", "--text",   "--angle",      "--font",
+      "--size",     "--color",       "--stroke-color",  "--render", "--horizontal", "--vertical",
+      "--pages",    "--opacity",     "--embed",         "--job",    "--seed",       "--scale",
+      "--tile-gap", "--layer-print", "--layer-view"};
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
   TvxArgs Args = ParseArgs(argc, argv, 2, Known,
                            {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open",
-                            "--tile", "--tile-stagger"});
+                            "--tile", "--tile-stagger", "--layer", "--replace"});
   auto Out = Args.Options.find("-o");
   if (Args.Positional.size() != 1 || Out == Args.Options.end())
     throw TvxUsageError{"stamp takes IN and -o OUT"};
@@ -391,11 +423,42 @@ int Stamp(int argc, char** argv) {
   vx::TvxPDFDocument Doc;
   Load(Doc, Args.Positional[0], Args);
   FontWork.join();
-  vx::RunWatermarkJob(Doc, Job);
+  std::vector<std::string> Notes;
+  vx::RunWatermarkJob(Doc, Job, &Notes);
+  for (const std::string& Note : Notes) std::fprintf(stderr, "%s\n", Note.c_str());
   // The fonts and their files are not needed to write: their memory goes
   // before the save needs its own.
   vx::ReleaseWatermarkFonts();
   Doc.OpenAfterSave = Job.OpenAfterSave;
+  Doc.SaveToFile(Out->second);
+  return 0;
+}
+
+// What the document holds of watermarks, as notes say it.
+std::vector<std::string> WatermarkNotes(const vx::TvxFoundWatermarks& Found) {
+  std::vector<std::string> Notes;
+  if (Found.PlainPages > 0)
+    Notes.push_back("watermarks stamped without --layer on " + std::to_string(Found.PlainPages) +
+                    " page(s) are left alone");
+  for (const std::string& Name : Found.Others)
+    Notes.push_back("the layer \"" + Name + "\" of another program is left alone");
+  return Notes;
+}
+
+int Unstamp(int argc, char** argv) {
+  TvxArgs Args = ParseArgs(argc, argv, 2, {"-o", "--password", "--password-file"});
+  auto Out = Args.Options.find("-o");
+  if (Args.Positional.size() != 1 || Out == Args.Options.end())
+    throw TvxUsageError{"unstamp takes IN and -o OUT"};
+  vx::TvxPDFDocument Doc;
+  Load(Doc, Args.Positional[0], Args);
+  const vx::TvxFoundWatermarks Found = Doc.FindWatermarks();
+  std::vector<std::string> Notes;
+  if (Doc.RemoveWatermarks(Notes) == 0 && Notes.empty())
+    Notes.insert(Notes.begin(), "no watermark stamped with --layer was found; " + Out->second +
+                                    " is written unchanged");
+  for (const std::string& Note : WatermarkNotes(Found)) Notes.push_back(Note);
+  for (const std::string& Note : Notes) std::fprintf(stderr, "%s\n", Note.c_str());
   Doc.SaveToFile(Out->second);
   return 0;
 }
@@ -414,6 +477,7 @@ int Run(int argc, char** argv) {
   if (Command == "info") return Info(argc, argv);
   if (Command == "rewrite") return Rewrite(argc, argv);
   if (Command == "stamp") return Stamp(argc, argv);
+  if (Command == "unstamp") return Unstamp(argc, argv);
   throw TvxUsageError{"unknown command '" + Command + "'"};
 }
 

@@ -1,6 +1,9 @@
 // Runs a watermark job on a loaded document, as both front ends do.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/watermark/vxWatermarkJob.h"
 
@@ -10,6 +13,9 @@ namespace vx {
 // stamps the job's pages (every page when it names none). The document is
 // saved by the caller, which also decides on opening it afterwards. Raises
 // what the stamping raises; a refused encryption comes before any stamp.
-void RunWatermarkJob(TvxCustomPDFDocument& Doc, const TvxWatermarkJob& Job);
+// With Replace, the layer watermarks already there go first; Notes (when
+// given) gets what that could not take off.
+void RunWatermarkJob(TvxCustomPDFDocument& Doc, const TvxWatermarkJob& Job,
+                     std::vector<std::string>* Notes = nullptr);
 
 }  // namespace vx

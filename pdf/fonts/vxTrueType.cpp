@@ -109,6 +109,7 @@ TvxTrueTypeFile::TvxTrueTypeFile(std::shared_ptr<const std::string> Data)
 }
 
 const TvxTableEntry* TvxTrueTypeFile::FindTable(std::string_view Tag) const {
+  if (Tag.size() != 4) return nullptr;
   uint32_t T = TagOf(Tag);
   for (const TvxTableEntry& E : FTables)
     if (E.Tag == T) return &E;

@@ -255,6 +255,9 @@ std::unique_ptr<TvxTextWatermarkTemplate> MakeWatermarkTemplate(const TvxWaterma
   Template->TileGapX = Job.TileGapX;
   Template->TileGapY = Job.TileGapY;
   Template->TileStagger = Job.TileStagger;
+  Template->Layer = Job.Layer;
+  Template->LayerPrint = Job.LayerPrint;
+  Template->LayerView = Job.LayerView;
   Template->FontEmbedding = Job.FontEmbedding;
   return Template;
 }
@@ -308,6 +311,14 @@ TvxWatermarkJob ReadWatermarkJob(std::string_view Json, const TvxWatermarkJob& B
       ReadGap(V, Key, Job.TileGapX, Job.TileGapY);
     else if (Key == "tileStagger")
       Job.TileStagger = ReadBool(V, Key);
+    else if (Key == "layer")
+      Job.Layer = ReadBool(V, Key);
+    else if (Key == "layerPrint")
+      Job.LayerPrint = ReadBool(V, Key);
+    else if (Key == "layerView")
+      Job.LayerView = ReadBool(V, Key);
+    else if (Key == "replace")
+      Job.Replace = ReadBool(V, Key);
     else if (Key == "embed")
       Job.FontEmbedding = ReadChoice(V, Key, EmbedChoices);
     else if (Key == "encrypt" && V.is_boolean() && !V.get<bool>())
@@ -359,6 +370,10 @@ std::string WriteWatermarkJob(const TvxWatermarkJob& Job) {
                 {"tile", Job.Tile},
                 {"tileGap", {Job.TileGapX, Job.TileGapY}},
                 {"tileStagger", Job.TileStagger},
+                {"layer", Job.Layer},
+                {"layerPrint", Job.LayerPrint},
+                {"layerView", Job.LayerView},
+                {"replace", Job.Replace},
                 {"embed", ChoiceName(Job.FontEmbedding, EmbedChoices)}};
   if (Job.Encryption) {
     const TvxEncryptionOptions& E = *Job.Encryption;

@@ -45,6 +45,12 @@ struct TvxWatermarkJob {
   bool Tile = false;
   double TileGapX = 0, TileGapY = 0;
   bool TileStagger = false;
+  // Layer mode (a pagination artifact in the "Watermark" group, shown on
+  // paper and screen as LayerPrint and LayerView say), and whether the
+  // layer watermarks already there are taken off first.
+  bool Layer = false;
+  bool LayerPrint = true, LayerView = true;
+  bool Replace = false;
   uint8_t FontEmbedding = 0;  // feNone, feFull or feSubset
   std::optional<TvxEncryptionOptions> Encryption;
   bool OpenAfterSave = true;

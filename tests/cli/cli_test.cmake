@@ -541,3 +541,52 @@ execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/arial.pdf 
 if(NOT RC EQUAL 0 OR NOT ERR STREQUAL "")
   message(FATAL_ERROR "Arial stands in by a metric-compatible face without a warning (${RC}):\n${ERR}")
 endif()
+
+# Layer watermarks: listed by info, replaced by --replace, taken off by
+# unstamp so that the pages read and render as before; a plain watermark is
+# left alone with a note.
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/layer1.pdf --layer
+  --text "CONFIDENTIAL" --angle 0 --layer-print off RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+execute_process(COMMAND ${CLI} info ${WORK}/layer1.pdf OUTPUT_VARIABLE INFO)
+if(NOT RC EQUAL 0 OR NOT INFO MATCHES
+   "watermarks: 2 page\\(s\\) in layer \"Watermark\" \\(print off, view on\\) \"CONFIDENTIAL\"")
+  message(FATAL_ERROR "a layer stamp is not listed (${RC}): ${ERR}\n${INFO}")
+endif()
+execute_process(COMMAND ${CLI} stamp ${WORK}/layer1.pdf -o ${WORK}/layer2.pdf --layer --replace
+  --text "DRAFT" --angle 0 --over RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+execute_process(COMMAND ${CLI} unstamp ${WORK}/layer2.pdf -o ${WORK}/unstamped.pdf
+  RESULT_VARIABLE RC2 ERROR_VARIABLE ERR2)
+if(NOT RC EQUAL 0 OR NOT RC2 EQUAL 0 OR NOT ERR2 STREQUAL "")
+  message(FATAL_ERROR "replace or unstamp failed (${RC}, ${RC2}): ${ERR}${ERR2}")
+endif()
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} ${WORK}/layer2.pdf - OUTPUT_VARIABLE REPLACED)
+  execute_process(COMMAND ${PDFTOTEXT} ${DATA}/two_pages.pdf - OUTPUT_VARIABLE ORIGINAL)
+  execute_process(COMMAND ${PDFTOTEXT} ${WORK}/unstamped.pdf - OUTPUT_VARIABLE RESTORED)
+  if(NOT REPLACED MATCHES "DRAFT" OR REPLACED MATCHES "CONFIDENTIAL"
+     OR NOT RESTORED STREQUAL ORIGINAL)
+    message(FATAL_ERROR "replace or unstamp left the wrong text:\n${REPLACED}\n---\n${RESTORED}")
+  endif()
+endif()
+find_program(PDFTOPPM pdftoppm)
+if(PDFTOPPM)
+  execute_process(COMMAND ${PDFTOPPM} -r 30 ${DATA}/two_pages.pdf ${WORK}/orig)
+  execute_process(COMMAND ${PDFTOPPM} -r 30 ${WORK}/unstamped.pdf ${WORK}/back)
+  foreach(P 1 2)
+    file(SHA256 ${WORK}/orig-${P}.ppm A)
+    file(SHA256 ${WORK}/back-${P}.ppm B)
+    if(NOT A STREQUAL B)
+      message(FATAL_ERROR "page ${P} renders differently after unstamp")
+    endif()
+  endforeach()
+endif()
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/plain.pdf)
+execute_process(COMMAND ${CLI} unstamp ${WORK}/plain.pdf -o ${WORK}/plain_un.pdf
+  RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0 OR NOT ERR MATCHES "no watermark stamped with --layer was found"
+   OR NOT ERR MATCHES "without --layer on 2 page\\(s\\) are left alone")
+  message(FATAL_ERROR "unstamp of a plain watermark must say so (${RC}): ${ERR}")
+endif()
+expect_usage("--layer-print takes off or on"
+  stamp ${DATA}/two_pages.pdf -o ${WORK}/x.pdf --layer-print maybe)
+expect_usage("unstamp takes IN and -o OUT" unstamp ${DATA}/two_pages.pdf)
