@@ -78,6 +78,9 @@ QStringList UnshownJobSettings(const TvxWatermarkJob& Job) {
   if (Job.Tile != New.Tile || Job.TileGapX != New.TileGapX || Job.TileGapY != New.TileGapY ||
       Job.TileStagger != New.TileStagger)
     Names << QStringLiteral("the tiling");
+  if (Job.Layer != New.Layer || Job.LayerPrint != New.LayerPrint ||
+      Job.LayerView != New.LayerView || Job.Replace != New.Replace)
+    Names << QStringLiteral("the watermark layer");
   if (Job.Encryption != New.Encryption) Names << QStringLiteral("the encryption");
   return Names;
 }

@@ -452,9 +452,11 @@ int Unstamp(int argc, char** argv) {
     throw TvxUsageError{"unstamp takes IN and -o OUT"};
   vx::TvxPDFDocument Doc;
   Load(Doc, Args.Positional[0], Args);
-  const vx::TvxFoundWatermarks Found = Doc.FindWatermarks();
   std::vector<std::string> Notes;
-  if (Doc.RemoveWatermarks(Notes) == 0 && Notes.empty())
+  const bool Removed = Doc.RemoveWatermarks(Notes) > 0;
+  // What is left is named: our watermarks outside a layer, others' layers.
+  const vx::TvxFoundWatermarks Found = Doc.FindWatermarks();
+  if (!Removed && Notes.empty())
     Notes.insert(Notes.begin(), "no watermark stamped with --layer was found; " + Out->second +
                                     " is written unchanged");
   for (const std::string& Note : WatermarkNotes(Found)) Notes.push_back(Note);

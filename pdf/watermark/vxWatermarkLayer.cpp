@@ -79,7 +79,8 @@ TvxPDFDictObject* TvxWatermarkLayer::FindOwnGroup(int32_t* ObjectNumber) const {
 }
 
 std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkLayer::EnsureGroup(bool Print, bool View,
-                                                                        bool Overlay) {
+                                                                        bool Overlay,
+                                                                        std::string* Warning) {
   int32_t Number = 0;
   if (FindOwnGroup(&Number))
     return std::make_unique<TvxPDFIndirectReference>(FData.FDocumentID, Number, 0);
@@ -87,9 +88,18 @@ std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkLayer::EnsureGroup(bool Pri
   TvxPDFCatalog& Catalog = *FData.FCatalog;
   if (!Catalog.OtherEntries) Catalog.OtherEntries = std::make_unique<TvxPDFDictObject>();
   TvxPDFObject* Present = Catalog.OtherEntries->Lookup("/OCProperties");
-  if (Present && !ObjectAs<TvxPDFDictObject>(FData.FStore->Resolve(Present)))
-    throw EPDFFileCorruptedError(
-        "The document's /OCProperties is damaged: no watermark layer can be listed in it");
+  // Damaged layer settings that no reader can use give way to ours; removal
+  // puts them back.
+  TvxPDFObjectPtr Damaged;
+  if (Present && !ObjectAs<TvxPDFDictObject>(FData.FStore->Resolve(Present))) {
+    if (Warning)
+      *Warning =
+          "The document's /OCProperties is damaged; it is replaced by one that lists the "
+          "watermark layer, and unstamp puts it back";
+    Damaged = Present->Clone();
+    Catalog.OtherEntries->Remove("/OCProperties");
+    Present = nullptr;
+  }
 
   auto Usage = std::make_unique<TvxPDFDictObject>();
   auto PrintUsage = std::make_unique<TvxPDFDictObject>();
@@ -111,6 +121,7 @@ std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkLayer::EnsureGroup(bool Pri
   auto Made = std::make_unique<TvxPDFArrayObject>();
   TvxPDFArrayObject& MadeKeys = *Made;
   Group->Add("/VxMade", std::move(Made));
+  if (Damaged) Group->Add("/VxPropertiesBefore", std::move(Damaged));
   Number = FData.FStore->NewObjectNumber();
   FData.FStore->AddObject(
       std::make_unique<TvxPDFIndirectObject>(FData.FDocumentID, Number, 0, true, std::move(Group)));
@@ -389,10 +400,13 @@ void TvxWatermarkLayer::RemoveGroup(int32_t GroupNumber) {
   // The keys the stamping made (an array of the same key name in any of
   // the dictionaries counts: they are made empty and only filled by it).
   std::set<std::string> MadeKeys;
-  if (TvxPDFDictObject* Group = FindOwnGroup(nullptr))
+  TvxPDFObjectPtr Before;
+  if (TvxPDFDictObject* Group = FindOwnGroup(nullptr)) {
     if (const auto* A = ObjectAs<TvxPDFArrayObject>(Group->Lookup("/VxMade")))
       for (const TvxPDFObjectPtr& Item : A->Items)
         if (const auto* N = ObjectAs<TvxPDFNameObject>(Item.get())) MadeKeys.insert(N->Text);
+    if (const TvxPDFObject* Old = Group->Lookup("/VxPropertiesBefore")) Before = Old->Clone();
+  }
   const bool Made = MadeKeys.count("/OCProperties") > 0;
   auto MadeHere = [&](std::string_view Key) { return MadeKeys.count(std::string(Key)) > 0; };
   auto Strip = [&](TvxPDFDictObject& Dict, std::string_view Key) {
@@ -423,7 +437,12 @@ void TvxWatermarkLayer::RemoveGroup(int32_t GroupNumber) {
   }
   if (Made && FData.FCatalog->OtherEntries) {
     const auto* Groups = ObjectAs<TvxPDFArrayObject>(FData.FStore->Resolve(Props->Lookup("/OCGs")));
-    if (!Groups || Groups->Count() == 0) FData.FCatalog->OtherEntries->Remove("/OCProperties");
+    if (!Groups || Groups->Count() == 0) {
+      if (Before)
+        FData.FCatalog->OtherEntries->SetValue("/OCProperties", std::move(Before));
+      else
+        FData.FCatalog->OtherEntries->Remove("/OCProperties");
+    }
   }
 }
 

@@ -53,8 +53,10 @@ class TvxWatermarkLayer {
   explicit TvxWatermarkLayer(TvxDocumentData& Data) : FData(Data) {}
 
   // The document's group, made and listed in /OCProperties (kept and
-  // extended when present) the first time; a reference to it.
-  std::unique_ptr<TvxPDFIndirectReference> EnsureGroup(bool Print, bool View, bool Overlay);
+  // extended when present) the first time; a reference to it. Warning gets
+  // what the user should know of damaged layer settings.
+  std::unique_ptr<TvxPDFIndirectReference> EnsureGroup(bool Print, bool View, bool Overlay,
+                                                       std::string* Warning = nullptr);
 
   TvxPageSnapshot Snapshot(TvxPDFDictObject& Page) const;
   // Appends to the page's records one for the stamping just done: its

@@ -657,7 +657,9 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   PrepareUnicodeText(Run, Pages);
   if (T.Layer) {
     Run.Layer = std::make_unique<TvxWatermarkLayer>(FData);
-    Run.GroupRef = Run.Layer->EnsureGroup(T.LayerPrint, T.LayerView, T.Overlay);
+    std::string Warning;
+    Run.GroupRef = Run.Layer->EnsureGroup(T.LayerPrint, T.LayerView, T.Overlay, &Warning);
+    if (!Warning.empty() && FHooks.Warn) FHooks.Warn(Warning);
   }
 
   for (int32_t P : Pages) {

@@ -220,3 +220,20 @@ TEST(WatermarkLayer, AGroupHiddenOnScreenLeavesThePageAsItWas) {
   EXPECT_EQ(Renders(Hidden), Renders(Before));
   EXPECT_NE(ReadAll(Hidden).find("/OFF"), std::string::npos);
 }
+
+TEST(WatermarkLayer, DamagedLayerSettingsGiveWayAndComeBack) {
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(TextDocument("/OCProperties 7")));
+  std::vector<std::string> Warnings;
+  Doc.OnWarning = [&](TvxCustomPDFDocument&, const std::string& W) { Warnings.push_back(W); };
+  const std::string Plain = vxtest::Written(Doc);
+  TvxTextWatermarkTemplate T;
+  Prepare(T, u"DRAFT");
+  Doc.InsertWatermark(T);
+  ASSERT_EQ(Warnings.size(), 1u);
+  EXPECT_NE(Warnings[0].find("/OCProperties is damaged"), std::string::npos);
+  EXPECT_TRUE(Doc.FindWatermarks().HasGroup);
+  std::vector<std::string> Notes;
+  EXPECT_EQ(Doc.RemoveWatermarks(Notes), 3);
+  EXPECT_EQ(vxtest::Written(Doc), Plain);
+}
