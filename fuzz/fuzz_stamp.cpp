@@ -1,10 +1,11 @@
 // Stamps whatever loads from arbitrary bytes: resources that are null, shared
 // or broken, content in any shape, states left open, turned pages, in both
-// modes, sized to the page and tiled. Only the engine's own exceptions may
-// come out.
+// modes, sized to the page and tiled, in a layer and taken off again. Only the engine's own
+// exceptions may come out.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/filters/vxDecodeLimit.h"
@@ -37,7 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     T.Tile = (Mode & 2) != 0;
     T.TileStagger = (Mode & 4) != 0;
     T.TileGapX = T.TileGapY = (Mode & 8) ? 10 : 0;
+    // Records and layers in the input are as untrusted as the rest.
+    std::vector<std::string> Notes;
+    if (Mode & 32) Doc.RemoveWatermarks(Notes);
+    T.Layer = (Mode & 16) != 0;
+    T.LayerView = (Mode & 64) == 0;
     Doc.InsertWatermark(T, (Pick & 8) ? "1,1" : "");
+    if (Mode & 128) {
+      Doc.FindWatermarks();
+      Doc.RemoveWatermarks(Notes);
+    }
     vx::TvxMemoryStream Out;
     Doc.WriteDocument(Out);
   } catch (const vx::Exception&) {

@@ -484,6 +484,9 @@ void TvxWatermarkLayer::DropUnused(std::vector<TvxPDFIndirectObject*> Candidates
     });
   }
   if (Closure.empty()) return;
+  // Pages are always written, whatever a record says.
+  for (TvxPDFIndirectObject* Page : FData.FPages)
+    if (Closure.count(Page)) Work.push_back(Page);
   // Whatever else is written and leads into them keeps what it leads to.
   auto Keep = [&](const TvxPDFIndirectReference& R) {
     TvxPDFIndirectObject* T = Store.FindObject(&R);
