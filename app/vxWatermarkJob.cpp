@@ -81,6 +81,7 @@ QStringList UnshownJobSettings(const TvxWatermarkJob& Job) {
   if (Job.Layer != New.Layer || Job.LayerPrint != New.LayerPrint ||
       Job.LayerView != New.LayerView || Job.Replace != New.Replace)
     Names << QStringLiteral("the watermark layer");
+  if (Job.Compact != New.Compact) Names << QStringLiteral("the shared watermark streams");
   if (Job.Encryption != New.Encryption) Names << QStringLiteral("the encryption");
   return Names;
 }

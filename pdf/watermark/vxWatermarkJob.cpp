@@ -258,6 +258,7 @@ std::unique_ptr<TvxTextWatermarkTemplate> MakeWatermarkTemplate(const TvxWaterma
   Template->Layer = Job.Layer;
   Template->LayerPrint = Job.LayerPrint;
   Template->LayerView = Job.LayerView;
+  Template->ShareStreams = Job.Compact;
   Template->FontEmbedding = Job.FontEmbedding;
   return Template;
 }
@@ -319,6 +320,8 @@ TvxWatermarkJob ReadWatermarkJob(std::string_view Json, const TvxWatermarkJob& B
       Job.LayerView = ReadBool(V, Key);
     else if (Key == "replace")
       Job.Replace = ReadBool(V, Key);
+    else if (Key == "compact")
+      Job.Compact = ReadBool(V, Key);
     else if (Key == "embed")
       Job.FontEmbedding = ReadChoice(V, Key, EmbedChoices);
     else if (Key == "encrypt" && V.is_boolean() && !V.get<bool>())
@@ -374,6 +377,7 @@ std::string WriteWatermarkJob(const TvxWatermarkJob& Job) {
                 {"layerPrint", Job.LayerPrint},
                 {"layerView", Job.LayerView},
                 {"replace", Job.Replace},
+                {"compact", Job.Compact},
                 {"embed", ChoiceName(Job.FontEmbedding, EmbedChoices)}};
   if (Job.Encryption) {
     const TvxEncryptionOptions& E = *Job.Encryption;

@@ -51,6 +51,8 @@ struct TvxWatermarkJob {
   bool Layer = false;
   bool LayerPrint = true, LayerView = true;
   bool Replace = false;
+  // Pages stamped alike share one watermark stream.
+  bool Compact = false;
   uint8_t FontEmbedding = 0;  // feNone, feFull or feSubset
   std::optional<TvxEncryptionOptions> Encryption;
   bool OpenAfterSave = true;

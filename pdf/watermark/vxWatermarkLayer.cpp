@@ -560,9 +560,15 @@ TvxFoundWatermarks TvxWatermarkLayer::Find() const {
       for (const TvxPDFObjectPtr& Item : Records->Items) {
         const auto* R = ObjectAs<TvxPDFDictObject>(Item.get());
         if (!R) continue;
-        if (const auto* Text = ObjectAs<TvxPDFStringObject>(R->Lookup("/Text")))
-          if (Seen.insert(Text->GetUnicodeValue()).second)
-            Found.Texts.push_back(Text->GetUnicodeValue());
+        if (const auto* Text = ObjectAs<TvxPDFStringObject>(R->Lookup("/Text"))) {
+          std::u16string Value = Text->GetUnicodeValue();
+          if (Seen.insert(Value).second) {
+            if (Found.Texts.size() < TvxFoundWatermarks::MaxTexts)
+              Found.Texts.push_back(std::move(Value));
+            else
+              ++Found.MoreTexts;
+          }
+        }
         if (const auto* Added = ObjectAs<TvxPDFArrayObject>(R->Lookup("/Added")))
           for (const TvxPDFObjectPtr& A : Added->Items)
             if (const auto* N = ObjectAs<TvxPDFNameObject>(A.get())) Ours.insert(N->Text);

@@ -39,13 +39,17 @@ struct TvxAddedResource {
 
 // Layer watermarks found in a document.
 struct TvxFoundWatermarks {
-  int32_t LayerPages = 0;             // pages with layer watermarks of ours
-  std::vector<std::u16string> Texts;  // their texts, each once, in page order
-  bool HasGroup = false;              // the document has our group
-  std::string GroupName;              // its /Name
-  bool Print = true, View = true;     // its print and view states
-  int32_t PlainPages = 0;             // pages with watermarks of ours not in a layer
-  std::vector<std::string> Others;    // watermark layers of other programs, by name
+  int32_t LayerPages = 0;  // pages with layer watermarks of ours
+  // Their texts, each once, in page order: the first MaxTexts, and how many
+  // more there are (per-page variables make one per page).
+  static constexpr size_t MaxTexts = 10;
+  std::vector<std::u16string> Texts;
+  int32_t MoreTexts = 0;
+  bool HasGroup = false;            // the document has our group
+  std::string GroupName;            // its /Name
+  bool Print = true, View = true;   // its print and view states
+  int32_t PlainPages = 0;           // pages with watermarks of ours not in a layer
+  std::vector<std::string> Others;  // watermark layers of other programs, by name
 };
 
 class TvxWatermarkLayer {

@@ -187,6 +187,25 @@ std::unique_ptr<TvxPDFIndirectReference> TvxWatermarkProcessor::GetStreamRef(int
   return std::make_unique<TvxPDFIndirectReference>(ID.DocumentID, ID.ObjectNumber, 0);
 }
 
+int32_t TvxWatermarkProcessor::SharedStream(const std::string& FontName, const std::string& GSName,
+                                            const TvxPageRect& Box,
+                                            const std::string& FormName) const {
+  if (!ShareStreams || !ReuseContent) return -1;
+  const int32_t Found = FindPageRect(Box);
+  if (Found < 0) return -1;
+  auto It = FStreams.find(TvxContentKey{Found, FontName, GSName, FormName, LayerName});
+  return It == FStreams.end() ? -1 : It->second;
+}
+
+void TvxWatermarkProcessor::RememberStream(const std::string& FontName, const std::string& GSName,
+                                           const TvxPageRect& Box, const std::string& FormName,
+                                           int32_t ObjectNumber) {
+  if (!ShareStreams || !ReuseContent) return;
+  const int32_t Found = FindPageRect(Box);
+  if (Found >= 0)
+    FStreams.try_emplace(TvxContentKey{Found, FontName, GSName, FormName, LayerName}, ObjectNumber);
+}
+
 std::unique_ptr<TvxPDFIndirectObject> TvxWatermarkProcessor::CreateWatermarkStream(
     const std::string& FontName, const std::string& GSName, const TvxPageRect& Box,
     int32_t DocumentID, int32_t ObjectNumber, const std::string& FormName) {

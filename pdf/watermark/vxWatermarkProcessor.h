@@ -77,6 +77,14 @@ class TvxWatermarkProcessor {
   // Layer mode: the page's name of the watermark group; the content is
   // marked as the group's artifact. Empty otherwise.
   std::string LayerName;
+  // With ReuseContent: pages whose content would be the same share one
+  // stream object instead of one each. SharedStream gives that object's
+  // number (-1 for none yet); RememberStream notes a new one.
+  bool ShareStreams = false;
+  int32_t SharedStream(const std::string& FontName, const std::string& GSName,
+                       const TvxPageRect& Box, const std::string& FormName) const;
+  void RememberStream(const std::string& FontName, const std::string& GSName,
+                      const TvxPageRect& Box, const std::string& FormName, int32_t ObjectNumber);
 
  private:
   struct TvxBoxKey {
@@ -98,6 +106,7 @@ class TvxWatermarkProcessor {
     size_t operator()(const TvxContentKey& K) const noexcept;
   };
   std::unordered_map<TvxBoxKey, int32_t, TvxBoxHash> FRectIndex;
+  std::unordered_map<TvxContentKey, int32_t, TvxContentHash> FStreams;
   // Each content text once, held in memory as a source that every stream
   // showing it reads from: 10,000 pages with one box keep one copy.
   std::unordered_map<TvxContentKey, TvxPDFSourcePtr, TvxContentHash> FContents;

@@ -630,6 +630,7 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
   WarnOfWhatStampingHides(T, Pages);
 
   Run.Processor.ReuseContent = !Run.PerPageText;
+  Run.Processor.ShareStreams = T.ShareStreams;
   Run.TileCopies = 20000 + 64 * static_cast<int64_t>(Pages.size());
   FArraysCounted = false;
   FSharedCopies.clear();
@@ -890,12 +891,16 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
     FLastStreamNumber = FCopyStreams[Copied->second];
     return;
   }
-  auto Stream = Run.Processor.CreateWatermarkStream(FontName, PageGSName, Rect, FData.FDocumentID,
-                                                    FData.FStore->NewObjectNumber(), FormName);
-  TvxPDFIndirectObject* Stored = FData.FStore->AddObject(std::move(Stream));
-  FLastStreamNumber = Stored->ObjectNumber;
+  int32_t Number = Run.Processor.SharedStream(FontName, PageGSName, Rect, FormName);
+  if (Number < 0) {
+    auto Stream = Run.Processor.CreateWatermarkStream(FontName, PageGSName, Rect, FData.FDocumentID,
+                                                      FData.FStore->NewObjectNumber(), FormName);
+    Number = FData.FStore->AddObject(std::move(Stream))->ObjectNumber;
+    Run.Processor.RememberStream(FontName, PageGSName, Rect, FormName, Number);
+  }
+  FLastStreamNumber = Number;
   if (NoResources) AddCreatedFonts(Run, P);
-  const TvxPDFIndirectReference Ref(Stored->DocumentID, Stored->ObjectNumber, Stored->Generation);
+  const TvxPDFIndirectReference Ref(FData.FDocumentID, Number, 0);
   if (!Shared) {
     AttachWatermarkContent(P, Ref, Run.T.Overlay);
     return;
@@ -908,7 +913,7 @@ void TvxWatermarkStamper::AttachPageStream(TvxRun& Run, int32_t P, bool NoResour
   Page.SetValue("/Contents", std::make_unique<TvxPDFIndirectReference>(
                                  Made->DocumentID, Made->ObjectNumber, Made->Generation));
   FSharedCopies.emplace(std::move(CopyKey), Made->ObjectNumber);
-  FCopyStreams[Made->ObjectNumber] = Stored->ObjectNumber;
+  FCopyStreams[Made->ObjectNumber] = Number;
 }
 
 }  // namespace vx

@@ -66,6 +66,9 @@ class TvxCustomWatermarkTemplate : public TvxWatermarkTemplate {
   // and taken off again.
   bool Layer = false;
   bool LayerPrint = true, LayerView = true;
+  // Pages stamped alike share one watermark stream object rather than each
+  // having its own (text without per-page variables).
+  bool ShareStreams = false;
 
   // The width in points of the widest line and the height of all lines, as
   // BuildContent measures them; 0 for a watermark that is no text.

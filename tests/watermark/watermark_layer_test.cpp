@@ -237,3 +237,42 @@ TEST(WatermarkLayer, DamagedLayerSettingsGiveWayAndComeBack) {
   EXPECT_EQ(Doc.RemoveWatermarks(Notes), 3);
   EXPECT_EQ(vxtest::Written(Doc), Plain);
 }
+
+// Pages stamped alike can share one watermark stream; layer removal still
+// gives every page back.
+TEST(WatermarkLayer, PagesStampedAlikeShareOneStreamAndStillComeOff) {
+  // Three pages of one size, each with content of its own.
+  vxtest::PdfBuilder B;
+  B.Object(1, "<< /Type /Catalog /Pages 2 0 R >>");
+  B.Object(2, "<< /Type /Pages /Kids [10 0 R 11 0 R 12 0 R] /Count 3 >>");
+  for (int I = 0; I < 3; ++I) {
+    B.Stream(5 + I, "", "0 0 m 100 100 l S");
+    B.Object(10 + I, "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents " +
+                         std::to_string(5 + I) + " 0 R >>");
+  }
+  const std::string Pdf = B.FinishTable("/Root 1 0 R");
+  TvxPDFDocument Plain;
+  ASSERT_TRUE(Plain.LoadFromMemory(Pdf));
+  const std::string Before = vxtest::Written(Plain);
+  auto Streams = [](const std::string& Bytes) {
+    size_t N = 0;
+    for (size_t At = Bytes.find("BDC\r/Artifact"); At != std::string::npos;
+         At = Bytes.find("BDC\r/Artifact", At + 1))
+      ++N;
+    return N;
+  };
+  TvxPDFDocument Doc;
+  ASSERT_TRUE(Doc.LoadFromMemory(Pdf));
+  TvxTextWatermarkTemplate T;
+  Prepare(T, u"SHARED");
+  T.ShareStreams = true;
+  Doc.InsertWatermark(T);
+  EXPECT_EQ(Streams(vxtest::Written(Doc)), 1u);
+  TvxTextWatermarkTemplate Each;
+  Prepare(Each, u"OWN");
+  Doc.InsertWatermark(Each);
+  EXPECT_EQ(Streams(vxtest::Written(Doc)), 4u);
+  std::vector<std::string> Notes;
+  EXPECT_EQ(Doc.RemoveWatermarks(Notes), 3);
+  EXPECT_EQ(vxtest::Written(Doc), Before);
+}
