@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/vxAppSettings.h"
+#include "pdf/watermark/vxWatermarkJob.h"
 
 class QWidget;
 
@@ -35,6 +36,9 @@ class TvxAppPlatform {
   virtual std::optional<TvxFontSpec> FontDialog(QWidget* Owner, const TvxFontSpec& Current) = 0;
   // The colour dialog behind "More Colors...".
   virtual std::optional<TvxColor> ColorDialog(QWidget* Owner, TvxColor Current) = 0;
+  // The job's options edited, or nothing when cancelled.
+  virtual std::optional<TvxWatermarkJob> OptionsDialog(QWidget* Owner,
+                                                       const TvxWatermarkJob& Current) = 0;
   // The password of an encrypted file, or nothing when cancelled.
   virtual std::optional<QString> PasswordDialog(QWidget* Owner, const QString& Prompt) = 0;
 

@@ -228,11 +228,15 @@ void TForm1::CreateControls() {
   LoadJobAction->setObjectName(QStringLiteral("LoadJobAction"));
   SaveJobAction = new QAction(QStringLiteral("Save job\u2026"), this);
   SaveJobAction->setObjectName(QStringLiteral("SaveJobAction"));
+  OptionsAction = new QAction(QStringLiteral("Options\u2026"), this);
+  OptionsAction->setObjectName(QStringLiteral("OptionsAction"));
+  addAction(OptionsAction);
   addAction(LoadJobAction);
   addAction(SaveJobAction);
   setContextMenuPolicy(Qt::ActionsContextMenu);
   connect(LoadJobAction, &QAction::triggered, this, &TForm1::LoadJobClick);
   connect(SaveJobAction, &QAction::triggered, this, &TForm1::SaveJobClick);
+  connect(OptionsAction, &QAction::triggered, this, &TForm1::OptionsClick);
 }
 
 void TForm1::CenterOnScreen() {
@@ -493,6 +497,13 @@ void TForm1::SaveJobClick() {
     std::optional<QString> Path = FPlatform.SaveFileDialog(this, SaveJobDialog);
     if (!Path) return;
     SaveWatermarkJob(LocalPath(*Path), Saved);
+  });
+}
+
+void TForm1::OptionsClick() {
+  Guarded([this] {
+    // The controls' own values stay as they are; only the options change.
+    if (std::optional<TvxWatermarkJob> Edited = FPlatform.OptionsDialog(this, FJob)) FJob = *Edited;
   });
 }
 

@@ -56,6 +56,8 @@ class TForm1 : public QWidget {
   // file's job onto the controls.
   void SaveJobClick();
   void LoadJobClick();
+  // The options the form has no controls for, in a dialog of their own.
+  void OptionsClick();
 
   // The controls' values as one record.
   TvxJobSettings Settings() const;
@@ -95,6 +97,7 @@ class TForm1 : public QWidget {
   QLabel* Label9;
   QAction* LoadJobAction;
   QAction* SaveJobAction;
+  QAction* OptionsAction;
 
   std::unique_ptr<TvxPDFDocument> PDOC;
   TvxFontDialogState FontDialog1;

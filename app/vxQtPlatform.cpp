@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "app/vxFontColorDialog.h"
+#include "app/vxOptionsDialog.h"
 
 namespace vx::app {
 
@@ -57,6 +58,14 @@ std::optional<TvxColor> TvxQtPlatform::ColorDialog(QWidget* Owner, TvxColor Curr
   QColor Chosen = QColorDialog::getColor(ToQColor(Current), Owner);
   if (!Chosen.isValid()) return std::nullopt;
   return FromQColor(Chosen);
+}
+
+std::optional<TvxWatermarkJob> TvxQtPlatform::OptionsDialog(QWidget* Owner,
+                                                            const TvxWatermarkJob& Current) {
+  TvxOptionsDialog Dialog(Owner);
+  Dialog.SetJob(Current);
+  if (Dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return Dialog.ApplyTo(Current);
 }
 
 std::optional<QString> TvxQtPlatform::PasswordDialog(QWidget* Owner, const QString& Prompt) {

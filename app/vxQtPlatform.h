@@ -15,6 +15,8 @@ class TvxQtPlatform : public TvxAppPlatform {
                                         const TvxFileDialogSettings& Dialog) override;
   std::optional<TvxFontSpec> FontDialog(QWidget* Owner, const TvxFontSpec& Current) override;
   std::optional<TvxColor> ColorDialog(QWidget* Owner, TvxColor Current) override;
+  std::optional<TvxWatermarkJob> OptionsDialog(QWidget* Owner,
+                                               const TvxWatermarkJob& Current) override;
   std::optional<QString> PasswordDialog(QWidget* Owner, const QString& Prompt) override;
   void MessageBox(QWidget* Owner, const QString& Text) override;
   bool Confirm(QWidget* Owner, const QString& Text) override;

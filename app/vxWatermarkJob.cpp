@@ -69,19 +69,9 @@ TvxJobSettings FromWatermarkJob(const TvxWatermarkJob& Job, TvxJobSettings Setti
 }
 
 QStringList UnshownJobSettings(const TvxWatermarkJob& Job) {
+  // The options dialog shows the rest.
   const TvxWatermarkJob New;
   QStringList Names;
-  if (Job.Pages != New.Pages) Names << QStringLiteral("the pages");
-  if (Job.Opacity != New.Opacity) Names << QStringLiteral("the opacity");
-  if (Job.FontEmbedding != New.FontEmbedding) Names << QStringLiteral("the font embedding");
-  if (Job.Scale != New.Scale) Names << QStringLiteral("the size relative to the page");
-  if (Job.Tile != New.Tile || Job.TileGapX != New.TileGapX || Job.TileGapY != New.TileGapY ||
-      Job.TileStagger != New.TileStagger)
-    Names << QStringLiteral("the tiling");
-  if (Job.Layer != New.Layer || Job.LayerPrint != New.LayerPrint ||
-      Job.LayerView != New.LayerView || Job.Replace != New.Replace)
-    Names << QStringLiteral("the watermark layer");
-  if (Job.Compact != New.Compact) Names << QStringLiteral("the shared watermark streams");
   if (Job.Encryption != New.Encryption) Names << QStringLiteral("the encryption");
   return Names;
 }

@@ -16,8 +16,8 @@ TvxWatermarkJob ToWatermarkJob(const TvxJobSettings& Settings, TvxWatermarkJob B
 // the source file stays. Every line end becomes CR LF, as the memo gives it.
 TvxJobSettings FromWatermarkJob(const TvxWatermarkJob& Job, TvxJobSettings Settings = {});
 
-// The names of what Job sets that the window has no control for and that
-// differ from a new job's ("the pages", "the opacity", ...); empty when
+// The names of what Job sets that neither the form nor its options dialog
+// shows and that differ from a new job's ("the encryption"); empty when
 // there is none.
 QStringList UnshownJobSettings(const TvxWatermarkJob& Job);
 

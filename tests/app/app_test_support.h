@@ -26,6 +26,8 @@ class TFakePlatform : public vx::app::TvxAppPlatform {
   std::deque<bool> ConfirmAnswers;
   std::optional<vx::app::TvxFontSpec> FontAnswer;
   std::optional<vx::TvxColor> ColorAnswer;
+  // The options dialog's answer: nothing cancels it.
+  std::optional<vx::TvxWatermarkJob> OptionsAnswer;
   int32_t Year = 2020;
   bool OpenThrows = false;  // the open dialog fails with a plain std::exception
 
@@ -33,6 +35,7 @@ class TFakePlatform : public vx::app::TvxAppPlatform {
   std::vector<vx::app::TvxFileDialogSettings> OpenDialogs;
   std::vector<vx::app::TvxFileDialogSettings> SaveDialogs;
   std::vector<vx::app::TvxFontSpec> FontDialogs;
+  std::vector<vx::TvxWatermarkJob> OptionsDialogs;
   QStringList PasswordPrompts;
   QStringList Messages;
   QStringList Confirms;
@@ -56,6 +59,11 @@ class TFakePlatform : public vx::app::TvxAppPlatform {
     return FontAnswer;
   }
   std::optional<vx::TvxColor> ColorDialog(QWidget*, vx::TvxColor) override { return ColorAnswer; }
+  std::optional<vx::TvxWatermarkJob> OptionsDialog(QWidget*,
+                                                   const vx::TvxWatermarkJob& Current) override {
+    OptionsDialogs.push_back(Current);
+    return OptionsAnswer;
+  }
   std::optional<QString> PasswordDialog(QWidget*, const QString& Prompt) override {
     PasswordPrompts << Prompt;
     return Take(PasswordAnswers);

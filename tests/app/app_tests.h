@@ -21,6 +21,7 @@ class TestSettings : public QObject {
   void ColorSelectorPalette();
   void FontDialogEditsFontAndColourTogether();
   void SettingsOntoTheJobAndBack();
+  void OptionsDialogShowsAndEditsTheJob();
 };
 
 class TestWindow : public QObject {
@@ -69,6 +70,7 @@ class TestJob : public QObject {
   void RestrictedSaveSaysTheOwnerPasswordIsMadeUp();
   void LoadedJobStampsWhatTheWindowDoesNotShow();
   void TextInAnyScriptStampedAsTyped();
+  void OptionsDialogSetsTheJobsOtherOptions();
 
  private:
   QString Out(const QString& Name) const;

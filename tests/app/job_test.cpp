@@ -459,7 +459,7 @@ void TestJob::LoadedJobStampsWhatTheWindowDoesNotShow() {
   Form.LoadJobAction->trigger();
   VX_EXPECT_NO_ERRORS(Platform);
   QCOMPARE(Platform.Messages,
-           QStringList{QStringLiteral("This job also sets the opacity and the encryption, which "
+           QStringList{QStringLiteral("This job also sets the encryption, which "
                                       "the window does not show. They apply when you stamp and "
                                       "are saved with the job.")});
   QCOMPARE(Form.Memo1->toPlainText(), QStringLiteral("Hidden settings"));
@@ -511,4 +511,36 @@ void TestJob::TextInAnyScriptStampedAsTyped() {
   QCOMPARE(Platform.Errors.size(), qsizetype(1));
   QVERIFY2(Platform.Errors[0].contains(QStringLiteral("U+0378")), qPrintable(Platform.Errors[0]));
   QVERIFY(!QFileInfo::exists(Out(QStringLiteral("refused.pdf"))));
+}
+
+// The options dialog reaches what the form has no controls for: the job it
+// returns is stamped, and a cancelled dialog changes nothing.
+void TestJob::OptionsDialogSetsTheJobsOtherOptions() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Form.Memo1->setPlainText(QStringLiteral("Layered"));
+  Form.Edit2->setText(QStringLiteral("0"));
+  TvxWatermarkJob Wanted = Form.Job();
+  Wanted.Layer = true;
+  Wanted.Tile = true;
+  Wanted.Opacity = 40;
+  Platform.OptionsAnswer = Wanted;
+  Form.OptionsAction->trigger();
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(Platform.OptionsDialogs.size(), size_t(1));
+  QVERIFY(Form.Job().Layer && Form.Job().Tile);
+  QCOMPARE(Form.Job().Opacity, 40);
+  QCOMPARE(Form.Memo1->toPlainText(), QStringLiteral("Layered"));
+  // Cancelled: as before.
+  Platform.OptionsAnswer.reset();
+  Form.OptionsAction->trigger();
+  QVERIFY(Form.Job().Layer);
+
+  const QString Target = Out(QStringLiteral("options.pdf"));
+  OpenAndStamp(Form, Platform, Letter, Target);
+  VX_EXPECT_NO_ERRORS(Platform);
+  const QByteArray File = vxtest::ReadAll(Target);
+  QVERIFY(File.contains("/OCProperties"));
+  QVERIFY(File.contains("/ZRBTile"));
+  QVERIFY(File.contains("/ca 0.4"));
 }

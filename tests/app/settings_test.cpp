@@ -1,14 +1,20 @@
 // The window's value conversions, the colour selector and the font dialog.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QFrame>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 
 #include "app/vxAppSettings.h"
 #include "app/vxColorSelector.h"
 #include "app/vxFontColorDialog.h"
+#include "app/vxOptionsDialog.h"
 #include "app/vxWatermarkJob.h"
 #include "app_tests.h"
 #include "pdf/objects/vxExceptions.h"
@@ -228,4 +234,45 @@ void TestSettings::SettingsOntoTheJobAndBack() {
   S.AngleText = QStringLiteral("steep");
   QCOMPARE(ErrorOf([&] { ToWatermarkJob(S); }),
            QStringLiteral("'steep' is not a valid integer value"));
+}
+
+// Every option goes into the dialog and back out unchanged; what only
+// means something with tiling or the layer follows its box; the defaults
+// are a new job's.
+void TestSettings::OptionsDialogShowsAndEditsTheJob() {
+  vx::TvxWatermarkJob Job;
+  Job.Text = u"kept";
+  Job.Pages = "2-3";
+  Job.Opacity = 35;
+  Job.FontEmbedding = 2;
+  Job.Scale = 60;
+  Job.Tile = true;
+  Job.TileGapX = 12.5;
+  Job.TileGapY = 30;
+  Job.TileStagger = true;
+  Job.Layer = true;
+  Job.LayerPrint = false;
+  Job.Replace = true;
+  Job.Compact = true;
+  vx::app::TvxOptionsDialog Dialog;
+  Dialog.SetJob(Job);
+  vx::TvxWatermarkJob Kept;
+  Kept.Text = u"kept";
+  QVERIFY(Dialog.ApplyTo(Kept) == Job);
+  QVERIFY(Dialog.TileGapX->isEnabled() && Dialog.LayerPrint->isEnabled());
+
+  Dialog.Tile->setChecked(false);
+  Dialog.Layer->setChecked(false);
+  QVERIFY(!Dialog.TileGapX->isEnabled() && !Dialog.TileStagger->isEnabled());
+  QVERIFY(!Dialog.LayerPrint->isEnabled() && !Dialog.Replace->isEnabled());
+  Dialog.Pages->setText(QStringLiteral("  5 "));
+  Dialog.Embedding->setCurrentIndex(1);
+  const vx::TvxWatermarkJob Edited = Dialog.ApplyTo(Job);
+  QCOMPARE(Edited.Pages, std::string("5"));
+  QCOMPARE(int(Edited.FontEmbedding), 1);
+  QVERIFY(!Edited.Tile && !Edited.Layer);
+  QVERIFY(Edited.Text == u"kept");
+
+  Dialog.Defaults->click();
+  QVERIFY(Dialog.ApplyTo(vx::TvxWatermarkJob{}) == vx::TvxWatermarkJob{});
 }
