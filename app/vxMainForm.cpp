@@ -18,6 +18,7 @@
 #include <new>
 
 #include "app/vxColorSelector.h"
+#include "app/vxPreviewWindow.h"
 #include "app/vxWatermarkJob.h"
 #include "pdf/document/vxWatermarkJobRunner.h"
 #include "pdf/objects/vxExceptions.h"
@@ -211,6 +212,10 @@ void TForm1::CreateControls() {
   Button3 = new QPushButton(QStringLiteral("Stamp Watermark && Save PDF"), this);
   Place(Button3, "Button3", 591, 453, 218, 31);
 
+  // Beside the stamp button, after the form's own controls in tab order.
+  PreviewButton = new QPushButton(QStringLiteral("Preview"), this);
+  Place(PreviewButton, "PreviewButton", 477, 453, 100, 31);
+
   Label9 = MakeLabel("Label9", QString::fromUtf8(MakersNotice), 108, 538);
 
   QWidget* Order[] = {Edit1,     Button1, CheckBox1,        CheckBox2, Memo1,
@@ -221,6 +226,14 @@ void TForm1::CreateControls() {
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+  connect(PreviewButton, &QPushButton::clicked, this, &TForm1::PreviewClick);
+  setTabOrder(AdvColorSelector1, PreviewButton);
+  connect(Memo1, &QPlainTextEdit::textChanged, this, &TForm1::PreviewChanged);
+  connect(Edit2, &QLineEdit::textChanged, this, &TForm1::PreviewChanged);
+  for (QComboBox* Box : {ComboBox1, ComboBox2, ComboBox3})
+    connect(Box, &QComboBox::currentIndexChanged, this, &TForm1::PreviewChanged);
+  connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::PreviewChanged);
+  connect(AdvColorSelector1, &TvxColorSelector::ColorChanged, this, &TForm1::PreviewChanged);
 
   // Linux window managers keep their window menus to themselves, so the
   // job file commands sit in the form's own context menu.
@@ -410,6 +423,7 @@ void TForm1::Button1Click() {
     Edit1->setText(*Path);
     FSavedPath.clear();
     LoadDocument(*Path);
+    PreviewChanged();
   });
 }
 
@@ -419,6 +433,7 @@ void TForm1::Button2Click() {
     if (!Font) return;
     FontDialog1.Font = *Font;
     Edit3->setText(FontSummary(FontDialog1.Font));
+    PreviewChanged();
   });
 }
 
@@ -503,7 +518,37 @@ void TForm1::SaveJobClick() {
 void TForm1::OptionsClick() {
   Guarded([this] {
     // The controls' own values stay as they are; only the options change.
-    if (std::optional<TvxWatermarkJob> Edited = FPlatform.OptionsDialog(this, FJob)) FJob = *Edited;
+    if (std::optional<TvxWatermarkJob> Edited = FPlatform.OptionsDialog(this, FJob)) {
+      FJob = *Edited;
+      PreviewChanged();
+    }
+  });
+}
+
+void TForm1::PreviewChanged() {
+  if (Preview && Preview->isVisible()) Preview->Refresh();
+}
+
+void TForm1::PreviewClick() {
+  Guarded([this] {
+    if (!Preview) {
+      Preview = new TvxPreviewWindow(
+          [this] {
+            TvxPreviewRequest Request;
+            if (PDOC && PDOC->IsLoaded()) Request.Path = FLoadedPath;
+            Request.Password = FPassword;
+            try {
+              Request.Job = Job();
+            } catch (const std::exception& E) {
+              Request.Problem = QString::fromUtf8(E.what());
+            }
+            return Request;
+          },
+          this);
+    }
+    Preview->show();
+    Preview->raise();
+    Preview->Refresh();
   });
 }
 
@@ -514,6 +559,7 @@ void TForm1::LoadJobClick() {
     // A refused file leaves the controls as they were.
     const TvxWatermarkJob Loaded = LoadWatermarkJob(LocalPath(*Path));
     SetJob(Loaded);
+    PreviewChanged();
     const QStringList Unshown = UnshownJobSettings(Loaded);
     if (!Unshown.isEmpty())
       FPlatform.MessageBox(this, QStringLiteral("This job also sets %1, which the window does not "

@@ -58,6 +58,8 @@ class TForm1 : public QWidget {
   void LoadJobClick();
   // The options the form has no controls for, in a dialog of their own.
   void OptionsClick();
+  // Shows the preview window, drawn again after every change.
+  void PreviewClick();
 
   // The controls' values as one record.
   TvxJobSettings Settings() const;
@@ -94,12 +96,15 @@ class TForm1 : public QWidget {
   QCheckBox* CheckBox1;
   QCheckBox* CheckBox2;
   QPushButton* Button3;
+  QPushButton* PreviewButton;
   QLabel* Label9;
   QAction* LoadJobAction;
   QAction* SaveJobAction;
   QAction* OptionsAction;
 
   std::unique_ptr<TvxPDFDocument> PDOC;
+  // Made on first use; a child window, freed with the form.
+  class TvxPreviewWindow* Preview = nullptr;
   TvxFontDialogState FontDialog1;
   TvxFileDialogSettings OpenDialog1;
   TvxFileDialogSettings SaveDialog1;
@@ -114,6 +119,8 @@ class TForm1 : public QWidget {
   void Guarded(F&& Handler);
   void CreateControls();
   void CenterOnScreen();
+  // Tells an open preview that what it shows has changed.
+  void PreviewChanged();
   // Clears the document and loads Path into it; false when the password
   // dialog was cancelled. A failed load leaves the document empty. A load
   // that fails on damaged structure offers a repair, and the user's "no"

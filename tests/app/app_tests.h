@@ -43,6 +43,7 @@ class TestWindow : public QObject {
   void ControlsStartFromANewJob();
   void JobFileCommandsInTheContextMenu();
   void SavedJobLoadsBackIntoTheControls();
+  void PreviewShowsTheWatermarkBeforeSaving();
   void RefusedJobFileShowsItsMessage();
   void GrabWindow();
 

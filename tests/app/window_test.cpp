@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +16,7 @@
 #include "app/vxColorSelector.h"
 #include "app/vxFontColorDialog.h"
 #include "app/vxMainForm.h"
+#include "app/vxPreviewWindow.h"
 #include "app_test_support.h"
 #include "app_tests.h"
 #include "pdf/watermark/vxUnits.h"
@@ -607,4 +609,50 @@ void TestWindow::GrabWindow() {
   QVERIFY(
       Dialog.grab().save(QDir::current().filePath(QStringLiteral("vellumark-font-dialog.png"))));
   Dialog.reject();
+}
+
+namespace {
+
+int RedPixels(const QImage& Image) {
+  int N = 0;
+  for (int Y = 0; Y < Image.height(); ++Y)
+    for (int X = 0; X < Image.width(); ++X) {
+      const QColor C = Image.pixelColor(X, Y);
+      N += C.red() > 150 && C.green() < 110 && C.blue() < 110;
+    }
+  return N;
+}
+
+}  // namespace
+
+// The preview draws the loaded page with the watermark as it will be saved,
+// again after a change, without stamping the loaded document.
+void TestWindow::PreviewShowsTheWatermarkBeforeSaving() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Platform.OpenAnswers = {Letter};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QVERIFY(Form.PDOC->IsLoaded());
+  Form.Edit2->setText(QStringLiteral("0"));
+  QTest::mouseClick(Form.PreviewButton, Qt::LeftButton);
+  QVERIFY(Form.Preview && Form.Preview->isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(Form.Preview->Renders() >= 1, 20000);
+  QVERIFY2(!Form.Preview->Image().isNull(), qPrintable(Form.Preview->Status->text()));
+  QCOMPARE(Form.Preview->PageCount(), 1);
+  const QImage First = Form.Preview->Image();
+  QVERIFY(RedPixels(First) > 50);
+
+  const int Before = Form.Preview->Renders();
+  Form.Memo1->setPlainText(QStringLiteral("WWWWWWWWWW WWWWWWWWWW"));
+  QTRY_VERIFY_WITH_TIMEOUT(Form.Preview->Renders() > Before, 20000);
+  QVERIFY(Form.Preview->Image() != First);
+  QVERIFY(RedPixels(Form.Preview->Image()) > RedPixels(First));
+  // Only the copy was stamped.
+  QVERIFY(!Form.HasUnsavedStamp());
+  QVERIFY(Platform.SaveDialogs.empty());
+
+  // A job that cannot be made says why instead of drawing.
+  Form.Edit2->setText(QStringLiteral("4x"));
+  QTRY_VERIFY_WITH_TIMEOUT(
+      Form.Preview->Status->text().contains(QStringLiteral("is not a valid integer")), 20000);
 }
