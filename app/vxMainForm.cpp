@@ -422,7 +422,16 @@ void TForm1::Button1Click() {
     if (!Path) return;
     Edit1->setText(*Path);
     FSavedPath.clear();
-    LoadDocument(*Path);
+    if (LoadDocument(*Path) && PDOC->IsLoaded()) {
+      const int32_t Pages = PDOC->PageCount();
+      QString Text = QStringLiteral("%1: %2 page%3")
+                         .arg(QFileInfo(*Path).fileName())
+                         .arg(Pages)
+                         .arg(Pages == 1 ? QString() : QStringLiteral("s"));
+      if (PDOC->IsEncrypted()) Text += QStringLiteral(", encrypted");
+      if (!FRepairPath.isEmpty() && FRepairPath == *Path) Text += QStringLiteral(", repaired");
+      ShowStatus(Text);
+    }
     PreviewChanged();
   });
 }
@@ -497,6 +506,11 @@ void TForm1::Button3Click() {
     PDOC->SaveToFile(LocalPath(*Target), 2);
     FUnsavedStamp = false;
     FSavedPath = *Target;
+    const int32_t Pages = PDOC->PageCount();
+    ShowStatus(QStringLiteral("Saved %1 page%2 to %3")
+                   .arg(Pages)
+                   .arg(Pages == 1 ? QString() : QStringLiteral("s"))
+                   .arg(QFileInfo(*Target).fileName()));
     // The copy keeps the source's passwords: one that opened the source
     // opens the copy when a job is undone.
     if (PDOC->IsEncrypted()) FPasswordPath = *Target;
@@ -523,6 +537,11 @@ void TForm1::OptionsClick() {
       PreviewChanged();
     }
   });
+}
+
+void TForm1::ShowStatus(const QString& Text) {
+  // The title keeps the form's own caption first.
+  setWindowTitle(QStringLiteral("Vellumark  2.0 \u2014 ") + Text);
 }
 
 void TForm1::PreviewChanged() {

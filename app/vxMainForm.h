@@ -119,6 +119,8 @@ class TForm1 : public QWidget {
   void Guarded(F&& Handler);
   void CreateControls();
   void CenterOnScreen();
+  // What the last load or save did, after the caption in the title.
+  void ShowStatus(const QString& Text);
   // Tells an open preview that what it shows has changed.
   void PreviewChanged();
   // Clears the document and loads Path into it; false when the password

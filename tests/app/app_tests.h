@@ -71,6 +71,7 @@ class TestJob : public QObject {
   void RestrictedSaveSaysTheOwnerPasswordIsMadeUp();
   void LoadedJobStampsWhatTheWindowDoesNotShow();
   void TextInAnyScriptStampedAsTyped();
+  void TitleSaysWhatTheLoadAndTheSaveDid();
   void OptionsDialogSetsTheJobsOtherOptions();
 
  private:

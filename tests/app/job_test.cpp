@@ -544,3 +544,18 @@ void TestJob::OptionsDialogSetsTheJobsOtherOptions() {
   QVERIFY(File.contains("/ZRBTile"));
   QVERIFY(File.contains("/ca 0.4"));
 }
+
+// After a load the title names the file and its pages; after a save, what
+// was saved where.
+void TestJob::TitleSaysWhatTheLoadAndTheSaveDid() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  const QString Target = Out(QStringLiteral("titled.pdf"));
+  Platform.OpenAnswers = {Letter};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(Form.windowTitle(), QStringLiteral("Vellumark  2.0 \u2014 letter.pdf: 1 page"));
+  Platform.SaveAnswers = {Target};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(Form.windowTitle(), QStringLiteral("Vellumark  2.0 \u2014 Saved 1 page to titled.pdf"));
+}
