@@ -21,6 +21,10 @@ struct TvxFileDialogSettings {
   QString DefaultSuffix;  // without the dot
   bool ConfirmOverwrite = false;
   bool HideReadOnly = false;
+  // Where the dialog opens and the name it proposes; empty for the
+  // system's choice.
+  QString Directory;
+  QString FileName;
 };
 
 class TvxAppPlatform {

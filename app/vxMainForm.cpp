@@ -4,15 +4,19 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextDocument>
+#include <QUrl>
 #include <cmath>
 #include <exception>
 #include <new>
@@ -57,6 +61,7 @@ TForm1::TForm1(TvxAppPlatform& Platform, QWidget* Parent)
     : QWidget(Parent), PDOC(std::make_unique<TvxPDFDocument>()), FPlatform(Platform) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vellumark  2.0"));
+  setAcceptDrops(true);
 
   PDOC->OpenAfterSave = false;
   PDOC->ShowSetupDialog = false;
@@ -75,12 +80,14 @@ TForm1::TForm1(TvxAppPlatform& Platform, QWidget* Parent)
   FontDialog1.Font.Size = PixelHeightToPoints(FontDialogPixelHeight, PixelsPerInch());
 
   const QString PdfFilter = QStringLiteral("Adobe PDF files (*.pdf)|*.pdf");
-  OpenDialog1 = {QStringLiteral("Choose a PDF file"), PdfFilter, QStringLiteral("pdf"), false,
-                 false};
-  SaveDialog1 = {QStringLiteral("Save PDF"), PdfFilter, QStringLiteral("pdf"), true, true};
+  OpenDialog1 = {
+      QStringLiteral("Choose a PDF file"), PdfFilter, QStringLiteral("pdf"), false, false, {}, {}};
+  SaveDialog1 = {QStringLiteral("Save PDF"), PdfFilter, QStringLiteral("pdf"), true, true, {}, {}};
   const QString JobFilter = QStringLiteral("Vellumark job files (*.json)|*.json");
-  OpenJobDialog = {QStringLiteral("Load job"), JobFilter, QStringLiteral("json"), false, false};
-  SaveJobDialog = {QStringLiteral("Save job"), JobFilter, QStringLiteral("json"), true, true};
+  OpenJobDialog = {
+      QStringLiteral("Load job"), JobFilter, QStringLiteral("json"), false, false, {}, {}};
+  SaveJobDialog = {
+      QStringLiteral("Save job"), JobFilter, QStringLiteral("json"), true, true, {}, {}};
 
   QScreen* Screen = screen() ? screen() : QGuiApplication::primaryScreen();
   double Dpi = Screen ? Screen->logicalDotsPerInchY() : 96.0;
@@ -418,22 +425,53 @@ void TForm1::PasswordRequested(std::string& Password, bool& Continue, int32_t Tr
 
 void TForm1::Button1Click() {
   Guarded([this] {
+    // The dialog opens where the named file is.
+    const QFileInfo Named(Edit1->text().trimmed());
+    OpenDialog1.Directory = !Edit1->text().trimmed().isEmpty() && Named.dir().exists()
+                                ? Named.absolutePath()
+                                : QString();
     std::optional<QString> Path = FPlatform.OpenFileDialog(this, OpenDialog1);
     if (!Path) return;
-    Edit1->setText(*Path);
+    OpenPath(*Path);
+  });
+}
+
+bool TForm1::OpenDropped(const QMimeData& Data) {
+  if (!Data.hasUrls()) return false;
+  for (const QUrl& Url : Data.urls()) {
+    const QString Path = Url.toLocalFile();
+    if (Path.isEmpty() || !Path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) continue;
+    Guarded([&] { OpenPath(Path); });
+    return true;
+  }
+  return false;
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* Event) {
+  if (Event->mimeData()->hasUrls()) Event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* Event) {
+  if (OpenDropped(*Event->mimeData())) Event->acceptProposedAction();
+}
+
+void TForm1::OpenPath(const QString& Path) {
+  {
+    Edit1->setText(Path);
     FSavedPath.clear();
-    if (LoadDocument(*Path) && PDOC->IsLoaded()) {
+    FBoxPath = Path;
+    if (LoadDocument(Path) && PDOC->IsLoaded()) {
       const int32_t Pages = PDOC->PageCount();
       QString Text = QStringLiteral("%1: %2 page%3")
-                         .arg(QFileInfo(*Path).fileName())
+                         .arg(QFileInfo(Path).fileName())
                          .arg(Pages)
                          .arg(Pages == 1 ? QString() : QStringLiteral("s"));
       if (PDOC->IsEncrypted()) Text += QStringLiteral(", encrypted");
-      if (!FRepairPath.isEmpty() && FRepairPath == *Path) Text += QStringLiteral(", repaired");
+      if (!FRepairPath.isEmpty() && FRepairPath == Path) Text += QStringLiteral(", repaired");
       ShowStatus(Text);
     }
     PreviewChanged();
-  });
+  }
 }
 
 void TForm1::Button2Click() {
@@ -447,6 +485,9 @@ void TForm1::Button2Click() {
 }
 
 std::optional<QString> TForm1::ChooseTarget() {
+  const QFileInfo Source(FBoxPath.isEmpty() ? Edit1->text().trimmed() : FBoxPath);
+  SaveDialog1.Directory = Source.absolutePath();
+  SaveDialog1.FileName = Source.completeBaseName() + QStringLiteral("-watermarked.pdf");
   for (;;) {
     std::optional<QString> Chosen = FPlatform.SaveFileDialog(this, SaveDialog1);
     if (!Chosen) return std::nullopt;
@@ -481,9 +522,15 @@ void TForm1::Button3Click() {
           !FSavedPath.isEmpty() && QFileInfo(FSavedPath).isFile() ? FSavedPath : FLoadedPath;
       if (!Back.isEmpty() && !LoadDocument(Back)) return;
     }
-    // Never save an empty document: open the named file as "Open" would.
-    if (!PDOC->IsLoaded()) {
+    // The document stamped is the one the box names: another file typed
+    // there is opened as "Open" would (and never save an empty document).
+    auto Same = [](const QString& A, const QString& B) {
+      return QFileInfo(A).canonicalFilePath() == QFileInfo(B).canonicalFilePath();
+    };
+    if (!PDOC->IsLoaded() || (!FBoxPath.isEmpty() && !Same(S.SourceFile, FBoxPath))) {
       FSavedPath.clear();
+      FUnsavedStamp = false;
+      FBoxPath = S.SourceFile;
       if (!LoadDocument(S.SourceFile)) return;
     }
 

@@ -18,6 +18,9 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMimeData;
+class QDragEnterEvent;
+class QDropEvent;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -60,6 +63,9 @@ class TForm1 : public QWidget {
   void OptionsClick();
   // Shows the preview window, drawn again after every change.
   void PreviewClick();
+  // A PDF file dropped on the window opens as "Open" would; false when the
+  // data names none.
+  bool OpenDropped(const QMimeData& Data);
 
   // The controls' values as one record.
   TvxJobSettings Settings() const;
@@ -113,12 +119,16 @@ class TForm1 : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* Event) override;
+  void dragEnterEvent(QDragEnterEvent* Event) override;
+  void dropEvent(QDropEvent* Event) override;
 
  private:
   template <typename F>
   void Guarded(F&& Handler);
   void CreateControls();
   void CenterOnScreen();
+  // Names Path in the box and loads it, as "Open" does.
+  void OpenPath(const QString& Path);
   // What the last load or save did, after the caption in the title.
   void ShowStatus(const QString& Text);
   // Tells an open preview that what it shows has changed.
@@ -140,6 +150,7 @@ class TForm1 : public QWidget {
   double FScale = 1.0;
   QSize FFixedSize;
   QString FLoadedPath;  // the file the document was loaded from
+  QString FBoxPath;     // the source as the box named it when it was opened
   bool FUnsavedStamp = false;
   // The file the last save wrote: every job saved so far, the state a job
   // whose save did not happen goes back to.

@@ -31,6 +31,8 @@ std::optional<QString> RunFileDialog(QWidget* Owner, const TvxFileDialogSettings
   Dialog.setNameFilter(QtNameFilters(Settings.Filter));
   Dialog.setDefaultSuffix(Settings.DefaultSuffix);
   Dialog.setOption(QFileDialog::DontConfirmOverwrite, !Settings.ConfirmOverwrite);
+  if (!Settings.Directory.isEmpty()) Dialog.setDirectory(Settings.Directory);
+  if (!Settings.FileName.isEmpty()) Dialog.selectFile(Settings.FileName);
   if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty()) return std::nullopt;
   return Dialog.selectedFiles().constFirst();
 }

@@ -72,6 +72,7 @@ class TestJob : public QObject {
   void LoadedJobStampsWhatTheWindowDoesNotShow();
   void TextInAnyScriptStampedAsTyped();
   void TitleSaysWhatTheLoadAndTheSaveDid();
+  void TheBoxNamesTheDocumentAndDialogsStartBesideIt();
   void OptionsDialogSetsTheJobsOtherOptions();
 
  private:

@@ -2,16 +2,20 @@
 // window's sound behaviour around loading, saving and retrying.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
+#include <QUrl>
 #include <clocale>
 
 #include "app/vxColorSelector.h"
@@ -558,4 +562,40 @@ void TestJob::TitleSaysWhatTheLoadAndTheSaveDid() {
   QTest::mouseClick(Form.Button3, Qt::LeftButton);
   VX_EXPECT_NO_ERRORS(Platform);
   QCOMPARE(Form.windowTitle(), QStringLiteral("Vellumark  2.0 \u2014 Saved 1 page to titled.pdf"));
+}
+
+// A file typed into the box after another was opened is the one stamped;
+// the save dialog opens beside the source and proposes NAME-watermarked.pdf;
+// a dropped PDF file opens as "Open" would.
+void TestJob::TheBoxNamesTheDocumentAndDialogsStartBesideIt() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  const QString Two = Out(QStringLiteral("two.pdf"));
+  QVERIFY(QFile::copy(QStringLiteral(VX_TEST_DATA_DIR "/two_pages.pdf"), Two));
+  Platform.OpenAnswers = {Letter};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QVERIFY(Form.PDOC->IsLoaded());
+  Form.Edit1->setText(Two);
+  const QString Target = Out(QStringLiteral("typed.pdf"));
+  Platform.SaveAnswers = {Target};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(vxtest::PageContents(vxtest::ReadAll(Target)).size() > 0, true);
+  QVERIFY(vxtest::ReadAll(Target).contains("/Count 2"));
+  QCOMPARE(Platform.SaveDialogs.back().FileName, QStringLiteral("two-watermarked.pdf"));
+  QCOMPARE(QDir(Platform.SaveDialogs.back().Directory), QDir(Dir->path()));
+
+  // The open dialog starts where the named file is.
+  Platform.OpenAnswers = {QString()};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  QCOMPARE(QDir(Platform.OpenDialogs.back().Directory), QDir(Dir->path()));
+
+  QMimeData Dropped;
+  Dropped.setUrls({QUrl::fromLocalFile(Letter)});
+  QVERIFY(Form.OpenDropped(Dropped));
+  QCOMPARE(Form.Edit1->text(), Letter);
+  QVERIFY(Form.windowTitle().contains(QStringLiteral("letter.pdf: 1 page")));
+  QMimeData Text;
+  Text.setText(QStringLiteral("not a file"));
+  QVERIFY(!Form.OpenDropped(Text));
 }
