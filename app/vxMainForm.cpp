@@ -33,8 +33,6 @@ namespace vx::app {
 
 namespace {
 
-constexpr int FontDialogPixelHeight = 48;
-
 std::string LocalPath(const QString& Path) {
   return QFile::encodeName(Path).toStdString();
 }
@@ -75,9 +73,9 @@ TForm1::TForm1(TvxAppPlatform& Platform, QWidget* Parent)
   PDOC->OnPassword = [this](TvxCustomPDFDocument&, std::string& Password, bool& Continue,
                             int32_t Tries) { PasswordRequested(Password, Continue, Tries); };
 
-  // A new job's font, at the font dialog's pixel height for this screen.
+  // A new job's font, its size in points: the watermark in the file must
+  // not depend on the screen (48 pixels at 96 dpi, 36 points, at any dpi).
   FontDialog1.Font = FromWatermarkJob(FJob).Font;
-  FontDialog1.Font.Size = PixelHeightToPoints(FontDialogPixelHeight, PixelsPerInch());
 
   const QString PdfFilter = QStringLiteral("Adobe PDF files (*.pdf)|*.pdf");
   OpenDialog1 = {

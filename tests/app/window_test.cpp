@@ -120,7 +120,8 @@ void TestWindow::ControlsAndDefaults() {
   QCOMPARE(S.Text, QStringLiteral("Type your watermark text here"));
   QCOMPARE(S.AngleText, QStringLiteral("45"));
   QCOMPARE(S.Font.Name, QStringLiteral("Arial"));
-  QCOMPARE(S.Font.Size, PixelHeightToPoints(48, PixelsPerInch()));
+  // In points, whatever the screen (at 96 dpi the 48-pixel font).
+  QCOMPARE(S.Font.Size, 36);
   QCOMPARE(S.Font.Color, MakeColor(0xFF, 0, 0));
   QVERIFY(!S.Font.Bold && !S.Font.Italic && !S.Font.Underline && !S.Font.StrikeOut);
   QCOMPARE(S.RenderMode, QStringLiteral("FillStroke"));
@@ -473,10 +474,8 @@ void TestWindow::HandlerErrorsNeverLeaveTheSlot() {
 void TestWindow::ControlsStartFromANewJob() {
   TFakePlatform Platform;
   TForm1 Form(Platform);
-  // The font's size is the dialog's pixel height on this screen.
-  TvxWatermarkJob New;
-  New.Font.Size = PixelHeightToPoints(48, PixelsPerInch());
-  QVERIFY(Form.Job() == New);
+  // A new job's, font size in points included.
+  QVERIFY(Form.Job() == TvxWatermarkJob{});
 }
 
 void TestWindow::JobFileCommandsInTheContextMenu() {
