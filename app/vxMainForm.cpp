@@ -548,7 +548,14 @@ void TForm1::Button3Click() {
       TvxCustomPDFDocument& Doc;
       ~TvxEndWarnings() { Doc.OnWarning = nullptr; }
     } EndWarnings{*PDOC};
-    PDOC->SaveToFile(LocalPath(*Target), 2);
+    try {
+      PDOC->SaveToFile(LocalPath(*Target), 2);
+    } catch (const std::exception& E) {
+      // The user learns which file was not written, and why.
+      throw Exception(QStringLiteral("\"%1\" was not saved: %2")
+                          .arg(QDir::toNativeSeparators(*Target), QString::fromUtf8(E.what()))
+                          .toStdString());
+    }
     FUnsavedStamp = false;
     FSavedPath = *Target;
     const int32_t Pages = PDOC->PageCount();

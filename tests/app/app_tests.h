@@ -73,6 +73,7 @@ class TestJob : public QObject {
   void TextInAnyScriptStampedAsTyped();
   void TitleSaysWhatTheLoadAndTheSaveDid();
   void TheBoxNamesTheDocumentAndDialogsStartBesideIt();
+  void AFailedSaveNamesTheFile();
   void OptionsDialogSetsTheJobsOtherOptions();
 
  private:

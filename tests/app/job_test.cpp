@@ -599,3 +599,24 @@ void TestJob::TheBoxNamesTheDocumentAndDialogsStartBesideIt() {
   Text.setText(QStringLiteral("not a file"));
   QVERIFY(!Form.OpenDropped(Text));
 }
+
+// A save that fails says which file was not written; the next try works.
+void TestJob::AFailedSaveNamesTheFile() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  const QString Nowhere = Out(QStringLiteral("no-such-folder/out.pdf"));
+  Platform.OpenAnswers = {Letter};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  Platform.SaveAnswers = {Nowhere};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  QCOMPARE(Platform.Errors.size(), qsizetype(1));
+  QVERIFY2(Platform.Errors[0].startsWith(QStringLiteral("\"") + QDir::toNativeSeparators(Nowhere) +
+                                         QStringLiteral("\" was not saved: ")),
+           qPrintable(Platform.Errors[0]));
+  const QString Target = Out(QStringLiteral("after-failure.pdf"));
+  Platform.Errors.clear();
+  Platform.SaveAnswers = {Target};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QVERIFY(QFileInfo::exists(Target));
+}
