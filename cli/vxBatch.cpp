@@ -250,7 +250,7 @@ class TvxBatch {
     }
     const double Seconds = std::chrono::duration<double>(TvxClock::now() - Begin).count();
     std::lock_guard<std::mutex> Lock(FLock);
-    EraseProgress();
+    if (!Ok || !Notes.empty()) EraseProgress();
     for (const std::string& Note : Notes)
       std::fprintf(stderr, "%s: %s\n", F.Input.c_str(), Note.c_str());
     if (!Ok) std::fprintf(stderr, "%s: %s\n", F.Input.c_str(), Message.c_str());
