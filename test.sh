@@ -48,7 +48,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j2
 
 echo "== documents stamped side by side under ThreadSanitizer"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVX_TSAN=ON
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVX_TSAN=ON
 cmake --build build-tsan -j2 --target vxthreadtests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure -R ConcurrentStamp

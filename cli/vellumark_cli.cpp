@@ -464,9 +464,11 @@ int StampBatch(const TvxArgs& Args, const vx::TvxWatermarkJob& Job) {
   Settings.LoadOptions = Args.Options;
   Settings.Variables = JobVariables(Args);
   Settings.Seed = SeedOption(Args);
+  // Up to 256 files mapped at once are guarded against being cut short
+  // while read; more would go unguarded.
   const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
   Settings.Jobs = static_cast<unsigned>(
-      IntegerOption(Args, "--jobs", static_cast<int32_t>(std::min(Cores, 1024u)), 1, 1024));
+      IntegerOption(Args, "--jobs", static_cast<int32_t>(std::min(Cores, 256u)), 1, 256));
   Settings.Json = Args.Has("--json");
   Settings.Progress = isatty(2) && !Args.Has("--quiet");
   if (OutDir) {

@@ -188,6 +188,6 @@ expect_usage("stamp with several inputs takes -o DIR, --suffix TEXT or --in-plac
   stamp ${INPUTS})
 expect_usage("--in-place goes without -o and --suffix" stamp ${INPUTS} --in-place -o ${B}/x)
 expect_usage("--var takes NAME=VALUE" stamp ${INPUTS} -o ${B}/x --var =v)
-expect_usage("--jobs takes a whole number from 1 to 1024" stamp ${INPUTS} -o ${B}/x --jobs 0)
+expect_usage("--jobs takes a whole number from 1 to 256" stamp ${INPUTS} -o ${B}/x --jobs 0)
 expect_usage("-o ${B}/in/b1.pdf is a file: several inputs take a folder"
   stamp ${INPUTS} -o ${B}/in/b1.pdf)
