@@ -40,14 +40,15 @@ endfunction()
 # Three inputs into a folder made for them, under their own names, with the
 # job's variables; names nobody defines stay as typed.
 string(TIMESTAMP YEAR "%Y")
-run(stamp ${INPUTS} -o ${B}/out --jobs 2 --angle 0
-  --text "Copy <%FileName%> <%Date:%Y%> <%who%> <%Nobody%>" --var Who=Tester --var who=Clerk)
+string(TIMESTAMP YEAR2 "%y")
+run(stamp ${INPUTS} -o ${B}/out --jobs 2 --angle 0 --size 10
+  --text "Copy <%FileName%> <%Date:%Y%> <%who%> <%Nobody%> <%date:%y%>" --var Who=Tester --var who=Clerk)
 if(NOT RC EQUAL 0 OR NOT ERR STREQUAL "3 stamped, 0 failed\n" OR NOT OUT STREQUAL "")
   message(FATAL_ERROR "a batch into a folder failed (${RC}): ${ERR}${OUT}")
 endif()
 foreach(N 1 2 3)
   text_of(${B}/out/b${N}.pdf)
-  if(NOT TEXT MATCHES "Copy b${N}\\.pdf ${YEAR} Clerk <%Nobody%>")
+  if(NOT TEXT MATCHES "Copy b${N}\\.pdf ${YEAR} Clerk <%Nobody%> ${YEAR2}")
     message(FATAL_ERROR "b${N}.pdf lacks its variables:\n${TEXT}")
   endif()
 endforeach()
