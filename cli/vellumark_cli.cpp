@@ -455,6 +455,9 @@ int StampBatch(const TvxArgs& Args, const vx::TvxWatermarkJob& Job) {
   const std::optional<std::string> SuffixText =
       Suffix == Args.Options.end() ? std::nullopt : std::optional(Suffix->second);
   if (Args.Positional.empty()) throw TvxUsageError{"stamp takes IN and -o OUT"};
+  // Said once here rather than by every file's load.
+  if (Args.Options.count("--repair") && Args.Options.count("--no-repair"))
+    throw TvxUsageError{"--repair and --no-repair exclude each other"};
   if (InPlace && (OutDir || SuffixText))
     throw TvxUsageError{"--in-place goes without -o and --suffix"};
   if (!InPlace && !OutDir && !SuffixText)

@@ -192,3 +192,5 @@ expect_usage("--var takes NAME=VALUE" stamp ${INPUTS} -o ${B}/x --var =v)
 expect_usage("--jobs takes a whole number from 1 to 256" stamp ${INPUTS} -o ${B}/x --jobs 0)
 expect_usage("-o ${B}/in/b1.pdf is a file: several inputs take a folder"
   stamp ${INPUTS} -o ${B}/in/b1.pdf)
+expect_usage("--repair and --no-repair exclude each other"
+  stamp ${INPUTS} -o ${B}/x --repair --no-repair)
