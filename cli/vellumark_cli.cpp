@@ -491,33 +491,14 @@ int StampBatch(const TvxArgs& Args, const vx::TvxWatermarkJob& Job) {
 }
 
 int Stamp(int argc, char** argv) {
-  std::vector<std::string> Known = {"-o",
-                                    "--password",
-                                    "--password-file",
-                                    "--text",
-                                    "--angle",
-                                    "--font",
-                                    "--size",
-                                    "--color",
-                                    "--stroke-color",
-                                    "--render",
-                                    "--horizontal",
-                                    "--vertical",
-                                    "--pages",
-                                    "--opacity",
-                                    "--embed",
-                                    "--job",
-                                    "--seed",
-                                    "--scale",
-                                    "--tile-gap",
-                                    "--layer-print",
-                                    "--layer-view",
-                                    "--suffix",
-                                    "--jobs",
-                                    "--var",
-                                    "--bates-start",
-                                    "--bates-digits",
-                                    "--bates-prefix"};
+  std::vector<std::string> Known = {
+      "-o",         "--password",    "--password-file", "--text",   "--angle",      "--font",
+      "--size",     "--color",       "--stroke-color",  "--render", "--horizontal", "--vertical",
+      "--pages",    "--opacity",     "--embed",         "--job",    "--seed",       "--scale",
+      "--tile-gap", "--layer-print", "--layer-view"};
+  // Several inputs, and the job's variables.
+  Known.insert(Known.end(), {"--suffix", "--jobs", "--var", "--bates-start", "--bates-digits",
+                             "--bates-prefix"});
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
   TvxArgs Args = ParseArgs(
