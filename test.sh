@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once as a normal
-# build, the fuzzer for a minute, then once more under ASan and UBSan.
+# build, the fuzzer for a minute, then once more under ASan and UBSan, and
+# the documents stamped side by side under ThreadSanitizer.
 # The fuzzers stop on any input that takes more than 10 s or 1 GB: loading is
 # meant to cost time and memory in proportion to the input.
 set -euo pipefail
@@ -45,3 +46,9 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVX_SANITIZE=ON
 cmake --build build-asan -j2
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== documents stamped side by side under ThreadSanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVX_TSAN=ON
+cmake --build build-tsan -j2 --target vxthreadtests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build-tsan --output-on-failure -R ConcurrentStamp

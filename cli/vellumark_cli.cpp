@@ -1,15 +1,20 @@
 // vellumark-cli: drives the engine from scripts and tests.
 #include <malloc.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/vxBatch.h"
 #include "cli/vxCliOptions.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/document/vxWatermarkJobRunner.h"
@@ -41,7 +46,8 @@ constexpr const char* Usage =
     "           [--owner-password O]\n"
     "           [--permissions LIST]]\n"
     "                              load IN and save it as a new file OUT\n"
-    "  stamp IN -o OUT [--password PW | --password-file FILE] [--no-repair]\n"
+    "  stamp IN -o OUT | IN... -o DIR | IN... --suffix TEXT [-o DIR] | IN... --in-place\n"
+    "          [--password PW | --password-file FILE] [--no-repair]\n"
     "          [--job FILE] [--text TEXT] [--angle N]\n"
     "          [--font FACE]\n"
     "          [--size PT] [--bold] [--italic] [--underline] [--strikeout]\n"
@@ -58,6 +64,16 @@ constexpr const char* Usage =
     "                              starts a new line; --seed N (1 or more)\n"
     "                              makes resource names and the file\n"
     "                              identifier reproducible, for tests\n"
+    "          [--recursive] [--jobs N] [--json] [--quiet]\n"
+    "          [--var NAME=VALUE]... [--bates-start N] [--bates-digits D]\n"
+    "          [--bates-prefix TEXT]\n"
+    "                              with several inputs, folders (--recursive:\n"
+    "                              their *.pdf files) or -o naming a folder,\n"
+    "                              stamp each file into DIR under its name,\n"
+    "                              as NAME+TEXT.pdf with --suffix (beside the\n"
+    "                              input without -o), or over the input with\n"
+    "                              --in-place; N files at a time (default:\n"
+    "                              one per core)\n"
     "  unstamp IN -o OUT [--password PW | --password-file FILE] [--no-repair]\n"
     "                              take off the watermarks stamped with --layer\n"
     "                              and save the result as OUT\n"
@@ -91,6 +107,19 @@ constexpr const char* Usage =
     "encrypt {level, userPassword, ownerPassword,\n"
     "permissions}, open. Options given on the command line override the file;\n"
     "a switch such as --bold adds to it.\n"
+    "A batch never writes over an input without --in-place. A file that fails\n"
+    "is named on standard error (NAME: reason) and the others go on; a summary\n"
+    "\"N stamped, M failed\" ends the run, with status 1 when any failed.\n"
+    "--json prints a line per file: {\"input\", \"output\", \"pages\", \"status\"\n"
+    "(ok or failed), \"message\", \"seconds\"}. On a terminal a progress line\n"
+    "shows unless --quiet. With --seed N the Ith file (from 0) draws as a single\n"
+    "stamp with --seed N+I would.\n"
+    "The text may name <%FileName%> (the input's name), <%Date%> and <%Time%>\n"
+    "(YYYY-MM-DD, HH:MM:SS when the run started), <%Date:FORMAT%> (strftime\n"
+    "codes such as %Y), <%Bates%> (a page number counted over all the inputs in\n"
+    "their order, from --bates-start N (1), --bates-digits D (6) digits long\n"
+    "with --bates-prefix before it) and NAME from --var NAME=VALUE; other\n"
+    "names stay as typed.\n"
     "\n"
     "Options:\n"
     "  --help      show this help and exit\n"
@@ -99,6 +128,8 @@ constexpr const char* Usage =
 struct TvxArgs {
   std::vector<std::string> Positional;
   std::map<std::string, std::string> Options;
+  // Every option with a value in order, for those that can be repeated.
+  std::vector<std::pair<std::string, std::string>> All;
   std::vector<std::string> Flags;
   bool Has(const std::string& Flag) const {
     for (const auto& F : Flags)
@@ -130,6 +161,7 @@ TvxArgs ParseArgs(int argc, char** argv, int First, const std::vector<std::strin
       if (!IsKnown) throw TvxUsageError{"unknown option '" + A + "'"};
       if (I + 1 >= argc) throw TvxUsageError{"option '" + A + "' needs a value"};
       Args.Options[A] = argv[++I];
+      Args.All.emplace_back(A, argv[I]);
     } else {
       Args.Positional.push_back(A);
     }
@@ -393,21 +425,97 @@ vx::TvxWatermarkJob StampJob(const TvxArgs& Args) {
   return Job;
 }
 
+// The variables of a run: --var, --bates-*, and the time it started.
+vxcli::TvxJobVariables JobVariables(const TvxArgs& Args) {
+  vxcli::TvxJobVariables V;
+  const std::time_t Now = std::time(nullptr);
+  localtime_r(&Now, &V.Now);
+  V.BatesStart = IntegerOption(Args, "--bates-start", 1, 0, 2147483647);
+  V.BatesDigits = IntegerOption(Args, "--bates-digits", 6, 1, 18);
+  if (auto It = Args.Options.find("--bates-prefix"); It != Args.Options.end())
+    V.BatesPrefix = It->second;
+  for (const auto& [Option, Value] : Args.All) {
+    if (Option != "--var") continue;
+    const size_t Equals = Value.find('=');
+    if (Equals == 0 || Equals == std::string::npos || Value.find_first_of("<%>") < Equals)
+      throw TvxUsageError{"--var takes NAME=VALUE"};
+    V.Values.emplace_back(Value.substr(0, Equals), Value.substr(Equals + 1));
+  }
+  return V;
+}
+
+// Several inputs, folders or a folder to write to: each file on its own,
+// side by side, a failure stopping none of the others.
+int StampBatch(const TvxArgs& Args, const vx::TvxWatermarkJob& Job) {
+  const bool InPlace = Args.Has("--in-place");
+  auto Out = Args.Options.find("-o");
+  auto Suffix = Args.Options.find("--suffix");
+  const std::optional<std::string> OutDir =
+      Out == Args.Options.end() ? std::nullopt : std::optional(Out->second);
+  const std::optional<std::string> SuffixText =
+      Suffix == Args.Options.end() ? std::nullopt : std::optional(Suffix->second);
+  if (Args.Positional.empty()) throw TvxUsageError{"stamp takes IN and -o OUT"};
+  // Said once here rather than by every file's load.
+  if (Args.Options.count("--repair") && Args.Options.count("--no-repair"))
+    throw TvxUsageError{"--repair and --no-repair exclude each other"};
+  if (InPlace && (OutDir || SuffixText))
+    throw TvxUsageError{"--in-place goes without -o and --suffix"};
+  if (!InPlace && !OutDir && !SuffixText)
+    throw TvxUsageError{"stamp with several inputs takes -o DIR, --suffix TEXT or --in-place"};
+  vxcli::TvxBatchSettings Settings;
+  Settings.Job = Job;
+  Settings.LoadOptions = Args.Options;
+  Settings.Variables = JobVariables(Args);
+  Settings.Seed = SeedOption(Args);
+  // Up to 256 files mapped at once are guarded against being cut short
+  // while read; more would go unguarded.
+  const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
+  Settings.Jobs = static_cast<unsigned>(
+      IntegerOption(Args, "--jobs", static_cast<int32_t>(std::min(Cores, 256u)), 1, 256));
+  Settings.Json = Args.Has("--json");
+  Settings.Progress = isatty(2) && !Args.Has("--quiet");
+  if (OutDir) {
+    std::error_code Error;
+    if (std::filesystem::exists(*OutDir, Error) && !std::filesystem::is_directory(*OutDir, Error))
+      throw TvxUsageError{"-o " + *OutDir + " is a file: several inputs take a folder"};
+    std::filesystem::create_directories(*OutDir, Error);
+    if (Error) throw vx::Exception("Cannot make the folder " + *OutDir + ": " + Error.message());
+  }
+  const std::vector<vxcli::TvxBatchFile> Files =
+      vxcli::BatchFiles(Args.Positional, Args.Has("--recursive"), OutDir, SuffixText, InPlace);
+  // The font is found and analysed once, before the workers need it.
+  vx::PrepareWatermarkFont(*vx::MakeWatermarkTemplate(Job)->Font);
+  // Each worker then has an arena of its own instead of waiting for one.
+  mallopt(M_ARENA_MAX, static_cast<int>(std::min(Settings.Jobs, 64u)) + 1);
+  return vxcli::RunBatch(Files, Settings);
+}
+
 int Stamp(int argc, char** argv) {
   std::vector<std::string> Known = {
       "-o",         "--password",    "--password-file", "--text",   "--angle",      "--font",
       "--size",     "--color",       "--stroke-color",  "--render", "--horizontal", "--vertical",
       "--pages",    "--opacity",     "--embed",         "--job",    "--seed",       "--scale",
       "--tile-gap", "--layer-print", "--layer-view"};
+  // Several inputs, and the job's variables.
+  Known.insert(Known.end(), {"--suffix", "--jobs", "--var", "--bates-start", "--bates-digits",
+                             "--bates-prefix"});
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
-  TvxArgs Args = ParseArgs(argc, argv, 2, Known,
-                           {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open",
-                            "--tile", "--tile-stagger", "--layer", "--replace"});
+  TvxArgs Args = ParseArgs(
+      argc, argv, 2, Known,
+      {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open", "--tile",
+       "--tile-stagger", "--layer", "--replace", "--recursive", "--in-place", "--json", "--quiet"});
   auto Out = Args.Options.find("-o");
+  std::error_code Error;
+  const bool Batch =
+      Args.Positional.size() > 1 || Args.Has("--recursive") || Args.Has("--in-place") ||
+      Args.Has("--json") || Args.Options.count("--suffix") ||
+      (Out != Args.Options.end() && std::filesystem::is_directory(Out->second, Error));
+  if (Batch) return StampBatch(Args, StampJob(Args));
   if (Args.Positional.size() != 1 || Out == Args.Options.end())
     throw TvxUsageError{"stamp takes IN and -o OUT"};
   const vx::TvxWatermarkJob Job = StampJob(Args);
+  const vxcli::TvxJobVariables Variables = JobVariables(Args);
   if (const std::optional<uint64_t> Seed = SeedOption(Args)) {
     vx::RandomSeed(*Seed);
     vx::SeedRandomBytes(*Seed);
@@ -423,6 +531,7 @@ int Stamp(int argc, char** argv) {
   vx::TvxPDFDocument Doc;
   Load(Doc, Args.Positional[0], Args);
   FontWork.join();
+  vxcli::SetJobVariables(Doc, Variables, Args.Positional[0], 0);
   std::vector<std::string> Notes;
   vx::RunWatermarkJob(Doc, Job, &Notes);
   for (const std::string& Note : Notes) std::fprintf(stderr, "%s\n", Note.c_str());

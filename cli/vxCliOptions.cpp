@@ -70,8 +70,8 @@ void ResolvePasswordFiles(TvxOptions& Options) {
   }
 }
 
-void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
-                  const TvxOptions& Options) {
+void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File, const TvxOptions& Options,
+                  std::function<void(const std::string&)> Warn) {
   auto It = Options.find("--password");
   const bool Given = It != Options.end();
   // Revisions 2 to 4 take PDFDocEncoding bytes; some writers took the
@@ -95,8 +95,11 @@ void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
   if (Strict && Options.count("--repair"))
     throw TvxUsageError{"--repair and --no-repair exclude each other"};
   Doc.RepairDamaged = !Strict;
-  Doc.OnWarning = [](vx::TvxCustomPDFDocument&, const std::string& Warning) {
-    std::fprintf(stderr, "warning: %s\n", Warning.c_str());
+  Doc.OnWarning = [Warn](vx::TvxCustomPDFDocument&, const std::string& Warning) {
+    if (Warn)
+      Warn(Warning);
+    else
+      std::fprintf(stderr, "warning: %s\n", Warning.c_str());
   };
   bool Loaded = false;
   try {

@@ -1,6 +1,7 @@
 // Pieces of the command line shared by its commands.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -40,9 +41,9 @@ struct TvxDamagedFile {
 // repaired unless "--no-repair" is given; warnings go to standard error.
 // Raises vx::Exception when the password is refused or the repair fails,
 // TvxDamagedFile on damage with "--no-repair", TvxUsageError when both
-// options are given.
-void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File,
-                  const TvxOptions& Options);
+// options are given. Warn, when given, takes the warnings instead.
+void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File, const TvxOptions& Options,
+                  std::function<void(const std::string&)> Warn = nullptr);
 
 // The options of output encryption, for a command's list of known options.
 extern const std::vector<std::string> EncryptionOptionNames;

@@ -214,6 +214,10 @@ struct TvxFontFile {
 
 const std::string NoData;
 
+// FreeType wants the making and freeing of faces of one library in one
+// thread at a time; a font's last holder may let it go on any thread.
+std::mutex FaceLifeLock;
+
 class TvxFreeTypeFont : public TvxPlatformFont {
  public:
   TvxFreeTypeFont(std::shared_ptr<FT_LibraryRec_> Library, std::shared_ptr<const TvxFontFile> File,
@@ -221,12 +225,15 @@ class TvxFreeTypeFont : public TvxPlatformFont {
                   bool FaceItalic)
       : FLibrary(std::move(Library)), FFile(std::move(File)), FFaceName(std::move(PDFName)) {
     const std::string& Src = FFile->RawData;
+    std::unique_lock<std::mutex> Life(FaceLifeLock);
     if (FT_New_Memory_Face(FLibrary.get(), reinterpret_cast<const FT_Byte*>(Src.data()),
                            static_cast<FT_Long>(Src.size()), FFile->FaceIndex, &FFace) != 0)
       throw Exception("Cannot load font \"" + LogFont.FaceName + "\"");
+    Life.unlock();
     Setup(LogFont, FaceWeight, FaceItalic);
   }
   ~TvxFreeTypeFont() override {
+    std::lock_guard<std::mutex> Life(FaceLifeLock);
     if (FFace) FT_Done_Face(FFace);
   }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <random>
 
 namespace vx {
@@ -14,6 +15,7 @@ std::mt19937_64& Generator() {
       static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   return G;
 }
+thread_local std::optional<std::mt19937_64> ThreadGenerator;
 
 }  // namespace
 
@@ -22,12 +24,21 @@ void RandomSeed(uint64_t Seed) {
   Generator().seed(Seed);
 }
 
+void SeedThreadRandom(uint64_t Seed) {
+  if (Seed == 0)
+    ThreadGenerator.reset();
+  else
+    ThreadGenerator.emplace(Seed);
+}
+
 void Randomize() {
   RandomSeed(static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()));
 }
 
 int32_t RandomInt(int32_t Range) {
   if (Range <= 1) return 0;
+  if (ThreadGenerator)
+    return static_cast<int32_t>((*ThreadGenerator)() % static_cast<uint64_t>(Range));
   std::lock_guard<std::mutex> Lock(RandomLock);
   // Modulo keeps the sequence identical across standard libraries.
   return static_cast<int32_t>(Generator()() % static_cast<uint64_t>(Range));

@@ -9,6 +9,10 @@
 namespace vx {
 
 void RandomSeed(uint64_t Seed);
+// Gives this thread a generator of its own, seeded with Seed, until it is
+// called again with 0: documents stamped side by side each draw the names
+// a run of their own would, whatever the other threads draw.
+void SeedThreadRandom(uint64_t Seed);
 // Seeds from the clock.
 void Randomize();
 // A draw in 0 .. Range - 1.

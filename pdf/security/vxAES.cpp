@@ -102,6 +102,7 @@ namespace {
 
 std::mutex SeededLock;
 std::optional<std::mt19937_64> Seeded;
+thread_local std::optional<std::mt19937_64> ThreadSeeded;
 
 }  // namespace
 
@@ -113,8 +114,19 @@ void SeedRandomBytes(uint64_t Seed) {
     Seeded.emplace(Seed);
 }
 
+void SeedThreadRandomBytes(uint64_t Seed) {
+  if (Seed == 0)
+    ThreadSeeded.reset();
+  else
+    ThreadSeeded.emplace(Seed);
+}
+
 std::string RandomBytes(size_t Count) {
   std::string Out(Count, '\0');
+  if (ThreadSeeded) {
+    for (char& C : Out) C = static_cast<char>((*ThreadSeeded)() >> 56);
+    return Out;
+  }
   {
     std::lock_guard<std::mutex> Guard(SeededLock);
     if (Seeded) {

@@ -34,5 +34,8 @@ std::string RandomBytes(size_t Count);
 // RandomBytes draw from a reproducible generator; 0 gives back the system's
 // random source. Never used by the program itself.
 void SeedRandomBytes(uint64_t Seed);
+// The same for this thread alone, ahead of the process-wide seed, so that
+// documents saved side by side each draw what a run of their own would.
+void SeedThreadRandomBytes(uint64_t Seed);
 
 }  // namespace vx

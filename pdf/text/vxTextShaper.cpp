@@ -24,6 +24,14 @@ struct TvxTextShaper::TvxHbFace {
 
 namespace {
 
+// HarfBuzz reads the locale on the first call for the default language,
+// which is not safe while another thread makes its first call too: the
+// static makes that call once, before any other thread's use.
+hb_language_t DefaultLanguage() {
+  static const hb_language_t Language = hb_language_get_default();
+  return Language;
+}
+
 // A run longer than this is shaped in pieces, so that no one shaping call
 // grows without bound; no watermark line comes near it.
 constexpr size_t MaxRun = 4096;
@@ -273,7 +281,7 @@ TvxShapedLine TvxTextShaper::ShapeLine(std::u16string_view Line) {
                         static_cast<int>(Run.End - Run.Start));
     hb_buffer_set_direction(Buffer, (Run.Level & 1) ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
     hb_buffer_set_script(Buffer, Scripts[Run.Start]);
-    hb_buffer_set_language(Buffer, hb_language_get_default());
+    hb_buffer_set_language(Buffer, DefaultLanguage());
     hb_shape(Hb.Font, Buffer, nullptr, 0);
     unsigned Count = 0;
     const hb_glyph_info_t* Info = hb_buffer_get_glyph_infos(Buffer, &Count);

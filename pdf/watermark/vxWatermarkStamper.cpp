@@ -441,8 +441,11 @@ std::u16string TvxWatermarkStamper::ExpandApplicationVariables(const std::u16str
       continue;
     }
     std::u16string Name = Text.substr(Open + 2, Close - Open - 2);
+    // The name is read whatever its case, an argument after a colon as
+    // typed: in a date format, %m and %M differ.
     std::u16string Key = Name;
-    for (char16_t& C : Key) C = Upper(C);
+    const size_t Colon = std::min(Key.find(u':'), Key.size());
+    for (size_t I = 0; I < Colon; ++I) Key[I] = Upper(Key[I]);
     auto It = Values.find(Key);
     if (It == Values.end()) {
       std::u16string Value;

@@ -79,6 +79,8 @@ class TvxWatermarkStamper {
   std::u16string ExpandFixedVariables(const std::u16string& Text) const;
   // <%Name%> replaced by what OnCalcVariables gives for Name (empty when it
   // gives nothing), in one pass: inserted values are not searched again.
+  // Names are asked once whatever their case; what follows a colon in one
+  // (an argument) keeps its case.
   std::u16string ExpandApplicationVariables(const std::u16string& Text, int32_t PageNo) const;
 
  private:

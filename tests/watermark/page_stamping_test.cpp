@@ -257,6 +257,19 @@ TEST_F(PageStampingTest, ApplicationVariablesExpandInOnePass) {
   EXPECT_EQ(S.ExpandApplicationVariables(u"<%Who%", 2), u"<%Who%");
 }
 
+TEST_F(PageStampingTest, AVariablesArgumentKeepsItsCase) {
+  std::vector<std::u16string> Asked;
+  Doc.OnCalcVariables = [&](TvxCustomPDFDocument&, const std::u16string& Name,
+                            std::u16string& Value, int32_t) {
+    Asked.push_back(Name);
+    Value = u"(" + Name + u")";
+  };
+  TvxWatermarkStamper S = Doc.Stamper();
+  EXPECT_EQ(S.ExpandApplicationVariables(u"<%Date:%m%> <%date:%M%> <%DATE:%m%>", 1),
+            u"(Date:%m) (date:%M) (Date:%m)");
+  EXPECT_EQ(Asked, (std::vector<std::u16string>{u"Date:%m", u"date:%M"}));
+}
+
 TEST_F(PageStampingTest, FixedVariables) {
   Doc.Info().SetAuthor(u"Ann <%Title%>");
   Doc.Info().SetTitle(u"Report");

@@ -1,0 +1,322 @@
+#include "cli/vxBatch.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+
+#include "pdf/document/vxWatermarkJobRunner.h"
+#include "pdf/objects/vxExceptions.h"
+#include "pdf/objects/vxRandom.h"
+#include "pdf/reader/vxRepair.h"
+#include "pdf/security/vxAES.h"
+#include "platform/vxUnicode.h"
+
+namespace vxcli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::u16string UpperAscii(std::u16string Text) {
+  for (char16_t& C : Text)
+    if (C >= u'a' && C <= u'z') C = static_cast<char16_t>(C - 32);
+  return Text;
+}
+
+std::string Formatted(const std::tm& Time, const std::string& Format) {
+  if (Format.empty()) return "";
+  char Buffer[512];
+  const size_t N = std::strftime(Buffer, sizeof Buffer, Format.c_str(), &Time);
+  return std::string(Buffer, N);
+}
+
+std::string Bates(const TvxJobVariables& V, int64_t Number) {
+  std::string Digits = std::to_string(Number);
+  if (Digits.size() < static_cast<size_t>(V.BatesDigits))
+    Digits.insert(0, static_cast<size_t>(V.BatesDigits) - Digits.size(), '0');
+  return V.BatesPrefix + Digits;
+}
+
+}  // namespace
+
+void SetJobVariables(vx::TvxCustomPDFDocument& Doc, const TvxJobVariables& Variables,
+                     const std::string& File, int64_t PagesBefore) {
+  const std::u16string Name = vx::Utf8ToUtf16(fs::path(File).filename().string());
+  Doc.OnCalcVariables = [&Variables, Name, PagesBefore](vx::TvxCustomPDFDocument&,
+                                                        const std::u16string& Variable,
+                                                        std::u16string& Value, int32_t PageNo) {
+    const std::u16string Key = UpperAscii(Variable);
+    if (Key == u"FILENAME") {
+      Value = Name;
+    } else if (Key == u"DATE") {
+      Value = vx::Utf8ToUtf16(Formatted(Variables.Now, "%Y-%m-%d"));
+    } else if (Key == u"TIME") {
+      Value = vx::Utf8ToUtf16(Formatted(Variables.Now, "%H:%M:%S"));
+    } else if (Key.rfind(u"DATE:", 0) == 0) {
+      Value = vx::Utf8ToUtf16(Formatted(Variables.Now, vx::Utf16ToUtf8(Variable.substr(5))));
+    } else if (Key == u"BATES") {
+      Value = vx::Utf8ToUtf16(Bates(Variables, Variables.BatesStart + PagesBefore + PageNo - 1));
+    } else {
+      // The last --var of a name wins; what nobody defines stays as typed.
+      Value = u"<%" + Variable + u"%>";
+      for (const auto& Defined : Variables.Values)
+        if (UpperAscii(vx::Utf8ToUtf16(Defined.first)) == Key)
+          Value = vx::Utf8ToUtf16(Defined.second);
+    }
+  };
+}
+
+bool UsesBates(const std::u16string& Text) {
+  return UpperAscii(Text).find(u"<%BATES%>") != std::u16string::npos;
+}
+
+namespace {
+
+bool IsPdfName(const fs::path& Path) {
+  std::string Ext = Path.extension().string();
+  for (char& C : Ext) C = static_cast<char>(C >= 'A' && C <= 'Z' ? C + 32 : C);
+  return Ext == ".pdf";
+}
+
+// The path as it names the file, so that two spellings compare equal.
+std::string Identity(const std::string& Path) {
+  std::error_code Error;
+  const fs::path P = fs::weakly_canonical(fs::absolute(Path, Error), Error);
+  return Error ? Path : P.string();
+}
+
+}  // namespace
+
+std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, bool Recursive,
+                                     const std::optional<std::string>& OutDir,
+                                     const std::optional<std::string>& Suffix, bool InPlace) {
+  std::vector<TvxBatchFile> Files;
+  for (const std::string& Input : Inputs) {
+    std::error_code Error;
+    if (!fs::is_directory(Input, Error)) {
+      Files.push_back({Input, "", ""});
+      continue;
+    }
+    if (!Recursive) {
+      Files.push_back({Input, "", "is a folder: give --recursive to stamp the files in it"});
+      continue;
+    }
+    std::vector<std::string> Found;
+    fs::recursive_directory_iterator It(Input, fs::directory_options::skip_permission_denied,
+                                        Error);
+    for (; !Error && It != fs::recursive_directory_iterator(); It.increment(Error))
+      if (It->is_regular_file(Error) && IsPdfName(It->path())) Found.push_back(It->path().string());
+    if (Error) Files.push_back({Input, "", "cannot be read as a folder: " + Error.message()});
+    std::sort(Found.begin(), Found.end());
+    for (std::string& F : Found) Files.push_back({std::move(F), "", ""});
+  }
+
+  std::set<std::string> InputIds, Taken;
+  for (const TvxBatchFile& F : Files) InputIds.insert(Identity(F.Input));
+  for (TvxBatchFile& F : Files) {
+    if (!F.Refused.empty()) continue;
+    const fs::path In(F.Input);
+    if (InPlace) {
+      F.Output = F.Input;
+      // A save names its file *.pdf; any other name would not be replaced.
+      if (vx::TvxCustomPDFDocument::TargetFileName(F.Input) != F.Input)
+        F.Refused = "cannot be replaced in place: its name does not end in .pdf";
+    } else {
+      const fs::path Dir = OutDir ? fs::path(*OutDir) : In.parent_path();
+      const std::string Name =
+          Suffix ? In.stem().string() + *Suffix + ".pdf" : In.filename().string();
+      F.Output = vx::TvxCustomPDFDocument::TargetFileName((Dir / Name).string());
+      if (InputIds.count(Identity(F.Output)))
+        F.Refused = "would be written over an input (" + F.Output + "); --in-place allows that";
+    }
+    if (F.Refused.empty() && !Taken.insert(Identity(F.Output)).second)
+      F.Refused = "another input is written to " + F.Output;
+  }
+  return Files;
+}
+
+namespace {
+
+using TvxClock = std::chrono::steady_clock;
+
+// Everything the workers share: the next file, the page counts in input
+// order, and standard error with its progress line.
+class TvxBatch {
+ public:
+  TvxBatch(const std::vector<TvxBatchFile>& Files, const TvxBatchSettings& Settings)
+      : FFiles(Files),
+        FSettings(Settings),
+        FBates(UsesBates(Settings.Job.Text)),
+        FPages(Files.size(), -1),
+        FPagesBefore(Files.size(), 0),
+        FStart(TvxClock::now()) {}
+
+  int Run() {
+    const size_t Workers = std::max<size_t>(1, std::min<size_t>(FSettings.Jobs, FFiles.size()));
+    std::vector<std::thread> Threads;
+    for (size_t I = 0; I < Workers; ++I) Threads.emplace_back([this] { Work(); });
+    {
+      std::unique_lock<std::mutex> Lock(FLock);
+      while (FDone < FFiles.size()) {
+        if (FSettings.Progress) DrawProgress();
+        FChanged.wait_for(Lock, std::chrono::milliseconds(100));
+      }
+      EraseProgress();
+    }
+    for (std::thread& T : Threads) T.join();
+    std::fprintf(stderr, "%zu stamped, %zu failed\n", FDone - FFailed, FFailed);
+    return FFailed > 0 ? 1 : 0;
+  }
+
+ private:
+  void Work() {
+    for (;;) {
+      const size_t I = FNext.fetch_add(1);
+      if (I >= FFiles.size()) return;
+      Stamp(I);
+    }
+  }
+
+  // Notes page count Pages of file I (0 when it failed) and, once every
+  // file before it is counted, what comes before each.
+  void Counted(size_t I, int64_t Pages) {
+    std::lock_guard<std::mutex> Lock(FLock);
+    if (FPages[I] >= 0) return;
+    FPages[I] = Pages;
+    while (FCounted < FPages.size() && FPages[FCounted] >= 0) {
+      FPagesBefore[FCounted] = FSum;
+      FSum += FPages[FCounted++];
+    }
+    FChanged.notify_all();
+  }
+
+  // Files are taken in order, so every earlier one is being loaded already
+  // or done: the wait ends.
+  int64_t PagesBefore(size_t I) {
+    std::unique_lock<std::mutex> Lock(FLock);
+    FChanged.wait(Lock, [&] { return FCounted > I; });
+    return FPagesBefore[I];
+  }
+
+  void Stamp(size_t I) {
+    const TvxBatchFile& F = FFiles[I];
+    const TvxClock::time_point Begin = TvxClock::now();
+    std::string Message;
+    std::vector<std::string> Notes;
+    int32_t Pages = 0;
+    bool Ok = false;
+    if (FSettings.Seed) {
+      uint64_t Seed = *FSettings.Seed + I;
+      if (Seed == 0) Seed = 1;
+      vx::SeedThreadRandom(Seed);
+      vx::SeedThreadRandomBytes(Seed);
+    }
+    try {
+      if (!F.Refused.empty()) throw vx::Exception(F.Refused);
+      vx::TvxPDFDocument Doc;
+      LoadDocument(Doc, F.Input, FSettings.LoadOptions, [this, &F](const std::string& Warning) {
+        std::lock_guard<std::mutex> Lock(FLock);
+        EraseProgress();
+        std::fprintf(stderr, "%s: warning: %s\n", F.Input.c_str(), Warning.c_str());
+      });
+      Pages = Doc.PageCount();
+      Counted(I, Pages);
+      SetJobVariables(Doc, FSettings.Variables, F.Input, FBates ? PagesBefore(I) : 0);
+      vx::RunWatermarkJob(Doc, FSettings.Job, &Notes);
+      // Opening each of many results is not what a batch wants.
+      Doc.OpenAfterSave = false;
+      Doc.SaveToFile(F.Output);
+      Ok = true;
+    } catch (const TvxDamagedFile& E) {
+      Message = E.Message + "; " + std::string(vx::msg::RepairMayRecover);
+    } catch (const TvxUsageError& E) {
+      Message = E.Message;
+    } catch (const std::exception& E) {
+      Message = E.what();
+    }
+    Counted(I, 0);  // after a failure; a no-op once counted
+    if (FSettings.Seed) {
+      vx::SeedThreadRandom(0);
+      vx::SeedThreadRandomBytes(0);
+    }
+    const double Seconds = std::chrono::duration<double>(TvxClock::now() - Begin).count();
+    std::lock_guard<std::mutex> Lock(FLock);
+    if (!Ok || !Notes.empty()) EraseProgress();
+    for (const std::string& Note : Notes)
+      std::fprintf(stderr, "%s: %s\n", F.Input.c_str(), Note.c_str());
+    if (!Ok) std::fprintf(stderr, "%s: %s\n", F.Input.c_str(), Message.c_str());
+    if (FSettings.Json) {
+      nlohmann::json Line = {{"input", F.Input},   {"output", F.Output},
+                             {"pages", Pages},     {"status", Ok ? "ok" : "failed"},
+                             {"message", Message}, {"seconds", Seconds}};
+      // File names need not be UTF-8: what is not becomes U+FFFD.
+      std::printf("%s\n",
+                  Line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+      std::fflush(stdout);
+    }
+    ++FDone;
+    if (!Ok) ++FFailed;
+    if (Ok) FPagesDone += Pages;
+    FChanged.notify_all();
+  }
+
+  // Under FLock, at most ten times a second.
+  void DrawProgress() {
+    const TvxClock::time_point Now = TvxClock::now();
+    if (FShown && Now - FDrawn < std::chrono::milliseconds(100)) return;
+    FDrawn = Now;
+    const double Elapsed = std::chrono::duration<double>(Now - FStart).count();
+    const double Rate = Elapsed > 0 ? static_cast<double>(FPagesDone) / Elapsed : 0;
+    std::string Line = "files " + std::to_string(FDone) + "/" + std::to_string(FFiles.size()) +
+                       ", pages " + std::to_string(FPagesDone) + ", " +
+                       std::to_string(static_cast<int64_t>(Rate)) + " pages/s";
+    if (FDone > 0)
+      Line += ", ~" +
+              std::to_string(static_cast<int64_t>(Elapsed / static_cast<double>(FDone) *
+                                                      static_cast<double>(FFiles.size() - FDone) +
+                                                  0.5)) +
+              " s left";
+    std::fprintf(stderr, "\r%s\033[K", Line.c_str());
+    std::fflush(stderr);
+    FShown = true;
+  }
+
+  // Under FLock.
+  void EraseProgress() {
+    if (!FShown) return;
+    std::fputs("\r\033[K", stderr);
+    FShown = false;
+  }
+
+  const std::vector<TvxBatchFile>& FFiles;
+  const TvxBatchSettings& FSettings;
+  const bool FBates;
+  std::atomic<size_t> FNext{0};
+  std::mutex FLock;
+  std::condition_variable FChanged;
+  std::vector<int64_t> FPages, FPagesBefore;
+  size_t FCounted = 0;
+  int64_t FSum = 0;
+  size_t FDone = 0, FFailed = 0;
+  int64_t FPagesDone = 0;
+  bool FShown = false;
+  const TvxClock::time_point FStart;
+  TvxClock::time_point FDrawn;
+};
+
+}  // namespace
+
+int RunBatch(const std::vector<TvxBatchFile>& Files, const TvxBatchSettings& Settings) {
+  return TvxBatch(Files, Settings).Run();
+}
+
+}  // namespace vxcli

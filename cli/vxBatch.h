@@ -1,0 +1,67 @@
+// Stamping many files in one run: where each result goes, the variables a
+// job can name, and the workers that stamp the files side by side.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/vxCliOptions.h"
+#include "pdf/document/vxCstPDFDoc.h"
+#include "pdf/watermark/vxWatermarkJob.h"
+
+namespace vxcli {
+
+// What a watermark's text can name as <%Name%> besides the engine's own.
+struct TvxJobVariables {
+  std::tm Now{};  // the run's start, local time
+  int64_t BatesStart = 1;
+  int32_t BatesDigits = 6;
+  std::string BatesPrefix;
+  std::vector<std::pair<std::string, std::string>> Values;  // --var NAME=VALUE
+};
+
+// Gives Doc the values of Variables for the input File, whose first page
+// has the Bates number BatesStart + PagesBefore. Names are matched without
+// regard to case; a name the run does not define stays as typed.
+void SetJobVariables(vx::TvxCustomPDFDocument& Doc, const TvxJobVariables& Variables,
+                     const std::string& File, int64_t PagesBefore);
+
+// Whether Text names <%Bates%>, so that page counts must be known in order.
+bool UsesBates(const std::u16string& Text);
+
+struct TvxBatchFile {
+  std::string Input;
+  std::string Output;
+  std::string Refused;  // why the file is not stamped at all, if it is not
+};
+
+// Where the results go: into OutDir (when given) under the input's name, or
+// NAME+Suffix+".pdf" there or beside the input, or over the input with
+// InPlace. Folders among Inputs give their *.pdf files, sorted by path, with
+// Recursive. A result that would replace an input without InPlace, or that
+// another input's result already takes, is refused.
+std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, bool Recursive,
+                                     const std::optional<std::string>& OutDir,
+                                     const std::optional<std::string>& Suffix, bool InPlace);
+
+struct TvxBatchSettings {
+  vx::TvxWatermarkJob Job;
+  TvxOptions LoadOptions;  // --password, --repair and the like
+  TvxJobVariables Variables;
+  // File I draws its names and identifier from Seed + I (skipping 0), as a
+  // single stamp with that seed would.
+  std::optional<uint64_t> Seed;
+  unsigned Jobs = 1;
+  bool Json = false;
+  bool Progress = false;
+};
+
+// Stamps every file, Settings.Jobs at a time. Failures are named on
+// standard error and do not stop the others; returns 1 when any failed.
+int RunBatch(const std::vector<TvxBatchFile>& Files, const TvxBatchSettings& Settings);
+
+}  // namespace vxcli
