@@ -57,6 +57,7 @@ constexpr const char* Usage =
     "          [--opacity PCT] [--scale PCT] [--embed none|full|subset] [--open]\n"
     "          [--tile [--tile-gap X,Y] [--tile-stagger]]\n"
     "          [--layer [--layer-print on|off] [--layer-view on|off]] [--replace]\n"
+    "          [--compact]\n"
     "          [--encrypt 40|128|aes128|aes256 [--user-password U]\n"
     "           [--owner-password O] [--permissions LIST]] [--seed N]\n"
     "                              stamp a text watermark on the pages of IN\n"
@@ -99,11 +100,12 @@ constexpr const char* Usage =
     "artifact that text extraction skips; --layer-print off and --layer-view off\n"
     "keep it off paper or off screen. Such watermarks can be listed with info,\n"
     "taken off with unstamp, and replaced by the next stamp with --replace.\n"
+    "--compact lets pages stamped alike share one watermark stream.\n"
     "--job FILE reads the watermark and the output's settings from a JSON job\n"
     "file, as the window saves it: text, angle, font {name, size, bold, italic,\n"
     "underline, strikeout, color}, strokeColor, render, horizontal, vertical,\n"
     "over, pages, opacity, scale, tile, tileGap, tileStagger, layer, layerPrint,\n"
-    "layerView, replace, embed,\n"
+    "layerView, replace, compact, embed,\n"
     "encrypt {level, userPassword, ownerPassword,\n"
     "permissions}, open. Options given on the command line override the file;\n"
     "a switch such as --bold adds to it.\n"
@@ -216,6 +218,7 @@ int Info(int argc, char** argv) {
       if (C == '\r' || C == '\n') C = ' ';
     Layer += " \"" + One + "\"";
   }
+  if (Found.MoreTexts > 0) Layer += " and " + std::to_string(Found.MoreTexts) + " more";
   Line("watermarks", Layer);
   if (Found.PlainPages > 0)
     Line("watermarks-not-in-layer", std::to_string(Found.PlainPages) + " page(s)");
@@ -422,6 +425,7 @@ vx::TvxWatermarkJob StampJob(const TvxArgs& Args) {
   }
   Job.Layer = Job.Layer || Args.Has("--layer");
   Job.Replace = Job.Replace || Args.Has("--replace");
+  Job.Compact = Job.Compact || Args.Has("--compact");
   return Job;
 }
 
@@ -501,10 +505,10 @@ int Stamp(int argc, char** argv) {
                              "--bates-prefix"});
   Known.insert(Known.end(), vxcli::EncryptionOptionNames.begin(),
                vxcli::EncryptionOptionNames.end());
-  TvxArgs Args = ParseArgs(
-      argc, argv, 2, Known,
-      {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open", "--tile",
-       "--tile-stagger", "--layer", "--replace", "--recursive", "--in-place", "--json", "--quiet"});
+  TvxArgs Args = ParseArgs(argc, argv, 2, Known,
+                           {"--bold", "--italic", "--underline", "--strikeout", "--over", "--open",
+                            "--tile", "--tile-stagger", "--layer", "--replace", "--compact",
+                            "--recursive", "--in-place", "--json", "--quiet"});
   auto Out = Args.Options.find("-o");
   std::error_code Error;
   const bool Batch =

@@ -590,3 +590,22 @@ endif()
 expect_usage("--layer-print takes off or on"
   stamp ${DATA}/two_pages.pdf -o ${WORK}/x.pdf --layer-print maybe)
 expect_usage("unstamp takes IN and -o OUT" unstamp ${DATA}/two_pages.pdf)
+
+# --compact: pages stamped alike share one watermark stream, and still read.
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/each.pdf --seed 3 --angle 0
+  --text "SAME")
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/compact.pdf --seed 3 --angle 0
+  --text "SAME" --compact RESULT_VARIABLE RC)
+file(STRINGS ${WORK}/each.pdf EACH_STREAMS REGEX "\\(SAME\\) Tj")
+file(STRINGS ${WORK}/compact.pdf COMPACT_STREAMS REGEX "\\(SAME\\) Tj")
+list(LENGTH EACH_STREAMS NE)
+list(LENGTH COMPACT_STREAMS NC)
+if(NOT RC EQUAL 0 OR NOT NE EQUAL 2 OR NOT NC EQUAL 1)
+  message(FATAL_ERROR "--compact must share the watermark stream (${RC}: ${NE} vs ${NC})")
+endif()
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} -f 2 -l 2 ${WORK}/compact.pdf - OUTPUT_VARIABLE TEXT2)
+  if(NOT TEXT2 MATCHES "SAME")
+    message(FATAL_ERROR "the shared watermark is missing on page 2:\n${TEXT2}")
+  endif()
+endif()
