@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
   vx::app::TvxQtScreen Screen;
   vx::SetScreenService(&Screen);
   vx::app::TvxQtPlatform Platform;
+  vx::app::TForm1::RememberSettings = true;
   int Result;
   {
     vx::app::TForm1 Form1(Platform);

@@ -23,6 +23,7 @@
 
 #include "app/vxColorSelector.h"
 #include "app/vxPreviewWindow.h"
+#include "app/vxRemembered.h"
 #include "app/vxWatermarkJob.h"
 #include "pdf/document/vxWatermarkJobRunner.h"
 #include "pdf/objects/vxExceptions.h"
@@ -76,6 +77,7 @@ TForm1::TForm1(TvxAppPlatform& Platform, QWidget* Parent)
   // A new job's font, its size in points: the watermark in the file must
   // not depend on the screen (48 pixels at 96 dpi, 36 points, at any dpi).
   FontDialog1.Font = FromWatermarkJob(FJob).Font;
+  if (RememberSettings) LoadRememberedOptions(FJob);
 
   const QString PdfFilter = QStringLiteral("Adobe PDF files (*.pdf)|*.pdf");
   OpenDialog1 = {
@@ -428,6 +430,8 @@ void TForm1::Button1Click() {
     OpenDialog1.Directory = !Edit1->text().trimmed().isEmpty() && Named.dir().exists()
                                 ? Named.absolutePath()
                                 : QString();
+    if (OpenDialog1.Directory.isEmpty() && RememberSettings)
+      OpenDialog1.Directory = RememberedFolder();
     std::optional<QString> Path = FPlatform.OpenFileDialog(this, OpenDialog1);
     if (!Path) return;
     OpenPath(*Path);
@@ -459,6 +463,7 @@ void TForm1::OpenPath(const QString& Path) {
     FSavedPath.clear();
     FBoxPath = Path;
     if (LoadDocument(Path) && PDOC->IsLoaded()) {
+      if (RememberSettings) RememberFolder(QFileInfo(Path).absolutePath());
       const int32_t Pages = PDOC->PageCount();
       QString Text = QStringLiteral("%1: %2 page%3")
                          .arg(QFileInfo(Path).fileName())
@@ -586,6 +591,7 @@ void TForm1::OptionsClick() {
     // The controls' own values stay as they are; only the options change.
     if (std::optional<TvxWatermarkJob> Edited = FPlatform.OptionsDialog(this, FJob)) {
       FJob = *Edited;
+      if (RememberSettings) SaveRememberedOptions(FJob);
       PreviewChanged();
     }
   });

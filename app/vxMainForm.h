@@ -47,6 +47,10 @@ class TForm1 : public QWidget {
       "2020";
 
   explicit TForm1(TvxAppPlatform& Platform, QWidget* Parent = nullptr);
+  // Whether windows made from now on start from the options and folder
+  // the last run left (QSettings), and keep them for the next; the program
+  // turns it on, tests that do not test it leave it off.
+  static inline bool RememberSettings = false;
   ~TForm1() override;
 
   // Handlers; each shows what it raises in an error box.

@@ -74,6 +74,7 @@ class TestJob : public QObject {
   void TitleSaysWhatTheLoadAndTheSaveDid();
   void TheBoxNamesTheDocumentAndDialogsStartBesideIt();
   void AFailedSaveNamesTheFile();
+  void OptionsAndFolderAreRememberedBetweenRuns();
   void OptionsDialogSetsTheJobsOtherOptions();
 
  private:

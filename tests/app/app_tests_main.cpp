@@ -1,5 +1,6 @@
 // Runs the window's tests on Qt's offscreen platform.
 #include <QApplication>
+#include <QStandardPaths>
 #include <QTest>
 #include <clocale>
 
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
   QApplication App(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   QCoreApplication::setApplicationName(QStringLiteral("Vellumark"));
+  // Settings the window remembers go to a test location, never the user's.
+  QStandardPaths::setTestModeEnabled(true);
   vx::app::TvxQtScreen Screen;
   vx::SetScreenService(&Screen);
 

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
@@ -20,6 +21,7 @@
 
 #include "app/vxColorSelector.h"
 #include "app/vxMainForm.h"
+#include "app/vxRemembered.h"
 #include "app_test_support.h"
 #include "app_tests.h"
 #include "pdf/objects/vxRandom.h"
@@ -619,4 +621,49 @@ void TestJob::AFailedSaveNamesTheFile() {
   QTest::mouseClick(Form.Button3, Qt::LeftButton);
   VX_EXPECT_NO_ERRORS(Platform);
   QVERIFY(QFileInfo::exists(Target));
+}
+
+// The options set in the dialog and the folder of the last file opened are
+// there for the next window; restoring the defaults is remembered too.
+void TestJob::OptionsAndFolderAreRememberedBetweenRuns() {
+  QSettings().clear();
+  TForm1::RememberSettings = true;
+  struct TReset {
+    ~TReset() {
+      QSettings().clear();
+      TForm1::RememberSettings = false;
+    }
+  } Reset;
+  {
+    TFakePlatform Platform;
+    TForm1 Form(Platform);
+    TvxWatermarkJob Wanted = Form.Job();
+    Wanted.Tile = true;
+    Wanted.Opacity = 30;
+    Platform.OptionsAnswer = Wanted;
+    Form.OptionsAction->trigger();
+    Platform.OpenAnswers = {Letter};
+    QTest::mouseClick(Form.Button1, Qt::LeftButton);
+    VX_EXPECT_NO_ERRORS(Platform);
+  }
+  {
+    TFakePlatform Platform;
+    TForm1 Form(Platform);
+    QVERIFY(Form.Job().Tile);
+    QCOMPARE(Form.Job().Opacity, 30);
+    // The text and the font are a new job's.
+    QVERIFY(Form.Job().Text == TvxWatermarkJob{}.Text);
+    Platform.OpenAnswers = {QString()};
+    QTest::mouseClick(Form.Button1, Qt::LeftButton);
+    QCOMPARE(QDir(Platform.OpenDialogs.back().Directory), QDir(Dir->path()));
+    TvxWatermarkJob Defaults = Form.Job();
+    CopyOptions(TvxWatermarkJob{}, Defaults);
+    Platform.OptionsAnswer = Defaults;
+    Form.OptionsAction->trigger();
+  }
+  {
+    TFakePlatform Platform;
+    TForm1 Form(Platform);
+    QVERIFY(Form.Job() == TvxWatermarkJob{});
+  }
 }
