@@ -250,13 +250,18 @@ void TForm1::CreateControls() {
   SaveJobAction->setObjectName(QStringLiteral("SaveJobAction"));
   OptionsAction = new QAction(QStringLiteral("Options\u2026"), this);
   OptionsAction->setObjectName(QStringLiteral("OptionsAction"));
+  ShowSavedAction = new QAction(QStringLiteral("Show saved file in folder"), this);
+  ShowSavedAction->setObjectName(QStringLiteral("ShowSavedAction"));
+  ShowSavedAction->setEnabled(false);
   addAction(OptionsAction);
   addAction(LoadJobAction);
   addAction(SaveJobAction);
+  addAction(ShowSavedAction);
   setContextMenuPolicy(Qt::ActionsContextMenu);
   connect(LoadJobAction, &QAction::triggered, this, &TForm1::LoadJobClick);
   connect(SaveJobAction, &QAction::triggered, this, &TForm1::SaveJobClick);
   connect(OptionsAction, &QAction::triggered, this, &TForm1::OptionsClick);
+  connect(ShowSavedAction, &QAction::triggered, this, &TForm1::ShowSavedClick);
 }
 
 void TForm1::CenterOnScreen() {
@@ -563,6 +568,7 @@ void TForm1::Button3Click() {
     }
     FUnsavedStamp = false;
     FSavedPath = *Target;
+    ShowSavedAction->setEnabled(true);
     const int32_t Pages = PDOC->PageCount();
     ShowStatus(QStringLiteral("Saved %1 page%2 to %3")
                    .arg(Pages)
@@ -600,6 +606,13 @@ void TForm1::OptionsClick() {
 void TForm1::ShowStatus(const QString& Text) {
   // The title keeps the form's own caption first.
   setWindowTitle(QStringLiteral("Vellumark  2.0 \u2014 ") + Text);
+}
+
+void TForm1::ShowSavedClick() {
+  Guarded([this] {
+    if (!FSavedPath.isEmpty())
+      FPlatform.ShellOpen(QStringLiteral("open"), QFileInfo(FSavedPath).absolutePath());
+  });
 }
 
 void TForm1::PreviewChanged() {

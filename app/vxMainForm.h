@@ -67,6 +67,8 @@ class TForm1 : public QWidget {
   void OptionsClick();
   // Shows the preview window, drawn again after every change.
   void PreviewClick();
+  // Opens the folder of the file saved last.
+  void ShowSavedClick();
   // A PDF file dropped on the window opens as "Open" would; false when the
   // data names none.
   bool OpenDropped(const QMimeData& Data);
@@ -111,6 +113,7 @@ class TForm1 : public QWidget {
   QAction* LoadJobAction;
   QAction* SaveJobAction;
   QAction* OptionsAction;
+  QAction* ShowSavedAction;  // enabled once a file is saved
 
   std::unique_ptr<TvxPDFDocument> PDOC;
   // Made on first use; a child window, freed with the form.

@@ -556,6 +556,7 @@ void TestJob::OptionsDialogSetsTheJobsOtherOptions() {
 void TestJob::TitleSaysWhatTheLoadAndTheSaveDid() {
   TFakePlatform Platform;
   TForm1 Form(Platform);
+  QVERIFY(!Form.ShowSavedAction->isEnabled());
   const QString Target = Out(QStringLiteral("titled.pdf"));
   Platform.OpenAnswers = {Letter};
   QTest::mouseClick(Form.Button1, Qt::LeftButton);
@@ -564,6 +565,12 @@ void TestJob::TitleSaysWhatTheLoadAndTheSaveDid() {
   QTest::mouseClick(Form.Button3, Qt::LeftButton);
   VX_EXPECT_NO_ERRORS(Platform);
   QCOMPARE(Form.windowTitle(), QStringLiteral("Vellumark  2.0 \u2014 Saved 1 page to titled.pdf"));
+  // The saved file's folder opens from the context menu.
+  QVERIFY(Form.ShowSavedAction->isEnabled());
+  Platform.ShellOpens.clear();
+  Form.ShowSavedAction->trigger();
+  QCOMPARE(Platform.ShellOpens.size(), size_t(1));
+  QCOMPARE(QDir(Platform.ShellOpens[0].second), QDir(Dir->path()));
 }
 
 // A file typed into the box after another was opened is the one stamped;

@@ -482,8 +482,8 @@ void TestWindow::JobFileCommandsInTheContextMenu() {
   TFakePlatform Platform;
   TForm1 Form(Platform);
   QCOMPARE(Form.contextMenuPolicy(), Qt::ActionsContextMenu);
-  QCOMPARE(Form.actions(),
-           (QList<QAction*>{Form.OptionsAction, Form.LoadJobAction, Form.SaveJobAction}));
+  QCOMPARE(Form.actions(), (QList<QAction*>{Form.OptionsAction, Form.LoadJobAction,
+                                            Form.SaveJobAction, Form.ShowSavedAction}));
   QCOMPARE(Form.LoadJobAction->text(), QStringLiteral("Load job\u2026"));
   QCOMPARE(Form.SaveJobAction->text(), QStringLiteral("Save job\u2026"));
 
