@@ -364,6 +364,15 @@ bool TForm1::LoadOnce(const QString& Path) {
   // Every load starts from an empty document, whatever an earlier one left.
   PDOC->ClearDocument();
   bool Loaded = false;
+  // What a repair mended is told once the load is done.
+  FLoadWarnings.clear();
+  PDOC->OnWarning = [this](TvxCustomPDFDocument&, const std::string& Warning) {
+    FLoadWarnings << QString::fromStdString(Warning);
+  };
+  struct TvxEndWarnings {
+    TvxCustomPDFDocument& Doc;
+    ~TvxEndWarnings() { Doc.OnWarning = nullptr; }
+  } EndWarnings{*PDOC};
   try {
     Loaded = PDOC->LoadFromFile(LocalPath(Path));
   } catch (...) {
@@ -477,6 +486,15 @@ void TForm1::OpenPath(const QString& Path) {
       if (PDOC->IsEncrypted()) Text += QStringLiteral(", encrypted");
       if (!FRepairPath.isEmpty() && FRepairPath == Path) Text += QStringLiteral(", repaired");
       ShowStatus(Text);
+      if (!FLoadWarnings.isEmpty()) {
+        // The details, not only on standard error; a long list is cut short.
+        constexpr qsizetype Shown = 20;
+        QStringList Lines = FLoadWarnings.mid(0, Shown);
+        if (FLoadWarnings.size() > Shown)
+          Lines << QStringLiteral("\u2026 and %1 more").arg(FLoadWarnings.size() - Shown);
+        FPlatform.MessageBox(this, QStringLiteral("\"%1\" was mended while it loaded:\n%2")
+                                       .arg(QFileInfo(Path).fileName(), Lines.join(u'\n')));
+      }
     }
     PreviewChanged();
   }

@@ -3,6 +3,7 @@
 // the whole job. Platform services come through TvxAppPlatform.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <deque>
 #include <memory>
@@ -156,8 +157,9 @@ class TForm1 : public QWidget {
   TvxWatermarkJob FJob;
   double FScale = 1.0;
   QSize FFixedSize;
-  QString FLoadedPath;  // the file the document was loaded from
-  QString FBoxPath;     // the source as the box named it when it was opened
+  QString FLoadedPath;        // the file the document was loaded from
+  QString FBoxPath;           // the source as the box named it when it was opened
+  QStringList FLoadWarnings;  // what the last load mended
   bool FUnsavedStamp = false;
   // The file the last save wrote: every job saved so far, the state a job
   // whose save did not happen goes back to.

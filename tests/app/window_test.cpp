@@ -378,6 +378,12 @@ void TestWindow::DamagedFileRepairedWhenTheUserAgrees() {
   QCOMPARE(Platform.Errors.size(), 1);
   QVERIFY(Form.PDOC->IsLoaded());
   QCOMPARE(Form.PDOC->PageCount(), 2);
+  // What the repair mended is shown, and the title says it was repaired.
+  QCOMPARE(Platform.Messages.size(), qsizetype(1));
+  QVERIFY2(Platform.Messages[0].startsWith(QStringLiteral("\"damaged")),
+           qPrintable(Platform.Messages[0]));
+  QVERIFY(Platform.Messages[0].contains(QStringLiteral("was mended while it loaded:\n")));
+  QVERIFY(Form.windowTitle().endsWith(QStringLiteral(", repaired")));
 
   // A sound file never asks and loads without repair.
   Platform.OpenAnswers = {Letter};
