@@ -314,8 +314,11 @@ int32_t TvxCustomPDFDocument::RemoveWatermarks(std::vector<std::string>& Notes) 
 }
 
 TvxFoundWatermarks TvxCustomPDFDocument::FindWatermarks() const {
-  const TvxDocumentData& Data = *this;
-  return TvxWatermarkLayer(const_cast<TvxDocumentData&>(Data)).Find();
+  // Streams it reads count against the file's decoding allowance too.
+  auto& Self = const_cast<TvxCustomPDFDocument&>(*this);
+  TvxDecodeBudgetScope Budget(Self.FDecodeBudget, DecodeAllowance());
+  TvxDocumentData& Data = Self;
+  return TvxWatermarkLayer(Data).Find();
 }
 
 int32_t TvxCustomPDFDocument::GetPageRotation(int32_t PageNo) {

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "pdf/fonts/vxFontResources.h"
+#include "pdf/fonts/vxPDFFont.h"
 #include "pdf/fonts/vxTrueType.h"
 #include "pdf/objects/vxUtils.h"
 
@@ -23,33 +24,7 @@ namespace {
 constexpr uint32_t SfntTrueType = 0x00010000, SfntApple = 0x74727565 /* true */,
                    SfntCFF = 0x4F54544F /* OTTO */;
 
-// Big-endian reads inside one piece of font data; a read past its end raises.
-class TvxBytes {
- public:
-  TvxBytes(std::string_view Data, std::string_view Name) : D(Data), FName(Name) {}
-  void Need(size_t Pos, size_t N) const {
-    if (Pos > D.size() || D.size() - Pos < N) Damaged(FName);
-  }
-  uint8_t U8(size_t Pos) const {
-    Need(Pos, 1);
-    return static_cast<uint8_t>(D[Pos]);
-  }
-  uint16_t U16(size_t Pos) const {
-    Need(Pos, 2);
-    return static_cast<uint16_t>(static_cast<uint8_t>(D[Pos]) << 8 |
-                                 static_cast<uint8_t>(D[Pos + 1]));
-  }
-  int16_t S16(size_t Pos) const { return static_cast<int16_t>(U16(Pos)); }
-  uint32_t U32(size_t Pos) const {
-    Need(Pos, 4);
-    return static_cast<uint32_t>(U16(Pos)) << 16 | U16(Pos + 2);
-  }
-  size_t Size() const { return D.size(); }
-  std::string_view D;
-
- private:
-  std::string_view FName;
-};
+using TvxBytes = TvxTableReader;
 
 // An INDEX of a CFF table; elements are located on demand.
 class TvxCFFIndex {
@@ -272,11 +247,6 @@ std::string SubsetWithHarfBuzz(const std::string& Face, const std::vector<bool>&
   return std::string(Data, Length);
 }
 
-void AppendHex4(std::string& S, uint32_t V) {
-  const char Bytes[2] = {static_cast<char>((V >> 8) & 0xFF), static_cast<char>(V & 0xFF)};
-  S += BytesToHex(std::string_view(Bytes, 2));
-}
-
 // A bfchar destination holds at most 512 bytes.
 constexpr size_t MaxMappedUnits = 256;
 
@@ -290,60 +260,7 @@ std::string ToUnicodeCMap(const std::map<uint16_t, std::u16string>& ByCode) {
     }
     if (!U.empty()) Lines.emplace_back(Code, U);
   }
-  std::string T;
-  T.reserve(Lines.size() * 16 + 1024);
-  auto Line = [&T](std::string_view L) {
-    T.append(L);
-    T.append("\r\n");
-  };
-  Line("%!PS-Adobe-3.0 Resource-CMap");
-  Line("%%DocumentNeededResources: ProcSet (CIDInit)");
-  Line("%%IncludeResource: ProcSet (CIDInit)");
-  Line("%%BeginResource: CMap (Adobe-Identity-UCS)");
-  Line("%%Title: (Adobe-Identity-UCS Adobe UCS 0)");
-  Line("%%Version: 10.001");
-  Line("%%EndComments");
-  Line("");
-  Line("/CIDInit /ProcSet findresource begin");
-  Line("");
-  Line("12 dict begin");
-  Line("");
-  Line("begincmap");
-  Line("");
-  Line("/CIDSystemInfo 3 dict dup begin");
-  Line("/Registry (Adobe) def");
-  Line("/Ordering (UCS) def");
-  Line("/Supplement 0 def");
-  Line("end def");
-  Line("");
-  Line("/CMapName /Adobe-Identity-UCS def");
-  Line("/CMapVersion 10.001 def");
-  Line("/CMapType 2 def");
-  Line("");
-  Line("1 begincodespacerange");
-  Line("<0000> <FFFF>");
-  Line("endcodespacerange");
-  for (size_t From = 0; From < Lines.size(); From += 100) {
-    size_t N = std::min<size_t>(Lines.size() - From, 100);
-    T.append(std::to_string(N));
-    Line(" beginbfchar");
-    for (size_t K = From; K < From + N; ++K) {
-      T.push_back('<');
-      AppendHex4(T, Lines[K].first);
-      T.append("> <");
-      for (char16_t U : Lines[K].second) AppendHex4(T, U);
-      Line(">");
-    }
-    Line("endbfchar");
-  }
-  Line("endcmap");
-  Line("CMapName currentdict /CMap defineresource pop");
-  Line("end");
-  Line("end");
-  Line("");
-  Line("%%EndResource");
-  T.append("%%EOF");
-  return T;
+  return ToUnicodeCMapText(Lines);
 }
 
 // The /W array over codes in ascending order: consecutive codes share one

@@ -371,27 +371,10 @@ std::string TvxPDFFont::SubsetTag() const {
   return Tag;
 }
 
-void TvxPDFFont::WriteToUnicodeCMap(TvxMemoryStream& Stream) const {
-  const auto& Glyphs = FAnalysis->GlyphIDs;
-  const auto& Codes = FAnalysis->CodePoints;
-  if (Glyphs.empty()) return;
-  // One mapping per glyph: its first code point in cmap order.
-  std::vector<std::pair<uint16_t, char16_t>> ToCode;
-  ToCode.reserve(Glyphs.size());
-  const std::vector<bool>& Keep = FSubsetGlyphs;
-  for (size_t K = 0; K < Glyphs.size(); ++K) {
-    uint16_t G = Glyphs[K];
-    if (FIsSubset && (G >= Keep.size() || !Keep[G])) continue;
-    ToCode.emplace_back(G, Codes[K]);
-  }
-  // By glyph, the first code in cmap order kept.
-  std::stable_sort(ToCode.begin(), ToCode.end(),
-                   [](const auto& A, const auto& B) { return A.first < B.first; });
-  ToCode.erase(std::unique(ToCode.begin(), ToCode.end(),
-                           [](const auto& A, const auto& B) { return A.first == B.first; }),
-               ToCode.end());
+std::string ToUnicodeCMapText(
+    const std::vector<std::pair<uint16_t, std::u16string_view>>& Entries) {
   std::string T;
-  T.reserve(ToCode.size() * 16 + 1024);
+  T.reserve(Entries.size() * 16 + 1024);
   auto Line = [&T](std::string_view L) {
     T.append(L);
     T.append("\r\n");
@@ -423,21 +406,18 @@ void TvxPDFFont::WriteToUnicodeCMap(TvxMemoryStream& Stream) const {
   Line("1 begincodespacerange");
   Line("<0000> <FFFF>");
   Line("endcodespacerange");
-  auto It = ToCode.begin();
-  size_t Left = ToCode.size();
-  while (Left > 0) {
-    size_t N = std::min<size_t>(Left, 100);
+  for (size_t From = 0; From < Entries.size(); From += 100) {
+    const size_t N = std::min<size_t>(Entries.size() - From, 100);
     T.append(std::to_string(N));
     Line(" beginbfchar");
-    for (size_t K = 0; K < N; ++K, ++It) {
+    for (size_t K = From; K < From + N; ++K) {
       T.push_back('<');
-      AppendHex4(T, It->first);
+      AppendHex4(T, Entries[K].first);
       T.append("> <");
-      AppendHex4(T, It->second);
+      for (char16_t U : Entries[K].second) AppendHex4(T, U);
       Line(">");
     }
     Line("endbfchar");
-    Left -= N;
   }
   Line("endcmap");
   Line("CMapName currentdict /CMap defineresource pop");
@@ -446,6 +426,33 @@ void TvxPDFFont::WriteToUnicodeCMap(TvxMemoryStream& Stream) const {
   Line("");
   Line("%%EndResource");
   T.append("%%EOF");
+  return T;
+}
+
+void TvxPDFFont::WriteToUnicodeCMap(TvxMemoryStream& Stream) const {
+  const auto& Glyphs = FAnalysis->GlyphIDs;
+  const auto& Codes = FAnalysis->CodePoints;
+  if (Glyphs.empty()) return;
+  // One mapping per glyph: its first code point in cmap order.
+  std::vector<std::pair<uint16_t, char16_t>> ToCode;
+  ToCode.reserve(Glyphs.size());
+  const std::vector<bool>& Keep = FSubsetGlyphs;
+  for (size_t K = 0; K < Glyphs.size(); ++K) {
+    uint16_t G = Glyphs[K];
+    if (FIsSubset && (G >= Keep.size() || !Keep[G])) continue;
+    ToCode.emplace_back(G, Codes[K]);
+  }
+  // By glyph, the first code in cmap order kept.
+  std::stable_sort(ToCode.begin(), ToCode.end(),
+                   [](const auto& A, const auto& B) { return A.first < B.first; });
+  ToCode.erase(std::unique(ToCode.begin(), ToCode.end(),
+                           [](const auto& A, const auto& B) { return A.first == B.first; }),
+               ToCode.end());
+  std::vector<std::pair<uint16_t, std::u16string_view>> Entries;
+  Entries.reserve(ToCode.size());
+  for (const auto& [Glyph, Code] : ToCode)
+    Entries.emplace_back(Glyph, std::u16string_view(&Code, 1));
+  const std::string T = ToUnicodeCMapText(Entries);
   Stream.Write(T.data(), static_cast<int64_t>(T.size()));
 }
 

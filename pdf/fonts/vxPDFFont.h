@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pdf/objects/vxClasses.h"
@@ -30,6 +31,10 @@ void ReleaseFontAnalyses();
 // Sum modulo 2^32 of the big-endian 32-bit words of Table, zero-padded to a
 // multiple of four.
 uint32_t TableChecksum(std::string_view Table);
+
+// A ToUnicode CMap mapping each two-byte code to its UTF-16 text, in the
+// order given, a hundred mappings to a bfchar block.
+std::string ToUnicodeCMapText(const std::vector<std::pair<uint16_t, std::u16string_view>>& Entries);
 
 // Metrics in thousandths of the em unless said otherwise.
 struct TvxPDFFontInfo {

@@ -19,30 +19,6 @@ uint32_t TagOf(std::string_view T) {
          static_cast<uint32_t>(static_cast<uint8_t>(T[3]));
 }
 
-// Big-endian reads inside one table; a read past its end raises.
-class TvxTableReader {
- public:
-  TvxTableReader(std::string_view Data, std::string_view Name) : D(Data), FName(Name) {}
-  uint16_t U16(size_t Pos) const {
-    Need(Pos, 2);
-    return static_cast<uint16_t>(static_cast<uint8_t>(D[Pos]) << 8 |
-                                 static_cast<uint8_t>(D[Pos + 1]));
-  }
-  int16_t S16(size_t Pos) const { return static_cast<int16_t>(U16(Pos)); }
-  uint32_t U32(size_t Pos) const {
-    Need(Pos, 4);
-    return static_cast<uint32_t>(U16(Pos)) << 16 | U16(Pos + 2);
-  }
-  void Need(size_t Pos, size_t N) const {
-    if (Pos > D.size() || D.size() - Pos < N) Damaged(FName);
-  }
-  size_t Size() const { return D.size(); }
-  std::string_view D;
-
- private:
-  std::string_view FName;
-};
-
 void AppendU16(std::string& S, uint16_t V) {
   S.push_back(static_cast<char>(V >> 8));
   S.push_back(static_cast<char>(V));

@@ -19,6 +19,36 @@ namespace msg {
 inline constexpr std::string_view DamagedFontFile = "Damaged font file (%s)";
 }
 
+// Big-endian reads inside one piece of font data; a read past its end
+// raises EFontFileError naming Name.
+class TvxTableReader {
+ public:
+  TvxTableReader(std::string_view Data, std::string_view Name) : D(Data), FName(Name) {}
+  void Need(size_t Pos, size_t N) const {
+    if (Pos > D.size() || D.size() - Pos < N)
+      throw EFontFileError(FormatMessage(msg::DamagedFontFile, FName));
+  }
+  uint8_t U8(size_t Pos) const {
+    Need(Pos, 1);
+    return static_cast<uint8_t>(D[Pos]);
+  }
+  uint16_t U16(size_t Pos) const {
+    Need(Pos, 2);
+    return static_cast<uint16_t>(static_cast<uint8_t>(D[Pos]) << 8 |
+                                 static_cast<uint8_t>(D[Pos + 1]));
+  }
+  int16_t S16(size_t Pos) const { return static_cast<int16_t>(U16(Pos)); }
+  uint32_t U32(size_t Pos) const {
+    Need(Pos, 4);
+    return static_cast<uint32_t>(U16(Pos)) << 16 | U16(Pos + 2);
+  }
+  size_t Size() const { return D.size(); }
+  std::string_view D;
+
+ private:
+  std::string_view FName;
+};
+
 struct TvxTableEntry {
   uint32_t Tag = 0;
   uint32_t Checksum = 0;
