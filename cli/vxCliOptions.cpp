@@ -29,8 +29,6 @@ std::string PasswordOption(const TvxOptions& Options, const char* Name,
 
 }  // namespace
 
-const std::vector<std::string> FlagOptionNames = {"--repair", "--no-repair"};
-
 const std::vector<std::string> EncryptionOptionNames = {
     "--encrypt",     "--user-password",      "--owner-password",
     "--permissions", "--user-password-file", "--owner-password-file"};

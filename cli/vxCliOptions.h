@@ -27,9 +27,6 @@ using TvxOptions = std::map<std::string, std::string>;
 // vx::Exception when FILE cannot be read.
 void ResolvePasswordFiles(TvxOptions& Options);
 
-// Options every command takes, without a value.
-extern const std::vector<std::string> FlagOptionNames;
-
 // A load that failed on damaged structure with "--no-repair": the message,
 // and a hint that a repair may recover the file.
 struct TvxDamagedFile {
@@ -45,7 +42,7 @@ struct TvxDamagedFile {
 void LoadDocument(vx::TvxCustomPDFDocument& Doc, const std::string& File, const TvxOptions& Options,
                   std::function<void(const std::string&)> Warn = nullptr);
 
-// The options of output encryption, for a command's list of known options.
+// The options of output encryption.
 extern const std::vector<std::string> EncryptionOptionNames;
 
 // "--encrypt 40|128|aes128|aes256 [--user-password U] [--owner-password O]

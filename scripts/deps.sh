@@ -7,7 +7,7 @@ VX_PACKAGES=(
   libfontconfig-dev libfreetype-dev libharfbuzz-dev libfribidi-dev libharfbuzz-bin
   fonts-liberation2 fonts-dejavu-core fonts-wqy-microhei fonts-lohit-deva fonts-cantarell
   qpdf poppler-utils python3-fonttools python3-pikepdf
-  qt6-base-dev qt6-qpa-plugins libpoppler-qt6-dev locales nlohmann-json3-dev
+  qt6-base-dev qt6-qpa-plugins libpoppler-qt6-dev locales nlohmann-json3-dev libcli11-dev
 )
 
 vx_install_deps() {

@@ -609,3 +609,32 @@ if(PDFTOTEXT)
     message(FATAL_ERROR "the shared watermark is missing on page 2:\n${TEXT2}")
   endif()
 endif()
+
+# Each command explains its own options; values also come as --name=value,
+# a negative number is a value, and a repeated option's last value counts.
+foreach(CASE "stamp;--tile-gap X,Y" "rewrite;--compress flate|runlength" "info;--no-repair")
+  list(GET CASE 0 COMMAND)
+  list(GET CASE 1 LINE)
+  execute_process(COMMAND ${CLI} ${COMMAND} --help RESULT_VARIABLE RC OUTPUT_VARIABLE HELP
+    ERROR_VARIABLE ERR)
+  string(FIND "${HELP}" "Usage: vellumark-cli ${COMMAND} [OPTIONS]" POS)
+  string(FIND "${HELP}" "${LINE}" POS2)
+  if(NOT RC EQUAL 0 OR POS LESS 0 OR POS2 LESS 0 OR NOT ERR STREQUAL "")
+    message(FATAL_ERROR "${COMMAND} --help must list its options (${RC}):\n${HELP}${ERR}")
+  endif()
+endforeach()
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/forms.pdf --angle -360
+  --text=First --text=Second --size=20 RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0)
+  message(FATAL_ERROR "--name=value and a negative angle must be taken (${RC}): ${ERR}")
+endif()
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} ${WORK}/forms.pdf - OUTPUT_VARIABLE TEXT)
+  if(NOT TEXT MATCHES "Second" OR TEXT MATCHES "First")
+    message(FATAL_ERROR "the last --text must count:\n${TEXT}")
+  endif()
+endif()
+expect_usage("option '--text' needs a value" stamp ${DATA}/two_pages.pdf -o ${WORK}/x.pdf --text)
+expect_usage("--size takes a whole number from 1 to 1000"
+  stamp ${DATA}/two_pages.pdf -o ${WORK}/x.pdf --size=0)
+expect_usage("unknown option '-x'" rewrite ${DATA}/two_pages.pdf -o ${WORK}/x.pdf -x)
