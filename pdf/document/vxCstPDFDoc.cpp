@@ -338,6 +338,7 @@ TvxWatermarkStamper TvxCustomPDFDocument::NewStamper() {
     Hooks.CalcVariable = [this](const std::u16string& Name, std::u16string& Value, int32_t PageNo) {
       OnCalcVariables(*this, Name, Value, PageNo);
     };
+  Hooks.Progress = JobProgressHook();
   TvxDocumentData& Data = *this;
   return TvxWatermarkStamper(Data, std::move(Hooks));
 }
@@ -358,7 +359,17 @@ void TvxCustomPDFDocument::WriteDocument(TvxStream& Output) {
   TvxDocumentEvents& Events = *this;
   TvxOutputEncryption* Encryption = PrepareOutputEncryption();
   TvxDocumentWriter Writer(Data, Events, CatalogContent().OutlineRoot(), FCompression, Encryption);
+  Writer.SetProgress(JobProgressHook(), FSource ? FSource->Size() : 0);
   Writer.WriteDocument(Output);
+}
+
+TvxJobProgressHook TvxCustomPDFDocument::JobProgressHook() {
+  if (!OnJobProgress) return nullptr;
+  return [this](const TvxJobProgress& Progress) {
+    bool Cancel = false;
+    OnJobProgress(*this, Progress, Cancel);
+    return !Cancel;
+  };
 }
 
 void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t AppearanceMode) {
@@ -372,13 +383,20 @@ void TvxCustomPDFDocument::SaveToFile(const std::string& FileName, int32_t Appea
 
   // Never lose the user's file: write beside it, rename into place when done.
   try {
-    ReplaceFile(Target, [this](int Fd, const std::string& Temp) {
+    ReplaceFile(Target, [this, &Target](int Fd, const std::string& Temp) {
       // The new empty file is written as it is: truncating it would make the
       // file system flush it at every close.
       TvxFileStream File(Fd, Temp);
       TvxWriteOnlyFilter Output(&File);
-      WriteDocument(Output);
-      File.Close();
+      try {
+        WriteDocument(Output);
+        File.Close();
+      } catch (const EStreamError&) {
+        // A full disk or a file size limit: the user learns which.
+        if (File.LastError() == 0) throw;
+        throw EStreamError(FormatMessage(msg::FileWrite, Target) + ". " +
+                           std::strerror(File.LastError()));
+      }
     });
   } catch (const EFileReplaceError& Err) {
     throw EFCreateError(FormatMessage(msg::FileCreate, Target) + ". " + std::strerror(Err.Errno));

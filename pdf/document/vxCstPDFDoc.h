@@ -47,6 +47,11 @@ using TvxOnCalcVariablesEvent =
     std::function<void(TvxCustomPDFDocument& Sender, const std::u16string& Variable,
                        std::u16string& Value, int32_t PageNo)>;
 
+// Told how far a stamp or a save has come; setting Cancel stops the job
+// with EJobCancelled (a cancelled save leaves no file).
+using TvxJobProgressEvent =
+    std::function<void(TvxCustomPDFDocument& Sender, const TvxJobProgress& Progress, bool& Cancel)>;
+
 class TvxCustomPDFDocument : protected TvxDocumentData,
                              private TvxDocumentEvents,
                              private TvxOutputEncryption,
@@ -204,8 +209,11 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   TvxNotifyEvent OnEndRead;
   TvxPasswordEvent OnPassword;
   TvxOnCalcVariablesEvent OnCalcVariables;
+  TvxJobProgressEvent OnJobProgress;
 
  protected:
+  // OnJobProgress as the stamper and the writer take it; empty when unset.
+  TvxJobProgressHook JobProgressHook();
   virtual void InitDocumentData();
   virtual void FreeDocumentData();
   // Checks a password against the encryption dictionary and sets up

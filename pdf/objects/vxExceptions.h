@@ -49,6 +49,8 @@ VX_DECLARE_EXCEPTION(EUnsupportedFilterError, Exception)
 VX_DECLARE_EXCEPTION(ENestingTooDeepError, Exception)
 // Data that ends inside an object.
 VX_DECLARE_EXCEPTION(EEndOfDataError, Exception)
+// A job stopped at the user's request.
+VX_DECLARE_EXCEPTION(EJobCancelled, Exception)
 
 // Byte-stream unit.
 VX_DECLARE_EXCEPTION(TvxException, Exception)
@@ -86,6 +88,8 @@ inline constexpr std::string_view UnexpectedStreamType = "Unexpected Stream Type
 inline constexpr std::string_view InvalidPDFFile = "Invalid PDF File";
 inline constexpr std::string_view FileOpen = "Cannot open file \"%s\"";
 inline constexpr std::string_view FileCreate = "Cannot create file \"%s\"";
+inline constexpr std::string_view FileWrite = "Error writing file \"%s\"";
+inline constexpr std::string_view JobCancelled = "The job was cancelled";
 inline constexpr std::string_view EndOfData = "Unexpected end of PDF data";
 inline constexpr std::string_view SourceChanged =
     "The file \"%s\" was changed since it was loaded; load it again";

@@ -132,7 +132,9 @@ TvxFileStream::~TvxFileStream() {
 void TvxFileStream::Close() {
   if (!FFile) return;
   bool Failed = std::fflush(FFile) != 0 || std::ferror(FFile);
+  if (Failed) NoteError();
   Failed = (std::fclose(FFile) != 0) || Failed;
+  if (Failed) NoteError();
   FFile = nullptr;
   if (Failed) throw EStreamError("Error writing file \"" + FFileName + "\"");
 }
@@ -177,6 +179,7 @@ int64_t TvxFileStream::Read(void* Buffer, int64_t Count) {
 int64_t TvxFileStream::Write(const void* Buffer, int64_t Count) {
   if (!FFile || Count <= 0) return 0;
   const auto Done = static_cast<int64_t>(std::fwrite(Buffer, 1, static_cast<size_t>(Count), FFile));
+  if (Done != Count) NoteError();
   StartWriteBack(Done);
   return Done;
 }

@@ -2,6 +2,7 @@
 // and file implementations.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -100,6 +101,8 @@ class TvxFileStream : public TvxStream {
   // Flushes and closes; reports a failed flush (full disk) as an exception.
   void Close();
   const std::string& FileName() const { return FFileName; }
+  // errno of the first write, flush or close that failed; 0 when none did.
+  int LastError() const { return FError; }
 
  private:
   // Every so many bytes written, the disk is asked to start writing them,
@@ -107,6 +110,10 @@ class TvxFileStream : public TvxStream {
   void StartWriteBack(int64_t Count);
   std::FILE* FFile = nullptr;  // owned: closed by Close and the destructor
   std::string FFileName;
+  int FError = 0;
+  void NoteError() {
+    if (FError == 0) FError = errno != 0 ? errno : EIO;
+  }
   int64_t FUnsynced = 0;    // bytes written since the last request
   int64_t FSyncedUpTo = 0;  // the offset up to which writing was requested
 };

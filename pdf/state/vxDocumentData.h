@@ -35,6 +35,17 @@ class TvxDocumentEvents {
   virtual void DoIOProgress(int32_t Percentage) = 0;
 };
 
+// How far a stamp or a save has come: pages stamped of the pages asked
+// for, then bytes written of about Total (0 when unknown).
+struct TvxJobProgress {
+  enum TvxStage { jsStamping, jsWriting };
+  TvxStage Stage = jsStamping;
+  int64_t Done = 0;
+  int64_t Total = 0;
+};
+// Told the progress of a job; false stops it with EJobCancelled.
+using TvxJobProgressHook = std::function<bool(const TvxJobProgress& Progress)>;
+
 struct TvxDocumentData {
   int32_t FDocumentID = 0;
   // The loaded file (or memory). Stream data nobody changed stays there and

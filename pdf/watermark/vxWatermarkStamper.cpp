@@ -666,10 +666,14 @@ void TvxWatermarkStamper::InsertWatermark(TvxCustomWatermarkTemplate& Template,
     if (!Warning.empty() && FHooks.Warn) FHooks.Warn(Warning);
   }
 
+  TvxJobProgress Progress{TvxJobProgress::jsStamping, 0, static_cast<int64_t>(Pages.size())};
   for (int32_t P : Pages) {
     // A page keeps one record per stamping: listed twice, it is stamped once.
     if (Run.Layer && !Run.LayerPages.insert(P).second) continue;
     StampPage(Run, P);
+    ++Progress.Done;
+    if (FHooks.Progress && !FHooks.Progress(Progress))
+      throw EJobCancelled(std::string(msg::JobCancelled));
   }
   if (Run.Layer) {
     PutPendingInFront();

@@ -33,6 +33,8 @@ struct TvxStampingHooks {
   // when the application has none.
   std::function<void(const std::u16string& Name, std::u16string& Value, int32_t PageNo)>
       CalcVariable;
+  // Told after each page; may be empty.
+  TvxJobProgressHook Progress;
 };
 
 // The document-side work of InsertWatermark; the document delegates to it.

@@ -459,6 +459,14 @@ void TvxDocumentWriter::Write(std::string_view Text) {
   if (Written != static_cast<int64_t>(Text.size()))
     throw EStreamError("Error writing the PDF file");
   FOutputSize += Written;
+  ReportWritten();
+}
+
+void TvxDocumentWriter::ReportProgress() {
+  FNextReport = FOutputSize + ReportStep;
+  const TvxJobProgress Progress{TvxJobProgress::jsWriting, FOutputSize,
+                                std::max(FProgressTotal, FOutputSize)};
+  if (!FProgress(Progress)) throw EJobCancelled(std::string(msg::JobCancelled));
 }
 
 void TvxDocumentWriter::WriteChunk(std::string_view Text) {
@@ -499,6 +507,7 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
       if (!Cipher) {
         Stream.Data.WriteTo(*FOutput);
         FOutputSize += Size;
+        ReportWritten();
       } else {
         const int64_t Start = FOutputSize;
         std::string Out;
@@ -524,6 +533,7 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
 void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
   FOutput = &Output;
   FOutputSize = Output.GetSize();
+  FNextReport = FOutputSize;
   FXRefOffsets.clear();
   FByNumber.clear();
   FByNumberBuilt = false;
@@ -548,6 +558,7 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
   WriteCatalog();
   FEvents.DoStatusMessage("Writing Cross-Reference Table");
   WriteXRefAndTrailer();
+  if (FProgress) ReportProgress();
   FSaveStore.reset();
   FXRefOffsets.clear();
   FByNumber.clear();

@@ -70,6 +70,12 @@ class TvxDocumentWriter {
 
   // The whole file, written forward to Output.
   void WriteDocument(TvxStream& Output);
+  // Told the bytes written about every ReportStep bytes, of about Total.
+  void SetProgress(TvxJobProgressHook Hook, int64_t Total) {
+    FProgress = std::move(Hook);
+    FProgressTotal = Total;
+  }
+  static constexpr int64_t ReportStep = int64_t{1} << 20;
 
   // Text forms of values; ObjNum is the object whose key encrypts strings,
   // -1 for none.
@@ -115,6 +121,11 @@ class TvxDocumentWriter {
   std::string EncryptData(std::string_view Data, int32_t ObjNum);
   int32_t NextObjectNumber() { return ++FLastObjectNumber; }
   void Write(std::string_view Text);
+  // Tells the progress hook when a step's worth more is written.
+  void ReportWritten() {
+    if (FProgress && FOutputSize >= FNextReport) ReportProgress();
+  }
+  void ReportProgress();
   void WriteChunk(std::string_view Text);
   void WriteIndirectObject(const TvxPDFIndirectObject& Obj);
   void WriteHeader();
@@ -135,6 +146,9 @@ class TvxDocumentWriter {
 
   TvxStream* FOutput = nullptr;  // not owned; set while writing
   int64_t FOutputSize = 0;
+  TvxJobProgressHook FProgress;
+  int64_t FProgressTotal = 0;
+  int64_t FNextReport = 0;
   std::unique_ptr<TvxPDFObjectStore> FSaveStore;
   std::vector<int64_t> FXRefOffsets;
   int32_t FLastObjectNumber = 3;
