@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 #include "app/vxAppSettings.h"
@@ -25,6 +26,15 @@ struct TvxFileDialogSettings {
   // system's choice.
   QString Directory;
   QString FileName;
+};
+
+// A long job's progress before the user's eyes, with a way to stop it.
+class TvxProgressView {
+ public:
+  virtual ~TvxProgressView() = default;
+  // Says Text with Done of Total (Total 0: unknown); false once the user
+  // has asked to cancel.
+  virtual bool Show(const QString& Text, int64_t Done, int64_t Total) = 0;
 };
 
 class TvxAppPlatform {
@@ -52,6 +62,10 @@ class TvxAppPlatform {
   virtual bool Confirm(QWidget* Owner, const QString& Text) = 0;
   // The message of an error a handler raised.
   virtual void ErrorBox(QWidget* Owner, const QString& Text) = 0;
+
+  // The view of a job that starts now; it shows only once the job has
+  // taken about half a second, and goes when destroyed.
+  virtual std::unique_ptr<TvxProgressView> StartProgress(QWidget* Owner, const QString& Title) = 0;
 
   // Opens Path with the program associated with its type; never waits for it.
   virtual void ShellOpen(const QString& Verb, const QString& Path) = 0;

@@ -561,7 +561,13 @@ void TForm1::Button3Click() {
     }
 
     FUnsavedStamp = true;
-    RunWatermarkJob(*PDOC, Stamp);
+    try {
+      TvxJobProgressScope Progress(*this, QStringLiteral("Stamping"));
+      RunWatermarkJob(*PDOC, Stamp);
+    } catch (const EJobCancelled&) {
+      Cancelled();
+      return;
+    }
 
     std::optional<QString> Target = ChooseTarget();
     if (!Target) return;
@@ -577,7 +583,11 @@ void TForm1::Button3Click() {
       ~TvxEndWarnings() { Doc.OnWarning = nullptr; }
     } EndWarnings{*PDOC};
     try {
+      TvxJobProgressScope Progress(*this, QStringLiteral("Saving"));
       PDOC->SaveToFile(LocalPath(*Target), 2);
+    } catch (const EJobCancelled&) {
+      Cancelled();
+      return;
     } catch (const std::exception& E) {
       // The user learns which file was not written, and why.
       throw Exception(QStringLiteral("\"%1\" was not saved: %2")
@@ -598,6 +608,35 @@ void TForm1::Button3Click() {
     if (!Warnings.isEmpty()) FPlatform.MessageBox(this, Warnings.join(QLatin1Char('\n')));
     if (S.OpenAfterSave) FPlatform.ShellOpen(QStringLiteral("open"), *Target);
   });
+}
+
+TForm1::TvxJobProgressScope::TvxJobProgressScope(TForm1& Form, const QString& Title)
+    : FDoc(*Form.PDOC), FView(Form.FPlatform.StartProgress(&Form, Title)) {
+  FDoc.OnJobProgress = [this](TvxCustomPDFDocument&, const TvxJobProgress& P, bool& Cancel) {
+    Cancel = !FView->Show(ProgressText(P), P.Done, P.Total);
+  };
+}
+
+TForm1::TvxJobProgressScope::~TvxJobProgressScope() {
+  FDoc.OnJobProgress = nullptr;
+}
+
+QString TForm1::ProgressText(const TvxJobProgress& P) {
+  if (P.Stage == TvxJobProgress::jsStamping)
+    return QStringLiteral("Stamping page %1 of %2").arg(P.Done).arg(P.Total);
+  constexpr double MB = 1024.0 * 1024.0;
+  return QStringLiteral("Writing %1 of %2 MB")
+      .arg(static_cast<double>(P.Done) / MB, 0, 'f', 1)
+      .arg(static_cast<double>(P.Total) / MB, 0, 'f', 1);
+}
+
+void TForm1::Cancelled() {
+  // The document goes back to what it was before the job; the save, if it
+  // had begun, left no file.
+  const QString Back =
+      !FSavedPath.isEmpty() && QFileInfo(FSavedPath).isFile() ? FSavedPath : FLoadedPath;
+  if (!Back.isEmpty() && LoadDocument(Back)) FUnsavedStamp = false;
+  ShowStatus(QStringLiteral("Cancelled: nothing was saved"));
 }
 
 void TForm1::SaveJobClick() {

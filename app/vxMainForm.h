@@ -139,6 +139,22 @@ class TForm1 : public QWidget {
   void OpenPath(const QString& Path);
   // What the last load or save did, after the caption in the title.
   void ShowStatus(const QString& Text);
+  // The document's progress shown in a view of the platform while a stamp
+  // or a save runs.
+  class TvxJobProgressScope {
+   public:
+    TvxJobProgressScope(TForm1& Form, const QString& Title);
+    ~TvxJobProgressScope();
+    TvxJobProgressScope(const TvxJobProgressScope&) = delete;
+    TvxJobProgressScope& operator=(const TvxJobProgressScope&) = delete;
+
+   private:
+    vx::TvxCustomPDFDocument& FDoc;
+    std::unique_ptr<TvxProgressView> FView;
+  };
+  static QString ProgressText(const vx::TvxJobProgress& P);
+  // A job the user stopped: the document as before it, and the status.
+  void Cancelled();
   // Tells an open preview that what it shows has changed.
   void PreviewChanged();
   // Clears the document and loads Path into it; false when the password

@@ -13,6 +13,7 @@
 
 #include "app/vxFontColorDialog.h"
 #include "app/vxOptionsDialog.h"
+#include "app/vxProgressDialog.h"
 
 namespace vx::app {
 
@@ -89,6 +90,11 @@ bool TvxQtPlatform::Confirm(QWidget* Owner, const QString& Text) {
 
 void TvxQtPlatform::ErrorBox(QWidget* Owner, const QString& Text) {
   QMessageBox::critical(Owner, Caption(), Text, QMessageBox::Ok);
+}
+
+std::unique_ptr<TvxProgressView> TvxQtPlatform::StartProgress(QWidget* Owner,
+                                                              const QString& Title) {
+  return std::make_unique<TvxProgressDialog>(Owner, Title);
 }
 
 void TvxQtPlatform::ShellOpen(const QString& Verb, const QString& Path) {

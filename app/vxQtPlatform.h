@@ -21,6 +21,7 @@ class TvxQtPlatform : public TvxAppPlatform {
   void MessageBox(QWidget* Owner, const QString& Text) override;
   bool Confirm(QWidget* Owner, const QString& Text) override;
   void ErrorBox(QWidget* Owner, const QString& Text) override;
+  std::unique_ptr<TvxProgressView> StartProgress(QWidget* Owner, const QString& Title) override;
   void ShellOpen(const QString& Verb, const QString& Path) override;
   int32_t CurrentYear() override;
 };

@@ -41,6 +41,11 @@ class TFakePlatform : public vx::app::TvxAppPlatform {
   QStringList Confirms;
   QStringList Errors;
   std::vector<std::pair<QString, QString>> ShellOpens;
+  // Progress: the views started, every text shown, and the count of shows
+  // after which the user cancels (never when negative).
+  QStringList ProgressTitles;
+  QStringList ProgressTexts;
+  int CancelAtShow = -1;
 
   std::optional<QString> OpenFileDialog(QWidget*,
                                         const vx::app::TvxFileDialogSettings& D) override {
@@ -77,12 +82,27 @@ class TFakePlatform : public vx::app::TvxAppPlatform {
     return Answer;
   }
   void ErrorBox(QWidget*, const QString& Text) override { Errors << Text; }
+  std::unique_ptr<vx::app::TvxProgressView> StartProgress(QWidget*, const QString& Title) override {
+    ProgressTitles << Title;
+    return std::make_unique<TFakeProgress>(*this);
+  }
   void ShellOpen(const QString& Verb, const QString& Path) override {
     ShellOpens.emplace_back(Verb, Path);
   }
   int32_t CurrentYear() override { return Year; }
 
  private:
+  class TFakeProgress : public vx::app::TvxProgressView {
+   public:
+    explicit TFakeProgress(TFakePlatform& Owner) : FOwner(Owner) {}
+    bool Show(const QString& Text, int64_t, int64_t) override {
+      FOwner.ProgressTexts << Text;
+      return FOwner.CancelAtShow < 0 || FOwner.ProgressTexts.size() < FOwner.CancelAtShow;
+    }
+
+   private:
+    TFakePlatform& FOwner;
+  };
   static std::optional<QString> Take(QStringList& Queue) {
     if (Queue.isEmpty()) return std::nullopt;
     QString Answer = Queue.takeFirst();

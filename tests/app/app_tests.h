@@ -22,6 +22,7 @@ class TestSettings : public QObject {
   void FontDialogEditsFontAndColourTogether();
   void SettingsOntoTheJobAndBack();
   void OptionsDialogShowsAndEditsTheJob();
+  void ProgressDialogWaitsThenShowsAndCancels();
 };
 
 class TestWindow : public QObject {
@@ -74,6 +75,7 @@ class TestJob : public QObject {
   void TitleSaysWhatTheLoadAndTheSaveDid();
   void TheBoxNamesTheDocumentAndDialogsStartBesideIt();
   void AFailedSaveNamesTheFile();
+  void CancelledJobLeavesNoFileAndTheDocumentAsBefore();
   void OptionsAndFolderAreRememberedBetweenRuns();
   void OptionsDialogSetsTheJobsOtherOptions();
 

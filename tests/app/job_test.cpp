@@ -630,6 +630,45 @@ void TestJob::AFailedSaveNamesTheFile() {
   QVERIFY(QFileInfo::exists(Target));
 }
 
+// Cancel while pages are stamped or while the file is written: no file,
+// no save dialog for a stamp that never finished, and a retry stamps once.
+void TestJob::CancelledJobLeavesNoFileAndTheDocumentAsBefore() {
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  Platform.OpenAnswers = {Letter};
+  QTest::mouseClick(Form.Button1, Qt::LeftButton);
+  Platform.CancelAtShow = 1;  // after the first page
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(Platform.ProgressTitles, QStringList{QStringLiteral("Stamping")});
+  QCOMPARE(Platform.ProgressTexts, QStringList{QStringLiteral("Stamping page 1 of 1")});
+  QVERIFY(Platform.SaveDialogs.empty());
+  QVERIFY(!Form.HasUnsavedStamp());
+  QVERIFY(Form.windowTitle().contains(QStringLiteral("Cancelled: nothing was saved")));
+
+  const QString Target = Out(QStringLiteral("cancelled.pdf"));
+  Platform.ProgressTexts.clear();
+  Platform.CancelAtShow = 2;  // the page, then the first bytes written
+  Platform.SaveAnswers = {Target};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+  QCOMPARE(Platform.ProgressTexts.size(), qsizetype(2));
+  QVERIFY2(Platform.ProgressTexts[1].startsWith(QStringLiteral("Writing ")),
+           qPrintable(Platform.ProgressTexts[1]));
+  QVERIFY(!QFileInfo::exists(Target));
+  QCOMPARE(QDir(Dir->path()).entryList({QStringLiteral("cancelled*")}), QStringList());
+  QVERIFY(!Form.HasUnsavedStamp());
+
+  Platform.CancelAtShow = -1;
+  Platform.SaveAnswers = {Target};
+  QTest::mouseClick(Form.Button3, Qt::LeftButton);
+  VX_EXPECT_NO_ERRORS(Platform);
+  const QByteArray File = vxtest::ReadAll(Target);
+  std::vector<int> Contents = vxtest::PageContents(File);
+  QCOMPARE(Contents.size(), size_t(2));  // one watermark: the cancelled ones are gone
+  QCOMPARE(vxtest::StreamData(File, Contents[1]), LetterContent);
+}
+
 // The options set in the dialog and the folder of the last file opened are
 // there for the next window; restoring the defaults is remembered too.
 void TestJob::OptionsAndFolderAreRememberedBetweenRuns() {

@@ -15,6 +15,7 @@
 #include "app/vxColorSelector.h"
 #include "app/vxFontColorDialog.h"
 #include "app/vxOptionsDialog.h"
+#include "app/vxProgressDialog.h"
 #include "app/vxWatermarkJob.h"
 #include "app_tests.h"
 #include "pdf/objects/vxExceptions.h"
@@ -275,4 +276,25 @@ void TestSettings::OptionsDialogShowsAndEditsTheJob() {
 
   Dialog.Defaults->click();
   QVERIFY(Dialog.ApplyTo(vx::TvxWatermarkJob{}) == vx::TvxWatermarkJob{});
+}
+
+// Nothing shows for a quick job; after the delay the dialog shows the
+// text and the share done, and a click on Cancel stops the job.
+void TestSettings::ProgressDialogWaitsThenShowsAndCancels() {
+  QWidget Owner;
+  {
+    TvxProgressDialog Quick(&Owner, QStringLiteral("Stamping"), 60000);
+    QVERIFY(Quick.Show(QStringLiteral("Stamping page 1 of 2"), 1, 2));
+    QVERIFY(!Quick.Dialog().isVisible());
+  }
+  TvxProgressDialog Slow(&Owner, QStringLiteral("Saving"), 0);
+  QVERIFY(Slow.Show(QStringLiteral("Writing 1.0 of 4.0 MB"), 1, 4));
+  QVERIFY(Slow.Dialog().isVisible());
+  QCOMPARE(Slow.Dialog().windowTitle(), QStringLiteral("Saving"));
+  QCOMPARE(Slow.Dialog().labelText(), QStringLiteral("Writing 1.0 of 4.0 MB"));
+  QCOMPARE(Slow.Dialog().value(), 250);
+  auto* Cancel = Slow.Dialog().findChild<QPushButton*>();
+  QVERIFY(Cancel);
+  QTest::mouseClick(Cancel, Qt::LeftButton);
+  QVERIFY(!Slow.Show(QStringLiteral("Writing 2.0 of 4.0 MB"), 2, 4));
 }
