@@ -5,8 +5,12 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QEventLoop>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPixmap>
+#include <QTimer>
+#include <algorithm>
 #include <clocale>
 #include <cstddef>
 #include <cstdio>
@@ -15,6 +19,7 @@
 #include <string>
 
 #include "app/vxMainForm.h"
+#include "app/vxPreviewWindow.h"
 #include "app/vxQtPlatform.h"
 
 namespace {
@@ -60,6 +65,29 @@ const char* MissingDisplay() {
   return nullptr;
 }
 
+// The window, and beside it the preview once it has drawn (or failed to).
+QImage Picture(vx::app::TForm1& Form) {
+  const QImage Window = Form.grab().toImage();
+  vx::app::TvxPreviewWindow* Preview = Form.Preview;
+  if (!Preview || !Preview->isVisible()) return Window;
+  if (Preview->Renders() == 0) {
+    QEventLoop Wait;
+    QObject::connect(Preview, &vx::app::TvxPreviewWindow::Rendered, &Wait, &QEventLoop::quit);
+    QTimer::singleShot(30000, &Wait, &QEventLoop::quit);
+    Wait.exec();
+  }
+  QApplication::processEvents();
+  const QImage Side = Preview->grab().toImage();
+  constexpr int Gap = 16;
+  QImage Both(Window.width() + Gap + Side.width(), std::max(Window.height(), Side.height()),
+              QImage::Format_ARGB32);
+  Both.fill(Qt::white);
+  QPainter Painter(&Both);
+  Painter.drawImage(0, 0, Window);
+  Painter.drawImage(Window.width() + Gap, 0, Side);
+  return Both;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +109,12 @@ int main(int argc, char** argv) {
                                 QStringLiteral("Save a picture of the window to FILE and exit."),
                                 QStringLiteral("FILE"));
   Options.addOption(Screenshot);
+  QCommandLineOption Open(QStringLiteral("open"), QStringLiteral("Open the PDF file FILE."),
+                          QStringLiteral("FILE"));
+  Options.addOption(Open);
+  QCommandLineOption ShowPreview(QStringLiteral("preview"),
+                                 QStringLiteral("Show the preview window as well."));
+  Options.addOption(ShowPreview);
   // The window takes no arguments: anything it does not know is passed over.
   Options.parse(QCoreApplication::arguments());
   if (Options.isSet(Help)) Options.showHelp();
@@ -93,15 +127,16 @@ int main(int argc, char** argv) {
   int Result;
   {
     vx::app::TForm1 Form1(Platform);
+    Form1.show();
+    if (Options.isSet(Open)) Form1.OpenFile(Options.value(Open));
+    if (Options.isSet(ShowPreview)) Form1.PreviewClick();
     if (Options.isSet(Screenshot)) {
-      Form1.show();
       QApplication::processEvents();
-      bool Saved = Form1.grab().save(Options.value(Screenshot), "PNG");
+      bool Saved = Picture(Form1).save(Options.value(Screenshot), "PNG");
       if (!Saved)
         std::fprintf(stderr, "vellumark: cannot write %s\n", qPrintable(Options.value(Screenshot)));
       Result = Saved ? 0 : 1;
     } else {
-      Form1.show();
       Result = App.exec();
     }
   }

@@ -471,6 +471,10 @@ void TForm1::dropEvent(QDropEvent* Event) {
   if (OpenDropped(*Event->mimeData())) Event->acceptProposedAction();
 }
 
+void TForm1::OpenFile(const QString& Path) {
+  Guarded([this, &Path] { OpenPath(Path); });
+}
+
 void TForm1::OpenPath(const QString& Path) {
   {
     Edit1->setText(Path);

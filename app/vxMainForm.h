@@ -73,6 +73,8 @@ class TForm1 : public QWidget {
   // A PDF file dropped on the window opens as "Open" would; false when the
   // data names none.
   bool OpenDropped(const QMimeData& Data);
+  // Opens Path as "Open" would (for the command line).
+  void OpenFile(const QString& Path);
 
   // The controls' values as one record.
   TvxJobSettings Settings() const;

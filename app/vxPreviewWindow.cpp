@@ -4,6 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSettings>
@@ -19,7 +20,7 @@
 namespace vx::app {
 
 QImage RenderPreviewPage(const TvxPreviewRequest& Request, int Page, double Dpi, int& Pages,
-                         QString& Error) {
+                         QString& Error, QSize Fit) {
   Pages = 0;
   if (!Request.Problem.isEmpty()) {
     Error = Request.Problem;
@@ -89,7 +90,12 @@ QImage RenderPreviewPage(const TvxPreviewRequest& Request, int Page, double Dpi,
     Error = QStringLiteral("The stamped page cannot be drawn.");
     return {};
   }
-  return Shown->renderToImage(Dpi, Dpi);
+  // The whole page in view: no scrolling to find the watermark.
+  const QSizeF Points = Shown->pageSizeF();
+  if (Fit.isValid() && Points.width() > 0 && Points.height() > 0)
+    Dpi =
+        std::min({Dpi, 72.0 * Fit.width() / Points.width(), 72.0 * Fit.height() / Points.height()});
+  return Shown->renderToImage(std::max(Dpi, 8.0), std::max(Dpi, 8.0));
 }
 
 TvxPreviewWindow::TvxPreviewWindow(TvxSource Source, QWidget* Parent)
@@ -103,6 +109,8 @@ TvxPreviewWindow::TvxPreviewWindow(TvxSource Source, QWidget* Parent)
   Picture->setAlignment(Qt::AlignCenter);
   Scroll->setWidget(Picture);
   Scroll->setWidgetResizable(true);
+  // A white page shows against a darker ground.
+  Scroll->setBackgroundRole(QPalette::Mid);
   Outer->addWidget(Scroll, 1);
   auto* Bar = new QHBoxLayout;
   PreviousPage = new QPushButton(QStringLiteral("\u25C0"), this);
@@ -133,6 +141,12 @@ TvxPreviewWindow::~TvxPreviewWindow() {
   FPool.waitForDone();
 }
 
+void TvxPreviewWindow::resizeEvent(QResizeEvent* Event) {
+  QWidget::resizeEvent(Event);
+  // Drawn again to the new size once the user stops dragging.
+  if (FRenders > 0) Refresh();
+}
+
 void TvxPreviewWindow::Refresh() {
   FDebounce.start();
 }
@@ -148,12 +162,16 @@ void TvxPreviewWindow::Render() {
   const quint64 Generation = ++FGeneration;
   TvxPreviewRequest Request = FSource();
   const int Page = FPage;
-  const double Dpi = 72.0 * std::max(1.0, devicePixelRatioF());
+  const double Ratio = std::max(1.0, devicePixelRatioF());
+  const double Dpi = 144.0 * Ratio;
+  // Room inside the scroll area, less a margin for its frame.
+  const QSize Room = Scroll->viewport()->size() - QSize(4, 4);
+  const QSize Fit(static_cast<int>(Room.width() * Ratio), static_cast<int>(Room.height() * Ratio));
   Status->setText(QStringLiteral("Drawing\u2026"));
-  FPool.start([this, Generation, Request = std::move(Request), Page, Dpi] {
+  FPool.start([this, Generation, Request = std::move(Request), Page, Dpi, Fit] {
     int Pages = 0;
     QString Error;
-    QImage Image = RenderPreviewPage(Request, Page, Dpi, Pages, Error);
+    QImage Image = RenderPreviewPage(Request, Page, Dpi, Pages, Error, Fit);
     // A newer render makes this one's picture stale.
     if (Generation != FGeneration) return;
     QMetaObject::invokeMethod(
@@ -173,7 +191,9 @@ void TvxPreviewWindow::Show(quint64 Generation, const QImage& Image, int Pages,
   NextPage->setEnabled(FPage < FPageCount);
   Status->setText(Error);
   FImage = Image;
-  Picture->setPixmap(Image.isNull() ? QPixmap() : QPixmap::fromImage(Image));
+  QPixmap Pixmap = Image.isNull() ? QPixmap() : QPixmap::fromImage(Image);
+  Pixmap.setDevicePixelRatio(std::max(1.0, devicePixelRatioF()));
+  Picture->setPixmap(Pixmap);
   ++FRenders;
   emit Rendered();
 }

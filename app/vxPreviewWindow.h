@@ -60,6 +60,7 @@ class TvxPreviewWindow : public QWidget {
 
  private:
   void Render();
+  void resizeEvent(QResizeEvent* Event) override;
   void Show(quint64 Generation, const QImage& Image, int Pages, const QString& Error);
   void GoTo(int Page);
 
@@ -75,8 +76,9 @@ class TvxPreviewWindow : public QWidget {
 };
 
 // Stamps the request's job on one page of a copy of the file and draws that
-// page at Dpi; Error gets what went wrong instead. Safe on any thread.
+// page at Dpi, or smaller so that it fits in Fit when Fit is valid; Error
+// gets what went wrong instead. Safe on any thread.
 QImage RenderPreviewPage(const TvxPreviewRequest& Request, int Page, double Dpi, int& Pages,
-                         QString& Error);
+                         QString& Error, QSize Fit = {});
 
 }  // namespace vx::app
