@@ -17,6 +17,7 @@
 #include "cli/vxCliOptions.h"
 #include "cli/vxCommandLine.h"
 #include "cli/vxOptionValues.h"
+#include "cli/vxRecipients.h"
 #include "pdf/document/vxCstPDFDoc.h"
 #include "pdf/document/vxWatermarkJobRunner.h"
 #include "pdf/objects/vxExceptions.h"
@@ -222,6 +223,32 @@ vxcli::TvxJobVariables JobVariables(const TvxArgs& Args) {
   return V;
 }
 
+// What a batch does, whatever its files.
+vxcli::TvxBatchSettings BatchSettings(const TvxArgs& Args, const vx::TvxWatermarkJob& Job) {
+  vxcli::TvxBatchSettings Settings;
+  Settings.Job = Job;
+  Settings.LoadOptions = Args.Options;
+  Settings.Variables = JobVariables(Args);
+  Settings.Seed = SeedOption(Args);
+  // Up to 256 files mapped at once are guarded against being cut short
+  // while read; more would go unguarded.
+  const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
+  Settings.Jobs = static_cast<unsigned>(
+      IntegerOption(Args, "--jobs", static_cast<int32_t>(std::min(Cores, 256u))));
+  Settings.Json = Args.Has("--json");
+  Settings.Progress = isatty(2) && !Args.Has("--quiet");
+  return Settings;
+}
+
+// The folder the results go to, made when missing.
+void MakeOutputFolder(const std::string& OutDir, const std::string& Why) {
+  std::error_code Error;
+  if (std::filesystem::exists(OutDir, Error) && !std::filesystem::is_directory(OutDir, Error))
+    throw TvxUsageError{"-o " + OutDir + " is a file: " + Why};
+  std::filesystem::create_directories(OutDir, Error);
+  if (Error) throw vx::Exception("Cannot make the folder " + OutDir + ": " + Error.message());
+}
+
 // Several inputs, folders or a folder to write to: each file on its own,
 // side by side, a failure stopping none of the others.
 int StampBatch(const TvxArgs& Args, const vx::TvxWatermarkJob& Job) {
@@ -240,25 +267,8 @@ int StampBatch(const TvxArgs& Args, const vx::TvxWatermarkJob& Job) {
     throw TvxUsageError{"--in-place goes without -o and --suffix"};
   if (!InPlace && !OutDir && !SuffixText)
     throw TvxUsageError{"stamp with several inputs takes -o DIR, --suffix TEXT or --in-place"};
-  vxcli::TvxBatchSettings Settings;
-  Settings.Job = Job;
-  Settings.LoadOptions = Args.Options;
-  Settings.Variables = JobVariables(Args);
-  Settings.Seed = SeedOption(Args);
-  // Up to 256 files mapped at once are guarded against being cut short
-  // while read; more would go unguarded.
-  const unsigned Cores = std::max(1u, std::thread::hardware_concurrency());
-  Settings.Jobs = static_cast<unsigned>(
-      IntegerOption(Args, "--jobs", static_cast<int32_t>(std::min(Cores, 256u))));
-  Settings.Json = Args.Has("--json");
-  Settings.Progress = isatty(2) && !Args.Has("--quiet");
-  if (OutDir) {
-    std::error_code Error;
-    if (std::filesystem::exists(*OutDir, Error) && !std::filesystem::is_directory(*OutDir, Error))
-      throw TvxUsageError{"-o " + *OutDir + " is a file: several inputs take a folder"};
-    std::filesystem::create_directories(*OutDir, Error);
-    if (Error) throw vx::Exception("Cannot make the folder " + *OutDir + ": " + Error.message());
-  }
+  const vxcli::TvxBatchSettings Settings = BatchSettings(Args, Job);
+  if (OutDir) MakeOutputFolder(*OutDir, "several inputs take a folder");
   const std::vector<vxcli::TvxBatchFile> Files =
       vxcli::BatchFiles(Args.Positional, Args.Has("--recursive"), OutDir, SuffixText, InPlace);
   // The font is found and analysed once, before the workers need it.
@@ -268,7 +278,41 @@ int StampBatch(const TvxArgs& Args, const vx::TvxWatermarkJob& Job) {
   return vxcli::RunBatch(Files, Settings);
 }
 
+// A copy of one input per row of a recipients file: the input is loaded
+// once, and each copy stamped from it as it was loaded.
+int StampRecipients(const TvxArgs& Args, const vx::TvxWatermarkJob& Job) {
+  auto Table = Args.Options.find("--recipients");
+  auto Pattern = Args.Options.find("--output-name");
+  auto Out = Args.Options.find("-o");
+  if (Table == Args.Options.end()) throw TvxUsageError{"--output-name goes with --recipients"};
+  if (Pattern == Args.Options.end())
+    throw TvxUsageError{"--recipients goes with --output-name PATTERN"};
+  if (Args.Positional.size() != 1 || Out == Args.Options.end())
+    throw TvxUsageError{"stamp --recipients takes one IN and -o DIR"};
+  if (Args.Has("--in-place") || Args.Has("--recursive") || Args.Options.count("--suffix"))
+    throw TvxUsageError{"--recipients goes without --suffix, --in-place and --recursive"};
+  if (Args.Options.count("--repair") && Args.Options.count("--no-repair"))
+    throw TvxUsageError{"--repair and --no-repair exclude each other"};
+  vxcli::TvxBatchSettings Settings = BatchSettings(Args, Job);
+  const vxcli::TvxCsvTable Recipients = vxcli::ReadCsvFile(Table->second);
+  MakeOutputFolder(Out->second, "--recipients takes a folder");
+  const std::string& Source = Args.Positional[0];
+  const std::vector<vxcli::TvxBatchFile> Files = vxcli::RecipientFiles(
+      Source, Out->second, Pattern->second, Recipients, Table->second, Settings.Variables);
+  std::jthread FontWork(
+      [Font = *vx::MakeWatermarkTemplate(Job)->Font] { vx::PrepareWatermarkFont(Font); });
+  vx::TvxPDFDocument Doc;
+  vxcli::LoadDocument(Doc, Source, Args.Options);
+  FontWork.join();
+  const std::unique_ptr<vx::TvxDocumentSnapshot> Snapshot = Doc.TakeSnapshot();
+  Settings.Source = &Doc;
+  Settings.Snapshot = Snapshot.get();
+  return vxcli::RunBatch(Files, Settings);
+}
+
 int Stamp(const TvxArgs& Args) {
+  if (Args.Options.count("--recipients") || Args.Options.count("--output-name"))
+    return StampRecipients(Args, StampJob(Args));
   auto Out = Args.Options.find("-o");
   std::error_code Error;
   const bool Batch =

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -48,31 +49,73 @@ std::string Bates(const TvxJobVariables& V, int64_t Number) {
 
 }  // namespace
 
+namespace {
+
+// The value of Variable for File, false when the run does not define it.
+// BatesNumber, when given, is the page's number.
+bool JobVariableValue(const TvxJobVariables& Variables, const std::u16string& FileName,
+                      const std::u16string& Variable, const int64_t* BatesNumber,
+                      std::u16string& Value) {
+  const std::u16string Key = UpperAscii(Variable);
+  if (Key == u"FILENAME") {
+    Value = FileName;
+  } else if (Key == u"DATE") {
+    Value = vx::Utf8ToUtf16(Formatted(Variables.Now, "%Y-%m-%d"));
+  } else if (Key == u"TIME") {
+    Value = vx::Utf8ToUtf16(Formatted(Variables.Now, "%H:%M:%S"));
+  } else if (Key.rfind(u"DATE:", 0) == 0) {
+    Value = vx::Utf8ToUtf16(Formatted(Variables.Now, vx::Utf16ToUtf8(Variable.substr(5))));
+  } else if (Key == u"BATES") {
+    if (!BatesNumber) return false;
+    Value = vx::Utf8ToUtf16(Bates(Variables, *BatesNumber));
+  } else {
+    // The last --var of a name wins.
+    bool Found = false;
+    for (const auto& Defined : Variables.Values)
+      if (UpperAscii(vx::Utf8ToUtf16(Defined.first)) == Key) {
+        Value = vx::Utf8ToUtf16(Defined.second);
+        Found = true;
+      }
+    return Found;
+  }
+  return true;
+}
+
+}  // namespace
+
 void SetJobVariables(vx::TvxCustomPDFDocument& Doc, const TvxJobVariables& Variables,
                      const std::string& File, int64_t PagesBefore) {
   const std::u16string Name = vx::Utf8ToUtf16(fs::path(File).filename().string());
   Doc.OnCalcVariables = [&Variables, Name, PagesBefore](vx::TvxCustomPDFDocument&,
                                                         const std::u16string& Variable,
                                                         std::u16string& Value, int32_t PageNo) {
-    const std::u16string Key = UpperAscii(Variable);
-    if (Key == u"FILENAME") {
-      Value = Name;
-    } else if (Key == u"DATE") {
-      Value = vx::Utf8ToUtf16(Formatted(Variables.Now, "%Y-%m-%d"));
-    } else if (Key == u"TIME") {
-      Value = vx::Utf8ToUtf16(Formatted(Variables.Now, "%H:%M:%S"));
-    } else if (Key.rfind(u"DATE:", 0) == 0) {
-      Value = vx::Utf8ToUtf16(Formatted(Variables.Now, vx::Utf16ToUtf8(Variable.substr(5))));
-    } else if (Key == u"BATES") {
-      Value = vx::Utf8ToUtf16(Bates(Variables, Variables.BatesStart + PagesBefore + PageNo - 1));
-    } else {
-      // The last --var of a name wins; what nobody defines stays as typed.
+    const int64_t Number = Variables.BatesStart + PagesBefore + PageNo - 1;
+    // What nobody defines stays as typed.
+    if (!JobVariableValue(Variables, Name, Variable, &Number, Value))
       Value = u"<%" + Variable + u"%>";
-      for (const auto& Defined : Variables.Values)
-        if (UpperAscii(vx::Utf8ToUtf16(Defined.first)) == Key)
-          Value = vx::Utf8ToUtf16(Defined.second);
-    }
   };
+}
+
+std::string ExpandJobVariables(const std::string& Text, const TvxJobVariables& Variables,
+                               const std::string& File) {
+  const std::u16string Name = vx::Utf8ToUtf16(fs::path(File).filename().string());
+  const std::u16string In = vx::Utf8ToUtf16(Text);
+  std::u16string Out;
+  size_t Pos = 0;
+  for (;;) {
+    const size_t Open = In.find(u"<%", Pos);
+    const size_t Close = Open == std::u16string::npos ? Open : In.find(u"%>", Open + 2);
+    if (Close == std::u16string::npos) break;
+    Out.append(In, Pos, Open - Pos);
+    std::u16string Value;
+    if (JobVariableValue(Variables, Name, In.substr(Open + 2, Close - Open - 2), nullptr, Value))
+      Out += Value;
+    else
+      Out.append(In, Open, Close + 2 - Open);
+    Pos = Close + 2;
+  }
+  Out.append(In, Pos);
+  return vx::Utf16ToUtf8(Out);
 }
 
 bool UsesBates(const std::u16string& Text) {
@@ -80,6 +123,13 @@ bool UsesBates(const std::u16string& Text) {
 }
 
 namespace {
+
+TvxBatchFile BatchInput(std::string Path, std::string Refused = "") {
+  TvxBatchFile F;
+  F.Input = std::move(Path);
+  F.Refused = std::move(Refused);
+  return F;
+}
 
 bool IsPdfName(const fs::path& Path) {
   std::string Ext = Path.extension().string();
@@ -103,11 +153,11 @@ std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, boo
   for (const std::string& Input : Inputs) {
     std::error_code Error;
     if (!fs::is_directory(Input, Error)) {
-      Files.push_back({Input, "", ""});
+      Files.push_back(BatchInput(Input));
       continue;
     }
     if (!Recursive) {
-      Files.push_back({Input, "", "is a folder: give --recursive to stamp the files in it"});
+      Files.push_back(BatchInput(Input, "is a folder: give --recursive to stamp the files in it"));
       continue;
     }
     std::vector<std::string> Found;
@@ -115,9 +165,9 @@ std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, boo
                                         Error);
     for (; !Error && It != fs::recursive_directory_iterator(); It.increment(Error))
       if (It->is_regular_file(Error) && IsPdfName(It->path())) Found.push_back(It->path().string());
-    if (Error) Files.push_back({Input, "", "cannot be read as a folder: " + Error.message()});
+    if (Error) Files.push_back(BatchInput(Input, "cannot be read as a folder: " + Error.message()));
     std::sort(Found.begin(), Found.end());
-    for (std::string& F : Found) Files.push_back({std::move(F), "", ""});
+    for (std::string& F : Found) Files.push_back(BatchInput(std::move(F)));
   }
 
   std::set<std::string> InputIds, Taken;
@@ -161,7 +211,9 @@ class TvxBatch {
         FStart(TvxClock::now()) {}
 
   int Run() {
-    const size_t Workers = std::max<size_t>(1, std::min<size_t>(FSettings.Jobs, FFiles.size()));
+    // One loaded source is stamped by one worker at a time.
+    const size_t Jobs = FSettings.Source ? 1 : FSettings.Jobs;
+    const size_t Workers = std::max<size_t>(1, std::min<size_t>(Jobs, FFiles.size()));
     std::vector<std::thread> Threads;
     for (size_t I = 0; I < Workers; ++I) Threads.emplace_back([this] { Work(); });
     {
@@ -220,21 +272,32 @@ class TvxBatch {
       vx::SeedThreadRandom(Seed);
       vx::SeedThreadRandomBytes(Seed);
     }
+    const std::string& Name = F.Label.empty() ? F.Input : F.Label;
     try {
       if (!F.Refused.empty()) throw vx::Exception(F.Refused);
-      vx::TvxPDFDocument Doc;
-      LoadDocument(Doc, F.Input, FSettings.LoadOptions, [this, &F](const std::string& Warning) {
-        std::lock_guard<std::mutex> Lock(FLock);
-        EraseProgress();
-        std::fprintf(stderr, "%s: warning: %s\n", F.Input.c_str(), Warning.c_str());
-      });
-      Pages = Doc.PageCount();
+      std::unique_ptr<vx::TvxPDFDocument> Loaded;
+      vx::TvxCustomPDFDocument* Doc = FSettings.Source;
+      if (Doc) {
+        Doc->Restore(*FSettings.Snapshot);
+      } else {
+        Loaded = std::make_unique<vx::TvxPDFDocument>();
+        Doc = Loaded.get();
+        LoadDocument(*Doc, F.Input, FSettings.LoadOptions, [this, &F](const std::string& Warning) {
+          std::lock_guard<std::mutex> Lock(FLock);
+          EraseProgress();
+          std::fprintf(stderr, "%s: warning: %s\n", F.Input.c_str(), Warning.c_str());
+        });
+      }
+      Pages = Doc->PageCount();
       Counted(I, Pages);
-      SetJobVariables(Doc, FSettings.Variables, F.Input, FBates ? PagesBefore(I) : 0);
-      vx::RunWatermarkJob(Doc, FSettings.Job, &Notes);
+      TvxJobVariables Variables = FSettings.Variables;
+      Variables.Values.insert(Variables.Values.end(), F.Values.begin(), F.Values.end());
+      SetJobVariables(*Doc, Variables, F.Input, FBates ? PagesBefore(I) : 0);
+      vx::RunWatermarkJob(*Doc, FSettings.Job, &Notes);
+      Doc->OnCalcVariables = nullptr;
       // Opening each of many results is not what a batch wants.
-      Doc.OpenAfterSave = false;
-      Doc.SaveToFile(F.Output);
+      Doc->OpenAfterSave = false;
+      Doc->SaveToFile(F.Output);
       Ok = true;
     } catch (const TvxDamagedFile& E) {
       Message = E.Message + "; " + std::string(vx::msg::RepairMayRecover);
@@ -252,8 +315,8 @@ class TvxBatch {
     std::lock_guard<std::mutex> Lock(FLock);
     if (!Ok || !Notes.empty()) EraseProgress();
     for (const std::string& Note : Notes)
-      std::fprintf(stderr, "%s: %s\n", F.Input.c_str(), Note.c_str());
-    if (!Ok) std::fprintf(stderr, "%s: %s\n", F.Input.c_str(), Message.c_str());
+      std::fprintf(stderr, "%s: %s\n", Name.c_str(), Note.c_str());
+    if (!Ok) std::fprintf(stderr, "%s: %s\n", Name.c_str(), Message.c_str());
     if (FSettings.Json) {
       nlohmann::json Line = {{"input", F.Input},   {"output", F.Output},
                              {"pages", Pages},     {"status", Ok ? "ok" : "failed"},

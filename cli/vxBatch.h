@@ -30,6 +30,12 @@ struct TvxJobVariables {
 void SetJobVariables(vx::TvxCustomPDFDocument& Doc, const TvxJobVariables& Variables,
                      const std::string& File, int64_t PagesBefore);
 
+// Text with each <%Name%> the run defines for the input File replaced, as a
+// watermark's text would have it; what depends on the page (<%Bates%>) and
+// what nobody defines stays as typed.
+std::string ExpandJobVariables(const std::string& Text, const TvxJobVariables& Variables,
+                               const std::string& File);
+
 // Whether Text names <%Bates%>, so that page counts must be known in order.
 bool UsesBates(const std::u16string& Text);
 
@@ -37,6 +43,9 @@ struct TvxBatchFile {
   std::string Input;
   std::string Output;
   std::string Refused;  // why the file is not stamped at all, if it is not
+  std::string Label;    // what messages name the file by, when not Input
+  // Variables of this file alone, over the run's.
+  std::vector<std::pair<std::string, std::string>> Values;
 };
 
 // Where the results go: into OutDir (when given) under the input's name, or
@@ -56,6 +65,10 @@ struct TvxBatchSettings {
   // single stamp with that seed would.
   std::optional<uint64_t> Seed;
   unsigned Jobs = 1;
+  // Every file a copy of this document, loaded once and stamped from
+  // Snapshot each time (not owned); the files are then stamped one by one.
+  vx::TvxCustomPDFDocument* Source = nullptr;
+  const vx::TvxDocumentSnapshot* Snapshot = nullptr;
   bool Json = false;
   bool Progress = false;
 };

@@ -48,13 +48,16 @@ const char* const UsageText =
     "          [--recursive] [--jobs N] [--json] [--quiet]\n"
     "          [--var NAME=VALUE]... [--bates-start N] [--bates-digits D]\n"
     "          [--bates-prefix TEXT]\n"
+    "          [--recipients FILE.csv --output-name PATTERN]\n"
     "                              with several inputs, folders (--recursive:\n"
     "                              their *.pdf files) or -o naming a folder,\n"
     "                              stamp each file into DIR under its name,\n"
     "                              as NAME+TEXT.pdf with --suffix (beside the\n"
     "                              input without -o), or over the input with\n"
     "                              --in-place; N files at a time (default:\n"
-    "                              one per core)\n"
+    "                              one per core); with --recipients, a copy\n"
+    "                              of IN per row of FILE.csv into DIR, named\n"
+    "                              PATTERN (IN is read once)\n"
     "  unstamp IN -o OUT [--password PW | --password-file FILE] [--no-repair]\n"
     "                              take off the watermarks stamped with --layer\n"
     "                              and save the result as OUT\n"
@@ -279,6 +282,10 @@ void StampGrammar(TvxGrammar G, TvxArgs& Args) {
   G.Value("--bates-digits", "D", "the Bates numbers' digits (6)")
       ->check(WholeNumber("--bates-digits", 1, 18));
   G.Value("--bates-prefix", "TEXT", "what comes before each Bates number");
+  G.Value("--recipients", "FILE.csv",
+          "a copy of IN per row into -o DIR; the header names the columns, which the text and "
+          "--output-name can name as <%COLUMN%>");
+  G.Value("--output-name", "PATTERN", "the file name of each recipient's copy");
 }
 
 void UnstampGrammar(TvxGrammar G, TvxArgs& Args) {

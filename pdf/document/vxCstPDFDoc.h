@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pdf/document/vxCatalogContent.h"
+#include "pdf/document/vxDocumentSnapshot.h"
 #include "pdf/fonts/vxFontResources.h"
 #include "pdf/reader/vxCatalogReader.h"
 #include "pdf/reader/vxObjectLoader.h"
@@ -109,6 +110,12 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   // The watermarks the document holds: ours in a layer and not, and layers
   // of other programs.
   TvxFoundWatermarks FindWatermarks() const;
+  // The document as it is now: Restore brings it back there, whatever was
+  // stamped or removed since, so that one load gives many differently
+  // stamped copies. Restore raises vx::Exception for another document's
+  // snapshot or one taken before the last load.
+  std::unique_ptr<TvxDocumentSnapshot> TakeSnapshot() const;
+  void Restore(const TvxDocumentSnapshot& Snapshot);
   // Presentation transition Style (1 to 16, else a plain replace) lasting
   // Duration seconds on the pages Pages names; the page-range errors pass on
   // and leave every page as it was.

@@ -68,6 +68,26 @@ TvxPDFIndirectObject* TvxPDFObjectStore::AddObject(std::unique_ptr<TvxPDFIndirec
   return Raw;
 }
 
+void TvxPDFObjectStore::DropObjectsFrom(int32_t Count) {
+  if (Count < 0 || Count >= this->Count()) return;
+  while (static_cast<int32_t>(FOwned.size()) > Count) FOwned.pop_back();
+  // The indexes cannot forget single entries: they are made again from
+  // what is left.
+  std::vector<TvxObjectList::TvxObjectListItem> Kept;
+  Kept.reserve(static_cast<size_t>(Count));
+  for (int32_t I = 0; I < Count; ++I) Kept.push_back({Objects.GetUniqueID(I), Objects.GetItem(I)});
+  Objects.Clear();
+  Objects.SetCapacity(Count);
+  FIndex.Clear();
+  FIDIndex.Clear();
+  FIDIndexBuilt = false;
+  for (const auto& Item : Kept) {
+    const int32_t Index = Objects.Add(Item.UniqueID, Item.Object);
+    auto* Raw = static_cast<TvxPDFIndirectObject*>(Item.Object);
+    FIndex.Insert(TvxObjectKey{Raw->DocumentID, Raw->ObjectNumber, Raw->Generation}, Index, Raw);
+  }
+}
+
 int32_t TvxPDFObjectStore::IndexOfObject(int32_t DocumentID, int32_t ObjectNumber,
                                          uint16_t Generation) const {
   return FIndex.Find(TvxObjectKey{DocumentID, ObjectNumber, Generation});

@@ -62,6 +62,9 @@ class TvxPDFObjectStore {
   int32_t IndexOfID(int32_t UniqueID) const;
   TvxPDFIndirectObject* GetObject(int32_t Index) const;
   int32_t Count() const { return Objects.Count(); }
+  // Destroys the objects added after the store held Count of them, newest
+  // first; LastObjectNumber stays as it is.
+  void DropObjectsFrom(int32_t Count);
 
   TvxPDFObject* Resolve(TvxPDFObject* Obj) const;
   TvxPDFDictObject* ResolveDict(TvxPDFObject* Obj) const;
