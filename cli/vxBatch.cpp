@@ -47,10 +47,6 @@ std::string Bates(const TvxJobVariables& V, int64_t Number) {
   return V.BatesPrefix + Digits;
 }
 
-}  // namespace
-
-namespace {
-
 // The value of Variable for File, false when the run does not define it.
 // BatesNumber, when given, is the page's number.
 bool JobVariableValue(const TvxJobVariables& Variables, const std::u16string& FileName,
@@ -137,14 +133,13 @@ bool IsPdfName(const fs::path& Path) {
   return Ext == ".pdf";
 }
 
-// The path as it names the file, so that two spellings compare equal.
-std::string Identity(const std::string& Path) {
+}  // namespace
+
+std::string PathIdentity(const std::string& Path) {
   std::error_code Error;
   const fs::path P = fs::weakly_canonical(fs::absolute(Path, Error), Error);
   return Error ? Path : P.string();
 }
-
-}  // namespace
 
 std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, bool Recursive,
                                      const std::optional<std::string>& OutDir,
@@ -171,7 +166,7 @@ std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, boo
   }
 
   std::set<std::string> InputIds, Taken;
-  for (const TvxBatchFile& F : Files) InputIds.insert(Identity(F.Input));
+  for (const TvxBatchFile& F : Files) InputIds.insert(PathIdentity(F.Input));
   for (TvxBatchFile& F : Files) {
     if (!F.Refused.empty()) continue;
     const fs::path In(F.Input);
@@ -185,10 +180,10 @@ std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, boo
       const std::string Name =
           Suffix ? In.stem().string() + *Suffix + ".pdf" : In.filename().string();
       F.Output = vx::TvxCustomPDFDocument::TargetFileName((Dir / Name).string());
-      if (InputIds.count(Identity(F.Output)))
+      if (InputIds.count(PathIdentity(F.Output)))
         F.Refused = "would be written over an input (" + F.Output + "); --in-place allows that";
     }
-    if (F.Refused.empty() && !Taken.insert(Identity(F.Output)).second)
+    if (F.Refused.empty() && !Taken.insert(PathIdentity(F.Output)).second)
       F.Refused = "another input is written to " + F.Output;
   }
   return Files;

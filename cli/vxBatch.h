@@ -39,6 +39,9 @@ std::string ExpandJobVariables(const std::string& Text, const TvxJobVariables& V
 // Whether Text names <%Bates%>, so that page counts must be known in order.
 bool UsesBates(const std::u16string& Text);
 
+// The path as it names the file, so that two spellings compare equal.
+std::string PathIdentity(const std::string& Path);
+
 struct TvxBatchFile {
   std::string Input;
   std::string Output;

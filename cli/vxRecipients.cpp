@@ -9,17 +9,6 @@ namespace vxcli {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The path as it names the file, so that two spellings compare equal.
-std::string Identity(const std::string& Path) {
-  std::error_code Error;
-  const fs::path P = fs::weakly_canonical(fs::absolute(Path, Error), Error);
-  return Error ? Path : P.string();
-}
-
-}  // namespace
-
 std::string SafeFileName(std::string Name) {
   for (char& C : Name)
     if (C == '/' || C == '\0') C = '_';
@@ -31,7 +20,8 @@ std::vector<TvxBatchFile> RecipientFiles(const std::string& Source, const std::s
                                          const std::string& TableName,
                                          const TvxJobVariables& Variables) {
   std::vector<TvxBatchFile> Files;
-  std::set<std::string> Taken = {Identity(Source)};
+  const std::string SourceId = PathIdentity(Source);
+  std::set<std::string> Taken = {SourceId};
   for (const TvxCsvRecord& Row : Table.Rows) {
     TvxBatchFile F;
     F.Input = Source;
@@ -45,8 +35,8 @@ std::vector<TvxBatchFile> RecipientFiles(const std::string& Source, const std::s
       F.Refused = "--output-name gives an empty file name";
     } else {
       F.Output = vx::TvxCustomPDFDocument::TargetFileName((fs::path(OutDir) / Name).string());
-      const std::string Id = Identity(F.Output);
-      if (Id == Identity(Source))
+      const std::string Id = PathIdentity(F.Output);
+      if (Id == SourceId)
         F.Refused = "would be written over the input (" + F.Output + ")";
       else if (!Taken.insert(Id).second)
         F.Refused = "another recipient is written to " + F.Output;
