@@ -342,8 +342,30 @@ bool TvxCommandLine::Parse(int argc, char** argv) {
   // Unknown options are named below, in the command's own words.
   for (CLI::App* Command : {Info, Rewrite, Stamp, Unstamp}) Command->allow_extras();
 
+  // An option's value is the next argument whatever it looks like, as
+  // scripts written for earlier versions rely on ("--text -draft-"): such
+  // a pair is handed over joined by '='.
+  CLI::App* Chosen = FApp->get_subcommand(First);
+  std::vector<std::string> Given(argv + 1, argv + argc);
+  std::vector<std::string> Joined;
+  for (size_t I = 0; I < Given.size(); ++I) {
+    const std::string& Arg = Given[I];
+    const CLI::Option* Option = Arg.rfind("--", 0) == 0 && Arg.find('=') == std::string::npos
+                                    ? Chosen->get_option_no_throw(Arg)
+                                    : nullptr;
+    if (Option && !Option->get_positional() && Option->get_expected_min() > 0 &&
+        !Switches.count(Option->get_name()) && I + 1 < Given.size() &&
+        Given[I + 1].rfind("-", 0) == 0) {
+      Joined.push_back(Arg + "=" + Given[I + 1]);
+      ++I;
+    } else {
+      Joined.push_back(Arg);
+    }
+  }
+  // CLI11 takes the arguments last first.
+  std::reverse(Joined.begin(), Joined.end());
   try {
-    FApp->parse(argc, argv);
+    FApp->parse(Joined);
   } catch (const CLI::CallForHelp&) {
     std::fputs(FApp->help().c_str(), stdout);
     return false;

@@ -635,6 +635,19 @@ if(PDFTOTEXT)
   endif()
 endif()
 expect_usage("option '--text' needs a value" stamp ${DATA}/two_pages.pdf -o ${WORK}/x.pdf --text)
+# The argument after an option is its value, even one that looks like an
+# option, as scripts written before relied on.
+execute_process(COMMAND ${CLI} stamp ${DATA}/two_pages.pdf -o ${WORK}/dash.pdf --text -draft-
+  --angle 0 --bates-prefix --x- RESULT_VARIABLE RC ERROR_VARIABLE ERR)
+if(NOT RC EQUAL 0)
+  message(FATAL_ERROR "--text -draft- must be taken as the text (${RC}): ${ERR}")
+endif()
+if(PDFTOTEXT)
+  execute_process(COMMAND ${PDFTOTEXT} ${WORK}/dash.pdf - OUTPUT_VARIABLE TEXT)
+  if(NOT TEXT MATCHES "-draft-")
+    message(FATAL_ERROR "the text -draft- must be stamped:\n${TEXT}")
+  endif()
+endif()
 expect_usage("--size takes a whole number from 1 to 1000"
   stamp ${DATA}/two_pages.pdf -o ${WORK}/x.pdf --size=0)
 expect_usage("unknown option '-x'" rewrite ${DATA}/two_pages.pdf -o ${WORK}/x.pdf -x)
