@@ -145,14 +145,19 @@ std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, boo
                                      const std::optional<std::string>& OutDir,
                                      const std::optional<std::string>& Suffix, bool InPlace) {
   std::vector<TvxBatchFile> Files;
+  // The folder under a folder given on the command line that each file was
+  // found in: results keep it under OutDir, so that names cannot collide.
+  std::vector<fs::path> Under;
   for (const std::string& Input : Inputs) {
     std::error_code Error;
     if (!fs::is_directory(Input, Error)) {
       Files.push_back(BatchInput(Input));
+      Under.emplace_back();
       continue;
     }
     if (!Recursive) {
       Files.push_back(BatchInput(Input, "is a folder: give --recursive to stamp the files in it"));
+      Under.emplace_back();
       continue;
     }
     std::vector<std::string> Found;
@@ -160,14 +165,22 @@ std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, boo
                                         Error);
     for (; !Error && It != fs::recursive_directory_iterator(); It.increment(Error))
       if (It->is_regular_file(Error) && IsPdfName(It->path())) Found.push_back(It->path().string());
-    if (Error) Files.push_back(BatchInput(Input, "cannot be read as a folder: " + Error.message()));
+    if (Error) {
+      Files.push_back(BatchInput(Input, "cannot be read as a folder: " + Error.message()));
+      Under.emplace_back();
+    }
     std::sort(Found.begin(), Found.end());
-    for (std::string& F : Found) Files.push_back(BatchInput(std::move(F)));
+    for (std::string& F : Found) {
+      Under.push_back(fs::path(F).parent_path().lexically_relative(Input));
+      if (Under.back() == ".") Under.back().clear();
+      Files.push_back(BatchInput(std::move(F)));
+    }
   }
 
   std::set<std::string> InputIds, Taken;
   for (const TvxBatchFile& F : Files) InputIds.insert(PathIdentity(F.Input));
-  for (TvxBatchFile& F : Files) {
+  for (size_t I = 0; I < Files.size(); ++I) {
+    TvxBatchFile& F = Files[I];
     if (!F.Refused.empty()) continue;
     const fs::path In(F.Input);
     if (InPlace) {
@@ -176,7 +189,7 @@ std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, boo
       if (vx::TvxCustomPDFDocument::TargetFileName(F.Input) != F.Input)
         F.Refused = "cannot be replaced in place: its name does not end in .pdf";
     } else {
-      const fs::path Dir = OutDir ? fs::path(*OutDir) : In.parent_path();
+      const fs::path Dir = OutDir ? fs::path(*OutDir) / Under[I] : In.parent_path();
       const std::string Name =
           Suffix ? In.stem().string() + *Suffix + ".pdf" : In.filename().string();
       F.Output = vx::TvxCustomPDFDocument::TargetFileName((Dir / Name).string());
@@ -292,6 +305,9 @@ class TvxBatch {
       Doc->OnCalcVariables = nullptr;
       // Opening each of many results is not what a batch wants.
       Doc->OpenAfterSave = false;
+      // A file found in a subfolder goes to the same subfolder of DIR.
+      std::error_code Made;
+      fs::create_directories(fs::path(F.Output).parent_path(), Made);
       Doc->SaveToFile(F.Output);
       Ok = true;
     } catch (const TvxDamagedFile& E) {

@@ -54,7 +54,8 @@ struct TvxBatchFile {
 // Where the results go: into OutDir (when given) under the input's name, or
 // NAME+Suffix+".pdf" there or beside the input, or over the input with
 // InPlace. Folders among Inputs give their *.pdf files, sorted by path, with
-// Recursive. A result that would replace an input without InPlace, or that
+// Recursive; their results keep the subfolder they were found in under
+// OutDir. A result that would replace an input without InPlace, or that
 // another input's result already takes, is refused.
 std::vector<TvxBatchFile> BatchFiles(const std::vector<std::string>& Inputs, bool Recursive,
                                      const std::optional<std::string>& OutDir,

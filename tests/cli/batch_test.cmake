@@ -163,6 +163,14 @@ string(REGEX MATCHALL "\"input\":\"[^\"]*\"" ORDER "${OUT}")
 if(NOT RC EQUAL 0 OR NOT ORDER STREQUAL "\"input\":\"${B}/tree/a/b1.pdf\";\"input\":\"${B}/tree/b2.pdf\"")
   message(FATAL_ERROR "--recursive must take the PDF files in path order (${RC}): ${ORDER}\n${ERR}")
 endif()
+# Results keep their subfolders, so files of one name in two folders do
+# not collide.
+file(COPY ${B}/in/b2.pdf DESTINATION ${B}/tree/a)
+run(stamp ${B}/tree --recursive -o ${B}/tree_out3 --quiet)
+if(NOT RC EQUAL 0 OR NOT EXISTS ${B}/tree_out3/a/b1.pdf OR NOT EXISTS ${B}/tree_out3/a/b2.pdf
+   OR NOT EXISTS ${B}/tree_out3/b2.pdf)
+  message(FATAL_ERROR "--recursive must keep the subfolders under DIR (${RC}): ${ERR}")
+endif()
 run(stamp ${B}/tree ${B}/in/b3.pdf -o ${B}/tree_out2)
 if(NOT RC EQUAL 1 OR NOT ERR MATCHES "tree: is a folder: give --recursive")
   message(FATAL_ERROR "a folder needs --recursive (${RC}): ${ERR}")
