@@ -134,6 +134,8 @@ int Rewrite(const TvxArgs& Args) {
   // A load resets the output settings, so they are set after it.
   if (Method >= 0) Doc.SetCompression(static_cast<uint8_t>(Method), Level);
   if (Encryption) vx::ApplyEncryptionOptions(Doc.Encryption(), *Encryption);
+  Doc.SetObjectStreams(static_cast<vx::TvxObjectStreams>(
+      ChoiceOption(Args, "--object-streams", vxcli::ObjectStreamChoices, 0)));
   Doc.SaveToFile(Out->second, Appearance);
   return 0;
 }
@@ -204,6 +206,8 @@ vx::TvxWatermarkJob StampJob(const TvxArgs& Args) {
   Job.Layer = Job.Layer || Args.Has("--layer");
   Job.Replace = Job.Replace || Args.Has("--replace");
   Job.Compact = Job.Compact || Args.Has("--compact");
+  Job.ObjectStreams = static_cast<vx::TvxObjectStreams>(ChoiceOption(
+      Args, "--object-streams", vxcli::ObjectStreamChoices, static_cast<int>(Job.ObjectStreams)));
   return Job;
 }
 

@@ -22,6 +22,7 @@ const char* const UsageText =
     "  rewrite IN -o OUT [--password PW | --password-file FILE] [--no-repair]\n"
     "          [--compress flate|runlength]\n"
     "          [--level 0-3] [--need-appearances true|false]\n"
+    "          [--object-streams preserve|generate|disable]\n"
     "          [--encrypt 40|128|aes128|aes256 [--user-password U]\n"
     "           [--owner-password O]\n"
     "           [--permissions LIST]]\n"
@@ -37,7 +38,7 @@ const char* const UsageText =
     "          [--opacity PCT] [--scale PCT] [--embed none|full|subset] [--open]\n"
     "          [--tile [--tile-gap X,Y] [--tile-stagger]]\n"
     "          [--layer [--layer-print on|off] [--layer-view on|off]] [--replace]\n"
-    "          [--compact]\n"
+    "          [--compact] [--object-streams preserve|generate|disable]\n"
     "          [--encrypt 40|128|aes128|aes256 [--user-password U]\n"
     "           [--owner-password O] [--permissions LIST]] [--seed N]\n"
     "                              stamp a text watermark on the pages of IN\n"
@@ -84,13 +85,16 @@ const char* const UsageText =
     "keep it off paper or off screen. Such watermarks can be listed with info,\n"
     "taken off with unstamp, and replaced by the next stamp with --replace.\n"
     "--compact lets pages stamped alike share one watermark stream.\n"
+    "--object-streams packs small objects into compressed object streams\n"
+    "behind a cross-reference stream: preserve (the default) when the input\n"
+    "has them, generate always, disable never.\n"
     "--job FILE reads the watermark and the output's settings from a JSON job\n"
     "file, as the window saves it: text, angle, font {name, size, bold, italic,\n"
     "underline, strikeout, color}, strokeColor, render, horizontal, vertical,\n"
     "over, pages, opacity, scale, tile, tileGap, tileStagger, layer, layerPrint,\n"
     "layerView, replace, compact, embed,\n"
     "encrypt {level, userPassword, ownerPassword,\n"
-    "permissions}, open. Options given on the command line override the file;\n"
+    "permissions}, open, objectStreams. Options given on the command line override the file;\n"
     "a switch such as --bold adds to it.\n"
     "A batch never writes over an input without --in-place. A file that fails\n"
     "is named on standard error (NAME: reason) and the others go on; a summary\n"
@@ -179,6 +183,12 @@ class TvxGrammar {
     Switch("--no-repair", "load strictly: fail on a damaged input");
   }
 
+  void ObjectStreams() {
+    Value("--object-streams", ChoiceType(ObjectStreamChoices),
+          "pack small objects into object streams: as the input has them, always or never")
+        ->check(Choice("--object-streams", ObjectStreamChoices));
+  }
+
   void Encryption() {
     Value("--encrypt", ChoiceType(EncryptChoices),
           "encrypt the output with RC4 at 40 or 128 bits or AES at 128 or 256 bits")
@@ -217,6 +227,7 @@ void RewriteGrammar(TvxGrammar G, TvxArgs& Args) {
   G.Value("--need-appearances", ChoiceType(TrueFalseChoices),
           "set the form's NeedAppearances entry")
       ->check(Choice("--need-appearances", TrueFalseChoices));
+  G.ObjectStreams();
   G.Encryption();
 }
 
@@ -264,6 +275,7 @@ void StampGrammar(TvxGrammar G, TvxArgs& Args) {
       ->check(Choice("--layer-view", OnOffChoices));
   G.Switch("--replace", "replace the layer watermarks stamped before");
   G.Switch("--compact", "let pages stamped alike share one watermark stream");
+  G.ObjectStreams();
   G.Encryption();
   G.Value("--seed", "N", "reproducible resource names and file identifier, for tests")
       ->check(Checked([](const std::string& V) { SeedValue(V); }));

@@ -15,6 +15,8 @@ const std::vector<std::string> OnOffChoices = {"off", "on"};
 const std::vector<std::string> CompressChoices = {"flate", "runlength"};
 const std::vector<std::string> TrueFalseChoices = {"true", "false"};
 const std::vector<std::string> EncryptChoices = {"40", "128", "aes128", "aes256"};
+// In the order of vx::TvxObjectStreams.
+const std::vector<std::string> ObjectStreamChoices = {"preserve", "generate", "disable"};
 
 int32_t WholeNumberValue(const std::string& Option, const std::string& Text, int32_t Low,
                          int32_t High) {

@@ -33,6 +33,7 @@ std::pair<std::string, std::string> VariableValue(const std::string& Text);
 // The choices of the options that take one of a few words, in the order of
 // the values they stand for.
 extern const std::vector<std::string> RenderChoices, HorizontalChoices, VerticalChoices,
-    EmbedChoices, OnOffChoices, CompressChoices, TrueFalseChoices, EncryptChoices;
+    EmbedChoices, OnOffChoices, CompressChoices, TrueFalseChoices, EncryptChoices,
+    ObjectStreamChoices;
 
 }  // namespace vxcli

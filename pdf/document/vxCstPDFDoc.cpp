@@ -64,6 +64,7 @@ void TvxCustomPDFDocument::InitDocumentData() {
   // passwords), no compression and no ASCII encoding.
   FSecurity->Reset();
   FCompression = TvxCompression{};
+  FObjectStreams = TvxObjectStreams::Preserve;
   FAsciiEncoding = false;
   FPDFVersion = pvPDF14;
   FPageMode = pmNone;
@@ -358,7 +359,8 @@ void TvxCustomPDFDocument::WriteDocument(TvxStream& Output) {
   TvxDocumentData& Data = *this;
   TvxDocumentEvents& Events = *this;
   TvxOutputEncryption* Encryption = PrepareOutputEncryption();
-  TvxDocumentWriter Writer(Data, Events, CatalogContent().OutlineRoot(), FCompression, Encryption);
+  TvxDocumentWriter Writer(Data, Events, CatalogContent().OutlineRoot(), FCompression, Encryption,
+                           FObjectStreams);
   Writer.SetProgress(JobProgressHook(), FSource ? FSource->Size() : 0);
   Writer.WriteDocument(Output);
 }

@@ -91,6 +91,10 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   void WriteDocument(TvxStream& Output);
   void SetCompression(uint8_t Method, uint8_t Level);
   const TvxCompression& Compression() const { return FCompression; }
+  // Object streams and a cross-reference stream on save (Preserve after
+  // every initialisation): as the source had them, always, or never.
+  void SetObjectStreams(TvxObjectStreams Value) { FObjectStreams = Value; }
+  TvxObjectStreams ObjectStreams() const { return FObjectStreams; }
   // ASCII encoding of binary stream data on output; off after every
   // initialisation, and no save applies it yet.
   bool AsciiEncoding() const { return FAsciiEncoding; }
@@ -262,6 +266,7 @@ class TvxCustomPDFDocument : protected TvxDocumentData,
   std::string FFilename;
   std::string FWorkFileName;
   TvxCompression FCompression;
+  TvxObjectStreams FObjectStreams = TvxObjectStreams::Preserve;
   bool FAsciiEncoding = false;
   std::unique_ptr<TvxSecurityHandler> FSecurity;
   std::unique_ptr<TvxObjectLoader> FLoader;

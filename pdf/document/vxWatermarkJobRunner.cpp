@@ -5,6 +5,7 @@ namespace vx {
 void RunWatermarkJob(TvxCustomPDFDocument& Doc, const TvxWatermarkJob& Job,
                      std::vector<std::string>* Notes) {
   if (Job.Encryption) ApplyEncryptionOptions(Doc.Encryption(), *Job.Encryption);
+  Doc.SetObjectStreams(Job.ObjectStreams);
   if (Job.Replace) {
     std::vector<std::string> Own;
     Doc.RemoveWatermarks(Notes ? *Notes : Own);

@@ -9,12 +9,12 @@
 
 namespace vx {
 
-// Sets the output encryption the job asks for, measures in points and
-// stamps the job's pages (every page when it names none). The document is
-// saved by the caller, which also decides on opening it afterwards. Raises
-// what the stamping raises; a refused encryption comes before any stamp.
-// With Replace, the layer watermarks already there go first; Notes (when
-// given) gets what that could not take off.
+// Sets the output encryption and object streams the job asks for, measures
+// in points and stamps the job's pages (every page when it names none). The
+// document is saved by the caller, which also decides on opening it
+// afterwards. Raises what the stamping raises; a refused encryption comes
+// before any stamp. With Replace, the layer watermarks already there go
+// first; Notes (when given) gets what that could not take off.
 void RunWatermarkJob(TvxCustomPDFDocument& Doc, const TvxWatermarkJob& Job,
                      std::vector<std::string>* Notes = nullptr);
 

@@ -1,5 +1,6 @@
-// How a viewer opens the document (page mode and page layout), and what a
-// merge of documents takes over.
+// How a viewer opens the document (page mode and page layout), what a merge
+// of documents takes over, and whether a save packs objects into object
+// streams.
 #pragma once
 
 #include <cstdint>
@@ -42,5 +43,9 @@ class TvxMergeOptions {
  private:
   uint8_t FBits = 0;
 };
+
+// Object streams and a cross-reference stream on save: as the source had
+// them, always, or never (a classic cross-reference table).
+enum class TvxObjectStreams : uint8_t { Preserve, Generate, Disable };
 
 }  // namespace vx

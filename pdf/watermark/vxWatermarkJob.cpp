@@ -42,6 +42,10 @@ constexpr TvxChoice<uint8_t> EmbedChoices[] = {
     {"none", feNone}, {"full", feFull}, {"subset", feSubset}};
 constexpr TvxChoice<TvxPDFEncryptionLevel> LevelChoices[] = {
     {"40", el40bit}, {"128", el128bit}, {"aes128", elAES128}, {"aes256", elAES256}};
+constexpr TvxChoice<TvxObjectStreams> ObjectStreamChoices[] = {
+    {"preserve", TvxObjectStreams::Preserve},
+    {"generate", TvxObjectStreams::Generate},
+    {"disable", TvxObjectStreams::Disable}};
 
 [[noreturn]] void Refuse(const std::string& Key, const std::string& What) {
   throw Exception("\"" + Key + "\" in the job file must be " + What);
@@ -332,6 +336,8 @@ TvxWatermarkJob ReadWatermarkJob(std::string_view Json, const TvxWatermarkJob& B
       Refuse(Key, "an object or false");
     else if (Key == "open")
       Job.OpenAfterSave = ReadBool(V, Key);
+    else if (Key == "objectStreams")
+      Job.ObjectStreams = ReadChoice(V, Key, ObjectStreamChoices);
     else
       RefuseUnknown(Key);
   }
@@ -395,6 +401,7 @@ std::string WriteWatermarkJob(const TvxWatermarkJob& Job) {
     Root["encrypt"] = false;
   }
   Root["open"] = Job.OpenAfterSave;
+  Root["objectStreams"] = ChoiceName(Job.ObjectStreams, ObjectStreamChoices);
   // Text that is not valid UTF-8 (a lone surrogate) is written replaced
   // rather than refused.
   return Root.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";

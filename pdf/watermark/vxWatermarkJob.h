@@ -11,6 +11,7 @@
 
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxPDFEncryptionSettings.h"
+#include "pdf/state/vxDocumentEnums.h"
 #include "pdf/watermark/vxWatermarkTemplate.h"
 
 namespace vx {
@@ -55,6 +56,7 @@ struct TvxWatermarkJob {
   bool Compact = false;
   uint8_t FontEmbedding = 0;  // feNone, feFull or feSubset
   std::optional<TvxEncryptionOptions> Encryption;
+  TvxObjectStreams ObjectStreams = TvxObjectStreams::Preserve;
   bool OpenAfterSave = true;
 
   bool operator==(const TvxWatermarkJob&) const = default;

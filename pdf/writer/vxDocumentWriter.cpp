@@ -355,7 +355,7 @@ void TvxDocumentWriter::WriteCompressedFromSource(const TvxPDFIndirectObject& Ob
   MarkCompressed(*Dict, Packed);
   const int64_t Size = Cipher ? FEncryption->EncryptedSize(Packed) : Packed;
   AppendStreamHead(FChunk, Obj.OutputNumber, *Dict, Size);
-  WriteChunk(FChunk);
+  WriteChunk(Obj.OutputNumber, FChunk);
   const int64_t Start = FOutputSize;
   std::string Sealed;
   Compress(Stream.Data, [&](std::string_view Piece, bool Last) {
@@ -469,13 +469,82 @@ void TvxDocumentWriter::ReportProgress() {
   if (!FProgress(Progress)) throw EJobCancelled(std::string(msg::JobCancelled));
 }
 
-void TvxDocumentWriter::WriteChunk(std::string_view Text) {
-  FXRefOffsets.push_back(FOutputSize);
+void TvxDocumentWriter::WriteChunk(int32_t N, std::string_view Text) {
+  // A cross-reference stream points at "N 0 obj" itself; the table, as it
+  // always has, at the line end before it.
+  const int64_t Skip = FPacks && Text.starts_with(CRLF) ? static_cast<int64_t>(CRLF.size()) : 0;
+  Record(N, TvxXRefEntry{1, FOutputSize + Skip, 0});
   Write(Text);
+}
+
+void TvxDocumentWriter::Record(int32_t N, const TvxXRefEntry& Entry) {
+  const auto At = static_cast<size_t>(N);
+  if (At >= FXRef.size()) FXRef.resize(At + 1);
+  FXRef[At] = Entry;
+}
+
+bool TvxDocumentWriter::PacksObjects() const {
+  if (FObjectStreams == TvxObjectStreams::Disable) return false;
+  if (FObjectStreams == TvxObjectStreams::Preserve &&
+      std::none_of(FData.FXRefStmItems.begin(), FData.FXRefStmItems.end(),
+                   [](const auto& Item) { return Item.second.EntryType == 2; }))
+    return false;
+  // Strings in an object stream are sealed only with the stream: a method
+  // that encrypts strings but would leave the stream plain cannot pack.
+  if (FEncryption && FEncryption->EncryptsStrings()) {
+    TvxPDFDictObject Dict;
+    Dict.AddName("/Type", "/ObjStm");
+    if (!FEncryption->EncryptsStream(&Dict)) return false;
+  }
+  return true;
+}
+
+bool TvxDocumentWriter::InObjectStream(const TvxPDFIndirectObject& Obj) const {
+  // Streams never go into an object stream; an object holding another
+  // object's header is written whole as before.
+  const TvxPDFObject* Value = Obj.Value.get();
+  return FPacks &&
+         !(Value && (Value->ObjectType == otStream || Value->ObjectType == otIndirectObject));
+}
+
+void TvxDocumentWriter::Pack(int32_t N, std::string_view Text) {
+  FPacker.Add(N, Text);
+  if (FPacker.Full()) WriteObjectStream();
+}
+
+void TvxDocumentWriter::WriteObjectStream() {
+  if (FPacker.Empty()) return;
+  const int32_t N = NextObjectNumber();
+  int64_t First = 0;
+  std::string Data = TvxFlateFilter().EncodeString(FPacker.Data(First), clDefault);
+  TvxPDFDictObject Dict;
+  Dict.AddName("/Type", "/ObjStm");
+  Dict.AddInteger("/N", static_cast<int32_t>(FPacker.Numbers().size()));
+  Dict.AddInt64("/First", First);
+  Dict.AddName("/Filter", "/FlateDecode");
+  if (FEncryption && FEncryption->EncryptsStream(&Dict)) Data = EncryptData(Data, N);
+  FChunk.clear();
+  FChunk.append(CRLF);
+  FChunk.append(ObjText(N));
+  FChunk.append(CRLF);
+  AppendStreamHead(FChunk, -1, Dict, static_cast<int64_t>(Data.size()));
+  FChunk.append(Data);
+  FChunk.append("\r\nendstream\r\nendobj\r\n");
+  WriteChunk(N, FChunk);
+  const std::vector<int32_t>& Numbers = FPacker.Numbers();
+  for (size_t I = 0; I < Numbers.size(); ++I)
+    Record(Numbers[I], TvxXRefEntry{2, N, static_cast<int32_t>(I)});
+  FPacker.Clear();
 }
 
 void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
   FChunk.clear();
+  if (InObjectStream(Obj)) {
+    // Strings are not encrypted on their own: the object stream is.
+    AppendObject(FChunk, -1, Obj.Value.get());
+    if (!Obj.Value) FChunk.append("null");
+    return Pack(Obj.OutputNumber, FChunk);
+  }
   FChunk.append(CRLF);
   AppendInt(FChunk, Obj.OutputNumber);
   FChunk.append(" 0 obj\r\n");
@@ -503,7 +572,7 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
       const int64_t Size =
           Cipher ? FEncryption->EncryptedSize(Stream.Data.Size()) : Stream.Data.Size();
       AppendStreamHead(FChunk, Obj.OutputNumber, Stream.Dict.get(), Size);
-      WriteChunk(FChunk);
+      WriteChunk(Obj.OutputNumber, FChunk);
       if (!Cipher) {
         Stream.Data.WriteTo(*FOutput);
         FOutputSize += Size;
@@ -527,14 +596,16 @@ void TvxDocumentWriter::WriteIndirectObject(const TvxPDFIndirectObject& Obj) {
   AppendObject(FChunk, Obj.OutputNumber, Value);
   if (!Value) FChunk.append("null");
   FChunk.append("\r\nendobj\r\n");
-  WriteChunk(FChunk);
+  WriteChunk(Obj.OutputNumber, FChunk);
 }
 
 void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
   FOutput = &Output;
   FOutputSize = Output.GetSize();
   FNextReport = FOutputSize;
-  FXRefOffsets.clear();
+  FXRef.assign(1, TvxXRefEntry{0, 0, 65535});
+  FPacker.Clear();
+  FPacks = PacksObjects();
   FByNumber.clear();
   FByNumberBuilt = false;
   FData.FInfo->SetProducer(std::u16string(ProducerText.begin(), ProducerText.end()));
@@ -560,7 +631,8 @@ void TvxDocumentWriter::WriteDocument(TvxStream& Output) {
   WriteXRefAndTrailer();
   if (FProgress) ReportProgress();
   FSaveStore.reset();
-  FXRefOffsets.clear();
+  FXRef.clear();
+  FPacker.Clear();
   FByNumber.clear();
   FByNumberBuilt = false;
   FOutput = nullptr;
@@ -570,6 +642,8 @@ void TvxDocumentWriter::WriteHeader() {
   TvxPDFVersion Version = FData.FPDFVersion <= pvPDF20 ? FData.FPDFVersion : pvPDF14;
   // Raised, never lowered, for a method the document's own version lacks.
   if (FEncryption) Version = std::max(Version, FEncryption->MinimumVersion());
+  // Object streams came with PDF 1.5.
+  if (FPacks) Version = std::max(Version, pvPDF15);
   Write("%PDF-" + VersionText(Version) + "\r\n%\xE2\xE3\xCF\xD3\r\n");
 }
 
@@ -579,8 +653,10 @@ void TvxDocumentWriter::WriteCatalog() {
   Lines += KeyLine("/Type", "/Catalog");
   Lines += KeyLine("/Pages", RefText(3));
   // An entry whose object is not written is left out rather than written null.
-  auto Value = [this](const TvxPDFObject* V) {
-    std::string Text = ObjectToText(1, V);
+  // Packed, its strings are encrypted with the object stream.
+  const int32_t Key = FPacks ? -1 : 1;
+  auto Value = [this, Key](const TvxPDFObject* V) {
+    std::string Text = ObjectToText(Key, V);
     return Text == "null" ? std::string() : Text;
   };
   Lines += KeyLine("/Metadata", Value(C.Metadata.get()));
@@ -598,8 +674,16 @@ void TvxDocumentWriter::WriteCatalog() {
   if (C.OtherEntries)
     for (int32_t I = 0; I < C.OtherEntries->Count(); ++I)
       Lines += KeyLine(C.OtherEntries->Keys[I]->Text, Value(C.OtherEntries->Values[I].get()));
-  WriteChunk(WrapObject(1, WrapDict(Lines)));
-  WriteChunk(WrapObject(2, ObjectToText(2, &FData.FInfo->Dict())));
+  if (FPacks)
+    Pack(1, WrapDict(Lines));
+  else
+    WriteChunk(1, WrapObject(1, WrapDict(Lines)));
+  // The information values set for the save are encrypted already, for
+  // object 2 on its own.
+  if (FPacks && !FEncryption)
+    Pack(2, ObjectToText(2, &FData.FInfo->Dict()));
+  else
+    WriteChunk(2, WrapObject(2, ObjectToText(2, &FData.FInfo->Dict())));
   WritePages();
 }
 
@@ -614,7 +698,10 @@ void TvxDocumentWriter::WritePages() {
   Lines += KeyLine("/Type", "/Pages");
   Lines += KeyLine("/Count", std::to_string(FData.FPages.size()));
   Lines += KeyLine("/Kids", "[ " + Kids + "]");
-  WriteChunk(WrapObject(3, WrapDict(Lines)));
+  if (FPacks)
+    Pack(3, WrapDict(Lines));
+  else
+    WriteChunk(3, WrapObject(3, WrapDict(Lines)));
 
   const int64_t Total = static_cast<int64_t>(FData.FStore->Count()) + FSaveStore->Count();
   int64_t Visited = 0;
@@ -646,21 +733,8 @@ std::unique_ptr<TvxPDFArrayObject> TvxDocumentWriter::PlainOutputID(
   return ID;
 }
 
-void TvxDocumentWriter::WriteXRefAndTrailer() {
-  int32_t EncryptNumber = 0;
-  if (FEncryption) {
-    std::unique_ptr<TvxPDFDictObject> Dict = FEncryption->BuildEncryptDict(*FData.FTrailer);
-    EncryptNumber = NextObjectNumber();
-    WriteChunk(WrapObject(EncryptNumber, ObjectToText(-1, Dict.get())));
-  }
-  const int64_t Start = FOutputSize;
-  const size_t Count = FXRefOffsets.size();
-  std::string Text = "xref\r\n0 " + std::to_string(Count + 1) + "\r\n";
-  Text.reserve(Text.size() + 20 * (Count + 1) + 256);
-  AppendXRefEntry(Text, 0, 65535, 'f');
-  for (int64_t Offset : FXRefOffsets) AppendXRefEntry(Text, Offset, 0, 'n');
+std::string TvxDocumentWriter::TrailerEntries(int32_t EncryptNumber) {
   std::string Lines;
-  Lines += KeyLine("/Size", std::to_string(Count + 1));
   Lines += KeyLine("/Root", RefText(1));
   Lines += KeyLine("/Info", RefText(2));
   if (EncryptNumber) {
@@ -670,8 +744,66 @@ void TvxDocumentWriter::WriteXRefAndTrailer() {
     Lines += KeyLine("/ID", ObjectToText(-1, ID.get()));
   }
   if (EncryptNumber) Lines += KeyLine("/Encrypt", RefText(EncryptNumber));
+  return Lines;
+}
+
+void TvxDocumentWriter::WriteXRefAndTrailer() {
+  WriteObjectStream();
+  int32_t EncryptNumber = 0;
+  if (FEncryption) {
+    std::unique_ptr<TvxPDFDictObject> Dict = FEncryption->BuildEncryptDict(*FData.FTrailer);
+    EncryptNumber = NextObjectNumber();
+    WriteChunk(EncryptNumber, WrapObject(EncryptNumber, ObjectToText(-1, Dict.get())));
+  }
+  if (FPacks) return WriteXRefStream(EncryptNumber);
+  const int64_t Start = FOutputSize;
+  const size_t Count = FXRef.size() - 1;
+  std::string Text = "xref\r\n0 " + std::to_string(Count + 1) + "\r\n";
+  Text.reserve(Text.size() + 20 * (Count + 1) + 256);
+  AppendXRefEntry(Text, 0, 65535, 'f');
+  for (size_t N = 1; N <= Count; ++N) {
+    // Every number up to the last is written; a gap would be free.
+    const TvxXRefEntry& E = FXRef[N];
+    if (E.Type == 1)
+      AppendXRefEntry(Text, E.Field2, 0, 'n');
+    else
+      AppendXRefEntry(Text, 0, 65535, 'f');
+  }
+  std::string Lines = KeyLine("/Size", std::to_string(Count + 1));
+  Lines += TrailerEntries(EncryptNumber);
   Text += "trailer\r\n" + WrapDict(Lines) + "\r\nstartxref\r\n" + std::to_string(Start) +
           "\r\n%%EOF\r\n";
+  Write(Text);
+}
+
+void TvxDocumentWriter::WriteXRefStream(int32_t EncryptNumber) {
+  const int32_t N = NextObjectNumber();
+  const int64_t Start = FOutputSize + static_cast<int64_t>(CRLF.size());
+  Record(N, TvxXRefEntry{1, Start, 0});
+  const int32_t Width = XRefFieldWidth(FXRef);
+  // Never encrypted, whatever the file's method: a reader needs it to find
+  // the key.
+  const std::string Data = TvxFlateFilter().EncodeString(XRefStreamRows(FXRef, Width), clDefault);
+  const std::string Size = std::to_string(FXRef.size());
+  std::string Lines;
+  Lines += KeyLine("/Type", "/XRef");
+  Lines += KeyLine("/Size", Size);
+  Lines += KeyLine("/Index", "[ 0 " + Size + " ]");
+  Lines += KeyLine("/W", "[ 1 " + std::to_string(Width) + " 2 ]");
+  Lines += TrailerEntries(EncryptNumber);
+  Lines += KeyLine("/Filter", "/FlateDecode");
+  Lines +=
+      KeyLine("/DecodeParms", "<< /Predictor 12 /Columns " + std::to_string(3 + Width) + " >>");
+  Lines += KeyLine("/Length", std::to_string(Data.size()));
+  std::string Text;
+  Text.reserve(Data.size() + Lines.size() + 128);
+  Text.append(CRLF);
+  Text.append(ObjText(N));
+  Text.append(CRLF);
+  Text.append(WrapDict(Lines));
+  Text.append("\r\nstream\r\n");
+  Text.append(Data);
+  Text.append("\r\nendstream\r\nendobj\r\nstartxref\r\n" + std::to_string(Start) + "\r\n%%EOF\r\n");
   Write(Text);
 }
 

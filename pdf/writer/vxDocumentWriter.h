@@ -1,5 +1,6 @@
 // Writes the document held in memory as a complete new PDF file: fresh
-// numbering, a flat page tree, one cross-reference table and one trailer.
+// numbering, a flat page tree, and one cross-reference table and trailer,
+// or object streams and one cross-reference stream.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,9 @@
 
 #include "pdf/objects/vxClasses.h"
 #include "pdf/state/vxDocumentData.h"
+#include "pdf/state/vxDocumentEnums.h"
+#include "pdf/writer/vxObjectStreamPacker.h"
+#include "pdf/writer/vxXRefStreamRows.h"
 
 namespace vx {
 
@@ -61,12 +65,14 @@ class TvxDocumentWriter {
   static constexpr int64_t WholeCompressionLimit = int64_t{1} << 20;
 
   TvxDocumentWriter(TvxDocumentData& Data, TvxDocumentEvents& Events, TvxPDFOutline* OutlineRoot,
-                    const TvxCompression& Compression, TvxOutputEncryption* Encryption)
+                    const TvxCompression& Compression, TvxOutputEncryption* Encryption,
+                    TvxObjectStreams ObjectStreams = TvxObjectStreams::Disable)
       : FData(Data),
         FEvents(Events),
         FOutlineRoot(OutlineRoot),
         FCompression(Compression),
-        FEncryption(Encryption) {}
+        FEncryption(Encryption),
+        FObjectStreams(ObjectStreams) {}
 
   // The whole file, written forward to Output.
   void WriteDocument(TvxStream& Output);
@@ -126,7 +132,22 @@ class TvxDocumentWriter {
     if (FProgress && FOutputSize >= FNextReport) ReportProgress();
   }
   void ReportProgress();
-  void WriteChunk(std::string_view Text);
+  // Object N's text, which starts with a line end.
+  void WriteChunk(int32_t N, std::string_view Text);
+  // Object N's cross-reference entry.
+  void Record(int32_t N, const TvxXRefEntry& Entry);
+  // Whether this save packs objects into object streams.
+  bool PacksObjects() const;
+  // Whether object Obj goes into an object stream in this save.
+  bool InObjectStream(const TvxPDFIndirectObject& Obj) const;
+  // Object N's text into the object stream being gathered, written when
+  // full.
+  void Pack(int32_t N, std::string_view Text);
+  void WriteObjectStream();
+  void WriteXRefStream(int32_t EncryptNumber);
+  // /Root, /Info, /ID and /Encrypt (when EncryptNumber is not 0), as the
+  // trailer and the cross-reference stream both hold them.
+  std::string TrailerEntries(int32_t EncryptNumber);
   void WriteIndirectObject(const TvxPDFIndirectObject& Obj);
   void WriteHeader();
   void WriteCatalog();
@@ -150,7 +171,11 @@ class TvxDocumentWriter {
   int64_t FProgressTotal = 0;
   int64_t FNextReport = 0;
   std::unique_ptr<TvxPDFObjectStore> FSaveStore;
-  std::vector<int64_t> FXRefOffsets;
+  TvxObjectStreams FObjectStreams;
+  bool FPacks = false;  // set for the save by PacksObjects
+  TvxObjectStreamPacker FPacker;
+  // Entries by object number, from 0.
+  std::vector<TvxXRefEntry> FXRef;
   int32_t FLastObjectNumber = 3;
   std::string FChunk;  // reused buffer for one object's text
   // Written objects by document and object number, any generation; built on

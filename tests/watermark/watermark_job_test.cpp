@@ -59,6 +59,7 @@ TvxWatermarkJob EveryValueSet() {
   E.Permissions.Include(AllowHighResPrint);
   Job.Encryption = E;
   Job.OpenAfterSave = false;
+  Job.ObjectStreams = TvxObjectStreams::Disable;
   return Job;
 }
 
@@ -135,7 +136,8 @@ TEST(WatermarkJobFile, WritingThenReadingGivesTheSameJob) {
         "\"color\": \"123456\"", "\"strokeColor\": \"ABCDEF\"", "\"render\": \"stroke\"",
         "\"horizontal\": \"right\"", "\"vertical\": \"bottom\"", "\"over\": true",
         "\"pages\": \"2-3, 1\"", "\"opacity\": 0", "\"scale\": 1000", "\"embed\": \"subset\"",
-        "\"level\": \"aes256\"", "\"ownerPassword\": \"\"", "\"open\": false"})
+        "\"level\": \"aes256\"", "\"ownerPassword\": \"\"", "\"open\": false",
+        "\"objectStreams\": \"disable\""})
     EXPECT_NE(Written.find(Part), std::string::npos) << Part << " in\n" << Written;
 }
 
@@ -232,6 +234,8 @@ TEST(WatermarkJobFile, WrongValuesAreRefusedByTheirKey) {
        "\"encrypt.userPassword\" in the job file holds a character PDFDocEncoding lacks "
        "(\"aes256\" takes any)"},
       {R"({"open": null})", "\"open\" in the job file must be true or false"},
+      {R"({"objectStreams": "always"})",
+       "\"objectStreams\" in the job file must be \"preserve\", \"generate\" or \"disable\""},
       {R"({"angle": 1, "angle": 2})", "\"angle\" is given twice in the job file"},
       {R"({"font": {"size": 10, "size": 12}})", "\"size\" is given twice in the job file"},
   };
