@@ -64,8 +64,19 @@ TvxOptionsDialog::TvxOptionsDialog(QWidget* Parent) : QDialog(Parent) {
   for (QCheckBox* Box : {Layer, LayerPrint, LayerView, Replace}) LayerForm->addWidget(Box);
   Outer->addWidget(Layers);
 
-  Compact = new QCheckBox(QStringLiteral("Pages stamped alike share one &watermark stream"), this);
-  Outer->addWidget(Compact);
+  auto* Output = new QGroupBox(QStringLiteral("Saved file"), this);
+  auto* OutputForm = new QFormLayout(Output);
+  Compact =
+      new QCheckBox(QStringLiteral("Pages stamped alike share one &watermark stream"), Output);
+  OutputForm->addRow(Compact);
+  ObjectStreams = new QComboBox(Output);
+  // In the order of TvxObjectStreams.
+  ObjectStreams->addItems({QStringLiteral("As the source file has them"), QStringLiteral("Always"),
+                           QStringLiteral("Never")});
+  ObjectStreams->setToolTip(
+      QStringLiteral("Small objects packed into compressed object streams make a smaller file"));
+  OutputForm->addRow(QStringLiteral("Object s&treams:"), ObjectStreams);
+  Outer->addWidget(Output);
 
   auto* Buttons =
       new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal, this);
@@ -93,6 +104,7 @@ void TvxOptionsDialog::SetJob(const TvxWatermarkJob& Job) {
   LayerView->setChecked(Job.LayerView);
   Replace->setChecked(Job.Replace);
   Compact->setChecked(Job.Compact);
+  ObjectStreams->setCurrentIndex(static_cast<int>(Job.ObjectStreams));
   UpdateEnabled();
 }
 
@@ -110,6 +122,7 @@ TvxWatermarkJob TvxOptionsDialog::ApplyTo(TvxWatermarkJob Job) const {
   Job.LayerView = LayerView->isChecked();
   Job.Replace = Replace->isChecked();
   Job.Compact = Compact->isChecked();
+  Job.ObjectStreams = static_cast<TvxObjectStreams>(ObjectStreams->currentIndex());
   return Job;
 }
 

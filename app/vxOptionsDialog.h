@@ -1,6 +1,6 @@
 // The options of a job the form itself has no controls for: pages, opacity,
-// font embedding, size relative to the page, tiling, the watermark layer
-// and shared streams.
+// font embedding, size relative to the page, tiling, the watermark layer,
+// shared streams and object streams.
 #pragma once
 
 #include <QDialog>
@@ -42,6 +42,7 @@ class TvxOptionsDialog : public QDialog {
   QCheckBox* LayerView;
   QCheckBox* Replace;
   QCheckBox* Compact;
+  QComboBox* ObjectStreams;
   QPushButton* Defaults;
 
  private:

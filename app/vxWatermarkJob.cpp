@@ -73,7 +73,6 @@ QStringList UnshownJobSettings(const TvxWatermarkJob& Job) {
   const TvxWatermarkJob New;
   QStringList Names;
   if (Job.Encryption != New.Encryption) Names << QStringLiteral("the encryption");
-  if (Job.ObjectStreams != New.ObjectStreams) Names << QStringLiteral("the object streams");
   return Names;
 }
 

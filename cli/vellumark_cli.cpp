@@ -381,6 +381,8 @@ int Unstamp(const TvxArgs& Args) {
                                     " is written unchanged");
   for (const std::string& Note : WatermarkNotes(Found)) Notes.push_back(Note);
   for (const std::string& Note : Notes) std::fprintf(stderr, "%s\n", Note.c_str());
+  Doc.SetObjectStreams(static_cast<vx::TvxObjectStreams>(
+      ChoiceOption(Args, "--object-streams", vxcli::ObjectStreamChoices, 0)));
   Doc.SaveToFile(Out->second);
   return 0;
 }

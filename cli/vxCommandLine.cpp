@@ -60,6 +60,7 @@ const char* const UsageText =
     "                              of IN per row of FILE.csv into DIR, named\n"
     "                              PATTERN (IN is read once)\n"
     "  unstamp IN -o OUT [--password PW | --password-file FILE] [--no-repair]\n"
+    "          [--object-streams preserve|generate|disable]\n"
     "                              take off the watermarks stamped with --layer\n"
     "                              and save the result as OUT\n"
     "\n"
@@ -304,6 +305,7 @@ void UnstampGrammar(TvxGrammar G, TvxArgs& Args) {
   G.Input("IN", Args.Positional, "the PDF file");
   G.Value("-o", "OUT", "the file without the layer watermarks");
   G.Loading();
+  G.ObjectStreams();
 }
 
 // CLI11's message in the words of the rest of the command line: a value's

@@ -255,6 +255,7 @@ void TestSettings::OptionsDialogShowsAndEditsTheJob() {
   Job.LayerPrint = false;
   Job.Replace = true;
   Job.Compact = true;
+  Job.ObjectStreams = vx::TvxObjectStreams::Disable;
   vx::app::TvxOptionsDialog Dialog;
   Dialog.SetJob(Job);
   vx::TvxWatermarkJob Kept;
@@ -268,7 +269,9 @@ void TestSettings::OptionsDialogShowsAndEditsTheJob() {
   QVERIFY(!Dialog.LayerPrint->isEnabled() && !Dialog.Replace->isEnabled());
   Dialog.Pages->setText(QStringLiteral("  5 "));
   Dialog.Embedding->setCurrentIndex(1);
+  Dialog.ObjectStreams->setCurrentIndex(1);
   const vx::TvxWatermarkJob Edited = Dialog.ApplyTo(Job);
+  QVERIFY(Edited.ObjectStreams == vx::TvxObjectStreams::Generate);
   QCOMPARE(Edited.Pages, std::string("5"));
   QCOMPARE(int(Edited.FontEmbedding), 1);
   QVERIFY(!Edited.Tile && !Edited.Layer);

@@ -659,7 +659,9 @@ foreach(CASE
     "stamp;${DATA}/two_pages.pdf;packed;1;--angle;0;--text;PACKED;--job;${WORK}/packed_job.json"
     "rewrite;${WORK}/packed.pdf;kept;1"
     "rewrite;${WORK}/packed.pdf;unpacked;0;--object-streams;disable"
-    "rewrite;${DATA}/two_pages.pdf;generated;1;--object-streams;generate")
+    "rewrite;${DATA}/two_pages.pdf;generated;1;--object-streams;generate"
+    "unstamp;${WORK}/packed.pdf;unstamped_kept;1"
+    "unstamp;${WORK}/packed.pdf;unstamped_unpacked;0;--object-streams;disable")
   list(POP_FRONT CASE COMMAND IN NAME PACKED)
   execute_process(COMMAND ${CLI} ${COMMAND} ${IN} -o ${WORK}/${NAME}.pdf ${CASE} RESULT_VARIABLE RC)
   file(STRINGS ${WORK}/${NAME}.pdf FOUND REGEX "/Type /ObjStm")
