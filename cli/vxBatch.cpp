@@ -219,11 +219,9 @@ class TvxBatch {
         FStart(TvxClock::now()) {}
 
   int Run() {
-    // One loaded source is stamped by one worker at a time.
-    const size_t Jobs = FSettings.Source ? 1 : FSettings.Jobs;
-    const size_t Workers = std::max<size_t>(1, std::min<size_t>(Jobs, FFiles.size()));
+    const size_t Workers = std::max<size_t>(1, std::min<size_t>(FSettings.Jobs, FFiles.size()));
     std::vector<std::thread> Threads;
-    for (size_t I = 0; I < Workers; ++I) Threads.emplace_back([this] { Work(); });
+    for (size_t I = 0; I < Workers; ++I) Threads.emplace_back([this, I] { Work(I); });
     {
       std::unique_lock<std::mutex> Lock(FLock);
       while (FDone < FFiles.size()) {
@@ -238,12 +236,39 @@ class TvxBatch {
   }
 
  private:
-  void Work() {
+  // A copy of the loaded source for a worker other than the first: each
+  // document is stamped by one thread at a time.
+  struct TvxOwnSource {
+    std::unique_ptr<vx::TvxPDFDocument> Doc;
+    std::unique_ptr<vx::TvxDocumentSnapshot> Snapshot;
+  };
+
+  void Work(size_t Worker) {
+    TvxOwnSource Own;
     for (;;) {
       const size_t I = FNext.fetch_add(1);
       if (I >= FFiles.size()) return;
-      Stamp(I);
+      Stamp(I, Worker, Own);
     }
+  }
+
+  // The source for Worker, as the run loaded it: the first worker's is the
+  // run's own, the others load theirs on their first file (its warnings
+  // were told by the first load).
+  vx::TvxCustomPDFDocument& SourceFor(size_t Worker, TvxOwnSource& Own, const std::string& File) {
+    if (Worker == 0) {
+      FSettings.Source->Restore(*FSettings.Snapshot);
+      return *FSettings.Source;
+    }
+    if (!Own.Doc) {
+      auto Doc = std::make_unique<vx::TvxPDFDocument>();
+      LoadDocument(*Doc, File, FSettings.LoadOptions, [](const std::string&) {});
+      Own.Snapshot = Doc->TakeSnapshot();
+      Own.Doc = std::move(Doc);
+    } else {
+      Own.Doc->Restore(*Own.Snapshot);
+    }
+    return *Own.Doc;
   }
 
   // Notes page count Pages of file I (0 when it failed) and, once every
@@ -267,7 +292,7 @@ class TvxBatch {
     return FPagesBefore[I];
   }
 
-  void Stamp(size_t I) {
+  void Stamp(size_t I, size_t Worker, TvxOwnSource& Own) {
     const TvxBatchFile& F = FFiles[I];
     const TvxClock::time_point Begin = TvxClock::now();
     std::string Message;
@@ -284,9 +309,9 @@ class TvxBatch {
     try {
       if (!F.Refused.empty()) throw vx::Exception(F.Refused);
       std::unique_ptr<vx::TvxPDFDocument> Loaded;
-      vx::TvxCustomPDFDocument* Doc = FSettings.Source;
-      if (Doc) {
-        Doc->Restore(*FSettings.Snapshot);
+      vx::TvxCustomPDFDocument* Doc = nullptr;
+      if (FSettings.Source) {
+        Doc = &SourceFor(Worker, Own, F.Input);
       } else {
         Loaded = std::make_unique<vx::TvxPDFDocument>();
         Doc = Loaded.get();

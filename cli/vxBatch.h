@@ -70,7 +70,8 @@ struct TvxBatchSettings {
   std::optional<uint64_t> Seed;
   unsigned Jobs = 1;
   // Every file a copy of this document, loaded once and stamped from
-  // Snapshot each time (not owned); the files are then stamped one by one.
+  // Snapshot each time (not owned); other workers than the first load a
+  // document of their own once.
   vx::TvxCustomPDFDocument* Source = nullptr;
   const vx::TvxDocumentSnapshot* Snapshot = nullptr;
   bool Json = false;

@@ -58,7 +58,7 @@ const char* const UsageText =
     "                              --in-place; N files at a time (default:\n"
     "                              one per core); with --recipients, a copy\n"
     "                              of IN per row of FILE.csv into DIR, named\n"
-    "                              PATTERN (IN is read once)\n"
+    "                              PATTERN (IN is read once per job)\n"
     "  unstamp IN -o OUT [--password PW | --password-file FILE] [--no-repair]\n"
     "          [--object-streams preserve|generate|disable]\n"
     "                              take off the watermarks stamped with --layer\n"
