@@ -66,7 +66,7 @@ endif()
 # With --seed N the Ith copy is what a single stamp with N+I and the row's
 # variables writes: nothing of the copies before it is left.
 run(stamp ${IN} --recipients ${R}/people.csv --output-name "<%name%>" -o ${R}/seeded --seed 5
-  --layer --text "For <%name%>" --json)
+  --layer --text "For <%name%>" --json --jobs 2)
 execute_process(COMMAND ${CLI} stamp ${IN} -o ${R}/bob-alone.pdf --seed 6 --layer
   --text "For <%name%>" --var "name=Bob, Jr." --var email=bob@example.com RESULT_VARIABLE RC2)
 file(SHA256 "${R}/seeded/Bob, Jr..pdf" COPY)
@@ -75,6 +75,8 @@ if(NOT RC EQUAL 0 OR NOT RC2 EQUAL 0 OR NOT COPY STREQUAL ALONE)
   message(FATAL_ERROR "the second seeded copy differs from a single stamp (${RC}, ${RC2}): ${ERR}")
 endif()
 string(REGEX MATCHALL "\"output\":\"[^\"]*\"" OUTPUTS "${OUT}")
+# Lines come as copies are done, on every core.
+list(SORT OUTPUTS)
 if(NOT OUTPUTS STREQUAL "\"output\":\"${R}/seeded/Alice.pdf\";\"output\":\"${R}/seeded/Bob, Jr..pdf\"")
   message(FATAL_ERROR "--json must name each copy: ${OUT}")
 endif()
