@@ -76,6 +76,7 @@ class TestJob : public QObject {
   void TheBoxNamesTheDocumentAndDialogsStartBesideIt();
   void AFailedSaveNamesTheFile();
   void CancelledJobLeavesNoFileAndTheDocumentAsBefore();
+  void FontSizeInPointsWhateverTheScreen();
   void OptionsAndFolderAreRememberedBetweenRuns();
   void OptionsDialogSetsTheJobsOtherOptions();
 

@@ -6,6 +6,7 @@
 
 #include "app/vxQtPlatform.h"
 #include "app_tests.h"
+#include "platform/vxScreen.h"
 
 namespace {
 
@@ -30,8 +31,15 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Vellumark"));
   // Settings the window remembers go to a test location, never the user's.
   QStandardPaths::setTestModeEnabled(true);
+  // VX_TEST_SCREEN_DPI stands in for a screen of that resolution, which
+  // the offscreen platform cannot be made to report.
+  struct TFixedScreen : vx::TvxScreenService {
+    int32_t Dpi = 0;
+    int32_t LogicalPixelsPerInch() const override { return Dpi; }
+  } Fixed;
+  Fixed.Dpi = qEnvironmentVariableIntValue("VX_TEST_SCREEN_DPI");
   vx::app::TvxQtScreen Screen;
-  vx::SetScreenService(&Screen);
+  vx::SetScreenService(Fixed.Dpi > 0 ? static_cast<vx::TvxScreenService*>(&Fixed) : &Screen);
 
   int Failed = 0;
   {

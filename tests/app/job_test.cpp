@@ -28,6 +28,7 @@
 #include "pdf/objects/vxUtils.h"
 #include "pdf/security/vxAES.h"
 #include "pdf/watermark/vxWatermarkJob.h"
+#include "platform/vxScreen.h"
 
 using namespace vx;
 using namespace vx::app;
@@ -667,6 +668,28 @@ void TestJob::CancelledJobLeavesNoFileAndTheDocumentAsBefore() {
   std::vector<int> Contents = vxtest::PageContents(File);
   QCOMPARE(Contents.size(), size_t(2));  // one watermark: the cancelled ones are gone
   QCOMPARE(vxtest::StreamData(File, Contents[1]), LetterContent);
+}
+
+// The watermark's size in the file is the font's size in points, whatever
+// the screen's resolution (run at 96 and at 120 dpi by the tests).
+void TestJob::FontSizeInPointsWhateverTheScreen() {
+  const int32_t Dpi = vx::ScreenService().LogicalPixelsPerInch();
+  const QByteArray Wanted = qgetenv("VX_TEST_SCREEN_DPI");
+  if (!Wanted.isEmpty()) QCOMPARE(Dpi, Wanted.toInt());
+  TFakePlatform Platform;
+  TForm1 Form(Platform);
+  QCOMPARE(Form.Settings().Font.Size, 36);
+  const QString Target = Out(QStringLiteral("points-%1.pdf").arg(Dpi));
+  OpenAndStamp(Form, Platform, Letter, Target);
+  VX_EXPECT_NO_ERRORS(Platform);
+  const QByteArray File = vxtest::ReadAll(Target);
+  const std::vector<int> Contents = vxtest::PageContents(File);
+  QCOMPARE(Contents.size(), size_t(2));
+  const QByteArray W = vxtest::StreamData(File, Contents[0]);
+  QVERIFY2(QRegularExpression(QStringLiteral("/ZRBFnt\\d+ 36 Tf\r"))
+               .match(QString::fromLatin1(W))
+               .hasMatch(),
+           W.constData());
 }
 
 // The options set in the dialog and the folder of the last file opened are
