@@ -26,8 +26,8 @@ cmake --build build-clang -j2
 echo "== fuzzing"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVX_BUILD_FUZZ=ON -DVX_BUILD_TESTS=OFF
-cmake --build build-fuzz -j2 --target fuzz_parser fuzz_document fuzz_font fuzz_security fuzz_stamp fuzz_shaping
-for target in parser document font security stamp shaping; do
+cmake --build build-fuzz -j2 --target fuzz_parser fuzz_document fuzz_font fuzz_security fuzz_stamp fuzz_shaping fuzz_csv
+for target in parser document font security stamp shaping csv; do
   seeds=fuzz/corpus
   [ -d "fuzz/corpus_$target" ] && seeds="fuzz/corpus_$target"
   [ "$target" = stamp ] && seeds=fuzz/corpus_document
@@ -36,6 +36,7 @@ for target in parser document font security stamp shaping; do
   [ "$target" = security ] && seconds="${VX_FUZZ_SECURITY_SECONDS:-60}"
   [ "$target" = stamp ] && seconds="${VX_FUZZ_STAMP_SECONDS:-60}"
   [ "$target" = shaping ] && seconds="${VX_FUZZ_SHAPING_SECONDS:-45}"
+  [ "$target" = csv ] && seconds="${VX_FUZZ_CSV_SECONDS:-20}"
   mkdir -p "build-fuzz/corpus_$target"
   ./build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -max_len=65536 \
     -timeout=10 -rss_limit_mb=1024 -malloc_limit_mb=1024 -seed=1 -print_final_stats=0 "build-fuzz/corpus_$target" "$seeds" 2>&1 | tail -n 2
