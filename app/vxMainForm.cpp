@@ -547,11 +547,7 @@ void TForm1::Button3Click() {
 
     // A stamp whose save did not happen is undone, so a retry stamps once;
     // jobs saved before it stay, as the last save wrote them.
-    if (FUnsavedStamp) {
-      const QString Back =
-          !FSavedPath.isEmpty() && QFileInfo(FSavedPath).isFile() ? FSavedPath : FLoadedPath;
-      if (!Back.isEmpty() && !LoadDocument(Back)) return;
-    }
+    if (FUnsavedStamp && !UndoUnsavedStamp()) return;
     // The document stamped is the one the box names: another file typed
     // there is opened as "Open" would (and never save an empty document).
     auto Same = [](const QString& A, const QString& B) {
@@ -634,12 +630,18 @@ QString TForm1::ProgressText(const TvxJobProgress& P) {
       .arg(static_cast<double>(P.Total) / MB, 0, 'f', 1);
 }
 
+bool TForm1::UndoUnsavedStamp() {
+  // The file the last save wrote, else the one loaded: the document as it
+  // was before the stamp.
+  const QString Back =
+      !FSavedPath.isEmpty() && QFileInfo(FSavedPath).isFile() ? FSavedPath : FLoadedPath;
+  return Back.isEmpty() || LoadDocument(Back);
+}
+
 void TForm1::Cancelled() {
   // The document goes back to what it was before the job; the save, if it
   // had begun, left no file.
-  const QString Back =
-      !FSavedPath.isEmpty() && QFileInfo(FSavedPath).isFile() ? FSavedPath : FLoadedPath;
-  if (!Back.isEmpty() && LoadDocument(Back)) FUnsavedStamp = false;
+  UndoUnsavedStamp();
   ShowStatus(QStringLiteral("Cancelled: nothing was saved"));
 }
 

@@ -155,6 +155,9 @@ class TForm1 : public QWidget {
     std::unique_ptr<TvxProgressView> FView;
   };
   static QString ProgressText(const vx::TvxJobProgress& P);
+  // Loads again what the document was before a stamp that was not saved;
+  // false when that load was refused.
+  bool UndoUnsavedStamp();
   // A job the user stopped: the document as before it, and the status.
   void Cancelled();
   // Tells an open preview that what it shows has changed.

@@ -3,6 +3,7 @@
 # nothing.
 find_program(QPDF qpdf REQUIRED)
 find_program(PDFTOTEXT pdftotext REQUIRED)
+include(${CMAKE_CURRENT_LIST_DIR}/cli_helpers.cmake)
 
 set(B ${WORK}/batch)
 file(REMOVE_RECURSE ${B})
@@ -20,22 +21,6 @@ foreach(F ${INPUTS} ${B}/in/locked.pdf)
   endif()
 endforeach()
 file(SHA256 ${B}/in/b1.pdf B1_BEFORE)
-
-# Runs the CLI with ARGN; RC, OUT and ERR in the caller.
-macro(run)
-  execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE RC OUTPUT_VARIABLE OUT
-    ERROR_VARIABLE ERR)
-endmacro()
-
-# The text of FILE's pages, in TEXT of the caller.
-function(text_of FILE)
-  execute_process(COMMAND ${PDFTOTEXT} ${FILE} - RESULT_VARIABLE RC OUTPUT_VARIABLE T
-    ERROR_VARIABLE E)
-  if(NOT RC EQUAL 0)
-    message(FATAL_ERROR "pdftotext cannot read ${FILE}: ${E}")
-  endif()
-  set(TEXT "${T}" PARENT_SCOPE)
-endfunction()
 
 # Three inputs into a folder made for them, under their own names, with the
 # job's variables; names nobody defines stay as typed.
@@ -186,13 +171,6 @@ if(NOT RC EQUAL 0 OR NOT IN_BATCH STREQUAL ALONE)
 endif()
 
 # Wrong command lines.
-function(expect_usage MESSAGE)
-  run(${ARGN})
-  string(FIND "${ERR}" "vellumark-cli: ${MESSAGE}\n\nUsage:" POS)
-  if(NOT RC EQUAL 2 OR NOT POS EQUAL 0)
-    message(FATAL_ERROR "'${ARGN}' must exit with 2 saying '${MESSAGE}', got ${RC}:\n${ERR}")
-  endif()
-endfunction()
 expect_usage("stamp with several inputs takes -o DIR, --suffix TEXT or --in-place"
   stamp ${INPUTS})
 expect_usage("--in-place goes without -o and --suffix" stamp ${INPUTS} --in-place -o ${B}/x)

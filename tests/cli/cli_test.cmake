@@ -1,14 +1,6 @@
 # Runs vellumark-cli on small files and checks exit statuses (0 done, 1 the
 # job failed, 2 a wrong command line) and the exact messages.
-
-# A wrong command line: status 2, the reason first, then the usage text.
-function(expect_usage MESSAGE)
-  execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE RC OUTPUT_VARIABLE OUT ERROR_VARIABLE ERR)
-  string(FIND "${ERR}" "vellumark-cli: ${MESSAGE}\n\nUsage: vellumark-cli COMMAND" POS)
-  if(NOT RC EQUAL 2 OR NOT POS EQUAL 0 OR NOT OUT STREQUAL "")
-    message(FATAL_ERROR "'${ARGN}' must exit with 2 saying '${MESSAGE}', got ${RC}:\n${ERR}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/cli_helpers.cmake)
 
 # A failed job: status 1, exactly MESSAGE on standard error, nothing else.
 function(expect_failure MESSAGE)

@@ -2,27 +2,13 @@
 # CSV file, each with its own text, identifier and keys.
 find_program(QPDF qpdf REQUIRED)
 find_program(PDFTOTEXT pdftotext REQUIRED)
+include(${CMAKE_CURRENT_LIST_DIR}/cli_helpers.cmake)
 
 set(R ${WORK}/recipients)
 file(REMOVE_RECURSE ${R})
 file(MAKE_DIRECTORY ${R})
 set(IN ${DATA}/two_pages.pdf)
 file(WRITE ${R}/people.csv "name,email\r\nAlice,alice@example.com\r\n\"Bob, Jr.\",bob@example.com\r\n")
-
-# Runs the CLI with ARGN; RC, OUT and ERR in the caller.
-macro(run)
-  execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE RC OUTPUT_VARIABLE OUT
-    ERROR_VARIABLE ERR)
-endmacro()
-
-function(text_of FILE)
-  execute_process(COMMAND ${PDFTOTEXT} ${ARGN} ${FILE} - RESULT_VARIABLE RC OUTPUT_VARIABLE T
-    ERROR_VARIABLE E)
-  if(NOT RC EQUAL 0)
-    message(FATAL_ERROR "pdftotext cannot read ${FILE}: ${E}")
-  endif()
-  set(TEXT "${T}" PARENT_SCOPE)
-endfunction()
 
 # The trailer's /ID of FILE, in ID of the caller.
 function(id_of FILE)
@@ -118,13 +104,6 @@ if(NOT RC EQUAL 1 OR NOT ERR STREQUAL "${R}/bad.csv line 3: a quoted field is no
   message(FATAL_ERROR "a malformed recipients file must be refused by line (${RC}): ${ERR}")
 endif()
 
-function(expect_usage MESSAGE)
-  run(${ARGN})
-  string(FIND "${ERR}" "vellumark-cli: ${MESSAGE}\n\nUsage:" POS)
-  if(NOT RC EQUAL 2 OR NOT POS EQUAL 0)
-    message(FATAL_ERROR "'${ARGN}' must exit with 2 saying '${MESSAGE}', got ${RC}:\n${ERR}")
-  endif()
-endfunction()
 expect_usage("--output-name goes with --recipients" stamp ${IN} -o ${R}/x --output-name a)
 expect_usage("--recipients goes with --output-name PATTERN"
   stamp ${IN} -o ${R}/x --recipients ${R}/people.csv)
